@@ -1,0 +1,24 @@
+# The two everyday commands: `make run` converts the bundled example, `make test` runs every test.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE_DIR := build/release
+TEST_DIR := build/asan
+
+.PHONY: run test release clean
+
+release:
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target orvalis
+
+run: release
+	cd examples && ../$(RELEASE_DIR)/orvalis -i calls.ber -o calls.ber.prs
+	@echo "--- examples/calls.ber.prs (first 40 lines) ---"
+	@head -n 40 examples/calls.ber.prs
+
+test:
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DORVALIS_SANITIZE=ON >/dev/null
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,59 @@
+#include "common/text_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <sys/stat.h>
+
+namespace orvalis {
+
+void PrintErrorForm(const char* text) {
+  const char* description = std::strerror(errno);
+  std::fprintf(stderr, "%s: %s\n", text, description);
+}
+
+std::FILE* OpenForReading(const std::string& name) {
+  std::FILE* file = std::fopen(name.c_str(), "rb");
+  if (file == nullptr) return nullptr;
+  struct stat info;
+  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    errno = EISDIR;
+    return nullptr;
+  }
+  return file;
+}
+
+bool FileLength(std::FILE* file, uint64_t& length) {
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) != 0) return false;
+  const int64_t end = _ftelli64(file);
+  if (end < 0 || _fseeki64(file, 0, SEEK_SET) != 0) return false;
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return false;
+  const off_t end = ftello(file);
+  if (end < 0 || fseeko(file, 0, SEEK_SET) != 0) return false;
+#endif
+  length = static_cast<uint64_t>(end);
+  return true;
+}
+
+bool ReadWholeFile(std::FILE* file, std::string& text) {
+  uint64_t length = 0;
+  if (!FileLength(file, length)) return false;
+  if (length >= SIZE_MAX) {
+    errno = ENOMEM;
+    return false;
+  }
+  try {
+    text.resize(static_cast<std::size_t>(length));
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    return false;
+  }
+  std::size_t got = length > 0 ? std::fread(&text[0], 1, text.size(), file) : 0;
+  text.resize(got);  // a short read keeps what was read
+  return true;
+}
+
+}  // namespace orvalis

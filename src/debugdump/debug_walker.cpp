@@ -1,0 +1,206 @@
+#include "debugdump/debug_walker.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "common/text_format.h"
+#include "debugdump/octet_annotations.h"
+#include "decode/value_decoders.h"
+#include "decode/walk_steps.h"
+
+namespace orvalis {
+namespace {
+
+constexpr std::string_view kClassLines[] = {
+    "            00.. .... Class of tag = Universal\n",
+    "            01.. .... Class of tag = Application\n",
+    "            10.. .... Class of tag = Context-specific\n",
+    "            11.. .... Class of tag = Private\n",
+};
+constexpr std::string_view kConstructedLine = "            ..1. .... Encoding = Constructed\n";
+constexpr std::string_view kPrimitiveLine = "            ..0. .... Encoding = Primitive\n";
+constexpr std::string_view kIndefiniteLine = "            1000 0000 Indefinite form of length\n\n";
+constexpr std::string_view kDefiniteLine = "            0... .... Definite form of length\n";
+constexpr std::string_view kEndOfContentsLines =
+    "            0000 0000 = 00h - The first byte of 'End-of-contents octets'\n"
+    "            0000 0000 = 00h - The second byte of 'End-of-contents octets'. End of tag.\n\n";
+// A piece of the contents line's hexadecimal text: long contents go out in several pieces, so
+// that no octet is lost to the record's piece limit.
+constexpr uint64_t kHexOctetsPerPiece = 1000;
+
+// The octet at the read position, after its offset line has been appended; false, after the
+// end-of-input message, when the input has ended.
+bool DumpNextOctet(WalkContext& walk, uint8_t& octet) {
+  if (walk.Input.AtEnd()) {
+    ReportEndOfInput();
+    return false;
+  }
+  octet = walk.Input.Peek();
+  DumpOctetLine(walk, octet);
+  return true;
+}
+
+bool DumpIdentifier(WalkContext& walk, bool& constructed, int32_t& tagId) {
+  uint8_t octet = 0;
+  if (!DumpNextOctet(walk, octet)) return false;
+  AppendToRecord(walk, kClassLines[octet >> 6]);
+  walk.Input.Skip(1);
+  constructed = (octet & kConstructedBit) != 0;
+  AppendToRecord(walk, constructed ? kConstructedLine : kPrimitiveLine);
+  tagId = octet & kTagNumberMask;
+  if (tagId != kHighTagNumber) {
+    DumpShortTagId(walk, tagId);
+    return true;
+  }
+  if (walk.Input.AtEnd()) {
+    ReportEndOfInput();
+    return false;
+  }
+  tagId = walk.Input.Peek() & 0x7F;
+  DumpTagIdOctet(walk, false, tagId);
+  walk.Input.Skip(1);
+  DumpTagIdOctet(walk, true, tagId);
+  return true;
+}
+
+bool DumpLength(WalkContext& walk, ElementLength& length) {
+  uint8_t octet = 0;
+  if (!DumpNextOctet(walk, octet)) return false;
+  walk.Input.Skip(1);
+  if (octet == kIndefiniteLength) {
+    length.Indefinite = true;
+    AppendToRecord(walk, kIndefiniteLine);
+    return true;
+  }
+  AppendToRecord(walk, kDefiniteLine);
+  if (octet < 0x80) {
+    length.Value = octet;
+    DumpShortLength(walk, octet);
+    return true;
+  }
+  const int count = octet & 0x7F;
+  DumpLongLengthHeader(walk, octet, count);
+  for (int i = 0; i < count; ++i) {
+    if (walk.Input.AtEnd()) {
+      ReportEndOfInput();
+      return false;
+    }
+    const uint8_t lengthOctet = walk.Input.Peek();
+    DumpLengthOctet(walk, lengthOctet);
+    walk.Input.Skip(1);
+    AddLengthOctet(length, lengthOctet);
+  }
+  std::string& line = walk.DumpLine;
+  line.assign("            **** **** Length of tag = ");
+  AppendDecimal(line, length.Value);
+  line.append("\n\n");
+  AppendToRecord(walk, line);
+  return FitsInInput(walk, length);
+}
+
+// The name line, the record line, or nothing; the tag name goes out as a piece of its own so that
+// a long one is never refused.
+void NameElement(WalkContext& walk, const TItem& item) {
+  if (!item.TagName) return;
+  if (IsRecordStart(item)) {
+    StartRecord(walk, item);
+  } else if (!InSkippedRecord(walk)) {
+    AppendToRecord(walk, "            **** **** Tag name: ");
+    AppendToRecord(walk, *item.TagName);
+    AppendToRecord(walk, "\n");
+  }
+}
+
+void DumpContents(WalkContext& walk, const TItem& item, uint64_t length) {
+  std::string& line = walk.DumpLine;
+  line.clear();
+  AppendZeroPadded(line, walk.Input.Position(), 10);
+  line.append(": HEX contents of tag body: ");
+  const uint8_t* octets = walk.Input.Here();
+  for (uint64_t done = 0; done < length;) {
+    const uint64_t count = length - done < kHexOctetsPerPiece ? length - done : kHexOctetsPerPiece;
+    AppendHexDigits(line, octets + done, count);
+    done += count;
+    if (done < length) {
+      AppendToRecord(walk, line);
+      line.clear();
+    }
+  }
+  line.append("\n            Decoded value of a tag: ");
+  AppendToRecord(walk, line);
+  DecodeValue(walk, item, length);
+  AppendToRecord(walk, "\n");
+}
+
+int DumpIndefiniteContents(WalkContext& walk, bool constructed) {
+  for (;;) {
+    bool failed = false;
+    if (AtEndOfContents(walk, failed)) {
+      AppendToRecord(walk, kEndOfContentsLines);
+      return 0;
+    }
+    if (failed) return -1;
+    if (!constructed) {
+      std::fputs("!!!! NonConstructed tag with undefinite length !!!!\n", stdout);
+      return -1;
+    }
+    if (DebugWalkStep(walk) < 0) return -1;
+  }
+}
+
+}  // namespace
+
+int DebugWalkStep(WalkContext& walk) {
+  std::size_t pathMark = 0;
+  if (!EnterLevel(walk, pathMark)) return -1;
+  bool constructed = false;
+  int32_t tagId = 0;
+  if (!DumpIdentifier(walk, constructed, tagId)) return -1;
+  EnterTag(walk, tagId);
+  std::string& line = walk.DumpLine;
+  line.assign("            **** **** Full tag string is ");
+  line.append(walk.State.TagPathText);
+  line.push_back('\n');
+  AppendToRecord(walk, line);
+
+  TLeaf* leaf = LookUpTag(walk);
+  ShowProgress(walk);
+  if (!walk.State.RecordBuffer.empty() && !walk.Settings.RangeActive &&
+      walk.Settings.FilterCount == 0) {
+    WriteRecordBuffer(walk);
+  }
+  if (leaf == nullptr) {
+    ReportTagNotFound(walk);
+  } else {
+    NameElement(walk, *leaf->Item);
+    if (constructed) Descend(walk, *leaf);
+  }
+
+  ElementLength length;
+  if (!DumpLength(walk, length)) return -1;
+  ByteCursor& input = walk.Input;
+  if (PassesOverSkipped(walk, constructed, length)) {
+    input.Skip(length.Value);
+  } else if (length.Indefinite) {
+    if (DumpIndefiniteContents(walk, constructed) < 0) return -1;
+  } else if (length.Value > 0) {
+    if (constructed) {
+      AppendToRecord(walk, "\n");
+      const uint64_t end = input.Position() + length.Value;
+      while (input.Position() < end) {
+        if (DebugWalkStep(walk) < 0) return -1;
+      }
+    } else {
+      if (leaf != nullptr) {
+        DumpContents(walk, *leaf->Item, length.Value);
+      } else {
+        AppendToRecord(walk, "\n");
+      }
+      input.Skip(length.Value);
+    }
+  }
+  LeaveElement(walk, pathMark, constructed ? leaf : nullptr);
+  return 0;
+}
+
+}  // namespace orvalis

@@ -1,0 +1,102 @@
+#include "debugdump/octet_annotations.h"
+
+#include <string_view>
+
+#include "common/text_format.h"
+
+namespace orvalis {
+namespace {
+
+constexpr std::string_view kMargin = "            ";  // twelve blanks: the offset field's width
+
+// Appends a nine-character bit picture, filling the positions from `first` (0 = bit 8, 4 is the
+// blank between the halves) to the end with the bits of value; the other positions keep the
+// picture's characters.
+void AppendBitPicture(std::string& line, std::string_view picture, int first, uint8_t value) {
+  const std::size_t start = line.size();
+  line.append(picture);
+  for (int column = first; column < 9; ++column) {
+    if (column == 4) continue;
+    const int bit = column < 4 ? 7 - column : 8 - column;
+    line[start + column] = ((value >> bit) & 1) != 0 ? '1' : '0';
+  }
+}
+
+std::string& StartLine(WalkContext& walk) {
+  walk.DumpLine.assign(kMargin);
+  return walk.DumpLine;
+}
+
+void FinishLine(WalkContext& walk) { AppendToRecord(walk, walk.DumpLine); }
+
+}  // namespace
+
+void DumpOctetLine(WalkContext& walk, uint8_t octet) {
+  std::string& line = walk.DumpLine;
+  line.clear();
+  AppendZeroPadded(line, walk.Input.Position(), 10);
+  line.append(": ");
+  AppendBitPicture(line, "0000 0000", 0, octet);
+  line.append(" = ");
+  AppendHexOctet(line, octet);
+  line.append("h\n");
+  FinishLine(walk);
+}
+
+void DumpShortTagId(WalkContext& walk, int tagId) {
+  std::string& line = StartLine(walk);
+  AppendBitPicture(line, "...0 0000", 3, static_cast<uint8_t>(tagId));
+  line.append(" TagId=");
+  AppendDecimal(line, static_cast<int64_t>(tagId));
+  line.push_back('\n');
+  FinishLine(walk);
+}
+
+void DumpTagIdOctet(WalkContext& walk, bool final, int value) {
+  std::string& line = StartLine(walk);
+  if (final) {
+    line.append("**** ****   TagId=");
+    AppendDecimal(line, static_cast<int64_t>(value));
+    line.push_back('\n');
+  } else if ((value & 0x80) != 0) {
+    AppendBitPicture(line, "1... ....", 1, static_cast<uint8_t>(value));
+    line.append(" - last octet of the identifier octets\n");
+  } else {
+    AppendBitPicture(line, "0... ....", 1, static_cast<uint8_t>(value));
+    line.append(" - not last octet of the identifier octets\n");
+  }
+  FinishLine(walk);
+}
+
+void DumpShortLength(WalkContext& walk, int length) {
+  std::string& line = StartLine(walk);
+  AppendBitPicture(line, ".000 0000", 1, static_cast<uint8_t>(length));
+  line.append(" Short form of definite Length. Length=");
+  AppendDecimal(line, static_cast<int64_t>(length));
+  line.push_back('\n');
+  FinishLine(walk);
+}
+
+void DumpLongLengthHeader(WalkContext& walk, uint8_t octet, int count) {
+  std::string& line = StartLine(walk);
+  AppendBitPicture(line, "1000 0000", 1, octet);
+  line.append(" Long form of definite Length. Number of bytes in length=");
+  AppendDecimal(line, static_cast<int64_t>(count));
+  line.push_back('\n');
+  FinishLine(walk);
+}
+
+void DumpLengthOctet(WalkContext& walk, uint8_t octet) {
+  std::string& line = StartLine(walk);
+  AppendBitPicture(line, "0000 0000", 0, octet);
+  line.append(" = ");
+  AppendHexOctet(line, octet);
+  line.append("h - one of N bytes of long form of definite Length\n");
+  FinishLine(walk);
+}
+
+void AppendHexDigits(std::string& line, const uint8_t* octets, uint64_t count) {
+  for (uint64_t i = 0; i < count; ++i) AppendHexOctet(line, octets[i]);
+}
+
+}  // namespace orvalis

@@ -1,0 +1,41 @@
+// The read position over the input image. Every read of the input goes through it, and every
+// read checks first what is left, so no walk can read outside the input.
+#pragma once
+
+#include <cstdint>
+
+namespace orvalis {
+
+class ByteCursor {
+ public:
+  ByteCursor(const uint8_t* data, uint64_t size) : data_(data), size_(size) {}
+
+  bool AtEnd() const { return pos_ >= size_; }
+  uint64_t Left() const { return size_ - pos_; }
+  uint64_t Position() const { return pos_; }
+  uint64_t Size() const { return size_; }
+
+  // Reads one octet and moves past it; false at the end of the input.
+  bool ReadOctet(uint8_t& out) {
+    if (AtEnd()) return false;
+    out = data_[pos_++];
+    return true;
+  }
+  // The octet `ahead` places after the read position; the caller has checked Left().
+  uint8_t Peek(uint64_t ahead = 0) const { return data_[pos_ + ahead]; }
+  // Moves forward by n octets; false, without moving, when fewer are left.
+  bool Skip(uint64_t n) {
+    if (n > Left()) return false;
+    pos_ += n;
+    return true;
+  }
+  // The octets from the read position on; valid for Left() octets.
+  const uint8_t* Here() const { return data_ + pos_; }
+
+ private:
+  const uint8_t* data_;
+  uint64_t size_;
+  uint64_t pos_ = 0;
+};
+
+}  // namespace orvalis

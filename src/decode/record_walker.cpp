@@ -1,0 +1,105 @@
+#include "decode/record_walker.h"
+
+#include <cstdio>
+
+#include "decode/value_decoders.h"
+#include "decode/walk_steps.h"
+
+namespace orvalis {
+namespace {
+
+// Reads the identifier octets; the tag number is the low five bits of the first octet, or the low
+// seven bits of the one octet that follows when those five bits are all ones.
+bool ReadIdentifier(WalkContext& walk, bool& constructed, int32_t& tagId) {
+  uint8_t octet = 0;
+  if (!ReadNextOctet(walk, octet)) return false;
+  constructed = (octet & kConstructedBit) != 0;
+  tagId = octet & kTagNumberMask;
+  if (tagId == kHighTagNumber) {
+    if (!ReadNextOctet(walk, octet)) return false;
+    tagId = octet & 0x7F;
+  }
+  return true;
+}
+
+// Reads the length octets: the short form, the long form (N octets, big-endian) or the indefinite
+// form; a definite length must fit in what is left of the input.
+bool ReadLength(WalkContext& walk, ElementLength& length) {
+  uint8_t octet = 0;
+  if (!ReadNextOctet(walk, octet)) return false;
+  if (octet == kIndefiniteLength) {
+    length.Indefinite = true;
+  } else if (octet < 0x80) {
+    length.Value = octet;
+  } else {
+    for (int count = octet & 0x7F; count > 0; --count) {
+      uint8_t lengthOctet = 0;
+      if (!ReadNextOctet(walk, lengthOctet)) return false;
+      AddLengthOctet(length, lengthOctet);
+    }
+  }
+  return FitsInInput(walk, length);
+}
+
+// Names the element: the record line at a record start, otherwise its long name.
+void NameElement(WalkContext& walk, const TItem& item) {
+  if (!item.LongTagName) return;
+  if (IsRecordStart(item)) {
+    ShowProgress(walk);
+    StartRecord(walk, item);
+  } else if (!InSkippedRecord(walk)) {
+    AppendToRecord(walk, *item.LongTagName);
+  }
+}
+
+int WalkIndefiniteContents(WalkContext& walk, bool constructed) {
+  for (;;) {
+    bool failed = false;
+    if (AtEndOfContents(walk, failed)) return 0;
+    if (failed) return -1;
+    if (!constructed) {
+      std::fputs("Error:!!!! NonConstructed tag with undefinite length !!!!\n", stdout);
+      return -1;
+    }
+    if (WalkStep(walk) < 0) return -1;
+  }
+}
+
+}  // namespace
+
+int WalkStep(WalkContext& walk) {
+  std::size_t pathMark = 0;
+  if (!EnterLevel(walk, pathMark)) return -1;
+  bool constructed = false;
+  int32_t tagId = 0;
+  if (!ReadIdentifier(walk, constructed, tagId)) return -1;
+  EnterTag(walk, tagId);
+  TLeaf* leaf = LookUpTag(walk);
+  if (leaf == nullptr) {
+    ReportTagNotFound(walk);
+  } else {
+    NameElement(walk, *leaf->Item);
+    if (constructed) Descend(walk, *leaf);
+  }
+
+  ElementLength length;
+  if (!ReadLength(walk, length)) return -1;
+  ByteCursor& input = walk.Input;
+  if (PassesOverSkipped(walk, constructed, length)) {
+    input.Skip(length.Value);
+  } else if (length.Indefinite) {
+    if (WalkIndefiniteContents(walk, constructed) < 0) return -1;
+  } else if (constructed) {
+    const uint64_t end = input.Position() + length.Value;
+    while (input.Position() < end) {
+      if (WalkStep(walk) < 0) return -1;
+    }
+  } else if (length.Value > 0) {
+    if (leaf != nullptr) DecodeValue(walk, *leaf->Item, length.Value);
+    input.Skip(length.Value);
+  }
+  LeaveElement(walk, pathMark, constructed ? leaf : nullptr);
+  return 0;
+}
+
+}  // namespace orvalis

@@ -1,0 +1,47 @@
+#include "decode/walk_state.h"
+
+namespace orvalis {
+namespace {
+
+constexpr std::size_t kRecordBufferReserve = 100000;
+constexpr std::size_t kValueTextReserve = 2048;
+constexpr std::size_t kDumpLineReserve = 1000;
+
+}  // namespace
+
+WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint64_t size,
+                         TBranch& root, std::FILE* output)
+    : Settings(settings), Input(data, size), Root(&root), Output(output) {
+  State.CurrentBranch = &root;
+  State.CurrentLeaf = root.First;
+  State.TagPathText.reserve(4 * (kMaxDepth + 1) * 3);
+  State.RecordBuffer.reserve(kRecordBufferReserve);
+  ValueText.reserve(kValueTextReserve);
+  DumpLine.reserve(kDumpLineReserve);
+}
+
+int AppendToRecord(WalkContext& walk, std::string_view piece) {
+  if (piece.size() > kMaxPieceLength) {
+    std::fputs("Error: length of current record more than 2048 bytes.\n", stdout);
+    return -1;
+  }
+  walk.State.RecordBuffer.append(piece);
+  return 0;
+}
+
+void WriteRecordBuffer(WalkContext& walk) {
+  std::string& text = walk.State.RecordBuffer;
+  std::fwrite(text.data(), 1, text.size(), walk.Output);
+  text.clear();
+}
+
+void WriteOutRecord(WalkContext& walk) {
+  WalkState& state = walk.State;
+  if (state.RecordBuffer.empty()) return;
+  if (state.RecordPasses && state.FilteredTagsSeen == walk.Settings.FilterCount) {
+    WriteRecordBuffer(walk);
+  }
+  state.RecordBuffer.clear();
+}
+
+}  // namespace orvalis

@@ -1,0 +1,146 @@
+#include "decode/walk_steps.h"
+
+#include <cstdio>
+
+#include "common/text_format.h"
+
+namespace orvalis {
+namespace {
+
+constexpr const char kContactAddress[] = "billing-tools@example.org";
+constexpr std::string_view kRecordTagName = "record";
+
+}  // namespace
+
+void ReportEndOfInput() { std::fputs("Error: unexpected end of input file.\n\n", stdout); }
+
+bool EnterLevel(WalkContext& walk, std::size_t& pathMark) {
+  WalkState& state = walk.State;
+  pathMark = state.TagPathText.size();
+  if (++state.Path.Depth > kMaxDepth) {
+    std::fputs("Error: something is wrong. Tag Identifier is too long.\n\n", stdout);
+    return false;
+  }
+  return true;
+}
+
+bool ReadNextOctet(WalkContext& walk, uint8_t& octet) {
+  if (walk.Input.ReadOctet(octet)) return true;
+  ReportEndOfInput();
+  return false;
+}
+
+void EnterTag(WalkContext& walk, int32_t tagId) {
+  WalkState& state = walk.State;
+  state.Path.Ids[state.Path.Depth] = tagId;
+  AppendDecimal(state.TagPathText, static_cast<int64_t>(tagId));
+  state.TagPathText.push_back('.');
+}
+
+TLeaf* LookUpTag(WalkContext& walk) {
+  WalkState& state = walk.State;
+  TLeaf* leaf = nullptr;
+  if (state.Lost) {
+    leaf = FindByPath(*walk.Root, state.Path);
+  } else if (state.CurrentBranch != nullptr) {
+    leaf = state.CurrentBranch->FindById(state.Path.Ids[state.Path.Depth]);
+  }
+  state.Lost = leaf == nullptr;
+  state.CurrentLeaf = leaf;
+  return leaf;
+}
+
+void ReportTagNotFound(WalkContext& walk) {
+  const WalkState& state = walk.State;
+  std::printf("Error: tag %s not found, please, add it to Tags.cfg or report about this error to %s\n\n",
+              state.TagPathText.c_str(), kContactAddress);
+  std::string& text = walk.ValueText;
+  text.assign("Tag ");
+  text.append(state.TagPathText);
+  text.append(" not found, please, add it to Tags.cfg or report about this error to ");
+  text.append(kContactAddress);
+  text.push_back('\n');
+  AppendToRecord(walk, text);
+}
+
+void ShowProgress(WalkContext& walk) {
+  const ByteCursor& input = walk.Input;
+  if (input.Size() == 0) return;
+  // The position is below 2^32, so the product cannot overflow 64 bits.
+  const int percent = static_cast<int>(input.Position() * 100 / input.Size());
+  if (percent > walk.State.LastPercent) {
+    std::printf("%3d%% completed\r", percent);
+    walk.State.LastPercent = percent;
+  }
+}
+
+bool IsRecordStart(const TItem& item) { return item.TagName && *item.TagName == kRecordTagName; }
+
+void StartRecord(WalkContext& walk, const TItem& item) {
+  WalkState& state = walk.State;
+  ++state.RecordCount;
+  WriteOutRecord(walk);
+  state.FilteredTagsSeen = 0;
+  state.RecordPasses = true;
+  const WalkSettings& settings = walk.Settings;
+  if (settings.RangeActive) {
+    state.SkipRecord = state.RecordCount < settings.StartRec || state.RecordCount > settings.EndRec;
+    if (state.SkipRecord) {
+      state.SkipDepth = state.Path.Depth;
+      return;
+    }
+  }
+  std::string& text = walk.ValueText;
+  text.assign(item.LongTagName ? *item.LongTagName : "(null)");
+  text.push_back(' ');
+  AppendDecimal(text, static_cast<uint64_t>(state.RecordCount));
+  text.push_back('\n');
+  AppendToRecord(walk, text);
+}
+
+void Descend(WalkContext& walk, const TLeaf& leaf) {
+  walk.State.CurrentBranch = leaf.Child.get();
+  if (leaf.Child == nullptr) {
+    std::printf("Error: there should be at least one subtag for tag %s please correct tags configuration in Tags.cfg\n\n",
+                walk.State.TagPathText.c_str());
+  }
+}
+
+void AddLengthOctet(ElementLength& length, uint8_t octet) {
+  if (length.Value > (UINT64_MAX >> 8)) length.TooLarge = true;
+  length.Value = (length.Value << 8) | octet;
+}
+
+bool FitsInInput(WalkContext& walk, const ElementLength& length) {
+  if (length.Indefinite) return true;
+  if (!length.TooLarge && length.Value <= walk.Input.Left()) return true;
+  ReportEndOfInput();
+  return false;
+}
+
+bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementLength& length) {
+  const WalkState& state = walk.State;
+  return InSkippedRecord(walk) && state.RecordCount > 0 && !length.Indefinite &&
+         (!constructed || state.Path.Depth >= state.SkipDepth);
+}
+
+bool AtEndOfContents(WalkContext& walk, bool& failed) {
+  ByteCursor& input = walk.Input;
+  if (input.Left() < 2) {
+    ReportEndOfInput();
+    failed = true;
+    return false;
+  }
+  if (input.Peek(0) != 0 || input.Peek(1) != 0) return false;
+  input.Skip(2);
+  return true;
+}
+
+void LeaveElement(WalkContext& walk, std::size_t pathMark, const TLeaf* constructedLeaf) {
+  WalkState& state = walk.State;
+  state.TagPathText.resize(pathMark);
+  --state.Path.Depth;
+  if (constructedLeaf != nullptr) state.CurrentBranch = constructedLeaf->Owner;
+}
+
+}  // namespace orvalis

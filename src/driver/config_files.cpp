@@ -1,0 +1,104 @@
+#include "driver/config_files.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "common/line_splitter.h"
+#include "common/text_file.h"
+#include "common/text_format.h"
+#include "driver/command_line.h"
+
+namespace orvalis {
+namespace {
+
+// Reads a whole text file; on failure prints the reader's own messages in the error form.
+bool LoadTextFile(const std::string& name, const char* openError, const char* memoryError,
+                  std::string& text) {
+  std::FILE* file = OpenForReading(name);
+  if (file == nullptr) {
+    PrintErrorForm(openError);
+    return false;
+  }
+  bool read = ReadWholeFile(file, text);
+  if (!read) PrintErrorForm(memoryError);
+  std::fclose(file);
+  return read;
+}
+
+// Calls apply(name, value) for every line of the form name=value, and reports the other lines
+// that are neither comments nor empty.
+template <typename Apply>
+void ForEachSetting(const std::string& fileName, std::string_view text, Apply&& apply) {
+  unsigned long lineNumber = 0;
+  ForEachLine(text, [&](std::string_view line) {
+    ++lineNumber;
+    if (IsSkippedLine(line)) return;
+    if (line.size() > kMaxLineLength) {
+      std::printf("Error in %s file: line %lu is longer than 2047 characters and is skipped.\n\n",
+                  fileName.c_str(), lineNumber);
+      return;
+    }
+    std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      std::printf("Error when decoding line in %s:\n ", fileName.c_str());
+      PrintText(line, "\n Right format is Parameter=Value\n\n");
+      return;
+    }
+    apply(line.substr(0, equals), line.substr(equals + 1));
+  });
+}
+
+}  // namespace
+
+int ReadMainConfig(RunSettings& settings) {
+  std::string text;
+  if (!LoadTextFile(settings.ConfigFileName, "Error: can not open specified config file",
+                    "Error: memory allocation for ConfigFile is not successful", text)) {
+    return -1;
+  }
+  const std::string& fileName = settings.ConfigFileName;
+  ForEachSetting(fileName, text, [&](std::string_view name, std::string_view value) {
+    if (name == "StartRec") {
+      settings.StartRec = ParseDecimalLong(value);
+    } else if (name == "EndRec") {
+      settings.EndRec = ParseDecimalLong(value);
+    } else if (name == "FilterFile") {
+      if (value.size() > kMaxFileNameLength) {
+        std::printf("Error in %s file: FilterFile value is longer than 255 characters and is ignored.\n\n",
+                    fileName.c_str());
+      } else {
+        settings.FilterFileName = std::string(value);
+      }
+    } else if (name == "DebugMode") {
+      if (value == "true") settings.DebugMode = true;
+    } else {
+      std::printf("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
+      PrintText(name, "\n\n");
+    }
+  });
+  return 0;
+}
+
+int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterCount) {
+  filterCount = 0;
+  std::string text;
+  if (!LoadTextFile(settings.FilterFileName, "Error: can not open specified filter file",
+                    "Error: memory allocation for FilterFile is not successful", text)) {
+    return -1;
+  }
+  const std::string& fileName = settings.FilterFileName;
+  ForEachSetting(fileName, text, [&](std::string_view name, std::string_view value) {
+    bool filterFound = false;
+    SetFilter(root, name, value, filterFound);
+    if (filterFound) {
+      ++filterCount;
+    } else {
+      std::printf("Error in %s file: tag ", fileName.c_str());
+      PrintText(name, " not found.\n\n");
+    }
+  });
+  return 0;
+}
+
+}  // namespace orvalis

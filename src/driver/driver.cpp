@@ -1,0 +1,162 @@
+#include "driver/driver.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "common/text_file.h"
+#include "debugdump/debug_walker.h"
+#include "decode/record_walker.h"
+#include "driver/command_line.h"
+#include "driver/config_files.h"
+#include "driver/run_settings.h"
+#include "tags/tags_reader.h"
+
+namespace orvalis {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The largest input that the walk's 32-bit offsets can address.
+constexpr uint64_t kMaxInputSize = UINT32_MAX;
+// The output file's write buffer: records reach the disk in large blocks.
+constexpr std::size_t kOutputBufferSize = 1 << 20;
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Steps 7 of the run: a non-zero StartRec or EndRec makes a range; an EndRec of 0 in a range
+// means no upper bound.
+void FixUpRange(RunSettings& settings) {
+  if (settings.StartRec != 0 || settings.EndRec != 0) {
+    settings.RangeActive = true;
+    if (settings.EndRec == 0) settings.EndRec = -1;  // all ones: no upper bound
+  }
+}
+
+bool ReadInputImage(std::FILE* input, uint64_t size, InputImage& image) {
+  image.Data.reset(new (std::nothrow) uint8_t[size + 1]);
+  if (!image.Data) {
+    errno = ENOMEM;
+    PrintErrorForm("Error: memory allocation fault");
+    return false;
+  }
+  image.Size = size;
+  // A short read is not an error of its own: the image holds what was read.
+  std::size_t got = size > 0 ? std::fread(image.Data.get(), 1, size, input) : 0;
+  image.Size = got;
+  image.Data[got] = 0;
+  return true;
+}
+
+// Walks the whole image and writes out the last record. Returns false when a step stopped the
+// walk or an exception escaped from it.
+bool Walk(WalkContext& walk) {
+  try {
+    bool completed = true;
+    while (!walk.Input.AtEnd()) {
+      int result = walk.Settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
+      if (result < 0) {
+        completed = false;
+        break;
+      }
+    }
+    WriteOutRecord(walk);
+    std::printf("100%% completed\n\n");
+    return completed;
+  } catch (...) {
+    std::printf("Something is wrong, exception has been thrown. Please contact Author.\n");
+    return false;
+  }
+}
+
+int Run(int argc, const char* const* argv) {
+  PrintBanner();
+  RunSettings settings;
+  if (ParseCommandLine(argc, argv, settings) != 0 || settings.InputFileName.empty()) {
+    PrintUsage();
+    return -1;
+  }
+  if (settings.OutputFileName.empty()) settings.OutputFileName = settings.InputFileName + ".prs";
+
+  FilePtr input(OpenForReading(settings.InputFileName));
+  if (!input) {
+    PrintErrorForm("Error: can not open input file");
+    return -1;
+  }
+  if (SameFile(settings.InputFileName, settings.OutputFileName)) {
+    std::fprintf(stderr, "Error: output file is the same as input file\n");
+    return -1;
+  }
+  uint64_t inputSize = 0;
+  if (!FileLength(input.get(), inputSize)) {
+    PrintErrorForm("Error: can not read input file");
+    return -1;
+  }
+  if (inputSize > kMaxInputSize) {
+    std::fprintf(stderr, "Error: input file is too large: files of 4 GiB or more are not supported\n");
+    return -1;
+  }
+  FilePtr output(std::fopen(settings.OutputFileName.c_str(), "wb"));
+  if (!output) {
+    PrintErrorForm("Error: can not open output file");
+    return -1;
+  }
+  std::setvbuf(output.get(), nullptr, _IOFBF, kOutputBufferSize);
+
+  if (ReadMainConfig(settings) != 0) {
+    std::printf("Error when reading ConfigFile. Exiting...");
+    return -1;
+  }
+  FixUpRange(settings);
+
+  auto root = std::make_unique<TBranch>(nullptr);
+  if (ReadTagsConfig(*root) != 0) {
+    std::printf("Error when reading TagsConfigFile. Exiting...");
+    return -1;
+  }
+  uint32_t filterCount = 0;
+  if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *root, filterCount);
+
+  InputImage image;
+  if (!ReadInputImage(input.get(), inputSize, image)) return -1;
+  input.reset();
+
+  WalkSettings walkSettings;
+  walkSettings.DebugMode = settings.DebugMode;
+  walkSettings.RangeActive = settings.RangeActive;
+  walkSettings.StartRec = static_cast<uint32_t>(settings.StartRec);
+  walkSettings.EndRec = static_cast<uint32_t>(settings.EndRec);
+  walkSettings.FilterCount = filterCount;
+  auto walk = std::make_unique<WalkContext>(walkSettings, image.Data.get(), image.Size, *root,
+                                            output.get());
+  bool completed = Walk(*walk);
+
+  // A failed write (a full disk, say) must not pass for a finished conversion.
+  const bool written = std::ferror(output.get()) == 0;
+  const bool closed = std::fclose(output.release()) == 0;
+  if (!written || !closed) {
+    PrintErrorForm("Error: can not write output file");
+    return -1;
+  }
+  return completed ? 0 : -1;
+}
+
+}  // namespace
+
+int RunOrvalis(int argc, const char* const* argv) {
+  int status = Run(argc, argv);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return status;
+}
+
+}  // namespace orvalis

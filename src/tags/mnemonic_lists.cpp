@@ -1,0 +1,74 @@
+#include "tags/mnemonic_lists.h"
+
+#include <cstdio>
+
+namespace orvalis {
+namespace {
+
+// Splits a value at each separator. A final separator ends the last entry without starting a
+// new one, and an empty value has no entries.
+template <typename Visit>
+void ForEachEntry(std::string_view value, char separator, Visit&& visit) {
+  std::size_t start = 0;
+  while (start < value.size()) {
+    std::size_t end = value.find(separator, start);
+    if (end == std::string_view::npos) end = value.size();
+    visit(value.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+MnemonicText TextOf(std::string_view piece) {
+  if (piece.empty()) return std::nullopt;
+  return std::string(piece);
+}
+
+bool AllDigits(std::string_view text) {
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+int32_t KeyOf(std::string_view digits) {
+  int64_t key = 0;
+  for (char c : digits) {
+    key = key * 10 + (c - '0');
+    if (key > INT32_MAX) return INT32_MAX;
+  }
+  return static_cast<int32_t>(key);
+}
+
+}  // namespace
+
+TIndValList::TIndValList(std::string_view value) {
+  ForEachEntry(value, ',', [&](std::string_view piece) { Values.push_back(TextOf(piece)); });
+}
+
+MnemonicHit TIndValList::Lookup(uint32_t number) const {
+  if (number >= Values.size()) return nullptr;
+  return &Values[number];
+}
+
+TNonIndValList::TNonIndValList(std::string_view value) {
+  // Each message shows the value as far as its first "," or ";", not the entry at fault.
+  std::string_view head = value.substr(0, value.find_first_of(",;"));
+  ForEachEntry(value, ';', [&](std::string_view piece) {
+    std::size_t comma = piece.find(',');
+    if (comma == std::string_view::npos || !AllDigits(piece.substr(0, comma))) {
+      std::printf("Error when decoding Tags.cfg line: %.*s\n", static_cast<int>(head.size()), head.data());
+      return;
+    }
+    Keys.push_back(KeyOf(piece.substr(0, comma)));
+    Values.push_back(TextOf(piece.substr(comma + 1)));
+  });
+}
+
+MnemonicHit TNonIndValList::Lookup(int32_t key) const {
+  for (std::size_t i = 0; i < Keys.size(); ++i) {
+    if (Keys[i] == key) return &Values[i];
+  }
+  return nullptr;
+}
+
+}  // namespace orvalis

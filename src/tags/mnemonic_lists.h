@@ -1,0 +1,41 @@
+// Mnemonic tables: small numbers in a billing record that stand for named values.
+//
+// IndArr lists the names by position ("Zero,One,,Three"); NonIndArr pairs explicit keys with
+// names ("1,Local;2,National;16,International").
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalis {
+
+// An entry's text; an entry written without text has none (it prints as "(null)").
+using MnemonicText = std::optional<std::string>;
+
+// The result of a lookup: not found, or found with the entry (whose text may be absent).
+using MnemonicHit = const MnemonicText*;
+
+class TIndValList {
+ public:
+  explicit TIndValList(std::string_view value);
+  int32_t Count() const { return static_cast<int32_t>(Values.size()); }
+  MnemonicHit Lookup(uint32_t number) const;
+
+  std::vector<MnemonicText> Values;
+};
+
+class TNonIndValList {
+ public:
+  // Reports each malformed entry on standard output and leaves it out.
+  explicit TNonIndValList(std::string_view value);
+  int32_t Count() const { return static_cast<int32_t>(Keys.size()); }
+  MnemonicHit Lookup(int32_t key) const;
+
+  std::vector<int32_t> Keys;
+  std::vector<MnemonicText> Values;
+};
+
+}  // namespace orvalis

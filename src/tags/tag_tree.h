@@ -1,0 +1,102 @@
+// The tag dictionary in memory: a tree that mirrors the nesting of tags in a billing record.
+//
+// Each level is a TBranch, a list of sibling TLeaf nodes; each leaf carries the TItem that
+// Tags.cfg declared for one tag number at one place in the nesting, and a leaf with declared
+// sub-tags has a child branch. A branch owns its leaves, a leaf its item and child branch, an
+// item its texts and tables; destroying the root destroys the whole dictionary.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tags/mnemonic_lists.h"
+
+namespace orvalis {
+
+// How a tag's primitive value is decoded; the codes are those of the Type parameter.
+enum class TagType : int8_t {
+  None = 0,
+  DateTime = 1,
+  String = 2,
+  Number = 3,
+  HexNumber = 4,
+  DecNumber = 5,
+  ValFromIndexedArr = 6,
+  ValFromNonIndexedArr = 7,
+  Duration = 8,
+  LineCode = 9,
+  ReceivedDigits = 10,
+};
+
+// The deepest nesting the walkers accept: depths 0 to kMaxDepth.
+constexpr int kMaxDepth = 20;
+
+// The tag numbers of the element being walked and of all that enclose it, outermost first.
+struct TagPath {
+  int32_t Ids[kMaxDepth + 1] = {};
+  int Depth = -1;  // index of the innermost entry; -1 when empty
+};
+
+class TBranch;
+
+// What is known of one tag number at one path.
+class TItem {
+ public:
+  explicit TItem(int32_t tagId) : TagId(tagId) {}
+
+  // Applies one Tags.cfg parameter. `line` is the line cut at its "=", used only in messages.
+  // Returns -1 after the unknown-type message, 0 otherwise.
+  int SetParameter(std::string_view line, std::string_view name, std::string_view value);
+
+  int32_t TagId;
+  std::optional<std::string> TagName;
+  std::optional<std::string> LongTagName;
+  std::optional<std::string> FilterValue;
+  TagType Type = TagType::None;
+  std::unique_ptr<TIndValList> IndArr;
+  std::unique_ptr<TNonIndValList> NonIndArr;
+};
+
+class TLeaf {
+ public:
+  TLeaf(std::unique_ptr<TItem> item, TBranch* owner) : Item(std::move(item)), Owner(owner) {}
+
+  std::unique_ptr<TItem> Item;
+  TLeaf* Prev = nullptr;
+  TLeaf* Next = nullptr;
+  TBranch* Owner;                 // the branch that holds this leaf
+  std::unique_ptr<TBranch> Child;  // the sub-tags declared under this one, if any
+};
+
+class TBranch {
+ public:
+  explicit TBranch(TLeaf* parent) : Parent(parent) {}
+  TBranch(const TBranch&) = delete;
+  TBranch& operator=(const TBranch&) = delete;
+
+  // Links the leaf after the last one and takes ownership of it. Does not touch its Owner.
+  TLeaf* Append(std::unique_ptr<TLeaf> leaf);
+  // The first leaf whose item has the tag number, or null.
+  TLeaf* FindById(int32_t tagId) const;
+  int32_t Count() const { return static_cast<int32_t>(leaves_.size()); }
+
+  TLeaf* Parent;  // the leaf whose Child this branch is; null for the root
+  TLeaf* First = nullptr;
+  TLeaf* Last = nullptr;
+
+ private:
+  std::vector<std::unique_ptr<TLeaf>> leaves_;  // in chain order
+};
+
+// The leaf reached by following path entries 0 to Depth from the root, or null.
+TLeaf* FindByPath(const TBranch& root, const TagPath& path);
+
+// Gives every item in the tree whose TagName equals name a copy of value as its FilterValue,
+// and raises filterFound when at least one took it. Returns 0.
+int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bool& filterFound);
+
+}  // namespace orvalis

@@ -1,0 +1,20 @@
+// Reading the tag dictionary, Tags.cfg, from the working directory.
+#pragma once
+
+#include <string_view>
+
+#include "tags/tag_tree.h"
+
+namespace orvalis {
+
+// The dictionary file's fixed name.
+constexpr const char* kTagsFileName = "Tags.cfg";
+
+// Fills the tree from Tags.cfg. Returns 0 when the file was read to its end, -1 when it could
+// not be opened or buffered (after its message). Bad lines are reported and skipped.
+int ReadTagsConfig(TBranch& root);
+
+// Applies one line of Tags.cfg (without its line end) to the tree. Exposed for the tests.
+void ApplyTagsLine(TBranch& root, std::string_view line);
+
+}  // namespace orvalis
