@@ -57,6 +57,11 @@ int ReadMainConfig(RunSettings& settings) {
                     "Error: memory allocation for ConfigFile is not successful", text)) {
     return -1;
   }
+  ApplyMainConfigText(settings, text);
+  return 0;
+}
+
+void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
   const std::string& fileName = settings.ConfigFileName;
   ForEachSetting(fileName, text, [&](std::string_view name, std::string_view value) {
     if (name == "StartRec") {
@@ -77,7 +82,6 @@ int ReadMainConfig(RunSettings& settings) {
       PrintText(name, "\n\n");
     }
   });
-  return 0;
 }
 
 int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterCount) {
@@ -87,7 +91,12 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
                     "Error: memory allocation for FilterFile is not successful", text)) {
     return -1;
   }
-  const std::string& fileName = settings.FilterFileName;
+  filterCount = ApplyFilterText(settings.FilterFileName, text, root);
+  return 0;
+}
+
+uint32_t ApplyFilterText(const std::string& fileName, std::string_view text, TBranch& root) {
+  uint32_t filterCount = 0;
   ForEachSetting(fileName, text, [&](std::string_view name, std::string_view value) {
     bool filterFound = false;
     SetFilter(root, name, value, filterFound);
@@ -98,7 +107,7 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
       PrintText(name, " not found.\n\n");
     }
   });
-  return 0;
+  return filterCount;
 }
 
 }  // namespace orvalis

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "driver/run_settings.h"
 #include "tags/tag_tree.h"
@@ -16,5 +18,9 @@ int ReadMainConfig(RunSettings& settings);
 // filter values; filterCount becomes the number of accepted lines. Returns 0 when the file was
 // read, -1 when it could not be opened or buffered.
 int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterCount);
+
+// The two readers' work on a file's text, once it is in memory; fileName is used in messages.
+void ApplyMainConfigText(RunSettings& settings, std::string_view text);
+uint32_t ApplyFilterText(const std::string& fileName, std::string_view text, TBranch& root);
 
 }  // namespace orvalis

@@ -105,6 +105,11 @@ int ReadTagsConfig(TBranch& root) {
     return -1;
   }
   std::fclose(file);
+  ApplyTagsText(root, text);
+  return 0;
+}
+
+void ApplyTagsText(TBranch& root, std::string_view text) {
   unsigned long lineNumber = 0;
   ForEachLine(text, [&](std::string_view line) {
     ++lineNumber;
@@ -116,7 +121,6 @@ int ReadTagsConfig(TBranch& root) {
     }
     ApplyTagsLine(root, line);
   });
-  return 0;
 }
 
 }  // namespace orvalis

@@ -14,6 +14,9 @@ constexpr const char* kTagsFileName = "Tags.cfg";
 // not be opened or buffered (after its message). Bad lines are reported and skipped.
 int ReadTagsConfig(TBranch& root);
 
+// Fills the tree from the text of a Tags.cfg file.
+void ApplyTagsText(TBranch& root, std::string_view text);
+
 // Applies one line of Tags.cfg (without its line end) to the tree. Exposed for the tests.
 void ApplyTagsLine(TBranch& root, std::string_view line);
 
