@@ -22,3 +22,9 @@ test:
 
 clean:
 	rm -rf build
+
+# `make bench` converts generated files of 10 MiB, 100 MiB and 1 GiB, five times each, and prints a
+# table of medians (bench/run-bench.sh; BENCH_QUICK=1 leaves out the 1 GiB file).
+.PHONY: bench
+bench:
+	JOBS=$(JOBS) bench/run-bench.sh
