@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,9 @@ namespace orvalis {
 
 // Writes the pieces to standard output, byte for byte (a text may hold any byte).
 inline void PrintText(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
-  std::fwrite(a.data(), 1, a.size(), stdout);
-  std::fwrite(b.data(), 1, b.size(), stdout);
-  std::fwrite(c.data(), 1, c.size(), stdout);
+  for (std::string_view piece : {a, b, c}) {
+    if (!piece.empty()) std::fwrite(piece.data(), 1, piece.size(), stdout);
+  }
 }
 
 // Reads a decimal number as the C library's strtol does, clamped to the signed 32-bit range:
