@@ -22,32 +22,41 @@ inline void PrintText(std::string_view a, std::string_view b = {}, std::string_v
 // give 0.
 int32_t ParseDecimalLong(std::string_view text);
 
-// Appends a number in decimal.
-inline void AppendDecimal(std::string& out, uint64_t value) {
+// Appends a number in decimal. Text is std::string or TextBuffer.
+template <typename Text>
+void AppendDecimal(Text& out, uint64_t value) {
+  if (value < 10) {  // nibbles, tag numbers: the common case
+    out.push_back(static_cast<char>('0' + value));
+    return;
+  }
   char digits[20];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   out.append(digits, static_cast<std::size_t>(end - digits));
 }
-inline void AppendDecimal(std::string& out, int64_t value) {
+template <typename Text>
+void AppendDecimal(Text& out, int64_t value) {
   char digits[21];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 // Appends a number in decimal with at least `width` digits, zero-padded ("%02d", "%010lu").
-inline void AppendZeroPadded(std::string& out, uint64_t value, int width) {
+template <typename Text>
+void AppendZeroPadded(Text& out, uint64_t value, int width) {
   char digits[20];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  for (int n = static_cast<int>(end - digits); n < width; ++n) out.push_back('0');
-  out.append(digits, static_cast<std::size_t>(end - digits));
+  const int length = static_cast<int>(end - digits);
+  if (length < width) out.append(static_cast<std::size_t>(width - length), '0');
+  out.append(digits, static_cast<std::size_t>(length));
 }
 
 constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 
 // Appends an octet as two upper-case hexadecimal digits ("%02X").
-inline void AppendHexOctet(std::string& out, uint8_t octet) {
-  out.push_back(kUpperHexDigits[octet >> 4]);
-  out.push_back(kUpperHexDigits[octet & 0x0F]);
+template <typename Text>
+void AppendHexOctet(Text& out, uint8_t octet) {
+  const char digits[2] = {kUpperHexDigits[octet >> 4], kUpperHexDigits[octet & 0x0F]};
+  out.append(digits, 2);
 }
 
 }  // namespace orvalis

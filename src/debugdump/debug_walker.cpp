@@ -63,6 +63,28 @@ bool DumpIdentifier(WalkContext& walk, bool& constructed, int32_t& tagId) {
   return true;
 }
 
+// The long form: its header line, a line for each length octet, then the length it gives.
+bool DumpLongLength(WalkContext& walk, uint8_t octet, ElementLength& length) {
+  const int count = octet & 0x7F;
+  DumpLongLengthHeader(walk, octet, count);
+  for (int i = 0; i < count; ++i) {
+    if (walk.Input.AtEnd()) {
+      ReportEndOfInput();
+      return false;
+    }
+    const uint8_t lengthOctet = walk.Input.Peek();
+    DumpLengthOctet(walk, lengthOctet);
+    walk.Input.Skip(1);
+    AddLengthOctet(length, lengthOctet);
+  }
+  TextBuffer& line = walk.DumpLine;
+  line.assign("            **** **** Length of tag = ");
+  AppendDecimal(line, length.Value);
+  line.append("\n\n");
+  AppendToRecord(walk, line);
+  return true;
+}
+
 bool DumpLength(WalkContext& walk, ElementLength& length) {
   uint8_t octet = 0;
   if (!DumpNextOctet(walk, octet)) return false;
@@ -76,25 +98,9 @@ bool DumpLength(WalkContext& walk, ElementLength& length) {
   if (octet < 0x80) {
     length.Value = octet;
     DumpShortLength(walk, octet);
-    return true;
+  } else if (!DumpLongLength(walk, octet, length)) {
+    return false;
   }
-  const int count = octet & 0x7F;
-  DumpLongLengthHeader(walk, octet, count);
-  for (int i = 0; i < count; ++i) {
-    if (walk.Input.AtEnd()) {
-      ReportEndOfInput();
-      return false;
-    }
-    const uint8_t lengthOctet = walk.Input.Peek();
-    DumpLengthOctet(walk, lengthOctet);
-    walk.Input.Skip(1);
-    AddLengthOctet(length, lengthOctet);
-  }
-  std::string& line = walk.DumpLine;
-  line.assign("            **** **** Length of tag = ");
-  AppendDecimal(line, length.Value);
-  line.append("\n\n");
-  AppendToRecord(walk, line);
   return FitsInInput(walk, length);
 }
 
@@ -112,7 +118,7 @@ void NameElement(WalkContext& walk, const TItem& item) {
 }
 
 void DumpContents(WalkContext& walk, const TItem& item, uint64_t length) {
-  std::string& line = walk.DumpLine;
+  TextBuffer& line = walk.DumpLine;
   line.clear();
   AppendZeroPadded(line, walk.Input.Position(), 10);
   line.append(": HEX contents of tag body: ");
@@ -151,15 +157,14 @@ int DumpIndefiniteContents(WalkContext& walk, bool constructed) {
 }  // namespace
 
 int DebugWalkStep(WalkContext& walk) {
-  std::size_t pathMark = 0;
-  if (!EnterLevel(walk, pathMark)) return -1;
+  if (!EnterLevel(walk)) return -1;
   bool constructed = false;
   int32_t tagId = 0;
   if (!DumpIdentifier(walk, constructed, tagId)) return -1;
   EnterTag(walk, tagId);
-  std::string& line = walk.DumpLine;
+  TextBuffer& line = walk.DumpLine;
   line.assign("            **** **** Full tag string is ");
-  line.append(walk.State.TagPathText);
+  AppendTagPathText(line, walk.State.Path);
   line.push_back('\n');
   AppendToRecord(walk, line);
 
@@ -199,7 +204,7 @@ int DebugWalkStep(WalkContext& walk) {
       input.Skip(length.Value);
     }
   }
-  LeaveElement(walk, pathMark, constructed ? leaf : nullptr);
+  LeaveElement(walk, constructed ? leaf : nullptr);
   return 0;
 }
 

@@ -12,7 +12,7 @@ constexpr std::string_view kMargin = "            ";  // twelve blanks: the offs
 // Appends a nine-character bit picture, filling the positions from `first` (0 = bit 8, 4 is the
 // blank between the halves) to the end with the bits of value; the other positions keep the
 // picture's characters.
-void AppendBitPicture(std::string& line, std::string_view picture, int first, uint8_t value) {
+void AppendBitPicture(TextBuffer& line, std::string_view picture, int first, uint8_t value) {
   const std::size_t start = line.size();
   line.append(picture);
   for (int column = first; column < 9; ++column) {
@@ -22,7 +22,7 @@ void AppendBitPicture(std::string& line, std::string_view picture, int first, ui
   }
 }
 
-std::string& StartLine(WalkContext& walk) {
+TextBuffer& StartLine(WalkContext& walk) {
   walk.DumpLine.assign(kMargin);
   return walk.DumpLine;
 }
@@ -32,7 +32,7 @@ void FinishLine(WalkContext& walk) { AppendToRecord(walk, walk.DumpLine); }
 }  // namespace
 
 void DumpOctetLine(WalkContext& walk, uint8_t octet) {
-  std::string& line = walk.DumpLine;
+  TextBuffer& line = walk.DumpLine;
   line.clear();
   AppendZeroPadded(line, walk.Input.Position(), 10);
   line.append(": ");
@@ -44,7 +44,7 @@ void DumpOctetLine(WalkContext& walk, uint8_t octet) {
 }
 
 void DumpShortTagId(WalkContext& walk, int tagId) {
-  std::string& line = StartLine(walk);
+  TextBuffer& line = StartLine(walk);
   AppendBitPicture(line, "...0 0000", 3, static_cast<uint8_t>(tagId));
   line.append(" TagId=");
   AppendDecimal(line, static_cast<int64_t>(tagId));
@@ -53,7 +53,7 @@ void DumpShortTagId(WalkContext& walk, int tagId) {
 }
 
 void DumpTagIdOctet(WalkContext& walk, bool final, int value) {
-  std::string& line = StartLine(walk);
+  TextBuffer& line = StartLine(walk);
   if (final) {
     line.append("**** ****   TagId=");
     AppendDecimal(line, static_cast<int64_t>(value));
@@ -69,7 +69,7 @@ void DumpTagIdOctet(WalkContext& walk, bool final, int value) {
 }
 
 void DumpShortLength(WalkContext& walk, int length) {
-  std::string& line = StartLine(walk);
+  TextBuffer& line = StartLine(walk);
   AppendBitPicture(line, ".000 0000", 1, static_cast<uint8_t>(length));
   line.append(" Short form of definite Length. Length=");
   AppendDecimal(line, static_cast<int64_t>(length));
@@ -78,7 +78,7 @@ void DumpShortLength(WalkContext& walk, int length) {
 }
 
 void DumpLongLengthHeader(WalkContext& walk, uint8_t octet, int count) {
-  std::string& line = StartLine(walk);
+  TextBuffer& line = StartLine(walk);
   AppendBitPicture(line, "1000 0000", 1, octet);
   line.append(" Long form of definite Length. Number of bytes in length=");
   AppendDecimal(line, static_cast<int64_t>(count));
@@ -87,16 +87,12 @@ void DumpLongLengthHeader(WalkContext& walk, uint8_t octet, int count) {
 }
 
 void DumpLengthOctet(WalkContext& walk, uint8_t octet) {
-  std::string& line = StartLine(walk);
+  TextBuffer& line = StartLine(walk);
   AppendBitPicture(line, "0000 0000", 0, octet);
   line.append(" = ");
   AppendHexOctet(line, octet);
   line.append("h - one of N bytes of long form of definite Length\n");
   FinishLine(walk);
-}
-
-void AppendHexDigits(std::string& line, const uint8_t* octets, uint64_t count) {
-  for (uint64_t i = 0; i < count; ++i) AppendHexOctet(line, octets[i]);
 }
 
 }  // namespace orvalis

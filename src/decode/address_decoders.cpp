@@ -30,7 +30,7 @@ constexpr std::string_view kNumberTooShort =
 constexpr std::string_view kDebugIndent = "\n                   ";
 
 // Appends the nature of address: its name for codes 0 to 4, else the code in decimal.
-void AppendNatureOfAddress(std::string& text, uint8_t b0) {
+void AppendNatureOfAddress(TextBuffer& text, uint8_t b0) {
   const uint8_t code = b0 & 0x7F;
   if (code < std::size(kNatureOfAddressNames)) {
     text.append(kNatureOfAddressNames[code]);
@@ -50,7 +50,7 @@ void AppendPiece(WalkContext& walk) { AppendToRecord(walk, walk.ValueText); }
 // The digit line: two digits per octet, high nibble first, the last one dropped when the count of
 // digits is odd; then a line feed. It stays in ValueText for the filter.
 void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_t count) {
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   for (uint64_t i = 0; i < count; ++i) {
     text.push_back(kDigitChars[digits[i] >> 4]);
@@ -64,7 +64,7 @@ void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_
 }  // namespace
 
 void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   if (length < 2) {
     text.assign(kNumberTooShort);
     AppendPiece(walk);
@@ -96,7 +96,7 @@ void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64
 }
 
 void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   if (walk.Settings.DebugMode) {
     text.append(TagNameOf(item));

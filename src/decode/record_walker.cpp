@@ -68,8 +68,7 @@ int WalkIndefiniteContents(WalkContext& walk, bool constructed) {
 }  // namespace
 
 int WalkStep(WalkContext& walk) {
-  std::size_t pathMark = 0;
-  if (!EnterLevel(walk, pathMark)) return -1;
+  if (!EnterLevel(walk)) return -1;
   bool constructed = false;
   int32_t tagId = 0;
   if (!ReadIdentifier(walk, constructed, tagId)) return -1;
@@ -98,7 +97,7 @@ int WalkStep(WalkContext& walk) {
     if (leaf != nullptr) DecodeValue(walk, *leaf->Item, length.Value);
     input.Skip(length.Value);
   }
-  LeaveElement(walk, pathMark, constructed ? leaf : nullptr);
+  LeaveElement(walk, constructed ? leaf : nullptr);
   return 0;
 }
 

@@ -35,7 +35,7 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
     SetPiece(walk, kDateTimeTooShort);
     return;
   }
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   // Every nibble prints as a number of its own, 10 to 15 included.
   auto nibbles = [&text](uint8_t octet) {
@@ -62,15 +62,15 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
 void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
   uint64_t end = 0;
   while (end < length && c[end] != 0) ++end;
-  std::string& text = walk.ValueText;
-  text.assign(reinterpret_cast<const char*>(c), static_cast<std::size_t>(end));
+  TextBuffer& text = walk.ValueText;
+  text.assign(std::string_view(reinterpret_cast<const char*>(c), static_cast<std::size_t>(end)));
   text.push_back('\n');
   AppendValueText(walk);
 }
 
 // Every octet as a piece of its own; the value's text is the whole line.
 void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   for (uint64_t i = 0; i < length; ++i) {
     AppendHexOctet(text, c[i]);
@@ -85,7 +85,7 @@ void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
     SetPiece(walk, kDecNumberTooLong);
     return;
   }
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   AppendDecimal(text, static_cast<uint64_t>(SmallValue(c, length)));
   text.push_back('\n');
@@ -93,7 +93,7 @@ void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
 }
 
 void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   if (hit != nullptr) {
     text.assign(*hit ? std::string_view(**hit) : kNullText);
     text.push_back('\n');
@@ -124,7 +124,7 @@ void DecodeNonIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, ui
   AppendMnemonic(walk, hit, value);
 }
 
-void AppendTwoDigits(std::string& text, uint32_t value) {
+void AppendTwoDigits(TextBuffer& text, uint32_t value) {
   AppendZeroPadded(text, value, 2);
 }
 
@@ -135,7 +135,7 @@ void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
   const uint32_t seconds = hundredths / 100;
   const uint32_t hours = seconds / 3600;
   const uint32_t minutes = (seconds - 3600 * hours) / 60;
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   AppendTwoDigits(text, hours);
   text.push_back(':');
@@ -147,7 +147,7 @@ void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
 }
 
 void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.clear();
   const uint64_t head = length < 2 ? length : 2;
   for (uint64_t i = 0; i < head; ++i) AppendHexOctet(text, c[i]);
@@ -162,7 +162,7 @@ void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
 void ApplyFilter(WalkContext& walk, const TItem& item) {
   if (!item.FilterValue) return;
   WalkState& state = walk.State;
-  if (state.RecordPasses && walk.ValueText.find(*item.FilterValue) == std::string::npos) {
+  if (state.RecordPasses && walk.ValueText.view().find(*item.FilterValue) == std::string_view::npos) {
     state.RecordPasses = false;
   }
   ++state.FilteredTagsSeen;

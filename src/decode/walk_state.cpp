@@ -14,23 +14,24 @@ WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint
     : Settings(settings), Input(data, size), Root(&root), Output(output) {
   State.CurrentBranch = &root;
   State.CurrentLeaf = root.First;
-  State.TagPathText.reserve(4 * (kMaxDepth + 1) * 3);
   State.RecordBuffer.reserve(kRecordBufferReserve);
   ValueText.reserve(kValueTextReserve);
   DumpLine.reserve(kDumpLineReserve);
 }
 
-int AppendToRecord(WalkContext& walk, std::string_view piece) {
-  if (piece.size() > kMaxPieceLength) {
-    std::fputs("Error: length of current record more than 2048 bytes.\n", stdout);
-    return -1;
-  }
-  walk.State.RecordBuffer.append(piece);
-  return 0;
+int RefusePiece() {
+  std::fputs("Error: length of current record more than 2048 bytes.\n", stdout);
+  return -1;
+}
+
+std::string TagPathText(const TagPath& path) {
+  std::string text;
+  AppendTagPathText(text, path);
+  return text;
 }
 
 void WriteRecordBuffer(WalkContext& walk) {
-  std::string& text = walk.State.RecordBuffer;
+  TextBuffer& text = walk.State.RecordBuffer;
   std::fwrite(text.data(), 1, text.size(), walk.Output);
   text.clear();
 }

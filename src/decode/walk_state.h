@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/text_buffer.h"
+#include "common/text_format.h"
 #include "decode/byte_cursor.h"
 #include "tags/tag_tree.h"
 
@@ -22,8 +24,7 @@ struct WalkSettings {
 };
 
 struct WalkState {
-  TagPath Path;             // Path.Depth is the depth of the element being read
-  std::string TagPathText;  // the path as "1.3.5."
+  TagPath Path;  // Path.Depth is the depth of the element being read
   bool Lost = true;         // the next lookup goes by the whole path from the root
   TBranch* CurrentBranch = nullptr;
   TLeaf* CurrentLeaf = nullptr;
@@ -31,7 +32,7 @@ struct WalkState {
   bool SkipRecord = false;
   int SkipDepth = 0;  // depth of the record being skipped
   int LastPercent = 0;
-  std::string RecordBuffer;
+  TextBuffer RecordBuffer;
   bool RecordPasses = true;
   uint32_t FilteredTagsSeen = 0;
 };
@@ -47,16 +48,33 @@ struct WalkContext {
   TBranch* Root;
   std::FILE* Output;
   WalkState State;
-  std::string ValueText;  // the piece being formatted; after a value, the value's own text
-  std::string DumpLine;   // the debug dump's line being formatted
+  TextBuffer ValueText;  // the piece being formatted; after a value, the value's own text
+  TextBuffer DumpLine;   // the debug dump's line being formatted
 };
 
 // The longest piece that AppendToRecord takes.
 constexpr std::size_t kMaxPieceLength = 2047;
 
+// Says on the console that a piece was refused.
+int RefusePiece();
+
 // Appends a piece to the record's text. A piece longer than kMaxPieceLength is refused with a
 // message on standard output: the result is then -1 and the record is unchanged.
-int AppendToRecord(WalkContext& walk, std::string_view piece);
+inline int AppendToRecord(WalkContext& walk, std::string_view piece) {
+  if (piece.size() > kMaxPieceLength) return RefusePiece();
+  walk.State.RecordBuffer.append(piece);
+  return 0;
+}
+
+// The path of the element being read as text, each tag number followed by a full stop: "1.3.5.".
+template <typename Text>
+void AppendTagPathText(Text& out, const TagPath& path) {
+  for (int level = 0; level <= path.Depth; ++level) {
+    AppendDecimal(out, static_cast<int64_t>(path.Ids[level]));
+    out.push_back('.');
+  }
+}
+std::string TagPathText(const TagPath& path);
 
 // Writes the record's text to the output file when it passed the filter, then empties it.
 void WriteOutRecord(WalkContext& walk);

@@ -8,33 +8,18 @@ namespace orvalis {
 namespace {
 
 constexpr const char kContactAddress[] = "billing-tools@example.org";
-constexpr std::string_view kRecordTagName = "record";
 
 }  // namespace
 
 void ReportEndOfInput() { std::fputs("Error: unexpected end of input file.\n\n", stdout); }
 
-bool EnterLevel(WalkContext& walk, std::size_t& pathMark) {
+bool EnterLevel(WalkContext& walk) {
   WalkState& state = walk.State;
-  pathMark = state.TagPathText.size();
   if (++state.Path.Depth > kMaxDepth) {
     std::fputs("Error: something is wrong. Tag Identifier is too long.\n\n", stdout);
     return false;
   }
   return true;
-}
-
-bool ReadNextOctet(WalkContext& walk, uint8_t& octet) {
-  if (walk.Input.ReadOctet(octet)) return true;
-  ReportEndOfInput();
-  return false;
-}
-
-void EnterTag(WalkContext& walk, int32_t tagId) {
-  WalkState& state = walk.State;
-  state.Path.Ids[state.Path.Depth] = tagId;
-  AppendDecimal(state.TagPathText, static_cast<int64_t>(tagId));
-  state.TagPathText.push_back('.');
 }
 
 TLeaf* LookUpTag(WalkContext& walk) {
@@ -51,12 +36,12 @@ TLeaf* LookUpTag(WalkContext& walk) {
 }
 
 void ReportTagNotFound(WalkContext& walk) {
-  const WalkState& state = walk.State;
+  const std::string path = TagPathText(walk.State.Path);
   std::printf("Error: tag %s not found, please, add it to Tags.cfg or report about this error to %s\n\n",
-              state.TagPathText.c_str(), kContactAddress);
-  std::string& text = walk.ValueText;
+              path.c_str(), kContactAddress);
+  TextBuffer& text = walk.ValueText;
   text.assign("Tag ");
-  text.append(state.TagPathText);
+  text.append(path);
   text.append(" not found, please, add it to Tags.cfg or report about this error to ");
   text.append(kContactAddress);
   text.push_back('\n');
@@ -74,8 +59,6 @@ void ShowProgress(WalkContext& walk) {
   }
 }
 
-bool IsRecordStart(const TItem& item) { return item.TagName && *item.TagName == kRecordTagName; }
-
 void StartRecord(WalkContext& walk, const TItem& item) {
   WalkState& state = walk.State;
   ++state.RecordCount;
@@ -90,7 +73,7 @@ void StartRecord(WalkContext& walk, const TItem& item) {
       return;
     }
   }
-  std::string& text = walk.ValueText;
+  TextBuffer& text = walk.ValueText;
   text.assign(item.LongTagName ? *item.LongTagName : "(null)");
   text.push_back(' ');
   AppendDecimal(text, static_cast<uint64_t>(state.RecordCount));
@@ -102,20 +85,8 @@ void Descend(WalkContext& walk, const TLeaf& leaf) {
   walk.State.CurrentBranch = leaf.Child.get();
   if (leaf.Child == nullptr) {
     std::printf("Error: there should be at least one subtag for tag %s please correct tags configuration in Tags.cfg\n\n",
-                walk.State.TagPathText.c_str());
+                TagPathText(walk.State.Path).c_str());
   }
-}
-
-void AddLengthOctet(ElementLength& length, uint8_t octet) {
-  if (length.Value > (UINT64_MAX >> 8)) length.TooLarge = true;
-  length.Value = (length.Value << 8) | octet;
-}
-
-bool FitsInInput(WalkContext& walk, const ElementLength& length) {
-  if (length.Indefinite) return true;
-  if (!length.TooLarge && length.Value <= walk.Input.Left()) return true;
-  ReportEndOfInput();
-  return false;
 }
 
 bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementLength& length) {
@@ -134,13 +105,6 @@ bool AtEndOfContents(WalkContext& walk, bool& failed) {
   if (input.Peek(0) != 0 || input.Peek(1) != 0) return false;
   input.Skip(2);
   return true;
-}
-
-void LeaveElement(WalkContext& walk, std::size_t pathMark, const TLeaf* constructedLeaf) {
-  WalkState& state = walk.State;
-  state.TagPathText.resize(pathMark);
-  --state.Path.Depth;
-  if (constructedLeaf != nullptr) state.CurrentBranch = constructedLeaf->Owner;
 }
 
 }  // namespace orvalis

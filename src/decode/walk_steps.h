@@ -18,16 +18,24 @@ constexpr uint8_t kHighTagNumber = 0x1F;  // the tag number follows in one more 
 // The first length octet of the indefinite form.
 constexpr uint8_t kIndefiniteLength = 0x80;
 
+// Prints the message for an input that ends inside an element.
+void ReportEndOfInput();
+
 // Enters one nesting level; false, after the depth message, when it is deeper than allowed.
-// pathMark receives the length of the path text to restore at the element's end.
-bool EnterLevel(WalkContext& walk, std::size_t& pathMark);
+bool EnterLevel(WalkContext& walk);
 
 // Reads the octet at the read position and moves past it; false, after the end-of-input message,
 // when the input has ended.
-bool ReadNextOctet(WalkContext& walk, uint8_t& octet);
+inline bool ReadNextOctet(WalkContext& walk, uint8_t& octet) {
+  if (walk.Input.ReadOctet(octet)) return true;
+  ReportEndOfInput();
+  return false;
+}
 
-// Enters the element's tag number in the path and its text.
-void EnterTag(WalkContext& walk, int32_t tagId);
+// Enters the element's tag number in the path.
+inline void EnterTag(WalkContext& walk, int32_t tagId) {
+  walk.State.Path.Ids[walk.State.Path.Depth] = tagId;
+}
 
 // Looks the element's tag up (by the whole path while lost, else in the current branch) and makes
 // the result the current leaf; null when the tag is not in the dictionary.
@@ -39,8 +47,10 @@ void ReportTagNotFound(WalkContext& walk);
 // Shows the progress percentage when it has grown since it was last shown.
 void ShowProgress(WalkContext& walk);
 
-// True for the element that opens a billing record.
-bool IsRecordStart(const TItem& item);
+// True for the element that opens a billing record: its TagName is "record".
+inline bool IsRecordStart(const TItem& item) {
+  return item.TagName && std::string_view(*item.TagName) == std::string_view("record");
+}
 
 // A record start: counts the record, writes out the previous one, resets the filter state and
 // decides from the range whether the new record is written (appending its record line) or skipped.
@@ -62,10 +72,18 @@ struct ElementLength {
 };
 
 // Adds one octet of a long-form length.
-void AddLengthOctet(ElementLength& length, uint8_t octet);
+inline void AddLengthOctet(ElementLength& length, uint8_t octet) {
+  if (length.Value > (UINT64_MAX >> 8)) length.TooLarge = true;
+  length.Value = (length.Value << 8) | octet;
+}
 
 // False, after the end-of-input message, when a definite length runs past the input's end.
-bool FitsInInput(WalkContext& walk, const ElementLength& length);
+inline bool FitsInInput(WalkContext& walk, const ElementLength& length) {
+  if (length.Indefinite) return true;
+  if (!length.TooLarge && length.Value <= walk.Input.Left()) return true;
+  ReportEndOfInput();
+  return false;
+}
 
 // True when the contents of a definite-length element are passed over unseen because its record
 // is skipped: every primitive element, and constructed ones at or below the skipped record's
@@ -78,11 +96,11 @@ bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementL
 // than two octets are left.
 bool AtEndOfContents(WalkContext& walk, bool& failed);
 
-// The end of an element: restores the path and, for a constructed element whose tag was found,
+// The end of an element: leaves its level and, for a constructed element whose tag was found,
 // climbs back to the branch that holds its tag.
-void LeaveElement(WalkContext& walk, std::size_t pathMark, const TLeaf* constructedLeaf);
-
-// Prints the message for an input that ends inside an element.
-void ReportEndOfInput();
+inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
+  --walk.State.Path.Depth;
+  if (constructedLeaf != nullptr) walk.State.CurrentBranch = constructedLeaf->Owner;
+}
 
 }  // namespace orvalis

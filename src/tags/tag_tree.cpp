@@ -13,10 +13,15 @@ TLeaf* TBranch::Append(std::unique_ptr<TLeaf> leaf) {
   }
   Last = added;
   leaves_.push_back(std::move(leaf));
+  const int32_t tagId = added->Item->TagId;
+  if (tagId >= 0 && tagId < kIndexedTagIds) {
+    if (!byId_) byId_ = std::make_unique<TLeaf*[]>(kIndexedTagIds);  // zeroed
+    if (byId_[tagId] == nullptr) byId_[tagId] = added;
+  }
   return added;
 }
 
-TLeaf* TBranch::FindById(int32_t tagId) const {
+TLeaf* TBranch::FindByIdInList(int32_t tagId) const {
   for (const auto& leaf : leaves_) {
     if (leaf->Item->TagId == tagId) return leaf.get();
   }

@@ -81,7 +81,10 @@ class TBranch {
   // Links the leaf after the last one and takes ownership of it. Does not touch its Owner.
   TLeaf* Append(std::unique_ptr<TLeaf> leaf);
   // The first leaf whose item has the tag number, or null.
-  TLeaf* FindById(int32_t tagId) const;
+  TLeaf* FindById(int32_t tagId) const {
+    if (tagId >= 0 && tagId < kIndexedTagIds) return byId_ ? byId_[tagId] : nullptr;
+    return FindByIdInList(tagId);
+  }
   int32_t Count() const { return static_cast<int32_t>(leaves_.size()); }
 
   TLeaf* Parent;  // the leaf whose Child this branch is; null for the root
@@ -89,7 +92,12 @@ class TBranch {
   TLeaf* Last = nullptr;
 
  private:
+  // Tag numbers that an identifier can carry (0 to 127) are found through a table.
+  static constexpr int32_t kIndexedTagIds = 128;
+  TLeaf* FindByIdInList(int32_t tagId) const;
+
   std::vector<std::unique_ptr<TLeaf>> leaves_;  // in chain order
+  std::unique_ptr<TLeaf*[]> byId_;              // the first leaf of each small tag number
 };
 
 // The leaf reached by following path entries 0 to Depth from the root, or null.
