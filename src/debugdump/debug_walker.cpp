@@ -24,9 +24,6 @@ constexpr std::string_view kDefiniteLine = "            0... .... Definite form 
 constexpr std::string_view kEndOfContentsLines =
     "            0000 0000 = 00h - The first byte of 'End-of-contents octets'\n"
     "            0000 0000 = 00h - The second byte of 'End-of-contents octets'. End of tag.\n\n";
-// A piece of the contents line's hexadecimal text: long contents go out in several pieces, so
-// that no octet is lost to the record's piece limit.
-constexpr uint64_t kHexOctetsPerPiece = 1000;
 
 // The octet at the read position, after its offset line has been appended; false, after the
 // end-of-input message, when the input has ended.
@@ -104,16 +101,27 @@ bool DumpLength(WalkContext& walk, ElementLength& length) {
   return FitsInInput(walk, length);
 }
 
-// The name line, the record line, or nothing; the tag name goes out as a piece of its own so that
-// a long one is never refused.
+// Appends a line that may be longer than one piece may be, in pieces, so that nothing of it is
+// refused.
+void AppendWholeLine(WalkContext& walk, std::string_view line) {
+  while (line.size() > kMaxPieceLength) {
+    AppendToRecord(walk, line.substr(0, kMaxPieceLength));
+    line.remove_prefix(kMaxPieceLength);
+  }
+  AppendToRecord(walk, line);
+}
+
+// The name line, the record line, or nothing.
 void NameElement(WalkContext& walk, const TItem& item) {
   if (!item.TagName) return;
   if (IsRecordStart(item)) {
     StartRecord(walk, item);
   } else if (!InSkippedRecord(walk)) {
-    AppendToRecord(walk, "            **** **** Tag name: ");
-    AppendToRecord(walk, *item.TagName);
-    AppendToRecord(walk, "\n");
+    TextBuffer& line = walk.DumpLine;
+    line.assign("            **** **** Tag name: ");
+    line.append(*item.TagName);
+    line.push_back('\n');
+    AppendWholeLine(walk, line);
   }
 }
 
@@ -122,18 +130,9 @@ void DumpContents(WalkContext& walk, const TItem& item, uint64_t length) {
   line.clear();
   AppendZeroPadded(line, walk.Input.Position(), 10);
   line.append(": HEX contents of tag body: ");
-  const uint8_t* octets = walk.Input.Here();
-  for (uint64_t done = 0; done < length;) {
-    const uint64_t count = length - done < kHexOctetsPerPiece ? length - done : kHexOctetsPerPiece;
-    AppendHexDigits(line, octets + done, count);
-    done += count;
-    if (done < length) {
-      AppendToRecord(walk, line);
-      line.clear();
-    }
-  }
+  AppendHexDigits(line, walk.Input.Here(), length);
   line.append("\n            Decoded value of a tag: ");
-  AppendToRecord(walk, line);
+  AppendWholeLine(walk, line);
   DecodeValue(walk, item, length);
   AppendToRecord(walk, "\n");
 }
