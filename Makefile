@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
 
-.PHONY: run test release clean
+.PHONY: run test release clean fuzz
 
 release:
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
@@ -28,3 +28,10 @@ clean:
 .PHONY: bench
 bench:
 	JOBS=$(JOBS) bench/run-bench.sh
+
+# `make fuzz` builds the libFuzzer targets with clang in build-fuzz, replays their saved inputs and
+# runs each for FUZZ_SECONDS, one after another (fuzz/run.sh tells where inputs and faults go).
+FUZZ_SECONDS ?= 300
+
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh build-fuzz

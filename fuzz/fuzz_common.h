@@ -1,0 +1,245 @@
+// What the fuzz targets share: a fixed dictionary that uses every value type, fixed filter texts,
+// a silenced console, a discarded output file, a whole walk, and a consistency check of the
+// dictionary tree.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "debugdump/debug_walker.h"
+#include "decode/record_walker.h"
+#include "decode/walk_state.h"
+#include "tags/tag_tree.h"
+#include "tags/tags_reader.h"
+
+namespace orvalis_fuzz {
+
+// The fixed dictionary: a file header, call records at the top level (tag 1) and inside blocks
+// (tag 2 holding records 2.1), nested groups three levels deep, tag numbers above 30 (31, 33, 63,
+// 127) and at the top level (100), every value type, mnemonic tables with empty and malformed
+// entries, a tag without a type, one with an unknown type, one without a long name, a record tag
+// inside a record and one deep in an unrelated branch. CRLF line ends, as the program expects.
+inline constexpr std::string_view kRichTags =
+    "# fixed dictionary of the fuzz targets\r\n"
+    "3.TagName=fileHeader\r\n"
+    "3.LongTagName=Billing file\\n\r\n"
+    "3.0.TagName=fileExchange\r\n"
+    "3.0.LongTagName=\\tExchange:\\t\\t\r\n"
+    "3.0.Type=String\r\n"
+    "3.1.TagName=fileCreated\r\n"
+    "3.1.LongTagName=\\tCreated:\\t\\t\r\n"
+    "3.1.Type=DateTime\r\n"
+    "3.2.TagName=fileNumber\r\n"
+    "3.2.LongTagName=\\tFile number:\\t\r\n"
+    "3.2.Type=DecNumber\r\n"
+    "\r\n"
+    "1.TagName=record\r\n"
+    "1.LongTagName=\\nCall record\r\n"
+    "1.0.TagName=recordType\r\n"
+    "1.0.LongTagName=\\tRecord type:\\t\\t\r\n"
+    "1.0.Type=ValFromIndexedArr\r\n"
+    "1.0.IndArr=Outgoing call,Incoming call,,Transit call\r\n"
+    "1.1.TagName=callReference\r\n"
+    "1.1.LongTagName=\\tCall reference:\\t\\t\r\n"
+    "1.1.Type=HexNumber\r\n"
+    "1.2.TagName=exchange\r\n"
+    "1.2.LongTagName=\\tExchange:\\t\\t\r\n"
+    "1.2.Type=String\r\n"
+    "1.3.TagName=callingNumber\r\n"
+    "1.3.LongTagName=\\tCalling number:\\t\\t\r\n"
+    "1.3.Type=Number\r\n"
+    "1.4.TagName=dialledDigits\r\n"
+    "1.4.LongTagName=\\tDialled digits:\\t\\t\r\n"
+    "1.4.Type=ReceivedDigits\r\n"
+    "1.5.TagName=startTime\r\n"
+    "1.5.LongTagName=\\tSeizure time:\\t\\t\r\n"
+    "1.5.Type=DateTime\r\n"
+    "1.6.TagName=callDuration\r\n"
+    "1.6.LongTagName=\\tConversation time:\\t\r\n"
+    "1.6.Type=Duration\r\n"
+    "1.7.TagName=lineCode\r\n"
+    "1.7.LongTagName=\\tLine code:\\t\\t\r\n"
+    "1.7.Type=LineCode\r\n"
+    "1.8.TagName=meterPulses\r\n"
+    "1.8.LongTagName=\\tMeter pulses:\\t\\t\r\n"
+    "1.8.Type=DecNumber\r\n"
+    "1.9.TagName=bearerService\r\n"
+    "1.9.LongTagName=\\tBearer service:\\t\\t\r\n"
+    "1.9.Type=ValFromNonIndexedArr\r\n"
+    "1.9.NonIndArr=0,Speech;8,Unrestricted digital;16,;x7,Malformed;24\r\n"
+    "1.31.TagName=sequenceNumber\r\n"
+    "1.31.LongTagName=\\tSequence number:\\t\r\n"
+    "1.31.Type=DecNumber\r\n"
+    "1.33.TagName=callingCategory\r\n"
+    "1.33.LongTagName=\\tCalling category:\\t\r\n"
+    "1.33.Type=ValFromIndexedArr\r\n"
+    "1.33.IndArr=Unknown,Operator,Ordinary,Priority,Data,Test,,Payphone\r\n"
+    "1.127.TagName=originUnit\r\n"
+    "1.127.LongTagName=\\tOrigin unit:\\t\\t\r\n"
+    "1.127.Type=HexNumber\r\n"
+    "1.10.TagName=trunk\r\n"
+    "1.10.LongTagName=\\tTrunk\\n\r\n"
+    "1.10.0.TagName=trunkGroup\r\n"
+    "1.10.0.LongTagName=\\t\\tTrunk group:\\t\r\n"
+    "1.10.0.Type=String\r\n"
+    "1.10.1.TagName=circuit\r\n"
+    "1.10.1.LongTagName=\\t\\tCircuit:\\t\r\n"
+    "1.10.1.Type=DecNumber\r\n"
+    "1.10.2.TagName=redirection\r\n"
+    "1.10.2.LongTagName=\\t\\tRedirection\\n\r\n"
+    "1.10.2.0.TagName=redirectedTo\r\n"
+    "1.10.2.0.LongTagName=\\t\\t\\tRedirected to:\\t\r\n"
+    "1.10.2.0.Type=Number\r\n"
+    "1.10.2.40.TagName=redirectionTime\r\n"
+    "1.10.2.40.LongTagName=\\t\\t\\tAfter:\\t\r\n"
+    "1.10.2.40.Type=Duration\r\n"
+    "1.11.TagName=untyped\r\n"
+    "1.11.LongTagName=\\tUntyped:\\t\\t\r\n"
+    "1.12.TagName=oddType\r\n"
+    "1.12.LongTagName=\\tOdd type:\\t\\t\r\n"
+    "1.12.Type=Bogus\r\n"
+    "1.13.TagName=unnamedLong\r\n"
+    "1.13.Type=String\r\n"
+    "1.14.TagName=record\r\n"
+    "1.14.LongTagName=\\nRecord inside a record\r\n"
+    "1.14.0.TagName=innerType\r\n"
+    "1.14.0.LongTagName=\\tInner type:\\t\r\n"
+    "1.14.0.Type=ValFromIndexedArr\r\n"
+    "1.14.0.IndArr=A,B\r\n"
+    "\r\n"
+    "2.TagName=block\r\n"
+    "2.LongTagName=\\n======== Block\\n\r\n"
+    "2.1.TagName=record\r\n"
+    "2.1.LongTagName=\\nCall record\r\n"
+    "2.1.0.TagName=recordType\r\n"
+    "2.1.0.LongTagName=\\tRecord type:\\t\\t\r\n"
+    "2.1.0.Type=ValFromIndexedArr\r\n"
+    "2.1.0.IndArr=Outgoing call,Incoming call,,Transit call\r\n"
+    "2.1.3.TagName=callingNumber\r\n"
+    "2.1.3.LongTagName=\\tCalling number:\\t\\t\r\n"
+    "2.1.3.Type=Number\r\n"
+    "2.1.5.TagName=startTime\r\n"
+    "2.1.5.LongTagName=\\tSeizure time:\\t\\t\r\n"
+    "2.1.5.Type=DateTime\r\n"
+    "2.1.9.TagName=bearerService\r\n"
+    "2.1.9.LongTagName=\\tBearer service:\\t\\t\r\n"
+    "2.1.9.Type=ValFromNonIndexedArr\r\n"
+    "2.1.9.NonIndArr=0,Speech;8,Unrestricted digital;16,\r\n"
+    "2.1.10.TagName=trunk\r\n"
+    "2.1.10.LongTagName=\\tTrunk\\n\r\n"
+    "2.1.10.0.TagName=trunkGroup\r\n"
+    "2.1.10.0.LongTagName=\\t\\tTrunk group:\\t\r\n"
+    "2.1.10.0.Type=String\r\n"
+    "2.1.10.2.0.TagName=redirectedTo\r\n"
+    "2.1.10.2.0.LongTagName=\\t\\t\\tRedirected to:\\t\r\n"
+    "2.1.10.2.0.Type=Number\r\n"
+    "2.1.63.TagName=receivedDigits\r\n"
+    "2.1.63.LongTagName=\\tReceived:\\t\\t\r\n"
+    "2.1.63.Type=ReceivedDigits\r\n"
+    "2.2.TagName=blockTrailer\r\n"
+    "2.2.LongTagName=\\tBlock trailer:\\t\r\n"
+    "2.2.Type=LineCode\r\n"
+    "\r\n"
+    "4.4.4.TagName=record\r\n"
+    "4.4.4.LongTagName=\\nDeep record\r\n"
+    "4.4.4.1.TagName=deepValue\r\n"
+    "4.4.4.1.LongTagName=\\tDeep value:\\t\r\n"
+    "4.4.4.1.Type=HexNumber\r\n"
+    "100.TagName=highTop\r\n"
+    "100.LongTagName=High top-level tag:\\t\r\n"
+    "100.Type=String\r\n"
+    "0.TagName=zero\r\n"
+    "0.LongTagName=Zero:\\t\r\n"
+    "0.Type=Duration\r\n";
+
+// Filter texts: names found at both record places, a name found nowhere and a line without "=";
+// the second has empty values (every text contains them) and a name used only inside blocks.
+inline constexpr std::string_view kFilterA =
+    "# filter\r\n"
+    "callingNumber=12\r\n"
+    "recordType=Incoming\r\n"
+    "noSuchTag=1\r\n"
+    "not a setting\r\n";
+inline constexpr std::string_view kFilterB =
+    "bearerService=\r\n"
+    "receivedDigits=\r\n"
+    "trunkGroup=A\r\n";
+
+// Sends the console to /dev/null: the walkers and readers print on standard output.
+inline void SilenceConsole() {
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+}
+
+// The output file of every walk: /dev/null, opened once.
+inline std::FILE* DiscardedOutput() {
+  static std::FILE* output = [] {
+    std::FILE* file = std::fopen("/dev/null", "wb");
+    if (file == nullptr) std::abort();
+    return file;
+  }();
+  return output;
+}
+
+inline std::unique_ptr<orvalis::TBranch> BuildTree(std::string_view tagsText) {
+  auto root = std::make_unique<orvalis::TBranch>(nullptr);
+  orvalis::ApplyTagsText(*root, tagsText);
+  return root;
+}
+
+// A whole walk, as the program runs it: step until the input ends or a step fails, then write out
+// the last record. The input is walked where it lies, so that a read past its end is caught.
+inline void RunWalk(const orvalis::WalkSettings& settings, const uint8_t* data, std::size_t size,
+                    orvalis::TBranch& root) {
+  orvalis::WalkContext walk(settings, data, size, root, DiscardedOutput());
+  while (!walk.Input.AtEnd()) {
+    const int result = settings.DebugMode ? orvalis::DebugWalkStep(walk) : orvalis::WalkStep(walk);
+    if (result < 0) break;
+  }
+  orvalis::WriteOutRecord(walk);
+  // After a whole walk, complete or cut short, the read position never lies past the input.
+  if (walk.Input.Position() > size) std::abort();
+}
+
+// Checks the links of a dictionary tree: each branch's chain runs First to Last both ways, each
+// leaf names its branch as owner, each child branch names its leaf as parent, and the chain holds
+// as many leaves as the branch owns. Aborts on the first broken link.
+inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
+  int32_t count = 0;
+  const orvalis::TLeaf* previous = nullptr;
+  for (const orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    if (leaf->Prev != previous || leaf->Owner != &branch || !leaf->Item) std::abort();
+    if (branch.FindById(leaf->Item->TagId) == nullptr) std::abort();
+    if (leaf->Child) {
+      if (leaf->Child->Parent != leaf) std::abort();
+      CheckTree(*leaf->Child, depth + 1);
+    }
+    previous = leaf;
+    ++count;
+  }
+  if (branch.Last != previous || count != branch.Count()) std::abort();
+}
+
+// Walk settings from one byte: bit 0 turns the record range on, bits 1-2 give StartRec (0-3),
+// bits 3-4 give EndRec (no upper bound, 1, 2 or 4), bits 5-6 choose the filter (none, A, B).
+struct ChosenSettings {
+  orvalis::WalkSettings Walk;
+  int Filter = 0;  // 0 none, 1 kFilterA, 2 kFilterB
+};
+
+inline ChosenSettings SettingsFromByte(uint8_t byte, bool debugMode) {
+  static constexpr uint32_t kEndRecs[] = {UINT32_MAX, 1, 2, 4};
+  ChosenSettings chosen;
+  chosen.Walk.DebugMode = debugMode;
+  chosen.Walk.RangeActive = (byte & 1) != 0;
+  chosen.Walk.StartRec = (byte >> 1) & 3;
+  chosen.Walk.EndRec = kEndRecs[(byte >> 3) & 3];
+  chosen.Filter = ((byte >> 5) & 3) % 3;
+  return chosen;
+}
+
+}  // namespace orvalis_fuzz

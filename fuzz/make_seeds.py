@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""Writes the hand-made seed files of fuzz/corpus/ (the generated ones come from orvalis-gen).
+
+Each walker seed is one settings byte (see SettingsFromByte in fuzz_common.h) followed by a
+billing input for the fixed dictionary in fuzz_common.h. Run from the repository root:
+    python3 fuzz/make_seeds.py [path/to/orvalis-gen]
+"""
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.abspath(__file__))
+SEPARATOR = b"\0@@\0"
+
+
+def ident(tag, constructed=False):
+    first = 0x80 | (0x20 if constructed else 0)
+    if tag < 31:
+        return bytes([first | tag])
+    return bytes([first | 0x1F, tag])
+
+
+def length(n, long_form=False):
+    if n < 0x80 and not long_form:
+        return bytes([n])
+    body = n.to_bytes(max(1, (n.bit_length() + 7) // 8), "big")
+    return bytes([0x80 | len(body)]) + body
+
+
+def prim(tag, content, long_form=False):
+    return ident(tag) + length(len(content), long_form) + content
+
+
+def cons(tag, *children, indefinite=False, long_form=False):
+    body = b"".join(children)
+    if indefinite:
+        return ident(tag, True) + b"\x80" + body + b"\0\0"
+    return ident(tag, True) + length(len(body), long_form) + body
+
+
+def full_record(tag=1, indefinite=False):
+    return cons(tag,
+                prim(0, b"\x01"),                              # recordType (indexed)
+                prim(1, b"\xde\xad\xbe\xef"),                  # HexNumber
+                prim(2, b"EXCH-1\0junk"),                      # String, cut at NUL
+                prim(3, b"\x83\x10\x21\x43\x65"),              # Number, odd digits
+                prim(4, b"\x04\x12\x34"),                      # ReceivedDigits
+                prim(5, b"\x06\x04\x23\x02\x20\x20\x00"),      # DateTime
+                prim(6, b"\x00\x01\x2c\x50"),                  # Duration
+                prim(7, b"\x01\x02\x03\x04"),                  # LineCode
+                prim(8, b"\x01\x05"),                          # DecNumber
+                prim(9, b"\x10"),                              # NonIndexed, key 16 (no text)
+                prim(31, b"\x07"),                             # tag 31, high form
+                prim(33, b"\x06"),                             # tag 33, indexed, empty entry
+                prim(127, b"\xab"),                            # tag 127
+                cons(10, prim(0, b"TG1"), prim(1, b"\x2a"),
+                     cons(2, prim(0, b"\x04\x11\x99\x88"), prim(40, b"\x00\x64"), indefinite=True)),
+                prim(11, b"\x00"),                             # no type
+                prim(12, b"\x00"),                             # unknown type
+                prim(13, b"no long name"),
+                prim(20, b"\x00"),                             # not in the dictionary
+                indefinite=indefinite)
+
+
+def header():
+    return cons(3, prim(0, b"EXCHANGE"), prim(1, b"\x06\x04\x23\x02\x20\x20\x00"), prim(2, b"\x07"))
+
+
+def block_record(n):
+    return cons(1, prim(0, bytes([n % 4])), prim(3, b"\x04\x11\x12\x34"), prim(5, b"\x06\x04\x23\x02\x20\x20\x00"),
+                prim(9, b"\x08"), cons(10, prim(0, b"A-side"), cons(2, prim(0, b"\x03\x10\x55"))),
+                prim(63, b"\x81\x12\x3f"))
+
+
+def walker_seeds():
+    seeds = {
+        "header_and_records": b"\x00" + header() + full_record() + full_record(indefinite=True),
+        "block": b"\x00" + cons(2, block_record(0), block_record(1), block_record(2), prim(2, b"\x01\x02\x03")),
+        "block_indefinite_range": b"\x03" + cons(2, block_record(1), block_record(2), indefinite=True)
+                                  + full_record(),
+        "range_second_record": b"\x13" + full_record() + full_record() + full_record(),
+        "filter_a": b"\x20" + full_record() + block_record(1) + cons(2, block_record(1)),
+        "filter_b_range": b"\x45" + cons(2, block_record(1), block_record(2)) + full_record(),
+        "long_forms": b"\x00" + cons(1, prim(2, b"x" * 200, long_form=True), prim(1, b"\x01", long_form=True),
+                                     long_form=True),
+        "deep_record": b"\x00" + cons(4, cons(4, cons(4, prim(1, b"\x42"), cons(1, prim(0, b"\x00")))))
+                       + cons(1, cons(14, prim(0, b"\x01"))),
+        "top_level_odd": b"\x00" + ident(100) + length(3) + b"top" + prim(0, b"\x12\x34")
+                         + cons(1, prim(3, b"\x01")) + cons(11, prim(0, b"\x00")),
+        "truncated": b"\x00" + full_record()[:-7],
+        "short_values": b"\x00" + cons(1, prim(3, b"\x01"), prim(5, b"\x01\x02"), prim(8, b"\x01\x02\x03"),
+                                       prim(0, b"\x01\x02\x03"), prim(9, b"\x01\x02\x03"), prim(0, b"\x00\x09")),
+    }
+    return seeds
+
+
+def rich_tags():
+    """The fixed dictionary of the fuzz targets, taken from fuzz_common.h."""
+    import ast
+    text = open(os.path.join(ROOT, "fuzz_common.h")).read()
+    body = text.split("kRichTags =", 1)[1].split(";\n", 1)[0]
+    return b"".join(ast.literal_eval(line.strip()).encode("latin-1")
+                    for line in body.splitlines() if line.strip())
+
+
+def write(directory, name, data):
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, name), "wb") as out:
+        out.write(data)
+
+
+def main():
+    corpus = os.path.join(ROOT, "corpus")
+    walkers = walker_seeds()
+    generated = {}
+    if len(sys.argv) > 1:
+        gen = sys.argv[1]
+        for layout, seed, settings in (("top", 3, 0x00), ("blocks", 5, 0x01), ("mixed", 7, 0x20)):
+            path = os.path.join("/tmp", "orvalis-seed-%s.ber" % layout)
+            subprocess.run([gen, "--records", "3", "--seed", str(seed), "--layout", layout,
+                            "--indefinite", "30", "--long-form", "20", "-q", "-o", path], check=True)
+            with open(path, "rb") as f:
+                generated["gen_" + layout] = bytes([settings]) + f.read()
+            os.remove(path)
+    for target in ("fuzz_walk", "fuzz_debug_walk"):
+        for name, data in list(walkers.items()) + list(generated.items()):
+            write(os.path.join(corpus, target), name, data)
+
+    with open(os.path.join(ROOT, "..", "examples", "Tags.cfg"), "rb") as f:
+        example_tags = f.read()
+    small_tags = (b"1.TagName=record\r\n1.LongTagName=\\nRecord\r\n1.0.TagName=kind\r\n"
+                  b"1.0.LongTagName=\\tKind:\\t\r\n1.0.Type=ValFromIndexedArr\r\n1.0.IndArr=a,,c\r\n"
+                  b"1.3.TagName=number\r\n1.3.Type=Number\r\n1.33.TagName=when\r\n1.33.Type=DateTime\r\n"
+                  b"2.1.TagName=record\r\n2.1.9.NonIndArr=1,x;2,y\r\n2.1.9.Type=ValFromNonIndexedArr\r\n")
+    small_billing = cons(1, prim(0, b"\x02"), prim(3, b"\x01\x10\x21"), prim(33, b"\x06\x04\x23\x02\x20\x20\x00"))
+    pairs = {
+        "example_tags_generated": b"\x00" + example_tags + SEPARATOR + generated.get("gen_mixed", b"\x00")[1:],
+        "small_tags": b"\x00" + small_tags + SEPARATOR + small_billing + cons(2, cons(1, prim(9, b"\x02"))),
+        "small_tags_debug_filter": b"\x81" + small_tags + SEPARATOR + small_billing + SEPARATOR
+                                   + b"kind=c\r\nnumber=1\r\n",
+        "rich_tags_range": b"\x03" + rich_tags() + SEPARATOR + walkers["block"][1:],
+        "rich_tags_full": b"\x80" + rich_tags() + SEPARATOR + walkers["header_and_records"][1:],
+    }
+    for name, data in pairs.items():
+        write(os.path.join(corpus, "fuzz_dictionary_and_walk"), name, data)
+
+    readers = {
+        "example_tags": example_tags,
+        "rich_tags": rich_tags(),
+        "main_config": b"# range\r\nStartRec=2\r\nEndRec=-1\r\nFilterFile=filter.cfg\r\nDebugMode=true\r\n"
+                       b"Unknown=1\r\nno equals sign\r\n",
+        "filter": b"callingNumber=12\r\nrecordType=Incoming\r\nnoSuchTag=1\r\nbad\r\n#comment\r\n",
+        "tags_odd_lines": b"1.2.Type=Bogus\r\n1.2.TagName=a\r\n1.2.TagName=b\r\n99999999999.TagName=big\r\n"
+                          b"-3.LongTagName=\\t\\n\\x\r\n1..2.TagName=x\r\n1.a.3=x\r\n=\r\nnothing\r\n"
+                          b"5.NonIndArr=1,a;b;2,;,c;3\r\n5.IndArr=,,\r\n",
+    }
+    for name, data in readers.items():
+        write(os.path.join(corpus, "fuzz_text_readers"), name, data)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,40 @@
+// The body of the two walker targets: the first input byte chooses the walk settings, the rest is
+// the billing input, walked over the fixed dictionary.
+#pragma once
+
+#include <string>
+
+#include "driver/config_files.h"
+#include "fuzz_common.h"
+
+namespace orvalis_fuzz {
+
+class FixedDictionaries {
+ public:
+  FixedDictionaries() {
+    for (auto& tree : trees_) tree = BuildTree(kRichTags);
+    const std::string filterName = "Filter.cfg";
+    filterCounts_[1] = orvalis::ApplyFilterText(filterName, kFilterA, *trees_[1]);
+    filterCounts_[2] = orvalis::ApplyFilterText(filterName, kFilterB, *trees_[2]);
+  }
+  orvalis::TBranch& Tree(int filter) { return *trees_[filter]; }
+  uint32_t FilterCount(int filter) const { return filterCounts_[filter]; }
+
+ private:
+  std::unique_ptr<orvalis::TBranch> trees_[3];
+  uint32_t filterCounts_[3] = {0, 0, 0};
+};
+
+inline FixedDictionaries& Dictionaries() {
+  static FixedDictionaries dictionaries;
+  return dictionaries;
+}
+
+inline void WalkOneInput(const uint8_t* data, std::size_t size, bool debugMode) {
+  if (size == 0) return;
+  ChosenSettings chosen = SettingsFromByte(data[0], debugMode);
+  chosen.Walk.FilterCount = Dictionaries().FilterCount(chosen.Filter);
+  RunWalk(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(chosen.Filter));
+}
+
+}  // namespace orvalis_fuzz
