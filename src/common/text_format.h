@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -35,19 +36,42 @@ void AppendDecimal(Text& out, uint64_t value) {
 }
 template <typename Text>
 void AppendDecimal(Text& out, int64_t value) {
+  if (value >= 0 && value < 10) {
+    out.push_back(static_cast<char>('0' + value));
+    return;
+  }
   char digits[21];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   out.append(digits, static_cast<std::size_t>(end - digits));
 }
 
-// Appends a number in decimal with at least `width` digits, zero-padded ("%02d", "%010lu").
+// "00" to "99", for formatting two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Appends a number in decimal with at least `width` digits (at most 20), zero-padded ("%02d",
+// "%010lu").
 template <typename Text>
 void AppendZeroPadded(Text& out, uint64_t value, int width) {
   char digits[20];
-  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  const int length = static_cast<int>(end - digits);
-  if (length < width) out.append(static_cast<std::size_t>(width - length), '0');
-  out.append(digits, static_cast<std::size_t>(length));
+  std::memset(digits, '0', sizeof digits);
+  int first = 20;
+  while (value >= 100) {
+    const auto pair = static_cast<unsigned>(value % 100) * 2;
+    value /= 100;
+    digits[--first] = kDigitPairs[pair + 1];
+    digits[--first] = kDigitPairs[pair];
+  }
+  if (value >= 10) {
+    digits[--first] = kDigitPairs[value * 2 + 1];
+    digits[--first] = kDigitPairs[value * 2];
+  } else {
+    digits[--first] = static_cast<char>('0' + value);
+  }
+  if (20 - first < width) first = 20 - width;
+  out.append(digits + first, static_cast<std::size_t>(20 - first));
 }
 
 constexpr char kUpperHexDigits[] = "0123456789ABCDEF";

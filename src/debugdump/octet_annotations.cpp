@@ -9,17 +9,26 @@ namespace {
 
 constexpr std::string_view kMargin = "            ";  // twelve blanks: the offset field's width
 
-// Appends a nine-character bit picture, filling the positions from `first` (0 = bit 8, 4 is the
-// blank between the halves) to the end with the bits of value; the other positions keep the
-// picture's characters.
+// The bit pictures of all octets: "bbbb bbbb", bit 8 first.
+struct OctetPictures {
+  char Text[256][9];
+  constexpr OctetPictures() : Text() {
+    for (int octet = 0; octet < 256; ++octet) {
+      for (int column = 0; column < 9; ++column) {
+        const int bit = column < 4 ? 7 - column : 8 - column;
+        Text[octet][column] = column == 4 ? ' ' : ((octet >> bit) & 1) != 0 ? '1' : '0';
+      }
+    }
+  }
+};
+constexpr OctetPictures kOctetPictures;
+
+// Appends a nine-character bit picture (four bits, a blank, four bits): the positions from
+// `first` (0 = bit 8) to the end show the bits of value, the others keep the picture's characters.
 void AppendBitPicture(TextBuffer& line, std::string_view picture, int first, uint8_t value) {
   const std::size_t start = line.size();
-  line.append(picture);
-  for (int column = first; column < 9; ++column) {
-    if (column == 4) continue;
-    const int bit = column < 4 ? 7 - column : 8 - column;
-    line[start + column] = ((value >> bit) & 1) != 0 ? '1' : '0';
-  }
+  line.append(kOctetPictures.Text[value], 9);
+  for (int column = 0; column < first; ++column) line[start + column] = picture[column];
 }
 
 TextBuffer& StartLine(WalkContext& walk) {
