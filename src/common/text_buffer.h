@@ -46,6 +46,14 @@ class TextBuffer {
     if (size_ == capacity_) Grow(1);
     data_[size_++] = c;
   }
+  // Makes the text n characters longer and returns where the new characters go; the caller writes
+  // all n of them (or truncates back).
+  char* extend(std::size_t n) {
+    if (n > capacity_ - size_) Grow(n);
+    char* at = data_.get() + size_;
+    size_ += n;
+    return at;
+  }
   void assign(std::string_view text) {
     size_ = 0;
     append(text);

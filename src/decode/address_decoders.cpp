@@ -52,12 +52,14 @@ void AppendPiece(WalkContext& walk) { AppendToRecord(walk, walk.ValueText); }
 void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_t count) {
   TextBuffer& text = walk.ValueText;
   text.clear();
+  char* out = text.extend(2 * count + 1);
   for (uint64_t i = 0; i < count; ++i) {
-    text.push_back(kDigitChars[digits[i] >> 4]);
-    text.push_back(kDigitChars[digits[i] & 0x0F]);
+    *out++ = kDigitChars[digits[i] >> 4];
+    *out++ = kDigitChars[digits[i] & 0x0F];
   }
-  if (odd && count > 0) text.pop_back();
-  text.push_back('\n');
+  if (odd && count > 0) --out;
+  *out++ = '\n';
+  text.truncate(static_cast<std::size_t>(out - text.data()));
   AppendPiece(walk);
 }
 

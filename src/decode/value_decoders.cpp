@@ -30,33 +30,42 @@ uint32_t SmallValue(const uint8_t* content, uint64_t length) {
   return length == 1 ? content[0] : 16u * content[0] + content[1];
 }
 
+// Writes a nibble as a number of its own: 0 to 15.
+char* PutNibble(char* out, unsigned nibble) {
+  if (nibble >= 10) {
+    *out++ = '1';
+    nibble -= 10;
+  }
+  *out++ = static_cast<char>('0' + nibble);
+  return out;
+}
+
+char* PutNibbles(char* out, uint8_t octet) { return PutNibble(PutNibble(out, octet >> 4), octet & 0x0F); }
+
+// Day.month.20year hour:minute:second:hundredths, every nibble printed as a number of its own.
 void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
   if (length < 7) {
     SetPiece(walk, kDateTimeTooShort);
     return;
   }
-  TextBuffer& text = walk.ValueText;
-  text.clear();
-  // Every nibble prints as a number of its own, 10 to 15 included.
-  auto nibbles = [&text](uint8_t octet) {
-    AppendDecimal(text, static_cast<uint64_t>(octet >> 4));
-    AppendDecimal(text, static_cast<uint64_t>(octet & 0x0F));
-  };
-  nibbles(c[2]);
-  text.push_back('.');
-  nibbles(c[1]);
-  text.append(".20");
-  nibbles(c[0]);
-  text.push_back(' ');
-  nibbles(c[3]);
-  text.push_back(':');
-  nibbles(c[4]);
-  text.push_back(':');
-  nibbles(c[5]);
-  text.push_back(':');
-  nibbles(c[6]);
-  text.push_back('\n');
-  AppendValueText(walk);
+  char line[32];  // 14 nibbles of at most two digits and 10 other characters
+  char* out = PutNibbles(line, c[2]);
+  *out++ = '.';
+  out = PutNibbles(out, c[1]);
+  *out++ = '.';
+  *out++ = '2';
+  *out++ = '0';
+  out = PutNibbles(out, c[0]);
+  *out++ = ' ';
+  out = PutNibbles(out, c[3]);
+  *out++ = ':';
+  out = PutNibbles(out, c[4]);
+  *out++ = ':';
+  out = PutNibbles(out, c[5]);
+  *out++ = ':';
+  out = PutNibbles(out, c[6]);
+  *out++ = '\n';
+  SetPiece(walk, std::string_view(line, static_cast<std::size_t>(out - line)));
 }
 
 void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
@@ -68,16 +77,18 @@ void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
   AppendValueText(walk);
 }
 
-// Every octet as a piece of its own; the value's text is the whole line.
+// Hexadecimal digits, two per octet, then a line feed. Each octet and the line feed are pieces of
+// their own, far below the piece limit, so the whole line goes to the record at once.
 void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
   TextBuffer& text = walk.ValueText;
   text.clear();
+  char* out = text.extend(2 * length + 1);
   for (uint64_t i = 0; i < length; ++i) {
-    AppendHexOctet(text, c[i]);
-    AppendToRecord(walk, std::string_view(text).substr(text.size() - 2));
+    *out++ = kUpperHexDigits[c[i] >> 4];
+    *out++ = kUpperHexDigits[c[i] & 0x0F];
   }
-  text.push_back('\n');
-  AppendToRecord(walk, "\n");
+  *out = '\n';
+  walk.State.RecordBuffer.append(text);
 }
 
 void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
@@ -124,11 +135,7 @@ void DecodeNonIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, ui
   AppendMnemonic(walk, hit, value);
 }
 
-void AppendTwoDigits(TextBuffer& text, uint32_t value) {
-  AppendZeroPadded(text, value, 2);
-}
-
-// Hundredths of a second, big-endian, accumulated in 32 bits.
+// Hundredths of a second, big-endian, accumulated in 32 bits, as hours:minutes:seconds.
 void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
   uint32_t hundredths = 0;
   for (uint64_t i = 0; i < length; ++i) hundredths = (hundredths << 8) + c[i];
@@ -137,23 +144,31 @@ void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
   const uint32_t minutes = (seconds - 3600 * hours) / 60;
   TextBuffer& text = walk.ValueText;
   text.clear();
-  AppendTwoDigits(text, hours);
-  text.push_back(':');
-  AppendTwoDigits(text, minutes);
-  text.push_back(':');
-  AppendTwoDigits(text, seconds - 3600 * hours - 60 * minutes);
-  text.push_back('\n');
+  AppendZeroPadded(text, hours, 2);
+  char* out = text.extend(7);
+  out[0] = ':';
+  out[1] = kDigitPairs[2 * minutes];
+  out[2] = kDigitPairs[2 * minutes + 1];
+  out[3] = ':';
+  const uint32_t rest = seconds - 3600 * hours - 60 * minutes;
+  out[4] = kDigitPairs[2 * rest];
+  out[5] = kDigitPairs[2 * rest + 1];
+  out[6] = '\n';
   AppendValueText(walk);
 }
 
+// The first two octets in hexadecimal, "/", the others in hexadecimal, a line feed.
 void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
   TextBuffer& text = walk.ValueText;
   text.clear();
-  const uint64_t head = length < 2 ? length : 2;
-  for (uint64_t i = 0; i < head; ++i) AppendHexOctet(text, c[i]);
-  text.push_back('/');
-  for (uint64_t i = head; i < length; ++i) AppendHexOctet(text, c[i]);
-  text.push_back('\n');
+  char* out = text.extend(2 * length + 2);
+  for (uint64_t i = 0; i < length; ++i) {
+    if (i == 2) *out++ = '/';
+    *out++ = kUpperHexDigits[c[i] >> 4];
+    *out++ = kUpperHexDigits[c[i] & 0x0F];
+  }
+  if (length <= 2) *out++ = '/';
+  *out = '\n';
   AppendValueText(walk);
 }
 
