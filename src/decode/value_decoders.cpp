@@ -48,7 +48,7 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
     SetPiece(walk, kDateTimeTooShort);
     return;
   }
-  char line[32];  // 14 nibbles of at most two digits and 10 other characters
+  char line[40];  // 14 nibbles of at most two digits and 9 other characters
   char* out = PutNibbles(line, c[2]);
   *out++ = '.';
   out = PutNibbles(out, c[1]);
