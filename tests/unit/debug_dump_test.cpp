@@ -182,10 +182,8 @@ TEST(DebugWalker, HugeLongFormLengthStopsTheWalk) {
   EXPECT_NE(result.Console.find(kEndOfInput), std::string::npos);
 }
 
-// FAULT: a contents line of 987 to 1000 octets goes to the record as one piece of more than 2047
-// characters, which is refused ("Error: length of current record more than 2048 bytes."), so the
-// hexadecimal contents and the "Decoded value" label are missing from the dump. 986 and 1001 octets
-// are shown in full.
+// A contents line is shown whole whatever its length: 987 to 1000 octets make a line just longer
+// than one piece that the record takes (it was once refused there with the "2048 bytes" message).
 TEST(DebugWalker, ContentsLineOfAThousandOctetsIsShownWhole) {
   for (std::size_t octets : {986u, 987u, 1000u, 1001u}) {
     SCOPED_TRACE(octets);
@@ -200,10 +198,9 @@ TEST(DebugWalker, ContentsLineOfAThousandOctetsIsShownWhole) {
   }
 }
 
-// FAULT: the debug walker does not compare a short-form length with what is left of the input.
-// With the tag known, 81 05 41 reads four octets past the end of the input (heap-buffer-overflow
-// in AppendHexDigits); with the tag unknown, the contents are not skipped and 41 is walked as the
-// next element.
+// A short-form length greater than what is left stops the walk after the length lines, whether
+// the tag is known (its contents must not be read past the input's end) or not (41 must not be
+// walked as the next element).
 TEST(DebugWalker, ShortLengthPastTheEndStopsTheWalk) {
   for (bool known : {false, true}) {
     SCOPED_TRACE(known);

@@ -1,0 +1,188 @@
+// The tag dictionary: tree links and lookups, filter values, Tags.cfg lines, mnemonic tables.
+#include "walk_fixture.h"
+
+namespace orvalis::test {
+namespace {
+
+// The tree as text, "1:N=x{3{5:L=y:T=8}},2", siblings in chain order; N name, L long name, T type,
+// F filter value, I/K entry counts of the tables. Checks every link on the way.
+std::string Describe(const TBranch& branch) {
+  std::string text;
+  int32_t count = 0;
+  const TLeaf* previous = nullptr;
+  for (const TLeaf* leaf = branch.First; leaf != nullptr; previous = leaf, leaf = leaf->Next, ++count) {
+    EXPECT_EQ(leaf->Prev, previous);
+    EXPECT_EQ(leaf->Owner, &branch);
+    const TItem& item = *leaf->Item;
+    text += (count > 0 ? "," : "") + std::to_string(item.TagId);
+    if (item.TagName) text += ":N=" + *item.TagName;
+    if (item.LongTagName) text += ":L=" + *item.LongTagName;
+    if (item.Type != TagType::None) text += ":T=" + std::to_string(static_cast<int>(item.Type));
+    if (item.FilterValue) text += ":F=" + *item.FilterValue;
+    if (item.IndArr) text += ":I" + std::to_string(item.IndArr->Count());
+    if (item.NonIndArr) text += ":K" + std::to_string(item.NonIndArr->Count());
+    if (leaf->Child) {
+      EXPECT_EQ(leaf->Child->Parent, leaf);
+      EXPECT_GT(leaf->Child->Count(), 0);
+      text += "{" + Describe(*leaf->Child) + "}";
+    }
+  }
+  EXPECT_EQ(branch.Last, previous);
+  EXPECT_EQ(branch.Count(), count);
+  return text;
+}
+
+// Describe checks the links of every tree below; here the two appends by themselves.
+TEST(TagTree, AppendLinksAndLeavesTheOwnerAlone) {
+  TBranch branch(nullptr), elsewhere(nullptr);
+  EXPECT_EQ(branch.FindById(7), nullptr);
+  TLeaf* a = branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(7), &elsewhere));
+  EXPECT_TRUE(branch.First == a && branch.Last == a && a->Prev == nullptr && a->Next == nullptr);
+  TLeaf* b = branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(3), &elsewhere));
+  EXPECT_TRUE(a->Next == b && b->Prev == a && branch.Last == b && branch.Count() == 2 && b->Owner == &elsewhere);
+  EXPECT_TRUE(branch.FindById(7) == a && branch.FindById(3) == b && branch.FindById(5) == nullptr);
+}
+
+TEST(TagTree, FindByPath) {
+  auto root = BuildDictionary({"1.3.5.TagName=X", "2.TagName=Y"});
+  const std::pair<std::vector<int32_t>, int32_t> rows[] = {  // path, tag found (-1: none)
+      {{}, -1}, {{1, 3}, 3}, {{1, 3, 5}, 5}, {{1, 4}, -1}, {{1, 3, 5, 7}, -1}, {{2}, 2}, {{3}, -1}, {{2, 1}, -1}};
+  for (const auto& [ids, found] : rows) {
+    SCOPED_TRACE(testing::PrintToString(ids));
+    TagPath path;
+    for (int32_t id : ids) path.Ids[++path.Depth] = id;
+    const TLeaf* leaf = FindByPath(*root, path);
+    EXPECT_EQ(leaf ? leaf->Item->TagId : -1, found);
+    if (leaf) {
+      EXPECT_EQ(leaf->Owner->FindById(found), leaf);
+    }
+  }
+  TagPath one;
+  one.Ids[++one.Depth] = 1;
+  EXPECT_EQ(FindByPath(TBranch(nullptr), one), nullptr);
+}
+
+TEST(TagTree, SetFilterReachesEveryDepthAndOnlyNamedItems) {
+  auto root = BuildDictionary({"1.TagName=f", "1.3.TagName=f", "1.3.5.TagName=f", "1.4.LongTagName=f", "6.TagName="});
+  bool found = false;
+  EXPECT_EQ(SetFilter(*root, "f", "v1", found), 0);
+  EXPECT_TRUE(found);
+  SetFilter(*root, "f", "v2", found);
+  EXPECT_EQ(Describe(*root), "1:N=f:F=v2{3:N=f:F=v2{5:N=f:F=v2},4:L=f},6:N=");
+  found = false;
+  SetFilter(*root, "g", "z", found);
+  EXPECT_FALSE(found);
+  found = true;
+  SetFilter(*root, "g", "z", found);
+  EXPECT_TRUE(found);                  // left as it was
+  SetFilter(*root, "", "e", found);    // only the item whose name was set to the empty text
+  EXPECT_EQ(Describe(*root), "1:N=f:F=v2{3:N=f:F=v2{5:N=f:F=v2},4:L=f},6:N=:F=e");
+}
+
+TEST(TagsLines, BuildTheTreeAndReportBadLines) {
+  const std::string unknownType = "Error in Tags.cfg file: Unknown TypeOfTag in line:\n 1.Type\n\n";
+  const std::string badLine = "Error when decoding Tags.cfg line:\n 1.2.3\n Right format is x.y.z=bla-bla-bla\n\n";
+  const std::string redefined = "Warning: Redefining parameter in Tags.cfg line ";
+  const std::tuple<std::vector<std::string_view>, std::string, std::string> rows[] = {  // lines, tree, console
+      {{"1.3.5.TagName=X"}, "1{3{5:N=X}}", ""},
+      {{"1.2.3=x"}, "1{2}", ""},
+      {{"TagName=x", "1.=x", "1.type=String"}, "1", ""},
+      {{"2.TagName=B", "1.TagName=A"}, "2:N=B,1:N=A", ""},
+      {{" 1.TagName=A", "01.LongTagName=L", "1x.Type=String"}, "1:N=A:L=L:T=2", ""},
+      {{"-3.TagName=M", "99999999999.TagName=C"}, "-3:N=M,2147483647:N=C", ""},
+      {{"1.LongTagName=A\\tB\\n", "2.LongTagName=\\\\t\\x"}, "1:L=A\tB\n,2:L=\\\t\\x", ""},
+      {{"1.LongTagName=old", "1.LongTagName=a=b.c"}, "1:L=a=b.c", ""},
+      {{"1.Foo.TagName=X"}, "1{0:N=X}", ""},
+      {{"1.Type=Text"}, "1", unknownType},
+      {{"1.Type=Duration", "1.Type=duration"}, "1:T=8", unknownType},
+      {{"1.3.5.TagName=X", "1.3.5.TagName=Y"}, "1{3{5:N=X}}", redefined + "1.3.5.TagName\n"},
+      {{"1.TagName=", "1.TagName=Z"}, "1:N=", redefined + "1.TagName\n"},
+      {{"1.3.TagName=A", "1.4.TagName=B", "1.3.LongTagName=C"}, "1{3:N=A:L=C,4:N=B}", ""},
+      {{"1.2.3"}, "", badLine},
+      {{"1.IndArr=A,B", "1.IndArr=C", "1.NonIndArr=1,X", "1.NonIndArr=2,Y;3,Z"}, "1:I1:K2", ""},
+      {{"1.Type=DateTime", "2.Type=String", "3.Type=Number", "4.Type=HexNumber", "5.Type=DecNumber",
+        "6.Type=ValFromIndexedArr", "7.Type=ValFromNonIndexedArr", "8.Type=Duration", "9.Type=LineCode",
+        "10.Type=ReceivedDigits"},
+       "1:T=1,2:T=2,3:T=3,4:T=4,5:T=5,6:T=6,7:T=7,8:T=8,9:T=9,10:T=10", ""},
+  };
+  for (const auto& [lines, tree, console] : rows) {
+    SCOPED_TRACE(testing::PrintToString(lines));
+    TBranch root(nullptr);
+    testing::internal::CaptureStdout();
+    for (std::string_view line : lines) ApplyTagsLine(root, line);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    EXPECT_EQ(Describe(root), tree);
+  }
+}
+
+// 1000 levels is the deepest path that a Tags.cfg line (2047 characters) can hold. The sanitizer
+// watches both destructions.
+TEST(TagsLines, DeepAndWideTreesBuildAndDestroy) {
+  std::string line;
+  for (int i = 0; i < 1000; ++i) line += "1.";
+  auto deep = BuildDictionary({line + "TagName=deep"});
+  const TBranch* branch = deep.get();
+  int levels = 1;
+  for (; branch->First->Child; branch = branch->First->Child.get()) ++levels;
+  EXPECT_EQ(levels, 1000);
+  EXPECT_EQ(branch->First->Item->TagName.value_or(""), "deep");
+  deep.reset();
+
+  TBranch wide(nullptr);
+  for (int i = 0; i < 10000; ++i) wide.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(i), &wide));
+  ApplyTagsLine(wide, "9999.7.TagName=inner");
+  bool found = false;
+  SetFilter(wide, "inner", "v", found);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(wide.Count(), 10000);
+  const std::string text = Describe(wide), tail = ",9998,9999{7:N=inner:F=v}";
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+// "<none>" for not found, "<null>" for an entry without text.
+std::string Show(MnemonicHit hit) { return hit == nullptr ? "<none>" : hit->value_or("<null>"); }
+
+TEST(MnemonicLists, IndexedEntriesByPosition) {
+  const std::pair<const char*, std::vector<std::string>> rows[] = {  // value, lookups of 0, 1, ...
+      {"A,B,C", {"A", "B", "C", "<none>"}},      {"A,,C", {"A", "<null>", "C", "<none>"}},
+      {"A,B,", {"A", "B", "<none>"}},            {",", {"<null>", "<none>"}},
+      {"", {"<none>"}},                          {" A", {" A", "<none>"}},
+      {"Zero,One,,Three", {"Zero", "One", "<null>", "Three", "<none>"}},
+  };
+  for (const auto& [value, lookups] : rows) {
+    SCOPED_TRACE(value);
+    TIndValList list(value);
+    EXPECT_EQ(list.Count(), static_cast<int32_t>(lookups.size() - 1));
+    for (uint32_t i = 0; i < lookups.size(); ++i) EXPECT_EQ(Show(list.Lookup(i)), lookups[i]) << i;
+    EXPECT_EQ(list.Lookup(UINT32_MAX), nullptr);
+  }
+}
+
+TEST(MnemonicLists, KeyedEntriesAndTheirMessages) {
+  const std::string bad = "Error when decoding Tags.cfg line: ";
+  const std::tuple<const char*, int32_t, std::vector<std::pair<int32_t, std::string>>, std::string> rows[] = {
+      {"1,A;2,B,C", 2, {{1, "A"}, {2, "B,C"}, {3, "<none>"}, {0, "<none>"}}, ""},
+      {"5,X;5,Y", 2, {{5, "X"}}, ""},
+      {",Z", 1, {{0, "Z"}}, ""},
+      {"7,", 1, {{7, "<null>"}}, ""},
+      {"1,A;x,B;3,C", 2, {{1, "A"}, {3, "C"}}, bad + "1\n"},
+      {"1,A;B;3,C", 2, {{1, "A"}, {3, "C"}}, bad + "1\n"},
+      {" 1,A", 0, {{1, "<none>"}}, bad + " 1\n"},
+      {"-1,A;+2,B", 0, {{-1, "<none>"}, {2, "<none>"}}, bad + "-1\n" + bad + "-1\n"},
+      {"x;y", 0, {}, bad + "x\n" + bad + "x\n"},
+      {"1,A;", 1, {{1, "A"}}, ""},
+      {"", 0, {{0, "<none>"}}, ""},
+      {"99999999999,Big;2147483647,Max", 2, {{INT32_MAX, "Big"}}, ""},
+  };
+  for (const auto& [value, count, lookups, console] : rows) {
+    SCOPED_TRACE(value);
+    testing::internal::CaptureStdout();
+    TNonIndValList list(value);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    EXPECT_EQ(list.Count(), count);
+    for (const auto& [key, text] : lookups) EXPECT_EQ(Show(list.Lookup(key)), text) << key;
+  }
+}
+
+}  // namespace
+}  // namespace orvalis::test

@@ -1,0 +1,107 @@
+// Shared helpers for the unit tests: a dictionary from Tags.cfg lines, byte vectors, and a whole
+// walk over a byte vector run the way the driver runs it, with output file and console captured.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "debugdump/debug_walker.h"
+#include "decode/record_walker.h"
+#include "decode/walk_state.h"
+#include "tags/tags_reader.h"
+
+namespace orvalis::test {
+
+using Bytes = std::vector<uint8_t>;
+
+inline std::unique_ptr<TBranch> BuildDictionary(std::initializer_list<std::string_view> lines) {
+  auto root = std::make_unique<TBranch>(nullptr);
+  for (std::string_view line : lines) ApplyTagsLine(*root, line);
+  return root;
+}
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+inline Bytes Repeat(std::size_t count, uint8_t octet) { return Bytes(count, octet); }
+
+// One element: identifier octets, the shortest definite length, contents.
+inline Bytes Tlv(Bytes identifier, const Bytes& contents) {
+  Bytes length;
+  for (uint64_t n = contents.size(); n != 0; n >>= 8) length.insert(length.begin(), static_cast<uint8_t>(n));
+  if (contents.size() < 0x80) length = {static_cast<uint8_t>(contents.size())};
+  else length.insert(length.begin(), static_cast<uint8_t>(0x80 | length.size()));
+  return Cat({identifier, length, contents});
+}
+
+// A constructed element of indefinite length with its end-of-contents octets.
+inline Bytes Indefinite(uint8_t identifier, const Bytes& contents) {
+  return Cat({{identifier, 0x80}, contents, {0x00, 0x00}});
+}
+
+struct WalkResult {
+  int Status = 0;        // the result of the last step (0 when no step ran)
+  std::string Output;    // what reached the output file
+  std::string Console;   // standard output
+  uint32_t Records = 0;  // records counted
+};
+
+// Steps until the input is used up or a step returns -1, then writes out the last record, as the
+// driver does. The input lies in a block of its exact size, so the address sanitizer reports any
+// read past its end.
+inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settings = {}) {
+  std::unique_ptr<uint8_t[]> image(new uint8_t[input.size() + (input.empty() ? 1 : 0)]);
+  std::copy(input.begin(), input.end(), image.get());
+  std::FILE* output = std::tmpfile();
+  EXPECT_NE(output, nullptr);
+  WalkResult result;
+  testing::internal::CaptureStdout();
+  {
+    WalkContext walk(settings, image.get(), input.size(), root, output);
+    while (!walk.Input.AtEnd()) {
+      result.Status = settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
+      if (result.Status < 0) break;
+    }
+    WriteOutRecord(walk);
+    result.Records = walk.State.RecordCount;
+  }
+  std::fflush(stdout);
+  result.Console = testing::internal::GetCapturedStdout();
+  std::rewind(output);
+  char block[4096];
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, output)) > 0;) result.Output.append(block, got);
+  std::fclose(output);
+  return result;
+}
+
+inline WalkSettings Debug(WalkSettings settings = {}) {
+  settings.DebugMode = true;
+  return settings;
+}
+inline WalkSettings Range(uint32_t startRec, uint32_t endRec) {
+  WalkSettings settings;
+  settings.RangeActive = true;
+  settings.StartRec = startRec;
+  settings.EndRec = endRec;
+  return settings;
+}
+
+// The record text for a tag that is not in the dictionary (the contact address is our own).
+inline std::string NotFoundLine(std::string_view path) {
+  return "Tag " + std::string(path) +
+         " not found, please, add it to Tags.cfg or report about this error to billing-tools@example.org\n";
+}
+
+constexpr std::string_view kEndOfInput = "Error: unexpected end of input file.\n\n";
+
+}  // namespace orvalis::test
