@@ -29,6 +29,14 @@ clean:
 bench:
 	JOBS=$(JOBS) bench/run-bench.sh
 
+# `make micro` runs the micro-benchmarks of the hot paths (walk of a record, each value decoder,
+# write-out of a record).
+.PHONY: micro
+micro:
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target orvalis-micro
+	$(RELEASE_DIR)/bench/orvalis-micro
+
 # `make fuzz` builds the libFuzzer targets with clang in build-fuzz, replays their saved inputs and
 # runs each for FUZZ_SECONDS, one after another (fuzz/run.sh tells where inputs and faults go).
 FUZZ_SECONDS ?= 300
