@@ -26,7 +26,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // The largest input that the walk's 32-bit offsets can address.
 constexpr uint64_t kMaxInputSize = UINT32_MAX;
 // The output file's write buffer: records reach the disk in large blocks.
-constexpr std::size_t kOutputBufferSize = 1 << 20;
+constexpr std::size_t kOutputBufferSize = 4 << 20;
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -105,12 +105,14 @@ int Run(int argc, const char* const* argv) {
     std::fprintf(stderr, "Error: input file is too large: files of 4 GiB or more are not supported\n");
     return -1;
   }
+  // The output's write buffer, declared before the stream so that it outlives it.
+  std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
   FilePtr output(std::fopen(settings.OutputFileName.c_str(), "wb"));
   if (!output) {
     PrintErrorForm("Error: can not open output file");
     return -1;
   }
-  std::setvbuf(output.get(), nullptr, _IOFBF, kOutputBufferSize);
+  std::setvbuf(output.get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
 
   if (ReadMainConfig(settings) != 0) {
     std::printf("Error when reading ConfigFile. Exiting...");
