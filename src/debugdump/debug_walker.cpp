@@ -21,6 +21,7 @@ constexpr std::string_view kConstructedLine = "            ..1. .... Encoding = 
 constexpr std::string_view kPrimitiveLine = "            ..0. .... Encoding = Primitive\n";
 constexpr std::string_view kIndefiniteLine = "            1000 0000 Indefinite form of length\n\n";
 constexpr std::string_view kDefiniteLine = "            0... .... Definite form of length\n";
+constexpr const char kIndefinitePrimitive[] = "!!!! NonConstructed tag with undefinite length !!!!\n";
 constexpr std::string_view kEndOfContentsLines =
     "            0000 0000 = 00h - The first byte of 'End-of-contents octets'\n"
     "            0000 0000 = 00h - The second byte of 'End-of-contents octets'. End of tag.\n\n";
@@ -137,22 +138,6 @@ void DumpContents(WalkContext& walk, const TItem& item, uint64_t length) {
   AppendToRecord(walk, "\n");
 }
 
-int DumpIndefiniteContents(WalkContext& walk, bool constructed) {
-  for (;;) {
-    bool failed = false;
-    if (AtEndOfContents(walk, failed)) {
-      AppendToRecord(walk, kEndOfContentsLines);
-      return 0;
-    }
-    if (failed) return -1;
-    if (!constructed) {
-      std::fputs("!!!! NonConstructed tag with undefinite length !!!!\n", stdout);
-      return -1;
-    }
-    if (DebugWalkStep(walk) < 0) return -1;
-  }
-}
-
 }  // namespace
 
 int DebugWalkStep(WalkContext& walk) {
@@ -186,14 +171,14 @@ int DebugWalkStep(WalkContext& walk) {
   if (PassesOverSkipped(walk, constructed, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (DumpIndefiniteContents(walk, constructed) < 0) return -1;
+    if (WalkIndefiniteContents(walk, constructed, DebugWalkStep, kIndefinitePrimitive,
+                               kEndOfContentsLines) < 0) {
+      return -1;
+    }
   } else if (length.Value > 0) {
     if (constructed) {
       AppendToRecord(walk, "\n");
-      const uint64_t end = input.Position() + length.Value;
-      while (input.Position() < end) {
-        if (DebugWalkStep(walk) < 0) return -1;
-      }
+      if (WalkNestedElements(walk, length.Value, DebugWalkStep) < 0) return -1;
     } else {
       if (leaf != nullptr) {
         DumpContents(walk, *leaf->Item, length.Value);

@@ -8,6 +8,8 @@
 namespace orvalis {
 namespace {
 
+constexpr const char kIndefinitePrimitive[] = "Error:!!!! NonConstructed tag with undefinite length !!!!\n";
+
 // Reads the identifier octets; the tag number is the low five bits of the first octet, or the low
 // seven bits of the one octet that follows when those five bits are all ones.
 bool ReadIdentifier(WalkContext& walk, bool& constructed, int32_t& tagId) {
@@ -52,19 +54,6 @@ void NameElement(WalkContext& walk, const TItem& item) {
   }
 }
 
-int WalkIndefiniteContents(WalkContext& walk, bool constructed) {
-  for (;;) {
-    bool failed = false;
-    if (AtEndOfContents(walk, failed)) return 0;
-    if (failed) return -1;
-    if (!constructed) {
-      std::fputs("Error:!!!! NonConstructed tag with undefinite length !!!!\n", stdout);
-      return -1;
-    }
-    if (WalkStep(walk) < 0) return -1;
-  }
-}
-
 }  // namespace
 
 int WalkStep(WalkContext& walk) {
@@ -87,12 +76,9 @@ int WalkStep(WalkContext& walk) {
   if (PassesOverSkipped(walk, constructed, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents(walk, constructed) < 0) return -1;
+    if (WalkIndefiniteContents(walk, constructed, WalkStep, kIndefinitePrimitive, {}) < 0) return -1;
   } else if (constructed) {
-    const uint64_t end = input.Position() + length.Value;
-    while (input.Position() < end) {
-      if (WalkStep(walk) < 0) return -1;
-    }
+    if (WalkNestedElements(walk, length.Value, WalkStep) < 0) return -1;
   } else if (length.Value > 0) {
     if (leaf != nullptr) DecodeValue(walk, *leaf->Item, length.Value);
     input.Skip(length.Value);

@@ -95,16 +95,33 @@ bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementL
          (!constructed || state.Path.Depth >= state.SkipDepth);
 }
 
-bool AtEndOfContents(WalkContext& walk, bool& failed) {
-  ByteCursor& input = walk.Input;
-  if (input.Left() < 2) {
-    ReportEndOfInput();
-    failed = true;
-    return false;
+int WalkNestedElements(WalkContext& walk, uint64_t length, StepFunction step) {
+  const uint64_t end = walk.Input.Position() + length;
+  while (walk.Input.Position() < end) {
+    if (step(walk) < 0) return -1;
   }
-  if (input.Peek(0) != 0 || input.Peek(1) != 0) return false;
-  input.Skip(2);
-  return true;
+  return 0;
+}
+
+int WalkIndefiniteContents(WalkContext& walk, bool constructed, StepFunction step,
+                           const char* primitiveMessage, std::string_view endOfContentsText) {
+  ByteCursor& input = walk.Input;
+  for (;;) {
+    if (input.Left() < 2) {
+      ReportEndOfInput();
+      return -1;
+    }
+    if (input.Peek(0) == 0 && input.Peek(1) == 0) {
+      input.Skip(2);
+      AppendToRecord(walk, endOfContentsText);
+      return 0;
+    }
+    if (!constructed) {
+      std::fputs(primitiveMessage, stdout);
+      return -1;
+    }
+    if (step(walk) < 0) return -1;
+  }
 }
 
 }  // namespace orvalis

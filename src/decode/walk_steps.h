@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "decode/walk_state.h"
 
@@ -91,10 +92,19 @@ inline bool FitsInInput(WalkContext& walk, const ElementLength& length) {
 // inside it are counted.
 bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementLength& length);
 
-// In an element of indefinite length: true, after moving past them, when the end-of-contents
-// octets stand at the read position. Sets `failed`, after the end-of-input message, when fewer
-// than two octets are left.
-bool AtEndOfContents(WalkContext& walk, bool& failed);
+// A walker's step: WalkStep or DebugWalkStep.
+using StepFunction = int (*)(WalkContext& walk);
+
+// The contents of a constructed element of definite length: the nested elements, each by a step,
+// until the read position reaches the contents' end. Returns -1 as soon as a step does.
+int WalkNestedElements(WalkContext& walk, uint64_t length, StepFunction step);
+
+// The contents of an element of indefinite length: nested elements, each by a step, up to the
+// end-of-contents octets, after which endOfContentsText is appended to the record. A primitive
+// element has no nested elements: primitiveMessage is printed and the result is -1, as it is when
+// the input ends first or a step returns -1.
+int WalkIndefiniteContents(WalkContext& walk, bool constructed, StepFunction step,
+                           const char* primitiveMessage, std::string_view endOfContentsText);
 
 // The end of an element: leaves its level and, for a constructed element whose tag was found,
 // climbs back to the branch that holds its tag.
