@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -206,14 +207,17 @@ inline void RunWalk(const orvalis::WalkSettings& settings, const uint8_t* data, 
 }
 
 // Checks the links of a dictionary tree: each branch's chain runs First to Last both ways, each
-// leaf names its branch as owner, each child branch names its leaf as parent, and the chain holds
-// as many leaves as the branch owns. Aborts on the first broken link.
+// leaf names its branch as owner, each child branch names its leaf as parent, the chain holds as
+// many leaves as the branch owns, and a lookup by tag number finds the first leaf of the chain
+// with that number. Aborts on the first broken link.
 inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
   int32_t count = 0;
   const orvalis::TLeaf* previous = nullptr;
+  std::map<int32_t, const orvalis::TLeaf*> firstOfId;
   for (const orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
     if (leaf->Prev != previous || leaf->Owner != &branch || !leaf->Item) std::abort();
-    if (branch.FindById(leaf->Item->TagId) == nullptr) std::abort();
+    const orvalis::TLeaf* first = firstOfId.emplace(leaf->Item->TagId, leaf).first->second;
+    if (branch.FindById(leaf->Item->TagId) != first) std::abort();
     if (leaf->Child) {
       if (leaf->Child->Parent != leaf) std::abort();
       CheckTree(*leaf->Child, depth + 1);
