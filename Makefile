@@ -43,3 +43,15 @@ FUZZ_SECONDS ?= 300
 
 fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh build-fuzz
+
+# `make package` builds the Debian package build/package/orvalis_<version>_<arch>.deb with CPack
+# (the install rules are at the end of CMakeLists.txt).
+PACKAGE_DIR := build/package
+
+.PHONY: package
+package:
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF \
+		-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target orvalis
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@ls $(PACKAGE_DIR)/*.deb
