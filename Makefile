@@ -55,3 +55,17 @@ package:
 	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target orvalis
 	cd $(PACKAGE_DIR) && cpack -G DEB
 	@ls $(PACKAGE_DIR)/*.deb
+
+# `make windows` cross-builds build/windows/orvalis.exe with MinGW-w64 (Debian package
+# g++-mingw-w64-x86-64); `make windows-e2e` runs the end-to-end cases against it under Wine.
+WINDOWS_DIR := build/windows
+
+.PHONY: windows windows-e2e
+windows:
+	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orvalis
+	@ls $(WINDOWS_DIR)/orvalis.exe
+
+windows-e2e: windows
+	tests/e2e/run-under-wine.sh $(WINDOWS_DIR)/orvalis.exe
