@@ -112,18 +112,21 @@ void AppendWholeLine(WalkContext& walk, std::string_view line) {
   AppendToRecord(walk, line);
 }
 
-// The name line, the record line, or nothing.
-void NameElement(WalkContext& walk, const TItem& item) {
-  if (!item.TagName) return;
+// The name line, the record line, or nothing. True at a record start.
+bool NameElement(WalkContext& walk, const TItem& item) {
+  if (!item.TagName) return false;
   if (IsRecordStart(item)) {
     StartRecord(walk, item);
-  } else if (!InSkippedRecord(walk)) {
+    return true;
+  }
+  if (!InSkippedRecord(walk)) {
     TextBuffer& line = walk.DumpLine;
     line.assign("            **** **** Tag name: ");
     line.append(*item.TagName);
     line.push_back('\n');
     AppendWholeLine(walk, line);
   }
+  return false;
 }
 
 void DumpContents(WalkContext& walk, const TItem& item, uint64_t length) {
@@ -153,6 +156,7 @@ int DebugWalkStep(WalkContext& walk) {
   AppendToRecord(walk, line);
 
   TLeaf* leaf = LookUpTag(walk);
+  bool recordStart = false;
   ShowProgress(walk);
   if (!walk.State.RecordBuffer.empty() && !walk.Settings.RangeActive &&
       walk.Settings.FilterCount == 0) {
@@ -161,14 +165,14 @@ int DebugWalkStep(WalkContext& walk) {
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
   } else {
-    NameElement(walk, *leaf->Item);
+    recordStart = NameElement(walk, *leaf->Item);
     if (constructed) Descend(walk, *leaf);
   }
 
   ElementLength length;
   if (!DumpLength(walk, length)) return -1;
   ByteCursor& input = walk.Input;
-  if (PassesOverSkipped(walk, constructed, length)) {
+  if (PassesOverSkipped(walk, constructed, recordStart, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
     if (WalkIndefiniteContents(walk, constructed, DebugWalkStep, kIndefinitePrimitive,

@@ -43,15 +43,17 @@ bool ReadLength(WalkContext& walk, ElementLength& length) {
   return FitsInInput(walk, length);
 }
 
-// Names the element: the record line at a record start, otherwise its long name.
-void NameElement(WalkContext& walk, const TItem& item) {
-  if (!item.LongTagName) return;
+// Names the element: the record line at a record start, otherwise its long name. True at a
+// record start.
+bool NameElement(WalkContext& walk, const TItem& item) {
+  if (!item.LongTagName) return false;
   if (IsRecordStart(item)) {
     ShowProgress(walk);
     StartRecord(walk, item);
-  } else if (!InSkippedRecord(walk)) {
-    AppendToRecord(walk, *item.LongTagName);
+    return true;
   }
+  if (!InSkippedRecord(walk)) AppendToRecord(walk, *item.LongTagName);
+  return false;
 }
 
 }  // namespace
@@ -63,17 +65,18 @@ int WalkStep(WalkContext& walk) {
   if (!ReadIdentifier(walk, constructed, tagId)) return -1;
   EnterTag(walk, tagId);
   TLeaf* leaf = LookUpTag(walk);
+  bool recordStart = false;
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
   } else {
-    NameElement(walk, *leaf->Item);
+    recordStart = NameElement(walk, *leaf->Item);
     if (constructed) Descend(walk, *leaf);
   }
 
   ElementLength length;
   if (!ReadLength(walk, length)) return -1;
   ByteCursor& input = walk.Input;
-  if (PassesOverSkipped(walk, constructed, length)) {
+  if (PassesOverSkipped(walk, constructed, recordStart, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
     if (WalkIndefiniteContents(walk, constructed, WalkStep, kIndefinitePrimitive, {}) < 0) return -1;

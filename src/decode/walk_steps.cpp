@@ -89,10 +89,11 @@ void Descend(WalkContext& walk, const TLeaf& leaf) {
   }
 }
 
-bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementLength& length) {
+bool PassesOverSkipped(const WalkContext& walk, bool constructed, bool recordStart,
+                       const ElementLength& length) {
   const WalkState& state = walk.State;
   return InSkippedRecord(walk) && state.RecordCount > 0 && !length.Indefinite &&
-         (!constructed || state.Path.Depth >= state.SkipDepth);
+         (!constructed || recordStart || state.Path.Depth > state.SkipDepth);
 }
 
 int WalkNestedElements(WalkContext& walk, uint64_t length, StepFunction step) {

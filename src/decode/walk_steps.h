@@ -87,10 +87,11 @@ inline bool FitsInInput(WalkContext& walk, const ElementLength& length) {
 }
 
 // True when the contents of a definite-length element are passed over unseen because its record
-// is skipped: every primitive element, and constructed ones at or below the skipped record's
-// depth. An outer container that begins after the skipped record is walked, so that the records
-// inside it are counted.
-bool PassesOverSkipped(const WalkContext& walk, bool constructed, const ElementLength& length);
+// is skipped: the skipped record's own element, every primitive element, and constructed ones
+// nested in the record. A constructed element that begins after the skipped record has ended (a
+// block beside it or around it) is walked, so that the records inside it are counted.
+bool PassesOverSkipped(const WalkContext& walk, bool constructed, bool recordStart,
+                       const ElementLength& length);
 
 // A walker's step: WalkStep or DebugWalkStep.
 using StepFunction = int (*)(WalkContext& walk);
