@@ -69,3 +69,18 @@ windows:
 
 windows-e2e: windows
 	tests/e2e/run-under-wine.sh $(WINDOWS_DIR)/orvalis.exe
+
+# `make valgrind` converts the bundled example under valgrind's memcheck, in normal mode, in debug
+# mode, and cut short with a filter and a range in force; any error or leak fails it.
+.PHONY: valgrind
+valgrind: release
+	cd examples && valgrind -q --leak-check=full --errors-for-leak-kinds=all --error-exitcode=9 \
+		../$(RELEASE_DIR)/orvalis -i calls.ber -o ../$(RELEASE_DIR)/valgrind.prs > /dev/null
+	cd examples && valgrind -q --leak-check=full --errors-for-leak-kinds=all --error-exitcode=9 \
+		../$(RELEASE_DIR)/orvalis -d -i calls.ber -o ../$(RELEASE_DIR)/valgrind-debug.prs > /dev/null
+	head -c 30000 examples/calls.ber > $(RELEASE_DIR)/valgrind-cut.ber
+	printf 'StartRec=3\r\nEndRec=200\r\n' > $(RELEASE_DIR)/valgrind.cfg
+	cd examples && valgrind -q --leak-check=full --errors-for-leak-kinds=all --error-exitcode=9 \
+		../$(RELEASE_DIR)/orvalis -d -i ../$(RELEASE_DIR)/valgrind-cut.ber -c ../$(RELEASE_DIR)/valgrind.cfg \
+		-f filter.cfg -o ../$(RELEASE_DIR)/valgrind-cut.prs > /dev/null; test $$? -eq 255
+	@echo "valgrind: no errors, no leaks"
