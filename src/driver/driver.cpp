@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -33,8 +34,8 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-// Steps 7 of the run: a non-zero StartRec or EndRec makes a range; an EndRec of 0 in a range
-// means no upper bound.
+// A non-zero StartRec or EndRec makes a record range; an EndRec of 0 in a range means no upper
+// bound.
 void FixUpRange(RunSettings& settings) {
   if (settings.StartRec != 0 || settings.EndRec != 0) {
     settings.RangeActive = true;
@@ -49,7 +50,6 @@ bool ReadInputImage(std::FILE* input, uint64_t size, InputImage& image) {
     PrintErrorForm("Error: memory allocation fault");
     return false;
   }
-  image.Size = size;
   // A short read is not an error of its own: the image holds what was read.
   std::size_t got = size > 0 ? std::fread(image.Data.get(), 1, size, input) : 0;
   image.Size = got;
