@@ -17,9 +17,10 @@ constexpr std::string_view kDateTimeTooShort =
     " error: length of DateTime type tag is less than 7 bytes!!!\n";
 constexpr std::string_view kNullText = "(null)";
 
-// Formats a piece in ValueText and appends it.
+// Appends the piece formatted in ValueText to the record.
 void AppendValueText(WalkContext& walk) { AppendToRecord(walk, walk.ValueText); }
 
+// Makes a fixed text the value's text and appends it.
 void SetPiece(WalkContext& walk, std::string_view piece) {
   walk.ValueText.assign(piece);
   AppendValueText(walk);
