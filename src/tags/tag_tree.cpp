@@ -17,15 +17,15 @@ TLeaf* TBranch::Append(std::unique_ptr<TLeaf> leaf) {
   if (tagId >= 0 && tagId < kIndexedTagIds) {
     if (!byId_) byId_ = std::make_unique<TLeaf*[]>(kIndexedTagIds);  // zeroed
     if (byId_[tagId] == nullptr) byId_[tagId] = added;
+  } else {
+    byLargeId_.emplace(tagId, added);  // keeps the first leaf of a number
   }
   return added;
 }
 
-TLeaf* TBranch::FindByIdInList(int32_t tagId) const {
-  for (const auto& leaf : leaves_) {
-    if (leaf->Item->TagId == tagId) return leaf.get();
-  }
-  return nullptr;
+TLeaf* TBranch::FindLargeId(int32_t tagId) const {
+  auto found = byLargeId_.find(tagId);
+  return found == byLargeId_.end() ? nullptr : found->second;
 }
 
 TLeaf* FindByPath(const TBranch& root, const TagPath& path) {

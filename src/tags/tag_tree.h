@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "tags/mnemonic_lists.h"
@@ -83,7 +84,7 @@ class TBranch {
   // The first leaf whose item has the tag number, or null.
   TLeaf* FindById(int32_t tagId) const {
     if (tagId >= 0 && tagId < kIndexedTagIds) return byId_ ? byId_[tagId] : nullptr;
-    return FindByIdInList(tagId);
+    return FindLargeId(tagId);
   }
   int32_t Count() const { return static_cast<int32_t>(leaves_.size()); }
 
@@ -92,12 +93,14 @@ class TBranch {
   TLeaf* Last = nullptr;
 
  private:
-  // Tag numbers that an identifier can carry (0 to 127) are found through a table.
+  // Tag numbers that an identifier can carry (0 to 127) are found through a table, the others
+  // (which only a dictionary can declare) through a map.
   static constexpr int32_t kIndexedTagIds = 128;
-  TLeaf* FindByIdInList(int32_t tagId) const;
+  TLeaf* FindLargeId(int32_t tagId) const;
 
   std::vector<std::unique_ptr<TLeaf>> leaves_;  // in chain order
   std::unique_ptr<TLeaf*[]> byId_;              // the first leaf of each small tag number
+  std::unordered_map<int32_t, TLeaf*> byLargeId_;  // the first leaf of each other tag number
 };
 
 // The leaf reached by following path entries 0 to Depth from the root, or null.

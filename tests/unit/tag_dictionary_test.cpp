@@ -43,6 +43,31 @@ TEST(TagTree, AppendLinksAndLeavesTheOwnerAlone) {
   EXPECT_TRUE(branch.FindById(7) == a && branch.FindById(3) == b && branch.FindById(5) == nullptr);
 }
 
+// Tag numbers outside 0..127 go through another index than the small ones: negative, large and
+// clamped numbers are found, the first of two equal numbers wins, and a dictionary declaring tens
+// of thousands of them builds in linear time (a list search per line took minutes).
+TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
+  TBranch branch(nullptr);
+  const int32_t ids[] = {128, -1, INT32_MAX, INT32_MIN, 127, 0, 1000};
+  for (int32_t id : ids) branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(id), &branch));
+  TLeaf* again = branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(1000), &branch));
+  for (int32_t id : ids) {
+    SCOPED_TRACE(id);
+    ASSERT_NE(branch.FindById(id), nullptr);
+    EXPECT_EQ(branch.FindById(id)->Item->TagId, id);
+  }
+  EXPECT_NE(branch.FindById(1000), again);
+  EXPECT_EQ(branch.FindById(129), nullptr);
+  EXPECT_EQ(branch.FindById(-2), nullptr);
+
+  std::string text;
+  for (int32_t id = 1000; id < 51000; ++id) text += std::to_string(id) + ".TagName=t\r\n";
+  TBranch root(nullptr);
+  ApplyTagsText(root, text);
+  EXPECT_EQ(root.Count(), 50000);
+  EXPECT_EQ(root.FindById(50999), root.Last);
+}
+
 TEST(TagTree, FindByPath) {
   auto root = BuildDictionary({"1.3.5.TagName=X", "2.TagName=Y"});
   const std::pair<std::vector<int32_t>, int32_t> rows[] = {  // path, tag found (-1: none)
