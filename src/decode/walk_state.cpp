@@ -38,11 +38,11 @@ void WriteRecordBuffer(WalkContext& walk) {
 
 void WriteOutRecord(WalkContext& walk) {
   WalkState& state = walk.State;
-  if (state.RecordBuffer.empty()) return;
   if (state.RecordPasses && state.FilteredTagsSeen == walk.Settings.FilterCount) {
-    WriteRecordBuffer(walk);
+    if (!state.RecordBuffer.empty()) WriteRecordBuffer(walk);
+  } else {
+    state.RecordBuffer.clear();  // a record that failed the filter is dropped
   }
-  state.RecordBuffer.clear();
 }
 
 }  // namespace orvalis

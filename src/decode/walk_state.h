@@ -25,7 +25,7 @@ struct WalkSettings {
 
 struct WalkState {
   TagPath Path;  // Path.Depth is the depth of the element being read
-  bool Lost = true;         // the next lookup goes by the whole path from the root
+  bool Lost = true;  // the next lookup goes by the whole path from the root
   TBranch* CurrentBranch = nullptr;
   TLeaf* CurrentLeaf = nullptr;
   uint32_t RecordCount = 0;
