@@ -7,8 +7,17 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(ORVALIS_MINGW_PREFIX x86_64-w64-mingw32 CACHE STRING "Target prefix of the MinGW-w64 tools")
-set(CMAKE_C_COMPILER ${ORVALIS_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${ORVALIS_MINGW_PREFIX}-g++)
+# The POSIX-thread flavour of the compilers, where installed, has std::thread (the output is then
+# written by a thread of its own); the default win32 flavour has not.
+find_program(ORVALIS_MINGW_GXX_POSIX ${ORVALIS_MINGW_PREFIX}-g++-posix)
+find_program(ORVALIS_MINGW_GCC_POSIX ${ORVALIS_MINGW_PREFIX}-gcc-posix)
+if(ORVALIS_MINGW_GXX_POSIX AND ORVALIS_MINGW_GCC_POSIX)
+  set(CMAKE_C_COMPILER ${ORVALIS_MINGW_GCC_POSIX})
+  set(CMAKE_CXX_COMPILER ${ORVALIS_MINGW_GXX_POSIX})
+else()
+  set(CMAKE_C_COMPILER ${ORVALIS_MINGW_PREFIX}-gcc)
+  set(CMAKE_CXX_COMPILER ${ORVALIS_MINGW_PREFIX}-g++)
+endif()
 set(CMAKE_RC_COMPILER ${ORVALIS_MINGW_PREFIX}-windres)
 
 # Look for libraries and headers in the target's tree only, programs on the build machine.

@@ -8,8 +8,51 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace orvalis {
+
+// Copies n characters between buffers that do not overlap. The short texts that make up most of a
+// record (names, values, line feeds) are copied in a few moves, without a call. (GCC cannot see
+// that the moves stay inside the n characters when it inlines this into a caller with a small
+// array, and warns without cause.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+#endif
+inline void CopyText(char* to, const char* from, std::size_t n) {
+  if (n <= 16) {
+    if (n >= 8) {
+      char head[8], tail[8];
+      std::memcpy(head, from, 8);
+      std::memcpy(tail, from + n - 8, 8);
+      std::memcpy(to, head, 8);
+      std::memcpy(to + n - 8, tail, 8);
+    } else if (n >= 4) {
+      char head[4], tail[4];
+      std::memcpy(head, from, 4);
+      std::memcpy(tail, from + n - 4, 4);
+      std::memcpy(to, head, 4);
+      std::memcpy(to + n - 4, tail, 4);
+    } else if (n != 0) {
+      to[0] = from[0];
+      to[n / 2] = from[n / 2];
+      to[n - 1] = from[n - 1];
+    }
+  } else if (n <= 32) {
+    char head[16], tail[16];
+    std::memcpy(head, from, 16);
+    std::memcpy(tail, from + n - 16, 16);
+    std::memcpy(to, head, 16);
+    std::memcpy(to + n - 16, tail, 16);
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 class TextBuffer {
  public:
@@ -33,7 +76,7 @@ class TextBuffer {
 
   void append(const char* text, std::size_t n) {
     if (n > capacity_ - size_) Grow(n);
-    if (n != 0) std::memcpy(data_.get() + size_, text, n);
+    CopyText(data_.get() + size_, text, n);
     size_ += n;
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
@@ -57,6 +100,12 @@ class TextBuffer {
   void assign(std::string_view text) {
     size_ = 0;
     append(text);
+  }
+
+  void swap(TextBuffer& other) {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
   }
 
   std::string_view view() const { return std::string_view(data_.get(), size_); }

@@ -30,7 +30,7 @@ void AppendDecimal(Text& out, uint64_t value) {
     out.push_back(static_cast<char>('0' + value));
     return;
   }
-  char digits[20];
+  char digits[32];  // 20 digits at most; the room lets the copy move whole words
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   out.append(digits, static_cast<std::size_t>(end - digits));
 }
@@ -40,7 +40,7 @@ void AppendDecimal(Text& out, int64_t value) {
     out.push_back(static_cast<char>('0' + value));
     return;
   }
-  char digits[21];
+  char digits[32];  // a sign and 19 digits at most
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   out.append(digits, static_cast<std::size_t>(end - digits));
 }
@@ -55,9 +55,10 @@ constexpr char kDigitPairs[] =
 // "%010lu").
 template <typename Text>
 void AppendZeroPadded(Text& out, uint64_t value, int width) {
-  char digits[20];
+  constexpr int kEnd = 32;  // digits are written backwards from here
+  char digits[kEnd];
   std::memset(digits, '0', sizeof digits);
-  int first = 20;
+  int first = kEnd;
   while (value >= 100) {
     const auto pair = static_cast<unsigned>(value % 100) * 2;
     value /= 100;
@@ -70,8 +71,8 @@ void AppendZeroPadded(Text& out, uint64_t value, int width) {
   } else {
     digits[--first] = static_cast<char>('0' + value);
   }
-  if (20 - first < width) first = 20 - width;
-  out.append(digits + first, static_cast<std::size_t>(20 - first));
+  if (kEnd - first < width) first = kEnd - width;
+  out.append(digits + first, static_cast<std::size_t>(kEnd - first));
 }
 
 constexpr char kUpperHexDigits[] = "0123456789ABCDEF";

@@ -158,10 +158,7 @@ int DebugWalkStep(WalkContext& walk) {
   TLeaf* leaf = LookUpTag(walk);
   bool recordStart = false;
   ShowProgress(walk);
-  if (!walk.State.RecordBuffer.empty() && !walk.Settings.RangeActive &&
-      walk.Settings.FilterCount == 0) {
-    WriteRecordBuffer(walk);
-  }
+  if (!walk.Settings.RangeActive && walk.Settings.FilterCount == 0) WriteRecordBuffer(walk);
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
   } else {

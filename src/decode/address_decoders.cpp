@@ -1,5 +1,8 @@
 // Telephone addresses: Number (nature of address, numbering plan, digits) and ReceivedDigits
 // (nature of address, digits). The only values whose text differs in debug mode.
+#include <charconv>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -29,88 +32,98 @@ constexpr std::string_view kNumberTooShort =
 // The indentation of the debug layout's Number lines.
 constexpr std::string_view kDebugIndent = "\n                   ";
 
-// Appends the nature of address: its name for codes 0 to 4, else the code in decimal.
-void AppendNatureOfAddress(TextBuffer& text, uint8_t b0) {
+// Writes the nature of address: its name for codes 0 to 4, else the code in decimal.
+char* PutNatureOfAddress(char* out, uint8_t b0) {
   const uint8_t code = b0 & 0x7F;
-  if (code < std::size(kNatureOfAddressNames)) {
-    text.append(kNatureOfAddressNames[code]);
-  } else {
-    AppendDecimal(text, static_cast<uint64_t>(code));
-  }
+  if (code < std::size(kNatureOfAddressNames)) return PutText(out, kNatureOfAddressNames[code]);
+  return std::to_chars(out, out + 3, static_cast<unsigned>(code)).ptr;
 }
+constexpr std::size_t kLongestNatureOfAddress = 29;
 
 std::string_view NumberingPlanName(uint8_t b1) { return kNumberingPlanNames[(b1 & 0x70) >> 4]; }
+constexpr std::size_t kLongestNumberingPlan = 56;
 
 std::string_view TagNameOf(const TItem& item) {
   return item.TagName ? std::string_view(*item.TagName) : std::string_view("(null)");
 }
 
-void AppendPiece(WalkContext& walk) { AppendToRecord(walk, walk.ValueText); }
+// Writes an octet as two upper-case hexadecimal digits.
+char* PutHexOctet(char* out, uint8_t octet) {
+  out[0] = kUpperHexDigits[octet >> 4];
+  out[1] = kUpperHexDigits[octet & 0x0F];
+  return out + 2;
+}
+
+// Appends a piece made of the texts given, in order.
+void AppendPieceOf(WalkContext& walk, std::initializer_list<std::string_view> texts) {
+  std::size_t room = 0;
+  for (std::string_view text : texts) room += text.size();
+  char* out = BeginPiece(walk, room);
+  for (std::string_view text : texts) out = PutText(out, text);
+  EndPiece(walk, out);
+}
 
 // The digit line: two digits per octet, high nibble first, the last one dropped when the count of
-// digits is odd; then a line feed. It stays in ValueText for the filter.
+// digits is odd; then a line feed. It is the value's text for the filter.
 void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_t count) {
-  TextBuffer& text = walk.ValueText;
-  text.clear();
-  char* out = text.extend(2 * count + 1);
+  char* out = BeginPiece(walk, 2 * count + 1);
   for (uint64_t i = 0; i < count; ++i) {
     *out++ = kDigitChars[digits[i] >> 4];
     *out++ = kDigitChars[digits[i] & 0x0F];
   }
   if (odd && count > 0) --out;
   *out++ = '\n';
-  text.truncate(static_cast<std::size_t>(out - text.data()));
-  AppendPiece(walk);
+  EndPiece(walk, out);
 }
 
 }  // namespace
 
 void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  TextBuffer& text = walk.ValueText;
   if (length < 2) {
-    text.assign(kNumberTooShort);
-    AppendPiece(walk);
+    AppendPieceOf(walk, {kNumberTooShort});
     return;
   }
-  text.clear();
   if (walk.Settings.DebugMode) {
-    text.append(TagNameOf(item));
-    text.append(kDebugIndent);
-    AppendHexOctet(text, c[0] & 0x7F);
-    text.append(" Nature of Addr.=");
-    AppendNatureOfAddress(text, c[0]);
-    text.append(kDebugIndent);
-    AppendHexOctet(text, c[1] & 0x70);
-    text.append(" numbering plan ind.=");
-    AppendPiece(walk);
-    text.assign(NumberingPlanName(c[1]));
-    text.append("\n                      address digits=");
+    const std::string_view name = TagNameOf(item);
+    constexpr std::string_view kNature = " Nature of Addr.=";
+    constexpr std::string_view kPlan = " numbering plan ind.=";
+    char* out = BeginPiece(walk, name.size() + 2 * kDebugIndent.size() + 4 + kNature.size() +
+                                     kLongestNatureOfAddress + kPlan.size());
+    out = PutText(out, name);
+    out = PutText(out, kDebugIndent);
+    out = PutHexOctet(out, c[0] & 0x7F);
+    out = PutText(out, kNature);
+    out = PutNatureOfAddress(out, c[0]);
+    out = PutText(out, kDebugIndent);
+    out = PutHexOctet(out, c[1] & 0x70);
+    EndPiece(walk, PutText(out, kPlan));
+    AppendPieceOf(walk, {NumberingPlanName(c[1]), "\n                      address digits="});
   } else {
-    text.append("Nature of Addr.\t\t");
-    AppendNatureOfAddress(text, c[0]);
-    text.append("\n\t\t\t\tnumbering plan ind.\t");
-    AppendPiece(walk);
-    text.assign(NumberingPlanName(c[1]));
-    text.append("\n\t\t\t\taddress digits\t\t");
+    constexpr std::string_view kNature = "Nature of Addr.\t\t";
+    constexpr std::string_view kPlan = "\n\t\t\t\tnumbering plan ind.\t";
+    char* out = BeginPiece(walk, kNature.size() + kLongestNatureOfAddress + kPlan.size());
+    out = PutNatureOfAddress(PutText(out, kNature), c[0]);
+    EndPiece(walk, PutText(out, kPlan));
+    AppendPieceOf(walk, {NumberingPlanName(c[1]), "\n\t\t\t\taddress digits\t\t"});
   }
-  AppendPiece(walk);
   AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 2, length - 2);
 }
 
 void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  TextBuffer& text = walk.ValueText;
-  text.clear();
   if (walk.Settings.DebugMode) {
-    text.append(TagNameOf(item));
-    text.append("\n**** **** Nature of Addr.=");
-    AppendNatureOfAddress(text, c[0]);
-    text.append("\n**** **** numbering plan ind.=");
+    const std::string_view name = TagNameOf(item);
+    constexpr std::string_view kNature = "\n**** **** Nature of Addr.=";
+    constexpr std::string_view kPlan = "\n**** **** numbering plan ind.=";
+    char* out = BeginPiece(walk, name.size() + kNature.size() + kLongestNatureOfAddress + kPlan.size());
+    out = PutNatureOfAddress(PutText(PutText(out, name), kNature), c[0]);
+    EndPiece(walk, PutText(out, kPlan));
   } else {
-    text.append("Nature of Addr.\t\t");
-    AppendNatureOfAddress(text, c[0]);
-    text.append("\n\t\t\t\taddress digits.\t\t");
+    constexpr std::string_view kNature = "Nature of Addr.\t\t";
+    constexpr std::string_view kDigits = "\n\t\t\t\taddress digits.\t\t";
+    char* out = BeginPiece(walk, kNature.size() + kLongestNatureOfAddress + kDigits.size());
+    out = PutNatureOfAddress(PutText(out, kNature), c[0]);
+    EndPiece(walk, PutText(out, kDigits));
   }
-  AppendPiece(walk);
   AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 1, length - 1);
 }
 

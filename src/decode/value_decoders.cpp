@@ -1,5 +1,7 @@
 #include "decode/value_decoders.h"
 
+#include <charconv>
+#include <cstring>
 #include <string>
 
 #include "common/text_format.h"
@@ -17,13 +19,9 @@ constexpr std::string_view kDateTimeTooShort =
     " error: length of DateTime type tag is less than 7 bytes!!!\n";
 constexpr std::string_view kNullText = "(null)";
 
-// Appends the piece formatted in ValueText to the record.
-void AppendValueText(WalkContext& walk) { AppendToRecord(walk, walk.ValueText); }
-
-// Makes a fixed text the value's text and appends it.
+// Appends a fixed text as the value's piece.
 void SetPiece(WalkContext& walk, std::string_view piece) {
-  walk.ValueText.assign(piece);
-  AppendValueText(walk);
+  EndPiece(walk, PutText(BeginPiece(walk, piece.size()), piece));
 }
 
 // One or two content octets make the small value: b0, or 16 * b0 + b1.
@@ -49,8 +47,8 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
     SetPiece(walk, kDateTimeTooShort);
     return;
   }
-  char line[40];  // 14 nibbles of at most two digits and 9 other characters
-  char* out = PutNibbles(line, c[2]);
+  char* out = BeginPiece(walk, 40);  // 14 nibbles of at most two digits and 9 other characters
+  out = PutNibbles(out, c[2]);
   *out++ = '.';
   out = PutNibbles(out, c[1]);
   *out++ = '.';
@@ -66,30 +64,36 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
   *out++ = ':';
   out = PutNibbles(out, c[6]);
   *out++ = '\n';
-  SetPiece(walk, std::string_view(line, static_cast<std::size_t>(out - line)));
+  EndPiece(walk, out);
 }
 
+// The octets up to the first NUL (or all of them), then a line feed.
 void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  uint64_t end = 0;
-  while (end < length && c[end] != 0) ++end;
-  TextBuffer& text = walk.ValueText;
-  text.assign(std::string_view(reinterpret_cast<const char*>(c), static_cast<std::size_t>(end)));
-  text.push_back('\n');
-  AppendValueText(walk);
+  const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
+  const std::size_t end =
+      nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - c) : static_cast<std::size_t>(length);
+  char* out = BeginPiece(walk, end + 1);
+  out = PutText(out, std::string_view(reinterpret_cast<const char*>(c), end));
+  *out++ = '\n';
+  EndPiece(walk, out);
 }
 
 // Hexadecimal digits, two per octet, then a line feed. Each octet and the line feed are pieces of
-// their own, far below the piece limit, so the whole line goes to the record at once.
+// their own, far below the piece limit, so the line is never refused, however long.
 void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  TextBuffer& text = walk.ValueText;
-  text.clear();
-  char* out = text.extend(2 * length + 1);
+  char* out = BeginPiece(walk, 2 * length + 1);
   for (uint64_t i = 0; i < length; ++i) {
     *out++ = kUpperHexDigits[c[i] >> 4];
     *out++ = kUpperHexDigits[c[i] & 0x0F];
   }
-  *out = '\n';
-  walk.State.RecordBuffer.append(text);
+  *out++ = '\n';
+  TextBuffer& record = walk.State.RecordBuffer;
+  record.truncate(static_cast<std::size_t>(out - record.data()));
+}
+
+// Writes a number below 2^32 in decimal.
+char* PutDecimal(char* out, uint32_t value) {
+  return std::to_chars(out, out + 10, value).ptr;
 }
 
 void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
@@ -97,24 +101,22 @@ void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
     SetPiece(walk, kDecNumberTooLong);
     return;
   }
-  TextBuffer& text = walk.ValueText;
-  text.clear();
-  AppendDecimal(text, static_cast<uint64_t>(SmallValue(c, length)));
-  text.push_back('\n');
-  AppendValueText(walk);
+  char* out = PutDecimal(BeginPiece(walk, 11), SmallValue(c, length));
+  *out++ = '\n';
+  EndPiece(walk, out);
 }
 
 void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
-  TextBuffer& text = walk.ValueText;
+  constexpr std::string_view kNotFound = " - Mnemonics not found\n";
   if (hit != nullptr) {
-    text.assign(*hit ? std::string_view(**hit) : kNullText);
-    text.push_back('\n');
+    const std::string_view name = *hit ? std::string_view(**hit) : kNullText;
+    char* out = PutText(BeginPiece(walk, name.size() + 1), name);
+    *out++ = '\n';
+    EndPiece(walk, out);
   } else {
-    text.clear();
-    AppendDecimal(text, static_cast<uint64_t>(value));
-    text.append(" - Mnemonics not found\n");
+    char* out = PutDecimal(BeginPiece(walk, 10 + kNotFound.size()), value);
+    EndPiece(walk, PutText(out, kNotFound));
   }
-  AppendValueText(walk);
 }
 
 void DecodeIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
@@ -136,6 +138,13 @@ void DecodeNonIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, ui
   AppendMnemonic(walk, hit, value);
 }
 
+// Writes two decimal digits of a number below 100.
+char* PutTwoDigits(char* out, uint32_t value) {
+  out[0] = kDigitPairs[2 * value];
+  out[1] = kDigitPairs[2 * value + 1];
+  return out + 2;
+}
+
 // Hundredths of a second, big-endian, accumulated in 32 bits, as hours:minutes:seconds.
 void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
   uint32_t hundredths = 0;
@@ -143,42 +152,35 @@ void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
   const uint32_t seconds = hundredths / 100;
   const uint32_t hours = seconds / 3600;
   const uint32_t minutes = (seconds - 3600 * hours) / 60;
-  TextBuffer& text = walk.ValueText;
-  text.clear();
-  AppendZeroPadded(text, hours, 2);
-  char* out = text.extend(7);
-  out[0] = ':';
-  out[1] = kDigitPairs[2 * minutes];
-  out[2] = kDigitPairs[2 * minutes + 1];
-  out[3] = ':';
   const uint32_t rest = seconds - 3600 * hours - 60 * minutes;
-  out[4] = kDigitPairs[2 * rest];
-  out[5] = kDigitPairs[2 * rest + 1];
-  out[6] = '\n';
-  AppendValueText(walk);
+  char* out = BeginPiece(walk, 16);  // at most 11930 hours
+  out = hours < 100 ? PutTwoDigits(out, hours) : PutDecimal(out, hours);
+  *out++ = ':';
+  out = PutTwoDigits(out, minutes);
+  *out++ = ':';
+  out = PutTwoDigits(out, rest);
+  *out++ = '\n';
+  EndPiece(walk, out);
 }
 
 // The first two octets in hexadecimal, "/", the others in hexadecimal, a line feed.
 void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  TextBuffer& text = walk.ValueText;
-  text.clear();
-  char* out = text.extend(2 * length + 2);
+  char* out = BeginPiece(walk, 2 * length + 2);
   for (uint64_t i = 0; i < length; ++i) {
     if (i == 2) *out++ = '/';
     *out++ = kUpperHexDigits[c[i] >> 4];
     *out++ = kUpperHexDigits[c[i] & 0x0F];
   }
   if (length <= 2) *out++ = '/';
-  *out = '\n';
-  AppendValueText(walk);
+  *out++ = '\n';
+  EndPiece(walk, out);
 }
 
 // The filter step: a value of a filtered tag counts in the record, and the record fails when the
 // value's text lacks the filter value.
 void ApplyFilter(WalkContext& walk, const TItem& item) {
-  if (!item.FilterValue) return;
   WalkState& state = walk.State;
-  if (state.RecordPasses && walk.ValueText.view().find(*item.FilterValue) == std::string_view::npos) {
+  if (state.RecordPasses && LastPieceText(walk).find(*item.FilterValue) == std::string_view::npos) {
     state.RecordPasses = false;
   }
   ++state.FilteredTagsSeen;
@@ -201,7 +203,7 @@ int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
     case TagType::ReceivedDigits: DecodeReceivedDigits(walk, item, content, length); break;
     default: SetPiece(walk, "\n"); break;
   }
-  ApplyFilter(walk, item);
+  if (item.FilterValue) ApplyFilter(walk, item);
   return 0;
 }
 

@@ -13,7 +13,7 @@ namespace orvalis {
 int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length);
 
 // The address decoders: a telephone number with nature of address and numbering plan, and
-// received digits with nature of address. Each leaves its digit line in ValueText.
+// received digits with nature of address. The digit line is the value's text for the filter.
 void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* content, uint64_t length);
 void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* content,
                           uint64_t length);

@@ -3,7 +3,9 @@
 namespace orvalis {
 namespace {
 
-constexpr std::size_t kRecordBufferReserve = 100000;
+// The text written out goes to the output file in blocks of about this size.
+constexpr std::size_t kOutputBlockSize = 1 << 20;
+constexpr std::size_t kRecordBufferReserve = kOutputBlockSize + 100000;
 constexpr std::size_t kValueTextReserve = 2048;
 constexpr std::size_t kDumpLineReserve = 1000;
 
@@ -19,9 +21,19 @@ WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint
   DumpLine.reserve(kDumpLineReserve);
 }
 
+WalkContext::~WalkContext() { FinishOutput(*this); }
+
 int RefusePiece() {
   std::fputs("Error: length of current record more than 2048 bytes.\n", stdout);
   return -1;
+}
+
+void RefuseLastPiece(WalkContext& walk) {
+  TextBuffer& record = walk.State.RecordBuffer;
+  walk.ValueText.assign(record.view().substr(walk.PieceStart));
+  record.truncate(walk.PieceStart);
+  walk.PieceRefused = true;
+  RefusePiece();
 }
 
 std::string TagPathText(const TagPath& path) {
@@ -31,18 +43,26 @@ std::string TagPathText(const TagPath& path) {
 }
 
 void WriteRecordBuffer(WalkContext& walk) {
-  TextBuffer& text = walk.State.RecordBuffer;
-  std::fwrite(text.data(), 1, text.size(), walk.Output);
-  text.clear();
+  WalkState& state = walk.State;
+  if (state.RecordBuffer.size() >= kOutputBlockSize) walk.Output.Write(state.RecordBuffer);
+  state.RecordStart = state.RecordBuffer.size();
 }
 
 void WriteOutRecord(WalkContext& walk) {
   WalkState& state = walk.State;
   if (state.RecordPasses && state.FilteredTagsSeen == walk.Settings.FilterCount) {
-    if (!state.RecordBuffer.empty()) WriteRecordBuffer(walk);
+    WriteRecordBuffer(walk);
   } else {
-    state.RecordBuffer.clear();  // a record that failed the filter is dropped
+    state.RecordBuffer.truncate(state.RecordStart);  // a record that failed the filter is dropped
   }
+}
+
+int FinishOutput(WalkContext& walk) {
+  WalkState& state = walk.State;
+  state.RecordBuffer.truncate(state.RecordStart);  // what was not written out is not written
+  walk.Output.Write(state.RecordBuffer);
+  state.RecordStart = 0;
+  return walk.Output.Finish();
 }
 
 }  // namespace orvalis

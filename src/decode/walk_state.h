@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/block_writer.h"
 #include "common/text_buffer.h"
 #include "common/text_format.h"
 #include "decode/byte_cursor.h"
@@ -32,24 +33,33 @@ struct WalkState {
   bool SkipRecord = false;
   int SkipDepth = 0;  // depth of the record being skipped
   int LastPercent = 0;
+  // The text of the records that passed and are still to be written, then the text of the record
+  // being read, from RecordStart on.
   TextBuffer RecordBuffer;
+  std::size_t RecordStart = 0;
   bool RecordPasses = true;
   uint32_t FilteredTagsSeen = 0;
 };
 
 // Everything one walk works on: the input, the dictionary, the state, the formatting buffers and
-// the output file.
+// the output file. The text written out reaches the file at FinishOutput at the latest (or when
+// the context ends).
 struct WalkContext {
   WalkContext(const WalkSettings& settings, const uint8_t* data, uint64_t size, TBranch& root,
               std::FILE* output);
+  ~WalkContext();
 
   WalkSettings Settings;
   ByteCursor Input;
   TBranch* Root;
-  std::FILE* Output;
+  BlockWriter Output;
   WalkState State;
-  TextBuffer ValueText;  // the piece being formatted; after a value, the value's own text
+  TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted
+  // The last piece formatted in place: where it begins in the record's text, or, when it was
+  // refused, that its text is in ValueText.
+  std::size_t PieceStart = 0;
+  bool PieceRefused = false;
 };
 
 // The longest piece that AppendToRecord takes.
@@ -66,6 +76,34 @@ inline int AppendToRecord(WalkContext& walk, std::string_view piece) {
   return 0;
 }
 
+// Formatting a piece in place, at the end of the record's text. BeginPiece makes room for at most
+// `room` characters and returns where they go; EndPiece takes the end of what was written and, as
+// AppendToRecord does, refuses a piece longer than kMaxPieceLength (its text then moves to
+// ValueText). LastPieceText is the text of the last piece so formatted, refused or not.
+inline char* BeginPiece(WalkContext& walk, std::size_t room) {
+  TextBuffer& record = walk.State.RecordBuffer;
+  walk.PieceStart = record.size();
+  walk.PieceRefused = false;
+  return record.extend(room);
+}
+void RefuseLastPiece(WalkContext& walk);
+inline void EndPiece(WalkContext& walk, const char* end) {
+  TextBuffer& record = walk.State.RecordBuffer;
+  const std::size_t size = static_cast<std::size_t>(end - record.data());
+  record.truncate(size);
+  if (size - walk.PieceStart > kMaxPieceLength) RefuseLastPiece(walk);
+}
+inline std::string_view LastPieceText(const WalkContext& walk) {
+  if (walk.PieceRefused) return walk.ValueText.view();
+  return walk.State.RecordBuffer.view().substr(walk.PieceStart);
+}
+
+// Writes a text where `out` points and returns the end of what it wrote.
+inline char* PutText(char* out, std::string_view text) {
+  CopyText(out, text.data(), text.size());
+  return out + text.size();
+}
+
 // The path of the element being read as text, each tag number followed by a full stop: "1.3.5.".
 template <typename Text>
 void AppendTagPathText(Text& out, const TagPath& path) {
@@ -76,10 +114,14 @@ void AppendTagPathText(Text& out, const TagPath& path) {
 }
 std::string TagPathText(const TagPath& path);
 
-// Writes the record's text to the output file when it passed the filter, then empties it.
+// Writes the record's text out when it passed the filter, else drops it.
 void WriteOutRecord(WalkContext& walk);
 
-// Writes whatever the record's text holds to the output file and empties it.
+// Writes out whatever the record's text holds.
 void WriteRecordBuffer(WalkContext& walk);
+
+// Hands every text written out to the output file and waits until it is written. Returns 0, or
+// the error number (errno) of the first write that failed.
+int FinishOutput(WalkContext& walk);
 
 }  // namespace orvalis

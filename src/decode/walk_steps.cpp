@@ -13,27 +13,7 @@ constexpr const char kContactAddress[] = "billing-tools@example.org";
 
 void ReportEndOfInput() { std::fputs("Error: unexpected end of input file.\n\n", stdout); }
 
-bool EnterLevel(WalkContext& walk) {
-  WalkState& state = walk.State;
-  if (++state.Path.Depth > kMaxDepth) {
-    std::fputs("Error: something is wrong. Tag Identifier is too long.\n\n", stdout);
-    return false;
-  }
-  return true;
-}
-
-TLeaf* LookUpTag(WalkContext& walk) {
-  WalkState& state = walk.State;
-  TLeaf* leaf = nullptr;
-  if (state.Lost) {
-    leaf = FindByPath(*walk.Root, state.Path);
-  } else if (state.CurrentBranch != nullptr) {
-    leaf = state.CurrentBranch->FindById(state.Path.Ids[state.Path.Depth]);
-  }
-  state.Lost = leaf == nullptr;
-  state.CurrentLeaf = leaf;
-  return leaf;
-}
+void ReportTooDeep() { std::fputs("Error: something is wrong. Tag Identifier is too long.\n\n", stdout); }
 
 void ReportTagNotFound(WalkContext& walk) {
   const std::string path = TagPathText(walk.State.Path);
@@ -87,13 +67,6 @@ void Descend(WalkContext& walk, const TLeaf& leaf) {
     std::printf("Error: there should be at least one subtag for tag %s please correct tags configuration in Tags.cfg\n\n",
                 TagPathText(walk.State.Path).c_str());
   }
-}
-
-bool PassesOverSkipped(const WalkContext& walk, bool constructed, bool recordStart,
-                       const ElementLength& length) {
-  const WalkState& state = walk.State;
-  return InSkippedRecord(walk) && state.RecordCount > 0 && !length.Indefinite &&
-         (!constructed || recordStart || state.Path.Depth > state.SkipDepth);
 }
 
 int WalkNestedElements(WalkContext& walk, uint64_t length, StepFunction step) {

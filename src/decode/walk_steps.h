@@ -22,8 +22,15 @@ constexpr uint8_t kIndefiniteLength = 0x80;
 // Prints the message for an input that ends inside an element.
 void ReportEndOfInput();
 
+// Says on the console that the nesting is deeper than allowed.
+void ReportTooDeep();
+
 // Enters one nesting level; false, after the depth message, when it is deeper than allowed.
-bool EnterLevel(WalkContext& walk);
+inline bool EnterLevel(WalkContext& walk) {
+  if (++walk.State.Path.Depth <= kMaxDepth) return true;
+  ReportTooDeep();
+  return false;
+}
 
 // Reads the octet at the read position and moves past it; false, after the end-of-input message,
 // when the input has ended.
@@ -40,7 +47,18 @@ inline void EnterTag(WalkContext& walk, int32_t tagId) {
 
 // Looks the element's tag up (by the whole path while lost, else in the current branch) and makes
 // the result the current leaf; null when the tag is not in the dictionary.
-TLeaf* LookUpTag(WalkContext& walk);
+inline TLeaf* LookUpTag(WalkContext& walk) {
+  WalkState& state = walk.State;
+  TLeaf* leaf = nullptr;
+  if (state.Lost) {
+    leaf = FindByPath(*walk.Root, state.Path);
+  } else if (state.CurrentBranch != nullptr) {
+    leaf = state.CurrentBranch->FindById(state.Path.Ids[state.Path.Depth]);
+  }
+  state.Lost = leaf == nullptr;
+  state.CurrentLeaf = leaf;
+  return leaf;
+}
 
 // Says on the console and in the record's text that the element's tag is not in the dictionary.
 void ReportTagNotFound(WalkContext& walk);
@@ -90,8 +108,12 @@ inline bool FitsInInput(WalkContext& walk, const ElementLength& length) {
 // is skipped: the skipped record's own element, every primitive element, and constructed ones
 // nested in the record. A constructed element that begins after the skipped record has ended (a
 // block beside it or around it) is walked, so that the records inside it are counted.
-bool PassesOverSkipped(const WalkContext& walk, bool constructed, bool recordStart,
-                       const ElementLength& length);
+inline bool PassesOverSkipped(const WalkContext& walk, bool constructed, bool recordStart,
+                              const ElementLength& length) {
+  const WalkState& state = walk.State;
+  return InSkippedRecord(walk) && state.RecordCount > 0 && !length.Indefinite &&
+         (!constructed || recordStart || state.Path.Depth > state.SkipDepth);
+}
 
 // A walker's step: WalkStep or DebugWalkStep.
 using StepFunction = int (*)(WalkContext& walk);

@@ -26,8 +26,6 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // The largest input that the walk's 32-bit offsets can address.
 constexpr uint64_t kMaxInputSize = UINT32_MAX;
-// The output file's write buffer: records reach the disk in large blocks.
-constexpr std::size_t kOutputBufferSize = 4 << 20;
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -105,14 +103,13 @@ int Run(int argc, const char* const* argv) {
     std::fprintf(stderr, "Error: input file is too large: files of 4 GiB or more are not supported\n");
     return -1;
   }
-  // The output's write buffer, declared before the stream so that it outlives it.
-  std::unique_ptr<char[]> outputBuffer(new char[kOutputBufferSize]);
   FilePtr output(std::fopen(settings.OutputFileName.c_str(), "wb"));
   if (!output) {
     PrintErrorForm("Error: can not open output file");
     return -1;
   }
-  std::setvbuf(output.get(), outputBuffer.get(), _IOFBF, kOutputBufferSize);
+  // The walk hands the output over in large blocks of its own: the stream need not buffer them.
+  std::setvbuf(output.get(), nullptr, _IONBF, 0);
 
   if (ReadMainConfig(settings) != 0) {
     std::printf("Error when reading ConfigFile. Exiting...");
@@ -141,10 +138,12 @@ int Run(int argc, const char* const* argv) {
   auto walk = std::make_unique<WalkContext>(walkSettings, image.Data.get(), image.Size, *root,
                                             output.get());
   bool completed = Walk(*walk);
+  const int writeError = FinishOutput(*walk);
 
   // A failed write (a full disk, say) must not pass for a finished conversion.
-  const bool written = std::ferror(output.get()) == 0;
+  const bool written = writeError == 0 && std::ferror(output.get()) == 0;
   const bool closed = std::fclose(output.release()) == 0;
+  if (writeError != 0) errno = writeError;
   if (!written || !closed) {
     PrintErrorForm("Error: can not write output file");
     return -1;

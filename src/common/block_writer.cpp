@@ -1,0 +1,88 @@
+#include "common/block_writer.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace orvalis {
+
+void BlockWriter::WriteSpare() {
+  if (file_ != nullptr && !spare_.empty()) {
+    errno = 0;
+    if (std::fwrite(spare_.data(), 1, spare_.size(), file_) != spare_.size() && error_ == 0) {
+      error_ = errno != 0 ? errno : EIO;
+    }
+  }
+  spare_.clear();
+}
+
+#if ORVALIS_BACKGROUND_WRITER
+
+BlockWriter::~BlockWriter() {
+  if (!thread_.joinable()) return;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void BlockWriter::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return pending_ || stop_; });
+    if (pending_) {
+      lock.unlock();
+      WriteSpare();
+      lock.lock();
+      pending_ = false;
+      changed_.notify_all();
+    } else {
+      return;  // stopping, with nothing left to write
+    }
+  }
+}
+
+void BlockWriter::Write(TextBuffer& block) {
+  if (block.empty()) return;
+  if (!thread_.joinable() && !inPlace_) {
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      inPlace_ = true;  // no thread to be had: every block is written on the spot
+    }
+  }
+  if (inPlace_) {
+    spare_.swap(block);
+    WriteSpare();
+    return;
+  }
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !pending_; });
+    spare_.swap(block);
+    pending_ = true;
+  }
+  changed_.notify_all();
+}
+
+int BlockWriter::Finish() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !pending_; });
+  return error_;
+}
+
+#else
+
+BlockWriter::~BlockWriter() = default;
+
+void BlockWriter::Write(TextBuffer& block) {
+  spare_.swap(block);
+  WriteSpare();
+}
+
+int BlockWriter::Finish() { return error_; }
+
+#endif
+
+}  // namespace orvalis

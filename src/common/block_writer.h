@@ -1,0 +1,50 @@
+// Writes the output in large blocks. Where the platform has threads, a block is written by a
+// thread of its own while the walk fills the next one, so the file system's work and the walk's
+// overlap; elsewhere each block is written on the spot. The bytes and their order are the same.
+#pragma once
+
+#include <cstdio>
+
+#include "common/text_buffer.h"
+
+#if ORVALIS_BACKGROUND_WRITER
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#endif
+
+namespace orvalis {
+
+class BlockWriter {
+ public:
+  // A null file takes every block and writes nothing.
+  explicit BlockWriter(std::FILE* file) : file_(file) {}
+  BlockWriter(const BlockWriter&) = delete;
+  BlockWriter& operator=(const BlockWriter&) = delete;
+  ~BlockWriter();  // waits for the block being written
+
+  // Takes the text of `block` to be written and leaves `block` empty (with room of its own).
+  void Write(TextBuffer& block);
+  // Waits until every block taken has been written. Returns 0, or the error number (errno) of the
+  // first write that failed.
+  int Finish();
+
+ private:
+  void WriteSpare();
+
+  std::FILE* file_;
+  int error_ = 0;  // errno of the first failed write
+  TextBuffer spare_;  // the block being written, or an empty one
+#if ORVALIS_BACKGROUND_WRITER
+  void Run();
+
+  std::thread thread_;  // started with the first block
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool pending_ = false;  // spare_ holds a block still to be written
+  bool stop_ = false;
+  bool inPlace_ = false;  // the thread could not be started
+#endif
+};
+
+}  // namespace orvalis
