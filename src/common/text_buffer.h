@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/padded_text.h"
+
 namespace orvalis {
 
 // Copies n characters between buffers that do not overlap. The short texts that make up most of a
@@ -80,6 +82,19 @@ class TextBuffer {
     size_ += n;
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
+  // A short dictionary text goes over in one move of PaddedText::kPadding characters.
+  void append(const PaddedText& text) {
+    constexpr std::size_t kWord = PaddedText::kPadding;
+    const std::size_t n = text.size();
+    if (n + kWord > capacity_ - size_) Grow(n + kWord);
+    char* to = data_.get() + size_;
+    if (n <= kWord) {
+      std::memcpy(to, text.data(), kWord);
+    } else {
+      std::memcpy(to, text.data(), n);
+    }
+    size_ += n;
+  }
   void append(std::size_t count, char c) {
     if (count > capacity_ - size_) Grow(count);
     std::memset(data_.get() + size_, c, count);

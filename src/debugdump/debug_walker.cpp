@@ -179,7 +179,7 @@ int DebugWalkStep(WalkContext& walk) {
   } else if (length.Value > 0) {
     if (constructed) {
       AppendToRecord(walk, "\n");
-      if (WalkNestedElements(walk, length.Value, DebugWalkStep) < 0) return -1;
+      if (WalkNestedElements<DebugWalkStep>(walk, length.Value) < 0) return -1;
     } else {
       if (leaf != nullptr) {
         DumpContents(walk, *leaf->Item, length.Value);

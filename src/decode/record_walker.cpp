@@ -81,7 +81,7 @@ int WalkStep(WalkContext& walk) {
   } else if (length.Indefinite) {
     if (WalkIndefiniteContents(walk, constructed, WalkStep, kIndefinitePrimitive, {}) < 0) return -1;
   } else if (constructed) {
-    if (WalkNestedElements(walk, length.Value, WalkStep) < 0) return -1;
+    if (WalkNestedElements<WalkStep>(walk, length.Value) < 0) return -1;
   } else if (length.Value > 0) {
     if (leaf != nullptr) DecodeValue(walk, *leaf->Item, length.Value);
     input.Skip(length.Value);

@@ -108,9 +108,13 @@ void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
 
 void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
   constexpr std::string_view kNotFound = " - Mnemonics not found\n";
-  if (hit != nullptr) {
-    const std::string_view name = *hit ? std::string_view(**hit) : kNullText;
-    char* out = PutText(BeginPiece(walk, name.size() + 1), name);
+  if (hit != nullptr && *hit) {
+    const PaddedText& name = **hit;
+    char* out = PutText(BeginPiece(walk, name.size() + 1 + PaddedText::kPadding), name);
+    *out++ = '\n';
+    EndPiece(walk, out);
+  } else if (hit != nullptr) {
+    char* out = PutText(BeginPiece(walk, kNullText.size() + 1), kNullText);
     *out++ = '\n';
     EndPiece(walk, out);
   } else {

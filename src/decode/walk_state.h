@@ -104,6 +104,23 @@ inline char* PutText(char* out, std::string_view text) {
   return out + text.size();
 }
 
+inline int AppendToRecord(WalkContext& walk, const PaddedText& piece) {
+  if (piece.size() > kMaxPieceLength) return RefusePiece();
+  walk.State.RecordBuffer.append(piece);
+  return 0;
+}
+
+// Writes a dictionary text where `out` points, which has room for PaddedText::kPadding characters
+// more than the text, and returns the end of the text.
+inline char* PutText(char* out, const PaddedText& text) {
+  if (text.size() <= PaddedText::kPadding) {
+    std::memcpy(out, text.data(), PaddedText::kPadding);
+  } else {
+    std::memcpy(out, text.data(), text.size());
+  }
+  return out + text.size();
+}
+
 // The path of the element being read as text, each tag number followed by a full stop: "1.3.5.".
 template <typename Text>
 void AppendTagPathText(Text& out, const TagPath& path) {

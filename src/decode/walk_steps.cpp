@@ -54,7 +54,7 @@ void StartRecord(WalkContext& walk, const TItem& item) {
     }
   }
   TextBuffer& text = walk.ValueText;
-  text.assign(item.LongTagName ? *item.LongTagName : "(null)");
+  text.assign(item.LongTagName ? item.LongTagName->view() : std::string_view("(null)"));
   text.push_back(' ');
   AppendDecimal(text, static_cast<uint64_t>(state.RecordCount));
   text.push_back('\n');
@@ -67,14 +67,6 @@ void Descend(WalkContext& walk, const TLeaf& leaf) {
     std::printf("Error: there should be at least one subtag for tag %s please correct tags configuration in Tags.cfg\n\n",
                 TagPathText(walk.State.Path).c_str());
   }
-}
-
-int WalkNestedElements(WalkContext& walk, uint64_t length, StepFunction step) {
-  const uint64_t end = walk.Input.Position() + length;
-  while (walk.Input.Position() < end) {
-    if (step(walk) < 0) return -1;
-  }
-  return 0;
 }
 
 int WalkIndefiniteContents(WalkContext& walk, bool constructed, StepFunction step,

@@ -120,7 +120,14 @@ using StepFunction = int (*)(WalkContext& walk);
 
 // The contents of a constructed element of definite length: the nested elements, each by a step,
 // until the read position reaches the contents' end. Returns -1 as soon as a step does.
-int WalkNestedElements(WalkContext& walk, uint64_t length, StepFunction step);
+template <StepFunction Step>
+int WalkNestedElements(WalkContext& walk, uint64_t length) {
+  const uint64_t end = walk.Input.Position() + length;
+  while (walk.Input.Position() < end) {
+    if (Step(walk) < 0) return -1;
+  }
+  return 0;
+}
 
 // The contents of an element of indefinite length: nested elements, each by a step, up to the
 // end-of-contents octets, after which endOfContentsText is appended to the record. A primitive

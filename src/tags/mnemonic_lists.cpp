@@ -20,7 +20,7 @@ void ForEachEntry(std::string_view value, char separator, Visit&& visit) {
 
 MnemonicText TextOf(std::string_view piece) {
   if (piece.empty()) return std::nullopt;
-  return std::string(piece);
+  return PaddedText(piece);
 }
 
 bool AllDigits(std::string_view text) {

@@ -10,10 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "common/padded_text.h"
+
 namespace orvalis {
 
 // An entry's text; an entry written without text has none (it prints as "(null)").
-using MnemonicText = std::optional<std::string>;
+using MnemonicText = std::optional<PaddedText>;
 
 // The result of a lookup: not found, or found with the entry (whose text may be absent).
 using MnemonicHit = const MnemonicText*;

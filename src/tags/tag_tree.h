@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/padded_text.h"
 #include "tags/mnemonic_lists.h"
 
 namespace orvalis {
@@ -55,7 +56,7 @@ class TItem {
 
   int32_t TagId;
   std::optional<std::string> TagName;
-  std::optional<std::string> LongTagName;
+  std::optional<PaddedText> LongTagName;
   std::optional<std::string> FilterValue;
   TagType Type = TagType::None;
   std::unique_ptr<TIndValList> IndArr;

@@ -41,7 +41,7 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
     std::string text(value);
     ReplaceEscape(text, 't', '\t');
     ReplaceEscape(text, 'n', '\n');
-    LongTagName = std::move(text);
+    LongTagName.emplace(text);
   } else if (name == "Type") {
     for (std::size_t i = 0; i < std::size(kTypeNames); ++i) {
       if (value == kTypeNames[i]) {

@@ -16,7 +16,7 @@ std::string Describe(const TBranch& branch) {
     const TItem& item = *leaf->Item;
     text += (count > 0 ? "," : "") + std::to_string(item.TagId);
     if (item.TagName) text += ":N=" + *item.TagName;
-    if (item.LongTagName) text += ":L=" + *item.LongTagName;
+    if (item.LongTagName) text += ":L=" + std::string(item.LongTagName->view());
     if (item.Type != TagType::None) text += ":T=" + std::to_string(static_cast<int>(item.Type));
     if (item.FilterValue) text += ":F=" + *item.FilterValue;
     if (item.IndArr) text += ":I" + std::to_string(item.IndArr->Count());
@@ -165,7 +165,10 @@ TEST(TagsLines, DeepAndWideTreesBuildAndDestroy) {
 }
 
 // "<none>" for not found, "<null>" for an entry without text.
-std::string Show(MnemonicHit hit) { return hit == nullptr ? "<none>" : hit->value_or("<null>"); }
+std::string Show(MnemonicHit hit) {
+  if (hit == nullptr) return "<none>";
+  return *hit ? std::string((*hit)->view()) : "<null>";
+}
 
 TEST(MnemonicLists, IndexedEntriesByPosition) {
   const std::pair<const char*, std::vector<std::string>> rows[] = {  // value, lookups of 0, 1, ...

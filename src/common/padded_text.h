@@ -1,0 +1,46 @@
+// A dictionary text (a tag's long name, a mnemonic) that may be read a fixed number of characters
+// past its end, where zeros lie, so that the walk copies a short one in whole words with no branch
+// on its length.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace orvalis {
+
+class PaddedText {
+ public:
+  static constexpr std::size_t kPadding = 32;
+
+  explicit PaddedText(std::string_view text)
+      : data_(new char[text.size() + kPadding]()), size_(text.size()) {
+    if (size_ != 0) std::memcpy(data_.get(), text.data(), size_);
+  }
+  PaddedText(const PaddedText& other) : PaddedText(other.view()) {}
+  PaddedText& operator=(const PaddedText& other) {
+    if (this != &other) *this = PaddedText(other.view());
+    return *this;
+  }
+  PaddedText(PaddedText&&) noexcept = default;
+  PaddedText& operator=(PaddedText&&) noexcept = default;
+
+  // Valid for size() + kPadding characters.
+  const char* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  std::string_view view() const { return std::string_view(data_.get(), size_); }
+  operator std::string_view() const { return view(); }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t size_;
+};
+
+inline bool operator==(const PaddedText& a, std::string_view b) { return a.view() == b; }
+inline bool operator!=(const PaddedText& a, std::string_view b) { return a.view() != b; }
+std::ostream& operator<<(std::ostream& out, const PaddedText& text);
+
+}  // namespace orvalis
