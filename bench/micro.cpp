@@ -86,7 +86,7 @@ void BM_DecodeValue(benchmark::State& state) {
   std::size_t at = 2;
   while (kRecord[at] != (0x80 | tag)) at += 2 + kRecord[at + 1];
   const uint64_t length = kRecord[at + 1];
-  const TItem& item = *bench.root.FindById(1)->Child->FindById(tag)->Item;
+  const TItem& item = bench.root.FindById(1)->Child->FindById(tag)->Item;
   state.SetLabel(item.TagName ? *item.TagName : "");
   WalkContext walk(WalkSettings{}, kRecord.data(), kRecord.size(), bench.root, bench.output);
   walk.Input.Skip(at + 2);

@@ -215,9 +215,9 @@ inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
   const orvalis::TLeaf* previous = nullptr;
   std::map<int32_t, const orvalis::TLeaf*> firstOfId;
   for (const orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-    if (leaf->Prev != previous || leaf->Owner != &branch || !leaf->Item) std::abort();
-    const orvalis::TLeaf* first = firstOfId.emplace(leaf->Item->TagId, leaf).first->second;
-    if (branch.FindById(leaf->Item->TagId) != first) std::abort();
+    if (leaf->Prev != previous || leaf->Owner != &branch) std::abort();
+    const orvalis::TLeaf* first = firstOfId.emplace(leaf->Item.TagId, leaf).first->second;
+    if (branch.FindById(leaf->Item.TagId) != first) std::abort();
     if (leaf->Child) {
       if (leaf->Child->Parent != leaf) std::abort();
       CheckTree(*leaf->Child, depth + 1);

@@ -15,7 +15,7 @@ namespace {
 // Clears the filter values that the previous input left in the fixed dictionary.
 void ClearFilters(orvalis::TBranch& branch) {
   for (orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-    leaf->Item->FilterValue.reset();
+    leaf->Item.FilterValue.reset();
     if (leaf->Child) ClearFilters(*leaf->Child);
   }
 }

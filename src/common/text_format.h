@@ -77,6 +77,27 @@ void AppendZeroPadded(Text& out, uint64_t value, int width) {
 
 constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 
+// The two characters of every octet, high nibble first, by a table of sixteen digits: entry
+// 2 * octet and the one after it.
+struct OctetPairs {
+  char Text[512];
+};
+constexpr OctetPairs MakeOctetPairs(const char (&digits)[17]) {
+  OctetPairs pairs{};
+  for (int octet = 0; octet < 256; ++octet) {
+    pairs.Text[2 * octet] = digits[octet >> 4];
+    pairs.Text[2 * octet + 1] = digits[octet & 0x0F];
+  }
+  return pairs;
+}
+constexpr OctetPairs kUpperHexPairs = MakeOctetPairs("0123456789ABCDEF");
+
+// Writes the two characters of an octet from a table of pairs and returns their end.
+inline char* PutOctetPair(char* out, const OctetPairs& pairs, uint8_t octet) {
+  std::memcpy(out, pairs.Text + 2 * octet, 2);
+  return out + 2;
+}
+
 // Appends an octet as two upper-case hexadecimal digits ("%02X").
 template <typename Text>
 void AppendHexOctet(Text& out, uint8_t octet) {

@@ -162,7 +162,7 @@ int DebugWalkStep(WalkContext& walk) {
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
   } else {
-    recordStart = NameElement(walk, *leaf->Item);
+    recordStart = NameElement(walk, leaf->Item);
     if (constructed) Descend(walk, *leaf);
   }
 
@@ -182,7 +182,7 @@ int DebugWalkStep(WalkContext& walk) {
       if (WalkNestedElements<DebugWalkStep>(walk, length.Value) < 0) return -1;
     } else {
       if (leaf != nullptr) {
-        DumpContents(walk, *leaf->Item, length.Value);
+        DumpContents(walk, leaf->Item, length.Value);
       } else {
         AppendToRecord(walk, "\n");
       }

@@ -25,7 +25,7 @@ constexpr std::string_view kNumberingPlanNames[] = {
     "reserved for national use",
     "spare",
 };
-constexpr char kDigitChars[] = "0123456789*#abcS";
+constexpr OctetPairs kDigitPairsOfOctet = MakeOctetPairs("0123456789*#abcS");
 constexpr uint8_t kOddIndicator = 0x80;
 constexpr std::string_view kNumberTooShort =
     " error: length of Number type tag is less than 2 bytes!!!\n";
@@ -49,9 +49,7 @@ std::string_view TagNameOf(const TItem& item) {
 
 // Writes an octet as two upper-case hexadecimal digits.
 char* PutHexOctet(char* out, uint8_t octet) {
-  out[0] = kUpperHexDigits[octet >> 4];
-  out[1] = kUpperHexDigits[octet & 0x0F];
-  return out + 2;
+  return PutOctetPair(out, kUpperHexPairs, octet);
 }
 
 // Appends a piece made of the texts given, in order.
@@ -68,8 +66,7 @@ void AppendPieceOf(WalkContext& walk, std::initializer_list<std::string_view> te
 void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_t count) {
   char* out = BeginPiece(walk, 2 * count + 1);
   for (uint64_t i = 0; i < count; ++i) {
-    *out++ = kDigitChars[digits[i] >> 4];
-    *out++ = kDigitChars[digits[i] & 0x0F];
+    out = PutOctetPair(out, kDigitPairsOfOctet, digits[i]);
   }
   if (odd && count > 0) --out;
   *out++ = '\n';

@@ -69,7 +69,7 @@ int WalkStep(WalkContext& walk) {
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
   } else {
-    recordStart = NameElement(walk, *leaf->Item);
+    recordStart = NameElement(walk, leaf->Item);
     if (constructed) Descend(walk, *leaf);
   }
 
@@ -83,7 +83,7 @@ int WalkStep(WalkContext& walk) {
   } else if (constructed) {
     if (WalkNestedElements<WalkStep>(walk, length.Value) < 0) return -1;
   } else if (length.Value > 0) {
-    if (leaf != nullptr) DecodeValue(walk, *leaf->Item, length.Value);
+    if (leaf != nullptr) DecodeValue(walk, leaf->Item, length.Value);
     input.Skip(length.Value);
   }
   LeaveElement(walk, constructed ? leaf : nullptr);

@@ -29,17 +29,31 @@ uint32_t SmallValue(const uint8_t* content, uint64_t length) {
   return length == 1 ? content[0] : 16u * content[0] + content[1];
 }
 
-// Writes a nibble as a number of its own: 0 to 15.
-char* PutNibble(char* out, unsigned nibble) {
-  if (nibble >= 10) {
-    *out++ = '1';
-    nibble -= 10;
+// Every octet's two nibbles, each written as a number of its own (0 to 15): two to four
+// characters.
+struct NibbleNumbers {
+  char Text[256][4];
+  uint8_t Size[256];
+};
+constexpr NibbleNumbers MakeNibbleNumbers() {
+  NibbleNumbers table{};
+  for (int octet = 0; octet < 256; ++octet) {
+    int size = 0;
+    for (int nibble : {octet >> 4, octet & 0x0F}) {
+      if (nibble >= 10) table.Text[octet][size++] = '1';
+      table.Text[octet][size++] = static_cast<char>('0' + nibble % 10);
+    }
+    table.Size[octet] = static_cast<uint8_t>(size);
   }
-  *out++ = static_cast<char>('0' + nibble);
-  return out;
+  return table;
 }
+constexpr NibbleNumbers kNibbleNumbers = MakeNibbleNumbers();
 
-char* PutNibbles(char* out, uint8_t octet) { return PutNibble(PutNibble(out, octet >> 4), octet & 0x0F); }
+// Writes an octet's two nibbles as numbers; the room must take four characters.
+char* PutNibbles(char* out, uint8_t octet) {
+  std::memcpy(out, kNibbleNumbers.Text[octet], 4);
+  return out + kNibbleNumbers.Size[octet];
+}
 
 // Day.month.20year hour:minute:second:hundredths, every nibble printed as a number of its own.
 void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
@@ -47,7 +61,9 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
     SetPiece(walk, kDateTimeTooShort);
     return;
   }
-  char* out = BeginPiece(walk, 40);  // 14 nibbles of at most two digits and 9 other characters
+  // 14 nibbles of at most two digits and 9 other characters, and room for PutNibbles to write
+  // four characters at the last octet
+  char* out = BeginPiece(walk, 40);
   out = PutNibbles(out, c[2]);
   *out++ = '.';
   out = PutNibbles(out, c[1]);
@@ -83,8 +99,7 @@ void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
 void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
   char* out = BeginPiece(walk, 2 * length + 1);
   for (uint64_t i = 0; i < length; ++i) {
-    *out++ = kUpperHexDigits[c[i] >> 4];
-    *out++ = kUpperHexDigits[c[i] & 0x0F];
+    out = PutOctetPair(out, kUpperHexPairs, c[i]);
   }
   *out++ = '\n';
   TextBuffer& record = walk.State.RecordBuffer;
@@ -172,8 +187,7 @@ void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
   char* out = BeginPiece(walk, 2 * length + 2);
   for (uint64_t i = 0; i < length; ++i) {
     if (i == 2) *out++ = '/';
-    *out++ = kUpperHexDigits[c[i] >> 4];
-    *out++ = kUpperHexDigits[c[i] & 0x0F];
+    out = PutOctetPair(out, kUpperHexPairs, c[i]);
   }
   if (length <= 2) *out++ = '/';
   *out++ = '\n';

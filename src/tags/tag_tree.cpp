@@ -13,7 +13,7 @@ TLeaf* TBranch::Append(std::unique_ptr<TLeaf> leaf) {
   }
   Last = added;
   leaves_.push_back(std::move(leaf));
-  const int32_t tagId = added->Item->TagId;
+  const int32_t tagId = added->Item.TagId;
   if (tagId >= 0 && tagId < kIndexedTagIds) {
     if (!byId_) byId_ = std::make_unique<TLeaf*[]>(kIndexedTagIds);  // zeroed
     if (byId_[tagId] == nullptr) byId_[tagId] = added;
@@ -42,7 +42,7 @@ TLeaf* FindByPath(const TBranch& root, const TagPath& path) {
 
 int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bool& filterFound) {
   for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-    TItem& item = *leaf->Item;
+    TItem& item = leaf->Item;
     if (item.TagName && *item.TagName == name) {
       item.FilterValue = std::string(value);
       filterFound = true;

@@ -54,20 +54,21 @@ class TItem {
   // Returns -1 after the unknown-type message, 0 otherwise.
   int SetParameter(std::string_view line, std::string_view name, std::string_view value);
 
+  // What the walk reads of every element comes first.
   int32_t TagId;
-  std::optional<std::string> TagName;
-  std::optional<PaddedText> LongTagName;
-  std::optional<std::string> FilterValue;
   TagType Type = TagType::None;
+  std::optional<PaddedText> LongTagName;
+  std::optional<std::string> TagName;
   std::unique_ptr<TIndValList> IndArr;
   std::unique_ptr<TNonIndValList> NonIndArr;
+  std::optional<std::string> FilterValue;
 };
 
 class TLeaf {
  public:
-  TLeaf(std::unique_ptr<TItem> item, TBranch* owner) : Item(std::move(item)), Owner(owner) {}
+  TLeaf(TItem item, TBranch* owner) : Item(std::move(item)), Owner(owner) {}
 
-  std::unique_ptr<TItem> Item;
+  TItem Item;  // kept in the leaf, so that a lookup reaches it with no further step
   TLeaf* Prev = nullptr;
   TLeaf* Next = nullptr;
   TBranch* Owner;                 // the branch that holds this leaf

@@ -80,10 +80,10 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
       leaf = branch->FindById(tagId);
     }
     if (leaf == nullptr) {
-      leaf = branch->Append(std::make_unique<TLeaf>(std::make_unique<TItem>(tagId), branch));
+      leaf = branch->Append(std::make_unique<TLeaf>(TItem(tagId), branch));
     }
     if (dot + 1 < line.size() && !IsDecimalDigit(line[dot + 1])) {
-      leaf->Item->SetParameter(line.substr(0, equals), line.substr(dot + 1, equals - dot - 1),
+      leaf->Item.SetParameter(line.substr(0, equals), line.substr(dot + 1, equals - dot - 1),
                                line.substr(equals + 1));
     }
     branch = leaf->Child.get();

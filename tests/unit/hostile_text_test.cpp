@@ -55,7 +55,7 @@ const TItem* ItemAt(const TBranch& root, std::initializer_list<int32_t> ids) {
   TagPath path;
   for (int32_t id : ids) path.Ids[++path.Depth] = id;
   const TLeaf* leaf = FindByPath(root, path);
-  return leaf != nullptr ? leaf->Item.get() : nullptr;
+  return leaf != nullptr ? &leaf->Item : nullptr;
 }
 
 // A small dictionary for the filter reader.
@@ -296,14 +296,14 @@ TEST(HostileText, PathsOfHundredsOfComponents) {
   }
   ASSERT_NE(leaf, nullptr);
   EXPECT_EQ(levels, 999);
-  EXPECT_EQ(leaf->Item->TagName, "bottom");
-  EXPECT_EQ(leaf->Item->Type, TagType::Duration);
+  EXPECT_EQ(leaf->Item.TagName, "bottom");
+  EXPECT_EQ(leaf->Item.Type, TagType::Duration);
   // 600 empty components are 600 levels of tag 0.
   const TLeaf* zeros = root.FindById(0);
   for (levels = 1; zeros != nullptr && zeros->Child; zeros = zeros->Child->First) ++levels;
   EXPECT_EQ(levels, 600);
   ASSERT_NE(zeros, nullptr);
-  EXPECT_EQ(zeros->Item->TagName, "dots");
+  EXPECT_EQ(zeros->Item.TagName, "dots");
   EXPECT_EQ(ItemAt(root, {5})->TagName, "after");
 
   uint32_t accepted = 0;
@@ -311,7 +311,7 @@ TEST(HostileText, PathsOfHundredsOfComponents) {
       ConsoleOf([&] { accepted = ApplyFilterText(kFilterFile, "bottom=1\r\ndots=2\r\n", root); });
   EXPECT_EQ(filterConsole, "");
   EXPECT_EQ(accepted, 2u);
-  EXPECT_EQ(leaf->Item->FilterValue, "1");
+  EXPECT_EQ(leaf->Item.FilterValue, "1");
 }
 
 TEST(HostileText, NumbersBeyond32BitsAreClamped) {

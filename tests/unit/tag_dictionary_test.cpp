@@ -13,7 +13,7 @@ std::string Describe(const TBranch& branch) {
   for (const TLeaf* leaf = branch.First; leaf != nullptr; previous = leaf, leaf = leaf->Next, ++count) {
     EXPECT_EQ(leaf->Prev, previous);
     EXPECT_EQ(leaf->Owner, &branch);
-    const TItem& item = *leaf->Item;
+    const TItem& item = leaf->Item;
     text += (count > 0 ? "," : "") + std::to_string(item.TagId);
     if (item.TagName) text += ":N=" + *item.TagName;
     if (item.LongTagName) text += ":L=" + std::string(item.LongTagName->view());
@@ -36,9 +36,9 @@ std::string Describe(const TBranch& branch) {
 TEST(TagTree, AppendLinksAndLeavesTheOwnerAlone) {
   TBranch branch(nullptr), elsewhere(nullptr);
   EXPECT_EQ(branch.FindById(7), nullptr);
-  TLeaf* a = branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(7), &elsewhere));
+  TLeaf* a = branch.Append(std::make_unique<TLeaf>(TItem(7), &elsewhere));
   EXPECT_TRUE(branch.First == a && branch.Last == a && a->Prev == nullptr && a->Next == nullptr);
-  TLeaf* b = branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(3), &elsewhere));
+  TLeaf* b = branch.Append(std::make_unique<TLeaf>(TItem(3), &elsewhere));
   EXPECT_TRUE(a->Next == b && b->Prev == a && branch.Last == b && branch.Count() == 2 && b->Owner == &elsewhere);
   EXPECT_TRUE(branch.FindById(7) == a && branch.FindById(3) == b && branch.FindById(5) == nullptr);
 }
@@ -49,12 +49,12 @@ TEST(TagTree, AppendLinksAndLeavesTheOwnerAlone) {
 TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
   TBranch branch(nullptr);
   const int32_t ids[] = {128, -1, INT32_MAX, INT32_MIN, 127, 0, 1000};
-  for (int32_t id : ids) branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(id), &branch));
-  TLeaf* again = branch.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(1000), &branch));
+  for (int32_t id : ids) branch.Append(std::make_unique<TLeaf>(TItem(id), &branch));
+  TLeaf* again = branch.Append(std::make_unique<TLeaf>(TItem(1000), &branch));
   for (int32_t id : ids) {
     SCOPED_TRACE(id);
     ASSERT_NE(branch.FindById(id), nullptr);
-    EXPECT_EQ(branch.FindById(id)->Item->TagId, id);
+    EXPECT_EQ(branch.FindById(id)->Item.TagId, id);
   }
   EXPECT_NE(branch.FindById(1000), again);
   EXPECT_EQ(branch.FindById(129), nullptr);
@@ -77,7 +77,7 @@ TEST(TagTree, FindByPath) {
     TagPath path;
     for (int32_t id : ids) path.Ids[++path.Depth] = id;
     const TLeaf* leaf = FindByPath(*root, path);
-    EXPECT_EQ(leaf ? leaf->Item->TagId : -1, found);
+    EXPECT_EQ(leaf ? leaf->Item.TagId : -1, found);
     if (leaf) {
       EXPECT_EQ(leaf->Owner->FindById(found), leaf);
     }
@@ -150,11 +150,11 @@ TEST(TagsLines, DeepAndWideTreesBuildAndDestroy) {
   int levels = 1;
   for (; branch->First->Child; branch = branch->First->Child.get()) ++levels;
   EXPECT_EQ(levels, 1000);
-  EXPECT_EQ(branch->First->Item->TagName.value_or(""), "deep");
+  EXPECT_EQ(branch->First->Item.TagName.value_or(""), "deep");
   deep.reset();
 
   TBranch wide(nullptr);
-  for (int i = 0; i < 10000; ++i) wide.Append(std::make_unique<TLeaf>(std::make_unique<TItem>(i), &wide));
+  for (int i = 0; i < 10000; ++i) wide.Append(std::make_unique<TLeaf>(TItem(i), &wide));
   ApplyTagsLine(wide, "9999.7.TagName=inner");
   bool found = false;
   SetFilter(wide, "inner", "v", found);

@@ -17,7 +17,7 @@ Decoded Decode(const std::vector<std::string>& params, const Bytes& content, boo
   TBranch root(nullptr);
   ApplyTagsLine(root, "1.LongTagName=unused");
   for (const std::string& param : params) ApplyTagsLine(root, "1." + param);
-  TItem& item = *root.First->Item;
+  TItem& item = root.First->Item;
   if (filter != nullptr) item.FilterValue = filter;
   std::unique_ptr<uint8_t[]> image(new uint8_t[content.size()]);  // exact size: no read beyond it
   std::copy(content.begin(), content.end(), image.get());
@@ -210,13 +210,13 @@ TEST(FilterStep, ComparesTheValueTextOfEachType) {
 
 TEST(FilterStep, AFailedRecordStaysFailedAndEveryValueCounts) {
   auto root = BuildDictionary({"1.Type=DecNumber", "2.Type=DecNumber", "3.Type=DecNumber"});
-  TItem& first = *root->FindById(1)->Item;
-  TItem& second = *root->FindById(2)->Item;
+  TItem& first = root->FindById(1)->Item;
+  TItem& second = root->FindById(2)->Item;
   first.FilterValue = "8";
   second.FilterValue = "7";
   const uint8_t content[] = {0x07};
   WalkContext walk(WalkSettings{}, content, 1, *root, nullptr);
-  DecodeValue(walk, *root->FindById(3)->Item, 1);  // not filtered: not counted
+  DecodeValue(walk, root->FindById(3)->Item, 1);  // not filtered: not counted
   EXPECT_EQ(walk.State.FilteredTagsSeen, 0u);
   DecodeValue(walk, first, 1);
   EXPECT_FALSE(walk.State.RecordPasses);
