@@ -3,9 +3,7 @@
 namespace orvalis {
 namespace {
 
-// The text written out goes to the output file in blocks of about this size.
-constexpr std::size_t kOutputBlockSize = 1 << 20;
-constexpr std::size_t kRecordBufferReserve = kOutputBlockSize + 100000;
+constexpr std::size_t kRecordBufferReserve = 100000;
 constexpr std::size_t kValueTextReserve = 2048;
 constexpr std::size_t kDumpLineReserve = 1000;
 
@@ -44,7 +42,7 @@ std::string TagPathText(const TagPath& path) {
 
 void WriteRecordBuffer(WalkContext& walk) {
   WalkState& state = walk.State;
-  if (state.RecordBuffer.size() >= kOutputBlockSize) walk.Output.Write(state.RecordBuffer);
+  if (state.RecordBuffer.size() >= walk.OutputBlockSize) walk.Output.Write(state.RecordBuffer);
   state.RecordStart = state.RecordBuffer.size();
 }
 

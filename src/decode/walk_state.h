@@ -41,6 +41,9 @@ struct WalkState {
   uint32_t FilteredTagsSeen = 0;
 };
 
+// The size of the blocks in which the output is written.
+constexpr std::size_t kOutputBlockSize = 1 << 20;
+
 // Everything one walk works on: the input, the dictionary, the state, the formatting buffers and
 // the output file. The text written out reaches the file at FinishOutput at the latest (or when
 // the context ends).
@@ -53,6 +56,9 @@ struct WalkContext {
   ByteCursor Input;
   TBranch* Root;
   BlockWriter Output;
+  // The text written out goes to the output file in blocks of at least this size (the last one
+  // excepted).
+  std::size_t OutputBlockSize = kOutputBlockSize;
   WalkState State;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted

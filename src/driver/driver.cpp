@@ -13,6 +13,7 @@
 #include "decode/record_walker.h"
 #include "driver/command_line.h"
 #include "driver/config_files.h"
+#include "driver/input_image.h"
 #include "driver/run_settings.h"
 #include "tags/tags_reader.h"
 
@@ -39,20 +40,6 @@ void FixUpRange(RunSettings& settings) {
     settings.RangeActive = true;
     if (settings.EndRec == 0) settings.EndRec = -1;  // all ones: no upper bound
   }
-}
-
-bool ReadInputImage(std::FILE* input, uint64_t size, InputImage& image) {
-  image.Data.reset(new (std::nothrow) uint8_t[size + 1]);
-  if (!image.Data) {
-    errno = ENOMEM;
-    PrintErrorForm("Error: memory allocation fault");
-    return false;
-  }
-  // A short read is not an error of its own: the image holds what was read.
-  std::size_t got = size > 0 ? std::fread(image.Data.get(), 1, size, input) : 0;
-  image.Size = got;
-  image.Data[got] = 0;
-  return true;
 }
 
 // Walks the whole image and writes out the last record. Returns false when a step stopped the
@@ -126,8 +113,9 @@ int Run(int argc, const char* const* argv) {
   if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *root, filterCount);
 
   InputImage image;
-  if (!ReadInputImage(input.get(), inputSize, image)) return -1;
+  if (!LoadInputImage(input.get(), inputSize, image)) return -1;
   input.reset();
+  const InputFaultGuard faultGuard(image);
 
   WalkSettings walkSettings;
   walkSettings.DebugMode = settings.DebugMode;
@@ -135,7 +123,7 @@ int Run(int argc, const char* const* argv) {
   walkSettings.StartRec = static_cast<uint32_t>(settings.StartRec);
   walkSettings.EndRec = static_cast<uint32_t>(settings.EndRec);
   walkSettings.FilterCount = filterCount;
-  auto walk = std::make_unique<WalkContext>(walkSettings, image.Data.get(), image.Size, *root,
+  auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
                                             output.get());
   bool completed = Walk(*walk);
   const int writeError = FinishOutput(*walk);

@@ -59,7 +59,8 @@ struct WalkResult {
 // Steps until the input is used up or a step returns -1, then writes out the last record, as the
 // driver does. The input lies in a block of its exact size, so the address sanitizer reports any
 // read past its end.
-inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settings = {}) {
+inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settings = {},
+                          std::size_t outputBlockSize = kOutputBlockSize) {
   std::unique_ptr<uint8_t[]> image(new uint8_t[input.size() + (input.empty() ? 1 : 0)]);
   std::copy(input.begin(), input.end(), image.get());
   std::FILE* output = std::tmpfile();
@@ -68,6 +69,7 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
   testing::internal::CaptureStdout();
   {
     WalkContext walk(settings, image.get(), input.size(), root, output);
+    walk.OutputBlockSize = outputBlockSize;
     while (!walk.Input.AtEnd()) {
       result.Status = settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
       if (result.Status < 0) break;

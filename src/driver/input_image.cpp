@@ -1,0 +1,89 @@
+#include "driver/input_image.h"
+
+#include <cerrno>
+#include <new>
+
+#include "common/text_file.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#define ORVALIS_MAPPED_INPUT 1
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace orvalis {
+namespace {
+
+bool ReadImage(std::FILE* input, uint64_t size, InputImage& image) {
+  image.Data.reset(new (std::nothrow) uint8_t[size + 1]);
+  if (!image.Data) {
+    errno = ENOMEM;
+    PrintErrorForm("Error: memory allocation fault");
+    return false;
+  }
+  std::size_t got = size > 0 ? std::fread(image.Data.get(), 1, size, input) : 0;
+  image.Size = got;
+  image.Data[got] = 0;
+  return true;
+}
+
+#if ORVALIS_MAPPED_INPUT
+
+bool MapImage(std::FILE* input, uint64_t size, InputImage& image) {
+  if (size == 0 || size > SIZE_MAX) return false;
+  void* mapped = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fileno(input), 0);
+  if (mapped == MAP_FAILED) return false;
+  madvise(mapped, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
+  image.Mapped = static_cast<const uint8_t*>(mapped);
+  image.Size = size;
+  return true;
+}
+
+extern "C" void OnInputFault(int) {
+  static const char kMessage[] = "Error: input file was cut short while it was being converted\n";
+  ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  (void)written;
+  _exit(255);
+}
+
+#endif
+
+}  // namespace
+
+InputImage::~InputImage() {
+#if ORVALIS_MAPPED_INPUT
+  if (Mapped != nullptr) munmap(const_cast<uint8_t*>(Mapped), static_cast<std::size_t>(Size));
+#endif
+}
+
+bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image) {
+#if ORVALIS_MAPPED_INPUT
+  if (MapImage(input, size, image)) return true;
+#endif
+  return ReadImage(input, size, image);
+}
+
+#if ORVALIS_MAPPED_INPUT
+
+InputFaultGuard::InputFaultGuard(const InputImage& image) {
+  if (image.Mapped == nullptr) return;
+  struct sigaction action {};
+  action.sa_handler = OnInputFault;
+  sigemptyset(&action.sa_mask);
+  previous_.reset(new char[sizeof(struct sigaction)]);
+  installed_ = sigaction(SIGBUS, &action, reinterpret_cast<struct sigaction*>(previous_.get())) == 0;
+}
+
+InputFaultGuard::~InputFaultGuard() {
+  if (installed_) sigaction(SIGBUS, reinterpret_cast<struct sigaction*>(previous_.get()), nullptr);
+}
+
+#else
+
+InputFaultGuard::InputFaultGuard(const InputImage&) {}
+InputFaultGuard::~InputFaultGuard() = default;
+
+#endif
+
+}  // namespace orvalis

@@ -1,0 +1,44 @@
+// The input file in memory, walked in place: mapped where the system allows it (no copy, and the
+// pages come straight from the file cache), otherwise read whole.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace orvalis {
+
+struct InputImage {
+  InputImage() = default;
+  InputImage(const InputImage&) = delete;
+  InputImage& operator=(const InputImage&) = delete;
+  ~InputImage();
+
+  const uint8_t* Bytes() const { return Data ? Data.get() : Mapped; }
+
+  std::unique_ptr<uint8_t[]> Data;  // the input read: Size bytes and one more; null when mapped
+  const uint8_t* Mapped = nullptr;  // the input mapped: Size bytes
+  uint64_t Size = 0;
+};
+
+// Brings the open input file of `size` bytes into memory: maps it or, where it cannot be mapped,
+// reads it (a short read keeps what was read). Returns false after the memory message when the
+// image cannot be allocated.
+bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image);
+
+// While a guard lives, a fault in reading a mapped input (the file cut short by another program
+// while it is being converted) ends the program with "Error: input file was cut short while it
+// was being converted" on standard error and status -1, instead of a crash.
+class InputFaultGuard {
+ public:
+  explicit InputFaultGuard(const InputImage& image);
+  InputFaultGuard(const InputFaultGuard&) = delete;
+  InputFaultGuard& operator=(const InputFaultGuard&) = delete;
+  ~InputFaultGuard();
+
+ private:
+  bool installed_ = false;
+  std::unique_ptr<char[]> previous_;  // the handler in force before, restored at the end
+};
+
+}  // namespace orvalis

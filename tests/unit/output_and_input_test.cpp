@@ -1,0 +1,174 @@
+// The output's way to the file (blocks written by a thread of their own, records kept or dropped
+// at block edges) and the input's way into memory (mapped, or read).
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "common/block_writer.h"
+#include "driver/input_image.h"
+#include "walk_fixture.h"
+
+namespace orvalis::test {
+namespace {
+
+std::string ReadBack(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char block[4096];
+  for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) text.append(block, got);
+  return text;
+}
+
+TEST(BlockWriter, BlocksReachTheFileWholeAndInOrder) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  std::string expected;
+  {
+    BlockWriter writer(file);
+    TextBuffer block;
+    for (int i = 0; i < 300; ++i) {
+      // Sizes from empty to well above a page, each block's text its own.
+      const std::string text = std::to_string(i) + std::string(static_cast<std::size_t>(i * 37 % 9000), 'a' + i % 26);
+      block.append(text);
+      expected += text;
+      writer.Write(block);
+      EXPECT_TRUE(block.empty());
+    }
+    EXPECT_EQ(writer.Finish(), 0);
+    EXPECT_EQ(writer.Finish(), 0);  // nothing further to wait for
+  }
+  EXPECT_EQ(ReadBack(file), expected);
+  std::fclose(file);
+}
+
+TEST(BlockWriter, AFailedWriteIsReportedWithItsErrorNumber) {
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full here";
+  std::setvbuf(full, nullptr, _IONBF, 0);
+  BlockWriter writer(full);
+  TextBuffer block;
+  for (int i = 0; i < 3; ++i) {
+    block.append(std::string(5000, 'x'));
+    writer.Write(block);
+  }
+  EXPECT_EQ(writer.Finish(), ENOSPC);
+  std::fclose(full);
+}
+
+// A sample of records at top level and in blocks, many times over, so that the output spans many
+// blocks of every size tried.
+Bytes ManyRecords() {
+  auto call = [](uint8_t v) { return Tlv({0xA1}, Tlv({0x80}, {v})); };
+  Bytes file;
+  for (int i = 0; i < 60; ++i) {
+    const uint8_t type = static_cast<uint8_t>(i % 10);
+    file = Cat({file, call(type), Tlv({0xA2}, Cat({call(7), call(type), Tlv({0xA1}, Tlv({0x81}, {0x01}))})),
+                Indefinite(0xA2, Cat({call(static_cast<uint8_t>(type + 1))})), Tlv({0x9F, 0x30}, {0x00})});
+  }
+  return file;
+}
+
+std::unique_ptr<TBranch> ManyRecordsDictionary() {
+  return BuildDictionary({
+      "1.TagName=record", "1.LongTagName=Record", "1.0.TagName=type", "1.0.LongTagName=Type:\\t",
+      "1.0.Type=DecNumber", "2.TagName=block", "2.LongTagName=Block\\n", "2.1.TagName=record",
+      "2.1.LongTagName=Record", "2.1.0.TagName=type", "2.1.0.LongTagName=Type:\\t", "2.1.0.Type=DecNumber",
+  });
+}
+
+// However small the blocks, the output is the same as when it is written all at once: records
+// that pass the range and the filter are kept whole, the others dropped whole, at any block edge.
+TEST(RecordOutput, DoesNotDependOnTheBlockSize) {
+  const Bytes file = ManyRecords();
+  Bytes cut(file.begin(), file.end() - 3);  // stops inside the last element
+  struct Case { const char* name; WalkSettings settings; const char* filter; const Bytes* input; };
+  WalkSettings range = Range(25, 140);
+  const std::vector<Case> cases = {
+      {"normal", {}, nullptr, &file},          {"debug", Debug(), nullptr, &file},
+      {"range", range, nullptr, &file},        {"debug range", Debug(range), nullptr, &file},
+      {"filter", {}, "7", &file},              {"range and filter", range, "3", &file},
+      {"debug filter", Debug(), "7", &file},   {"cut short", {}, nullptr, &cut},
+      {"cut short, filter", {}, "9", &cut},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto root = ManyRecordsDictionary();
+    WalkSettings settings = c.settings;
+    if (c.filter != nullptr) {
+      bool found = false;
+      SetFilter(*root, "type", c.filter, found);
+      ASSERT_TRUE(found);
+      settings.FilterCount = 1;
+    }
+    const WalkResult whole = RunWalk(*root, *c.input, settings, SIZE_MAX);
+    ASSERT_GT(whole.Output.size(), 300u);  // many blocks of the smaller sizes
+    for (std::size_t blockSize : {std::size_t{1}, std::size_t{13}, std::size_t{700}, std::size_t{4096}}) {
+      const WalkResult blocks = RunWalk(*root, *c.input, settings, blockSize);
+      EXPECT_EQ(blocks.Output, whole.Output) << "blocks of " << blockSize;
+      EXPECT_EQ(blocks.Console, whole.Console) << "blocks of " << blockSize;
+      EXPECT_EQ(blocks.Status, whole.Status);
+    }
+  }
+}
+
+class InputImageFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::filesystem::temp_directory_path() /
+            ("orvalis-input-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".ber");
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+  void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  std::FILE* Open() { return std::fopen(path_.string().c_str(), "rb"); }
+
+  std::filesystem::path path_;
+};
+
+TEST_F(InputImageFile, HoldsTheFileBytesMappedOrRead) {
+  std::string bytes(70000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  for (const std::string& content : {bytes, std::string()}) {
+    Write(content);
+    std::FILE* file = Open();
+    ASSERT_NE(file, nullptr);
+    InputImage image;
+    ASSERT_TRUE(LoadInputImage(file, content.size(), image));
+    std::fclose(file);  // the image outlives the open file
+    ASSERT_EQ(image.Size, content.size());
+    ASSERT_NE(image.Bytes(), nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.Bytes()), image.Size), content);
+  }
+}
+
+#if defined(__unix__) || defined(__APPLE__)
+// A mapped input that another program cuts short during the conversion ends the run with a
+// message and status -1 (255), not with a crash.
+TEST_F(InputImageFile, CutShortWhileMappedEndsWithAMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  Write(std::string(3 * 65536, 'x'));
+  std::FILE* file = Open();
+  ASSERT_NE(file, nullptr);
+  InputImage image;
+  ASSERT_TRUE(LoadInputImage(file, 3 * 65536, image));
+  std::fclose(file);
+  if (image.Mapped == nullptr) GTEST_SKIP() << "the input is read, not mapped, here";
+  EXPECT_EXIT(
+      {
+        std::filesystem::resize_file(path_, 100);
+        const InputFaultGuard guard(image);
+        volatile uint8_t last = image.Bytes()[image.Size - 1];
+        (void)last;
+      },
+      testing::ExitedWithCode(255), "Error: input file was cut short while it was being converted\n");
+  // Outside the guard the process keeps its own handling of the signal.
+  struct sigaction current {};
+  sigaction(SIGBUS, nullptr, &current);
+  EXPECT_NE(current.sa_handler, nullptr);
+}
+#endif
+
+}  // namespace
+}  // namespace orvalis::test
