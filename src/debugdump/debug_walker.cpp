@@ -172,7 +172,7 @@ int DebugWalkStep(WalkContext& walk) {
   if (PassesOverSkipped(walk, constructed, recordStart, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents(walk, constructed, DebugWalkStep, kIndefinitePrimitive,
+    if (WalkIndefiniteContents<DebugWalkStep>(walk, constructed, kIndefinitePrimitive,
                                kEndOfContentsLines) < 0) {
       return -1;
     }

@@ -96,12 +96,15 @@ void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64
     EndPiece(walk, PutText(out, kPlan));
     AppendPieceOf(walk, {NumberingPlanName(c[1]), "\n                      address digits="});
   } else {
+    // Two pieces in one go: neither can reach the piece limit, so neither is ever refused.
     constexpr std::string_view kNature = "Nature of Addr.\t\t";
     constexpr std::string_view kPlan = "\n\t\t\t\tnumbering plan ind.\t";
-    char* out = BeginPiece(walk, kNature.size() + kLongestNatureOfAddress + kPlan.size());
+    constexpr std::string_view kDigits = "\n\t\t\t\taddress digits\t\t";
+    char* out = BeginPiece(walk, kNature.size() + kLongestNatureOfAddress + kPlan.size() +
+                                     kLongestNumberingPlan + kDigits.size());
     out = PutNatureOfAddress(PutText(out, kNature), c[0]);
-    EndPiece(walk, PutText(out, kPlan));
-    AppendPieceOf(walk, {NumberingPlanName(c[1]), "\n\t\t\t\taddress digits\t\t"});
+    out = PutText(PutText(PutText(out, kPlan), NumberingPlanName(c[1])), kDigits);
+    EndPiece(walk, out);
   }
   AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 2, length - 2);
 }

@@ -79,7 +79,7 @@ int WalkStep(WalkContext& walk) {
   if (PassesOverSkipped(walk, constructed, recordStart, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents(walk, constructed, WalkStep, kIndefinitePrimitive, {}) < 0) return -1;
+    if (WalkIndefiniteContents<WalkStep>(walk, constructed, kIndefinitePrimitive, {}) < 0) return -1;
   } else if (constructed) {
     if (WalkNestedElements<WalkStep>(walk, length.Value) < 0) return -1;
   } else if (length.Value > 0) {

@@ -30,7 +30,7 @@ void RefuseLastPiece(WalkContext& walk) {
   TextBuffer& record = walk.State.RecordBuffer;
   walk.ValueText.assign(record.view().substr(walk.PieceStart));
   record.truncate(walk.PieceStart);
-  walk.PieceRefused = true;
+  walk.PieceStart = kRefusedPiece;
   RefusePiece();
 }
 

@@ -62,10 +62,9 @@ struct WalkContext {
   WalkState State;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted
-  // The last piece formatted in place: where it begins in the record's text, or, when it was
-  // refused, that its text is in ValueText.
+  // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
+  // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
-  bool PieceRefused = false;
 };
 
 // The longest piece that AppendToRecord takes.
@@ -86,10 +85,10 @@ inline int AppendToRecord(WalkContext& walk, std::string_view piece) {
 // `room` characters and returns where they go; EndPiece takes the end of what was written and, as
 // AppendToRecord does, refuses a piece longer than kMaxPieceLength (its text then moves to
 // ValueText). LastPieceText is the text of the last piece so formatted, refused or not.
+constexpr std::size_t kRefusedPiece = SIZE_MAX;
 inline char* BeginPiece(WalkContext& walk, std::size_t room) {
   TextBuffer& record = walk.State.RecordBuffer;
   walk.PieceStart = record.size();
-  walk.PieceRefused = false;
   return record.extend(room);
 }
 void RefuseLastPiece(WalkContext& walk);
@@ -100,7 +99,7 @@ inline void EndPiece(WalkContext& walk, const char* end) {
   if (size - walk.PieceStart > kMaxPieceLength) RefuseLastPiece(walk);
 }
 inline std::string_view LastPieceText(const WalkContext& walk) {
-  if (walk.PieceRefused) return walk.ValueText.view();
+  if (walk.PieceStart == kRefusedPiece) return walk.ValueText.view();
   return walk.State.RecordBuffer.view().substr(walk.PieceStart);
 }
 

@@ -1,5 +1,6 @@
 #include "decode/walk_steps.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "common/text_format.h"
@@ -53,12 +54,15 @@ void StartRecord(WalkContext& walk, const TItem& item) {
       return;
     }
   }
-  TextBuffer& text = walk.ValueText;
-  text.assign(item.LongTagName ? item.LongTagName->view() : std::string_view("(null)"));
-  text.push_back(' ');
-  AppendDecimal(text, static_cast<uint64_t>(state.RecordCount));
-  text.push_back('\n');
-  AppendToRecord(walk, text);
+  // The record line: the long name, the record's number, a line feed.
+  constexpr std::string_view kNoName = "(null)";
+  const std::size_t nameSize = item.LongTagName ? item.LongTagName->size() : kNoName.size();
+  char* out = BeginPiece(walk, nameSize + 12 + PaddedText::kPadding);
+  out = item.LongTagName ? PutText(out, *item.LongTagName) : PutText(out, kNoName);
+  *out++ = ' ';
+  out = std::to_chars(out, out + 10, state.RecordCount).ptr;
+  *out++ = '\n';
+  EndPiece(walk, out);
 }
 
 void Descend(WalkContext& walk, const TLeaf& leaf) {
@@ -69,25 +73,6 @@ void Descend(WalkContext& walk, const TLeaf& leaf) {
   }
 }
 
-int WalkIndefiniteContents(WalkContext& walk, bool constructed, StepFunction step,
-                           const char* primitiveMessage, std::string_view endOfContentsText) {
-  ByteCursor& input = walk.Input;
-  for (;;) {
-    if (input.Left() < 2) {
-      ReportEndOfInput();
-      return -1;
-    }
-    if (input.Peek(0) == 0 && input.Peek(1) == 0) {
-      input.Skip(2);
-      AppendToRecord(walk, endOfContentsText);
-      return 0;
-    }
-    if (!constructed) {
-      std::fputs(primitiveMessage, stdout);
-      return -1;
-    }
-    if (step(walk) < 0) return -1;
-  }
-}
+void ReportIndefinitePrimitive(const char* message) { std::fputs(message, stdout); }
 
 }  // namespace orvalis

@@ -133,8 +133,28 @@ int WalkNestedElements(WalkContext& walk, uint64_t length) {
 // end-of-contents octets, after which endOfContentsText is appended to the record. A primitive
 // element has no nested elements: primitiveMessage is printed and the result is -1, as it is when
 // the input ends first or a step returns -1.
-int WalkIndefiniteContents(WalkContext& walk, bool constructed, StepFunction step,
-                           const char* primitiveMessage, std::string_view endOfContentsText);
+void ReportIndefinitePrimitive(const char* message);
+template <StepFunction Step>
+int WalkIndefiniteContents(WalkContext& walk, bool constructed, const char* primitiveMessage,
+                           std::string_view endOfContentsText) {
+  ByteCursor& input = walk.Input;
+  for (;;) {
+    if (input.Left() < 2) {
+      ReportEndOfInput();
+      return -1;
+    }
+    if (input.Peek(0) == 0 && input.Peek(1) == 0) {
+      input.Skip(2);
+      AppendToRecord(walk, endOfContentsText);
+      return 0;
+    }
+    if (!constructed) {
+      ReportIndefinitePrimitive(primitiveMessage);
+      return -1;
+    }
+    if (Step(walk) < 0) return -1;
+  }
+}
 
 // The end of an element: leaves its level and, for a constructed element whose tag was found,
 // climbs back to the branch that holds its tag.
