@@ -70,6 +70,7 @@ void WalkOneRecord(benchmark::State& state, bool debug) {
     debug ? DebugWalkStep(walk) : WalkStep(walk);
     benchmark::DoNotOptimize(walk.State.RecordBuffer.size());
     walk.State.RecordBuffer.clear();
+    walk.State.RecordStart = 0;
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kRecord.size()));
 }
@@ -93,6 +94,7 @@ void BM_DecodeValue(benchmark::State& state) {
   for (auto _ : state) {
     DecodeValue(walk, item, length);
     walk.State.RecordBuffer.clear();
+    walk.State.RecordStart = 0;
   }
 }
 BENCHMARK(BM_DecodeValue)->DenseRange(1, 10);

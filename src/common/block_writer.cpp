@@ -44,6 +44,10 @@ void BlockWriter::Run() {
 }
 
 void BlockWriter::Write(TextBuffer& block) {
+  if (file_ == nullptr) {
+    block.clear();  // nowhere to write: no thread is needed to drop it
+    return;
+  }
   if (block.empty()) return;
   if (!thread_.joinable() && !inPlace_) {
     try {

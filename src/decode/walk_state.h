@@ -33,6 +33,7 @@ struct WalkState {
   bool SkipRecord = false;
   int SkipDepth = 0;  // depth of the record being skipped
   int LastPercent = 0;
+  uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
   // The text of the records that passed and are still to be written, then the text of the record
   // being read, from RecordStart on.
   TextBuffer RecordBuffer;

@@ -31,13 +31,16 @@ void ReportTagNotFound(WalkContext& walk) {
 
 void ShowProgress(WalkContext& walk) {
   const ByteCursor& input = walk.Input;
-  if (input.Size() == 0) return;
-  // The position is below 2^32, so the product cannot overflow 64 bits.
+  WalkState& state = walk.State;
+  if (input.Position() < state.NextPercentAt || input.Size() == 0) return;
+  // The position is below 2^32, so the products cannot overflow 64 bits.
   const int percent = static_cast<int>(input.Position() * 100 / input.Size());
-  if (percent > walk.State.LastPercent) {
+  if (percent > state.LastPercent) {
     std::printf("%3d%% completed\r", percent);
-    walk.State.LastPercent = percent;
+    state.LastPercent = percent;
   }
+  // The first position whose percentage is above the last one shown: no division until then.
+  state.NextPercentAt = ((static_cast<uint64_t>(state.LastPercent) + 1) * input.Size() + 99) / 100;
 }
 
 void StartRecord(WalkContext& walk, const TItem& item) {
