@@ -11,6 +11,8 @@
 #   peak RSS     maximum resident set size of the conversion
 #   cp s         the I/O floor: time to copy the output file just written to a new file
 #   conv/cp      conversion time / I/O floor
+#   user ms/MiB  the conversion's user CPU time per MiB of input: its own work, apart from the
+#                kernel's writing
 #
 # Environment:
 #   BENCH_QUICK=1   leave out the 1 GiB file
@@ -55,24 +57,30 @@ done
 now_ns() { date +%s%N; }
 
 # Runs the command given, stdout discarded, stderr to $work/stderr.txt; leaves the peak RSS in
-# KiB (or "n/a") in $work/rss.txt and returns the command's status.
+# KiB (or "n/a") in $work/rss.txt, the user CPU seconds (or "n/a") in $work/user.txt, and returns
+# the command's status.
 measure_rss() {
   local status=0
   if [[ -x /usr/bin/time ]]; then
     /usr/bin/time -v -o "$work/time.txt" "$@" > /dev/null 2> "$work/stderr.txt" || status=$?
     awk -F': *' '/Maximum resident set size/ { print $2 }' "$work/time.txt" > "$work/rss.txt"
+    awk -F': *' '/User time \(seconds\)/ { print $2 }' "$work/time.txt" > "$work/user.txt"
   elif command -v python3 > /dev/null; then
     RSS_FILE=$work/rss.txt python3 -c '
 import os, resource, subprocess, sys
 status = subprocess.call(sys.argv[1:], stdout=subprocess.DEVNULL,
                          stderr=open(os.environ["RSS_FILE"] + ".err", "w"))
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
 with open(os.environ["RSS_FILE"], "w") as out:
-    print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, file=out)
+    print(usage.ru_maxrss, file=out)
+with open(os.environ["RSS_FILE"].replace("rss.txt", "user.txt"), "w") as out:
+    print(usage.ru_utime, file=out)
 sys.exit(status)' "$@" || status=$?
     mv -f "$work/rss.txt.err" "$work/stderr.txt"
   else
     "$@" > /dev/null 2> "$work/stderr.txt" || status=$?
     echo n/a > "$work/rss.txt"
+    echo n/a > "$work/user.txt"
   fi
   return $status
 }
@@ -104,15 +112,16 @@ bench_case() {
     [[ -f $output ]] && cp "$output" "$output.copy"
     t3=$(now_ns)
     rm -f "$output.copy"
-    echo "$in_bytes $out_bytes $((t1 - t0)) $((t3 - t2)) $(cat "$work/rss.txt")" >> "$work/samples.txt"
+    echo "$in_bytes $out_bytes $((t1 - t0)) $((t3 - t2)) $(cat "$work/rss.txt") $(cat "$work/user.txt")" \
+      >> "$work/samples.txt"
     printf '  %s %s run %d: %.2f s\n' "$name" "$mode" "$i" "$(awk -v n=$((t1 - t0)) 'BEGIN { print n / 1e9 }')" >&2
   done
   rm -f "$output"
 
-  # Per run: in MiB/s, out MiB, out MiB/s, RSS MiB, cp s, conv/cp, conv s.
+  # Per run: in MiB/s, out MiB, out MiB/s, RSS MiB, cp s, conv/cp, conv s, user ms per MiB in.
   local column
   local -a med=()
-  for column in 1 2 3 4 5 6 7; do
+  for column in 1 2 3 4 5 6 7 8; do
     med+=("$(awk -v c=$column '{
       conv = $3 / 1e9; cp = $4 / 1e9; mib = 1048576
       if (c == 1) print $1 / mib / conv
@@ -122,22 +131,26 @@ bench_case() {
       if (c == 5) print cp
       if (c == 6 && cp > 0) print conv / cp
       if (c == 7) print conv
+      if (c == 8 && $6 != "n/a") print $6 * 1000 / ($1 / mib)
     }' "$work/samples.txt" | median)")
   done
   local note=""
   ((failed > 0)) && note="  ($failed of $runs runs failed)"
-  printf '%-10s %-6s %9.1f %5d %9.2f %9.1f %10.1f %9.1f %9s %8.3f %8.1f%s\n' \
+  printf '%-10s %-6s %9.1f %5d %9.2f %9.1f %10.1f %9.1f %9s %8.3f %8.1f %9s%s\n' \
     "calls-$name" "$mode" "$(awk -v b="$in_bytes" 'BEGIN { print b / 1048576 }')" "$runs" \
     "${med[6]}" "${med[0]}" "${med[1]}" "${med[2]}" \
     "$(awk -v r="${med[3]}" 'BEGIN { if (r == "n/a") print r; else printf "%.1f", r }')" \
-    "${med[4]}" "${med[5]}" "$note" >> "$bench_dir/results.txt"
+    "${med[4]}" "${med[5]}" \
+    "$(awk -v u="${med[7]}" 'BEGIN { if (u == "n/a") print u; else printf "%.2f", u }')" \
+    "$note" >> "$bench_dir/results.txt"
 }
 
 {
   echo "Orvalis conversion benchmark, $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -srm)"
   echo "medians of $runs runs; MiB = 2^20 bytes; cp = copying the output just written"
-  printf '%-10s %-6s %9s %5s %9s %9s %10s %9s %9s %8s %8s\n' \
-    input mode "in MiB" runs "conv s" "in MiB/s" "out MiB" "out MiB/s" "RSS MiB" "cp s" "conv/cp"
+  printf '%-10s %-6s %9s %5s %9s %9s %10s %9s %9s %8s %8s %9s\n' \
+    input mode "in MiB" runs "conv s" "in MiB/s" "out MiB" "out MiB/s" "RSS MiB" "cp s" "conv/cp" \
+    "user ms/MiB"
 } > "$bench_dir/results.txt"
 
 for spec in "${inputs[@]}"; do
