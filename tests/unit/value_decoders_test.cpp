@@ -111,6 +111,32 @@ TEST(ValueTexts, Mnemonics) {
   });
 }
 
+// Dictionary texts go over in whole words up to 32 characters and by length beyond: names and
+// mnemonics on both sides of that size come out whole and alone.
+TEST(ValueTexts, DictionaryTextsOfEverySize) {
+  std::string entries;
+  std::vector<std::string> texts;
+  for (std::size_t size : {1, 7, 8, 15, 16, 17, 31, 32, 33, 64, 200}) {
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) text.push_back(static_cast<char>('a' + (size + i) % 26));
+    texts.push_back(text);
+    entries += (entries.empty() ? "" : ",") + text;
+  }
+  auto root = BuildDictionary({"1.TagName=record", "1.LongTagName=R"});
+  Bytes file;
+  std::string expected;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const std::string tag = std::to_string(i + 1);
+    ApplyTagsLine(*root, "1." + tag + ".LongTagName=" + texts[texts.size() - 1 - i]);
+    ApplyTagsLine(*root, "1." + tag + ".Type=ValFromIndexedArr");
+    ApplyTagsLine(*root, "1." + tag + ".IndArr=" + entries);
+    file = Cat({file, Tlv({static_cast<uint8_t>(0x80 + i + 1)}, {static_cast<uint8_t>(i)})});
+    expected += texts[texts.size() - 1 - i] + texts[i] + "\n";
+  }
+  const WalkResult result = RunWalk(*root, Tlv({0xA1}, file));
+  EXPECT_EQ(result.Output, "R 1\n" + expected);
+}
+
 const std::string kIsdn = "ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)";
 
 TEST(AddressTexts, NormalLayout) {
