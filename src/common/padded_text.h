@@ -39,6 +39,18 @@ class PaddedText {
   std::size_t size_;
 };
 
+// Writes the text where `to` points, which has room for PaddedText::kPadding characters more than
+// the text, and returns the end of the text. A text of up to kPadding characters goes over in one
+// move of kPadding characters, whatever its length.
+inline char* PutPadded(char* to, const PaddedText& text) {
+  if (text.size() <= PaddedText::kPadding) {
+    std::memcpy(to, text.data(), PaddedText::kPadding);
+  } else {
+    std::memcpy(to, text.data(), text.size());
+  }
+  return to + text.size();
+}
+
 inline bool operator==(const PaddedText& a, std::string_view b) { return a.view() == b; }
 inline bool operator!=(const PaddedText& a, std::string_view b) { return a.view() != b; }
 std::ostream& operator<<(std::ostream& out, const PaddedText& text);

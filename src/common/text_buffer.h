@@ -82,18 +82,11 @@ class TextBuffer {
     size_ += n;
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
-  // A short dictionary text goes over in one move of PaddedText::kPadding characters.
+  // A short dictionary text goes over in one move (see PutPadded).
   void append(const PaddedText& text) {
-    constexpr std::size_t kWord = PaddedText::kPadding;
-    const std::size_t n = text.size();
-    if (n + kWord > capacity_ - size_) Grow(n + kWord);
-    char* to = data_.get() + size_;
-    if (n <= kWord) {
-      std::memcpy(to, text.data(), kWord);
-    } else {
-      std::memcpy(to, text.data(), n);
-    }
-    size_ += n;
+    if (text.size() + PaddedText::kPadding > capacity_ - size_) Grow(text.size() + PaddedText::kPadding);
+    PutPadded(data_.get() + size_, text);
+    size_ += text.size();
   }
   void append(std::size_t count, char c) {
     if (count > capacity_ - size_) Grow(count);

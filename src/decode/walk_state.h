@@ -118,14 +118,7 @@ inline int AppendToRecord(WalkContext& walk, const PaddedText& piece) {
 
 // Writes a dictionary text where `out` points, which has room for PaddedText::kPadding characters
 // more than the text, and returns the end of the text.
-inline char* PutText(char* out, const PaddedText& text) {
-  if (text.size() <= PaddedText::kPadding) {
-    std::memcpy(out, text.data(), PaddedText::kPadding);
-  } else {
-    std::memcpy(out, text.data(), text.size());
-  }
-  return out + text.size();
-}
+inline char* PutText(char* out, const PaddedText& text) { return PutPadded(out, text); }
 
 // The path of the element being read as text, each tag number followed by a full stop: "1.3.5.".
 template <typename Text>
