@@ -25,6 +25,17 @@ constexpr std::string_view kNumberingPlanNames[] = {
     "reserved for national use",
     "spare",
 };
+// The longest of a table's texts.
+template <std::size_t N>
+constexpr std::size_t LongestOf(const std::string_view (&texts)[N]) {
+  std::size_t longest = 0;
+  for (std::string_view text : texts) longest = text.size() > longest ? text.size() : longest;
+  return longest;
+}
+// A nature of address written as a code has at most three digits.
+constexpr std::size_t kLongestNatureOfAddress =
+    LongestOf(kNatureOfAddressNames) > 3 ? LongestOf(kNatureOfAddressNames) : 3;
+constexpr std::size_t kLongestNumberingPlan = LongestOf(kNumberingPlanNames);
 constexpr OctetPairs kDigitPairsOfOctet = MakeOctetPairs("0123456789*#abcS");
 constexpr uint8_t kOddIndicator = 0x80;
 constexpr std::string_view kNumberTooShort =
@@ -38,10 +49,8 @@ char* PutNatureOfAddress(char* out, uint8_t b0) {
   if (code < std::size(kNatureOfAddressNames)) return PutText(out, kNatureOfAddressNames[code]);
   return std::to_chars(out, out + 3, static_cast<unsigned>(code)).ptr;
 }
-constexpr std::size_t kLongestNatureOfAddress = 29;
 
 std::string_view NumberingPlanName(uint8_t b1) { return kNumberingPlanNames[(b1 & 0x70) >> 4]; }
-constexpr std::size_t kLongestNumberingPlan = 56;
 
 std::string_view TagNameOf(const TItem& item) {
   return item.TagName ? std::string_view(*item.TagName) : std::string_view("(null)");

@@ -122,20 +122,17 @@ void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
 }
 
 void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
-  constexpr std::string_view kNotFound = " - Mnemonics not found\n";
-  if (hit != nullptr && *hit) {
-    const PaddedText& name = **hit;
-    char* out = PutText(BeginPiece(walk, name.size() + 1 + PaddedText::kPadding), name);
-    *out++ = '\n';
-    EndPiece(walk, out);
-  } else if (hit != nullptr) {
-    char* out = PutText(BeginPiece(walk, kNullText.size() + 1), kNullText);
-    *out++ = '\n';
-    EndPiece(walk, out);
-  } else {
+  if (hit == nullptr) {
+    constexpr std::string_view kNotFound = " - Mnemonics not found\n";
     char* out = PutDecimal(BeginPiece(walk, 10 + kNotFound.size()), value);
     EndPiece(walk, PutText(out, kNotFound));
+    return;
   }
+  const std::size_t size = *hit ? (*hit)->size() : kNullText.size();
+  char* out = BeginPiece(walk, size + 1 + PaddedText::kPadding);
+  out = *hit ? PutText(out, **hit) : PutText(out, kNullText);
+  *out++ = '\n';
+  EndPiece(walk, out);
 }
 
 void DecodeIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {

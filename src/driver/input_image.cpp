@@ -22,6 +22,7 @@ bool ReadImage(std::FILE* input, uint64_t size, InputImage& image) {
     PrintErrorForm("Error: memory allocation fault");
     return false;
   }
+  // A short read is not an error of its own: the image holds what was read.
   std::size_t got = size > 0 ? std::fread(image.Data.get(), 1, size, input) : 0;
   image.Size = got;
   image.Data[got] = 0;

@@ -163,10 +163,25 @@ TEST_F(InputImageFile, CutShortWhileMappedEndsWithAMessage) {
         (void)last;
       },
       testing::ExitedWithCode(255), "Error: input file was cut short while it was being converted\n");
-  // Outside the guard the process keeps its own handling of the signal.
-  struct sigaction current {};
-  sigaction(SIGBUS, nullptr, &current);
-  EXPECT_NE(current.sa_handler, nullptr);
+}
+
+// A guard puts back the handling of the signal that was in force before it.
+TEST(InputFaultGuard, PutsBackTheHandlingItFound) {
+  struct sigaction before {};
+  ASSERT_EQ(sigaction(SIGBUS, nullptr, &before), 0);
+  InputImage mapped;
+  const uint8_t byte = 0;
+  mapped.Mapped = &byte;  // taken for a mapped input; the guard never reads it
+  {
+    const InputFaultGuard guard(mapped);
+    struct sigaction during {};
+    sigaction(SIGBUS, nullptr, &during);
+    EXPECT_NE(during.sa_handler, before.sa_handler);
+  }
+  mapped.Mapped = nullptr;  // not to be unmapped
+  struct sigaction after {};
+  sigaction(SIGBUS, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 #endif
 
