@@ -56,7 +56,7 @@ char* PutNibbles(char* out, uint8_t octet) {
 }
 
 // Day.month.20year hour:minute:second:hundredths, every nibble printed as a number of its own.
-void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
   if (length < 7) {
     SetPiece(walk, kDateTimeTooShort);
     return;
@@ -84,7 +84,7 @@ void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
 }
 
 // The octets up to the first NUL (or all of them), then a line feed.
-void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
   const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
   const std::size_t end =
       nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - c) : static_cast<std::size_t>(length);
@@ -96,7 +96,7 @@ void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
 
 // Hexadecimal digits, two per octet, then a line feed. Each octet and the line feed are pieces of
 // their own, far below the piece limit, so the line is never refused, however long.
-void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
   char* out = BeginPiece(walk, 2 * length + 1);
   for (uint64_t i = 0; i < length; ++i) {
     out = PutOctetPair(out, kUpperHexPairs, c[i]);
@@ -111,7 +111,7 @@ char* PutDecimal(char* out, uint32_t value) {
   return std::to_chars(out, out + 10, value).ptr;
 }
 
-void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
   if (length > 2) {
     SetPiece(walk, kDecNumberTooLong);
     return;
@@ -135,7 +135,7 @@ void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
   EndPiece(walk, out);
 }
 
-void DecodeIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
   if (length > 2) {
     SetPiece(walk, kIndexedTooLong);
     return;
@@ -144,7 +144,7 @@ void DecodeIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint6
   AppendMnemonic(walk, item.IndArr ? item.IndArr->Lookup(value) : nullptr, value);
 }
 
-void DecodeNonIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeNonIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
   if (length > 2) {
     SetPiece(walk, kNonIndexedTooLong);
     return;
@@ -162,7 +162,7 @@ char* PutTwoDigits(char* out, uint32_t value) {
 }
 
 // Hundredths of a second, big-endian, accumulated in 32 bits, as hours:minutes:seconds.
-void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
   uint32_t hundredths = 0;
   for (uint64_t i = 0; i < length; ++i) hundredths = (hundredths << 8) + c[i];
   const uint32_t seconds = hundredths / 100;
@@ -180,7 +180,7 @@ void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
 }
 
 // The first two octets in hexadecimal, "/", the others in hexadecimal, a line feed.
-void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
+[[gnu::noinline]] void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
   char* out = BeginPiece(walk, 2 * length + 2);
   for (uint64_t i = 0; i < length; ++i) {
     if (i == 2) *out++ = '/';
@@ -191,8 +191,8 @@ void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
   EndPiece(walk, out);
 }
 
-// The filter step: a value of a filtered tag counts in the record, and the record fails when the
-// value's text lacks the filter value.
+}  // namespace
+
 void ApplyFilter(WalkContext& walk, const TItem& item) {
   WalkState& state = walk.State;
   if (state.RecordPasses && LastPieceText(walk).find(*item.FilterValue) == std::string_view::npos) {
@@ -201,25 +201,21 @@ void ApplyFilter(WalkContext& walk, const TItem& item) {
   ++state.FilteredTagsSeen;
 }
 
-}  // namespace
-
-int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
+void FormatValue(WalkContext& walk, const TItem& item, uint64_t length) {
   const uint8_t* content = walk.Input.Here();
   switch (item.Type) {
-    case TagType::DateTime: DecodeDateTime(walk, content, length); break;
-    case TagType::String: DecodeString(walk, content, length); break;
-    case TagType::Number: DecodeNumber(walk, item, content, length); break;
-    case TagType::HexNumber: DecodeHexNumber(walk, content, length); break;
-    case TagType::DecNumber: DecodeDecNumber(walk, content, length); break;
-    case TagType::ValFromIndexedArr: DecodeIndexed(walk, item, content, length); break;
-    case TagType::ValFromNonIndexedArr: DecodeNonIndexed(walk, item, content, length); break;
-    case TagType::Duration: DecodeDuration(walk, content, length); break;
-    case TagType::LineCode: DecodeLineCode(walk, content, length); break;
-    case TagType::ReceivedDigits: DecodeReceivedDigits(walk, item, content, length); break;
-    default: SetPiece(walk, "\n"); break;
+    case TagType::DateTime: return DecodeDateTime(walk, content, length);
+    case TagType::String: return DecodeString(walk, content, length);
+    case TagType::Number: return DecodeNumber(walk, item, content, length);
+    case TagType::HexNumber: return DecodeHexNumber(walk, content, length);
+    case TagType::DecNumber: return DecodeDecNumber(walk, content, length);
+    case TagType::ValFromIndexedArr: return DecodeIndexed(walk, item, content, length);
+    case TagType::ValFromNonIndexedArr: return DecodeNonIndexed(walk, item, content, length);
+    case TagType::Duration: return DecodeDuration(walk, content, length);
+    case TagType::LineCode: return DecodeLineCode(walk, content, length);
+    case TagType::ReceivedDigits: return DecodeReceivedDigits(walk, item, content, length);
+    default: return SetPiece(walk, "\n");
   }
-  if (item.FilterValue) ApplyFilter(walk, item);
-  return 0;
 }
 
 }  // namespace orvalis

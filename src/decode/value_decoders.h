@@ -8,9 +8,19 @@
 namespace orvalis {
 
 // Decodes the contents at the read position (length octets, at least 1, all within the input)
-// without moving it, appends the value's text to the record, and applies the item's filter value
-// to that text. Returns 0.
-int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length);
+// without moving it and appends the value's text to the record.
+void FormatValue(WalkContext& walk, const TItem& item, uint64_t length);
+
+// The filter step: a value of a filtered tag counts in the record, and the record fails when the
+// value's text (the last piece) lacks the filter value.
+void ApplyFilter(WalkContext& walk, const TItem& item);
+
+// Formats the value, then applies the item's filter value to its text. Returns 0.
+inline int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
+  FormatValue(walk, item, length);
+  if (item.FilterValue) ApplyFilter(walk, item);
+  return 0;
+}
 
 // The address decoders: a telephone number with nature of address and numbering plan, and
 // received digits with nature of address. The digit line is the value's text for the filter.

@@ -67,9 +67,7 @@ void ReportTagNotFound(WalkContext& walk);
 void ShowProgress(WalkContext& walk);
 
 // True for the element that opens a billing record: its TagName is "record".
-inline bool IsRecordStart(const TItem& item) {
-  return item.TagName && std::string_view(*item.TagName) == std::string_view("record");
-}
+inline bool IsRecordStart(const TItem& item) { return item.OpensRecord; }
 
 // A record start: counts the record, writes out the previous one, resets the filter state and
 // decides from the range whether the new record is written (appending its record line) or skipped.

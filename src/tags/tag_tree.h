@@ -57,6 +57,7 @@ class TItem {
   // What the walk reads of every element comes first.
   int32_t TagId;
   TagType Type = TagType::None;
+  bool OpensRecord = false;  // TagName is "record": the element opens a billing record
   std::optional<PaddedText> LongTagName;
   std::optional<std::string> TagName;
   std::unique_ptr<TIndValList> IndArr;

@@ -36,6 +36,7 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
       PrintText("Warning: Redefining parameter in Tags.cfg line ", line, "\n");
     } else {
       TagName = std::string(value);
+      OpensRecord = value == "record";
     }
   } else if (name == "LongTagName") {
     std::string text(value);
