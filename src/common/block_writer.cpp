@@ -5,14 +5,23 @@
 
 namespace orvalis {
 
-void BlockWriter::WriteSpare() {
-  if (file_ != nullptr && !spare_.empty()) {
+void BlockWriter::WriteNow(std::string_view text) {
+  if (file_ != nullptr && !text.empty()) {
     errno = 0;
-    if (std::fwrite(spare_.data(), 1, spare_.size(), file_) != spare_.size() && error_ == 0) {
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() && error_ == 0) {
       error_ = errno != 0 ? errno : EIO;
     }
   }
+}
+
+void BlockWriter::WriteSpare() {
+  WriteNow(spare_.view());
   spare_.clear();
+}
+
+void BlockWriter::WriteText(std::string_view text) {
+  Finish();
+  WriteNow(text);
 }
 
 #if ORVALIS_BACKGROUND_WRITER
@@ -76,6 +85,11 @@ int BlockWriter::Finish() {
   return error_;
 }
 
+void BlockWriter::WriteInPlace(bool inPlace) {
+  Finish();
+  inPlace_ = inPlace;
+}
+
 #else
 
 BlockWriter::~BlockWriter() = default;
@@ -86,6 +100,8 @@ void BlockWriter::Write(TextBuffer& block) {
 }
 
 int BlockWriter::Finish() { return error_; }
+
+void BlockWriter::WriteInPlace(bool) {}
 
 #endif
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/text_buffer.h"
 
@@ -29,8 +30,15 @@ class BlockWriter {
   // first write that failed.
   int Finish();
 
+  // From now on, writes every block on the spot (true) or by the thread (false), once what was
+  // taken before has been written.
+  void WriteInPlace(bool inPlace);
+  // Writes the text on the spot, after every block taken before.
+  void WriteText(std::string_view text);
+
  private:
   void WriteSpare();
+  void WriteNow(std::string_view text);
 
   std::FILE* file_;
   int error_ = 0;  // errno of the first failed write

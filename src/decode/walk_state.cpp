@@ -1,5 +1,7 @@
 #include "decode/walk_state.h"
 
+#include "decode/console.h"
+
 namespace orvalis {
 namespace {
 
@@ -22,7 +24,7 @@ WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint
 WalkContext::~WalkContext() { FinishOutput(*this); }
 
 int RefusePiece() {
-  std::fputs("Error: length of current record more than 2048 bytes.\n", stdout);
+  Say("Error: length of current record more than 2048 bytes.\n");
   return -1;
 }
 

@@ -45,6 +45,9 @@ struct WalkState {
 // The size of the blocks in which the output is written.
 constexpr std::size_t kOutputBlockSize = 1 << 20;
 
+// About this much input makes a stretch of a walk shared by two threads.
+constexpr uint64_t kStretchSize = 256 << 10;
+
 // Everything one walk works on: the input, the dictionary, the state, the formatting buffers and
 // the output file. The text written out reaches the file at FinishOutput at the latest (or when
 // the context ends).
@@ -60,6 +63,8 @@ struct WalkContext {
   // The text written out goes to the output file in blocks of at least this size (the last one
   // excepted).
   std::size_t OutputBlockSize = kOutputBlockSize;
+  // The input octets of a stretch when two threads share the walk (0: the walk is never shared).
+  uint64_t StretchSize = kStretchSize;
   WalkState State;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted

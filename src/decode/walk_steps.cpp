@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/text_format.h"
+#include "decode/console.h"
 
 namespace orvalis {
 namespace {
@@ -12,14 +13,14 @@ constexpr const char kContactAddress[] = "billing-tools@example.org";
 
 }  // namespace
 
-void ReportEndOfInput() { std::fputs("Error: unexpected end of input file.\n\n", stdout); }
+void ReportEndOfInput() { Say("Error: unexpected end of input file.\n\n"); }
 
-void ReportTooDeep() { std::fputs("Error: something is wrong. Tag Identifier is too long.\n\n", stdout); }
+void ReportTooDeep() { Say("Error: something is wrong. Tag Identifier is too long.\n\n"); }
 
 void ReportTagNotFound(WalkContext& walk) {
   const std::string path = TagPathText(walk.State.Path);
-  std::printf("Error: tag %s not found, please, add it to Tags.cfg or report about this error to %s\n\n",
-              path.c_str(), kContactAddress);
+  Say("Error: tag " + path + " not found, please, add it to Tags.cfg or report about this error to " +
+      kContactAddress + "\n\n");
   TextBuffer& text = walk.ValueText;
   text.assign("Tag ");
   text.append(path);
@@ -36,7 +37,7 @@ void ShowProgress(WalkContext& walk) {
   // The position is below 2^32, so the products cannot overflow 64 bits.
   const int percent = static_cast<int>(input.Position() * 100 / input.Size());
   if (percent > state.LastPercent) {
-    std::printf("%3d%% completed\r", percent);
+    SayProgress(percent);
     state.LastPercent = percent;
   }
   // The first position whose percentage is above the last one shown: no division until then.
@@ -71,11 +72,11 @@ void StartRecord(WalkContext& walk, const TItem& item) {
 void Descend(WalkContext& walk, const TLeaf& leaf) {
   walk.State.CurrentBranch = leaf.Child.get();
   if (leaf.Child == nullptr) {
-    std::printf("Error: there should be at least one subtag for tag %s please correct tags configuration in Tags.cfg\n\n",
-                TagPathText(walk.State.Path).c_str());
+    Say("Error: there should be at least one subtag for tag " + TagPathText(walk.State.Path) +
+        " please correct tags configuration in Tags.cfg\n\n");
   }
 }
 
-void ReportIndefinitePrimitive(const char* message) { std::fputs(message, stdout); }
+void ReportIndefinitePrimitive(const char* message) { Say(message); }
 
 }  // namespace orvalis

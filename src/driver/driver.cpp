@@ -11,6 +11,7 @@
 #include "common/text_file.h"
 #include "debugdump/debug_walker.h"
 #include "decode/record_walker.h"
+#include "decode/stretch_walk.h"
 #include "driver/command_line.h"
 #include "driver/config_files.h"
 #include "driver/input_image.h"
@@ -47,11 +48,15 @@ void FixUpRange(RunSettings& settings) {
 bool Walk(WalkContext& walk) {
   try {
     bool completed = true;
-    while (!walk.Input.AtEnd()) {
-      int result = walk.Settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
-      if (result < 0) {
-        completed = false;
-        break;
+    if (CanWalkInStretches(walk)) {
+      completed = WalkInStretches(walk) == 0;
+    } else {
+      while (!walk.Input.AtEnd()) {
+        int result = walk.Settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
+        if (result < 0) {
+          completed = false;
+          break;
+        }
       }
     }
     WriteOutRecord(walk);

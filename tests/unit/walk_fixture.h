@@ -14,6 +14,7 @@
 
 #include "debugdump/debug_walker.h"
 #include "decode/record_walker.h"
+#include "decode/stretch_walk.h"
 #include "decode/walk_state.h"
 #include "tags/tags_reader.h"
 
@@ -58,9 +59,11 @@ struct WalkResult {
 
 // Steps until the input is used up or a step returns -1, then writes out the last record, as the
 // driver does. The input lies in a block of its exact size, so the address sanitizer reports any
-// read past its end.
+// read past its end. With a stretch size, two threads share the walk where they may (stretches
+// of that many octets), as the driver lets them; `report` tells how it went.
 inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settings = {},
-                          std::size_t outputBlockSize = kOutputBlockSize) {
+                          std::size_t outputBlockSize = kOutputBlockSize, uint64_t stretchSize = 0,
+                          StretchWalkReport* report = nullptr) {
   std::unique_ptr<uint8_t[]> image(new uint8_t[input.size() + (input.empty() ? 1 : 0)]);
   std::copy(input.begin(), input.end(), image.get());
   std::FILE* output = std::tmpfile();
@@ -70,9 +73,14 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
   {
     WalkContext walk(settings, image.get(), input.size(), root, output);
     walk.OutputBlockSize = outputBlockSize;
-    while (!walk.Input.AtEnd()) {
-      result.Status = settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
-      if (result.Status < 0) break;
+    walk.StretchSize = stretchSize;
+    if (CanWalkInStretches(walk)) {
+      result.Status = WalkInStretches(walk, report);
+    } else {
+      while (!walk.Input.AtEnd()) {
+        result.Status = settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
+        if (result.Status < 0) break;
+      }
     }
     WriteOutRecord(walk);
     result.Records = walk.State.RecordCount;

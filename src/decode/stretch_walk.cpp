@@ -1,0 +1,412 @@
+#include "decode/stretch_walk.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "decode/console.h"
+#include "decode/record_walker.h"
+#include "decode/walk_steps.h"
+
+#if ORVALIS_BACKGROUND_WRITER
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#endif
+
+namespace orvalis {
+namespace {
+
+// Walks in order from the read position to the end of the input; the last step's result.
+int WalkRestInOrder(WalkContext& walk) {
+  while (!walk.Input.AtEnd()) {
+    if (WalkStep(walk) < 0) return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+#if ORVALIS_BACKGROUND_WRITER
+
+namespace {
+
+// An input shorter than this many stretches is walked by one thread.
+constexpr uint64_t kFewestStretches = 8;
+// A top-level element longer than this many stretches ends the sharing: what follows it is walked
+// in order, so that no stretch's text outgrows the memory a walk in order needs.
+constexpr uint64_t kLongestStretch = 8;
+
+// ---- The plan of stretches -------------------------------------------------------------------
+
+struct Stretch {
+  uint64_t Begin = 0;
+  uint64_t End = 0;
+  uint32_t RecordsBefore = 0;  // the records the walk will have counted at Begin
+};
+
+struct Header {
+  int32_t TagId = 0;
+  bool Constructed = false;
+  bool Indefinite = false;
+  uint64_t Length = 0;
+};
+
+// Reads an element's identifier and length octets as the walk does; false where the walk would
+// stop or the scan does not follow (a length of more than eight octets).
+bool ReadHeader(ByteCursor& at, Header& header) {
+  uint8_t octet = 0;
+  if (!at.ReadOctet(octet)) return false;
+  header.Constructed = (octet & kConstructedBit) != 0;
+  header.TagId = octet & kTagNumberMask;
+  if (header.TagId == kHighTagNumber) {
+    if (!at.ReadOctet(octet)) return false;
+    header.TagId = octet & 0x7F;
+  }
+  if (!at.ReadOctet(octet)) return false;
+  header.Indefinite = octet == kIndefiniteLength;
+  header.Length = octet < 0x80 ? octet : 0;
+  if (octet > kIndefiniteLength) {
+    const int count = octet & 0x7F;
+    if (count > 8) return false;
+    for (int i = 0; i < count; ++i) {
+      if (!at.ReadOctet(octet)) return false;
+      header.Length = (header.Length << 8) | octet;
+    }
+  }
+  if (header.Indefinite) return header.Constructed;
+  return header.Length <= at.Left();
+}
+
+bool SkipContents(ByteCursor& at, const Header& header, int depth);
+
+// Moves past one element `depth` levels deep.
+bool SkipElement(ByteCursor& at, int depth) {
+  Header header;
+  return depth <= kMaxDepth && ReadHeader(at, header) && SkipContents(at, header, depth);
+}
+
+bool SkipContents(ByteCursor& at, const Header& header, int depth) {
+  if (!header.Indefinite) return at.Skip(header.Length);
+  for (;;) {
+    if (at.Left() < 2) return false;
+    if (at.Peek(0) == 0 && at.Peek(1) == 0) return at.Skip(2);
+    if (!SkipElement(at, depth + 1)) return false;
+  }
+}
+
+// Moves past one element of a block, counting it when it is a record.
+bool ScanBlockElement(ByteCursor& at, const TBranch& block, uint32_t& records) {
+  Header header;
+  if (!ReadHeader(at, header)) return false;
+  const TLeaf* leaf = block.FindById(header.TagId);
+  if (leaf != nullptr && leaf->Item.OpensRecord) ++records;
+  return SkipContents(at, header, 1);
+}
+
+// Moves past one top-level element, counting the records it is or holds as elements of its own.
+bool ScanTopElement(ByteCursor& at, const TBranch& root, uint32_t& records) {
+  Header header;
+  if (!ReadHeader(at, header)) return false;
+  const TLeaf* leaf = root.FindById(header.TagId);
+  if (leaf == nullptr || leaf->Item.OpensRecord || !header.Constructed || !leaf->Child) {
+    if (leaf != nullptr && leaf->Item.OpensRecord) ++records;
+    return SkipContents(at, header, 0);
+  }
+  const TBranch& block = *leaf->Child;
+  if (header.Indefinite) {
+    for (;;) {
+      if (at.Left() < 2) return false;
+      if (at.Peek(0) == 0 && at.Peek(1) == 0) return at.Skip(2);
+      if (!ScanBlockElement(at, block, records)) return false;
+    }
+  }
+  const uint64_t end = at.Position() + header.Length;
+  while (at.Position() < end) {
+    if (!ScanBlockElement(at, block, records)) return false;
+  }
+  return at.Position() == end;
+}
+
+// The stretches, planned one after another as they are asked for. The plan ends at the input's
+// end, or before an element that the scan does not follow or that is too long for a stretch.
+class StretchPlan {
+ public:
+  StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize)
+      : at_(input), root_(root), stretchSize_(stretchSize) {}
+
+  // The stretch of index k; false when the plan ends before it.
+  bool Get(std::size_t k, Stretch& stretch) {
+    while (stretches_.size() <= k && PlanNext()) {
+    }
+    if (k >= stretches_.size()) return false;
+    stretch = stretches_[k];
+    return true;
+  }
+
+ private:
+  bool PlanNext() {
+    if (ended_ || at_.AtEnd()) return false;
+    Stretch next;
+    next.Begin = at_.Position();
+    next.RecordsBefore = records_;
+    while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
+      ByteCursor at = at_;
+      uint32_t records = records_;
+      if (!ScanTopElement(at, root_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
+        ended_ = true;  // from here on the walk goes in order
+        break;
+      }
+      at_ = at;
+      records_ = records;
+    }
+    if (at_.Position() == next.Begin) return false;
+    next.End = at_.Position();
+    stretches_.push_back(next);
+    return true;
+  }
+
+  ByteCursor at_;
+  const TBranch& root_;
+  uint64_t stretchSize_;
+  uint32_t records_ = 0;
+  bool ended_ = false;
+  std::vector<Stretch> stretches_;
+};
+
+// ---- Stretches walked ahead ------------------------------------------------------------------
+
+// One thread's walk of its stretches: a context of its own over the same input and dictionary.
+class StretchWorker {
+ public:
+  explicit StretchWorker(const WalkContext& walk)
+      : Walk(walk.Settings, walk.Input.Here() - walk.Input.Position(), walk.Input.Size(), *walk.Root,
+             nullptr),
+        input_(Walk.Input) {
+    Walk.OutputBlockSize = SIZE_MAX;  // the text stays until the stretch's turn
+    Walk.StretchSize = 0;
+  }
+
+  // Walks the stretch from the state it assumes, up to its end, a step that returns -1, or the
+  // first top-level element after `cancel` was raised.
+  void Run(const Stretch& stretch, const std::atomic<bool>& cancel) {
+    Span = stretch;
+    Status = 0;
+    Failed = false;
+    Log.Clear();
+    WalkState& state = Walk.State;
+    state.Path.Depth = -1;
+    state.Lost = true;
+    state.CurrentBranch = Walk.Root;
+    state.CurrentLeaf = nullptr;
+    state.RecordCount = stretch.RecordsBefore;
+    state.SkipRecord = false;
+    state.LastPercent = -1;  // every percentage reached is noted; the turn shows those still due
+    state.NextPercentAt = 0;
+    state.RecordBuffer.clear();
+    state.RecordStart = 0;
+    state.RecordPasses = true;
+    state.FilteredTagsSeen = 0;
+    Walk.PieceStart = 0;
+    Walk.Input = input_;
+    Walk.Input.Skip(stretch.Begin);
+    const ConsoleToLog toLog(Log);
+    try {
+      while (Walk.Input.Position() < stretch.End) {
+        if (cancel.load(std::memory_order_relaxed)) {
+          Failed = true;
+          return;
+        }
+        if (WalkStep(Walk) < 0) {
+          Status = -1;
+          return;
+        }
+      }
+    } catch (...) {
+      Failed = true;  // the walk in order meets the same trouble in its turn
+    }
+  }
+
+  WalkContext Walk;
+  ConsoleLog Log;
+  Stretch Span;
+  int Status = 0;
+  bool Failed = false;
+
+ private:
+  ByteCursor input_;  // the whole input, read position at its start
+};
+
+// The two threads' walk and the turns in which their stretches reach the walk in order.
+class SharedWalk {
+ public:
+  SharedWalk(WalkContext& walk, StretchWalkReport& report)
+      : walk_(walk), report_(report), plan_(walk.Input, *walk.Root, walk.StretchSize) {}
+
+  int Run() {
+    Stretch stretch;
+    if (!plan_.Get(1, stretch)) return GoOnInOrder();  // fewer than two stretches
+    auto first = std::make_unique<StretchWorker>(walk_);
+    auto second = std::make_unique<StretchWorker>(walk_);
+    walk_.Output.WriteInPlace(true);  // each turn writes its own text: two threads, not three
+    std::thread helper;
+    try {
+      helper = std::thread([this, &second] { Serve(*second, 1); });
+    } catch (const std::system_error&) {
+      return GoOnInOrder();
+    }
+    Serve(*first, 0);
+    helper.join();
+    if (error_) std::rethrow_exception(error_);
+    return result_;
+  }
+
+ private:
+  enum class Turn { GoOn, Stop, WalkRest };
+
+  // Walks the stretches k, k + 2, k + 4 ... each in its turn.
+  void Serve(StretchWorker& worker, std::size_t first) {
+    try {
+      for (std::size_t k = first;; k += 2) {
+        Stretch stretch;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (stop_ || !plan_.Get(k, stretch)) return;
+        }
+        worker.Run(stretch, stop_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        turnTaken_.wait(lock, [&] { return stop_ || committed_ == k; });
+        if (stop_) return;
+        lock.unlock();
+        const Turn turn = TakeTurn(worker, k);
+        lock.lock();
+        committed_ = k + 1;
+        if (turn != Turn::GoOn) stop_ = true;
+        turnTaken_.notify_all();
+        if (turn == Turn::GoOn) continue;
+        lock.unlock();
+        if (turn == Turn::WalkRest) result_ = GoOnInOrder();
+        return;
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!error_) error_ = std::current_exception();
+      stop_ = true;
+      turnTaken_.notify_all();
+    }
+  }
+
+  // The walk in order from where it stands, its blocks written by the writer's thread again.
+  int GoOnInOrder() {
+    if (!walk_.Input.AtEnd()) report_.WentOnInOrder = true;
+    walk_.Output.WriteInPlace(false);
+    return WalkRestInOrder(walk_);
+  }
+
+  // The turn of stretch k: taken over when the walk in order stands as the stretch assumed.
+  Turn TakeTurn(StretchWorker& worker, std::size_t k) {
+    if (worker.Failed || !StandsAt(worker.Span)) return Turn::WalkRest;
+    TakeOver(worker);
+    if (worker.Status < 0) {
+      result_ = -1;
+      return Turn::Stop;
+    }
+    Stretch next;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return plan_.Get(k + 1, next) ? Turn::GoOn : Turn::WalkRest;
+  }
+
+  // True when the walk in order is at the stretch's start in the state the stretch assumed.
+  bool StandsAt(const Stretch& stretch) const {
+    const WalkState& state = walk_.State;
+    return walk_.Input.Position() == stretch.Begin && state.Path.Depth == -1 &&
+           state.CurrentBranch == walk_.Root && state.RecordCount == stretch.RecordsBefore;
+  }
+
+  // Shows the stretch's messages with the percentages still due among them, writes its text up
+  // to its last record start after the record left open before it (the rest stays open, as the
+  // walk in order keeps it), and moves the walk in order to where the stretch's walk stopped.
+  void TakeOver(StretchWorker& worker) {
+    WalkState& state = walk_.State;
+    const std::string_view console = worker.Log.Text;
+    std::size_t shown = 0;
+    for (const ConsoleLog::Progress& progress : worker.Log.Progresses) {
+      Say(console.substr(shown, progress.At - shown));
+      shown = progress.At;
+      if (progress.Percent > state.LastPercent) {
+        SayProgress(progress.Percent);
+        state.LastPercent = progress.Percent;
+      }
+    }
+    Say(console.substr(shown));
+
+    const WalkState& ahead = worker.Walk.State;
+    const std::string_view text = ahead.RecordBuffer.view();
+    TextBuffer& open = state.RecordBuffer;
+    if (ahead.RecordCount != worker.Span.RecordsBefore) {
+      walk_.Output.WriteText(open.view());
+      walk_.Output.WriteText(text.substr(0, ahead.RecordStart));
+      open.assign(text.substr(ahead.RecordStart));
+    } else {
+      open.append(text);
+    }
+    state.RecordStart = 0;
+
+    state.Path = ahead.Path;
+    state.Lost = ahead.Lost;
+    state.CurrentBranch = ahead.CurrentBranch;
+    state.CurrentLeaf = ahead.CurrentLeaf;
+    state.RecordCount = ahead.RecordCount;
+    state.NextPercentAt = 0;  // worked out again at the next record start
+    walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
+    ++report_.TakenOver;
+  }
+
+  WalkContext& walk_;
+  StretchWalkReport& report_;
+  std::mutex mutex_;
+  std::condition_variable turnTaken_;
+  StretchPlan plan_;                     // guarded by mutex_
+  std::size_t committed_ = 0;            // the stretches whose turn has passed; guarded by mutex_
+  std::atomic<bool> stop_{false};        // raised under mutex_
+  int result_ = 0;                       // written by the thread that ends the walk
+  std::exception_ptr error_;             // guarded by mutex_
+};
+
+}  // namespace
+
+bool CanWalkInStretches(const WalkContext& walk) {
+  const WalkSettings& settings = walk.Settings;
+  return !settings.DebugMode && !settings.RangeActive && settings.FilterCount == 0 &&
+         walk.StretchSize > 0 && walk.Input.Position() == 0 &&
+         walk.Input.Size() / kFewestStretches >= walk.StretchSize;
+}
+
+int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
+  StretchWalkReport unused;
+  StretchWalkReport& said = report != nullptr ? *report : unused;
+  said = StretchWalkReport{};
+  if (!CanWalkInStretches(walk)) {
+    said.WentOnInOrder = !walk.Input.AtEnd();
+    return WalkRestInOrder(walk);
+  }
+  SharedWalk shared(walk, said);
+  return shared.Run();
+}
+
+#else  // no threads: the walk goes in order
+
+bool CanWalkInStretches(const WalkContext&) { return false; }
+
+int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
+  if (report != nullptr) *report = StretchWalkReport{0, !walk.Input.AtEnd()};
+  return WalkRestInOrder(walk);
+}
+
+#endif
+
+}  // namespace orvalis
