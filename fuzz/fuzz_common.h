@@ -14,6 +14,7 @@
 
 #include "debugdump/debug_walker.h"
 #include "decode/record_walker.h"
+#include "decode/stretch_walk.h"
 #include "decode/walk_state.h"
 #include "tags/tag_tree.h"
 #include "tags/tags_reader.h"
@@ -204,6 +205,30 @@ inline void RunWalk(const orvalis::WalkSettings& settings, const uint8_t* data, 
   orvalis::WriteOutRecord(walk);
   // After a whole walk, complete or cut short, the read position never lies past the input.
   if (walk.Input.Position() > size) std::abort();
+}
+
+// The output of a whole walk, in order (stretch size 0) or shared by two threads where it may.
+inline std::string WalkOutput(const orvalis::WalkSettings& settings, const uint8_t* data, std::size_t size,
+                              orvalis::TBranch& root, uint64_t stretchSize) {
+  char* text = nullptr;
+  std::size_t length = 0;
+  std::FILE* output = open_memstream(&text, &length);
+  if (output == nullptr) std::abort();
+  {
+    orvalis::WalkContext walk(settings, data, size, root, output);
+    walk.StretchSize = stretchSize;
+    if (orvalis::CanWalkInStretches(walk)) {
+      orvalis::WalkInStretches(walk);
+    } else {
+      while (!walk.Input.AtEnd() && orvalis::WalkStep(walk) >= 0) {
+      }
+    }
+    orvalis::WriteOutRecord(walk);
+  }
+  std::fclose(output);
+  std::string result(text, length);
+  std::free(text);
+  return result;
 }
 
 // Checks the links of a dictionary tree: each branch's chain runs First to Last both ways, each

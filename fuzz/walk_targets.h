@@ -35,6 +35,14 @@ inline void WalkOneInput(const uint8_t* data, std::size_t size, bool debugMode) 
   ChosenSettings chosen = SettingsFromByte(data[0], debugMode);
   chosen.Walk.FilterCount = Dictionaries().FilterCount(chosen.Filter);
   RunWalk(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(chosen.Filter));
+  // Without range and filter the bits that would choose them choose a stretch size: a walk shared
+  // by two threads must write the very bytes of the walk in order.
+  if (!debugMode && !chosen.Walk.RangeActive && chosen.Filter == 0) {
+    const uint64_t stretchSize = 4 + ((data[0] >> 1) & 15) * 5;
+    const std::string inOrder = WalkOutput(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(0), 0);
+    const std::string shared = WalkOutput(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(0), stretchSize);
+    if (shared != inOrder) std::abort();
+  }
 }
 
 }  // namespace orvalis_fuzz
