@@ -46,7 +46,7 @@ struct WalkState {
 constexpr std::size_t kOutputBlockSize = 1 << 20;
 
 // About this much input makes a stretch of a walk shared by two threads.
-constexpr uint64_t kStretchSize = 256 << 10;
+constexpr uint64_t kStretchSize = 128 << 10;
 
 // Everything one walk works on: the input, the dictionary, the state, the formatting buffers and
 // the output file. The text written out reaches the file at FinishOutput at the latest (or when
