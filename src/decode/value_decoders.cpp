@@ -80,7 +80,7 @@ char* PutNibbles(char* out, uint8_t octet) {
   *out++ = ':';
   out = PutNibbles(out, c[6]);
   *out++ = '\n';
-  EndPiece(walk, out);
+  EndShortPiece(walk, out);
 }
 
 // The octets up to the first NUL (or all of them), then a line feed.
@@ -118,7 +118,7 @@ char* PutDecimal(char* out, uint32_t value) {
   }
   char* out = PutDecimal(BeginPiece(walk, 11), SmallValue(c, length));
   *out++ = '\n';
-  EndPiece(walk, out);
+  EndShortPiece(walk, out);
 }
 
 void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
@@ -176,7 +176,7 @@ char* PutTwoDigits(char* out, uint32_t value) {
   *out++ = ':';
   out = PutTwoDigits(out, rest);
   *out++ = '\n';
-  EndPiece(walk, out);
+  EndShortPiece(walk, out);
 }
 
 // The first two octets in hexadecimal, "/", the others in hexadecimal, a line feed.

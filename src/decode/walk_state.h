@@ -104,6 +104,12 @@ inline void EndPiece(WalkContext& walk, const char* end) {
   record.truncate(size);
   if (size - walk.PieceStart > kMaxPieceLength) RefuseLastPiece(walk);
 }
+// EndPiece for a piece whose room (at most 64 characters) cannot reach the limit.
+inline void EndShortPiece(WalkContext& walk, const char* end) {
+  static_assert(64 <= kMaxPieceLength, "a short piece is never refused");
+  TextBuffer& record = walk.State.RecordBuffer;
+  record.truncate(static_cast<std::size_t>(end - record.data()));
+}
 inline std::string_view LastPieceText(const WalkContext& walk) {
   if (walk.PieceStart == kRefusedPiece) return walk.ValueText.view();
   return walk.State.RecordBuffer.view().substr(walk.PieceStart);

@@ -45,11 +45,6 @@ TIndValList::TIndValList(std::string_view value) {
   ForEachEntry(value, ',', [&](std::string_view piece) { Values.push_back(TextOf(piece)); });
 }
 
-MnemonicHit TIndValList::Lookup(uint32_t number) const {
-  if (number >= Values.size()) return nullptr;
-  return &Values[number];
-}
-
 TNonIndValList::TNonIndValList(std::string_view value) {
   // Each message shows the value as far as its first "," or ";", not the entry at fault.
   std::string_view head = value.substr(0, value.find_first_of(",;"));
@@ -62,9 +57,17 @@ TNonIndValList::TNonIndValList(std::string_view value) {
     Keys.push_back(KeyOf(piece.substr(0, comma)));
     Values.push_back(TextOf(piece.substr(comma + 1)));
   });
+  int32_t largest = -1;
+  for (int32_t key : Keys) {
+    if (key < kIndexedKeys && key > largest) largest = key;
+  }
+  firstOfKey_.assign(static_cast<std::size_t>(largest + 1), -1);
+  for (std::size_t i = Keys.size(); i-- > 0;) {
+    if (Keys[i] < kIndexedKeys) firstOfKey_[static_cast<std::size_t>(Keys[i])] = static_cast<int32_t>(i);
+  }
 }
 
-MnemonicHit TNonIndValList::Lookup(int32_t key) const {
+MnemonicHit TNonIndValList::FindLargeKey(int32_t key) const {
   for (std::size_t i = 0; i < Keys.size(); ++i) {
     if (Keys[i] == key) return &Values[i];
   }

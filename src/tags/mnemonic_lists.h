@@ -24,7 +24,9 @@ class TIndValList {
  public:
   explicit TIndValList(std::string_view value);
   int32_t Count() const { return static_cast<int32_t>(Values.size()); }
-  MnemonicHit Lookup(uint32_t number) const;
+  MnemonicHit Lookup(uint32_t number) const {
+    return number < Values.size() ? &Values[number] : nullptr;
+  }
 
   std::vector<MnemonicText> Values;
 };
@@ -34,10 +36,25 @@ class TNonIndValList {
   // Reports each malformed entry on standard output and leaves it out.
   explicit TNonIndValList(std::string_view value);
   int32_t Count() const { return static_cast<int32_t>(Keys.size()); }
-  MnemonicHit Lookup(int32_t key) const;
+  // The first entry with the key: a key that a value of one or two octets can have is found
+  // through a table, any other by going through the entries.
+  MnemonicHit Lookup(int32_t key) const {
+    if (key >= 0 && static_cast<std::size_t>(key) < firstOfKey_.size()) {
+      const int32_t entry = firstOfKey_[static_cast<std::size_t>(key)];
+      return entry < 0 ? nullptr : &Values[static_cast<std::size_t>(entry)];
+    }
+    return FindLargeKey(key);
+  }
 
   std::vector<int32_t> Keys;
   std::vector<MnemonicText> Values;
+
+ private:
+  // The largest value of one or two octets, 16 * 255 + 255, and one: the table's largest size.
+  static constexpr int32_t kIndexedKeys = 4336;
+  MnemonicHit FindLargeKey(int32_t key) const;
+
+  std::vector<int32_t> firstOfKey_;  // for keys below its size, the first entry's index or -1
 };
 
 }  // namespace orvalis

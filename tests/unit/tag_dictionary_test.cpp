@@ -201,6 +201,9 @@ TEST(MnemonicLists, KeyedEntriesAndTheirMessages) {
       {"1,A;", 1, {{1, "A"}}, ""},
       {"", 0, {{0, "<none>"}}, ""},
       {"99999999999,Big;2147483647,Max", 2, {{INT32_MAX, "Big"}}, ""},
+      // keys on both sides of the largest two-octet value, 4335, found alike
+      {"4336,Above;4335,Top;4335,Again;9,Nine", 4,
+       {{4335, "Top"}, {4336, "Above"}, {4334, "<none>"}, {9, "Nine"}, {10, "<none>"}, {5000, "<none>"}}, ""},
   };
   for (const auto& [value, count, lookups, console] : rows) {
     SCOPED_TRACE(value);
