@@ -56,6 +56,39 @@ bool NameElement(WalkContext& walk, const TItem& item) {
   return false;
 }
 
+// A step for an element nested in another. The common case, a primitive element of a one-octet
+// identifier and a short length whose tag is found in the current branch, which neither opens a
+// record nor lies in a skipped record, is taken here just as WalkStep takes it, without its
+// general checks; any other element goes to WalkStep.
+[[gnu::always_inline]] inline int WalkNestedStep(WalkContext& walk) {
+  ByteCursor& input = walk.Input;
+  WalkState& state = walk.State;
+  if (input.Left() >= 2 && !state.Lost && state.CurrentBranch != nullptr && state.Path.Depth < kMaxDepth &&
+      !InSkippedRecord(walk)) {
+    const uint8_t identifier = input.Peek(0);
+    const uint8_t lengthOctet = input.Peek(1);
+    // primitive, the tag number in the first octet, the short form of length, all within the input
+    if ((identifier & (kConstructedBit | kTagNumberMask)) < kHighTagNumber && lengthOctet < 0x80 &&
+        lengthOctet <= input.Left() - 2) {
+      const int32_t tagId = identifier & kTagNumberMask;
+      TLeaf* leaf = state.CurrentBranch->FindById(tagId);
+      if (leaf != nullptr && !IsRecordStart(leaf->Item)) {
+        state.Path.Ids[state.Path.Depth + 1] = tagId;
+        state.CurrentLeaf = leaf;
+        const TItem& item = leaf->Item;
+        if (item.LongTagName) AppendToRecord(walk, *item.LongTagName);
+        input.Skip(2);
+        if (lengthOctet > 0) {
+          DecodeValue(walk, item, lengthOctet);
+          input.Skip(lengthOctet);
+        }
+        return 0;
+      }
+    }
+  }
+  return WalkStep(walk);
+}
+
 }  // namespace
 
 int WalkStep(WalkContext& walk) {
@@ -79,9 +112,9 @@ int WalkStep(WalkContext& walk) {
   if (PassesOverSkipped(walk, constructed, recordStart, length)) {
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents<WalkStep>(walk, constructed, kIndefinitePrimitive, {}) < 0) return -1;
+    if (WalkIndefiniteContents<WalkNestedStep>(walk, constructed, kIndefinitePrimitive, {}) < 0) return -1;
   } else if (constructed) {
-    if (WalkNestedElements<WalkStep>(walk, length.Value) < 0) return -1;
+    if (WalkNestedElements<WalkNestedStep>(walk, length.Value) < 0) return -1;
   } else if (length.Value > 0) {
     if (leaf != nullptr) DecodeValue(walk, leaf->Item, length.Value);
     input.Skip(length.Value);
