@@ -15,7 +15,6 @@ TLeaf* TBranch::Append(std::unique_ptr<TLeaf> leaf) {
   leaves_.push_back(std::move(leaf));
   const int32_t tagId = added->Item.TagId;
   if (tagId >= 0 && tagId < kIndexedTagIds) {
-    if (!byId_) byId_ = std::make_unique<TLeaf*[]>(kIndexedTagIds);  // zeroed
     if (byId_[tagId] == nullptr) byId_[tagId] = added;
   } else {
     byLargeId_.emplace(tagId, added);  // keeps the first leaf of a number

@@ -86,7 +86,7 @@ class TBranch {
   TLeaf* Append(std::unique_ptr<TLeaf> leaf);
   // The first leaf whose item has the tag number, or null.
   TLeaf* FindById(int32_t tagId) const {
-    if (tagId >= 0 && tagId < kIndexedTagIds) return byId_ ? byId_[tagId] : nullptr;
+    if (tagId >= 0 && tagId < kIndexedTagIds) return byId_[tagId];
     return FindLargeId(tagId);
   }
   int32_t Count() const { return static_cast<int32_t>(leaves_.size()); }
@@ -102,7 +102,7 @@ class TBranch {
   TLeaf* FindLargeId(int32_t tagId) const;
 
   std::vector<std::unique_ptr<TLeaf>> leaves_;  // in chain order
-  std::unique_ptr<TLeaf*[]> byId_;              // the first leaf of each small tag number
+  TLeaf* byId_[kIndexedTagIds] = {};            // the first leaf of each small tag number
   std::unordered_map<int32_t, TLeaf*> byLargeId_;  // the first leaf of each other tag number
 };
 
