@@ -1,6 +1,5 @@
 #include "decode/console.h"
 
-#include <charconv>
 #include <cstdio>
 
 namespace orvalis {
@@ -27,16 +26,9 @@ void SayProgress(int percent) {
     tLog->Progresses.push_back({tLog->Text.size(), percent});
     return;
   }
-  // "%3d": right-aligned in three places
-  char text[16] = "   ";
-  char digits[8];
-  const char* end = std::to_chars(digits, digits + sizeof digits, percent).ptr;
-  const auto width = static_cast<std::size_t>(end - digits);
-  const std::size_t start = width < 3 ? 3 - width : 0;
-  std::string_view(digits, width).copy(text + start, width);
-  std::size_t size = start + width;
-  for (char c : std::string_view("% completed\r")) text[size++] = c;
-  Say(std::string_view(text, size));
+  char text[32];
+  const int size = std::snprintf(text, sizeof text, "%3d%% completed\r", percent);
+  Say(std::string_view(text, static_cast<std::size_t>(size)));
 }
 
 }  // namespace orvalis

@@ -7,14 +7,7 @@ namespace orvalis::test {
 namespace {
 
 std::unique_ptr<TBranch> Dictionary() {
-  return BuildDictionary({
-      "1.TagName=record", "1.LongTagName=Record",
-      "1.0.LongTagName=Call type:\\t", "1.0.Type=DecNumber",
-      "1.33.LongTagName=Name:\\t", "1.33.Type=String",
-      "1.2.LongTagName=Sub\\n", "1.2.3.LongTagName=Digits:\\t", "1.2.3.Type=ReceivedDigits",
-      "2.TagName=block", "2.LongTagName=Block\\n",
-      "2.1.TagName=record", "2.1.LongTagName=Record",
-      "2.1.0.LongTagName=Call type:\\t", "2.1.0.Type=DecNumber",
+  return SampleDictionary({
       "3.LongTagName=Trailer:\\t", "3.Type=HexNumber",
       // records two levels down, which the scan does not count
       "4.TagName=file", "4.LongTagName=File\\n", "4.2.TagName=block", "4.2.LongTagName=Block\\n",

@@ -28,6 +28,22 @@ inline std::unique_ptr<TBranch> BuildDictionary(std::initializer_list<std::strin
   return root;
 }
 
+// The dictionary of the sample files of the whole-walk tests (records at the top level and in
+// blocks), with the lines given added.
+inline std::unique_ptr<TBranch> SampleDictionary(std::initializer_list<std::string_view> more = {}) {
+  auto root = BuildDictionary({
+      "1.TagName=record", "1.LongTagName=Record",
+      "1.0.LongTagName=Call type:\\t", "1.0.Type=DecNumber",
+      "1.33.LongTagName=Name:\\t", "1.33.Type=String",
+      "1.2.LongTagName=Sub\\n", "1.2.3.LongTagName=Digits:\\t", "1.2.3.Type=ReceivedDigits",
+      "2.TagName=block", "2.LongTagName=Block\\n",
+      "2.1.TagName=record", "2.1.LongTagName=Record",
+      "2.1.0.LongTagName=Call type:\\t", "2.1.0.Type=DecNumber",
+  });
+  for (std::string_view line : more) ApplyTagsLine(*root, line);
+  return root;
+}
+
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());

@@ -8,18 +8,6 @@
 namespace orvalis::test {
 namespace {
 
-std::unique_ptr<TBranch> SampleDictionary() {
-  return BuildDictionary({
-      "1.TagName=record", "1.LongTagName=Record",
-      "1.0.LongTagName=Call type:\\t", "1.0.Type=DecNumber",
-      "1.33.LongTagName=Name:\\t", "1.33.Type=String",
-      "1.2.LongTagName=Sub\\n", "1.2.3.LongTagName=Digits:\\t", "1.2.3.Type=ReceivedDigits",
-      "2.TagName=block", "2.LongTagName=Block\\n",
-      "2.1.TagName=record", "2.1.LongTagName=Record",
-      "2.1.0.LongTagName=Call type:\\t", "2.1.0.Type=DecNumber",
-  });
-}
-
 // Top-level elements of the sample file with the text that each adds to the output.
 struct Element { Bytes bytes; std::string text; };
 std::vector<Element> SampleElements() {
