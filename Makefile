@@ -14,7 +14,7 @@ run: release
 	@echo "--- examples/calls.ber.prs (first 40 lines) ---"
 	@head -n 40 examples/calls.ber.prs
 
-test:
+test: release-checks
 	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DORVALIS_SANITIZE=ON >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -22,6 +22,15 @@ test:
 
 clean:
 	rm -rf build
+
+# The checks that need the release build (peak memory, which means nothing under the sanitizers):
+# every script in tests/release/, given the release program. `make test` runs them first.
+.PHONY: release-checks
+release-checks: release
+	@passed=0; failed=0; for check in tests/release/*.sh; do \
+		echo "--- $$check"; \
+		if $$check $(RELEASE_DIR)/orvalis; then passed=$$((passed + 1)); else failed=$$((failed + 1)); fi; \
+	done; echo "release checks: $$passed passed, $$failed failed"; test $$failed -eq 0
 
 # `make bench` converts generated files of 10 MiB, 100 MiB and 1 GiB, five times each, and prints a
 # table of medians (bench/run-bench.sh; BENCH_QUICK=1 leaves out the 1 GiB file).

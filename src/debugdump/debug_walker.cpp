@@ -144,7 +144,7 @@ void DumpContents(WalkContext& walk, const TItem& item, uint64_t length) {
 }  // namespace
 
 int DebugWalkStep(WalkContext& walk) {
-  if (!EnterLevel(walk)) return -1;
+  if (!KeepHeldTextBounded(walk) || !EnterLevel(walk)) return -1;
   bool constructed = false;
   int32_t tagId = 0;
   if (!DumpIdentifier(walk, constructed, tagId)) return -1;

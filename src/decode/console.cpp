@@ -15,7 +15,11 @@ ConsoleToLog::~ConsoleToLog() { tLog = previous_; }
 
 void Say(std::string_view text) {
   if (tLog != nullptr) {
-    tLog->Text.append(text);
+    if (tLog->Text.size() + text.size() <= tLog->Limit) {
+      tLog->Text.append(text);
+    } else {
+      tLog->Outgrown = true;
+    }
   } else if (!text.empty()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
   }

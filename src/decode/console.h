@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,14 @@ struct ConsoleLog {
   };
   std::string Text;
   std::vector<Progress> Progresses;
+  // Messages beyond Limit are not kept: the log has outgrown what a stretch may hold.
+  std::size_t Limit = SIZE_MAX;
+  bool Outgrown = false;
 
   void Clear() {
     Text.clear();
     Progresses.clear();
+    Outgrown = false;
   }
 };
 

@@ -92,7 +92,7 @@ bool NameElement(WalkContext& walk, const TItem& item) {
 }  // namespace
 
 int WalkStep(WalkContext& walk) {
-  if (!EnterLevel(walk)) return -1;
+  if (!KeepHeldTextBounded(walk) || !EnterLevel(walk)) return -1;
   bool constructed = false;
   int32_t tagId = 0;
   if (!ReadIdentifier(walk, constructed, tagId)) return -1;

@@ -40,6 +40,9 @@ constexpr uint64_t kFewestStretches = 8;
 // A top-level element longer than this many stretches ends the sharing: what follows it is walked
 // in order, so that no stretch's text outgrows the memory a walk in order needs.
 constexpr uint64_t kLongestStretch = 8;
+// A stretch whose text or messages grow beyond this (a stretch of filler or garbage, whose text is
+// many times its size) is not walked ahead: the walk in order takes it, writing as it goes.
+constexpr std::size_t kHeldStretchText = 2 << 20;
 
 // ---- The plan of stretches -------------------------------------------------------------------
 
@@ -187,8 +190,10 @@ class StretchWorker {
       : Walk(walk.Settings, walk.Input.Here() - walk.Input.Position(), walk.Input.Size(), *walk.Root,
              nullptr),
         input_(Walk.Input) {
-    Walk.OutputBlockSize = SIZE_MAX;  // the text stays until the stretch's turn
+    Walk.OutputBlockSize = kHeldStretchText;  // the text stays until the stretch's turn
+    Walk.TextWaitsForTurn = true;
     Walk.StretchSize = 0;
+    Log.Limit = kHeldStretchText;
   }
 
   // Walks the stretch from the state it assumes, up to its end, a step that returns -1, or the
@@ -198,6 +203,7 @@ class StretchWorker {
     Status = 0;
     Failed = false;
     Log.Clear();
+    Walk.TextOutgrown = false;
     WalkState& state = Walk.State;
     state.Path.Depth = -1;
     state.Lost = true;
@@ -223,6 +229,11 @@ class StretchWorker {
         }
         if (WalkStep(Walk) < 0) {
           Status = -1;
+          Failed = Walk.TextOutgrown;  // not damage: the walk in order takes the stretch
+          return;
+        }
+        if (Log.Outgrown) {
+          Failed = true;
           return;
         }
       }

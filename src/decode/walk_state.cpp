@@ -48,6 +48,22 @@ void WriteRecordBuffer(WalkContext& walk) {
   state.RecordStart = state.RecordBuffer.size();
 }
 
+bool HandOnHeldText(WalkContext& walk) {
+  WalkState& state = walk.State;
+  if (walk.TextWaitsForTurn) {
+    walk.TextOutgrown = true;
+    return false;
+  }
+  const uint32_t filterCount = walk.Settings.FilterCount;
+  if (filterCount == 0) {
+    walk.Output.Write(state.RecordBuffer);  // every text is written without a filter
+    state.RecordStart = 0;
+  } else if (!state.RecordPasses || state.FilteredTagsSeen > filterCount) {
+    state.RecordBuffer.truncate(state.RecordStart);  // the record can no longer pass
+  }
+  return true;
+}
+
 void WriteOutRecord(WalkContext& walk) {
   WalkState& state = walk.State;
   if (state.RecordPasses && state.FilteredTagsSeen == walk.Settings.FilterCount) {

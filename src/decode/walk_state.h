@@ -65,6 +65,10 @@ struct WalkContext {
   std::size_t OutputBlockSize = kOutputBlockSize;
   // The input octets of a stretch when two threads share the walk (0: the walk is never shared).
   uint64_t StretchSize = kStretchSize;
+  // True for the walk of a stretch ahead of its turn: its text waits in the record buffer for the
+  // turn, and the walk stops (TextOutgrown raised) once the text reaches OutputBlockSize.
+  bool TextWaitsForTurn = false;
+  bool TextOutgrown = false;
   WalkState State;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted
@@ -146,6 +150,16 @@ void WriteOutRecord(WalkContext& walk);
 
 // Writes out whatever the record's text holds.
 void WriteRecordBuffer(WalkContext& walk);
+
+// Keeps the text held in the record buffer within about OutputBlockSize, whatever the input holds:
+// text already decided (all of it without a filter) is written out as it grows, and the text of
+// a record that can no longer pass the filter is dropped as it grows; a record that could still
+// pass keeps its text. Returns false, raising TextOutgrown, only for the walk of a stretch ahead
+// of its turn, which cannot write out: it must stop.
+bool HandOnHeldText(WalkContext& walk);
+inline bool KeepHeldTextBounded(WalkContext& walk) {
+  return walk.State.RecordBuffer.size() < walk.OutputBlockSize || HandOnHeldText(walk);
+}
 
 // Hands every text written out to the output file and waits until it is written. Returns 0, or
 // the error number (errno) of the first write that failed.

@@ -122,7 +122,7 @@ template <StepFunction Step>
 int WalkNestedElements(WalkContext& walk, uint64_t length) {
   const uint64_t end = walk.Input.Position() + length;
   while (walk.Input.Position() < end) {
-    if (Step(walk) < 0) return -1;
+    if (!KeepHeldTextBounded(walk) || Step(walk) < 0) return -1;
   }
   return 0;
 }
@@ -150,7 +150,7 @@ int WalkIndefiniteContents(WalkContext& walk, bool constructed, const char* prim
       ReportIndefinitePrimitive(primitiveMessage);
       return -1;
     }
-    if (Step(walk) < 0) return -1;
+    if (!KeepHeldTextBounded(walk) || Step(walk) < 0) return -1;
   }
 }
 

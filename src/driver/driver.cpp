@@ -26,6 +26,8 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+void (*gInputLoadedHook)(const std::string& inputName) = nullptr;
+
 // The largest input that the walk's 32-bit offsets can address.
 constexpr uint64_t kMaxInputSize = UINT32_MAX;
 
@@ -43,9 +45,10 @@ void FixUpRange(RunSettings& settings) {
   }
 }
 
-// Walks the whole image and writes out the last record. Returns false when a step stopped the
-// walk or an exception escaped from it.
-bool Walk(WalkContext& walk) {
+// Walks the whole image and writes out the last record, then shows the completion line, unless
+// the mapped input was cut short meanwhile. Returns false when a step stopped the walk, an
+// exception escaped from it, or the input was cut short.
+bool Walk(WalkContext& walk, const InputImage& image) {
   try {
     bool completed = true;
     if (CanWalkInStretches(walk)) {
@@ -60,6 +63,11 @@ bool Walk(WalkContext& walk) {
       }
     }
     WriteOutRecord(walk);
+    if (image.CutShort()) {
+      std::fflush(stdout);
+      ReportInputCutShort();
+      return false;
+    }
     std::printf("100%% completed\n\n");
     return completed;
   } catch (...) {
@@ -87,7 +95,7 @@ int Run(int argc, const char* const* argv) {
     return -1;
   }
   uint64_t inputSize = 0;
-  if (!FileLength(input.get(), inputSize)) {
+  if (!FileLength(input.get(), inputSize) || !IsConvertibleInput(input.get(), inputSize)) {
     PrintErrorForm("Error: can not read input file");
     return -1;
   }
@@ -121,6 +129,7 @@ int Run(int argc, const char* const* argv) {
   if (!LoadInputImage(input.get(), inputSize, image)) return -1;
   input.reset();
   const InputFaultGuard faultGuard(image);
+  if (gInputLoadedHook != nullptr) gInputLoadedHook(settings.InputFileName);
 
   WalkSettings walkSettings;
   walkSettings.DebugMode = settings.DebugMode;
@@ -130,7 +139,7 @@ int Run(int argc, const char* const* argv) {
   walkSettings.FilterCount = filterCount;
   auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
                                             output.get());
-  bool completed = Walk(*walk);
+  bool completed = Walk(*walk, image);
   const int writeError = FinishOutput(*walk);
 
   // A failed write (a full disk, say) must not pass for a finished conversion.
@@ -145,6 +154,8 @@ int Run(int argc, const char* const* argv) {
 }
 
 }  // namespace
+
+void SetInputLoadedHook(void (*hook)(const std::string& inputName)) { gInputLoadedHook = hook; }
 
 int RunOrvalis(int argc, const char* const* argv) {
   int status = Run(argc, argv);

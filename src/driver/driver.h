@@ -1,10 +1,16 @@
 // One conversion from the command line to the exit status.
 #pragma once
 
+#include <string>
+
 namespace orvalis {
 
 // Runs the program with the process arguments (argv[0] being the program itself). Returns the
 // exit status: 0, or -1 when the run could not start or the walk was cut short.
 int RunOrvalis(int argc, const char* const* argv);
+
+// For tests: a function called with the input file's name once the input is in memory, just
+// before the walk (to change the file under the walk, as another program might). Null: none.
+void SetInputLoadedHook(void (*hook)(const std::string& inputName));
 
 }  // namespace orvalis

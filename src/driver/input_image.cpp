@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <new>
+#include <sys/stat.h>
 
 #include "common/text_file.h"
 
@@ -14,6 +15,8 @@
 
 namespace orvalis {
 namespace {
+
+constexpr char kCutShortMessage[] = "Error: input file was cut short while it was being converted\n";
 
 bool ReadImage(std::FILE* input, uint64_t size, InputImage& image) {
   image.Data.reset(new (std::nothrow) uint8_t[size + 1]);
@@ -37,13 +40,13 @@ bool MapImage(std::FILE* input, uint64_t size, InputImage& image) {
   if (mapped == MAP_FAILED) return false;
   madvise(mapped, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
   image.Mapped = static_cast<const uint8_t*>(mapped);
+  image.MappedFile = dup(fileno(input));
   image.Size = size;
   return true;
 }
 
 extern "C" void OnInputFault(int) {
-  static const char kMessage[] = "Error: input file was cut short while it was being converted\n";
-  ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  ssize_t written = write(STDERR_FILENO, kCutShortMessage, sizeof kCutShortMessage - 1);
   (void)written;
   _exit(255);
 }
@@ -55,7 +58,33 @@ extern "C" void OnInputFault(int) {
 InputImage::~InputImage() {
 #if ORVALIS_MAPPED_INPUT
   if (Mapped != nullptr) munmap(const_cast<uint8_t*>(Mapped), static_cast<std::size_t>(Size));
+  if (MappedFile >= 0) close(MappedFile);
 #endif
+}
+
+bool InputImage::CutShort() const {
+#if ORVALIS_MAPPED_INPUT
+  struct stat info;
+  return MappedFile >= 0 && fstat(MappedFile, &info) == 0 && static_cast<uint64_t>(info.st_size) < Size;
+#else
+  return false;
+#endif
+}
+
+void ReportInputCutShort() { std::fputs(kCutShortMessage, stderr); }
+
+bool IsConvertibleInput(std::FILE* input, uint64_t size) {
+  struct stat info;
+  if (fstat(fileno(input), &info) != 0) return false;
+#ifdef S_ISFIFO
+  if (S_ISFIFO(info.st_mode)) return true;
+#endif
+  if (!S_ISREG(info.st_mode) || (size == 0 && std::fgetc(input) != EOF)) {
+    errno = EINVAL;
+    return false;
+  }
+  std::rewind(input);
+  return true;
 }
 
 bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image) {

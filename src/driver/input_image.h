@@ -15,9 +15,13 @@ struct InputImage {
   ~InputImage();
 
   const uint8_t* Bytes() const { return Data ? Data.get() : Mapped; }
+  // True when the file of a mapped input is now shorter than when it was mapped: the octets past
+  // its new end that share its last page with it read as zeros, not as the file's octets.
+  bool CutShort() const;
 
   std::unique_ptr<uint8_t[]> Data;  // the input read: Size bytes and one more; null when mapped
   const uint8_t* Mapped = nullptr;  // the input mapped: Size bytes
+  int MappedFile = -1;              // a descriptor of the mapped file, for CutShort
   uint64_t Size = 0;
 };
 
@@ -25,6 +29,14 @@ struct InputImage {
 // reads it (a short read keeps what was read). Returns false after the memory message when the
 // image cannot be allocated.
 bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image);
+
+// False, with errno set, when the open input is not a billing file at all: neither a regular file
+// nor a pipe (a device, a socket: EINVAL), or a regular file whose length reads as 0 but which
+// yields octets when read (as files under /proc do: EINVAL).
+bool IsConvertibleInput(std::FILE* input, uint64_t size);
+
+// The message of an input cut short during the conversion, on standard error.
+void ReportInputCutShort();
 
 // While a guard lives, a fault in reading a mapped input (the file cut short by another program
 // while it is being converted) ends the program with "Error: input file was cut short while it

@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "common/block_writer.h"
+#include "driver/driver.h"
 #include "driver/input_image.h"
 #include "walk_fixture.h"
 
@@ -144,6 +147,62 @@ TEST_F(InputImageFile, HoldsTheFileBytesMappedOrRead) {
 }
 
 #if defined(__unix__) || defined(__APPLE__)
+// A whole run whose input another program shortens to `newSize` octets once it is mapped, just
+// before the walk: within its last page (the octets past the new end read as zeros) or across
+// pages (they cannot be read at all). Either way the run must end with the cut-short message and
+// status 255, never with the completion line.
+uint64_t gShortenTo = 0;
+void ShortenInput(const std::string& name) {
+  if (gShortenTo != UINT64_MAX) std::filesystem::resize_file(name, gShortenTo);
+}
+
+TEST(ShortenedInput, NeverPassesForACompletedRun) {
+  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("orvalis-cut-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  // One record whose value runs to the end of the file, its last octets in a page of their own.
+  const uint64_t valueSize = 4 * page + 1000;
+  const Bytes file = Tlv({0x61}, Tlv({0x81}, Repeat(valueSize, 0xAB)));
+  std::ofstream(dir / "in.ber", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+  std::ofstream(dir / "Tags.cfg", std::ios::binary)
+      << "1.TagName=record\r\n1.LongTagName=Record\r\n1.1.TagName=value\r\n1.1.LongTagName=Value: \r\n"
+         "1.1.Type=HexNumber\r\n";
+  std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
+  struct Row { const char* name; uint64_t newSize; int status; bool cutShort; };
+  const Row rows[] = {
+      {"not shortened", UINT64_MAX, 0, false},
+      {"within the last page", file.size() - 500, 255, true},
+      {"across pages", file.size() - 3 * page, 255, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::ofstream(dir / "in.ber", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (chdir(dir.c_str()) != 0 || !std::freopen("console.txt", "wb", stdout) ||
+          !std::freopen("errors.txt", "wb", stderr)) {
+        _exit(99);
+      }
+      gShortenTo = row.newSize;
+      SetInputLoadedHook(ShortenInput);
+      const char* argv[] = {"orvalis", "-i", "in.ber", "-o", "out.prs"};
+      _exit(RunOrvalis(5, argv) & 0xFF);
+    }
+    int waited = 0;
+    ASSERT_EQ(waitpid(child, &waited, 0), child);
+    ASSERT_TRUE(WIFEXITED(waited));
+    EXPECT_EQ(WEXITSTATUS(waited), row.status);
+    std::ifstream console(dir / "console.txt", std::ios::binary), errors(dir / "errors.txt", std::ios::binary);
+    const std::string consoleText((std::istreambuf_iterator<char>(console)), {});
+    const std::string errorText((std::istreambuf_iterator<char>(errors)), {});
+    EXPECT_EQ(consoleText.find("100% completed") == std::string::npos, row.cutShort) << consoleText;
+    EXPECT_EQ(errorText, row.cutShort ? "Error: input file was cut short while it was being converted\n" : "");
+  }
+  std::filesystem::remove_all(dir);
+}
+
 // A mapped input that another program cuts short during the conversion ends the run with a
 // message and status -1 (255), not with a crash.
 TEST_F(InputImageFile, CutShortWhileMappedEndsWithAMessage) {
