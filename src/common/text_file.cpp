@@ -5,11 +5,16 @@
 #include <new>
 #include <sys/stat.h>
 
+#include "common/console.h"
+
 namespace orvalis {
 
 void PrintErrorForm(const char* text) {
-  const char* description = std::strerror(errno);
-  std::fprintf(stderr, "%s: %s\n", text, description);
+  std::string line = text;
+  line += ": ";
+  line += std::strerror(errno);
+  line += '\n';
+  SayOnErrorStream(line);
 }
 
 std::FILE* OpenForReading(const std::string& name) {
@@ -54,6 +59,24 @@ bool ReadWholeFile(std::FILE* file, std::string& text) {
   std::size_t got = length > 0 ? std::fread(&text[0], 1, text.size(), file) : 0;
   text.resize(got);  // a short read keeps what was read
   return true;
+}
+
+uint64_t CountBareLineFeeds(std::string_view text) {
+  uint64_t count = 0;
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+    const bool crBefore = at > 0 && text[at - 1] == '\r';
+    const bool crAfter = at + 1 < text.size() && text[at + 1] == '\r';
+    if (!crBefore && !crAfter) ++count;
+  }
+  return count;
+}
+
+void WarnOfBareLineFeeds(const std::string& name, std::string_view text) {
+  const uint64_t count = CountBareLineFeeds(text);
+  if (count == 0) return;
+  SayFormatted("Warning: %s holds %llu line feed%s without a carriage return: lines must end with CR LF.\n\n",
+               name.c_str(), static_cast<unsigned long long>(count), count == 1 ? "" : "s");
+  CountProblem(Problem::kBareLineFeeds);
 }
 
 }  // namespace orvalis

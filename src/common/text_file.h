@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace orvalis {
 
@@ -21,6 +22,14 @@ bool ReadWholeFile(std::FILE* file, std::string& text);
 }  // namespace orvalis
 
 namespace orvalis {
+
+// The line feeds of a text file's text that have no carriage return on either side: a file
+// written with line feeds alone. (A line feed that ends a value, right before the line's CR LF,
+// is not one of them.)
+uint64_t CountBareLineFeeds(std::string_view text);
+
+// Says one warning line naming the file when its text holds such line feeds, and counts it.
+void WarnOfBareLineFeeds(const std::string& name, std::string_view text);
 
 // Takes an open file's length by seeking to its end, then seeks back to its start.
 bool FileLength(std::FILE* file, uint64_t& length);

@@ -9,13 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/console.h"
+
 namespace orvalis {
 
-// Writes the pieces to standard output, byte for byte (a text may hold any byte).
+// Says the pieces on the console, byte for byte (a text may hold any byte).
 inline void PrintText(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
-  for (std::string_view piece : {a, b, c}) {
-    if (!piece.empty()) std::fwrite(piece.data(), 1, piece.size(), stdout);
-  }
+  for (std::string_view piece : {a, b, c}) Say(piece);
 }
 
 // Reads a decimal number as the C library's strtol does, clamped to the signed 32-bit range:

@@ -190,6 +190,7 @@ int DebugWalkStep(WalkContext& walk) {
     }
   }
   LeaveElement(walk, constructed ? leaf : nullptr);
+  if (recordStart) ++walk.Counts.RecordsCompleted;
   return 0;
 }
 

@@ -120,6 +120,7 @@ int WalkStep(WalkContext& walk) {
     input.Skip(length.Value);
   }
   LeaveElement(walk, constructed ? leaf : nullptr);
+  if (recordStart) ++walk.Counts.RecordsCompleted;
   return 0;
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/console.h"
+#include "common/console.h"
 #include "decode/record_walker.h"
 #include "decode/walk_steps.h"
 
@@ -218,6 +218,7 @@ class StretchWorker {
     state.RecordPasses = true;
     state.FilteredTagsSeen = 0;
     Walk.PieceStart = 0;
+    Walk.Counts = WalkCounts{};
     Walk.Input = input_;
     Walk.Input.Skip(stretch.Begin);
     const ConsoleToLog toLog(Log);
@@ -373,6 +374,7 @@ class SharedWalk {
     state.CurrentLeaf = ahead.CurrentLeaf;
     state.RecordCount = ahead.RecordCount;
     state.NextPercentAt = 0;  // worked out again at the next record start
+    walk_.Counts.Add(worker.Walk.Counts);
     walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
     ++report_.TakenOver;
   }

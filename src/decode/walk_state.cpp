@@ -1,6 +1,6 @@
 #include "decode/walk_state.h"
 
-#include "decode/console.h"
+#include "common/console.h"
 
 namespace orvalis {
 namespace {
@@ -23,8 +23,9 @@ WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint
 
 WalkContext::~WalkContext() { FinishOutput(*this); }
 
-int RefusePiece() {
+int RefusePiece(WalkContext& walk) {
   Say("Error: length of current record more than 2048 bytes.\n");
+  ++walk.Counts.RefusedPieces;
   return -1;
 }
 
@@ -33,7 +34,7 @@ void RefuseLastPiece(WalkContext& walk) {
   walk.ValueText.assign(record.view().substr(walk.PieceStart));
   record.truncate(walk.PieceStart);
   walk.PieceStart = kRefusedPiece;
-  RefusePiece();
+  RefusePiece(walk);
 }
 
 std::string TagPathText(const TagPath& path) {
@@ -71,6 +72,19 @@ void WriteOutRecord(WalkContext& walk) {
   } else {
     state.RecordBuffer.truncate(state.RecordStart);  // a record that failed the filter is dropped
   }
+}
+
+void CountRecordOutcome(WalkContext& walk) {
+  const WalkState& state = walk.State;
+  if (state.RecordCount == 0 || (walk.Settings.RangeActive && state.SkipRecord)) return;
+  if (!state.RecordPasses || state.FilteredTagsSeen != walk.Settings.FilterCount) {
+    ++walk.Counts.RecordsFilteredOut;
+  }
+}
+
+void WriteOutLastRecord(WalkContext& walk) {
+  CountRecordOutcome(walk);
+  WriteOutRecord(walk);
 }
 
 int FinishOutput(WalkContext& walk) {

@@ -11,6 +11,7 @@
 #include "common/text_buffer.h"
 #include "common/text_format.h"
 #include "decode/byte_cursor.h"
+#include "decode/walk_counts.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
@@ -75,18 +76,19 @@ struct WalkContext {
   // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
+  WalkCounts Counts;  // for the run's summary
 };
 
 // The longest piece that AppendToRecord takes.
 constexpr std::size_t kMaxPieceLength = 2047;
 
-// Says on the console that a piece was refused.
-int RefusePiece();
+// Says on the console that a piece was refused, and counts it.
+int RefusePiece(WalkContext& walk);
 
 // Appends a piece to the record's text. A piece longer than kMaxPieceLength is refused with a
 // message on standard output: the result is then -1 and the record is unchanged.
 inline int AppendToRecord(WalkContext& walk, std::string_view piece) {
-  if (piece.size() > kMaxPieceLength) return RefusePiece();
+  if (piece.size() > kMaxPieceLength) return RefusePiece(walk);
   walk.State.RecordBuffer.append(piece);
   return 0;
 }
@@ -126,7 +128,7 @@ inline char* PutText(char* out, std::string_view text) {
 }
 
 inline int AppendToRecord(WalkContext& walk, const PaddedText& piece) {
-  if (piece.size() > kMaxPieceLength) return RefusePiece();
+  if (piece.size() > kMaxPieceLength) return RefusePiece(walk);
   walk.State.RecordBuffer.append(piece);
   return 0;
 }
@@ -147,6 +149,13 @@ std::string TagPathText(const TagPath& path);
 
 // Writes the record's text out when it passed the filter, else drops it.
 void WriteOutRecord(WalkContext& walk);
+
+// At the end of the walk: counts the last record's outcome and writes it out as WriteOutRecord.
+void WriteOutLastRecord(WalkContext& walk);
+
+// Counts the outcome of the record under way (none before the first record): dropped by the
+// filter, or skipped by the range (counted when it starts).
+void CountRecordOutcome(WalkContext& walk);
 
 // Writes out whatever the record's text holds.
 void WriteRecordBuffer(WalkContext& walk);

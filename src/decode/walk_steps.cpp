@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/text_format.h"
-#include "decode/console.h"
+#include "common/console.h"
 
 namespace orvalis {
 namespace {
@@ -28,6 +28,7 @@ void ReportTagNotFound(WalkContext& walk) {
   text.append(kContactAddress);
   text.push_back('\n');
   AppendToRecord(walk, text);
+  ++walk.Counts.TagsNotFound;
 }
 
 void ShowProgress(WalkContext& walk) {
@@ -46,6 +47,7 @@ void ShowProgress(WalkContext& walk) {
 
 void StartRecord(WalkContext& walk, const TItem& item) {
   WalkState& state = walk.State;
+  CountRecordOutcome(walk);
   ++state.RecordCount;
   WriteOutRecord(walk);
   state.FilteredTagsSeen = 0;
@@ -54,6 +56,7 @@ void StartRecord(WalkContext& walk, const TItem& item) {
   if (settings.RangeActive) {
     state.SkipRecord = state.RecordCount < settings.StartRec || state.RecordCount > settings.EndRec;
     if (state.SkipRecord) {
+      ++walk.Counts.RecordsOutOfRange;
       state.SkipDepth = state.Path.Depth;
       return;
     }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
+
 namespace orvalis {
 namespace {
 
@@ -17,7 +19,10 @@ constexpr const char kUsage[] =
     " -i - input file name\n"
     " -o - output file name\n"
     " -c - config file name (default Orvalis.cfg)\n"
-    " -f - filter file name (no filter by default)\n";
+    " -f - filter file name (no filter by default)\n"
+    " -q - quiet: messages on standard error, a summary line at the end\n"
+    " -s - strict: exit status 1 when the run completed with problems\n"
+    " -t - tag dictionary file name (default Tags.cfg)\n";
 
 std::string* FieldOf(char option, RunSettings& settings) {
   switch (option) {
@@ -25,40 +30,57 @@ std::string* FieldOf(char option, RunSettings& settings) {
     case 'o': return &settings.OutputFileName;
     case 'c': return &settings.ConfigFileName;
     case 'f': return &settings.FilterFileName;
+    case 't': return &settings.TagsFileName;
     default: return nullptr;
   }
 }
 
 }  // namespace
 
-void PrintBanner() { std::fputs(kBanner, stdout); }
+void PrintBanner() { SayChrome(kBanner); }
 
 void PrintUsage() {
   PrintBanner();
-  std::fputs(kUsage, stdout);
+  Say(kUsage);
 }
 
-int ParseCommandLine(int argc, const char* const* argv, RunSettings& settings) {
+void PrintLongValue(char option) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Error: the value of option -%c is longer than %zu characters\n", option,
+                kMaxFileNameLength);
+  SayOnErrorStream(text);
+}
+
+int ParseCommandLine(int argc, const char* const* argv, RunSettings& settings, CommandLineFaults* faults) {
+  CommandLineFaults unused;
+  CommandLineFaults& found = faults != nullptr ? *faults : unused;
+  found = CommandLineFaults{};
   settings.InputFileName.clear();
   settings.OutputFileName.clear();
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
-    if (argument[0] != '-') return -1;
-    const char option = argument[1];
-    if (option == 'd') {
-      settings.DebugMode = true;
+    const char option = argument[0] == '-' ? argument[1] : '\0';
+    if (option == 'd' || option == 'q' || option == 's') {
+      (option == 'd' ? settings.DebugMode : option == 'q' ? settings.Quiet : settings.Strict) = true;
       continue;
     }
     std::string* field = option != '\0' ? FieldOf(option, settings) : nullptr;
-    if (field == nullptr) return -1;
+    if (field == nullptr) {
+      found.Unknown = true;  // the rest is still read, for -q
+      continue;
+    }
     const char* value = argument + 2;
     if (*value == '\0') {
-      if (i + 1 >= argc) return 0;  // a value-less last option stores nothing
+      if (i + 1 >= argc) break;  // a value-less last option stores nothing
       value = argv[++i];
     }
-    if (std::strlen(value) <= kMaxFileNameLength) *field = value;
+    if (std::strlen(value) <= kMaxFileNameLength) {
+      *field = value;
+    } else if (option != 'i' && found.LongValue == '\0') {
+      found.LongValue = option;
+    }
   }
-  return 0;
+  return found.Unknown ? -1 : 0;
 }
 
 }  // namespace orvalis

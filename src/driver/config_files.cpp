@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/console.h"
 #include "common/line_splitter.h"
 #include "common/text_file.h"
 #include "common/text_format.h"
@@ -23,26 +24,29 @@ bool LoadTextFile(const std::string& name, const char* openError, const char* me
   bool read = ReadWholeFile(file, text);
   if (!read) PrintErrorForm(memoryError);
   std::fclose(file);
+  if (read) WarnOfBareLineFeeds(name, text);
   return read;
 }
 
 // Calls apply(name, value) for every line of the form name=value, and reports the other lines
 // that are neither comments nor empty.
 template <typename Apply>
-void ForEachSetting(const std::string& fileName, std::string_view text, Apply&& apply) {
+void ForEachSetting(const std::string& fileName, std::string_view text, Problem badLine, Apply&& apply) {
   unsigned long lineNumber = 0;
   ForEachLine(text, [&](std::string_view line) {
     ++lineNumber;
     if (IsSkippedLine(line)) return;
     if (line.size() > kMaxLineLength) {
-      std::printf("Error in %s file: line %lu is longer than 2047 characters and is skipped.\n\n",
-                  fileName.c_str(), lineNumber);
+      SayFormatted("Error in %s file: line %lu is longer than 2047 characters and is skipped.\n\n",
+                   fileName.c_str(), lineNumber);
+      CountProblem(badLine);
       return;
     }
     std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
-      std::printf("Error when decoding line in %s:\n ", fileName.c_str());
+      SayFormatted("Error when decoding line in %s:\n ", fileName.c_str());
       PrintText(line, "\n Right format is Parameter=Value\n\n");
+      CountProblem(badLine);
       return;
     }
     apply(line.substr(0, equals), line.substr(equals + 1));
@@ -63,23 +67,27 @@ int ReadMainConfig(RunSettings& settings) {
 
 void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
   const std::string& fileName = settings.ConfigFileName;
-  ForEachSetting(fileName, text, [&](std::string_view name, std::string_view value) {
+  ForEachSetting(fileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
     if (name == "StartRec") {
       settings.StartRec = ParseDecimalLong(value);
     } else if (name == "EndRec") {
       settings.EndRec = ParseDecimalLong(value);
     } else if (name == "FilterFile") {
       if (value.size() > kMaxFileNameLength) {
-        std::printf("Error in %s file: FilterFile value is longer than 255 characters and is ignored.\n\n",
-                    fileName.c_str());
+        SayFormatted("Error in %s file: FilterFile value is longer than 255 characters and is ignored.\n\n",
+                     fileName.c_str());
+        CountProblem(Problem::kBadConfigLine);
       } else {
         settings.FilterFileName = std::string(value);
       }
     } else if (name == "DebugMode") {
       if (value == "true") settings.DebugMode = true;
+    } else if (name == "Strict") {
+      if (value == "true") settings.Strict = true;
     } else {
-      std::printf("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
+      SayFormatted("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
       PrintText(name, "\n\n");
+      CountProblem(Problem::kBadConfigLine);
     }
   });
 }
@@ -89,6 +97,7 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
   std::string text;
   if (!LoadTextFile(settings.FilterFileName, "Error: can not open specified filter file",
                     "Error: memory allocation for FilterFile is not successful", text)) {
+    CountProblem(Problem::kFilterNotRead);
     return -1;
   }
   filterCount = ApplyFilterText(settings.FilterFileName, text, root);
@@ -97,14 +106,15 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
 
 uint32_t ApplyFilterText(const std::string& fileName, std::string_view text, TBranch& root) {
   uint32_t filterCount = 0;
-  ForEachSetting(fileName, text, [&](std::string_view name, std::string_view value) {
+  ForEachSetting(fileName, text, Problem::kBadFilterLine, [&](std::string_view name, std::string_view value) {
     bool filterFound = false;
     SetFilter(root, name, value, filterFound);
     if (filterFound) {
       ++filterCount;
     } else {
-      std::printf("Error in %s file: tag ", fileName.c_str());
+      SayFormatted("Error in %s file: tag ", fileName.c_str());
       PrintText(name, " not found.\n\n");
+      CountProblem(Problem::kBadFilterLine);
     }
   });
   return filterCount;

@@ -6,7 +6,8 @@
 namespace orvalis {
 
 // Runs the program with the process arguments (argv[0] being the program itself). Returns the
-// exit status: 0, or -1 when the run could not start or the walk was cut short.
+// exit status: 0; 1 in strict mode when the run completed with problems; -1 when the run could
+// not start or the walk was cut short. In quiet mode one summary line ends every run.
 int RunOrvalis(int argc, const char* const* argv);
 
 // For tests: a function called with the input file's name once the input is in memory, just

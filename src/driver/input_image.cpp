@@ -1,9 +1,11 @@
 #include "driver/input_image.h"
 
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <sys/stat.h>
 
+#include "common/console.h"
 #include "common/text_file.h"
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -55,6 +57,47 @@ extern "C" void OnInputFault(int) {
 
 }  // namespace
 
+StreamRead ReadStreamImage(std::FILE* input, uint64_t maxSize, InputImage& image) {
+  constexpr uint64_t kFirstCapacity = 1 << 20;
+  uint64_t capacity = kFirstCapacity;
+  uint64_t size = 0;
+  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[capacity + 1]);
+  for (;;) {
+    if (!data) {
+      errno = ENOMEM;
+      PrintErrorForm("Error: memory allocation fault");
+      return StreamRead::kFailed;
+    }
+    if (size == capacity) {
+      if (size > maxSize) return StreamRead::kTooLarge;
+      const uint64_t grown = capacity * 2 < maxSize + 1 ? capacity * 2 : maxSize + 1;
+      if (grown >= SIZE_MAX) {
+        data.reset();
+        continue;  // the memory message
+      }
+      std::unique_ptr<uint8_t[]> larger(new (std::nothrow) uint8_t[grown + 1]);
+      if (larger) std::memcpy(larger.get(), data.get(), size);
+      data = std::move(larger);
+      capacity = grown;
+      continue;
+    }
+    const std::size_t got = std::fread(data.get() + size, 1, static_cast<std::size_t>(capacity - size), input);
+    size += got;
+    if (size < capacity) {
+      if (std::ferror(input)) {
+        PrintErrorForm("Error: can not read input file");
+        return StreamRead::kFailed;
+      }
+      if (std::feof(input)) break;
+    }
+  }
+  if (size > maxSize) return StreamRead::kTooLarge;
+  data[size] = 0;
+  image.Data = std::move(data);
+  image.Size = size;
+  return StreamRead::kRead;
+}
+
 InputImage::~InputImage() {
 #if ORVALIS_MAPPED_INPUT
   if (Mapped != nullptr) munmap(const_cast<uint8_t*>(Mapped), static_cast<std::size_t>(Size));
@@ -71,7 +114,7 @@ bool InputImage::CutShort() const {
 #endif
 }
 
-void ReportInputCutShort() { std::fputs(kCutShortMessage, stderr); }
+void ReportInputCutShort() { SayOnErrorStream(kCutShortMessage); }
 
 bool IsConvertibleInput(std::FILE* input, uint64_t size) {
   struct stat info;

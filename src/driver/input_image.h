@@ -38,6 +38,13 @@ bool IsConvertibleInput(std::FILE* input, uint64_t size);
 // The message of an input cut short during the conversion, on standard error.
 void ReportInputCutShort();
 
+// Reads a stream (a pipe, standard input) to its end into the image, growing its buffer as it
+// goes (so memory may reach twice the input while it is read). Results:
+enum class StreamRead { kRead, kTooLarge, kFailed };
+// kTooLarge when the stream holds more than maxSize octets; kFailed, after its message in the
+// error form, when the buffer cannot be allocated or the stream cannot be read.
+StreamRead ReadStreamImage(std::FILE* input, uint64_t maxSize, InputImage& image);
+
 // While a guard lives, a fault in reading a mapped input (the file cut short by another program
 // while it is being converted) ends the program with "Error: input file was cut short while it
 // was being converted" on standard error and status -1, instead of a crash.

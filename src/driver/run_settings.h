@@ -11,7 +11,10 @@ struct RunSettings {
   std::string OutputFileName;  // the input name with ".prs" appended unless -o names one
   std::string ConfigFileName = "Orvalis.cfg";
   std::string FilterFileName;  // empty: no filter
+  std::string TagsFileName = "Tags.cfg";
   bool DebugMode = false;      // nothing switches it off again
+  bool Quiet = false;          // -q: messages on standard error, a summary line at the end
+  bool Strict = false;         // -s or Strict=true: status 1 when the run completed with problems
   int32_t StartRec = 0;        // compared with record numbers as unsigned
   int32_t EndRec = 0;
   bool RangeActive = false;

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "common/console.h"
+#include "common/text_format.h"
+
 namespace orvalis {
 namespace {
 
@@ -51,7 +54,8 @@ TNonIndValList::TNonIndValList(std::string_view value) {
   ForEachEntry(value, ';', [&](std::string_view piece) {
     std::size_t comma = piece.find(',');
     if (comma == std::string_view::npos || !AllDigits(piece.substr(0, comma))) {
-      std::printf("Error when decoding Tags.cfg line: %.*s\n", static_cast<int>(head.size()), head.data());
+      PrintText("Error when decoding Tags.cfg line: ", head.substr(0, head.find('\0')), "\n");
+      CountProblem(Problem::kBadDictionaryLine);
       return;
     }
     Keys.push_back(KeyOf(piece.substr(0, comma)));

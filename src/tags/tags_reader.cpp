@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/console.h"
 #include "common/line_splitter.h"
 #include "common/text_file.h"
 #include "common/text_format.h"
@@ -34,6 +35,7 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
   if (name == "TagName") {
     if (TagName) {
       PrintText("Warning: Redefining parameter in Tags.cfg line ", line, "\n");
+      CountProblem(Problem::kBadDictionaryLine);
     } else {
       TagName = std::string(value);
       OpensRecord = value == "record";
@@ -51,6 +53,7 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
       }
     }
     PrintText("Error in Tags.cfg file: Unknown TypeOfTag in line:\n ", line, "\n\n");
+    CountProblem(Problem::kBadDictionaryLine);
     return -1;
   } else if (name == "IndArr") {
     IndArr = std::make_unique<TIndValList>(value);
@@ -64,6 +67,7 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
   const std::size_t equals = line.find('=');
   if (equals == std::string_view::npos) {
     PrintText("Error when decoding Tags.cfg line:\n ", line, "\n Right format is x.y.z=bla-bla-bla\n\n");
+    CountProblem(Problem::kBadDictionaryLine);
     return;
   }
   TBranch* branch = &root;
@@ -93,8 +97,8 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
   }
 }
 
-int ReadTagsConfig(TBranch& root) {
-  std::FILE* file = OpenForReading(kTagsFileName);
+int ReadTagsConfig(TBranch& root, const std::string& fileName) {
+  std::FILE* file = OpenForReading(fileName);
   if (file == nullptr) {
     PrintErrorForm("Error: can not open TagsConfigFile file");
     return -1;
@@ -106,6 +110,7 @@ int ReadTagsConfig(TBranch& root) {
     return -1;
   }
   std::fclose(file);
+  WarnOfBareLineFeeds(fileName, text);
   ApplyTagsText(root, text);
   return 0;
 }
@@ -116,8 +121,9 @@ void ApplyTagsText(TBranch& root, std::string_view text) {
     ++lineNumber;
     if (IsSkippedLine(line)) return;
     if (line.size() > kMaxLineLength) {
-      std::printf("Error in Tags.cfg file: line %lu is longer than 2047 characters and is skipped.\n\n",
-                  lineNumber);
+      SayFormatted("Error in Tags.cfg file: line %lu is longer than 2047 characters and is skipped.\n\n",
+                   lineNumber);
+      CountProblem(Problem::kBadDictionaryLine);
       return;
     }
     ApplyTagsLine(root, line);

@@ -1,18 +1,19 @@
-// Reading the tag dictionary, Tags.cfg, from the working directory.
+// Reading the tag dictionary: Tags.cfg in the working directory, or the file named with -t.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "tags/tag_tree.h"
 
 namespace orvalis {
 
-// The dictionary file's fixed name.
+// The dictionary file's default name.
 constexpr const char* kTagsFileName = "Tags.cfg";
 
-// Fills the tree from Tags.cfg. Returns 0 when the file was read to its end, -1 when it could
+// Fills the tree from the dictionary file. Returns 0 when the file was read to its end, -1 when it could
 // not be opened or buffered (after its message). Bad lines are reported and skipped.
-int ReadTagsConfig(TBranch& root);
+int ReadTagsConfig(TBranch& root, const std::string& fileName = kTagsFileName);
 
 // Fills the tree from the text of a Tags.cfg file.
 void ApplyTagsText(TBranch& root, std::string_view text);

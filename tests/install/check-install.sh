@@ -22,7 +22,7 @@ fail() {
 }
 
 doc=share/doc/orvalis
-for file in bin/orvalis share/man/man1/orvalis.1 $doc/README.md \
+for file in bin/orvalis share/man/man1/orvalis.1.gz $doc/README.md $doc/copyright \
     $doc/examples/{README.md,Tags.cfg,Orvalis.cfg,filter.cfg,calls.ber,calls.ber.prs}; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
@@ -42,8 +42,9 @@ if [[ -x $prefix/bin/orvalis ]]; then
     fail "the installed example does not convert to the installed calls.ber.prs"
 fi
 
-page=$prefix/share/man/man1/orvalis.1
-if [[ -f $page ]]; then
+page=$scratch/orvalis.1
+if [[ -f $prefix/share/man/man1/orvalis.1.gz ]]; then
+  gzip -dc "$prefix/share/man/man1/orvalis.1.gz" > "$page" || fail "the manual page does not decompress"
   grep -q "^\.TH ORVALIS 1 .*\"Orvalis $version\"" "$page" ||
     fail "the manual page's .TH line does not name version $version: $(grep '^\.TH' "$page")"
   if command -v groff > /dev/null; then

@@ -1,0 +1,80 @@
+#include "common/console.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace orvalis {
+namespace {
+
+thread_local ConsoleLog* tLog = nullptr;
+bool gQuiet = false;
+bool gMuted = false;
+uint64_t gProblems[static_cast<int>(Problem::kCount)] = {};
+
+void WriteTo(std::FILE* stream, std::string_view text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace
+
+void SetQuiet(bool quiet) { gQuiet = quiet; }
+
+bool Quiet() { return gQuiet; }
+
+ConsoleToLog::ConsoleToLog(ConsoleLog& log) : previous_(tLog) { tLog = &log; }
+
+ConsoleToLog::~ConsoleToLog() { tLog = previous_; }
+
+ConsoleMuted::ConsoleMuted() : previous_(gMuted) { gMuted = true; }
+
+ConsoleMuted::~ConsoleMuted() { gMuted = previous_; }
+
+void Say(std::string_view text) {
+  if (tLog != nullptr) {
+    if (tLog->Text.size() + text.size() <= tLog->Limit) {
+      tLog->Text.append(text);
+    } else {
+      tLog->Outgrown = true;
+    }
+  } else if (!gMuted) {
+    WriteTo(gQuiet ? stderr : stdout, text);
+  }
+}
+
+void SayFormatted(const char* format, ...) {
+  char text[4096];
+  std::va_list arguments;
+  va_start(arguments, format);
+  const int size = std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  if (size <= 0) return;
+  const std::size_t length = static_cast<std::size_t>(size);
+  Say(std::string_view(text, length < sizeof text ? length : sizeof text - 1));
+}
+
+void SayOnErrorStream(std::string_view text) {
+  if (!gMuted) WriteTo(stderr, text);
+}
+
+void SayChrome(std::string_view text) {
+  if (!gQuiet) Say(text);
+}
+
+void SayProgress(int percent) {
+  if (tLog != nullptr) {
+    tLog->Progresses.push_back({tLog->Text.size(), percent});
+    return;
+  }
+  if (gQuiet) return;
+  char text[32];
+  const int size = std::snprintf(text, sizeof text, "%3d%% completed\r", percent);
+  Say(std::string_view(text, static_cast<std::size_t>(size)));
+}
+
+void CountProblem(Problem problem) {
+  if (!gMuted) ++gProblems[static_cast<int>(problem)];
+}
+
+uint64_t ProblemCount(Problem problem) { return gProblems[static_cast<int>(problem)]; }
+
+}  // namespace orvalis

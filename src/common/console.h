@@ -1,0 +1,99 @@
+// The console: every message of the program goes through here.
+//
+// By default messages go to standard output byte for byte, and the messages about files that
+// cannot be opened, read or written to standard error. In quiet mode every message goes to
+// standard error, and the banner, the progress display and the completion line are dropped.
+// While a thread walks a stretch of the input ahead of its turn, its messages go to that
+// stretch's log instead, shown when the stretch's turn comes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalis {
+
+// Switches quiet mode on or off; set once, before any thread is started.
+void SetQuiet(bool quiet);
+bool Quiet();
+
+// The messages of a stretch walked ahead, and the places among them where the walk reached a
+// progress percentage (shown in its turn only when above the last one shown by then).
+struct ConsoleLog {
+  struct Progress {
+    std::size_t At;  // offset in Text
+    int Percent;
+  };
+  std::string Text;
+  std::vector<Progress> Progresses;
+  // Messages beyond Limit are not kept: the log has outgrown what a stretch may hold.
+  std::size_t Limit = SIZE_MAX;
+  bool Outgrown = false;
+
+  void Clear() {
+    Text.clear();
+    Progresses.clear();
+    Outgrown = false;
+  }
+};
+
+// While it lives, this thread's messages go to `log` instead of the console.
+class ConsoleToLog {
+ public:
+  explicit ConsoleToLog(ConsoleLog& log);
+  ConsoleToLog(const ConsoleToLog&) = delete;
+  ConsoleToLog& operator=(const ConsoleToLog&) = delete;
+  ~ConsoleToLog();
+
+ private:
+  ConsoleLog* previous_;
+};
+
+// While it lives, the main thread's messages (to either stream) are dropped and its problems not
+// counted: a file read once early only to learn a name.
+class ConsoleMuted {
+ public:
+  ConsoleMuted();
+  ConsoleMuted(const ConsoleMuted&) = delete;
+  ConsoleMuted& operator=(const ConsoleMuted&) = delete;
+  ~ConsoleMuted();
+
+ private:
+  bool previous_;
+};
+
+// Says a message: on standard output (standard error in quiet mode), byte for byte, or in this
+// thread's log.
+void Say(std::string_view text);
+
+// Says a message formatted as printf formats it.
+void SayFormatted(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Says a message on standard error in both modes.
+void SayOnErrorStream(std::string_view text);
+
+// The banner, the progress display and the completion line: dropped in quiet mode.
+void SayChrome(std::string_view text);
+
+// Shows a progress percentage ("%3d%% completed\r"), or notes it in this thread's log.
+void SayProgress(int percent);
+
+// What went wrong in the text files, counted for the run's summary as each is reported.
+enum class Problem {
+  kBadDictionaryLine,
+  kBadConfigLine,
+  kBadFilterLine,
+  kBareLineFeeds,   // a text file holding line feeds without carriage returns
+  kFilterNotRead,   // the run went on without its filter
+  kCount
+};
+void CountProblem(Problem problem);
+uint64_t ProblemCount(Problem problem);
+
+}  // namespace orvalis
