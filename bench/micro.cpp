@@ -67,7 +67,7 @@ void WalkOneRecord(benchmark::State& state, bool debug) {
   for (auto _ : state) {
     walk.Input = ByteCursor(kRecord.data(), kRecord.size());
     walk.State.LastPercent = 100;  // no progress display
-    debug ? DebugWalkStep(walk) : WalkStep(walk);
+    debug ? WalkDumpElements(walk, kRecord.size()) : WalkTextElements(walk, kRecord.size());
     benchmark::DoNotOptimize(walk.State.RecordBuffer.size());
     walk.State.RecordBuffer.clear();
     walk.State.RecordStart = 0;

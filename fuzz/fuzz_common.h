@@ -12,10 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "debugdump/debug_walker.h"
-#include "decode/record_walker.h"
-#include "decode/stretch_walk.h"
 #include "decode/walk_state.h"
+#include "driver/whole_walk.h"
 #include "tags/tag_tree.h"
 #include "tags/tags_reader.h"
 
@@ -198,11 +196,9 @@ inline std::unique_ptr<orvalis::TBranch> BuildTree(std::string_view tagsText) {
 inline void RunWalk(const orvalis::WalkSettings& settings, const uint8_t* data, std::size_t size,
                     orvalis::TBranch& root) {
   orvalis::WalkContext walk(settings, data, size, root, DiscardedOutput());
-  while (!walk.Input.AtEnd()) {
-    const int result = settings.DebugMode ? orvalis::DebugWalkStep(walk) : orvalis::WalkStep(walk);
-    if (result < 0) break;
-  }
-  orvalis::WriteOutRecord(walk);
+  walk.StretchSize = 0;  // in order
+  orvalis::WalkWholeInput(walk);
+  orvalis::WriteOutLastRecord(walk);
   // After a whole walk, complete or cut short, the read position never lies past the input.
   if (walk.Input.Position() > size) std::abort();
 }
@@ -217,13 +213,8 @@ inline std::string WalkOutput(const orvalis::WalkSettings& settings, const uint8
   {
     orvalis::WalkContext walk(settings, data, size, root, output);
     walk.StretchSize = stretchSize;
-    if (orvalis::CanWalkInStretches(walk)) {
-      orvalis::WalkInStretches(walk);
-    } else {
-      while (!walk.Input.AtEnd() && orvalis::WalkStep(walk) >= 0) {
-      }
-    }
-    orvalis::WriteOutRecord(walk);
+    orvalis::WalkWholeInput(walk);
+    orvalis::WriteOutLastRecord(walk);
   }
   std::fclose(output);
   std::string result(text, length);

@@ -24,7 +24,7 @@ void BlockWriter::WriteText(std::string_view text) {
   WriteNow(text);
 }
 
-#if ORVALIS_BACKGROUND_WRITER
+#if ORVALIS_THREADS
 
 BlockWriter::~BlockWriter() {
   if (!thread_.joinable()) return;

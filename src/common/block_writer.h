@@ -8,7 +8,7 @@
 
 #include "common/text_buffer.h"
 
-#if ORVALIS_BACKGROUND_WRITER
+#if ORVALIS_THREADS
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -43,7 +43,7 @@ class BlockWriter {
   std::FILE* file_;
   int error_ = 0;  // errno of the first failed write
   TextBuffer spare_;  // the block being written, or an empty one
-#if ORVALIS_BACKGROUND_WRITER
+#if ORVALIS_THREADS
   void Run();
 
   std::thread thread_;  // started with the first block

@@ -21,8 +21,14 @@ class ByteCursor {
     out = data_[pos_++];
     return true;
   }
-  // The octet `ahead` places after the read position; the caller has checked Left().
-  uint8_t Peek(uint64_t ahead = 0) const { return data_[pos_ + ahead]; }
+  // The octet `ahead` places after the read position, without moving; false past the input's end.
+  bool Peek(uint64_t ahead, uint8_t& out) const {
+    if (ahead >= Left()) return false;
+    out = data_[pos_ + ahead];
+    return true;
+  }
+  // True when the end-of-contents octets (two zero octets) stand at the read position.
+  bool AtEndOfContents() const { return Left() >= 2 && data_[pos_] == 0 && data_[pos_ + 1] == 0; }
   // Moves forward by n octets; false, without moving, when fewer are left.
   bool Skip(uint64_t n) {
     if (n > Left()) return false;

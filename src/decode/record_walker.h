@@ -1,12 +1,14 @@
-// The normal-mode walk: each record's named, decoded values.
+// The normal-mode walk: each record's named, decoded values, as readable text.
 #pragma once
+
+#include <cstdint>
 
 #include "decode/walk_state.h"
 
 namespace orvalis {
 
-// Consumes the element at the read position with everything nested in it. Returns 0 to go on,
-// -1 when the walk must stop (after its message).
-int WalkStep(WalkContext& walk);
+// Walks the elements from the read position up to `end` into readable text. Returns 0 at `end`,
+// -1 when an element stopped the walk (after its message).
+int WalkTextElements(WalkContext& walk, uint64_t end);
 
 }  // namespace orvalis

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "common/console.h"
+#include "decode/element_header.h"
 #include "decode/record_walker.h"
 #include "decode/walk_steps.h"
 
-#if ORVALIS_BACKGROUND_WRITER
+#if ORVALIS_THREADS
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -21,17 +22,12 @@
 namespace orvalis {
 namespace {
 
-// Walks in order from the read position to the end of the input; the last step's result.
-int WalkRestInOrder(WalkContext& walk) {
-  while (!walk.Input.AtEnd()) {
-    if (WalkStep(walk) < 0) return -1;
-  }
-  return 0;
-}
+// Walks in order from the read position to the end of the input.
+int WalkRestInOrder(WalkContext& walk) { return WalkTextElements(walk, walk.Input.Size()); }
 
 }  // namespace
 
-#if ORVALIS_BACKGROUND_WRITER
+#if ORVALIS_THREADS
 
 namespace {
 
@@ -53,36 +49,22 @@ struct Stretch {
 };
 
 struct Header {
-  int32_t TagId = 0;
-  bool Constructed = false;
-  bool Indefinite = false;
-  uint64_t Length = 0;
+  ElementIdentifier Id;
+  ElementLength Length;
 };
 
+// The most length octets that the scan follows; a longer long form ends the plan.
+constexpr int kScannedLengthOctets = 8;
+
 // Reads an element's identifier and length octets as the walk does; false where the walk would
-// stop or the scan does not follow (a length of more than eight octets).
+// stop or the scan does not follow.
 bool ReadHeader(ByteCursor& at, Header& header) {
-  uint8_t octet = 0;
-  if (!at.ReadOctet(octet)) return false;
-  header.Constructed = (octet & kConstructedBit) != 0;
-  header.TagId = octet & kTagNumberMask;
-  if (header.TagId == kHighTagNumber) {
-    if (!at.ReadOctet(octet)) return false;
-    header.TagId = octet & 0x7F;
+  if (ReadIdentifierOctets(at, header.Id) != HeaderRead::kRead ||
+      ReadLengthOctets(at, header.Length, Unexplained{}, kScannedLengthOctets) != HeaderRead::kRead) {
+    return false;
   }
-  if (!at.ReadOctet(octet)) return false;
-  header.Indefinite = octet == kIndefiniteLength;
-  header.Length = octet < 0x80 ? octet : 0;
-  if (octet > kIndefiniteLength) {
-    const int count = octet & 0x7F;
-    if (count > 8) return false;
-    for (int i = 0; i < count; ++i) {
-      if (!at.ReadOctet(octet)) return false;
-      header.Length = (header.Length << 8) | octet;
-    }
-  }
-  if (header.Indefinite) return header.Constructed;
-  return header.Length <= at.Left();
+  if (header.Length.Indefinite) return header.Id.Constructed;
+  return header.Length.Value <= at.Left();
 }
 
 bool SkipContents(ByteCursor& at, const Header& header, int depth);
@@ -94,10 +76,10 @@ bool SkipElement(ByteCursor& at, int depth) {
 }
 
 bool SkipContents(ByteCursor& at, const Header& header, int depth) {
-  if (!header.Indefinite) return at.Skip(header.Length);
+  if (!header.Length.Indefinite) return at.Skip(header.Length.Value);
   for (;;) {
     if (at.Left() < 2) return false;
-    if (at.Peek(0) == 0 && at.Peek(1) == 0) return at.Skip(2);
+    if (at.AtEndOfContents()) return at.Skip(2);
     if (!SkipElement(at, depth + 1)) return false;
   }
 }
@@ -106,7 +88,7 @@ bool SkipContents(ByteCursor& at, const Header& header, int depth) {
 bool ScanBlockElement(ByteCursor& at, const TBranch& block, uint32_t& records) {
   Header header;
   if (!ReadHeader(at, header)) return false;
-  const TLeaf* leaf = block.FindById(header.TagId);
+  const TLeaf* leaf = block.FindById(header.Id.TagId);
   if (leaf != nullptr && leaf->Item.OpensRecord) ++records;
   return SkipContents(at, header, 1);
 }
@@ -115,20 +97,20 @@ bool ScanBlockElement(ByteCursor& at, const TBranch& block, uint32_t& records) {
 bool ScanTopElement(ByteCursor& at, const TBranch& root, uint32_t& records) {
   Header header;
   if (!ReadHeader(at, header)) return false;
-  const TLeaf* leaf = root.FindById(header.TagId);
-  if (leaf == nullptr || leaf->Item.OpensRecord || !header.Constructed || !leaf->Child) {
+  const TLeaf* leaf = root.FindById(header.Id.TagId);
+  if (leaf == nullptr || leaf->Item.OpensRecord || !header.Id.Constructed || !leaf->Child) {
     if (leaf != nullptr && leaf->Item.OpensRecord) ++records;
     return SkipContents(at, header, 0);
   }
   const TBranch& block = *leaf->Child;
-  if (header.Indefinite) {
+  if (header.Length.Indefinite) {
     for (;;) {
       if (at.Left() < 2) return false;
-      if (at.Peek(0) == 0 && at.Peek(1) == 0) return at.Skip(2);
+      if (at.AtEndOfContents()) return at.Skip(2);
       if (!ScanBlockElement(at, block, records)) return false;
     }
   }
-  const uint64_t end = at.Position() + header.Length;
+  const uint64_t end = at.Position() + header.Length.Value;
   while (at.Position() < end) {
     if (!ScanBlockElement(at, block, records)) return false;
   }
@@ -196,48 +178,29 @@ class StretchWorker {
     Log.Limit = kHeldStretchText;
   }
 
-  // Walks the stretch from the state it assumes, up to its end, a step that returns -1, or the
-  // first top-level element after `cancel` was raised.
-  void Run(const Stretch& stretch, const std::atomic<bool>& cancel) {
+  // Walks the stretch from the carry of the top level at its start, up to its end or an element
+  // that stops the walk.
+  void Run(const Stretch& stretch) {
     Span = stretch;
     Status = 0;
     Failed = false;
     Log.Clear();
     Walk.TextOutgrown = false;
     WalkState& state = Walk.State;
-    state.Path.Depth = -1;
-    state.Lost = true;
-    state.CurrentBranch = Walk.Root;
-    state.CurrentLeaf = nullptr;
-    state.RecordCount = stretch.RecordsBefore;
-    state.SkipRecord = false;
-    state.LastPercent = -1;  // every percentage reached is noted; the turn shows those still due
-    state.NextPercentAt = 0;
+    static_cast<WalkCarry&>(state) = WalkCarry::AtTopLevel(Walk.Root, stretch.RecordsBefore);
     state.RecordBuffer.clear();
     state.RecordStart = 0;
-    state.RecordPasses = true;
-    state.FilteredTagsSeen = 0;
+    state.LastPercent = -1;  // every percentage reached is noted; the turn shows those still due
+    state.NextPercentAt = 0;
     Walk.PieceStart = 0;
     Walk.Counts = WalkCounts{};
     Walk.Input = input_;
     Walk.Input.Skip(stretch.Begin);
     const ConsoleToLog toLog(Log);
     try {
-      while (Walk.Input.Position() < stretch.End) {
-        if (cancel.load(std::memory_order_relaxed)) {
-          Failed = true;
-          return;
-        }
-        if (WalkStep(Walk) < 0) {
-          Status = -1;
-          Failed = Walk.TextOutgrown;  // not damage: the walk in order takes the stretch
-          return;
-        }
-        if (Log.Outgrown) {
-          Failed = true;
-          return;
-        }
-      }
+      Status = WalkTextElements(Walk, stretch.End);
+      // Text or messages outgrown are no damage: the walk in order takes the stretch.
+      Failed = Walk.TextOutgrown || Log.Outgrown;
     } catch (...) {
       Failed = true;  // the walk in order meets the same trouble in its turn
     }
@@ -289,7 +252,7 @@ class SharedWalk {
           std::lock_guard<std::mutex> lock(mutex_);
           if (stop_ || !plan_.Get(k, stretch)) return;
         }
-        worker.Run(stretch, stop_);
+        worker.Run(stretch);
         std::unique_lock<std::mutex> lock(mutex_);
         turnTaken_.wait(lock, [&] { return stop_ || committed_ == k; });
         if (stop_) return;
@@ -332,33 +295,33 @@ class SharedWalk {
     return plan_.Get(k + 1, next) ? Turn::GoOn : Turn::WalkRest;
   }
 
-  // True when the walk in order is at the stretch's start in the state the stretch assumed.
+  // True when the walk in order is at the stretch's start in the carry the stretch assumed.
   bool StandsAt(const Stretch& stretch) const {
-    const WalkState& state = walk_.State;
-    return walk_.Input.Position() == stretch.Begin && state.Path.Depth == -1 &&
-           state.CurrentBranch == walk_.Root && state.RecordCount == stretch.RecordsBefore;
+    return walk_.Input.Position() == stretch.Begin &&
+           walk_.State.SameAs(WalkCarry::AtTopLevel(walk_.Root, stretch.RecordsBefore));
   }
 
   // Shows the stretch's messages with the percentages still due among them, writes its text up
   // to its last record start after the record left open before it (the rest stays open, as the
   // walk in order keeps it), and moves the walk in order to where the stretch's walk stopped.
   void TakeOver(StretchWorker& worker) {
-    WalkState& state = walk_.State;
+    const WalkState& ahead = worker.Walk.State;
+    // The walk's own state, each field handed over here (a field added to it does not compile
+    // until it is): the messages with the percentages still due, the text, the next percentage.
+    auto& [open, recordStart, lastPercent, nextPercentAt] = static_cast<WalkOwnState&>(walk_.State);
     const std::string_view console = worker.Log.Text;
     std::size_t shown = 0;
     for (const ConsoleLog::Progress& progress : worker.Log.Progresses) {
       Say(console.substr(shown, progress.At - shown));
       shown = progress.At;
-      if (progress.Percent > state.LastPercent) {
+      if (progress.Percent > lastPercent) {
         SayProgress(progress.Percent);
-        state.LastPercent = progress.Percent;
+        lastPercent = progress.Percent;
       }
     }
     Say(console.substr(shown));
 
-    const WalkState& ahead = worker.Walk.State;
     const std::string_view text = ahead.RecordBuffer.view();
-    TextBuffer& open = state.RecordBuffer;
     if (ahead.RecordCount != worker.Span.RecordsBefore) {
       walk_.Output.WriteText(open.view());
       walk_.Output.WriteText(text.substr(0, ahead.RecordStart));
@@ -366,14 +329,10 @@ class SharedWalk {
     } else {
       open.append(text);
     }
-    state.RecordStart = 0;
+    recordStart = 0;
+    nextPercentAt = 0;  // worked out again at the next record start
 
-    state.Path = ahead.Path;
-    state.Lost = ahead.Lost;
-    state.CurrentBranch = ahead.CurrentBranch;
-    state.CurrentLeaf = ahead.CurrentLeaf;
-    state.RecordCount = ahead.RecordCount;
-    state.NextPercentAt = 0;  // worked out again at the next record start
+    static_cast<WalkCarry&>(walk_.State) = ahead;
     walk_.Counts.Add(worker.Walk.Counts);
     walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
     ++report_.TakenOver;

@@ -27,7 +27,7 @@ struct StretchWalkReport {
   bool WentOnInOrder = false;
 };
 
-// Walks the whole input as step after step of WalkStep does, up to its end or the first step that
+// Walks the whole input as the text walk in order does, up to its end or the first element that
 // returns -1, whose result it returns (0 otherwise). What the walk would leave in the record's
 // text for WriteOutRecord is left there. An exception thrown by a step in order comes out of it.
 int WalkInStretches(WalkContext& walk, StretchWalkReport* report = nullptr);

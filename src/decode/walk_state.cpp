@@ -15,7 +15,6 @@ WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint
                          TBranch& root, std::FILE* output)
     : Settings(settings), Input(data, size), Root(&root), Output(output) {
   State.CurrentBranch = &root;
-  State.CurrentLeaf = root.First;
   State.RecordBuffer.reserve(kRecordBufferReserve);
   ValueText.reserve(kValueTextReserve);
   DumpLine.reserve(kDumpLineReserve);

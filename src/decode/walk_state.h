@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "common/block_writer.h"
 #include "common/text_buffer.h"
@@ -25,23 +26,66 @@ struct WalkSettings {
   uint32_t FilterCount = 0;  // accepted filter lines; 0 without a filter
 };
 
-struct WalkState {
+// What the walk carries from each element to the next that decides how it reads them: where it
+// stands in the nesting and the dictionary, and the record under way with its range and filter
+// decisions. A walk shared by two threads starts each stretch walked ahead from the carry of the
+// top level (AtTopLevel), takes the stretch over only where the walk in order stands in the same
+// carry (SameAs), and then goes on from the stretch's carry (a plain copy). Reset, compare and copy
+// are written here once: a field added to the carry is handed over with the others, and Fields()
+// (which the compare uses) does not compile until it names the new field too.
+struct WalkCarry {
   TagPath Path;  // Path.Depth is the depth of the element being read
   bool Lost = true;  // the next lookup goes by the whole path from the root
   TBranch* CurrentBranch = nullptr;
-  TLeaf* CurrentLeaf = nullptr;
   uint32_t RecordCount = 0;
   bool SkipRecord = false;
   int SkipDepth = 0;  // depth of the record being skipped
-  int LastPercent = 0;
-  uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
+  bool RecordPasses = true;
+  uint32_t FilteredTagsSeen = 0;
+
+  // The carry between top-level elements, after `records` records.
+  static WalkCarry AtTopLevel(TBranch* root, uint32_t records) {
+    WalkCarry carry;
+    carry.CurrentBranch = root;
+    carry.RecordCount = records;
+    return carry;
+  }
+  // True when a walk in this carry reads what follows as a walk in the other does.
+  bool SameAs(const WalkCarry& other) const;
+
+ private:
+  auto Fields() const {
+    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered] = *this;
+    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered);
+  }
+  // The carry with what does not change how the walk goes on set alike: at the top level, how
+  // the next tag is looked up (in the root either way).
+  WalkCarry Canonical() const {
+    WalkCarry carry = *this;
+    if (carry.Path.Depth < 0) carry.Lost = true;
+    return carry;
+  }
+};
+
+inline bool WalkCarry::SameAs(const WalkCarry& other) const {
+  return Canonical().Fields() == other.Canonical().Fields();
+}
+
+// What each walk keeps for itself: the text it made, and the progress it showed.
+struct WalkOwnState {
   // The text of the records that passed and are still to be written, then the text of the record
   // being read, from RecordStart on.
   TextBuffer RecordBuffer;
   std::size_t RecordStart = 0;
-  bool RecordPasses = true;
-  uint32_t FilteredTagsSeen = 0;
+  int LastPercent = 0;
+  uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
 };
+
+struct WalkState : WalkCarry, WalkOwnState {};
+// A field belongs in the carry or in the walk's own state, where the take-over decides its fate.
+static_assert(sizeof(WalkState) == sizeof(WalkCarry) + sizeof(WalkOwnState),
+              "a field of the walk state outside WalkCarry and WalkOwnState is not handed over");
+
 
 // The size of the blocks in which the output is written.
 constexpr std::size_t kOutputBlockSize = 1 << 20;

@@ -18,17 +18,19 @@ void ReportEndOfInput() { Say("Error: unexpected end of input file.\n\n"); }
 void ReportTooDeep() { Say("Error: something is wrong. Tag Identifier is too long.\n\n"); }
 
 void ReportTagNotFound(WalkContext& walk) {
-  const std::string path = TagPathText(walk.State.Path);
-  Say("Error: tag " + path + " not found, please, add it to Tags.cfg or report about this error to " +
-      kContactAddress + "\n\n");
+  Say("Error: tag " + TagPathText(walk.State.Path) +
+      " not found, please, add it to Tags.cfg or report about this error to " + kContactAddress + "\n\n");
+  ++walk.Counts.TagsNotFound;
+}
+
+void AppendTagNotFoundLine(WalkContext& walk) {
   TextBuffer& text = walk.ValueText;
   text.assign("Tag ");
-  text.append(path);
+  AppendTagPathText(text, walk.State.Path);
   text.append(" not found, please, add it to Tags.cfg or report about this error to ");
   text.append(kContactAddress);
   text.push_back('\n');
   AppendToRecord(walk, text);
-  ++walk.Counts.TagsNotFound;
 }
 
 void ShowProgress(WalkContext& walk) {
@@ -45,7 +47,7 @@ void ShowProgress(WalkContext& walk) {
   state.NextPercentAt = ((static_cast<uint64_t>(state.LastPercent) + 1) * input.Size() + 99) / 100;
 }
 
-void StartRecord(WalkContext& walk, const TItem& item) {
+bool StartRecord(WalkContext& walk) {
   WalkState& state = walk.State;
   CountRecordOutcome(walk);
   ++state.RecordCount;
@@ -58,16 +60,19 @@ void StartRecord(WalkContext& walk, const TItem& item) {
     if (state.SkipRecord) {
       ++walk.Counts.RecordsOutOfRange;
       state.SkipDepth = state.Path.Depth;
-      return;
+      return false;
     }
   }
-  // The record line: the long name, the record's number, a line feed.
+  return true;
+}
+
+void AppendRecordLine(WalkContext& walk, const TItem& item) {
   constexpr std::string_view kNoName = "(null)";
   const std::size_t nameSize = item.LongTagName ? item.LongTagName->size() : kNoName.size();
   char* out = BeginPiece(walk, nameSize + 12 + PaddedText::kPadding);
   out = item.LongTagName ? PutText(out, *item.LongTagName) : PutText(out, kNoName);
   *out++ = ' ';
-  out = std::to_chars(out, out + 10, state.RecordCount).ptr;
+  out = std::to_chars(out, out + 10, walk.State.RecordCount).ptr;
   *out++ = '\n';
   EndPiece(walk, out);
 }
@@ -80,6 +85,5 @@ void Descend(WalkContext& walk, const TLeaf& leaf) {
   }
 }
 
-void ReportIndefinitePrimitive(const char* message) { Say(message); }
 
 }  // namespace orvalis

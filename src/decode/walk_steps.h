@@ -1,23 +1,35 @@
-// The parts of a walk step that the record walker and the debug walker do alike: the nesting
-// limit, the identifier and length rules, the tag path, the lookup, record starts, the record
-// range and the end of an element. Each returns false after printing its message when the walk
-// must stop.
+// The walk: one element after another, each named from the dictionary, its record started and
+// decided, its contents walked or its value written. What the walk read reaches paper through a
+// writer, chosen once per run as a type (the readable text, the debug dump): the walk tells it
+// what it read, the writer decides how it looks. Decisions about records (numbering, the range,
+// the filter) stay here, so that every writer selects the same records.
+//
+// A writer is a struct of static functions:
+//   Names(item)                  true when the element is named at all (and so can open a record)
+//   Explanation(walk)            the explanation of each identifier and length octet as it is read
+//   TagEntered(walk)             the element's tag path is known
+//   ElementLookedUp(walk)        the tag was looked up in the dictionary
+//   RecordFound(walk)            a record start, before its range decision
+//   RecordStarts(walk, item)     a record in the range starts (its number is State.RecordCount)
+//   ElementNamed(walk, item)     a named element outside a skipped record
+//   TagNotFound(walk)            the element's tag is not in the dictionary
+//   LengthRead(walk, length)     the length octets were read
+//   ContentsBegin(walk)          the nested elements of a constructed element of definite length
+//   Value(walk, leaf, length)    a primitive value at the read position (leaf null: not found)
+//   EndOfContents(walk)          the end-of-contents octets of an element of indefinite length
+//   kIndefinitePrimitive         the message for a primitive element of indefinite length
+//   kTakesCommonElementsAtOnce   the common primitive element is taken without the general step
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "common/console.h"
+#include "decode/element_header.h"
 #include "decode/walk_state.h"
 
 namespace orvalis {
-
-// Identifier octet bits.
-constexpr uint8_t kConstructedBit = 0x20;
-constexpr uint8_t kTagNumberMask = 0x1F;
-constexpr uint8_t kHighTagNumber = 0x1F;  // the tag number follows in one more octet
-// The first length octet of the indefinite form.
-constexpr uint8_t kIndefiniteLength = 0x80;
 
 // Prints the message for an input that ends inside an element.
 void ReportEndOfInput();
@@ -32,21 +44,13 @@ inline bool EnterLevel(WalkContext& walk) {
   return false;
 }
 
-// Reads the octet at the read position and moves past it; false, after the end-of-input message,
-// when the input has ended.
-inline bool ReadNextOctet(WalkContext& walk, uint8_t& octet) {
-  if (walk.Input.ReadOctet(octet)) return true;
-  ReportEndOfInput();
-  return false;
-}
-
 // Enters the element's tag number in the path.
 inline void EnterTag(WalkContext& walk, int32_t tagId) {
   walk.State.Path.Ids[walk.State.Path.Depth] = tagId;
 }
 
-// Looks the element's tag up (by the whole path while lost, else in the current branch) and makes
-// the result the current leaf; null when the tag is not in the dictionary.
+// Looks the element's tag up (by the whole path while lost, else in the current branch); null
+// when the tag is not in the dictionary.
 inline TLeaf* LookUpTag(WalkContext& walk) {
   WalkState& state = walk.State;
   TLeaf* leaf = nullptr;
@@ -56,12 +60,13 @@ inline TLeaf* LookUpTag(WalkContext& walk) {
     leaf = state.CurrentBranch->FindById(state.Path.Ids[state.Path.Depth]);
   }
   state.Lost = leaf == nullptr;
-  state.CurrentLeaf = leaf;
   return leaf;
 }
 
-// Says on the console and in the record's text that the element's tag is not in the dictionary.
+// Says on the console that the element's tag is not in the dictionary, and counts it.
 void ReportTagNotFound(WalkContext& walk);
+// The text of the same: "Tag 1.99. not found, ..." and a line feed, appended to the record.
+void AppendTagNotFoundLine(WalkContext& walk);
 
 // Shows the progress percentage when it has grown since it was last shown.
 void ShowProgress(WalkContext& walk);
@@ -70,8 +75,11 @@ void ShowProgress(WalkContext& walk);
 inline bool IsRecordStart(const TItem& item) { return item.OpensRecord; }
 
 // A record start: counts the record, writes out the previous one, resets the filter state and
-// decides from the range whether the new record is written (appending its record line) or skipped.
-void StartRecord(WalkContext& walk, const TItem& item);
+// decides from the range whether the new record is written. True when it is.
+bool StartRecord(WalkContext& walk);
+
+// The record line: the long name (or "(null)"), the record's number, a line feed.
+void AppendRecordLine(WalkContext& walk, const TItem& item);
 
 // True while the current record lies outside the record range: nothing is named or decoded.
 inline bool InSkippedRecord(const WalkContext& walk) {
@@ -81,23 +89,10 @@ inline bool InSkippedRecord(const WalkContext& walk) {
 // Enters a constructed element's sub-tags; with none declared, says so on the console.
 void Descend(WalkContext& walk, const TLeaf& leaf);
 
-// A length as read from the length octets.
-struct ElementLength {
-  bool Indefinite = false;
-  bool TooLarge = false;  // a long form whose value does not fit in 64 bits
-  uint64_t Value = 0;
-};
-
-// Adds one octet of a long-form length.
-inline void AddLengthOctet(ElementLength& length, uint8_t octet) {
-  if (length.Value > (UINT64_MAX >> 8)) length.TooLarge = true;
-  length.Value = (length.Value << 8) | octet;
-}
-
-// False, after the end-of-input message, when a definite length runs past the input's end.
-inline bool FitsInInput(WalkContext& walk, const ElementLength& length) {
-  if (length.Indefinite) return true;
-  if (!length.TooLarge && length.Value <= walk.Input.Left()) return true;
+// False, after the end-of-input message, when the length octets ended the input, give a length
+// that does not fit in 64 bits, or a definite length that runs past the input's end.
+inline bool LengthFits(WalkContext& walk, HeaderRead read, const ElementLength& length) {
+  if (read == HeaderRead::kRead && (length.Indefinite || length.Value <= walk.Input.Left())) return true;
   ReportEndOfInput();
   return false;
 }
@@ -113,52 +108,151 @@ inline bool PassesOverSkipped(const WalkContext& walk, bool constructed, bool re
          (!constructed || recordStart || state.Path.Depth > state.SkipDepth);
 }
 
-// A walker's step: WalkStep or DebugWalkStep.
-using StepFunction = int (*)(WalkContext& walk);
+// The end of an element: leaves its level and, for a constructed element whose tag was found,
+// climbs back to the branch that holds its tag.
+inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
+  --walk.State.Path.Depth;
+  if (constructedLeaf != nullptr) walk.State.CurrentBranch = constructedLeaf->Owner;
+}
 
-// The contents of a constructed element of definite length: the nested elements, each by a step,
-// until the read position reaches the contents' end. Returns -1 as soon as a step does.
-template <StepFunction Step>
-int WalkNestedElements(WalkContext& walk, uint64_t length) {
-  const uint64_t end = walk.Input.Position() + length;
+// ---- The walk, for a writer ---------------------------------------------------------------------
+
+template <typename Writer>
+int WalkElement(WalkContext& walk);
+
+// The elements from the read position up to `end` (the input's end at the top level, the end of
+// a constructed element's contents inside it), one after another: the one walk loop. Returns -1
+// as soon as an element stops the walk, 0 at `end`.
+template <typename Writer>
+int WalkElements(WalkContext& walk, uint64_t end);
+
+// The common element taken at once: a primitive element of definite length, within the input,
+// whose tag is found in the current branch and neither opens a record nor lies in a skipped
+// record. It reads as WalkElement reads it, without the general checks. False, with nothing read,
+// for any other element.
+template <typename Writer>
+[[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk) {
+  WalkState& state = walk.State;
+  if (state.Lost || state.CurrentBranch == nullptr || state.Path.Depth >= kMaxDepth || InSkippedRecord(walk)) {
+    return false;
+  }
+  ByteCursor at = walk.Input;
+  ElementIdentifier id;
+  ElementLength length;
+  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || id.Constructed ||
+      ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left()) {
+    return false;
+  }
+  const TLeaf* leaf = state.CurrentBranch->FindById(id.TagId);
+  if (leaf == nullptr || IsRecordStart(leaf->Item)) return false;
+  state.Path.Ids[state.Path.Depth + 1] = id.TagId;
+  if (Writer::Names(leaf->Item)) Writer::ElementNamed(walk, leaf->Item);
+  walk.Input = at;
+  if (length.Value > 0) {
+    Writer::Value(walk, leaf, length.Value);
+    walk.Input.Skip(length.Value);
+  }
+  return true;
+}
+
+// The next element, taken at once where it is a common one.
+template <typename Writer>
+[[gnu::always_inline]] inline int WalkNext(WalkContext& walk) {
+  if constexpr (Writer::kTakesCommonElementsAtOnce) {
+    if (TakeCommonElement<Writer>(walk)) return 0;
+  }
+  return WalkElement<Writer>(walk);
+}
+
+template <typename Writer>
+int WalkElements(WalkContext& walk, uint64_t end) {
   while (walk.Input.Position() < end) {
-    if (!KeepHeldTextBounded(walk) || Step(walk) < 0) return -1;
+    if (!KeepHeldTextBounded(walk) || WalkNext<Writer>(walk) < 0) return -1;
   }
   return 0;
 }
 
-// The contents of an element of indefinite length: nested elements, each by a step, up to the
-// end-of-contents octets, after which endOfContentsText is appended to the record. A primitive
-// element has no nested elements: primitiveMessage is printed and the result is -1, as it is when
-// the input ends first or a step returns -1.
-void ReportIndefinitePrimitive(const char* message);
-template <StepFunction Step>
-int WalkIndefiniteContents(WalkContext& walk, bool constructed, const char* primitiveMessage,
-                           std::string_view endOfContentsText) {
+// The contents of an element of indefinite length: nested elements up to the end-of-contents
+// octets. A primitive element has no nested elements: its message is said and the result is -1,
+// as it is when the input ends first or an element stops the walk.
+template <typename Writer>
+int WalkIndefiniteContents(WalkContext& walk, bool constructed) {
   ByteCursor& input = walk.Input;
   for (;;) {
     if (input.Left() < 2) {
       ReportEndOfInput();
       return -1;
     }
-    if (input.Peek(0) == 0 && input.Peek(1) == 0) {
+    if (input.AtEndOfContents()) {
       input.Skip(2);
-      AppendToRecord(walk, endOfContentsText);
+      Writer::EndOfContents(walk);
       return 0;
     }
     if (!constructed) {
-      ReportIndefinitePrimitive(primitiveMessage);
+      Say(Writer::kIndefinitePrimitive);
       return -1;
     }
-    if (!KeepHeldTextBounded(walk) || Step(walk) < 0) return -1;
+    if (!KeepHeldTextBounded(walk) || WalkNext<Writer>(walk) < 0) return -1;
   }
 }
 
-// The end of an element: leaves its level and, for a constructed element whose tag was found,
-// climbs back to the branch that holds its tag.
-inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
-  --walk.State.Path.Depth;
-  if (constructedLeaf != nullptr) walk.State.CurrentBranch = constructedLeaf->Owner;
+// Names the element: a record start, or the element's own name. True at a record start.
+template <typename Writer>
+bool NameElement(WalkContext& walk, const TItem& item) {
+  if (!Writer::Names(item)) return false;
+  if (IsRecordStart(item)) {
+    Writer::RecordFound(walk);
+    if (StartRecord(walk)) Writer::RecordStarts(walk, item);
+    return true;
+  }
+  if (!InSkippedRecord(walk)) Writer::ElementNamed(walk, item);
+  return false;
+}
+
+// Consumes the element at the read position with everything nested in it. Returns 0 to go on,
+// -1 when the walk must stop (after its message).
+template <typename Writer>
+int WalkElement(WalkContext& walk) {
+  if (!EnterLevel(walk)) return -1;
+  ElementIdentifier id;
+  if (ReadIdentifierOctets(walk.Input, id, Writer::Explanation(walk)) != HeaderRead::kRead) {
+    ReportEndOfInput();
+    return -1;
+  }
+  EnterTag(walk, id.TagId);
+  Writer::TagEntered(walk);
+  TLeaf* leaf = LookUpTag(walk);
+  Writer::ElementLookedUp(walk);
+  bool recordStart = false;
+  if (leaf == nullptr) {
+    ReportTagNotFound(walk);
+    Writer::TagNotFound(walk);
+  } else {
+    recordStart = NameElement<Writer>(walk, leaf->Item);
+    if (id.Constructed) Descend(walk, *leaf);
+  }
+
+  ElementLength length;
+  const HeaderRead read = ReadLengthOctets(walk.Input, length, Writer::Explanation(walk));
+  if (read != HeaderRead::kInputEnded) Writer::LengthRead(walk, length);
+  if (!LengthFits(walk, read, length)) return -1;
+  ByteCursor& input = walk.Input;
+  if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
+    input.Skip(length.Value);
+  } else if (length.Indefinite) {
+    if (WalkIndefiniteContents<Writer>(walk, id.Constructed) < 0) return -1;
+  } else if (id.Constructed) {
+    if (length.Value > 0) {
+      Writer::ContentsBegin(walk);
+      if (WalkElements<Writer>(walk, input.Position() + length.Value) < 0) return -1;
+    }
+  } else if (length.Value > 0) {
+    Writer::Value(walk, leaf, length.Value);
+    input.Skip(length.Value);
+  }
+  LeaveElement(walk, id.Constructed ? leaf : nullptr);
+  if (recordStart) ++walk.Counts.RecordsCompleted;
+  return 0;
 }
 
 }  // namespace orvalis

@@ -14,13 +14,11 @@
 
 #include "common/console.h"
 #include "common/text_file.h"
-#include "debugdump/debug_walker.h"
-#include "decode/record_walker.h"
-#include "decode/stretch_walk.h"
 #include "driver/command_line.h"
 #include "driver/config_files.h"
 #include "driver/input_image.h"
 #include "driver/run_settings.h"
+#include "driver/whole_walk.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis {
@@ -71,18 +69,7 @@ void FixUpRange(RunSettings& settings) {
 // exception escaped from it, or the input was cut short.
 bool Walk(WalkContext& walk, const InputImage& image, RunReport& report) {
   try {
-    bool completed = true;
-    if (CanWalkInStretches(walk)) {
-      completed = WalkInStretches(walk) == 0;
-    } else {
-      while (!walk.Input.AtEnd()) {
-        int result = walk.Settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
-        if (result < 0) {
-          completed = false;
-          break;
-        }
-      }
-    }
+    const bool completed = WalkWholeInput(walk) == 0;
     WriteOutLastRecord(walk);
     if (image.CutShort()) {
       std::fflush(stdout);

@@ -42,6 +42,15 @@ struct TagPath {
   int32_t Ids[kMaxDepth + 1] = {};
   int Depth = -1;  // index of the innermost entry; -1 when empty
 };
+// Paths are equal when they hold the same tag numbers; what lies past Depth does not count.
+inline bool operator==(const TagPath& a, const TagPath& b) {
+  if (a.Depth != b.Depth) return false;
+  for (int level = 0; level <= a.Depth; ++level) {
+    if (a.Ids[level] != b.Ids[level]) return false;
+  }
+  return true;
+}
+inline bool operator!=(const TagPath& a, const TagPath& b) { return !(a == b); }
 
 class TBranch;
 

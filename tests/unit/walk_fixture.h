@@ -12,10 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "debugdump/debug_walker.h"
-#include "decode/record_walker.h"
-#include "decode/stretch_walk.h"
 #include "decode/walk_state.h"
+#include "driver/whole_walk.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis::test {
@@ -90,15 +88,8 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
     WalkContext walk(settings, image.get(), input.size(), root, output);
     walk.OutputBlockSize = outputBlockSize;
     walk.StretchSize = stretchSize;
-    if (CanWalkInStretches(walk)) {
-      result.Status = WalkInStretches(walk, report);
-    } else {
-      while (!walk.Input.AtEnd()) {
-        result.Status = settings.DebugMode ? DebugWalkStep(walk) : WalkStep(walk);
-        if (result.Status < 0) break;
-      }
-    }
-    WriteOutRecord(walk);
+    result.Status = WalkWholeInput(walk, report);
+    WriteOutLastRecord(walk);
     result.Records = walk.State.RecordCount;
   }
   std::fflush(stdout);

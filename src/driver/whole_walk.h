@@ -1,0 +1,15 @@
+// The walk of a whole input, as the run's settings choose it: the debug dump, or the readable
+// text, shared by two threads where it may be.
+#pragma once
+
+#include "decode/stretch_walk.h"
+#include "decode/walk_state.h"
+
+namespace orvalis {
+
+// Walks from the read position to the input's end. Returns 0 at the end, -1 when an element
+// stopped the walk (after its message). What the last record holds is left for WriteOutLastRecord.
+// `report` tells how a shared walk went.
+int WalkWholeInput(WalkContext& walk, StretchWalkReport* report = nullptr);
+
+}  // namespace orvalis
