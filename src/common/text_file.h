@@ -1,9 +1,12 @@
 // Whole-file reading and the error form of the program's messages.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
+#include <string_view>
 
 namespace orvalis {
 
@@ -17,6 +20,33 @@ std::FILE* OpenForReading(const std::string& name);
 // Reads an open file whole into text (its length taken by seeking to the end). Returns false with
 // errno set when the file's length cannot be taken or its buffer cannot be allocated.
 bool ReadWholeFile(std::FILE* file, std::string& text);
+
+// Reads the named text file whole and hands its text to apply(std::string_view). When the file
+// cannot be opened, prints openError in the error form; when its length cannot be taken, or its
+// text or anything that apply builds from it cannot be allocated, prints memoryError in the error
+// form (with "Cannot allocate memory" for an allocation). Returns true when apply ran to its end;
+// after an allocation failed in apply, what apply built is incomplete.
+template <typename Apply>
+bool ReadTextFile(const std::string& name, const char* openError, const char* memoryError, Apply&& apply) {
+  std::FILE* file = OpenForReading(name);
+  if (file == nullptr) {
+    PrintErrorForm(openError);
+    return false;
+  }
+  std::string text;
+  const bool read = ReadWholeFile(file, text);
+  if (!read) PrintErrorForm(memoryError);
+  std::fclose(file);
+  if (!read) return false;
+  try {
+    apply(std::string_view(text));
+    return true;
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    PrintErrorForm(memoryError);
+    return false;
+  }
+}
 
 }  // namespace orvalis
 

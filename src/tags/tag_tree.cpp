@@ -69,4 +69,11 @@ int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bo
   return 0;
 }
 
+void ClearFilter(TBranch& branch) {
+  for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    leaf->Item.FilterValue.reset();
+    if (leaf->Child) ClearFilter(*leaf->Child);
+  }
+}
+
 }  // namespace orvalis

@@ -132,4 +132,7 @@ TLeaf* FindByPath(const TBranch& root, const TagPath& path);
 // name. Returns 0.
 int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bool& filterFound);
 
+// Takes the FilterValue from every item in the tree.
+void ClearFilter(TBranch& branch);
+
 }  // namespace orvalis

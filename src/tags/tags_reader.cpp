@@ -116,20 +116,10 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
 }
 
 int ReadTagsConfig(TBranch& root) {
-  std::FILE* file = OpenForReading(kTagsFileName);
-  if (file == nullptr) {
-    PrintErrorForm("Error: can not open TagsConfigFile file");
-    return -1;
-  }
-  std::string text;
-  if (!ReadWholeFile(file, text)) {
-    PrintErrorForm("Error: memory allocation for TagsConfigFile is not successful");
-    std::fclose(file);
-    return -1;
-  }
-  std::fclose(file);
-  ApplyTagsText(root, text);
-  return 0;
+  const bool read = ReadTextFile(kTagsFileName, "Error: can not open TagsConfigFile file",
+                                 "Error: memory allocation for TagsConfigFile is not successful",
+                                 [&](std::string_view text) { ApplyTagsText(root, text); });
+  return read ? 0 : -1;
 }
 
 void ApplyTagsText(TBranch& root, std::string_view text) {

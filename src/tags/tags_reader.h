@@ -11,7 +11,8 @@ namespace orvalis {
 constexpr const char* kTagsFileName = "Tags.cfg";
 
 // Fills the tree from Tags.cfg. Returns 0 when the file was read to its end, -1 when it could
-// not be opened or buffered (after its message). Bad lines are reported and skipped.
+// not be opened or held in memory (after its message): the tree is then incomplete and must not
+// be used. Bad lines are reported and skipped.
 int ReadTagsConfig(TBranch& root);
 
 // Fills the tree from the text of a Tags.cfg file.

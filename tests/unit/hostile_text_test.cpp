@@ -4,13 +4,18 @@
 // known to print for the bad lines, and go on reading after them.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
 
+#include "common/text_file.h"
 #include "driver/config_files.h"
 #include "driver/run_settings.h"
 #include "tags/tag_tree.h"
@@ -348,6 +353,28 @@ TEST(HostileText, NumbersBeyond32BitsAreClamped) {
   EXPECT_EQ(configConsole, "");
   EXPECT_EQ(settings.StartRec, INT32_MAX);
   EXPECT_EQ(settings.EndRec, INT32_MIN);
+}
+
+// An allocation that fails while a reader builds from a file's text ends the reading with the
+// reader's memory message in the error form, as when the text itself cannot be held.
+TEST(HostileText, AFailedAllocationWhileApplyingTheTextIsReported) {
+  const std::string name = testing::TempDir() + "orvalis_failed_allocation.cfg";
+  std::FILE* file = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("A=1\r\n", file);
+  std::fclose(file);
+  std::string seen;
+  testing::internal::CaptureStderr();
+  const bool read = ReadTextFile(name, "Error: can not open it", "Error: memory allocation for it is not successful",
+                                 [&](std::string_view text) {
+                                   seen = text;
+                                   throw std::bad_alloc();
+                                 });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error: memory allocation for it is not successful: "s + std::strerror(ENOMEM) + "\n");
+  EXPECT_FALSE(read);
+  EXPECT_EQ(seen, "A=1\r\n");
+  std::remove(name.c_str());
 }
 
 }  // namespace

@@ -115,6 +115,8 @@ TEST(TagTree, SetFilterReachesEveryDepthAndOnlyNamedItems) {
   EXPECT_TRUE(found);                  // left as it was
   SetFilter(*root, "", "e", found);    // only the item whose name was set to the empty text
   EXPECT_EQ(Describe(*root), "1:N=f:F=v2{3:N=f:F=v2{5:N=f:F=v2},4:L=f},6:N=:F=e");
+  ClearFilter(*root);
+  EXPECT_EQ(Describe(*root), "1:N=f{3:N=f{5:N=f},4:L=f},6:N=");
 }
 
 TEST(TagsLines, BuildTheTreeAndReportBadLines) {
