@@ -19,6 +19,14 @@ test:
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory memory-limits
+
+# `make memory-limits` runs the release program under a limit of its address space (ulimit -v)
+# with deep and large dictionaries and a large filter file (tests/limits/check-memory-limits.sh);
+# the sanitizer build of `make test` cannot run under such a limit.
+.PHONY: memory-limits
+memory-limits: release
+	tests/limits/check-memory-limits.sh $(RELEASE_DIR)/orvalis $(RELEASE_DIR)/memory_limits
 
 clean:
 	rm -rf build
