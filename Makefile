@@ -23,8 +23,9 @@ test: release-checks
 clean:
 	rm -rf build
 
-# The checks that need the release build (peak memory, which means nothing under the sanitizers):
-# every script in tests/release/, given the release program. `make test` runs them first.
+# The checks that need the release build (peak memory and limits of the address space, which mean
+# nothing under the sanitizers): every script in tests/release/, given the release program.
+# `make test` runs them first.
 .PHONY: release-checks
 release-checks: release
 	@passed=0; failed=0; for check in tests/release/*.sh; do \

@@ -242,6 +242,7 @@ inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
     ++count;
   }
   if (branch.Last != previous || count != branch.Count()) std::abort();
+  if (depth > orvalis::kMaxDepth && count != 0) std::abort();  // below the walk's reach: names only
 }
 
 // Walk settings from one byte: bit 0 turns the record range on, bits 1-2 give StartRec (0-3),

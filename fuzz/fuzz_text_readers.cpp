@@ -12,14 +12,6 @@
 
 namespace {
 
-// Clears the filter values that the previous input left in the fixed dictionary.
-void ClearFilters(orvalis::TBranch& branch) {
-  for (orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-    leaf->Item.FilterValue.reset();
-    if (leaf->Child) ClearFilters(*leaf->Child);
-  }
-}
-
 orvalis::TBranch& FixedTree() {
   static std::unique_ptr<orvalis::TBranch> tree = orvalis_fuzz::BuildTree(orvalis_fuzz::kRichTags);
   return *tree;
@@ -45,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (settings.ConfigFileName != "Orvalis.cfg" || !settings.InputFileName.empty()) std::abort();
 
   orvalis::TBranch& fixed = FixedTree();
-  ClearFilters(fixed);
+  orvalis::ClearFilter(fixed);  // the filter values that the previous input left
   const uint32_t accepted = orvalis::ApplyFilterText("Filter.cfg", text, fixed);
   // Every accepted filter line is a line of the text; a text of n octets has at most n / 2 + 1.
   if (accepted > size / 2 + 1) std::abort();

@@ -1,5 +1,7 @@
 #include "common/text_file.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -10,11 +12,10 @@
 namespace orvalis {
 
 void PrintErrorForm(const char* text) {
-  std::string line = text;
-  line += ": ";
-  line += std::strerror(errno);
-  line += '\n';
-  SayOnErrorStream(line);
+  // Formatted on the stack: the message may tell that memory has run out.
+  char line[512];
+  const int size = std::snprintf(line, sizeof line, "%s: %s\n", text, std::strerror(errno));
+  if (size > 0) SayOnErrorStream(std::string_view(line, std::min(static_cast<std::size_t>(size), sizeof line - 1)));
 }
 
 std::FILE* OpenForReading(const std::string& name) {

@@ -1,8 +1,10 @@
 // Whole-file reading and the error form of the program's messages.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,39 @@ std::FILE* OpenForReading(const std::string& name);
 // errno set when the file's length cannot be taken or its buffer cannot be allocated.
 bool ReadWholeFile(std::FILE* file, std::string& text);
 
+// Says one warning line naming the file when its text holds line feeds without carriage returns
+// (CountBareLineFeeds), and counts it.
+void WarnOfBareLineFeeds(const std::string& name, std::string_view text);
+
+// The one loader of the text files. Reads the named text file whole, warns of its line feeds
+// without carriage returns, and hands its text to apply(std::string_view). When the file
+// cannot be opened, prints openError in the error form; when its length cannot be taken, or its
+// text or anything that apply builds from it cannot be allocated, prints memoryError in the error
+// form (with "Cannot allocate memory" for an allocation). Returns true when apply ran to its end;
+// after an allocation failed in apply, what apply built is incomplete.
+template <typename Apply>
+bool ReadTextFile(const std::string& name, const char* openError, const char* memoryError, Apply&& apply) {
+  std::FILE* file = OpenForReading(name);
+  if (file == nullptr) {
+    PrintErrorForm(openError);
+    return false;
+  }
+  std::string text;
+  const bool read = ReadWholeFile(file, text);
+  if (!read) PrintErrorForm(memoryError);
+  std::fclose(file);
+  if (!read) return false;
+  WarnOfBareLineFeeds(name, text);
+  try {
+    apply(std::string_view(text));
+    return true;
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    PrintErrorForm(memoryError);
+    return false;
+  }
+}
+
 }  // namespace orvalis
 
 namespace orvalis {
@@ -28,8 +63,6 @@ namespace orvalis {
 // is not one of them.)
 uint64_t CountBareLineFeeds(std::string_view text);
 
-// Says one warning line naming the file when its text holds such line feeds, and counts it.
-void WarnOfBareLineFeeds(const std::string& name, std::string_view text);
 
 // Takes an open file's length by seeking to its end, then seeks back to its start.
 bool FileLength(std::FILE* file, uint64_t& length);

@@ -13,21 +13,6 @@
 namespace orvalis {
 namespace {
 
-// Reads a whole text file; on failure prints the reader's own messages in the error form.
-bool LoadTextFile(const std::string& name, const char* openError, const char* memoryError,
-                  std::string& text) {
-  std::FILE* file = OpenForReading(name);
-  if (file == nullptr) {
-    PrintErrorForm(openError);
-    return false;
-  }
-  bool read = ReadWholeFile(file, text);
-  if (!read) PrintErrorForm(memoryError);
-  std::fclose(file);
-  if (read) WarnOfBareLineFeeds(name, text);
-  return read;
-}
-
 // Calls apply(name, value) for every line of the form name=value, and reports the other lines
 // that are neither comments nor empty.
 template <typename Apply>
@@ -56,13 +41,10 @@ void ForEachSetting(const std::string& fileName, std::string_view text, Problem 
 }  // namespace
 
 int ReadMainConfig(RunSettings& settings) {
-  std::string text;
-  if (!LoadTextFile(settings.ConfigFileName, "Error: can not open specified config file",
-                    "Error: memory allocation for ConfigFile is not successful", text)) {
-    return -1;
-  }
-  ApplyMainConfigText(settings, text);
-  return 0;
+  const bool read = ReadTextFile(settings.ConfigFileName, "Error: can not open specified config file",
+                                 "Error: memory allocation for ConfigFile is not successful",
+                                 [&](std::string_view text) { ApplyMainConfigText(settings, text); });
+  return read ? 0 : -1;
 }
 
 void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
@@ -94,13 +76,15 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
 
 int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterCount) {
   filterCount = 0;
-  std::string text;
-  if (!LoadTextFile(settings.FilterFileName, "Error: can not open specified filter file",
-                    "Error: memory allocation for FilterFile is not successful", text)) {
+  uint32_t accepted = 0;
+  if (!ReadTextFile(settings.FilterFileName, "Error: can not open specified filter file",
+                    "Error: memory allocation for FilterFile is not successful",
+                    [&](std::string_view text) { accepted = ApplyFilterText(settings.FilterFileName, text, root); })) {
+    ClearFilter(root);  // a file that failed half way filters nothing
     CountProblem(Problem::kFilterNotRead);
     return -1;
   }
-  filterCount = ApplyFilterText(settings.FilterFileName, text, root);
+  filterCount = accepted;
   return 0;
 }
 

@@ -345,7 +345,16 @@ void SetInputLoadedHook(void (*hook)(const std::string& inputName)) { gInputLoad
 int RunOrvalis(int argc, const char* const* argv) {
   RunSettings settings;
   RunReport report;
-  int status = Run(settings, argc, argv, report);
+  int status = -1;
+  try {
+    status = Run(settings, argc, argv, report);
+  } catch (const std::bad_alloc&) {
+    // What the run needs beside the input (the walk's buffers, the dictionary's filter texts) was
+    // not to be had: an honest end instead of an abort.
+    errno = ENOMEM;
+    PrintErrorForm("Error: memory allocation fault");
+    report.End = RunEnd::kFailed;
+  }
   if (status == 0 && settings.Strict && HadProblems(report)) status = kCompletedWithProblems;
   if (settings.Quiet) PrintSummary(settings, report);
   std::fflush(stdout);

@@ -2,8 +2,27 @@
 
 namespace orvalis {
 
+TLeaf* const TBranch::kNoLongIds[kIndexedTagIds - kOneOctetTagIds] = {};
+
 TLeaf* TBranch::Append(std::unique_ptr<TLeaf> leaf) {
   TLeaf* added = leaf.get();
+  const int32_t tagId = added->Item.TagId;
+  const uint32_t number = static_cast<uint32_t>(tagId);
+  leaves_.push_back(std::move(leaf));
+  TLeaf** entry = nullptr;
+  if (number < kOneOctetTagIds) {
+    entry = &byId_[number];
+  } else if (number < kIndexedTagIds) {
+    if (!ownLongIds_) {
+      ownLongIds_ = std::make_unique<TLeaf*[]>(kIndexedTagIds - kOneOctetTagIds);  // zeroed
+      longIds_ = ownLongIds_.get();
+    }
+    entry = &ownLongIds_[number - kOneOctetTagIds];
+  } else {
+    if (!byLargeId_) byLargeId_ = std::make_unique<std::unordered_map<int32_t, TLeaf*>>();
+    entry = &byLargeId_->emplace(tagId, nullptr).first->second;
+  }
+  if (*entry == nullptr) *entry = added;  // the first leaf of a number stays
   added->Prev = Last;
   added->Next = nullptr;
   if (Last != nullptr) {
@@ -12,19 +31,13 @@ TLeaf* TBranch::Append(std::unique_ptr<TLeaf> leaf) {
     First = added;
   }
   Last = added;
-  leaves_.push_back(std::move(leaf));
-  const int32_t tagId = added->Item.TagId;
-  if (tagId >= 0 && tagId < kIndexedTagIds) {
-    if (byId_[tagId] == nullptr) byId_[tagId] = added;
-  } else {
-    byLargeId_.emplace(tagId, added);  // keeps the first leaf of a number
-  }
   return added;
 }
 
 TLeaf* TBranch::FindLargeId(int32_t tagId) const {
-  auto found = byLargeId_.find(tagId);
-  return found == byLargeId_.end() ? nullptr : found->second;
+  if (!byLargeId_) return nullptr;
+  auto found = byLargeId_->find(tagId);
+  return found == byLargeId_->end() ? nullptr : found->second;
 }
 
 TLeaf* FindByPath(const TBranch& root, const TagPath& path) {
@@ -48,7 +61,19 @@ int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bo
     }
     if (leaf->Child) SetFilter(*leaf->Child, name, value, filterFound);
   }
+  if (branch.DeepNames) {
+    for (const auto& pathAndName : *branch.DeepNames) {
+      if (pathAndName.second == name) filterFound = true;
+    }
+  }
   return 0;
+}
+
+void ClearFilter(TBranch& branch) {
+  for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    leaf->Item.FilterValue.reset();
+    if (leaf->Child) ClearFilter(*leaf->Child);
+  }
 }
 
 }  // namespace orvalis

@@ -4,6 +4,11 @@
 // Tags.cfg declared for one tag number at one place in the nesting, and a leaf with declared
 // sub-tags has a child branch. A branch owns its leaves, a leaf its item and child branch, an
 // item its texts and tables; destroying the root destroys the whole dictionary.
+//
+// The tree goes down as far as the walk can: to the leaves of depth kMaxDepth, and under such a
+// leaf with sub-tags declared, one branch more (the walk must know that they are declared), which
+// holds no leaves. The walk never looks below depth kMaxDepth, so that branch keeps only the
+// TagNames declared at or below it, with their paths, for the filter file (TBranch::DeepNames).
 #pragma once
 
 #include <cstdint>
@@ -95,7 +100,9 @@ class TBranch {
   TLeaf* Append(std::unique_ptr<TLeaf> leaf);
   // The first leaf whose item has the tag number, or null.
   TLeaf* FindById(int32_t tagId) const {
-    if (tagId >= 0 && tagId < kIndexedTagIds) return byId_[tagId];
+    const uint32_t number = static_cast<uint32_t>(tagId);  // a negative one is above them all
+    if (number < kOneOctetTagIds) return byId_[number];
+    if (number < kIndexedTagIds) return longIds_[number - kOneOctetTagIds];
     return FindLargeId(tagId);
   }
   int32_t Count() const { return static_cast<int32_t>(leaves_.size()); }
@@ -104,22 +111,37 @@ class TBranch {
   TLeaf* First = nullptr;
   TLeaf* Last = nullptr;
 
+  // Only in the branch below a leaf of depth kMaxDepth, which holds no leaves: the TagName of
+  // each tag declared at or below it, under the tag's path from the branch down (its tag numbers
+  // in decimal, each followed by a full stop). Null while there is none.
+  std::unique_ptr<std::unordered_map<std::string, std::string>> DeepNames;
+
  private:
-  // Tag numbers that an identifier can carry (0 to 127) are found through a table, the others
-  // (which only a dictionary can declare) through a map.
-  static constexpr int32_t kIndexedTagIds = 128;
+  // Tag numbers 0 to 31 (those of a one-octet identifier, the walk's common case) are found
+  // through a table held in the branch, with one load; 32 to 127 (a longer identifier) through a
+  // table that the branch gets with its first such tag; the others, which only a dictionary can
+  // declare, through a map that it gets likewise. A branch of a few tags stays small.
+  static constexpr uint32_t kOneOctetTagIds = 32;
+  static constexpr uint32_t kIndexedTagIds = 128;
   TLeaf* FindLargeId(int32_t tagId) const;
 
   std::vector<std::unique_ptr<TLeaf>> leaves_;  // in chain order
-  TLeaf* byId_[kIndexedTagIds] = {};            // the first leaf of each small tag number
-  std::unordered_map<int32_t, TLeaf*> byLargeId_;  // the first leaf of each other tag number
+  TLeaf* byId_[kOneOctetTagIds] = {};           // the first leaf of each one-octet tag number
+  static TLeaf* const kNoLongIds[];              // the empty table of 32 to 127, shared
+  TLeaf* const* longIds_ = kNoLongIds;          // the first leaf of each of 32 to 127, from entry 0
+  std::unique_ptr<TLeaf*[]> ownLongIds_;        // the branch's own, once it has such a number
+  std::unique_ptr<std::unordered_map<int32_t, TLeaf*>> byLargeId_;  // the first leaf of each other
 };
 
 // The leaf reached by following path entries 0 to Depth from the root, or null.
 TLeaf* FindByPath(const TBranch& root, const TagPath& path);
 
 // Gives every item in the tree whose TagName equals name a copy of value as its FilterValue,
-// and raises filterFound when at least one took it. Returns 0.
+// and raises filterFound when at least one took it or a TagName below depth kMaxDepth equals
+// name. Returns 0.
 int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bool& filterFound);
+
+// Takes the FilterValue from every item in the tree.
+void ClearFilter(TBranch& branch);
 
 }  // namespace orvalis

@@ -29,6 +29,24 @@ void ReplaceEscape(std::string& text, char letter, char replacement) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
+// A parameter of a tag below depth kMaxDepth, whose path from the branch is path: its messages
+// are those of any tag, but of what it sets only a first TagName is kept, in the branch.
+void ApplyDeepParameter(TBranch& branch, const std::string& path, int32_t tagId, std::string_view line,
+                        std::string_view name, std::string_view value) {
+  TItem item(tagId);
+  const std::string* known = nullptr;
+  if (branch.DeepNames) {
+    auto found = branch.DeepNames->find(path);
+    if (found != branch.DeepNames->end()) known = &found->second;
+  }
+  if (known != nullptr) item.TagName = *known;
+  item.SetParameter(line, name, value);
+  if (known == nullptr && item.TagName) {
+    if (!branch.DeepNames) branch.DeepNames = std::make_unique<std::unordered_map<std::string, std::string>>();
+    branch.DeepNames->emplace(path, std::move(*item.TagName));
+  }
+}
+
 }  // namespace
 
 int TItem::SetParameter(std::string_view line, std::string_view name, std::string_view value) {
@@ -72,47 +90,40 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
   }
   TBranch* branch = &root;
   TLeaf* previous = nullptr;
+  std::string deepPath;  // the path below depth kMaxDepth, once the line goes there
   std::size_t component = 0;
-  for (;;) {
+  for (int depth = 0;; ++depth) {
     const std::size_t dot = line.find('.', component);
     if (dot == std::string_view::npos || dot >= equals) return;
     const int32_t tagId = ParseDecimalLong(line.substr(component, dot - component));
-    TLeaf* leaf = nullptr;
+    component = dot + 1;
     if (branch == nullptr) {
       previous->Child = std::make_unique<TBranch>(previous);
       branch = previous->Child.get();
-    } else {
-      leaf = branch->FindById(tagId);
     }
+    const bool parameter = dot + 1 < line.size() && !IsDecimalDigit(line[dot + 1]);
+    const std::string_view name = line.substr(dot + 1, equals - dot - 1);
+    if (depth > kMaxDepth) {
+      AppendDecimal(deepPath, static_cast<int64_t>(tagId));
+      deepPath.push_back('.');
+      if (parameter) ApplyDeepParameter(*branch, deepPath, tagId, line.substr(0, equals), name, line.substr(equals + 1));
+      continue;
+    }
+    TLeaf* leaf = branch->FindById(tagId);
     if (leaf == nullptr) {
       leaf = branch->Append(std::make_unique<TLeaf>(TItem(tagId), branch));
     }
-    if (dot + 1 < line.size() && !IsDecimalDigit(line[dot + 1])) {
-      leaf->Item.SetParameter(line.substr(0, equals), line.substr(dot + 1, equals - dot - 1),
-                               line.substr(equals + 1));
-    }
+    if (parameter) leaf->Item.SetParameter(line.substr(0, equals), name, line.substr(equals + 1));
     branch = leaf->Child.get();
     previous = leaf;
-    component = dot + 1;
   }
 }
 
 int ReadTagsConfig(TBranch& root, const std::string& fileName) {
-  std::FILE* file = OpenForReading(fileName);
-  if (file == nullptr) {
-    PrintErrorForm("Error: can not open TagsConfigFile file");
-    return -1;
-  }
-  std::string text;
-  if (!ReadWholeFile(file, text)) {
-    PrintErrorForm("Error: memory allocation for TagsConfigFile is not successful");
-    std::fclose(file);
-    return -1;
-  }
-  std::fclose(file);
-  WarnOfBareLineFeeds(fileName, text);
-  ApplyTagsText(root, text);
-  return 0;
+  const bool read = ReadTextFile(fileName, "Error: can not open TagsConfigFile file",
+                                 "Error: memory allocation for TagsConfigFile is not successful",
+                                 [&](std::string_view text) { ApplyTagsText(root, text); });
+  return read ? 0 : -1;
 }
 
 void ApplyTagsText(TBranch& root, std::string_view text) {

@@ -11,8 +11,9 @@ namespace orvalis {
 // The dictionary file's default name.
 constexpr const char* kTagsFileName = "Tags.cfg";
 
-// Fills the tree from the dictionary file. Returns 0 when the file was read to its end, -1 when it could
-// not be opened or buffered (after its message). Bad lines are reported and skipped.
+// Fills the tree from the dictionary file. Returns 0 when the file was read to its end, -1 when it
+// could not be opened or held in memory (after its message): the tree is then incomplete and must
+// not be used. Bad lines are reported and skipped.
 int ReadTagsConfig(TBranch& root, const std::string& fileName = kTagsFileName);
 
 // Fills the tree from the text of a Tags.cfg file.

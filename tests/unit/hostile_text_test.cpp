@@ -4,11 +4,18 @@
 // known to print for the bad lines, and go on reading after them.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <unordered_map>
 
+#include "common/text_file.h"
 #include "driver/config_files.h"
 #include "driver/run_settings.h"
 #include "tags/tag_tree.h"
@@ -278,40 +285,39 @@ TEST(HostileText, AMillionShortLines) {
 }
 
 TEST(HostileText, PathsOfHundredsOfComponents) {
-  // 1000 components fill a line of 2009 characters; the tree gets 1000 levels and is destroyed
-  // whole; a second deep line reuses the chain; filtering searches every level.
+  // 1000 components fill a line of 2009 characters. The tree goes down the 21 levels that the
+  // walk reaches and keeps of the rest only the name, which a second line cannot replace;
+  // filtering finds names at every depth.
   TBranch root(nullptr);
   std::string deep;
   for (int i = 0; i < 1000; ++i) deep += "7.";
   const std::string console = ConsoleOf([&] {
-    ApplyTagsText(root, deep + "TagName=bottom\r\n" + deep + "Type=Duration\r\n" +
+    ApplyTagsText(root, deep + "TagName=bottom\r\n" + deep + "Type=Duration\r\n" + deep + "TagName=again\r\n" +
                             std::string(600, '.') + "TagName=dots\r\n5.TagName=after\r\n");
   });
-  EXPECT_EQ(console, "");
-  int levels = 0;
-  const TLeaf* leaf = root.FindById(7);
-  for (; leaf != nullptr && leaf->Child; leaf = leaf->Child->First) {
-    EXPECT_EQ(leaf->Child->Count(), 1);
-    ++levels;
+  EXPECT_EQ(console, TagsRedefined(deep + "TagName"));
+  // The chain of tag 7 and, from 600 empty components, one of tag 0.
+  for (const auto& [tagId, components, name] : {std::tuple(7, 1000, "bottom"), std::tuple(0, 600, "dots")}) {
+    SCOPED_TRACE(tagId);
+    int levels = 1;
+    const TLeaf* leaf = root.FindById(tagId);
+    for (; leaf != nullptr && leaf->Child && leaf->Child->First; leaf = leaf->Child->First) {
+      EXPECT_EQ(leaf->Child->Count(), 1);
+      ++levels;
+    }
+    EXPECT_EQ(levels, kMaxDepth + 1);
+    ASSERT_TRUE(leaf != nullptr && leaf->Child && leaf->Child->DeepNames);
+    std::string path;  // of the components below depth kMaxDepth
+    for (int i = kMaxDepth + 1; i < components; ++i) path += std::to_string(tagId) + ".";
+    EXPECT_EQ(*leaf->Child->DeepNames, (std::unordered_map<std::string, std::string>{{path, name}}));
   }
-  ASSERT_NE(leaf, nullptr);
-  EXPECT_EQ(levels, 999);
-  EXPECT_EQ(leaf->Item.TagName, "bottom");
-  EXPECT_EQ(leaf->Item.Type, TagType::Duration);
-  // 600 empty components are 600 levels of tag 0.
-  const TLeaf* zeros = root.FindById(0);
-  for (levels = 1; zeros != nullptr && zeros->Child; zeros = zeros->Child->First) ++levels;
-  EXPECT_EQ(levels, 600);
-  ASSERT_NE(zeros, nullptr);
-  EXPECT_EQ(zeros->Item.TagName, "dots");
   EXPECT_EQ(ItemAt(root, {5})->TagName, "after");
 
   uint32_t accepted = 0;
   const std::string filterConsole =
-      ConsoleOf([&] { accepted = ApplyFilterText(kFilterFile, "bottom=1\r\ndots=2\r\n", root); });
-  EXPECT_EQ(filterConsole, "");
+      ConsoleOf([&] { accepted = ApplyFilterText(kFilterFile, "bottom=1\r\ndots=2\r\nagain=3\r\n", root); });
+  EXPECT_EQ(filterConsole, FilterTagNotFound(kFilterFile, "again"));
   EXPECT_EQ(accepted, 2u);
-  EXPECT_EQ(leaf->Item.FilterValue, "1");
 }
 
 TEST(HostileText, NumbersBeyond32BitsAreClamped) {
@@ -347,6 +353,28 @@ TEST(HostileText, NumbersBeyond32BitsAreClamped) {
   EXPECT_EQ(configConsole, "");
   EXPECT_EQ(settings.StartRec, INT32_MAX);
   EXPECT_EQ(settings.EndRec, INT32_MIN);
+}
+
+// An allocation that fails while a reader builds from a file's text ends the reading with the
+// reader's memory message in the error form, as when the text itself cannot be held.
+TEST(HostileText, AFailedAllocationWhileApplyingTheTextIsReported) {
+  const std::string name = testing::TempDir() + "orvalis_failed_allocation.cfg";
+  std::FILE* file = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("A=1\r\n", file);
+  std::fclose(file);
+  std::string seen;
+  testing::internal::CaptureStderr();
+  const bool read = ReadTextFile(name, "Error: can not open it", "Error: memory allocation for it is not successful",
+                                 [&](std::string_view text) {
+                                   seen = text;
+                                   throw std::bad_alloc();
+                                 });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error: memory allocation for it is not successful: "s + std::strerror(ENOMEM) + "\n");
+  EXPECT_FALSE(read);
+  EXPECT_EQ(seen, "A=1\r\n");
+  std::remove(name.c_str());
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // The tag dictionary: tree links and lookups, filter values, Tags.cfg lines, mnemonic tables.
+#include <map>
+
 #include "walk_fixture.h"
 
 namespace orvalis::test {
 namespace {
 
 // The tree as text, "1:N=x{3{5:L=y:T=8}},2", siblings in chain order; N name, L long name, T type,
-// F filter value, I/K entry counts of the tables. Checks every link on the way.
-std::string Describe(const TBranch& branch) {
+// F filter value, I/K entry counts of the tables; the names kept below the deepest level follow
+// "~" ("~5.6.=x~7.=y", by path). Checks every link on the way, and that only the branch below a
+// leaf of the deepest level is empty or holds such names.
+std::string Describe(const TBranch& branch, int depth = 0) {
   std::string text;
   int32_t count = 0;
   const TLeaf* previous = nullptr;
@@ -23,12 +27,18 @@ std::string Describe(const TBranch& branch) {
     if (item.NonIndArr) text += ":K" + std::to_string(item.NonIndArr->Count());
     if (leaf->Child) {
       EXPECT_EQ(leaf->Child->Parent, leaf);
-      EXPECT_GT(leaf->Child->Count(), 0);
-      text += "{" + Describe(*leaf->Child) + "}";
+      EXPECT_TRUE(leaf->Child->Count() > 0 || depth == kMaxDepth);
+      text += "{" + Describe(*leaf->Child, depth + 1) + "}";
     }
   }
   EXPECT_EQ(branch.Last, previous);
   EXPECT_EQ(branch.Count(), count);
+  EXPECT_TRUE(depth <= kMaxDepth || count == 0);
+  if (branch.DeepNames) {
+    EXPECT_EQ(depth, kMaxDepth + 1);
+    std::map<std::string, std::string> byPath(branch.DeepNames->begin(), branch.DeepNames->end());
+    for (const auto& [path, name] : byPath) text += "~" + path + "=" + name;
+  }
   return text;
 }
 
@@ -43,12 +53,13 @@ TEST(TagTree, AppendLinksAndLeavesTheOwnerAlone) {
   EXPECT_TRUE(branch.FindById(7) == a && branch.FindById(3) == b && branch.FindById(5) == nullptr);
 }
 
-// Tag numbers outside 0..127 go through another index than the small ones: negative, large and
-// clamped numbers are found, the first of two equal numbers wins, and a dictionary declaring tens
-// of thousands of them builds in linear time (a list search per line took minutes).
+// Tag numbers outside 0..31 go through other indexes than those of a one-octet identifier (one
+// for 32..127, one for the rest): numbers on both sides of each edge, negative, large and clamped
+// numbers are found, the first of two equal numbers wins, and a dictionary declaring tens of
+// thousands of them builds in linear time (a list search per line took minutes).
 TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
   TBranch branch(nullptr);
-  const int32_t ids[] = {128, -1, INT32_MAX, INT32_MIN, 127, 0, 1000};
+  const int32_t ids[] = {128, -1, INT32_MAX, INT32_MIN, 127, 0, 1000, 31, 32};
   for (int32_t id : ids) branch.Append(std::make_unique<TLeaf>(TItem(id), &branch));
   TLeaf* again = branch.Append(std::make_unique<TLeaf>(TItem(1000), &branch));
   for (int32_t id : ids) {
@@ -58,7 +69,9 @@ TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
   }
   EXPECT_NE(branch.FindById(1000), again);
   EXPECT_EQ(branch.FindById(129), nullptr);
+  EXPECT_EQ(branch.FindById(33), nullptr);
   EXPECT_EQ(branch.FindById(-2), nullptr);
+  EXPECT_EQ(TBranch(nullptr).FindById(40), nullptr);
 
   std::string text;
   for (int32_t id = 1000; id < 51000; ++id) text += std::to_string(id) + ".TagName=t\r\n";
@@ -102,6 +115,8 @@ TEST(TagTree, SetFilterReachesEveryDepthAndOnlyNamedItems) {
   EXPECT_TRUE(found);                  // left as it was
   SetFilter(*root, "", "e", found);    // only the item whose name was set to the empty text
   EXPECT_EQ(Describe(*root), "1:N=f:F=v2{3:N=f:F=v2{5:N=f:F=v2},4:L=f},6:N=:F=e");
+  ClearFilter(*root);
+  EXPECT_EQ(Describe(*root), "1:N=f{3:N=f{5:N=f},4:L=f},6:N=");
 }
 
 TEST(TagsLines, BuildTheTreeAndReportBadLines) {
@@ -140,19 +155,40 @@ TEST(TagsLines, BuildTheTreeAndReportBadLines) {
   }
 }
 
-// 1000 levels is the deepest path that a Tags.cfg line (2047 characters) can hold. The sanitizer
-// watches both destructions.
-TEST(TagsLines, DeepAndWideTreesBuildAndDestroy) {
-  std::string line;
-  for (int i = 0; i < 1000; ++i) line += "1.";
-  auto deep = BuildDictionary({line + "TagName=deep"});
-  const TBranch* branch = deep.get();
-  int levels = 1;
-  for (; branch->First->Child; branch = branch->First->Child.get()) ++levels;
-  EXPECT_EQ(levels, 1000);
-  EXPECT_EQ(branch->First->Item.TagName.value_or(""), "deep");
-  deep.reset();
+// The walk reaches depths 0 to kMaxDepth only. Below a leaf of depth kMaxDepth the tree keeps one
+// branch without leaves (so that the walk knows the tag has sub-tags) holding only the TagNames of
+// the deeper paths, for the filter; a deep line gives the messages of any line.
+TEST(TagsLines, BelowTheDeepestLevelOnlyNamesAreKept) {
+  std::string top;  // the path of a leaf of depth kMaxDepth
+  for (int depth = 0; depth <= kMaxDepth; ++depth) top += "1.";
+  const std::string unknownType = "Error in Tags.cfg file: Unknown TypeOfTag in line:\n " + top + "5.Type\n\n";
+  const std::string redefined = "Warning: Redefining parameter in Tags.cfg line " + top + "05.TagName\n";
+  const std::tuple<std::vector<std::string>, std::string, std::string> rows[] = {  // lines below top, names, console
+      {{"5.TagName=X"}, "~5.=X", ""},
+      {{"5.TagName=X", "05.TagName=Y", "5.LongTagName=L"}, "~5.=X", redefined},
+      {{"5.6.TagName=X", "5.TagName=Y", "-3.7.TagName=Z", "5.6.7.IndArr=A"}, "~-3.7.=Z~5.=Y~5.6.=X", ""},
+      {{"5.Type=Text", "5.NonIndArr=1,A;x,B", "5.6=x"}, "", unknownType + "Error when decoding Tags.cfg line: 1\n"},
+  };
+  for (const auto& [lines, names, console] : rows) {
+    SCOPED_TRACE(testing::PrintToString(lines));
+    TBranch root(nullptr);
+    testing::internal::CaptureStdout();
+    for (const std::string& line : lines) ApplyTagsLine(root, top + line);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    std::string tree = "1{" + names + "}";
+    for (int depth = 0; depth < kMaxDepth; ++depth) tree = "1{" + tree + "}";
+    EXPECT_EQ(Describe(root), tree);
+    for (std::string_view name : {"X", "Y", "Z", "L"}) {
+      bool found = false;
+      SetFilter(root, name, "v", found);
+      EXPECT_EQ(found, names.find("=" + std::string(name)) != std::string::npos) << name;
+    }
+    EXPECT_EQ(Describe(root), tree);  // no item took a filter value
+  }
+}
 
+// Ten thousand siblings: the one looked up last is found, and the filter reaches below it.
+TEST(TagsLines, WideTreeBuildsAndFilters) {
   TBranch wide(nullptr);
   for (int i = 0; i < 10000; ++i) wide.Append(std::make_unique<TLeaf>(TItem(i), &wide));
   ApplyTagsLine(wide, "9999.7.TagName=inner");
