@@ -1,0 +1,194 @@
+// The three text readers (Tags.cfg, the main configuration, the filter file) and the tree they
+// fill: well-formed and bad lines, and hostile text (binary octets and NULs, enormous lines, no
+// line ends, a million lines, bare line feeds, very deep paths, numbers beyond 32 bits). Each
+// reader must survive, print exactly its messages for the bad lines and go on reading after them.
+#include <string>
+#include <string_view>
+
+#include "driver/config_files.h"
+#include "walk_fixture.h"
+
+namespace orvalis::test {
+namespace {
+
+using namespace std::string_literals;
+
+// The tree as text, "1:N=x{3{5:L=y:T=8}},2", siblings in chain order; N name, L long name, T type,
+// F filter value, I/K entry counts of the tables. Checks every link on the way.
+std::string Describe(const TBranch& branch) {
+  std::string text;
+  int32_t count = 0;
+  const TLeaf* previous = nullptr;
+  for (const TLeaf* leaf = branch.First; leaf != nullptr; previous = leaf, leaf = leaf->Next, ++count) {
+    EXPECT_EQ(leaf->Prev, previous);
+    EXPECT_EQ(leaf->Owner, &branch);
+    const TItem& item = leaf->Item;
+    text += (count > 0 ? "," : "") + std::to_string(item.TagId);
+    if (item.TagName) text += ":N=" + *item.TagName;
+    if (item.LongTagName) text += ":L=" + std::string(item.LongTagName->view());
+    if (item.Type != TagType::None) text += ":T=" + std::to_string(static_cast<int>(item.Type));
+    if (item.FilterValue) text += ":F=" + *item.FilterValue;
+    if (item.IndArr) text += ":I" + std::to_string(item.IndArr->Count());
+    if (item.NonIndArr) text += ":K" + std::to_string(item.NonIndArr->Count());
+    if (leaf->Child) {
+      EXPECT_EQ(leaf->Child->Parent, leaf);
+      EXPECT_GT(leaf->Child->Count(), 0);
+      text += "{" + Describe(*leaf->Child) + "}";
+    }
+  }
+  EXPECT_EQ(branch.Last, previous);
+  EXPECT_EQ(branch.Count(), count);
+  return text;
+}
+
+// The messages the readers print for a bad line.
+std::string TooLong(const char* file, int lineNumber) {
+  return "Error in "s + file + " file: line " + std::to_string(lineNumber) +
+         " is longer than 2047 characters and is skipped.\n\n";
+}
+std::string TagsNoEquals(std::string_view line) {
+  return "Error when decoding Tags.cfg line:\n "s + std::string(line) + "\n Right format is x.y.z=bla-bla-bla\n\n";
+}
+std::string NoEquals(const char* file, std::string_view line) {
+  return "Error when decoding line in "s + file + ":\n " + std::string(line) + "\n Right format is Parameter=Value\n\n";
+}
+std::string TagNotFound(std::string_view name) {
+  return "Error in Filter.cfg file: tag "s + std::string(name) + " not found.\n\n";
+}
+std::string Times(int count, const std::string& text) {
+  std::string all;
+  for (int i = 0; i < count; ++i) all += text;
+  return all;
+}
+// "id{id{...id<leaf>}...}", `levels` deep.
+std::string Chain(int levels, const std::string& id, const std::string& leaf) {
+  return Times(levels - 1, id + "{") + id + leaf + std::string(static_cast<std::size_t>(levels - 1), '}');
+}
+// A million lines, make(i) for the i-th and `bad` for every 100000th.
+template <typename Make>
+std::string MillionLines(const std::string& bad, Make&& make) {
+  std::string text;
+  text.reserve(20000000);
+  for (int i = 1; i <= 1000000; ++i) (i % 100000 == 0 ? text.append(bad) : text.append(make(i))).append("\r\n");
+  return text;
+}
+
+enum class Reader { Tags, Config, Filter };
+
+struct ReaderRow {
+  const char* name;
+  Reader reader;
+  std::string text;
+  std::string console;
+  std::string result;  // Tags: the tree; Config: the settings; Filter: lines accepted and the tree
+  std::string dictionary = "1.TagName=record\r\n1.3.TagName=callingNumber\r\n1.3.Type=Number\r\n"
+                           "1.9.TagName=trunk\r\n1.9.0.TagName=trunkGroup\r\n1.9.0.Type=String\r\n";
+};
+
+std::string Read(const ReaderRow& row) {
+  TBranch root(nullptr);
+  if (row.reader == Reader::Tags) {
+    ApplyTagsText(root, row.text);
+    return Describe(root);
+  }
+  if (row.reader == Reader::Filter) {
+    ApplyTagsText(root, row.dictionary);
+    const uint32_t accepted = ApplyFilterText("Filter.cfg", row.text, root);
+    return std::to_string(accepted) + " " + Describe(root);
+  }
+  RunSettings settings;
+  ApplyMainConfigText(settings, row.text);
+  return std::to_string(settings.StartRec) + " " + std::to_string(settings.EndRec) + " " + settings.FilterFileName;
+}
+
+// The filter dictionary described with filter values for callingNumber and trunkGroup.
+std::string Filtered(const std::string& calling, const std::string& trunk) {
+  return "1:N=record{3:N=callingNumber:T=3" + calling + ",9:N=trunk{0:N=trunkGroup:T=2" + trunk + "}}";
+}
+
+TEST(TextReaders, HostileText) {
+  std::string binary("\0"s);  // every octet value, NULs first and last
+  for (int c = 1; c < 256; ++c) binary.push_back(static_cast<char>(c));
+  binary.push_back('\0');
+  std::string noEquals = binary;
+  noEquals.erase(noEquals.find('='), 1);
+  const std::string huge(10 * 1024 * 1024, 'x'), few(100, '\n'), many(100000, '\n');
+  std::string deep;  // 1000 components fill a line of 2009 characters
+  for (int i = 0; i < 1000; ++i) deep += "7.";
+  const std::string deepTags = deep + "TagName=bottom\r\n" + deep + "Type=Duration\r\n" + std::string(600, '.') +
+                               "TagName=dots\r\n5.TagName=after\r\n";
+  const std::string cfg = "Orvalis.cfg";
+
+  const ReaderRow rows[] = {
+      // Binary octets are text like any other: kept whole in values, a NUL ends a number, a name
+      // holding one is unknown.
+      {"binary", Reader::Tags,
+       "1.TagName=a\0b"s + "\r\n" + noEquals + "\r\n1.LongTagName=" + binary + "\r\n2.TagName=after\r\n",
+       TagsNoEquals(noEquals), "1:N=a\0b"s + ":L=" + binary + ",2:N=after"},
+      {"binary", Reader::Config,
+       "StartRec=\0" "7\r\n"s + noEquals + "\r\nEnd\0Rec=5\r\nEndRec=12\0" "34\r\nFilterFile=f\0g\r\n"s,
+       NoEquals(cfg.c_str(), noEquals) + "Error in Orvalis.cfg file: Unknown parameter in line:\n End\0Rec\n\n"s,
+       "0 12 f\0g"s},
+      {"binary", Reader::Filter, "callingNumber\0=1\r\n"s + noEquals + "\r\ntrunkGroup=" + binary + "\r\n",
+       TagNotFound("callingNumber\0"s) + NoEquals("Filter.cfg", noEquals), "1 " + Filtered("", ":F=" + binary)},
+      // Enormous lines are skipped with one message, and reading goes on; 2047 characters fit.
+      {"enormous", Reader::Tags,
+       "1.TagName=" + huge + "\r\n3.TagName=" + std::string(2037, 'y') + "\r\n4.TagName=" + std::string(2038, 'z') +
+           "\r\n2.TagName=after\r\n",
+       TooLong("Tags.cfg", 1) + TooLong("Tags.cfg", 3), "3:N=" + std::string(2037, 'y') + ",2:N=after"},
+      {"enormous", Reader::Config,
+       "FilterFile=" + huge + "\r\nStartRec=3\r\nFilterFile=" + std::string(256, 'f') + "\r\nEndRec=4\r\n",
+       TooLong("Orvalis.cfg", 1) +
+           "Error in Orvalis.cfg file: FilterFile value is longer than 255 characters and is ignored.\n\n",
+       "3 4 "},
+      {"enormous", Reader::Filter, "callingNumber=" + huge + "\r\ntrunkGroup=T1\r\n", TooLong("Filter.cfg", 1),
+       "1 " + Filtered("", ":F=T1")},
+      // Without CR LF the whole text is one line; lone CR and LF are ordinary characters of it.
+      {"no line end", Reader::Tags, "1.TagName=a\n2.TagName=b\r3.TagName=c", "", "1:N=a\n2.TagName=b\r3.TagName=c"},
+      {"no line end", Reader::Config, "StartRec=5\nEndRec=6", "", "5 0 "},
+      {"2.4 MB with lone line feeds", Reader::Tags, Times(200000, "1.TagName=x\n"), TooLong("Tags.cfg", 1), ""},
+      {"bare line feeds", Reader::Tags, few, TagsNoEquals(few), ""},
+      {"many bare line feeds", Reader::Tags, many, TooLong("Tags.cfg", 1), ""},
+      {"bare line feeds, then a line", Reader::Tags, few + "\r\n1.TagName=after\r\n", TagsNoEquals(few), "1:N=after"},
+      {"bare line feeds", Reader::Config, few, NoEquals(cfg.c_str(), few), "0 0 "},
+      {"many bare line feeds", Reader::Config, many + "\r\nStartRec=2", TooLong("Orvalis.cfg", 1), "2 0 "},
+      {"bare line feeds", Reader::Filter, few + "\r\n\r\ntrunkGroup=A", NoEquals("Filter.cfg", few),
+       "1 " + Filtered("", ":F=A")},
+      // A million short lines, a bad one now and then.
+      {"a million lines", Reader::Tags,
+       MillionLines("bad", [](int i) { return "1." + std::to_string(i % 10) + ".Type=String"; }) + "1.5.TagName=last",
+       Times(10, TagsNoEquals("bad")), "1{1:T=2,2:T=2,3:T=2,4:T=2,5:N=last:T=2,6:T=2,7:T=2,8:T=2,9:T=2,0:T=2}"},
+      {"a million lines", Reader::Config,
+       MillionLines("bad", [](int i) { return i % 2 == 0 ? "# comment"s : "StartRec=" + std::to_string(i); }),
+       Times(10, NoEquals(cfg.c_str(), "bad")), "999999 0 "},
+      {"a million lines", Reader::Filter,
+       MillionLines("nosuch=1", [](int i) { return "callingNumber=" + std::to_string(i); }),
+       Times(10, TagNotFound("nosuch")), "999990 " + Filtered(":F=999999", "")},
+      // 1000 levels, built and destroyed whole; 600 empty components are 600 levels of tag 0;
+      // filtering searches every level.
+      {"deep paths", Reader::Tags, deepTags, "",
+       Chain(1000, "7", ":N=bottom:T=8") + "," + Chain(600, "0", ":N=dots") + ",5:N=after"},
+      {"deep paths", Reader::Filter, "bottom=1\r\ndots=2\r\n", "",
+       "2 " + Chain(1000, "7", ":N=bottom:T=8:F=1") + "," + Chain(600, "0", ":N=dots:F=2") + ",5:N=after", deepTags},
+      // Numbers beyond 32 bits are clamped.
+      {"numbers beyond 32 bits", Reader::Tags,
+       "4294967296.TagName=big\r\n99999999999999999999999999.TagName=bigger\r\n2147483647.LongTagName=max\r\n"
+       "-4294967297.TagName=small\r\n4294967297.4294967298.Type=HexNumber\r\n"
+       "6.NonIndArr=4294967296,huge;-1,negative;1,one\r\n6.TagName=after\r\n",
+       "Warning: Redefining parameter in Tags.cfg line 99999999999999999999999999.TagName\n"
+       "Error when decoding Tags.cfg line: 4294967296\n",
+       "2147483647:N=big:L=max{2147483647:T=4},-2147483648:N=small,6:N=after:K2"},
+      {"numbers beyond 32 bits", Reader::Config, "StartRec=99999999999\r\nEndRec=-99999999999999999999999\r\n", "",
+       "2147483647 -2147483648 "},
+  };
+  for (const ReaderRow& row : rows) {
+    SCOPED_TRACE(std::string(row.name) + " / " + std::to_string(static_cast<int>(row.reader)));
+    testing::internal::CaptureStdout();
+    const std::string result = Read(row);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
+    EXPECT_EQ(result, row.result);
+  }
+}
+
+}  // namespace
+}  // namespace orvalis::test
