@@ -2,11 +2,15 @@
 // fill: well-formed and bad lines, and hostile text (binary octets and NULs, enormous lines, no
 // line ends, a million lines, bare line feeds, very deep paths, numbers beyond 32 bits). Each
 // reader must survive, print exactly its messages for the bad lines and go on reading after them.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "common/text_format.h"
 #include "driver/config_files.h"
-#include "walk_fixture.h"
+#include "tags/tags_reader.h"
 
 namespace orvalis::test {
 namespace {
@@ -101,9 +105,53 @@ std::string Read(const ReaderRow& row) {
   return std::to_string(settings.StartRec) + " " + std::to_string(settings.EndRec) + " " + settings.FilterFileName;
 }
 
+void Check(const std::vector<ReaderRow>& rows) {
+  for (const ReaderRow& row : rows) {
+    SCOPED_TRACE(std::string(*row.name ? row.name : row.text.substr(0, 200)) + " / reader " +
+                 std::to_string(static_cast<int>(row.reader)));
+    testing::internal::CaptureStdout();
+    const std::string result = Read(row);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
+    EXPECT_EQ(result, row.result);
+  }
+}
+
 // The filter dictionary described with filter values for callingNumber and trunkGroup.
 std::string Filtered(const std::string& calling, const std::string& trunk) {
   return "1:N=record{3:N=callingNumber:T=3" + calling + ",9:N=trunk{0:N=trunkGroup:T=2" + trunk + "}}";
+}
+
+// Tags.cfg lines (a CR LF ends each), the tree they build and the messages they give.
+TEST(TextReaders, TagsLines) {
+  auto tags = [](std::initializer_list<const char*> lines, std::string tree, std::string console = "") {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return ReaderRow{"", Reader::Tags, text, console, tree};
+  };
+  const std::string unknownType = "Error in Tags.cfg file: Unknown TypeOfTag in line:\n 1.Type\n\n";
+  const std::string redefined = "Warning: Redefining parameter in Tags.cfg line ";
+  Check({
+      tags({"1.3.5.TagName=X"}, "1{3{5:N=X}}"),
+      tags({"1.2.3=x"}, "1{2}"),
+      tags({"TagName=x", "1.=x", "1.type=String"}, "1"),
+      tags({"2.TagName=B", "1.TagName=A"}, "2:N=B,1:N=A"),
+      tags({" 1.TagName=A", "01.LongTagName=L", "1x.Type=String"}, "1:N=A:L=L:T=2"),
+      tags({"-3.TagName=M", "99999999999.TagName=C"}, "-3:N=M,2147483647:N=C"),
+      tags({"1.LongTagName=A\\tB\\n", "2.LongTagName=\\\\t\\x"}, "1:L=A\tB\n,2:L=\\\t\\x"),
+      tags({"1.LongTagName=old", "1.LongTagName=a=b.c"}, "1:L=a=b.c"),
+      tags({"1.Foo.TagName=X"}, "1{0:N=X}"),
+      tags({"1.Type=Text"}, "1", unknownType),
+      tags({"1.Type=Duration", "1.Type=duration"}, "1:T=8", unknownType),
+      tags({"1.3.5.TagName=X", "1.3.5.TagName=Y"}, "1{3{5:N=X}}", redefined + "1.3.5.TagName\n"),
+      tags({"1.TagName=", "1.TagName=Z"}, "1:N=", redefined + "1.TagName\n"),
+      tags({"1.3.TagName=A", "1.4.TagName=B", "1.3.LongTagName=C"}, "1{3:N=A:L=C,4:N=B}"),
+      tags({"1.2.3"}, "", "Error when decoding Tags.cfg line:\n 1.2.3\n Right format is x.y.z=bla-bla-bla\n\n"),
+      tags({"1.IndArr=A,B", "1.IndArr=C", "1.NonIndArr=1,X", "1.NonIndArr=2,Y;3,Z"}, "1:I1:K2"),
+      tags({"1.Type=DateTime", "2.Type=String", "3.Type=Number", "4.Type=HexNumber", "5.Type=DecNumber",
+            "6.Type=ValFromIndexedArr", "7.Type=ValFromNonIndexedArr", "8.Type=Duration", "9.Type=LineCode",
+            "10.Type=ReceivedDigits"},
+           "1:T=1,2:T=2,3:T=3,4:T=4,5:T=5,6:T=6,7:T=7,8:T=8,9:T=9,10:T=10"),
+  });
 }
 
 TEST(TextReaders, HostileText) {
@@ -119,7 +167,7 @@ TEST(TextReaders, HostileText) {
                                "TagName=dots\r\n5.TagName=after\r\n";
   const std::string cfg = "Orvalis.cfg";
 
-  const ReaderRow rows[] = {
+  Check({
       // Binary octets are text like any other: kept whole in values, a NUL ends a number, a name
       // holding one is unknown.
       {"binary", Reader::Tags,
@@ -180,13 +228,81 @@ TEST(TextReaders, HostileText) {
        "2147483647:N=big:L=max{2147483647:T=4},-2147483648:N=small,6:N=after:K2"},
       {"numbers beyond 32 bits", Reader::Config, "StartRec=99999999999\r\nEndRec=-99999999999999999999999\r\n", "",
        "2147483647 -2147483648 "},
+  });
+}
+
+
+// Tag numbers outside 0..127 go through another index than the small ones: negative, large and
+// clamped numbers are found, the first of two equal numbers wins, and a dictionary declaring tens
+// of thousands of them builds in linear time (a list search per line took minutes).
+TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
+  TBranch branch(nullptr);
+  const int32_t ids[] = {128, -1, INT32_MAX, INT32_MIN, 127, 0, 1000};
+  for (int32_t id : ids) branch.Append(std::make_unique<TLeaf>(TItem(id), &branch));
+  TLeaf* again = branch.Append(std::make_unique<TLeaf>(TItem(1000), &branch));
+  for (int32_t id : ids) {
+    SCOPED_TRACE(id);
+    ASSERT_NE(branch.FindById(id), nullptr);
+    EXPECT_EQ(branch.FindById(id)->Item.TagId, id);
+  }
+  EXPECT_NE(branch.FindById(1000), again);
+  EXPECT_EQ(branch.FindById(129), nullptr);
+  EXPECT_EQ(branch.FindById(-2), nullptr);
+
+  std::string text;
+  for (int32_t id = 1000; id < 51000; ++id) text += std::to_string(id) + ".TagName=t\r\n";
+  TBranch root(nullptr);
+  ApplyTagsText(root, text);
+  EXPECT_EQ(root.Count(), 50000);
+  EXPECT_EQ(root.FindById(50999), root.Last);
+}
+
+// "<none>" for not found, "<null>" for an entry without text.
+std::string Show(MnemonicHit hit) {
+  if (hit == nullptr) return "<none>";
+  return *hit ? std::string((*hit)->view()) : "<null>";
+}
+
+TEST(MnemonicLists, KeyedEntriesAndTheirMessages) {
+  const std::string bad = "Error when decoding Tags.cfg line: ";
+  const std::tuple<const char*, int32_t, std::vector<std::pair<int32_t, std::string>>, std::string> rows[] = {
+      {"1,A;2,B,C", 2, {{1, "A"}, {2, "B,C"}, {3, "<none>"}, {0, "<none>"}}, ""},
+      {"5,X;5,Y", 2, {{5, "X"}}, ""},
+      {",Z", 1, {{0, "Z"}}, ""},
+      {"7,", 1, {{7, "<null>"}}, ""},
+      {"1,A;x,B;3,C", 2, {{1, "A"}, {3, "C"}}, bad + "1\n"},
+      {"1,A;B;3,C", 2, {{1, "A"}, {3, "C"}}, bad + "1\n"},
+      {" 1,A", 0, {{1, "<none>"}}, bad + " 1\n"},
+      {"-1,A;+2,B", 0, {{-1, "<none>"}, {2, "<none>"}}, bad + "-1\n" + bad + "-1\n"},
+      {"x;y", 0, {}, bad + "x\n" + bad + "x\n"},
+      {"1,A;", 1, {{1, "A"}}, ""},
+      {"", 0, {{0, "<none>"}}, ""},
+      {"99999999999,Big;2147483647,Max", 2, {{INT32_MAX, "Big"}}, ""},
+      // keys on both sides of the largest two-octet value, 4335, found alike
+      {"4336,Above;4335,Top;4335,Again;9,Nine", 4,
+       {{4335, "Top"}, {4336, "Above"}, {4334, "<none>"}, {9, "Nine"}, {10, "<none>"}, {5000, "<none>"}}, ""},
   };
-  for (const ReaderRow& row : rows) {
-    SCOPED_TRACE(std::string(row.name) + " / " + std::to_string(static_cast<int>(row.reader)));
+  for (const auto& [value, count, lookups, console] : rows) {
+    SCOPED_TRACE(value);
     testing::internal::CaptureStdout();
-    const std::string result = Read(row);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
-    EXPECT_EQ(result, row.result);
+    TNonIndValList list(value);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    EXPECT_EQ(list.Count(), count);
+    for (const auto& [key, text] : lookups) EXPECT_EQ(Show(list.Lookup(key)), text) << key;
+  }
+}
+
+TEST(ParseDecimalLong, ReadsLikeTheCLibraryAndClampsTo32Bits) {
+  struct Row { const char* text; int32_t value; };
+  const Row rows[] = {
+      {"5", 5},           {"12abc", 12},        {" \t\n+7", 7},      {"-1", -1},
+      {"", 0},            {"abc", 0},           {"- 5", 0},          {"2147483647", INT32_MAX},
+      {"2147483648", INT32_MAX},                {"-2147483649", INT32_MIN},
+      {"99999999999999999999999999", INT32_MAX}, {"5\n9", 5},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(ParseDecimalLong(row.text), row.value);
   }
 }
 
