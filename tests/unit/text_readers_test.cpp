@@ -231,7 +231,6 @@ TEST(TextReaders, HostileText) {
   });
 }
 
-
 // Tag numbers outside 0..127 go through another index than the small ones: negative, large and
 // clamped numbers are found, the first of two equal numbers wins, and a dictionary declaring tens
 // of thousands of them builds in linear time (a list search per line took minutes).
