@@ -113,12 +113,6 @@ inline WalkSettings Range(uint32_t startRec, uint32_t endRec) {
   return settings;
 }
 
-// The record text for a tag that is not in the dictionary (the contact address is our own).
-inline std::string NotFoundLine(std::string_view path) {
-  return "Tag " + std::string(path) +
-         " not found, please, add it to Tags.cfg or report about this error to billing-tools@example.org\n";
-}
-
 constexpr std::string_view kEndOfInput = "Error: unexpected end of input file.\n\n";
 
 }  // namespace orvalis::test

@@ -1,0 +1,380 @@
+// The three text readers (Tags.cfg, the main configuration, the filter file) and the tree they
+// fill: well-formed and bad lines, and hostile text (binary octets and NULs, enormous lines, no
+// line ends, a million lines, bare line feeds, very deep paths, numbers beyond 32 bits). Each
+// reader must survive, print exactly its messages for the bad lines and go on reading after them.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <new>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "common/text_file.h"
+#include "common/text_format.h"
+#include "driver/config_files.h"
+#include "tags/tags_reader.h"
+
+namespace orvalis::test {
+namespace {
+
+using namespace std::string_literals;
+
+// The tree as text, "1:N=x{3{5:L=y:T=8}},2", siblings in chain order; N name, L long name, T type,
+// F filter value, I/K entry counts of the tables; the names kept below the deepest level follow
+// "~" ("~5.6.=x~7.=y", by path). Checks every link on the way, and that only the branch below a
+// leaf of the deepest level is empty or holds such names.
+std::string Describe(const TBranch& branch, int depth = 0) {
+  std::string text;
+  int32_t count = 0;
+  const TLeaf* previous = nullptr;
+  for (const TLeaf* leaf = branch.First; leaf != nullptr; previous = leaf, leaf = leaf->Next, ++count) {
+    EXPECT_EQ(leaf->Prev, previous);
+    EXPECT_EQ(leaf->Owner, &branch);
+    const TItem& item = leaf->Item;
+    text += (count > 0 ? "," : "") + std::to_string(item.TagId);
+    if (item.TagName) text += ":N=" + *item.TagName;
+    if (item.LongTagName) text += ":L=" + std::string(item.LongTagName->view());
+    if (item.Type != TagType::None) text += ":T=" + std::to_string(static_cast<int>(item.Type));
+    if (item.FilterValue) text += ":F=" + *item.FilterValue;
+    if (item.IndArr) text += ":I" + std::to_string(item.IndArr->Count());
+    if (item.NonIndArr) text += ":K" + std::to_string(item.NonIndArr->Count());
+    if (leaf->Child) {
+      EXPECT_EQ(leaf->Child->Parent, leaf);
+      EXPECT_TRUE(leaf->Child->Count() > 0 || depth == kMaxDepth);
+      text += "{" + Describe(*leaf->Child, depth + 1) + "}";
+    }
+  }
+  EXPECT_EQ(branch.Last, previous);
+  EXPECT_EQ(branch.Count(), count);
+  EXPECT_TRUE(depth <= kMaxDepth || count == 0);
+  if (branch.DeepNames) {
+    EXPECT_EQ(depth, kMaxDepth + 1);
+    std::map<std::string, std::string> byPath(branch.DeepNames->begin(), branch.DeepNames->end());
+    for (const auto& [path, name] : byPath) text += "~" + path + "=" + name;
+  }
+  return text;
+}
+
+// The messages the readers print for a bad line.
+std::string TooLong(const char* file, int lineNumber) {
+  return "Error in "s + file + " file: line " + std::to_string(lineNumber) +
+         " is longer than 2047 characters and is skipped.\n\n";
+}
+std::string TagsNoEquals(std::string_view line) {
+  return "Error when decoding Tags.cfg line:\n "s + std::string(line) + "\n Right format is x.y.z=bla-bla-bla\n\n";
+}
+std::string NoEquals(const char* file, std::string_view line) {
+  return "Error when decoding line in "s + file + ":\n " + std::string(line) + "\n Right format is Parameter=Value\n\n";
+}
+std::string TagNotFound(std::string_view name) {
+  return "Error in Filter.cfg file: tag "s + std::string(name) + " not found.\n\n";
+}
+std::string Times(int count, const std::string& text) {
+  std::string all;
+  for (int i = 0; i < count; ++i) all += text;
+  return all;
+}
+// "id{id{...id<leaf>}...}", `levels` deep.
+std::string Chain(int levels, const std::string& id, const std::string& leaf) {
+  return Times(levels - 1, id + "{") + id + leaf + std::string(static_cast<std::size_t>(levels - 1), '}');
+}
+// A million lines, make(i) for the i-th and `bad` for every 100000th.
+template <typename Make>
+std::string MillionLines(const std::string& bad, Make&& make) {
+  std::string text;
+  text.reserve(20000000);
+  for (int i = 1; i <= 1000000; ++i) (i % 100000 == 0 ? text.append(bad) : text.append(make(i))).append("\r\n");
+  return text;
+}
+
+enum class Reader { Tags, Config, Filter };
+
+struct ReaderRow {
+  const char* name;
+  Reader reader;
+  std::string text;
+  std::string console;
+  std::string result;  // Tags: the tree; Config: the settings; Filter: lines accepted and the tree
+  std::string dictionary = "1.TagName=record\r\n1.3.TagName=callingNumber\r\n1.3.Type=Number\r\n"
+                           "1.9.TagName=trunk\r\n1.9.0.TagName=trunkGroup\r\n1.9.0.Type=String\r\n";
+};
+
+std::string Read(const ReaderRow& row) {
+  TBranch root(nullptr);
+  if (row.reader == Reader::Tags) {
+    ApplyTagsText(root, row.text);
+    return Describe(root);
+  }
+  if (row.reader == Reader::Filter) {
+    ApplyTagsText(root, row.dictionary);
+    const uint32_t accepted = ApplyFilterText("Filter.cfg", row.text, root);
+    return std::to_string(accepted) + " " + Describe(root);
+  }
+  RunSettings settings;
+  ApplyMainConfigText(settings, row.text);
+  return std::to_string(settings.StartRec) + " " + std::to_string(settings.EndRec) + " " + settings.FilterFileName;
+}
+
+void Check(const std::vector<ReaderRow>& rows) {
+  for (const ReaderRow& row : rows) {
+    SCOPED_TRACE(std::string(*row.name ? row.name : row.text.substr(0, 200)) + " / reader " +
+                 std::to_string(static_cast<int>(row.reader)));
+    testing::internal::CaptureStdout();
+    const std::string result = Read(row);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
+    EXPECT_EQ(result, row.result);
+  }
+}
+
+// The filter dictionary described with filter values for callingNumber and trunkGroup.
+std::string Filtered(const std::string& calling, const std::string& trunk) {
+  return "1:N=record{3:N=callingNumber:T=3" + calling + ",9:N=trunk{0:N=trunkGroup:T=2" + trunk + "}}";
+}
+
+// Tags.cfg lines (a CR LF ends each), the tree they build and the messages they give.
+TEST(TextReaders, TagsLines) {
+  auto tags = [](std::initializer_list<const char*> lines, std::string tree, std::string console = "") {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return ReaderRow{"", Reader::Tags, text, console, tree};
+  };
+  const std::string unknownType = "Error in Tags.cfg file: Unknown TypeOfTag in line:\n 1.Type\n\n";
+  const std::string redefined = "Warning: Redefining parameter in Tags.cfg line ";
+  Check({
+      tags({"1.3.5.TagName=X"}, "1{3{5:N=X}}"),
+      tags({"1.2.3=x"}, "1{2}"),
+      tags({"TagName=x", "1.=x", "1.type=String"}, "1"),
+      tags({"2.TagName=B", "1.TagName=A"}, "2:N=B,1:N=A"),
+      tags({" 1.TagName=A", "01.LongTagName=L", "1x.Type=String"}, "1:N=A:L=L:T=2"),
+      tags({"-3.TagName=M", "99999999999.TagName=C"}, "-3:N=M,2147483647:N=C"),
+      tags({"1.LongTagName=A\\tB\\n", "2.LongTagName=\\\\t\\x"}, "1:L=A\tB\n,2:L=\\\t\\x"),
+      tags({"1.LongTagName=old", "1.LongTagName=a=b.c"}, "1:L=a=b.c"),
+      tags({"1.Foo.TagName=X"}, "1{0:N=X}"),
+      tags({"1.Type=Text"}, "1", unknownType),
+      tags({"1.Type=Duration", "1.Type=duration"}, "1:T=8", unknownType),
+      tags({"1.3.5.TagName=X", "1.3.5.TagName=Y"}, "1{3{5:N=X}}", redefined + "1.3.5.TagName\n"),
+      tags({"1.TagName=", "1.TagName=Z"}, "1:N=", redefined + "1.TagName\n"),
+      tags({"1.3.TagName=A", "1.4.TagName=B", "1.3.LongTagName=C"}, "1{3:N=A:L=C,4:N=B}"),
+      tags({"1.2.3"}, "", "Error when decoding Tags.cfg line:\n 1.2.3\n Right format is x.y.z=bla-bla-bla\n\n"),
+      tags({"1.IndArr=A,B", "1.IndArr=C", "1.NonIndArr=1,X", "1.NonIndArr=2,Y;3,Z"}, "1:I1:K2"),
+      tags({"1.Type=DateTime", "2.Type=String", "3.Type=Number", "4.Type=HexNumber", "5.Type=DecNumber",
+            "6.Type=ValFromIndexedArr", "7.Type=ValFromNonIndexedArr", "8.Type=Duration", "9.Type=LineCode",
+            "10.Type=ReceivedDigits"},
+           "1:T=1,2:T=2,3:T=3,4:T=4,5:T=5,6:T=6,7:T=7,8:T=8,9:T=9,10:T=10"),
+  });
+}
+
+TEST(TextReaders, HostileText) {
+  std::string binary("\0"s);  // every octet value, NULs first and last
+  for (int c = 1; c < 256; ++c) binary.push_back(static_cast<char>(c));
+  binary.push_back('\0');
+  std::string noEquals = binary;
+  noEquals.erase(noEquals.find('='), 1);
+  const std::string huge(10 * 1024 * 1024, 'x'), few(100, '\n'), many(100000, '\n');
+  std::string deep;  // 1000 components fill a line of 2009 characters
+  for (int i = 0; i < 1000; ++i) deep += "7.";
+  const std::string deepTags = deep + "TagName=bottom\r\n" + deep + "Type=Duration\r\n" + std::string(600, '.') +
+                               "TagName=dots\r\n5.TagName=after\r\n";
+  const std::string cfg = "Orvalis.cfg";
+  const std::string deepTree = Chain(kMaxDepth + 1, "7", "{~" + Times(1000 - kMaxDepth - 1, "7.") + "=bottom}") + "," +
+                               Chain(kMaxDepth + 1, "0", "{~" + Times(600 - kMaxDepth - 1, "0.") + "=dots}") +
+                               ",5:N=after";
+
+  Check({
+      // Binary octets are text like any other: kept whole in values, a NUL ends a number, a name
+      // holding one is unknown.
+      {"binary", Reader::Tags,
+       "1.TagName=a\0b"s + "\r\n" + noEquals + "\r\n1.LongTagName=" + binary + "\r\n2.TagName=after\r\n",
+       TagsNoEquals(noEquals), "1:N=a\0b"s + ":L=" + binary + ",2:N=after"},
+      {"binary", Reader::Config,
+       "StartRec=\0" "7\r\n"s + noEquals + "\r\nEnd\0Rec=5\r\nEndRec=12\0" "34\r\nFilterFile=f\0g\r\n"s,
+       NoEquals(cfg.c_str(), noEquals) + "Error in Orvalis.cfg file: Unknown parameter in line:\n End\0Rec\n\n"s,
+       "0 12 f\0g"s},
+      {"binary", Reader::Filter, "callingNumber\0=1\r\n"s + noEquals + "\r\ntrunkGroup=" + binary + "\r\n",
+       TagNotFound("callingNumber\0"s) + NoEquals("Filter.cfg", noEquals), "1 " + Filtered("", ":F=" + binary)},
+      // Enormous lines are skipped with one message, and reading goes on; 2047 characters fit.
+      {"enormous", Reader::Tags,
+       "1.TagName=" + huge + "\r\n3.TagName=" + std::string(2037, 'y') + "\r\n4.TagName=" + std::string(2038, 'z') +
+           "\r\n2.TagName=after\r\n",
+       TooLong("Tags.cfg", 1) + TooLong("Tags.cfg", 3), "3:N=" + std::string(2037, 'y') + ",2:N=after"},
+      {"enormous", Reader::Config,
+       "FilterFile=" + huge + "\r\nStartRec=3\r\nFilterFile=" + std::string(256, 'f') + "\r\nEndRec=4\r\n",
+       TooLong("Orvalis.cfg", 1) +
+           "Error in Orvalis.cfg file: FilterFile value is longer than 255 characters and is ignored.\n\n",
+       "3 4 "},
+      {"enormous", Reader::Filter, "callingNumber=" + huge + "\r\ntrunkGroup=T1\r\n", TooLong("Filter.cfg", 1),
+       "1 " + Filtered("", ":F=T1")},
+      // Without CR LF the whole text is one line; lone CR and LF are ordinary characters of it.
+      {"no line end", Reader::Tags, "1.TagName=a\n2.TagName=b\r3.TagName=c", "", "1:N=a\n2.TagName=b\r3.TagName=c"},
+      {"no line end", Reader::Config, "StartRec=5\nEndRec=6", "", "5 0 "},
+      {"2.4 MB with lone line feeds", Reader::Tags, Times(200000, "1.TagName=x\n"), TooLong("Tags.cfg", 1), ""},
+      {"bare line feeds", Reader::Tags, few, TagsNoEquals(few), ""},
+      {"many bare line feeds", Reader::Tags, many, TooLong("Tags.cfg", 1), ""},
+      {"bare line feeds, then a line", Reader::Tags, few + "\r\n1.TagName=after\r\n", TagsNoEquals(few), "1:N=after"},
+      {"bare line feeds", Reader::Config, few, NoEquals(cfg.c_str(), few), "0 0 "},
+      {"many bare line feeds", Reader::Config, many + "\r\nStartRec=2", TooLong("Orvalis.cfg", 1), "2 0 "},
+      {"bare line feeds", Reader::Filter, few + "\r\n\r\ntrunkGroup=A", NoEquals("Filter.cfg", few),
+       "1 " + Filtered("", ":F=A")},
+      // A million short lines, a bad one now and then.
+      {"a million lines", Reader::Tags,
+       MillionLines("bad", [](int i) { return "1." + std::to_string(i % 10) + ".Type=String"; }) + "1.5.TagName=last",
+       Times(10, TagsNoEquals("bad")), "1{1:T=2,2:T=2,3:T=2,4:T=2,5:N=last:T=2,6:T=2,7:T=2,8:T=2,9:T=2,0:T=2}"},
+      {"a million lines", Reader::Config,
+       MillionLines("bad", [](int i) { return i % 2 == 0 ? "# comment"s : "StartRec=" + std::to_string(i); }),
+       Times(10, NoEquals(cfg.c_str(), "bad")), "999999 0 "},
+      {"a million lines", Reader::Filter,
+       MillionLines("nosuch=1", [](int i) { return "callingNumber=" + std::to_string(i); }),
+       Times(10, TagNotFound("nosuch")), "999990 " + Filtered(":F=999999", "")},
+      // The tree goes down the 21 levels that the walk reaches and keeps of deeper paths only the
+      // name (600 empty components are a path of tag 0); filtering finds names at every depth.
+      {"deep paths", Reader::Tags, deepTags, "", deepTree},
+      {"deep paths", Reader::Filter, "bottom=1\r\ndots=2\r\n", "", "2 " + deepTree, deepTags},
+      // Numbers beyond 32 bits are clamped.
+      {"numbers beyond 32 bits", Reader::Tags,
+       "4294967296.TagName=big\r\n99999999999999999999999999.TagName=bigger\r\n2147483647.LongTagName=max\r\n"
+       "-4294967297.TagName=small\r\n4294967297.4294967298.Type=HexNumber\r\n"
+       "6.NonIndArr=4294967296,huge;-1,negative;1,one\r\n6.TagName=after\r\n",
+       "Warning: Redefining parameter in Tags.cfg line 99999999999999999999999999.TagName\n"
+       "Error when decoding Tags.cfg line: 4294967296\n",
+       "2147483647:N=big:L=max{2147483647:T=4},-2147483648:N=small,6:N=after:K2"},
+      {"numbers beyond 32 bits", Reader::Config, "StartRec=99999999999\r\nEndRec=-99999999999999999999999\r\n", "",
+       "2147483647 -2147483648 "},
+  });
+}
+
+// Tag numbers outside 0..31 go through other indexes than those of a one-octet identifier (one
+// for 32..127, one for the rest): numbers on both sides of each edge, negative, large and clamped
+// numbers are found, the first of two equal numbers wins, and a dictionary declaring tens of
+// thousands of them builds in linear time (a list search per line took minutes).
+TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
+  TBranch branch(nullptr);
+  const int32_t ids[] = {128, -1, INT32_MAX, INT32_MIN, 127, 0, 1000, 31, 32};
+  for (int32_t id : ids) branch.Append(std::make_unique<TLeaf>(TItem(id), &branch));
+  TLeaf* again = branch.Append(std::make_unique<TLeaf>(TItem(1000), &branch));
+  for (int32_t id : ids) {
+    SCOPED_TRACE(id);
+    ASSERT_NE(branch.FindById(id), nullptr);
+    EXPECT_EQ(branch.FindById(id)->Item.TagId, id);
+  }
+  EXPECT_NE(branch.FindById(1000), again);
+  EXPECT_EQ(branch.FindById(129), nullptr);
+  EXPECT_EQ(branch.FindById(33), nullptr);
+  EXPECT_EQ(branch.FindById(-2), nullptr);
+  EXPECT_EQ(TBranch(nullptr).FindById(40), nullptr);
+
+  std::string text;
+  for (int32_t id = 1000; id < 51000; ++id) text += std::to_string(id) + ".TagName=t\r\n";
+  TBranch root(nullptr);
+  ApplyTagsText(root, text);
+  EXPECT_EQ(root.Count(), 50000);
+  EXPECT_EQ(root.FindById(50999), root.Last);
+}
+
+// Below a leaf of depth kMaxDepth the tree keeps one branch without leaves (so that the walk knows
+// the tag has sub-tags) holding only the TagNames of the deeper paths, for the filter; a deep
+// line gives the messages of any line.
+TEST(TagTree, BelowTheDeepestLevelOnlyNamesAreKept) {
+  const std::string top = Times(kMaxDepth + 1, "1.");  // the path of a leaf of depth kMaxDepth
+  const std::string unknownType = "Error in Tags.cfg file: Unknown TypeOfTag in line:\n " + top + "5.Type\n\n";
+  const std::string redefined = "Warning: Redefining parameter in Tags.cfg line " + top + "05.TagName\n";
+  const std::tuple<std::vector<std::string>, std::string, std::string> rows[] = {  // lines below top, names, console
+      {{"5.TagName=X"}, "~5.=X", ""},
+      {{"5.TagName=X", "05.TagName=Y", "5.LongTagName=L"}, "~5.=X", redefined},
+      {{"5.6.TagName=X", "5.TagName=Y", "-3.7.TagName=Z", "5.6.7.IndArr=A"}, "~-3.7.=Z~5.=Y~5.6.=X", ""},
+      {{"5.Type=Text", "5.NonIndArr=1,A;x,B", "5.6=x"}, "", unknownType + "Error when decoding Tags.cfg line: 1\n"},
+  };
+  for (const auto& [lines, names, console] : rows) {
+    SCOPED_TRACE(testing::PrintToString(lines));
+    TBranch root(nullptr);
+    testing::internal::CaptureStdout();
+    for (const std::string& line : lines) ApplyTagsLine(root, top + line);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    const std::string tree = Chain(kMaxDepth + 1, "1", "{" + names + "}");
+    EXPECT_EQ(Describe(root), tree);
+    for (std::string_view name : {"X", "Y", "Z", "L"}) {
+      bool found = false;
+      SetFilter(root, name, "v", found);
+      EXPECT_EQ(found, names.find("=" + std::string(name)) != std::string::npos) << name;
+    }
+    EXPECT_EQ(Describe(root), tree);  // no item took a filter value
+  }
+}
+
+// An allocation that fails while a reader builds from a file's text ends the reading with the
+// reader's memory message in the error form, as when the text itself cannot be held.
+TEST(TextReaders, AFailedAllocationWhileApplyingTheTextIsReported) {
+  const std::string name = testing::TempDir() + "orvalis_failed_allocation.cfg";
+  std::FILE* file = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("A=1\r\n", file);
+  std::fclose(file);
+  std::string seen;
+  testing::internal::CaptureStderr();
+  const bool read = ReadTextFile(name, "Error: can not open it", "Error: memory allocation for it is not successful",
+                                 [&](std::string_view text) {
+                                   seen = text;
+                                   throw std::bad_alloc();
+                                 });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error: memory allocation for it is not successful: "s + std::strerror(ENOMEM) + "\n");
+  EXPECT_FALSE(read);
+  EXPECT_EQ(seen, "A=1\r\n");
+  std::remove(name.c_str());
+}
+
+// "<none>" for not found, "<null>" for an entry without text.
+std::string Show(MnemonicHit hit) {
+  if (hit == nullptr) return "<none>";
+  return *hit ? std::string((*hit)->view()) : "<null>";
+}
+
+TEST(MnemonicLists, KeyedEntriesAndTheirMessages) {
+  const std::string bad = "Error when decoding Tags.cfg line: ";
+  const std::tuple<const char*, int32_t, std::vector<std::pair<int32_t, std::string>>, std::string> rows[] = {
+      {"1,A;2,B,C", 2, {{1, "A"}, {2, "B,C"}, {3, "<none>"}, {0, "<none>"}}, ""},
+      {"5,X;5,Y", 2, {{5, "X"}}, ""},
+      {",Z", 1, {{0, "Z"}}, ""},
+      {"7,", 1, {{7, "<null>"}}, ""},
+      {"1,A;x,B;3,C", 2, {{1, "A"}, {3, "C"}}, bad + "1\n"},
+      {"1,A;B;3,C", 2, {{1, "A"}, {3, "C"}}, bad + "1\n"},
+      {" 1,A", 0, {{1, "<none>"}}, bad + " 1\n"},
+      {"-1,A;+2,B", 0, {{-1, "<none>"}, {2, "<none>"}}, bad + "-1\n" + bad + "-1\n"},
+      {"x;y", 0, {}, bad + "x\n" + bad + "x\n"},
+      {"1,A;", 1, {{1, "A"}}, ""},
+      {"", 0, {{0, "<none>"}}, ""},
+      {"99999999999,Big;2147483647,Max", 2, {{INT32_MAX, "Big"}}, ""},
+      // keys on both sides of the largest two-octet value, 4335, found alike
+      {"4336,Above;4335,Top;4335,Again;9,Nine", 4,
+       {{4335, "Top"}, {4336, "Above"}, {4334, "<none>"}, {9, "Nine"}, {10, "<none>"}, {5000, "<none>"}}, ""},
+  };
+  for (const auto& [value, count, lookups, console] : rows) {
+    SCOPED_TRACE(value);
+    testing::internal::CaptureStdout();
+    TNonIndValList list(value);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    EXPECT_EQ(list.Count(), count);
+    for (const auto& [key, text] : lookups) EXPECT_EQ(Show(list.Lookup(key)), text) << key;
+  }
+}
+
+TEST(ParseDecimalLong, ReadsLikeTheCLibraryAndClampsTo32Bits) {
+  struct Row { const char* text; int32_t value; };
+  const Row rows[] = {
+      {"5", 5},           {"12abc", 12},        {" \t\n+7", 7},      {"-1", -1},
+      {"", 0},            {"abc", 0},           {"- 5", 0},          {"2147483647", INT32_MAX},
+      {"2147483648", INT32_MAX},                {"-2147483649", INT32_MIN},
+      {"99999999999999999999999999", INT32_MAX}, {"5\n9", 5},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(ParseDecimalLong(row.text), row.value);
+  }
+}
+
+}  // namespace
+}  // namespace orvalis::test

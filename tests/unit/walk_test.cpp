@@ -1,0 +1,201 @@
+// Whole walks, run as the driver runs them: damaged input (every cut, every flipped byte), lengths
+// and nestings at their extremes, and the walk shared by two threads, which must give the output
+// file, the console, the status and the record count of the walk in order, byte for byte. Each
+// walk must end and read nothing outside the input (the sanitizers watch).
+#include <algorithm>
+
+#include "walk_fixture.h"
+
+namespace orvalis::test {
+namespace {
+
+std::unique_ptr<TBranch> Dictionary() {
+  return SampleDictionary({
+      "3.LongTagName=Trailer:\\t", "3.Type=HexNumber",
+      // records two levels down, which the stretch scan does not count
+      "4.TagName=file", "4.LongTagName=File\\n", "4.2.TagName=block", "4.2.LongTagName=Block\\n",
+      "4.2.1.TagName=record", "4.2.1.LongTagName=Record",
+  });
+}
+
+Bytes Call(uint8_t value) { return Tlv({0xA1}, Tlv({0x80}, {value})); }
+
+// Eight records in top-level elements of every kind: records and blocks, definite and indefinite,
+// long-form lengths, primitive elements between records, unknown tags (messages), and in round 0
+// a record whose name is refused for its length (a message in the middle of a record's text).
+Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends = nullptr) {
+  Bytes file;
+  for (int round = firstRound; round < firstRound + rounds; ++round) {
+    const uint8_t seed = static_cast<uint8_t>(round);
+    for (const Bytes& element : {
+             Tlv({0xA1}, Cat({Tlv({0x80}, {seed}), Tlv({0x9F, 0x21}, {'A', 'l', 'i', 'c', 'e'})})),
+             Indefinite(0xA1, Cat({Tlv({0x80}, {0x06}), Indefinite(0xA2, Tlv({0x83}, {0x04, 0x12, 0x34}))})),
+             Tlv({0xA2}, Cat({Call(7), Call(seed), Tlv({0x85}, {0x01})})),
+             Indefinite(0xA2, Cat({Call(9), Call(10)})),
+             Tlv({0x83}, {0xBE, 0xEF}),
+             Tlv({0xA1}, Tlv({0x9F, 0x21}, Repeat(round == 0 ? 2100 : 150, 'x'))),
+             Tlv({0x86}, {0x00}),
+             Tlv({0xA1}, Tlv({0x80}, {0x01, 0x02, 0x03})),
+         }) {
+      file = Cat({file, element});
+      if (ends != nullptr) ends->push_back(file.size());
+    }
+  }
+  return file;
+}
+
+// Walks the input in order, and shared by two threads in stretches of that size; both must agree.
+WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
+                        StretchWalkReport* report = nullptr) {
+  const WalkResult inOrder = RunWalk(root, input);
+  const WalkResult shared = RunWalk(root, input, {}, kOutputBlockSize, stretchSize, report);
+  EXPECT_EQ(shared.Status, inOrder.Status);
+  EXPECT_EQ(shared.Records, inOrder.Records);
+  EXPECT_EQ(shared.Output, inOrder.Output);
+  EXPECT_EQ(shared.Console, inOrder.Console);
+  return inOrder;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A cut at the end of a top-level element is a shorter valid file; any other cut stops the walk
+// with the end-of-input message, once. Either way the output is the full run's output up to some
+// point, and holds every element that ended before the cut. A flipped byte ends the walk with
+// status 0, or -1 after one of the stop messages.
+TEST(WalkProperties, EveryCutAndEveryFlippedByte) {
+  auto root = Dictionary();
+  std::vector<std::size_t> ends = {0};
+  const Bytes file = RegularFile(2, 1, &ends);
+  const Bytes longForm = {0x9F, 0x21, 0x81, 0x96};  // the 150-octet name has a long-form length
+  ASSERT_NE(std::search(file.begin(), file.end(), longForm.begin(), longForm.end()), file.end());
+  const WalkResult full[2] = {RunWalk(*root, file), RunWalk(*root, file, Debug())};
+  ASSERT_EQ(full[0].Records, 16u);
+  std::string complete[2];  // the output of the last cut at an element's end
+  for (std::size_t cut = 0; cut < file.size(); ++cut) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    const Bytes input(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut));
+    const bool atEnd = std::find(ends.begin(), ends.end(), cut) != ends.end();
+    for (int debug : {0, 1}) {
+      const WalkResult result = debug ? RunWalk(*root, input, Debug()) : WalkBothWays(*root, input, 24);
+      EXPECT_EQ(result.Status, atEnd ? 0 : -1);
+      const std::size_t message = result.Console.find(kEndOfInput);
+      EXPECT_EQ(message != std::string::npos, !atEnd);
+      EXPECT_EQ(result.Console.find(kEndOfInput, message + 1), std::string::npos);  // once at most
+      EXPECT_TRUE(StartsWith(full[debug].Output, result.Output));
+      EXPECT_TRUE(StartsWith(result.Output, complete[debug]));
+      if (atEnd) complete[debug] = result.Output;
+    }
+  }
+  for (std::size_t at = 0; at < file.size(); ++at) {
+    for (uint8_t mask : {0xFF, 0x80, 0x20, 0x1F, 0x01}) {
+      SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
+      Bytes damaged = file;
+      damaged[at] ^= mask;
+      for (int debug : {0, 1}) {
+        const WalkResult result = debug ? RunWalk(*root, damaged, Debug()) : WalkBothWays(*root, damaged, 24);
+        EXPECT_TRUE(result.Status == 0 ||
+                    (result.Status == -1 && (result.Console.find(kEndOfInput) != std::string::npos ||
+                                             result.Console.find("NonConstructed tag with undefinite length") !=
+                                                 std::string::npos ||
+                                             result.Console.find("Tag Identifier is too long") != std::string::npos)));
+      }
+    }
+  }
+}
+
+TEST(WalkProperties, ExtremeLengthsAndNestings) {
+  auto nested = [](int levels) {  // levels of indefinite length around a primitive element
+    Bytes input = {0x81, 0x00};
+    for (int i = 1; i < levels; ++i) input = Indefinite(0xA1, input);
+    return input;
+  };
+  struct Row { const char* name; Bytes input; int status; std::string message; };
+  const Row rows[] = {
+      {"127 length octets, length 0", Cat({{0x81, 0xFF}, Repeat(127, 0x00)}), 0, ""},
+      {"127 length octets, length 1", Cat({{0x81, 0xFF}, Repeat(126, 0x00), {0x01, 'A'}}), 0, ""},
+      {"127 length octets of FF", Cat({{0x81, 0xFF}, Repeat(127, 0xFF)}), -1, "end of input"},
+      {"length octets cut short", Cat({{0x81, 0xFF}, Repeat(100, 0x00)}), -1, "end of input"},
+      {"84 FF FF FF FF", {0x81, 0x84, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, -1, "end of input"},
+      {"eight octets of FF", Cat({{0x81, 0x88}, Repeat(8, 0xFF)}), -1, "end of input"},
+      {"nine octets, too large for 64 bits", Cat({{0x81, 0x89, 0x01}, Repeat(8, 0x00)}), -1, "end of input"},
+      {"nine octets, leading zeros", Cat({{0x81, 0x89}, Repeat(8, 0x00), {0x05}, Repeat(5, 'a')}), 0, ""},
+      {"short length past the end", {0x81, 0x05, 0x41}, -1, "end of input"},
+      {"indefinite element cut before its end", {0xA1, 0x80, 0x81, 0x00, 0x00}, -1, "end of input"},
+      {"high tag number cut", {0x9F}, -1, "end of input"},
+      {"21 levels (depths 0 to 20)", nested(21), 0, ""},
+      {"22 levels", nested(22), -1, "too long"},
+      {"30000 nested indefinite levels", nested(30000), -1, "too long"},
+  };
+  for (const Row& row : rows) {
+    for (const WalkSettings& settings : {WalkSettings{}, Debug()}) {
+      SCOPED_TRACE(std::string(row.name) + (settings.DebugMode ? " (debug)" : ""));
+      TBranch root(nullptr);
+      const WalkResult result = RunWalk(root, row.input, settings);
+      EXPECT_EQ(result.Status, row.status);
+      EXPECT_EQ(result.Console.find(kEndOfInput) != std::string::npos, row.message == "end of input");
+      EXPECT_EQ(result.Console.find("Error: something is wrong. Tag Identifier is too long.\n\n") != std::string::npos,
+                row.message == "too long");
+    }
+  }
+}
+
+TEST(StretchWalk, TakesOverEveryStretchOfARegularFile) {
+  auto root = Dictionary();
+  for (uint64_t stretchSize : {24, 100, 300, 1000}) {
+    SCOPED_TRACE("stretch size " + std::to_string(stretchSize));
+    // Round 0's refused name is too long for stretches below 300 octets (an element eight
+    // stretches long ends the sharing).
+    const Bytes file = RegularFile(40, stretchSize < 300 ? 1 : 0);
+    StretchWalkReport report;
+    const WalkResult result = WalkBothWays(*root, file, stretchSize, &report);
+    EXPECT_FALSE(report.WentOnInOrder);
+    EXPECT_GE(report.TakenOver, std::max<uint64_t>(2, file.size() / (stretchSize + 200)));
+    EXPECT_EQ(result.Records, 40u * 8);
+    for (const char* message : {"Error: tag 2.5. not found", "Error: tag 6. not found", "% completed\r"})
+      EXPECT_NE(result.Console.find(message), std::string::npos) << message;
+    if (stretchSize >= 300) {
+      EXPECT_NE(result.Console.find("Error: length of current record more than 2048 bytes.\n"), std::string::npos);
+    }
+  }
+}
+
+TEST(StretchWalk, GoesOnInOrderWhereTheScanCannotFollow) {
+  auto root = Dictionary();
+  const Bytes regular = RegularFile(6, 1);
+  const std::pair<const char*, Bytes> rows[] = {
+      // the scan counts no record two levels down: the count it expects after them is wrong
+      {"records two levels down", Cat({regular, Tlv({0xA4}, Tlv({0xA2}, Cat({Call(1), Call(2)}))), regular})},
+      // a length in nine octets, which the walk reads and the scan does not
+      {"nine length octets", Cat({regular, {0x83, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0xAB, 0xCD}, regular})},
+      {"a long element", Cat({regular, Tlv({0xA2}, Cat({Call(1), Tlv({0x85}, Repeat(3000, 0))})), regular})},
+      // a primitive element of indefinite length stops the walk
+      {"a stop", Cat({regular, {0x83, 0x80, 0x01, 0x00, 0x00}, regular})},
+  };
+  for (const auto& [what, file] : rows) {
+    SCOPED_TRACE(what);
+    StretchWalkReport report;
+    WalkBothWays(*root, file, 64, &report);
+    EXPECT_GE(report.TakenOver, 2u);
+    EXPECT_TRUE(report.WentOnInOrder);
+  }
+}
+
+// Inputs shorter than eight stretches, the debug mode, a range and a filter are walked in order.
+TEST(StretchWalk, LeavesSmallInputsAndOtherModesToOneThread) {
+  auto root = Dictionary();
+  const Bytes file = RegularFile(2);
+  WalkSettings filtered;
+  filtered.FilterCount = 1;
+  const std::pair<WalkSettings, uint64_t> rows[] = {  // settings, stretch size; only the first shares
+      {{}, file.size() / 8}, {{}, file.size() / 8 + 1}, {{}, 0}, {Debug(), 1}, {Range(1, 2), 1}, {filtered, 1}};
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    WalkContext walk(rows[i].first, file.data(), file.size(), *root, nullptr);
+    walk.StretchSize = rows[i].second;
+    EXPECT_EQ(CanWalkInStretches(walk), i == 0) << i;
+  }
+}
+
+}  // namespace
+}  // namespace orvalis::test
