@@ -7,6 +7,7 @@ and Resync (README, "Damaged and padded files").
                                        element longer than a block begins a block of its own
   mangle.py damage N SEED IN OUT       N octets at seeded random offsets (distinct) each replaced
                                        by another value; the offsets are printed
+  mangle.py insert N SEED IN OUT       N seeded random octets inserted at seeded random offsets
   mangle.py random SIZE SEED OUT       SIZE seeded random octets
 """
 import random
@@ -57,11 +58,22 @@ def damage(count, seed, source, target):
     open(target, "wb").write(data)
 
 
+def insert(count, seed, source, target):
+    data = bytearray(open(source, "rb").read())
+    rng = random.Random(seed)
+    for offset in sorted(rng.sample(range(len(data)), count), reverse=True):
+        data[offset:offset] = bytes([rng.randrange(256)])
+        print(offset)
+    open(target, "wb").write(data)
+
+
 def main(argv):
     if len(argv) == 6 and argv[1] == "pad":
         pad(int(argv[2]), int(argv[3], 0), argv[4], argv[5])
     elif len(argv) == 6 and argv[1] == "damage":
         damage(int(argv[2]), int(argv[3]), argv[4], argv[5])
+    elif len(argv) == 6 and argv[1] == "insert":
+        insert(int(argv[2]), int(argv[3]), argv[4], argv[5])
     elif len(argv) == 5 and argv[1] == "random":
         rng = random.Random(int(argv[3]))
         open(argv[4], "wb").write(rng.randbytes(int(argv[2])))

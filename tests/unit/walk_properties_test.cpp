@@ -101,6 +101,74 @@ TEST(WalkProperties, EveryFlippedByteIsSurvived) {
   }
 }
 
+// The text without its record lines ("Record 3"), whose numbers move when a damage loses or
+// makes a record.
+std::string WithoutRecordLines(const std::string& text) {
+  std::string kept;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    if (text.compare(begin, 7, "Record ") != 0) kept.append(text, begin, end - begin);
+    begin = end;
+  }
+  return kept;
+}
+
+// The furthest offset the walk went on at after damage, from its console lines; 0 without damage.
+std::size_t LastResumeOffset(const std::string& console) {
+  static const std::string kGoesOn = "the walk goes on at offset ";
+  std::size_t last = 0;
+  for (std::size_t at = console.find(kGoesOn); at != std::string::npos; at = console.find(kGoesOn, at + 1)) {
+    last = std::max<std::size_t>(last, std::stoul(console.substr(at + kGoesOn.size())));
+  }
+  return last;
+}
+
+// With Resync, a byte flipped anywhere costs at most the element it lies in and the one after it,
+// and what a length made larger swallows up to where its damage shows: the walk reaches the end,
+// and the text of every other element is in the output in order (every element that ends before
+// the flipped byte, or begins after the next one and not before where the walk last went on after
+// damage). Filler between the elements changes nothing with SkipFiller.
+TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
+  auto root = SampleDictionary();
+  const std::vector<Element> elements = SampleElements();
+  for (bool padded : {false, true}) {
+    Bytes file;
+    std::vector<std::size_t> begins;
+    std::vector<std::size_t> ends;
+    for (const Element& element : elements) {
+      begins.push_back(file.size());
+      file = Cat({file, element.bytes});
+      ends.push_back(file.size());
+      if (padded) file = Cat({file, Repeat(3, 0xFF)});
+    }
+    WalkSettings settings;
+    settings.Resync = true;
+    settings.SkipFiller = padded;
+    for (uint8_t mask : {0xFF, 0x80, 0x20, 0x1F, 0x01}) {
+      for (std::size_t at = 0; at < file.size(); ++at) {
+        SCOPED_TRACE("mask " + std::to_string(mask) + " at " + std::to_string(at) + (padded ? " padded" : ""));
+        Bytes damaged = file;
+        damaged[at] ^= mask;
+        const WalkResult result = RunWalk(*root, damaged, settings);
+        EXPECT_EQ(result.Status, 0);
+        const std::size_t resumed = LastResumeOffset(result.Console);
+        const auto next = std::upper_bound(begins.begin(), begins.end(), at);
+        const std::size_t nextBegin = next == begins.end() ? file.size() : *next;
+        const std::string output = WithoutRecordLines(result.Output);
+        std::size_t from = 0;
+        for (std::size_t k = 0; k < elements.size(); ++k) {
+          if (ends[k] > at && (begins[k] < resumed || begins[k] <= nextBegin)) continue;
+          const std::size_t found = output.find(WithoutRecordLines(elements[k].text), from);
+          EXPECT_NE(found, std::string::npos) << "element " << k << " lost";
+          if (found != std::string::npos) from = found;
+        }
+      }
+    }
+  }
+}
+
 TEST(WalkProperties, ExtremeLengthsAndNestings) {
   Bytes deep;
   for (int i = 0; i < 30000; ++i) deep.insert(deep.end(), {0xA1, 0x80});
