@@ -45,9 +45,9 @@ Bytes RegularFile(int rounds, int firstRound = 0) {
 }
 
 void ExpectSameAsInOrder(TBranch& root, const Bytes& file, uint64_t stretchSize,
-                         StretchWalkReport* report = nullptr) {
-  const WalkResult inOrder = RunWalk(root, file);
-  const WalkResult shared = RunWalk(root, file, {}, kOutputBlockSize, stretchSize, report);
+                         StretchWalkReport* report = nullptr, const WalkSettings& settings = {}) {
+  const WalkResult inOrder = RunWalk(root, file, settings);
+  const WalkResult shared = RunWalk(root, file, settings, kOutputBlockSize, stretchSize, report);
   EXPECT_EQ(shared.Status, inOrder.Status);
   EXPECT_EQ(shared.Records, inOrder.Records);
   EXPECT_EQ(shared.Output, inOrder.Output);
@@ -87,6 +87,35 @@ TEST(StretchWalk, EveryCutAndEveryFlippedByteMatchTheWalkInOrder) {
       Bytes damaged = file;
       damaged[at] ^= mask;
       ExpectSameAsInOrder(*root, damaged, 24);
+    }
+  }
+}
+
+// With SkipFiller and Resync: a file padded after every element keeps both threads to its end (the
+// scan passes over filler as the walk does), and with a byte flipped anywhere, where the walk
+// goes on after damage, the shared walk writes the walk in order's bytes.
+TEST(StretchWalk, PaddedAndDamagedFilesWithSkipFillerAndResync) {
+  auto root = Dictionary();
+  WalkSettings settings;
+  settings.SkipFiller = true;
+  settings.Resync = true;
+  Bytes padded;
+  for (int round = 1; round < 30; ++round) {
+    for (const Bytes& element : Elements(static_cast<uint8_t>(round))) {
+      padded = Cat({padded, element, Repeat(round % 7, round % 2 == 0 ? 0x00 : 0xFF)});
+    }
+  }
+  StretchWalkReport report;
+  ExpectSameAsInOrder(*root, padded, 100, &report, settings);
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, padded.size() / 300);
+  const Bytes file(padded.begin(), padded.begin() + 400);
+  for (std::size_t at = 0; at < file.size(); ++at) {
+    for (uint8_t mask : {0x01, 0x80, 0xFF}) {
+      SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
+      Bytes damaged = file;
+      damaged[at] ^= mask;
+      ExpectSameAsInOrder(*root, damaged, 24, nullptr, settings);
     }
   }
 }
