@@ -89,7 +89,56 @@ const TLeaf* RecordIn(const TLeaf* block, int32_t tagId) {
   return leaf != nullptr && leaf->Item.OpensRecord ? leaf : nullptr;
 }
 
+bool ElementReadsWellFormed(ByteCursor& at, int depth, Malformed& bad);
+
+// The nested elements of an element of indefinite length up to its end-of-contents octets; `at`
+// is the element's first octet.
+bool IndefiniteReadsWellFormed(ByteCursor& at, int depth, uint64_t begin, Malformed& bad) {
+  for (;;) {
+    if (at.Left() < 2) {
+      bad = {begin, at.End() < at.Size() ? kRunsPastHolder : kNoEndOfContents};
+      return false;
+    }
+    if (at.AtEndOfContents()) return at.Skip(2);
+    if (!ElementReadsWellFormed(at, depth + 1, bad)) return false;
+  }
+}
+
+bool ElementReadsWellFormed(ByteCursor& at, int depth, Malformed& bad) {
+  const uint64_t begin = at.Position();
+  ElementIdentifier id;
+  ElementLength length;
+  if (depth > kMaxDepth) {
+    bad = {begin, kNestedTooDeep};
+    return false;
+  }
+  const HeaderRead read = ReadIdentifierOctets(at, id) == HeaderRead::kRead ? ReadLengthOctets(at, length)
+                                                                           : HeaderRead::kInputEnded;
+  if (read != HeaderRead::kRead || (!length.Indefinite && length.Value > at.Left())) {
+    bad = {begin, read == HeaderRead::kLengthTooLarge ? kLengthTooLarge : WhyCutShort(at)};
+    return false;
+  }
+  if (length.Indefinite) {
+    if (id.Constructed) return IndefiniteReadsWellFormed(at, depth, begin, bad);
+    bad = {begin, kPrimitiveIndefinite};
+    return false;
+  }
+  if (id.Constructed) {
+    ByteCursor contents = at;
+    contents.SetEnd(at.Position() + length.Value);
+    if (!ReadsWellFormed(contents, depth + 1, bad)) return false;
+  }
+  return at.Skip(length.Value);
+}
+
 }  // namespace
+
+bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad) {
+  while (!at.AtEnd()) {
+    if (!ElementReadsWellFormed(at, depth, bad)) return false;
+  }
+  return true;
+}
 
 const TLeaf* BlockOfPath(const TBranch& root, const TagPath& path) {
   if (path.Depth < 1) return nullptr;

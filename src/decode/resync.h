@@ -30,6 +30,30 @@
 
 namespace orvalis {
 
+// What failed at a place of damage, for the console line.
+constexpr const char kInputEndsInside[] = "the element there runs past the end of the file";
+constexpr const char kRunsPastHolder[] = "the element there runs past the end of the element that holds it";
+constexpr const char kLengthTooLarge[] = "the element there has a length too large";
+constexpr const char kNestedTooDeep[] = "the element there is nested deeper than 21 levels";
+constexpr const char kPrimitiveIndefinite[] = "the element there is primitive with indefinite length";
+constexpr const char kNoEndOfContents[] = "the element there has no end-of-contents octets";
+
+// Why an element whose octets ran out at the cursor's end could not be read: the end of the
+// element holding it (an end set), or the input's.
+inline const char* WhyCutShort(const ByteCursor& at) { return at.End() < at.Size() ? kRunsPastHolder : kInputEndsInside; }
+
+// An element that does not read as well-formed: its first octet and what failed.
+struct Malformed {
+  uint64_t At = 0;
+  const char* Why = "";
+};
+
+// Reads the elements from the read position up to the cursor's end, `depth` levels deep, as
+// well-formed elements (without the dictionary: identifier and length octets, lengths within
+// what holds them, end-of-contents octets, nesting no deeper than the walk goes). False, with the
+// innermost element that does not read, at the first such.
+bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad);
+
 // The most element headers one candidate's check reads.
 constexpr uint32_t kCheckedElements = 4096;
 

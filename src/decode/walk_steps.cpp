@@ -26,6 +26,15 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
   return -1;
 }
 
+bool PassesOverCleanly(WalkContext& walk, uint64_t length) {
+  ByteCursor contents = walk.Input;
+  contents.SetEnd(contents.Position() + length);
+  Malformed bad;
+  if (ReadsWellFormed(contents, walk.State.Path.Depth + 1, bad)) return true;
+  StopAtDamage(walk, bad.At, bad.At + 1, bad.Why, kEndOfInputMessage);
+  return false;
+}
+
 void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
   WalkCounts& counts = walk.Counts;
   const uint64_t at = walk.Damage.At;

@@ -48,14 +48,6 @@ namespace orvalis {
 constexpr std::string_view kEndOfInputMessage = "Error: unexpected end of input file.\n\n";
 constexpr std::string_view kTooDeepMessage = "Error: something is wrong. Tag Identifier is too long.\n\n";
 
-// What failed at a place of damage, for the console line (Resync).
-constexpr const char kInputEndsInside[] = "the element there runs past the end of the file";
-constexpr const char kRunsPastHolder[] = "the element there runs past the end of the element that holds it";
-constexpr const char kLengthTooLarge[] = "the element there has a length too large";
-constexpr const char kNestedTooDeep[] = "the element there is nested deeper than 21 levels";
-constexpr const char kPrimitiveIndefinite[] = "the element there is primitive with indefinite length";
-constexpr const char kNoEndOfContents[] = "the element there has no end-of-contents octets";
-
 // Where the walk cannot read on, at the element beginning at `at`. Without Resync, says `message`
 // (the walk stops). With Resync, notes the damage, and that the search for a place to go on may
 // begin at `searchFrom`, for the top level. Returns -1 either way.
@@ -63,9 +55,12 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
 
 // Why the element at the read position could not be read when its octets ran out: the end of
 // the element holding it, or the input's.
-inline const char* WhyCutShort(const WalkContext& walk) {
-  return walk.Input.End() < walk.Input.Size() ? kRunsPastHolder : kInputEndsInside;
-}
+inline const char* WhyCutShort(const WalkContext& walk) { return WhyCutShort(walk.Input); }
+
+// With Resync, the nested elements of a constructed element of `length` octets at the read
+// position, in a record passed over unseen, are read for damage (which is noted: the result is
+// then false); true when they read cleanly.
+bool PassesOverCleanly(WalkContext& walk, uint64_t length);
 
 // Enters one nesting level; false, after the depth message, when it is deeper than allowed.
 inline bool EnterLevel(WalkContext& walk) {
@@ -283,6 +278,7 @@ int WalkElement(WalkContext& walk) {
   if (!LengthFits(walk, read, length, at)) return -1;
   ByteCursor& input = walk.Input;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
+    if (id.Constructed && walk.Settings.Resync && !PassesOverCleanly(walk, length.Value)) return -1;
     input.Skip(length.Value);
   } else if (length.Indefinite) {
     if (WalkIndefiniteContents<Writer>(walk, id.Constructed, at) < 0) return -1;
