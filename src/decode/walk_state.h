@@ -47,6 +47,7 @@ struct WalkCarry {
   // After damage, the block (a top-level element) in which the walk went on at a record: the
   // elements that follow are read as the block's while the block declares them. Null otherwise.
   const TLeaf* ResumedIn = nullptr;
+  uint64_t ResumedEnd = 0;  // the end of that block when its length is known; 0 otherwise
 
   // The carry between top-level elements, after `records` records.
   static WalkCarry AtTopLevel(TBranch* root, uint32_t records) {
@@ -60,8 +61,8 @@ struct WalkCarry {
 
  private:
   auto Fields() const {
-    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn] = *this;
-    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn);
+    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd] = *this;
+    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd);
   }
   // The carry with what does not change how the walk goes on set alike: at the top level, how
   // the next tag is looked up (in the root either way).
@@ -132,6 +133,7 @@ struct WalkContext {
     uint64_t At = 0;          // the first octet of the innermost element whose reading failed
     uint64_t SearchFrom = 0;  // the first octet the search for a place to go on may take
     const char* Why = "";     // what failed, for the console line
+    uint64_t BlockEnd = 0;    // the end of the top-level element of definite length it lies in; 0 if none
   } Damage;
 };
 

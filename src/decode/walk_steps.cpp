@@ -23,6 +23,7 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
   walk.Damage.At = at;
   walk.Damage.SearchFrom = searchFrom;
   walk.Damage.Why = why;
+  walk.Damage.BlockEnd = 0;
   return -1;
 }
 
@@ -63,13 +64,16 @@ void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
   AppendToRecord(walk, text);
 }
 
-void ResumeAt(WalkContext& walk, const ResumePoint& point) {
+void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedIn) {
   WalkState& state = walk.State;
+  // The damaged block's length, when it has one, still places its end.
+  const uint64_t blockEnd = state.ResumedIn != nullptr ? state.ResumedEnd : walk.Damage.BlockEnd;
   walk.Input.MoveTo(point.At);
   state.Path.Depth = -1;
   state.CurrentBranch = walk.Root;
   state.Lost = true;
   state.ResumedIn = point.Block;
+  state.ResumedEnd = point.Block != nullptr && point.Block == damagedIn && blockEnd > point.At ? blockEnd : 0;
   if (point.Block == nullptr) return;
   state.Path.Depth = 0;
   state.Path.Ids[0] = point.Block->Item.TagId;

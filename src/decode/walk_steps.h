@@ -207,9 +207,11 @@ int WalkContents(WalkContext& walk, uint64_t end) {
   if (!walk.Settings.Resync) return WalkElements<Writer>(walk, end);
   ByteCursor& input = walk.Input;
   const uint64_t outer = input.End();
+  const bool topLevel = walk.State.Path.Depth == 0;
   input.SetEnd(end);
   const int result = WalkElements<Writer>(walk, end);
   input.SetEnd(outer);
+  if (result < 0 && topLevel && walk.Damage.Pending) walk.Damage.BlockEnd = end;
   return result;
 }
 
@@ -324,8 +326,10 @@ void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt);
 void EndLineOfRecord(WalkContext& walk);
 
 // Puts the walk where it goes on after damage: at the top level, or in the block where the record
-// found is read (its path then the block's tag and the record's, as if the block held it).
-void ResumeAt(WalkContext& walk, const ResumePoint& point);
+// found is read (its path then the block's tag and the record's, as if the block held it; up to
+// the block's end when the damage lay in it and its length is known). `damagedIn` is the block
+// the damage lay in.
+void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedIn);
 
 // After damage: the search for a place to go on, the console line, the record's marker.
 template <typename Writer>
@@ -337,20 +341,23 @@ void GoOnAfterDamage(WalkContext& walk) {
       FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller);
   ReportDamage(walk, point.At);
   if (!InSkippedRecord(walk)) Writer::Damaged(walk, walk.Damage.At, point.At);
-  ResumeAt(walk, point);
+  ResumeAt(walk, point, damagedIn);
 }
 
-// In a block the walk went on in after damage: true when the next element is one the block
-// declares; otherwise the walk leaves the block (past its end-of-contents octets when they stand
-// here) and the result is false.
+// In a block the walk went on in after damage: true while the block's length (when the damage
+// lay in it and it has one) reaches past the read position, or else when the next element is one
+// the block declares; otherwise the walk leaves the block (past its end-of-contents octets when
+// they stand here) and the result is false.
 template <typename Writer>
 bool StaysInResumedBlock(WalkContext& walk) {
   WalkState& state = walk.State;
   const TLeaf* block = state.ResumedIn;
   ByteCursor at = walk.Input;
   ElementIdentifier id;
-  if (!at.AtEndOfContents() && ReadIdentifierOctets(at, id) == HeaderRead::kRead &&
-      block->Child->FindById(id.TagId) != nullptr) {
+  if (state.ResumedEnd != 0) {
+    if (at.Position() < state.ResumedEnd) return true;
+  } else if (!at.AtEndOfContents() && ReadIdentifierOctets(at, id) == HeaderRead::kRead &&
+             block->Child->FindById(id.TagId) != nullptr) {
     return true;
   }
   if (at.AtEndOfContents()) {
@@ -358,6 +365,7 @@ bool StaysInResumedBlock(WalkContext& walk) {
     Writer::EndOfContents(walk);
   }
   state.ResumedIn = nullptr;
+  state.ResumedEnd = 0;
   LeaveElement(walk, block);
   return false;
 }
@@ -367,13 +375,13 @@ bool StaysInResumedBlock(WalkContext& walk) {
 template <typename Writer>
 int WalkTopLevelMended(WalkContext& walk, uint64_t end) {
   while (walk.Input.Position() < end) {
+    if (!KeepHeldTextBounded(walk)) return -1;
     if (walk.State.ResumedIn != nullptr) {
       if (!StaysInResumedBlock<Writer>(walk)) continue;
     } else if (walk.Settings.SkipFiller && AtFiller(walk.Input, *walk.Root)) {
       PassOverFiller<Writer>(walk, end);
       continue;
     }
-    if (!KeepHeldTextBounded(walk)) return -1;
     if (WalkNext<Writer>(walk) >= 0) continue;
     // A stretch walked ahead leaves damage to the walk in order, which takes the stretch.
     if (!walk.Damage.Pending || walk.TextWaitsForTurn) return -1;
