@@ -1,8 +1,10 @@
 // Whole walks over damaged input: every cut of a valid file, every flipped byte, and lengths and
 // nestings at their extremes. Each walk must end, read nothing outside the input (the sanitizers
-// watch) and keep the text of what came before the damage.
+// watch) and keep the text of what came before the damage; with Resync, the text of what comes
+// after it too, from the earliest place a record reads cleanly.
 #include <algorithm>
 
+#include "decode/resync.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {
@@ -166,6 +168,43 @@ TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
         }
       }
     }
+  }
+}
+
+// Where the walk goes on after damage: the earliest candidate from the search's first octet.
+TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
+  auto root = SampleDictionary({"3.LongTagName=Trailer\\n", "3.Type=HexNumber"});
+  const TLeaf* block = root->FindById(2);
+  const Bytes call = Tlv({0xA1}, Tlv({0x80}, {0x05}));
+  struct Row {
+    const char* what;
+    Bytes input;
+    bool inBlock;      // the damage lay in block 2
+    bool skipFiller;
+    std::size_t at;    // the resume offset (the input's size: none)
+    bool foundInBlock;
+  };
+  const Row rows[] = {
+      {"a record", Cat({{0x05, 0x05}, call}), false, false, 2, false},
+      {"a record of indefinite length ending the file", Cat({{0x05}, Indefinite(0xA1, Tlv({0x80}, {0x05}))}),
+       false, false, 1, false},
+      {"primitive: not a candidate", Cat({{0x81, 0x01, 0x05}, call}), false, false, 3, false},
+      {"a nested tag not declared", Cat({Tlv({0xA1}, Tlv({0x84}, {0x05})), call}), false, false, 5, false},
+      {"contents that end past the record", Cat({{0xA1, 0x04, 0x80, 0x01, 0x05, 0x80}, call}), false, false, 6, false},
+      {"followed by an undeclared tag", Cat({call, {0x85, 0x00}, call}), false, false, 7, false},
+      {"followed by filler, with SkipFiller", Cat({call, {0xFF, 0xFF}}), false, true, 0, false},
+      {"followed by filler, without", Cat({call, {0xFF, 0xFF}, call}), false, false, 7, false},
+      {"followed by end-of-contents: in a block only", Cat({call, {0x00, 0x00}}), false, false, 0, true},
+      {"in the damaged block first", Cat({call, call}), true, false, 0, true},
+      {"a top-level element that is not a record", Cat({{0x07}, Tlv({0xA3}, {}), call}), false, false, 1, false},
+      {"nothing", {0xA1, 0x10, 0x80}, false, false, 3, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const ByteCursor input(row.input.data(), row.input.size());
+    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller);
+    EXPECT_EQ(point.At, row.at);
+    EXPECT_EQ(point.Block, row.foundInBlock ? block : nullptr);
   }
 }
 
