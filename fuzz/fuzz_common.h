@@ -246,7 +246,8 @@ inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
 }
 
 // Walk settings from one byte: bit 0 turns the record range on, bits 1-2 give StartRec (0-3),
-// bits 3-4 give EndRec (no upper bound, 1, 2 or 4), bits 5-6 choose the filter (none, A, B).
+// bits 3-4 give EndRec (no upper bound, 1, 2 or 4), bits 5-6 choose the filter (none, A, B) or,
+// as 3, no filter with SkipFiller; bit 7 turns Resync on.
 struct ChosenSettings {
   orvalis::WalkSettings Walk;
   int Filter = 0;  // 0 none, 1 kFilterA, 2 kFilterB
@@ -260,6 +261,8 @@ inline ChosenSettings SettingsFromByte(uint8_t byte, bool debugMode) {
   chosen.Walk.StartRec = (byte >> 1) & 3;
   chosen.Walk.EndRec = kEndRecs[(byte >> 3) & 3];
   chosen.Filter = ((byte >> 5) & 3) % 3;
+  chosen.Walk.SkipFiller = ((byte >> 5) & 3) == 3;
+  chosen.Walk.Resync = (byte & 0x80) != 0;
   return chosen;
 }
 

@@ -120,10 +120,36 @@ struct DumpWriter {
     AppendToRecord(walk, "\n");
   }
   static void EndOfContents(WalkContext& walk) { AppendToRecord(walk, kEndOfContentsLines); }
+  // "0000002048: 1024 octets of filler (FFh) passed over", and an empty line.
+  static void Filler(WalkContext& walk, uint64_t at, uint64_t count, uint8_t octet) {
+    TextBuffer& line = walk.DumpLine;
+    line.clear();
+    AppendZeroPadded(line, at, 10);
+    line.append(": ");
+    AppendDecimal(line, count);
+    line.append(" octets of filler (");
+    AppendHexOctet(line, octet);
+    line.append("h) passed over\n\n");
+    AppendToRecord(walk, line);
+  }
+  // "0000000007: 3 octets skipped, input damaged; the walk goes on at offset 0000000010", and an
+  // empty line.
+  static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
+    EndLineOfRecord(walk);
+    TextBuffer& line = walk.DumpLine;
+    line.clear();
+    AppendZeroPadded(line, at, 10);
+    line.append(": ");
+    AppendDecimal(line, resumedAt - at);
+    line.append(" octets skipped, input damaged; the walk goes on at offset ");
+    AppendZeroPadded(line, resumedAt, 10);
+    line.append("\n\n");
+    AppendToRecord(walk, line);
+  }
 };
 
 }  // namespace
 
-int WalkDumpElements(WalkContext& walk, uint64_t end) { return WalkElements<DumpWriter>(walk, end); }
+int WalkDumpElements(WalkContext& walk, uint64_t end) { return WalkTopLevel<DumpWriter>(walk, end); }
 
 }  // namespace orvalis

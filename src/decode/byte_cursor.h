@@ -1,5 +1,7 @@
 // The read position over the input image. Every read of the input goes through it, and every
-// read checks first what is left, so no walk can read outside the input.
+// read checks first what is left, so no walk can read outside the input. The end that reads stop
+// at is the input's end, or an earlier one that a walk sets for a while (the end of the element
+// whose contents it reads, when damage is looked for there).
 #pragma once
 
 #include <cstdint>
@@ -8,12 +10,29 @@ namespace orvalis {
 
 class ByteCursor {
  public:
-  ByteCursor(const uint8_t* data, uint64_t size) : data_(data), size_(size) {}
+  ByteCursor(const uint8_t* data, uint64_t size) : data_(data), size_(size), end_(size) {}
 
-  bool AtEnd() const { return pos_ >= size_; }
-  uint64_t Left() const { return size_ - pos_; }
+  bool AtEnd() const { return pos_ >= end_; }
+  uint64_t Left() const { return end_ - pos_; }
   uint64_t Position() const { return pos_; }
+  // The whole input's size, whatever end is set.
   uint64_t Size() const { return size_; }
+  // Where reads stop: the input's end unless an earlier end is set.
+  uint64_t End() const { return end_; }
+  // Sets where reads stop, between the read position and the input's end; false, unchanged,
+  // outside them.
+  bool SetEnd(uint64_t end) {
+    if (end < pos_ || end > size_) return false;
+    end_ = end;
+    return true;
+  }
+  // Moves the read position to `position`, forward or back, within the end set; false, without
+  // moving, past it.
+  bool MoveTo(uint64_t position) {
+    if (position > end_) return false;
+    pos_ = position;
+    return true;
+  }
 
   // Reads one octet and moves past it; false at the end of the input.
   bool ReadOctet(uint8_t& out) {
@@ -41,6 +60,7 @@ class ByteCursor {
  private:
   const uint8_t* data_;
   uint64_t size_;
+  uint64_t end_;
   uint64_t pos_ = 0;
 };
 

@@ -4,6 +4,6 @@
 
 namespace orvalis {
 
-int WalkTextElements(WalkContext& walk, uint64_t end) { return WalkElements<TextWriter>(walk, end); }
+int WalkTextElements(WalkContext& walk, uint64_t end) { return WalkTopLevel<TextWriter>(walk, end); }
 
 }  // namespace orvalis

@@ -8,6 +8,7 @@
 #include "common/console.h"
 #include "decode/element_header.h"
 #include "decode/record_walker.h"
+#include "decode/resync.h"
 #include "decode/walk_steps.h"
 
 #if ORVALIS_THREADS
@@ -94,7 +95,13 @@ bool ScanBlockElement(ByteCursor& at, const TBranch& block, uint32_t& records) {
 }
 
 // Moves past one top-level element, counting the records it is or holds as elements of its own.
-bool ScanTopElement(ByteCursor& at, const TBranch& root, uint32_t& records) {
+// With SkipFiller, the filler before it is passed over with it, as the walk passes over it, so
+// that no stretch begins inside a run of filler; filler up to the input's end is an element too.
+bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, uint32_t& records) {
+  if (skipFiller) {
+    while (AtFiller(at, root)) SkipRun(at, at.End());
+    if (at.AtEnd()) return true;
+  }
   Header header;
   if (!ReadHeader(at, header)) return false;
   const TLeaf* leaf = root.FindById(header.Id.TagId);
@@ -121,8 +128,8 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, uint32_t& records) {
 // end, or before an element that the scan does not follow or that is too long for a stretch.
 class StretchPlan {
  public:
-  StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize)
-      : at_(input), root_(root), stretchSize_(stretchSize) {}
+  StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize, bool skipFiller)
+      : at_(input), root_(root), stretchSize_(stretchSize), skipFiller_(skipFiller) {}
 
   // The stretch of index k; false when the plan ends before it.
   bool Get(std::size_t k, Stretch& stretch) {
@@ -142,7 +149,7 @@ class StretchPlan {
     while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
       ByteCursor at = at_;
       uint32_t records = records_;
-      if (!ScanTopElement(at, root_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
+      if (!ScanTopElement(at, root_, skipFiller_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
         ended_ = true;  // from here on the walk goes in order
         break;
       }
@@ -158,6 +165,7 @@ class StretchPlan {
   ByteCursor at_;
   const TBranch& root_;
   uint64_t stretchSize_;
+  bool skipFiller_;
   uint32_t records_ = 0;
   bool ended_ = false;
   std::vector<Stretch> stretches_;
@@ -186,6 +194,7 @@ class StretchWorker {
     Failed = false;
     Log.Clear();
     Walk.TextOutgrown = false;
+    Walk.Damage.Pending = false;
     WalkState& state = Walk.State;
     static_cast<WalkCarry&>(state) = WalkCarry::AtTopLevel(Walk.Root, stretch.RecordsBefore);
     state.RecordBuffer.clear();
@@ -199,8 +208,9 @@ class StretchWorker {
     const ConsoleToLog toLog(Log);
     try {
       Status = WalkTextElements(Walk, stretch.End);
-      // Text or messages outgrown are no damage: the walk in order takes the stretch.
-      Failed = Walk.TextOutgrown || Log.Outgrown;
+      // Text or messages outgrown are no damage: the walk in order takes the stretch. Damage met
+      // with Resync is left to the walk in order too, which goes on after it.
+      Failed = Walk.TextOutgrown || Log.Outgrown || Walk.Damage.Pending;
     } catch (...) {
       Failed = true;  // the walk in order meets the same trouble in its turn
     }
@@ -220,7 +230,7 @@ class StretchWorker {
 class SharedWalk {
  public:
   SharedWalk(WalkContext& walk, StretchWalkReport& report)
-      : walk_(walk), report_(report), plan_(walk.Input, *walk.Root, walk.StretchSize) {}
+      : walk_(walk), report_(report), plan_(walk.Input, *walk.Root, walk.StretchSize, walk.Settings.SkipFiller) {}
 
   int Run() {
     Stretch stretch;

@@ -28,6 +28,9 @@ struct TextWriter {
     if (leaf != nullptr) DecodeValue(walk, leaf->Item, length);
   }
   static void EndOfContents(WalkContext&) {}
+  // Filler leaves no trace in the text: a padded file reads as the same file unpadded.
+  static void Filler(WalkContext&, uint64_t, uint64_t, uint8_t) {}
+  static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) { AppendDamageMarker(walk, at, resumedAt); }
 };
 
 }  // namespace orvalis

@@ -11,6 +11,11 @@ struct WalkCounts {
   uint32_t RecordsCompleted = 0;    // records whose element was walked to its end
   uint32_t RecordsOutOfRange = 0;   // records skipped by the record range
   uint32_t RecordsFilteredOut = 0;  // records in the range dropped by the filter
+  uint32_t LastRecordCompleted = 0;  // the number of the last record walked to its end
+  uint64_t FillerOctets = 0;        // octets of filler passed over (SkipFiller)
+  uint64_t FillerRuns = 0;          // the runs they came in
+  uint64_t Damages = 0;             // places of damage the walk went on after (Resync)
+  uint64_t FirstDamageAt = 0;       // the offset of the first of them
 
   // Adds the counts of a stretch walked ahead, when its turn takes it over.
   void Add(const WalkCounts& ahead) {
@@ -19,6 +24,11 @@ struct WalkCounts {
     RecordsCompleted += ahead.RecordsCompleted;
     RecordsOutOfRange += ahead.RecordsOutOfRange;
     RecordsFilteredOut += ahead.RecordsFilteredOut;
+    if (ahead.LastRecordCompleted != 0) LastRecordCompleted = ahead.LastRecordCompleted;
+    FillerOctets += ahead.FillerOctets;
+    FillerRuns += ahead.FillerRuns;
+    if (Damages == 0) FirstDamageAt = ahead.FirstDamageAt;
+    Damages += ahead.Damages;
   }
 };
 

@@ -24,6 +24,8 @@ struct WalkSettings {
   uint32_t StartRec = 0;  // compared as unsigned
   uint32_t EndRec = 0;
   uint32_t FilterCount = 0;  // accepted filter lines; 0 without a filter
+  bool SkipFiller = false;   // runs of 0x00 or 0xFF where a top-level element would begin are passed over
+  bool Resync = false;       // the walk goes on after damage, at the next record it can read
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it
@@ -42,6 +44,10 @@ struct WalkCarry {
   int SkipDepth = 0;  // depth of the record being skipped
   bool RecordPasses = true;
   uint32_t FilteredTagsSeen = 0;
+  // After damage, the block (a top-level element) in which the walk went on at a record: the
+  // elements that follow are read as the block's while the block declares them. Null otherwise.
+  const TLeaf* ResumedIn = nullptr;
+  uint64_t ResumedEnd = 0;  // the end of that block when its length is known; 0 otherwise
 
   // The carry between top-level elements, after `records` records.
   static WalkCarry AtTopLevel(TBranch* root, uint32_t records) {
@@ -55,8 +61,8 @@ struct WalkCarry {
 
  private:
   auto Fields() const {
-    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered] = *this;
-    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered);
+    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd] = *this;
+    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd);
   }
   // The carry with what does not change how the walk goes on set alike: at the top level, how
   // the next tag is looked up (in the root either way).
@@ -121,6 +127,14 @@ struct WalkContext {
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
   WalkCounts Counts;  // for the run's summary
+  // Damage that stopped the steps under way, for the top level to go on after (Resync only).
+  struct {
+    bool Pending = false;
+    uint64_t At = 0;          // the first octet of the innermost element whose reading failed
+    uint64_t SearchFrom = 0;  // the first octet the search for a place to go on may take
+    const char* Why = "";     // what failed, for the console line
+    uint64_t BlockEnd = 0;    // the end of the top-level element of definite length it lies in; 0 if none
+  } Damage;
 };
 
 // The longest piece that AppendToRecord takes.

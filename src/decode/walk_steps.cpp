@@ -1,6 +1,7 @@
 #include "decode/walk_steps.h"
 
 #include <charconv>
+#include <cinttypes>
 #include <cstdio>
 
 #include "common/text_format.h"
@@ -13,9 +14,72 @@ constexpr const char kContactAddress[] = "billing-tools@example.org";
 
 }  // namespace
 
-void ReportEndOfInput() { Say("Error: unexpected end of input file.\n\n"); }
+int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char* why, std::string_view message) {
+  if (!walk.Settings.Resync) {
+    Say(message);
+    return -1;
+  }
+  walk.Damage.Pending = true;
+  walk.Damage.At = at;
+  walk.Damage.SearchFrom = searchFrom;
+  walk.Damage.Why = why;
+  walk.Damage.BlockEnd = 0;
+  return -1;
+}
 
-void ReportTooDeep() { Say("Error: something is wrong. Tag Identifier is too long.\n\n"); }
+bool PassesOverCleanly(WalkContext& walk, uint64_t length) {
+  ByteCursor contents = walk.Input;
+  contents.SetEnd(contents.Position() + length);
+  Malformed bad;
+  if (ReadsWellFormed(contents, walk.State.Path.Depth + 1, bad)) return true;
+  StopAtDamage(walk, bad.At, bad.At + 1, bad.Why, kEndOfInputMessage);
+  return false;
+}
+
+void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
+  WalkCounts& counts = walk.Counts;
+  const uint64_t at = walk.Damage.At;
+  if (counts.Damages++ == 0) counts.FirstDamageAt = at;
+  SayFormatted("Error: input damaged at offset %" PRIu64 " (%s): %" PRIu64
+               " octets skipped, the walk goes on at offset %" PRIu64 "%s; last record completed: %" PRIu32 ".\n\n",
+               at, walk.Damage.Why, resumedAt - at, resumedAt, resumedAt >= walk.Input.Size() ? " (the end)" : "",
+               counts.LastRecordCompleted);
+}
+
+void EndLineOfRecord(WalkContext& walk) {
+  const TextBuffer& text = walk.State.RecordBuffer;
+  if (text.size() > 0 && text.back() != '\n') AppendToRecord(walk, "\n");
+}
+
+void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
+  EndLineOfRecord(walk);
+  TextBuffer& text = walk.ValueText;
+  text.assign("*** input damaged at offset ");
+  AppendDecimal(text, at);
+  text.append(", ");
+  AppendDecimal(text, resumedAt - at);
+  text.append(" octets skipped, going on at offset ");
+  AppendDecimal(text, resumedAt);
+  text.push_back('\n');
+  AppendToRecord(walk, text);
+}
+
+void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedIn) {
+  WalkState& state = walk.State;
+  // The damaged block's length, when it has one, still places its end.
+  const uint64_t blockEnd = state.ResumedIn != nullptr ? state.ResumedEnd : walk.Damage.BlockEnd;
+  walk.Input.MoveTo(point.At);
+  state.Path.Depth = -1;
+  state.CurrentBranch = walk.Root;
+  state.Lost = true;
+  state.ResumedIn = point.Block;
+  state.ResumedEnd = point.Block != nullptr && point.Block == damagedIn && blockEnd > point.At ? blockEnd : 0;
+  if (point.Block == nullptr) return;
+  state.Path.Depth = 0;
+  state.Path.Ids[0] = point.Block->Item.TagId;
+  state.CurrentBranch = point.Block->Child.get();
+  state.Lost = false;
+}
 
 void ReportTagNotFound(WalkContext& walk) {
   Say("Error: tag " + TagPathText(walk.State.Path) +

@@ -17,8 +17,20 @@
 //   ContentsBegin(walk)          the nested elements of a constructed element of definite length
 //   Value(walk, leaf, length)    a primitive value at the read position (leaf null: not found)
 //   EndOfContents(walk)          the end-of-contents octets of an element of indefinite length
+//   Filler(walk, at, count, octet)  a run of filler passed over at the top level (SkipFiller)
+//   Damaged(walk, at, resumedAt) the input is damaged from offset `at` and the walk goes on at
+//                                `resumedAt` (Resync): the record under way ends with its marker;
+//                                not called in a skipped record
 //   kIndefinitePrimitive         the message for a primitive element of indefinite length
 //   kTakesCommonElementsAtOnce   the common primitive element is taken without the general step
+//
+// Damage: where the walk cannot read on (the input ends inside an element, a length too large,
+// nesting deeper than allowed, a primitive element of indefinite length, end-of-contents octets
+// missing), each step returns -1 up to the top level. Without Resync its message was said and the
+// walk stops there. With Resync the damage is noted instead (WalkContext::Damage), a nested
+// element that runs past the end of the element holding it is damage too, and the top level
+// (WalkTopLevel) says it on the console, marks it in the record's text and goes on at the next
+// place a record can be read (resync.h).
 #pragma once
 
 #include <cstddef>
@@ -27,20 +39,34 @@
 
 #include "common/console.h"
 #include "decode/element_header.h"
+#include "decode/resync.h"
 #include "decode/walk_state.h"
 
 namespace orvalis {
 
-// Prints the message for an input that ends inside an element.
-void ReportEndOfInput();
+// The message for an input that ends inside an element, and for nesting deeper than allowed.
+constexpr std::string_view kEndOfInputMessage = "Error: unexpected end of input file.\n\n";
+constexpr std::string_view kTooDeepMessage = "Error: something is wrong. Tag Identifier is too long.\n\n";
 
-// Says on the console that the nesting is deeper than allowed.
-void ReportTooDeep();
+// Where the walk cannot read on, at the element beginning at `at`. Without Resync, says `message`
+// (the walk stops). With Resync, notes the damage, and that the search for a place to go on may
+// begin at `searchFrom`, for the top level. Returns -1 either way.
+int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char* why, std::string_view message);
+
+// Why the element at the read position could not be read when its octets ran out: the end of
+// the element holding it, or the input's.
+inline const char* WhyCutShort(const WalkContext& walk) { return WhyCutShort(walk.Input); }
+
+// With Resync, the nested elements of a constructed element of `length` octets at the read
+// position, in a record passed over unseen, are read for damage (which is noted: the result is
+// then false); true when they read cleanly.
+bool PassesOverCleanly(WalkContext& walk, uint64_t length);
 
 // Enters one nesting level; false, after the depth message, when it is deeper than allowed.
 inline bool EnterLevel(WalkContext& walk) {
   if (++walk.State.Path.Depth <= kMaxDepth) return true;
-  ReportTooDeep();
+  const uint64_t at = walk.Input.Position();
+  StopAtDamage(walk, at, at + 1, kNestedTooDeep, kTooDeepMessage);
   return false;
 }
 
@@ -90,10 +116,12 @@ inline bool InSkippedRecord(const WalkContext& walk) {
 void Descend(WalkContext& walk, const TLeaf& leaf);
 
 // False, after the end-of-input message, when the length octets ended the input, give a length
-// that does not fit in 64 bits, or a definite length that runs past the input's end.
-inline bool LengthFits(WalkContext& walk, HeaderRead read, const ElementLength& length) {
+// that does not fit in 64 bits, or a definite length that runs past the input's end. `at` is the
+// element's first octet.
+inline bool LengthFits(WalkContext& walk, HeaderRead read, const ElementLength& length, uint64_t at) {
   if (read == HeaderRead::kRead && (length.Indefinite || length.Value <= walk.Input.Left())) return true;
-  ReportEndOfInput();
+  StopAtDamage(walk, at, at + 1, read == HeaderRead::kLengthTooLarge ? kLengthTooLarge : WhyCutShort(walk),
+               kEndOfInputMessage);
   return false;
 }
 
@@ -172,26 +200,40 @@ int WalkElements(WalkContext& walk, uint64_t end) {
   return 0;
 }
 
-// The contents of an element of indefinite length: nested elements up to the end-of-contents
-// octets. A primitive element has no nested elements: its message is said and the result is -1,
-// as it is when the input ends first or an element stops the walk.
+// The nested elements of a constructed element of definite length, up to `end`. With Resync, no
+// read goes past `end` meanwhile, so that a nested element running past it is damage.
 template <typename Writer>
-int WalkIndefiniteContents(WalkContext& walk, bool constructed) {
+int WalkContents(WalkContext& walk, uint64_t end) {
+  if (!walk.Settings.Resync) return WalkElements<Writer>(walk, end);
+  ByteCursor& input = walk.Input;
+  const uint64_t outer = input.End();
+  const bool topLevel = walk.State.Path.Depth == 0;
+  input.SetEnd(end);
+  const int result = WalkElements<Writer>(walk, end);
+  input.SetEnd(outer);
+  if (result < 0 && topLevel && walk.Damage.Pending) walk.Damage.BlockEnd = end;
+  return result;
+}
+
+// The contents of an element of indefinite length, which begins at `at`: nested elements up to
+// the end-of-contents octets. A primitive element has no nested elements: its message is said and
+// the result is -1, as it is when the input ends first or an element stops the walk.
+template <typename Writer>
+int WalkIndefiniteContents(WalkContext& walk, bool constructed, uint64_t at) {
   ByteCursor& input = walk.Input;
   for (;;) {
     if (input.Left() < 2) {
-      ReportEndOfInput();
-      return -1;
+      // The nested elements read so far keep their text: the search for a place to go on begins
+      // after them.
+      const char* why = input.End() < input.Size() ? kRunsPastHolder : kNoEndOfContents;
+      return StopAtDamage(walk, at, input.Position() > at ? input.Position() : at + 1, why, kEndOfInputMessage);
     }
     if (input.AtEndOfContents()) {
       input.Skip(2);
       Writer::EndOfContents(walk);
       return 0;
     }
-    if (!constructed) {
-      Say(Writer::kIndefinitePrimitive);
-      return -1;
-    }
+    if (!constructed) return StopAtDamage(walk, at, at + 1, kPrimitiveIndefinite, Writer::kIndefinitePrimitive);
     if (!KeepHeldTextBounded(walk) || WalkNext<Writer>(walk) < 0) return -1;
   }
 }
@@ -213,11 +255,11 @@ bool NameElement(WalkContext& walk, const TItem& item) {
 // -1 when the walk must stop (after its message).
 template <typename Writer>
 int WalkElement(WalkContext& walk) {
+  const uint64_t at = walk.Input.Position();
   if (!EnterLevel(walk)) return -1;
   ElementIdentifier id;
   if (ReadIdentifierOctets(walk.Input, id, Writer::Explanation(walk)) != HeaderRead::kRead) {
-    ReportEndOfInput();
-    return -1;
+    return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
   }
   EnterTag(walk, id.TagId);
   Writer::TagEntered(walk);
@@ -235,24 +277,128 @@ int WalkElement(WalkContext& walk) {
   ElementLength length;
   const HeaderRead read = ReadLengthOctets(walk.Input, length, Writer::Explanation(walk));
   if (read != HeaderRead::kInputEnded) Writer::LengthRead(walk, length);
-  if (!LengthFits(walk, read, length)) return -1;
+  if (!LengthFits(walk, read, length, at)) return -1;
   ByteCursor& input = walk.Input;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
+    if (id.Constructed && walk.Settings.Resync && !PassesOverCleanly(walk, length.Value)) return -1;
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents<Writer>(walk, id.Constructed) < 0) return -1;
+    if (WalkIndefiniteContents<Writer>(walk, id.Constructed, at) < 0) return -1;
   } else if (id.Constructed) {
     if (length.Value > 0) {
       Writer::ContentsBegin(walk);
-      if (WalkElements<Writer>(walk, input.Position() + length.Value) < 0) return -1;
+      if (WalkContents<Writer>(walk, input.Position() + length.Value) < 0) return -1;
     }
   } else if (length.Value > 0) {
     Writer::Value(walk, leaf, length.Value);
     input.Skip(length.Value);
   }
   LeaveElement(walk, id.Constructed ? leaf : nullptr);
-  if (recordStart) ++walk.Counts.RecordsCompleted;
+  if (recordStart) {
+    ++walk.Counts.RecordsCompleted;
+    walk.Counts.LastRecordCompleted = walk.State.RecordCount;
+  }
   return 0;
+}
+
+// ---- The top level with SkipFiller or Resync ----------------------------------------------------
+
+// Passes over the run of filler at the read position, up to `end`.
+template <typename Writer>
+void PassOverFiller(WalkContext& walk, uint64_t end) {
+  const uint64_t at = walk.Input.Position();
+  uint8_t octet = 0;
+  walk.Input.Peek(0, octet);
+  const uint64_t count = SkipRun(walk.Input, end);
+  ++walk.Counts.FillerRuns;
+  walk.Counts.FillerOctets += count;
+  Writer::Filler(walk, at, count, octet);
+}
+
+// Says the damage noted on the console (with the place the walk goes on at) and counts it.
+void ReportDamage(WalkContext& walk, uint64_t resumedAt);
+
+// The marker of damage in the record's text, on a line of its own: "*** input damaged at offset
+// 120007, 193 octets skipped, going on at offset 120200".
+void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt);
+
+// Begins a new line in the record's text unless it is empty or ends with one.
+void EndLineOfRecord(WalkContext& walk);
+
+// Puts the walk where it goes on after damage: at the top level, or in the block where the record
+// found is read (its path then the block's tag and the record's, as if the block held it; up to
+// the block's end when the damage lay in it and its length is known). `damagedIn` is the block
+// the damage lay in.
+void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedIn);
+
+// After damage: the search for a place to go on, the console line, the record's marker.
+template <typename Writer>
+void GoOnAfterDamage(WalkContext& walk) {
+  walk.Damage.Pending = false;
+  const TLeaf* damagedIn = walk.State.ResumedIn != nullptr ? walk.State.ResumedIn
+                                                            : BlockOfPath(*walk.Root, walk.State.Path);
+  const ResumePoint point =
+      FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller);
+  ReportDamage(walk, point.At);
+  if (!InSkippedRecord(walk)) Writer::Damaged(walk, walk.Damage.At, point.At);
+  ResumeAt(walk, point, damagedIn);
+}
+
+// In a block the walk went on in after damage: true while the block's length (when the damage
+// lay in it and it has one) reaches past the read position, or else when the next element is one
+// the block declares; otherwise the walk leaves the block (past its end-of-contents octets when
+// they stand here) and the result is false.
+template <typename Writer>
+bool StaysInResumedBlock(WalkContext& walk) {
+  WalkState& state = walk.State;
+  const TLeaf* block = state.ResumedIn;
+  ByteCursor at = walk.Input;
+  ElementIdentifier id;
+  if (state.ResumedEnd != 0) {
+    if (at.Position() < state.ResumedEnd) return true;
+  } else if (!at.AtEndOfContents() && ReadIdentifierOctets(at, id) == HeaderRead::kRead &&
+             block->Child->FindById(id.TagId) != nullptr) {
+    return true;
+  }
+  if (at.AtEndOfContents()) {
+    walk.Input.Skip(2);
+    Writer::EndOfContents(walk);
+  }
+  state.ResumedIn = nullptr;
+  state.ResumedEnd = 0;
+  LeaveElement(walk, block);
+  return false;
+}
+
+// The top-level loop of a walk with SkipFiller or Resync: as WalkElements, passing over filler
+// before each element and going on after damage.
+template <typename Writer>
+int WalkTopLevelMended(WalkContext& walk, uint64_t end) {
+  while (walk.Input.Position() < end) {
+    if (!KeepHeldTextBounded(walk)) return -1;
+    if (walk.State.ResumedIn != nullptr) {
+      if (!StaysInResumedBlock<Writer>(walk)) continue;
+    } else if (walk.Settings.SkipFiller && AtFiller(walk.Input, *walk.Root)) {
+      PassOverFiller<Writer>(walk, end);
+      continue;
+    }
+    if (WalkNext<Writer>(walk) >= 0) continue;
+    // A stretch walked ahead leaves damage to the walk in order, which takes the stretch.
+    if (!walk.Damage.Pending || walk.TextWaitsForTurn) return -1;
+    GoOnAfterDamage<Writer>(walk);
+  }
+  return 0;
+}
+
+// The top-level elements from the read position up to `end`: the one loop, or with SkipFiller or
+// Resync the mended loop around the same step.
+template <typename Writer>
+int WalkTopLevel(WalkContext& walk, uint64_t end) {
+  const WalkSettings& settings = walk.Settings;
+  if ((settings.SkipFiller || settings.Resync) && walk.State.Path.Depth < 0) {
+    return WalkTopLevelMended<Writer>(walk, end);
+  }
+  return WalkElements<Writer>(walk, end);
 }
 
 }  // namespace orvalis

@@ -66,6 +66,10 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       if (value == "true") settings.DebugMode = true;
     } else if (name == "Strict") {
       if (value == "true") settings.Strict = true;
+    } else if (name == "SkipFiller") {
+      if (value == "true") settings.SkipFiller = true;
+    } else if (name == "Resync") {
+      if (value == "true") settings.Resync = true;
     } else {
       SayFormatted("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
       PrintText(name, "\n\n");

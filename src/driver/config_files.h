@@ -1,4 +1,5 @@
-// The main configuration file (record range, filter file, debug switch) and the filter file.
+// The main configuration file (record range, filter file, debug, strict, filler and resync
+// switches) and the filter file.
 #pragma once
 
 #include <cstdint>

@@ -64,6 +64,14 @@ void FixUpRange(RunSettings& settings) {
   }
 }
 
+// With SkipFiller, says how much filler the walk passed over, when it passed over any.
+void ReportFiller(const WalkContext& walk) {
+  const WalkCounts& counts = walk.Counts;
+  if (counts.FillerRuns == 0) return;
+  SayFormatted("Filler: %" PRIu64 " octets passed over in %" PRIu64 " run%s.\n\n", counts.FillerOctets,
+               counts.FillerRuns, counts.FillerRuns == 1 ? "" : "s");
+}
+
 // Walks the whole image and writes out the last record, then shows the completion line, unless
 // the mapped input was cut short meanwhile. Returns false when a step stopped the walk, an
 // exception escaped from it, or the input was cut short.
@@ -71,6 +79,7 @@ bool Walk(WalkContext& walk, const InputImage& image, RunReport& report) {
   try {
     const bool completed = WalkWholeInput(walk) == 0;
     WriteOutLastRecord(walk);
+    ReportFiller(walk);
     if (image.CutShort()) {
       std::fflush(stdout);
       ReportInputCutShort();
@@ -270,6 +279,8 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   walkSettings.StartRec = static_cast<uint32_t>(settings.StartRec);
   walkSettings.EndRec = static_cast<uint32_t>(settings.EndRec);
   walkSettings.FilterCount = filterCount;
+  walkSettings.SkipFiller = settings.SkipFiller;
+  walkSettings.Resync = settings.Resync;
   auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
                                             output.get());
   const bool completed = Walk(*walk, image, report);
@@ -285,7 +296,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
 // ---- The summary (quiet mode) and the status ------------------------------------------------
 
 bool HadProblems(const RunReport& report) {
-  if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0) return true;
+  if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0) return true;
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
     if (ProblemCount(static_cast<Problem>(problem)) != 0) return true;
   }
@@ -295,7 +306,7 @@ bool HadProblems(const RunReport& report) {
 // The summary line, on standard error:
 // orvalis: IN: R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
-// files not read, END
+// files not read, [G damages, first at offset O, ]END (the damages with Resync only)
 void PrintSummary(const RunSettings& settings, const RunReport& report) {
   const WalkCounts& counts = report.Counts;
   const uint32_t written = report.RecordsRead - counts.RecordsOutOfRange - counts.RecordsFilteredOut;
@@ -329,13 +340,22 @@ void PrintSummary(const RunSettings& settings, const RunReport& report) {
                 ProblemCount(Problem::kBadFilterLine), ProblemCount(Problem::kBareLineFeeds),
                 ProblemCount(Problem::kFilterNotRead));
   line += text;
+  if (settings.Resync) {
+    std::snprintf(text, sizeof text, "%" PRIu64 " damages, ", counts.Damages);
+    line += text;
+    if (counts.Damages != 0) {
+      std::snprintf(text, sizeof text, "first at offset %" PRIu64 ", ", counts.FirstDamageAt);
+      line += text;
+    }
+  }
   line += end;
   line += '\n';
   std::fflush(stdout);
   SayOnErrorStream(line);
 }
 
-// The strict status: a run that completed with problems ends with status 1.
+// The strict status: a run that completed with problems ends with status 1; so does a run that
+// went on after damage (Resync) to the input's end.
 constexpr int kCompletedWithProblems = 1;
 
 }  // namespace
@@ -356,6 +376,7 @@ int RunOrvalis(int argc, const char* const* argv) {
     report.End = RunEnd::kFailed;
   }
   if (status == 0 && settings.Strict && HadProblems(report)) status = kCompletedWithProblems;
+  if (status == 0 && report.Counts.Damages != 0) status = kCompletedWithProblems;
   if (settings.Quiet) PrintSummary(settings, report);
   std::fflush(stdout);
   std::fflush(stderr);

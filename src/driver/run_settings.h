@@ -15,6 +15,8 @@ struct RunSettings {
   bool DebugMode = false;      // nothing switches it off again
   bool Quiet = false;          // -q: messages on standard error, a summary line at the end
   bool Strict = false;         // -s or Strict=true: status 1 when the run completed with problems
+  bool SkipFiller = false;     // SkipFiller=true: filler between top-level elements passed over
+  bool Resync = false;         // Resync=true: the walk goes on after damage; status 1 when it did
   int32_t StartRec = 0;        // compared with record numbers as unsigned
   int32_t EndRec = 0;
   bool RangeActive = false;

@@ -4,6 +4,7 @@
 // walk must end and read nothing outside the input (the sanitizers watch).
 #include <algorithm>
 
+#include "decode/resync.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {
@@ -46,9 +47,9 @@ Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends
 
 // Walks the input in order, and shared by two threads in stretches of that size; both must agree.
 WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
-                        StretchWalkReport* report = nullptr) {
-  const WalkResult inOrder = RunWalk(root, input);
-  const WalkResult shared = RunWalk(root, input, {}, kOutputBlockSize, stretchSize, report);
+                        StretchWalkReport* report = nullptr, const WalkSettings& settings = {}) {
+  const WalkResult inOrder = RunWalk(root, input, settings);
+  const WalkResult shared = RunWalk(root, input, settings, kOutputBlockSize, stretchSize, report);
   EXPECT_EQ(shared.Status, inOrder.Status);
   EXPECT_EQ(shared.Records, inOrder.Records);
   EXPECT_EQ(shared.Output, inOrder.Output);
@@ -102,6 +103,122 @@ TEST(WalkProperties, EveryCutAndEveryFlippedByte) {
                                              result.Console.find("Tag Identifier is too long") != std::string::npos)));
       }
     }
+  }
+}
+
+// Top-level elements of a sample file with the text that each adds to the output.
+struct Element { Bytes bytes; std::string text; };
+std::vector<Element> SampleElements() {
+  return {
+      {Tlv({0xA1}, Cat({Tlv({0x80}, {0x05}), Tlv({0x9F, 0x21}, {'A', 'l', 'i', 'c', 'e'})})),
+       "Record 1\nCall type:\t5\nName:\tAlice\n"},
+      {Indefinite(0xA1, Cat({Tlv({0x80}, {0x06}), Indefinite(0xA2, Tlv({0x83}, {0x04, 0x12, 0x34}))})),
+       "Record 2\nCall type:\t6\nSub\nDigits:\tNature of Addr.\t\tinternational number\n\t\t\t\taddress digits.\t\t1234\n"},
+      {Tlv({0xA2}, Cat({Call(7), Call(8)})), "Block\nRecord 3\nCall type:\t7\nRecord 4\nCall type:\t8\n"},
+      {Indefinite(0xA2, Call(9)), "Block\nRecord 5\nCall type:\t9\n"},
+      {Tlv({0xA1}, Tlv({0x9F, 0x21}, Repeat(150, 'x'))), "Record 6\nName:\t" + std::string(150, 'x') + "\n"},
+      {Tlv({0xA1}, Tlv({0x80}, {0x01, 0x02})), "Record 7\nCall type:\t18\n"},
+  };
+}
+
+// The text without its record lines ("Record 3"), whose numbers move when a damage loses or
+// makes a record.
+std::string WithoutRecordLines(const std::string& text) {
+  std::string kept;
+  for (std::size_t begin = 0, end; begin < text.size(); begin = end) {
+    end = std::min(text.find('\n', begin), text.size() - 1) + 1;
+    if (text.compare(begin, 7, "Record ") != 0) kept.append(text, begin, end - begin);
+  }
+  return kept;
+}
+
+// The furthest offset the walk went on at after damage, from its console lines; 0 without damage.
+std::size_t LastResumeOffset(const std::string& console) {
+  static const std::string kGoesOn = "the walk goes on at offset ";
+  std::size_t last = 0;
+  for (std::size_t at = console.find(kGoesOn); at != std::string::npos; at = console.find(kGoesOn, at + 1)) {
+    last = std::max<std::size_t>(last, std::stoul(console.substr(at + kGoesOn.size())));
+  }
+  return last;
+}
+
+// With Resync, a byte flipped anywhere costs at most the element it lies in and the one after it,
+// and what a length made larger swallows up to where its damage shows: the walk reaches the end,
+// and the text of every other element is in the output in order (every element that ends before
+// the flipped byte, or begins after the next one and not before where the walk last went on after
+// damage). Filler between the elements changes nothing with SkipFiller.
+TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
+  auto root = SampleDictionary();
+  const std::vector<Element> elements = SampleElements();
+  for (bool padded : {false, true}) {
+    Bytes file;
+    std::vector<std::size_t> begins, ends;
+    for (const Element& element : elements) {
+      begins.push_back(file.size());
+      file = Cat({file, element.bytes});
+      ends.push_back(file.size());
+      if (padded) file = Cat({file, Repeat(3, 0xFF)});
+    }
+    WalkSettings settings;
+    settings.Resync = true;
+    settings.SkipFiller = padded;
+    for (uint8_t mask : {0xFF, 0x80, 0x20, 0x1F, 0x01}) {
+      for (std::size_t at = 0; at < file.size(); ++at) {
+        SCOPED_TRACE("mask " + std::to_string(mask) + " at " + std::to_string(at) + (padded ? " padded" : ""));
+        Bytes damaged = file;
+        damaged[at] ^= mask;
+        const WalkResult result = RunWalk(*root, damaged, settings);
+        EXPECT_EQ(result.Status, 0);
+        const std::size_t resumed = LastResumeOffset(result.Console);
+        const auto next = std::upper_bound(begins.begin(), begins.end(), at);
+        const std::size_t nextBegin = next == begins.end() ? file.size() : *next;
+        const std::string output = WithoutRecordLines(result.Output);
+        std::size_t from = 0;
+        for (std::size_t k = 0; k < elements.size(); ++k) {
+          if (ends[k] > at && (begins[k] < resumed || begins[k] <= nextBegin)) continue;
+          const std::size_t found = output.find(WithoutRecordLines(elements[k].text), from);
+          EXPECT_NE(found, std::string::npos) << "element " << k << " lost";
+          if (found != std::string::npos) from = found;
+        }
+      }
+    }
+  }
+}
+
+// Where the walk goes on after damage: the earliest candidate from the search's first octet.
+TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
+  auto root = SampleDictionary({"3.LongTagName=Trailer\\n", "3.Type=HexNumber"});
+  const TLeaf* block = root->FindById(2);
+  const Bytes call = Call(5);
+  struct Row {
+    const char* what;
+    Bytes input;
+    bool inBlock;      // the damage lay in block 2
+    bool skipFiller;
+    std::size_t at;    // the resume offset (the input's size: none)
+    bool foundInBlock;
+  };
+  const Row rows[] = {
+      {"a record", Cat({{0x05, 0x05}, call}), false, false, 2, false},
+      {"a record of indefinite length ending the file", Cat({{0x05}, Indefinite(0xA1, Tlv({0x80}, {0x05}))}),
+       false, false, 1, false},
+      {"primitive: not a candidate", Cat({{0x81, 0x01, 0x05}, call}), false, false, 3, false},
+      {"a nested tag not declared", Cat({Tlv({0xA1}, Tlv({0x84}, {0x05})), call}), false, false, 5, false},
+      {"contents that end past the record", Cat({{0xA1, 0x04, 0x80, 0x01, 0x05, 0x80}, call}), false, false, 6, false},
+      {"followed by an undeclared tag", Cat({call, {0x85, 0x00}, call}), false, false, 7, false},
+      {"followed by filler, with SkipFiller", Cat({call, {0xFF, 0xFF}}), false, true, 0, false},
+      {"followed by filler, without", Cat({call, {0xFF, 0xFF}, call}), false, false, 7, false},
+      {"followed by end-of-contents: in a block only", Cat({call, {0x00, 0x00}}), false, false, 0, true},
+      {"in the damaged block first", Cat({call, call}), true, false, 0, true},
+      {"a top-level element that is not a record", Cat({{0x07}, Tlv({0xA3}, {}), call}), false, false, 1, false},
+      {"nothing", {0xA1, 0x10, 0x80}, false, false, 3, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const ByteCursor input(row.input.data(), row.input.size());
+    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller);
+    EXPECT_EQ(point.At, row.at);
+    EXPECT_EQ(point.Block, row.foundInBlock ? block : nullptr);
   }
 }
 
@@ -179,6 +296,37 @@ TEST(StretchWalk, GoesOnInOrderWhereTheScanCannotFollow) {
     WalkBothWays(*root, file, 64, &report);
     EXPECT_GE(report.TakenOver, 2u);
     EXPECT_TRUE(report.WentOnInOrder);
+  }
+}
+
+// With SkipFiller and Resync: a file padded after every element keeps both threads to its end (the
+// scan passes over filler as the walk does), and with a byte flipped anywhere, where the walk
+// goes on after damage, the shared walk writes the walk in order's bytes.
+TEST(StretchWalk, PaddedAndDamagedFilesWithSkipFillerAndResync) {
+  auto root = Dictionary();
+  WalkSettings settings;
+  settings.SkipFiller = true;
+  settings.Resync = true;
+  std::vector<std::size_t> ends = {0};
+  const Bytes file = RegularFile(12, 1, &ends);
+  Bytes padded;
+  for (std::size_t k = 1; k < ends.size(); ++k) {
+    padded.insert(padded.end(), file.begin() + static_cast<std::ptrdiff_t>(ends[k - 1]),
+                  file.begin() + static_cast<std::ptrdiff_t>(ends[k]));
+    padded = Cat({padded, Repeat(k % 7, k % 2 == 0 ? 0x00 : 0xFF)});
+  }
+  StretchWalkReport report;
+  WalkBothWays(*root, padded, 100, &report, settings);
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, padded.size() / 300);
+  const Bytes start(padded.begin(), padded.begin() + 400);
+  for (std::size_t at = 0; at < start.size(); ++at) {
+    for (uint8_t mask : {0x01, 0x80, 0xFF}) {
+      SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
+      Bytes damaged = start;
+      damaged[at] ^= mask;
+      WalkBothWays(*root, damaged, 24, nullptr, settings);
+    }
   }
 }
 
