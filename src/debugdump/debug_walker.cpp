@@ -120,6 +120,8 @@ struct DumpWriter {
     AppendToRecord(walk, "\n");
   }
   static void EndOfContents(WalkContext& walk) { AppendToRecord(walk, kEndOfContentsLines); }
+  static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
+  static void ElementEnds(WalkContext&) {}
 };
 
 }  // namespace

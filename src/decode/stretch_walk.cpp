@@ -23,7 +23,7 @@ namespace orvalis {
 namespace {
 
 // Walks in order from the read position to the end of the input.
-int WalkRestInOrder(WalkContext& walk) { return WalkTextElements(walk, walk.Input.Size()); }
+int WalkRestInOrder(WalkContext& walk, ElementsWalk elements) { return elements(walk, walk.Input.Size()); }
 
 }  // namespace
 
@@ -168,10 +168,12 @@ class StretchPlan {
 // One thread's walk of its stretches: a context of its own over the same input and dictionary.
 class StretchWorker {
  public:
-  explicit StretchWorker(const WalkContext& walk)
+  StretchWorker(const WalkContext& walk, ElementsWalk elements)
       : Walk(walk.Settings, walk.Input.Here() - walk.Input.Position(), walk.Input.Size(), *walk.Root,
              nullptr),
-        input_(Walk.Input) {
+        input_(Walk.Input),
+        elements_(elements) {
+    Walk.Csv = walk.Csv;
     Walk.OutputBlockSize = kHeldStretchText;  // the text stays until the stretch's turn
     Walk.TextWaitsForTurn = true;
     Walk.StretchSize = 0;
@@ -198,7 +200,7 @@ class StretchWorker {
     Walk.Input.Skip(stretch.Begin);
     const ConsoleToLog toLog(Log);
     try {
-      Status = WalkTextElements(Walk, stretch.End);
+      Status = elements_(Walk, stretch.End);
       // Text or messages outgrown are no damage: the walk in order takes the stretch.
       Failed = Walk.TextOutgrown || Log.Outgrown;
     } catch (...) {
@@ -214,19 +216,20 @@ class StretchWorker {
 
  private:
   ByteCursor input_;  // the whole input, read position at its start
+  ElementsWalk elements_;
 };
 
 // The two threads' walk and the turns in which their stretches reach the walk in order.
 class SharedWalk {
  public:
-  SharedWalk(WalkContext& walk, StretchWalkReport& report)
-      : walk_(walk), report_(report), plan_(walk.Input, *walk.Root, walk.StretchSize) {}
+  SharedWalk(WalkContext& walk, StretchWalkReport& report, ElementsWalk elements)
+      : walk_(walk), report_(report), elements_(elements), plan_(walk.Input, *walk.Root, walk.StretchSize) {}
 
   int Run() {
     Stretch stretch;
     if (!plan_.Get(1, stretch)) return GoOnInOrder();  // fewer than two stretches
-    auto first = std::make_unique<StretchWorker>(walk_);
-    auto second = std::make_unique<StretchWorker>(walk_);
+    auto first = std::make_unique<StretchWorker>(walk_, elements_);
+    auto second = std::make_unique<StretchWorker>(walk_, elements_);
     walk_.Output.WriteInPlace(true);  // each turn writes its own text: two threads, not three
     std::thread helper;
     try {
@@ -279,7 +282,7 @@ class SharedWalk {
   int GoOnInOrder() {
     if (!walk_.Input.AtEnd()) report_.WentOnInOrder = true;
     walk_.Output.WriteInPlace(false);
-    return WalkRestInOrder(walk_);
+    return WalkRestInOrder(walk_, elements_);
   }
 
   // The turn of stretch k: taken over when the walk in order stands as the stretch assumed.
@@ -340,6 +343,7 @@ class SharedWalk {
 
   WalkContext& walk_;
   StretchWalkReport& report_;
+  ElementsWalk elements_;
   std::mutex mutex_;
   std::condition_variable turnTaken_;
   StretchPlan plan_;                     // guarded by mutex_
@@ -358,15 +362,16 @@ bool CanWalkInStretches(const WalkContext& walk) {
          walk.Input.Size() / kFewestStretches >= walk.StretchSize;
 }
 
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
+int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk elements) {
+  if (elements == nullptr) elements = WalkTextElements;
   StretchWalkReport unused;
   StretchWalkReport& said = report != nullptr ? *report : unused;
   said = StretchWalkReport{};
   if (!CanWalkInStretches(walk)) {
     said.WentOnInOrder = !walk.Input.AtEnd();
-    return WalkRestInOrder(walk);
+    return WalkRestInOrder(walk, elements);
   }
-  SharedWalk shared(walk, said);
+  SharedWalk shared(walk, said, elements);
   return shared.Run();
 }
 
@@ -374,9 +379,9 @@ int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
 
 bool CanWalkInStretches(const WalkContext&) { return false; }
 
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
+int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk elements) {
   if (report != nullptr) *report = StretchWalkReport{0, !walk.Input.AtEnd()};
-  return WalkRestInOrder(walk);
+  return WalkRestInOrder(walk, elements != nullptr ? elements : WalkTextElements);
 }
 
 #endif

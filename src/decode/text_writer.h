@@ -28,6 +28,8 @@ struct TextWriter {
     if (leaf != nullptr) DecodeValue(walk, leaf->Item, length);
   }
   static void EndOfContents(WalkContext&) {}
+  static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
+  static void ElementEnds(WalkContext&) {}
 };
 
 }  // namespace orvalis

@@ -11,6 +11,7 @@ struct WalkCounts {
   uint32_t RecordsCompleted = 0;    // records whose element was walked to its end
   uint32_t RecordsOutOfRange = 0;   // records skipped by the record range
   uint32_t RecordsFilteredOut = 0;  // records in the range dropped by the filter
+  uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds
 
   // Adds the counts of a stretch walked ahead, when its turn takes it over.
   void Add(const WalkCounts& ahead) {
@@ -19,6 +20,7 @@ struct WalkCounts {
     RecordsCompleted += ahead.RecordsCompleted;
     RecordsOutOfRange += ahead.RecordsOutOfRange;
     RecordsFilteredOut += ahead.RecordsFilteredOut;
+    ValuesNotInCsv += ahead.ValuesNotInCsv;
   }
 };
 

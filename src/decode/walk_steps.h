@@ -17,6 +17,10 @@
 //   ContentsBegin(walk)          the nested elements of a constructed element of definite length
 //   Value(walk, leaf, length)    a primitive value at the read position (leaf null: not found)
 //   EndOfContents(walk)          the end-of-contents octets of an element of indefinite length
+//   ElementBegins(walk, leaf, constructed, length, depth)
+//                                an element (of that depth) that neither opens a record nor lies
+//                                in a skipped record, once its length is read (leaf null: not found)
+//   ElementEnds(walk)            an element was read to its end (Path.Depth is its parent's again)
 //   kIndefinitePrimitive         the message for a primitive element of indefinite length
 //   kTakesCommonElementsAtOnce   the common primitive element is taken without the general step
 #pragma once
@@ -147,11 +151,14 @@ template <typename Writer>
   if (leaf == nullptr || IsRecordStart(leaf->Item)) return false;
   state.Path.Ids[state.Path.Depth + 1] = id.TagId;
   if (Writer::Names(leaf->Item)) Writer::ElementNamed(walk, leaf->Item);
+  walk.ElementOffset = walk.Input.Position();
   walk.Input = at;
+  Writer::ElementBegins(walk, leaf, false, length, state.Path.Depth + 1);
   if (length.Value > 0) {
     Writer::Value(walk, leaf, length.Value);
     walk.Input.Skip(length.Value);
   }
+  Writer::ElementEnds(walk);
   return true;
 }
 
@@ -214,6 +221,7 @@ bool NameElement(WalkContext& walk, const TItem& item) {
 template <typename Writer>
 int WalkElement(WalkContext& walk) {
   if (!EnterLevel(walk)) return -1;
+  walk.ElementOffset = walk.Input.Position();
   ElementIdentifier id;
   if (ReadIdentifierOctets(walk.Input, id, Writer::Explanation(walk)) != HeaderRead::kRead) {
     ReportEndOfInput();
@@ -236,6 +244,7 @@ int WalkElement(WalkContext& walk) {
   const HeaderRead read = ReadLengthOctets(walk.Input, length, Writer::Explanation(walk));
   if (read != HeaderRead::kInputEnded) Writer::LengthRead(walk, length);
   if (!LengthFits(walk, read, length)) return -1;
+  if (!recordStart && !InSkippedRecord(walk)) Writer::ElementBegins(walk, leaf, id.Constructed, length, walk.State.Path.Depth);
   ByteCursor& input = walk.Input;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
     input.Skip(length.Value);
@@ -252,6 +261,7 @@ int WalkElement(WalkContext& walk) {
   }
   LeaveElement(walk, id.Constructed ? leaf : nullptr);
   if (recordStart) ++walk.Counts.RecordsCompleted;
+  Writer::ElementEnds(walk);
   return 0;
 }
 

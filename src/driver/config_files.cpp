@@ -66,6 +66,11 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       if (value == "true") settings.DebugMode = true;
     } else if (name == "Strict") {
       if (value == "true") settings.Strict = true;
+    } else if (name == "OutputFormat") {
+      settings.OutputFormatName = std::string(value.substr(0, kMaxFileNameLength + 1));
+      settings.OutputFormatFromConfig = true;
+    } else if (name == "Columns") {
+      settings.Columns = std::string(value);
     } else {
       SayFormatted("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
       PrintText(name, "\n\n");
