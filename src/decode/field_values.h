@@ -15,9 +15,10 @@ namespace orvalis {
 
 enum class PartKind : uint8_t { kNumber, kText, kNull };
 
+// Set whole by the decoder (no initialisers: a value is made for every element).
 struct ValuePart {
   std::string_view Name;  // empty for the one part of a plain value
-  PartKind Kind = PartKind::kNull;
+  PartKind Kind;
   std::string_view Text;  // the number's digits, or the text's octets (any octet, unescaped)
 };
 

@@ -1,6 +1,7 @@
 #include "decode/record_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace orvalis {
 namespace {
@@ -27,34 +28,77 @@ void AppendLatin1(TextBuffer& out, uint8_t octet) {
   out.push_back(static_cast<char>(0x80 | (octet & 0x3F)));
 }
 
+// True when one of the eight octets of a word needs more than a copy in JSON: below 0x20, a
+// quotation mark, a reverse solidus or above 0x7F.
+inline bool WordNeedsJsonWork(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  const uint64_t below20 = (word - kOnes * 0x20) & ~word;
+  const uint64_t quote = word ^ (kOnes * '"');
+  const uint64_t backslash = word ^ (kOnes * '\\');
+  const uint64_t isQuote = (quote - kOnes) & ~quote;
+  const uint64_t isBackslash = (backslash - kOnes) & ~backslash;
+  return ((below20 | isQuote | isBackslash | word) & kHighs) != 0;
+}
+
+// Writes one octet as JSON needs it and returns the end of what it wrote (at most six characters).
+char* PutJsonOctet(char* out, uint8_t octet) {
+  switch (kNeeds.Json[octet]) {
+    case kAsIs:
+      *out++ = static_cast<char>(octet);
+      return out;
+    case kLatin1:
+      *out++ = static_cast<char>(0xC0 | (octet >> 6));
+      *out++ = static_cast<char>(0x80 | (octet & 0x3F));
+      return out;
+    default:
+      break;
+  }
+  static constexpr char kShort[] = "btn fr";  // \b \t \n (\v has none) \f \r for 0x08 to 0x0D
+  *out++ = '\\';
+  if (octet == '"' || octet == '\\') {
+    *out++ = static_cast<char>(octet);
+  } else if (octet >= 0x08 && octet <= 0x0D && octet != 0x0B) {
+    *out++ = kShort[octet - 0x08];
+  } else {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const char code[5] = {'u', '0', '0', kHex[octet >> 4], kHex[octet & 0x0F]};
+    std::memcpy(out, code, 5);
+    out += 5;
+  }
+  return out;
+}
+
+// The octets of a text in pieces of this many, each with room for its worst case.
+constexpr std::size_t kJsonPiece = 4096;
+
 }  // namespace
 
 void AppendJsonString(TextBuffer& out, std::string_view octets) {
+  const char* from = octets.data();
+  std::size_t left = octets.size();
   out.push_back('"');
-  std::size_t plain = 0;  // the start of octets not yet appended that need nothing
-  for (std::size_t i = 0; i < octets.size(); ++i) {
-    const uint8_t octet = static_cast<uint8_t>(octets[i]);
-    const uint8_t need = kNeeds.Json[octet];
-    if (need == kAsIs) continue;
-    out.append(octets.data() + plain, i - plain);
-    plain = i + 1;
-    if (need == kLatin1) {
-      AppendLatin1(out, octet);
-      continue;
+  do {
+    const std::size_t piece = left < kJsonPiece ? left : kJsonPiece;
+    char* const start = out.extend(6 * piece + 8);  // every octet escaped, and a word to spare
+    char* to = start;
+    std::size_t i = 0;
+    while (i + 8 <= piece) {
+      uint64_t word;
+      std::memcpy(&word, from + i, 8);
+      if (!WordNeedsJsonWork(word)) {
+        std::memcpy(to, &word, 8);
+        to += 8;
+        i += 8;
+        continue;
+      }
+      for (const std::size_t wordEnd = i + 8; i < wordEnd; ++i) to = PutJsonOctet(to, static_cast<uint8_t>(from[i]));
     }
-    static constexpr char kShort[] = "btn fr";  // \b \t \n \v(none) \f \r for 0x08 to 0x0D
-    out.push_back('\\');
-    if (octet == '"' || octet == '\\') {
-      out.push_back(static_cast<char>(octet));
-    } else if (octet >= 0x08 && octet <= 0x0D && octet != 0x0B) {
-      out.push_back(kShort[octet - 0x08]);
-    } else {
-      static constexpr char kHex[] = "0123456789abcdef";
-      const char code[5] = {'u', '0', '0', kHex[octet >> 4], kHex[octet & 0x0F]};
-      out.append(code, 5);
-    }
-  }
-  out.append(octets.data() + plain, octets.size() - plain);
+    for (; i < piece; ++i) to = PutJsonOctet(to, static_cast<uint8_t>(from[i]));
+    out.truncate(out.size() - (6 * piece + 8) + static_cast<std::size_t>(to - start));
+    from += piece;
+    left -= piece;
+  } while (left != 0);
   out.push_back('"');
 }
 

@@ -74,21 +74,20 @@ struct JsonOut {
     if ((line.HasMembers & Bit(depth - 1)) != 0) out.push_back(',');
     line.HasMembers |= Bit(depth - 1);
     walk.KeyBegin = out.size();
-    if (leaf != nullptr && leaf->Item.TagName && !leaf->Item.SharedTagName) {
-      AppendJsonString(out, *leaf->Item.TagName);
+    if (leaf != nullptr && leaf->Item.JsonKey) {
+      out.append(*leaf->Item.JsonKey);
     } else {
       out.push_back('"');
       AppendDottedPath(out, walk.State.Path, depth);
-      out.push_back('"');
+      out.append("\":");
     }
     if (occurrence > 1) {
-      out.pop_back();
+      out.truncate(out.size() - 2);
       out.push_back('#');
       AppendDecimal(out, static_cast<uint64_t>(occurrence));
-      out.push_back('"');
+      out.append("\":");
     }
-    walk.KeyEnd = out.size();
-    out.push_back(':');
+    walk.KeyEnd = out.size() - 1;
     walk.ValueDue = false;
     if (constructed) {
       out.push_back('{');
@@ -407,6 +406,22 @@ struct LayoutBuilder {
 };
 
 }  // namespace
+
+void PrepareJsonKeys(TBranch& branch) {
+  MarkSharedTagNames(branch);
+  TextBuffer key;
+  for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    TItem& item = leaf->Item;
+    item.JsonKey.reset();
+    if (item.TagName && !item.SharedTagName) {
+      key.clear();
+      AppendJsonString(key, *item.TagName);
+      key.push_back(':');
+      item.JsonKey.emplace(key.view());
+    }
+    if (leaf->Child) PrepareJsonKeys(*leaf->Child);
+  }
+}
 
 CsvLayout MakeCsvLayout(TBranch& root) {
   MarkSharedTagNames(root);

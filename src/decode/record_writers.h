@@ -37,6 +37,9 @@ bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unk
 // The header row.
 std::string CsvHeader(const CsvLayout& layout);
 
+// Gives every item its JSON key (TItem::JsonKey), after marking the TagNames that siblings share.
+void PrepareJsonKeys(TBranch& root);
+
 // Walk the elements from the read position up to `end` into JSON Lines or CSV, as
 // WalkTextElements does into the readable text.
 int WalkJsonElements(WalkContext& walk, uint64_t end);

@@ -12,7 +12,7 @@ int WalkWholeInput(WalkContext& walk, StretchWalkReport* report) {
   ElementsWalk elements = WalkTextElements;
   CsvLayout ownLayout;
   if (walk.Settings.Format == OutputFormat::kJsonLines) {
-    MarkSharedTagNames(*walk.Root);
+    PrepareJsonKeys(*walk.Root);
     elements = WalkJsonElements;
   } else if (walk.Settings.Format == OutputFormat::kCsv) {
     if (walk.Csv == nullptr) {

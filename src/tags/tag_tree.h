@@ -78,9 +78,10 @@ class TItem {
   std::unique_ptr<TNonIndValList> NonIndArr;
   std::optional<std::string> FilterValue;
   // For the record writers: a sibling declares the same TagName (the element is then keyed by its
-  // tag path), and the first CSV column of the field (-1: none).
+  // tag path), the first CSV column of the field (-1: none), and the key of its JSON member.
   bool SharedTagName = false;
   int32_t FieldColumn = -1;
+  std::optional<PaddedText> JsonKey;  // the TagName as a JSON member's key, "name":
 };
 
 class TLeaf {
