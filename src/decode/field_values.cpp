@@ -140,9 +140,9 @@ void DecodeMnemonic(MnemonicHit hit, uint32_t code, Scratch& scratch, FieldValue
   value.Parts[1] = {"code", PartKind::kNumber, scratch.Decimal(code)};
 }
 
-// Hundredths of a second, big-endian: at most four octets, which 32 bits hold.
+// Hundredths of a second, big-endian, accumulated in 32 bits as the readable text does (of a longer
+// value the last four octets count).
 void DecodeDuration(const uint8_t* c, uint64_t length, Scratch& scratch, FieldValue& value) {
-  if (length > 4) return SetError(value, scratch, "length of Duration type tag is more than 4 bytes", c, length);
   uint32_t hundredths = 0;
   for (uint64_t i = 0; i < length; ++i) hundredths = (hundredths << 8) + c[i];
   const uint32_t seconds = hundredths / 100;
