@@ -185,17 +185,26 @@ struct CsvOut {
 
   static void CloseObject(WalkContext&) {}
 
+  // The row: the cells in the chosen order, each after a comma but the first, then CR LF.
   static void CloseLine(WalkContext& walk, int) {
     TextBuffer& out = walk.State.RecordBuffer;
-    bool first = true;
-    for (uint32_t column : walk.Csv->Chosen) {
-      if (!first) out.push_back(',');
-      first = false;
-      if (walk.CellStart[column] != 0) {
-        out.append(walk.RowCells.data() + walk.CellStart[column] - 1, walk.CellSize[column]);
+    const std::vector<uint32_t>& chosen = walk.Csv->Chosen;
+    std::size_t room = chosen.size() + 2;  // a column may be chosen twice: every cell counted
+    for (uint32_t column : chosen) room += walk.CellStart[column] != 0 ? walk.CellSize[column] : 0;
+    char* const start = out.extend(room);
+    char* to = start;
+    for (uint32_t column : chosen) {
+      *to++ = ',';
+      const uint32_t at = walk.CellStart[column];
+      if (at != 0) {
+        std::memcpy(to, walk.RowCells.data() + at - 1, walk.CellSize[column]);
+        to += walk.CellSize[column];
       }
     }
-    out.append("\r\n");
+    std::memmove(start, start + 1, static_cast<std::size_t>(to - start - 1));  // no comma before the first
+    to[-1] = '\r';
+    *to++ = '\n';
+    out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
   }
 
   // The field's column, for the first occurrence of a declared field outside any repeat.
