@@ -209,9 +209,9 @@ struct CsvOut {
 
   // The field's column, for the first occurrence of a declared field outside any repeat.
   static void Member(WalkContext& walk, const TLeaf* leaf, int depth, uint32_t occurrence, bool constructed,
-                     const ElementLength&) {
+                     const ElementLength& length) {
     walk.ValueColumn = -1;
-    if (constructed) return;
+    if (constructed || length.Value == 0) return;  // no value: an empty cell
     if (leaf != nullptr && leaf->Item.FieldColumn > 0 && occurrence == 1 &&
         (walk.State.Line.Repeated & Bit(depth - 1)) == 0) {
       walk.ValueColumn = leaf->Item.FieldColumn;

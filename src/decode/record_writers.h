@@ -26,7 +26,8 @@ struct CsvLayout {
   std::vector<uint32_t> Chosen;    // the columns written, in order (indexes into Names)
 };
 
-// The columns of the dictionary, all chosen; sets each field's TItem::FieldColumn (and marks
+// The columns of the dictionary, all chosen (before WalkCsvElements: WalkWholeInput makes them when
+// the walk has none); sets each field's TItem::FieldColumn (and marks
 // the TagNames that siblings share, see MarkSharedTagNames).
 CsvLayout MakeCsvLayout(TBranch& root);
 
@@ -37,7 +38,8 @@ bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unk
 // The header row.
 std::string CsvHeader(const CsvLayout& layout);
 
-// Gives every item its JSON key (TItem::JsonKey), after marking the TagNames that siblings share.
+// Gives every item its JSON key (TItem::JsonKey), after marking the TagNames that siblings share;
+// before WalkJsonElements (WalkWholeInput does it), or every element is keyed by its path.
 void PrepareJsonKeys(TBranch& root);
 
 // Walk the elements from the read position up to `end` into JSON Lines or CSV, as

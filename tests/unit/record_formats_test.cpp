@@ -1,11 +1,14 @@
-// The record formats' text rules: JSON string escaping and CSV quoting, octet by octet and at the
-// edges of the eight-octet words that are copied whole, and the mapping of octets above 0x7F
-// that must give every octet back.
+// The record formats: JSON string escaping and CSV quoting, octet by octet and at the edges of
+// the eight-octet words that are copied whole, and the mapping of octets above 0x7F that must give
+// every octet back; the damage marker that a walk which resynchronises hands to the writers.
 #include "decode/record_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "decode/record_writers.h"
+#include "walk_fixture.h"
 
 namespace orvalis {
 namespace {
@@ -97,6 +100,39 @@ TEST(AppendCsvField, QuotesByRfc4180AndMapsHighOctetsToUtf8) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.field);
     EXPECT_EQ(Csv(row.octets), row.field);
+  }
+}
+
+// Two records with a stretch of damage between them: in JSON Lines a line of its own, in CSV no
+// row; in both, the records before and after it whole.
+TEST(Damaged, IsALineOfItsOwnInJsonLinesAndNoRowInCsv) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=kind",
+                                     "1.0.LongTagName=Kind", "1.0.Type=DecNumber"});
+  const test::Bytes input = {0xA1, 0x03, 0x80, 0x01, 0x05, 0xA1, 0x03, 0x80, 0x01, 0x07};
+  struct Row { OutputFormat format; std::string output; };
+  const Row rows[] = {
+      {OutputFormat::kJsonLines,
+       "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"kind\":5}}\n"
+       "{\"v\":1,\"record\":null,\"offset\":5,\"damaged\":{\"skipped\":3}}\n"
+       "{\"v\":1,\"record\":2,\"offset\":5,\"path\":\"1\",\"fields\":{\"kind\":7}}\n"},
+      {OutputFormat::kCsv, "1,5\r\n2,7\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.output);
+    WalkSettings settings;
+    settings.Format = row.format;
+    CsvLayout layout = MakeCsvLayout(*root);
+    PrepareJsonKeys(*root);
+    testing::internal::CaptureStdout();  // the progress display
+    WalkContext walk(settings, input.data(), input.size(), *root, nullptr);
+    walk.Csv = &layout;
+    ASSERT_EQ(row.format == OutputFormat::kJsonLines ? WalkJsonElements(walk, 5) : WalkCsvElements(walk, 5), 0);
+    Damaged(walk, 5, 3);
+    ASSERT_EQ(row.format == OutputFormat::kJsonLines ? WalkJsonElements(walk, 10) : WalkCsvElements(walk, 10), 0);
+    EndRecordLine(walk);
+    WriteOutLastRecord(walk);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(walk.State.RecordBuffer.view(), row.output);
   }
 }
 
