@@ -84,7 +84,7 @@ void DecodeDateTime(const uint8_t* c, uint64_t length, Scratch& scratch, FieldVa
     text[at[i] + 1] = static_cast<char>('0' + field[i] % 10);
   }
   SetParts(value, kPlain);
-  value.Parts[0] = {"", PartKind::kText, scratch.Add(std::string_view(text, sizeof text - 1))};
+  value.Parts[0] = {"", PartKind::kVerbatim, scratch.Add(std::string_view(text, sizeof text - 1))};
 }
 
 void DecodeString(const uint8_t* c, uint64_t length, Scratch& scratch, FieldValue& value) {
@@ -113,18 +113,18 @@ std::string_view NatureText(uint8_t b0, Scratch& scratch) {
 void DecodeNumber(const uint8_t* c, uint64_t length, Scratch& scratch, FieldValue& value) {
   if (length < 2) return SetError(value, scratch, "length of Number type tag is less than 2 bytes", c, length);
   SetParts(value, kNumberParts);
-  value.Parts[0] = {"nature", PartKind::kText, NatureText(c[0], scratch)};
+  value.Parts[0] = {"nature", PartKind::kVerbatim, NatureText(c[0], scratch)};
   value.Parts[1] = {"natureCode", PartKind::kNumber, scratch.Decimal(c[0] & 0x7F)};
-  value.Parts[2] = {"plan", PartKind::kText, NumberingPlanName(c[1])};
+  value.Parts[2] = {"plan", PartKind::kVerbatim, NumberingPlanName(c[1])};
   value.Parts[3] = {"planCode", PartKind::kNumber, scratch.Decimal((c[1] & 0x70) >> 4)};
-  value.Parts[4] = {"digits", PartKind::kText, DigitLine(c + 2, length - 2, (c[0] & kOddIndicator) != 0, scratch)};
+  value.Parts[4] = {"digits", PartKind::kVerbatim, DigitLine(c + 2, length - 2, (c[0] & kOddIndicator) != 0, scratch)};
 }
 
 void DecodeReceivedDigits(const uint8_t* c, uint64_t length, Scratch& scratch, FieldValue& value) {
   SetParts(value, kDigitsParts);
-  value.Parts[0] = {"nature", PartKind::kText, NatureText(c[0], scratch)};
+  value.Parts[0] = {"nature", PartKind::kVerbatim, NatureText(c[0], scratch)};
   value.Parts[1] = {"natureCode", PartKind::kNumber, scratch.Decimal(c[0] & 0x7F)};
-  value.Parts[2] = {"digits", PartKind::kText, DigitLine(c + 1, length - 1, (c[0] & kOddIndicator) != 0, scratch)};
+  value.Parts[2] = {"digits", PartKind::kVerbatim, DigitLine(c + 1, length - 1, (c[0] & kOddIndicator) != 0, scratch)};
 }
 
 // One or two octets make the small value: b0, or 16 * b0 + b1 (as the readable text reads them).
@@ -156,7 +156,7 @@ void DecodeDuration(const uint8_t* c, uint64_t length, Scratch& scratch, FieldVa
   AppendZeroPadded(scratch.Text, minutes, 2);
   scratch.Text.push_back(':');
   AppendZeroPadded(scratch.Text, seconds % 60, 2);
-  value.Parts[0] = {"text", PartKind::kText, scratch.Text.view().substr(at)};
+  value.Parts[0] = {"text", PartKind::kVerbatim, scratch.Text.view().substr(at)};
   const std::size_t secondsAt = scratch.Text.size();
   AppendDecimal(scratch.Text, static_cast<uint64_t>(seconds));
   scratch.Text.push_back('.');
@@ -172,7 +172,7 @@ void DecodeLineCode(const uint8_t* c, uint64_t length, Scratch& scratch, FieldVa
   }
   if (length <= 2) scratch.Text.push_back('/');
   SetParts(value, kPlain);
-  value.Parts[0] = {"", PartKind::kText, scratch.Text.view().substr(at)};
+  value.Parts[0] = {"", PartKind::kVerbatim, scratch.Text.view().substr(at)};
 }
 
 }  // namespace
@@ -221,7 +221,7 @@ void DecodeFieldValue(const TItem& item, const uint8_t* c, uint64_t length, Text
     case TagType::LineCode: return DecodeLineCode(c, length, scratch, value);
     default:  // hexadecimal numbers, and tags without a type: their octets in hexadecimal
       SetParts(value, kPlain);
-      value.Parts[0] = {"", PartKind::kText, scratch.Hex(c, length)};
+      value.Parts[0] = {"", PartKind::kVerbatim, scratch.Hex(c, length)};
       return;
   }
 }

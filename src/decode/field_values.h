@@ -13,7 +13,10 @@
 
 namespace orvalis {
 
-enum class PartKind : uint8_t { kNumber, kText, kNull };
+// kVerbatim: a text the program made of letters, digits, blanks and punctuation other than
+// quotation marks, reverse solidi and commas (a date, digits, hexadecimal), which neither format
+// escapes or quotes; kText: any octets (a string's, a dictionary text).
+enum class PartKind : uint8_t { kNumber, kVerbatim, kText, kNull };
 
 // Set whole by the decoder (no initialisers: a value is made for every element).
 struct ValuePart {

@@ -101,6 +101,11 @@ struct JsonOut {
   static void AppendPart(TextBuffer& out, const ValuePart& part) {
     switch (part.Kind) {
       case PartKind::kNumber: out.append(part.Text); break;
+      case PartKind::kVerbatim:
+        out.push_back('"');
+        out.append(part.Text);
+        out.push_back('"');
+        break;
       case PartKind::kText: AppendJsonString(out, part.Text); break;
       case PartKind::kNull: out.append("null"); break;
     }
@@ -242,7 +247,7 @@ struct CsvOut {
       const ValuePart& piece = value.Parts[part];
       if (piece.Kind == PartKind::kNull) continue;
       SetCell(walk, first + static_cast<uint32_t>(part), [&](TextBuffer& cells) {
-        if (piece.Kind == PartKind::kNumber) {
+        if (piece.Kind == PartKind::kNumber || piece.Kind == PartKind::kVerbatim) {
           cells.append(piece.Text);
         } else {
           AppendCsvField(cells, piece.Text);
