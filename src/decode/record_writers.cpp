@@ -198,16 +198,17 @@ struct CsvOut {
     for (uint32_t column : chosen) room += walk.CellStart[column] != 0 ? walk.CellSize[column] : 0;
     char* const start = out.extend(room);
     char* to = start;
+    bool first = true;
     for (uint32_t column : chosen) {
-      *to++ = ',';
+      if (!first) *to++ = ',';
+      first = false;
       const uint32_t at = walk.CellStart[column];
       if (at != 0) {
-        std::memcpy(to, walk.RowCells.data() + at - 1, walk.CellSize[column]);
+        CopyText(to, walk.RowCells.data() + at - 1, walk.CellSize[column]);
         to += walk.CellSize[column];
       }
     }
-    std::memmove(start, start + 1, static_cast<std::size_t>(to - start - 1));  // no comma before the first
-    to[-1] = '\r';
+    *to++ = '\r';
     *to++ = '\n';
     out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
   }
