@@ -11,6 +11,8 @@ release:
 
 run: release
 	cd examples && ../$(RELEASE_DIR)/orvalis -i calls.ber -o calls.ber.prs
+	cd examples && ../$(RELEASE_DIR)/orvalis -q -x jsonl -i calls.ber -o calls.ber.jsonl
+	cd examples && ../$(RELEASE_DIR)/orvalis -q -x csv -i calls.ber -o calls.ber.csv
 	@echo "--- examples/calls.ber.prs (first 40 lines) ---"
 	@head -n 40 examples/calls.ber.prs
 

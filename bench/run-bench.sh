@@ -3,8 +3,8 @@
 #
 # Builds the release program and the generator, generates billing files of 10 MiB, 100 MiB and
 # 1 GiB from fixed seeds into build/bench/ (mixed layout, every value type), converts each in
-# normal mode and the two smaller ones in debug mode too, several times each, and prints one
-# table of medians:
+# normal mode, the two smaller ones in JSON Lines and CSV (-x jsonl, -x csv) and in debug mode
+# too, several times each, and prints one table of medians:
 #   in MiB/s     input size / conversion time
 #   out MiB      size of the output file
 #   out MiB/s    output size / conversion time
@@ -95,6 +95,7 @@ bench_case() {
   in_bytes=$(stat -c %s "$input")
   local -a flags=()
   [[ $mode == debug ]] && flags=(-d)
+  [[ $mode == jsonl || $mode == csv ]] && flags=(-x "$mode")
   : > "$work/samples.txt"
   for ((i = 1; i <= runs; i++)); do
     rm -f "$output" "$output.copy"
@@ -154,10 +155,16 @@ bench_case() {
 } > "$bench_dir/results.txt"
 
 # The normal-mode rows first, one after another, so that the rows compared for linear cost are
-# measured alike; the debug rows, which write some 90 GB, after them.
+# measured alike; then the record formats; the debug rows, which write some 90 GB, last.
 for spec in "${inputs[@]}"; do
   read -r name _ _ <<< "$spec"
   bench_case "$name" normal
+done
+for mode in jsonl csv; do
+  for spec in "${inputs[@]}"; do
+    read -r name _ _ <<< "$spec"
+    [[ $name == 1G ]] || bench_case "$name" $mode
+  done
 done
 for spec in "${inputs[@]}"; do
   read -r name _ _ <<< "$spec"

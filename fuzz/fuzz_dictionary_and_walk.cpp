@@ -9,6 +9,7 @@
 
 #include "driver/config_files.h"
 #include "fuzz_common.h"
+#include "record_checks.h"
 
 namespace {
 
@@ -50,7 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // caught rather than landing in the filter text.
   std::unique_ptr<uint8_t[]> input(new uint8_t[billing.size() + 1]);
   std::copy(billing.begin(), billing.end(), input.get());
-  if (!billing.empty()) orvalis_fuzz::RunWalk(chosen.Walk, input.get(), billing.size(), *root);
+  if (!billing.empty()) {
+    orvalis_fuzz::RunWalk(chosen.Walk, input.get(), billing.size(), *root);
+    orvalis_fuzz::CheckRecordFormats(chosen.Walk, input.get(), billing.size(), *root);
+  }
   orvalis_fuzz::CheckTree(*root);
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "driver/config_files.h"
 #include "fuzz_common.h"
+#include "record_checks.h"
 
 namespace orvalis_fuzz {
 
@@ -43,6 +44,7 @@ inline void WalkOneInput(const uint8_t* data, std::size_t size, bool debugMode) 
     const std::string shared = WalkOutput(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(0), stretchSize);
     if (shared != inOrder) std::abort();
   }
+  if (!debugMode) CheckRecordFormats(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(chosen.Filter));
 }
 
 }  // namespace orvalis_fuzz

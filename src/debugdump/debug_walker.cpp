@@ -146,6 +146,8 @@ struct DumpWriter {
     line.append("\n\n");
     AppendToRecord(walk, line);
   }
+  static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
+  static void ElementEnds(WalkContext&) {}
 };
 
 }  // namespace

@@ -36,8 +36,6 @@ constexpr std::size_t LongestOf(const std::string_view (&texts)[N]) {
 constexpr std::size_t kLongestNatureOfAddress =
     LongestOf(kNatureOfAddressNames) > 3 ? LongestOf(kNatureOfAddressNames) : 3;
 constexpr std::size_t kLongestNumberingPlan = LongestOf(kNumberingPlanNames);
-constexpr OctetPairs kDigitPairsOfOctet = MakeOctetPairs("0123456789*#abcS");
-constexpr uint8_t kOddIndicator = 0x80;
 constexpr std::string_view kNumberTooShort =
     " error: length of Number type tag is less than 2 bytes!!!\n";
 // The indentation of the debug layout's Number lines.
@@ -49,8 +47,6 @@ char* PutNatureOfAddress(char* out, uint8_t b0) {
   if (code < std::size(kNatureOfAddressNames)) return PutText(out, kNatureOfAddressNames[code]);
   return std::to_chars(out, out + 3, static_cast<unsigned>(code)).ptr;
 }
-
-std::string_view NumberingPlanName(uint8_t b1) { return kNumberingPlanNames[(b1 & 0x70) >> 4]; }
 
 std::string_view TagNameOf(const TItem& item) {
   return item.TagName ? std::string_view(*item.TagName) : std::string_view("(null)");
@@ -75,7 +71,7 @@ void AppendPieceOf(WalkContext& walk, std::initializer_list<std::string_view> te
 void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_t count) {
   char* out = BeginPiece(walk, 2 * count + 1);
   for (uint64_t i = 0; i < count; ++i) {
-    out = PutOctetPair(out, kDigitPairsOfOctet, digits[i]);
+    out = PutOctetPair(out, kAddressDigitPairs, digits[i]);
   }
   if (odd && count > 0) --out;
   *out++ = '\n';
@@ -83,6 +79,13 @@ void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_
 }
 
 }  // namespace
+
+std::string_view NatureOfAddressName(uint8_t b0) {
+  const uint8_t code = b0 & 0x7F;
+  return code < std::size(kNatureOfAddressNames) ? kNatureOfAddressNames[code] : std::string_view();
+}
+
+std::string_view NumberingPlanName(uint8_t b1) { return kNumberingPlanNames[(b1 & 0x70) >> 4]; }
 
 void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
   if (length < 2) {

@@ -24,7 +24,7 @@ namespace orvalis {
 namespace {
 
 // Walks in order from the read position to the end of the input.
-int WalkRestInOrder(WalkContext& walk) { return WalkTextElements(walk, walk.Input.Size()); }
+int WalkRestInOrder(WalkContext& walk, ElementsWalk elements) { return elements(walk, walk.Input.Size()); }
 
 }  // namespace
 
@@ -176,10 +176,12 @@ class StretchPlan {
 // One thread's walk of its stretches: a context of its own over the same input and dictionary.
 class StretchWorker {
  public:
-  explicit StretchWorker(const WalkContext& walk)
+  StretchWorker(const WalkContext& walk, ElementsWalk elements)
       : Walk(walk.Settings, walk.Input.Here() - walk.Input.Position(), walk.Input.Size(), *walk.Root,
              nullptr),
-        input_(Walk.Input) {
+        input_(Walk.Input),
+        elements_(elements) {
+    Walk.Csv = walk.Csv;
     Walk.OutputBlockSize = kHeldStretchText;  // the text stays until the stretch's turn
     Walk.TextWaitsForTurn = true;
     Walk.StretchSize = 0;
@@ -207,7 +209,7 @@ class StretchWorker {
     Walk.Input.Skip(stretch.Begin);
     const ConsoleToLog toLog(Log);
     try {
-      Status = WalkTextElements(Walk, stretch.End);
+      Status = elements_(Walk, stretch.End);
       // Text or messages outgrown are no damage: the walk in order takes the stretch. Damage met
       // with Resync is left to the walk in order too, which goes on after it.
       Failed = Walk.TextOutgrown || Log.Outgrown || Walk.Damage.Pending;
@@ -224,19 +226,21 @@ class StretchWorker {
 
  private:
   ByteCursor input_;  // the whole input, read position at its start
+  ElementsWalk elements_;
 };
 
 // The two threads' walk and the turns in which their stretches reach the walk in order.
 class SharedWalk {
  public:
-  SharedWalk(WalkContext& walk, StretchWalkReport& report)
-      : walk_(walk), report_(report), plan_(walk.Input, *walk.Root, walk.StretchSize, walk.Settings.SkipFiller) {}
+  SharedWalk(WalkContext& walk, StretchWalkReport& report, ElementsWalk elements)
+      : walk_(walk), report_(report), elements_(elements),
+        plan_(walk.Input, *walk.Root, walk.StretchSize, walk.Settings.SkipFiller) {}
 
   int Run() {
     Stretch stretch;
     if (!plan_.Get(1, stretch)) return GoOnInOrder();  // fewer than two stretches
-    auto first = std::make_unique<StretchWorker>(walk_);
-    auto second = std::make_unique<StretchWorker>(walk_);
+    auto first = std::make_unique<StretchWorker>(walk_, elements_);
+    auto second = std::make_unique<StretchWorker>(walk_, elements_);
     walk_.Output.WriteInPlace(true);  // each turn writes its own text: two threads, not three
     std::thread helper;
     try {
@@ -289,7 +293,7 @@ class SharedWalk {
   int GoOnInOrder() {
     if (!walk_.Input.AtEnd()) report_.WentOnInOrder = true;
     walk_.Output.WriteInPlace(false);
-    return WalkRestInOrder(walk_);
+    return WalkRestInOrder(walk_, elements_);
   }
 
   // The turn of stretch k: taken over when the walk in order stands as the stretch assumed.
@@ -343,6 +347,10 @@ class SharedWalk {
     nextPercentAt = 0;  // worked out again at the next record start
 
     static_cast<WalkCarry&>(walk_.State) = ahead;
+    // A CSV row left open (the stretch stopped inside a record) goes on with its cells.
+    walk_.RowCells.swap(worker.Walk.RowCells);
+    walk_.CellStart.swap(worker.Walk.CellStart);
+    walk_.CellSize.swap(worker.Walk.CellSize);
     walk_.Counts.Add(worker.Walk.Counts);
     walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
     ++report_.TakenOver;
@@ -350,6 +358,7 @@ class SharedWalk {
 
   WalkContext& walk_;
   StretchWalkReport& report_;
+  ElementsWalk elements_;
   std::mutex mutex_;
   std::condition_variable turnTaken_;
   StretchPlan plan_;                     // guarded by mutex_
@@ -368,15 +377,16 @@ bool CanWalkInStretches(const WalkContext& walk) {
          walk.Input.Size() / kFewestStretches >= walk.StretchSize;
 }
 
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
+int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk elements) {
+  if (elements == nullptr) elements = WalkTextElements;
   StretchWalkReport unused;
   StretchWalkReport& said = report != nullptr ? *report : unused;
   said = StretchWalkReport{};
   if (!CanWalkInStretches(walk)) {
     said.WentOnInOrder = !walk.Input.AtEnd();
-    return WalkRestInOrder(walk);
+    return WalkRestInOrder(walk, elements);
   }
-  SharedWalk shared(walk, said);
+  SharedWalk shared(walk, said, elements);
   return shared.Run();
 }
 
@@ -384,9 +394,9 @@ int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
 
 bool CanWalkInStretches(const WalkContext&) { return false; }
 
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report) {
+int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk elements) {
   if (report != nullptr) *report = StretchWalkReport{0, !walk.Input.AtEnd()};
-  return WalkRestInOrder(walk);
+  return WalkRestInOrder(walk, elements != nullptr ? elements : WalkTextElements);
 }
 
 #endif

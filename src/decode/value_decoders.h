@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "common/text_format.h"
 #include "decode/walk_state.h"
 
 namespace orvalis {
@@ -27,5 +28,14 @@ inline int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
 void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* content, uint64_t length);
 void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* content,
                           uint64_t length);
+
+// The digits of telephone numbers, by nibble, two to an octet (high nibble first).
+constexpr OctetPairs kAddressDigitPairs = MakeOctetPairs("0123456789*#abcS");
+// The name of a nature of address (the low seven bits of b0) for codes 0 to 4, else empty; the
+// name of the numbering plan in bits 4-6 of b1.
+std::string_view NatureOfAddressName(uint8_t b0);
+std::string_view NumberingPlanName(uint8_t b1);
+// The odd-count indicator of an address's first octet.
+constexpr uint8_t kOddIndicator = 0x80;
 
 }  // namespace orvalis

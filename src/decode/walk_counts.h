@@ -16,6 +16,7 @@ struct WalkCounts {
   uint64_t FillerRuns = 0;          // the runs they came in
   uint64_t Damages = 0;             // places of damage the walk went on after (Resync)
   uint64_t FirstDamageAt = 0;       // the offset of the first of them
+  uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds
 
   // Adds the counts of a stretch walked ahead, when its turn takes it over.
   void Add(const WalkCounts& ahead) {
@@ -29,6 +30,7 @@ struct WalkCounts {
     FillerRuns += ahead.FillerRuns;
     if (Damages == 0) FirstDamageAt = ahead.FirstDamageAt;
     Damages += ahead.Damages;
+    ValuesNotInCsv += ahead.ValuesNotInCsv;
   }
 };
 

@@ -2,11 +2,13 @@
 // record buffer through which every record's text reaches the output file.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "common/block_writer.h"
 #include "common/text_buffer.h"
@@ -17,8 +19,12 @@
 
 namespace orvalis {
 
+// What the output holds: the readable text, JSON Lines or CSV.
+enum class OutputFormat : int8_t { kText, kJsonLines, kCsv };
+
 // What a walk takes from the run's settings.
 struct WalkSettings {
+  OutputFormat Format = OutputFormat::kText;
   bool DebugMode = false;
   bool RangeActive = false;
   uint32_t StartRec = 0;  // compared as unsigned
@@ -26,6 +32,51 @@ struct WalkSettings {
   uint32_t FilterCount = 0;  // accepted filter lines; 0 without a filter
   bool SkipFiller = false;   // runs of 0x00 or 0xFF where a top-level element would begin are passed over
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
+};
+
+// The line of a record writer (JSON Lines, CSV) under way: which line is open, the objects open
+// in it, and how often each tag occurred in each open object (a repeated field gets a key of its
+// own). Tag numbers read from the input are below 128. Between top-level elements no line is
+// open; what the table then holds is never read again.
+struct RecordLine {
+  enum Kind : int8_t { kNone, kRecord, kOutside };
+  struct TagCount {
+    uint32_t Object = 0;  // the object in which the tag was counted (its serial number)
+    uint32_t Count = 0;
+  };
+  static constexpr int kLevels = kMaxDepth + 2;  // objects of depth -1 (the top level) to kMaxDepth
+
+  Kind Open = kNone;
+  int8_t CloseAt = -2;  // the line ends once the walk is back at this depth
+  int8_t Innermost = -2;  // the depth of the innermost open object
+  uint32_t HasMembers = 0;  // bit depth + 1: the object of that depth has a member already
+  uint32_t Repeated = 0;  // bit depth + 1: the object of that depth is a repeat or lies in one
+  uint32_t Objects = 0;  // objects opened so far: their serial numbers
+  std::array<uint32_t, kLevels> ObjectAt{};  // the serial number of the open object of each depth
+  std::array<std::array<TagCount, 128>, kLevels> Counts{};
+
+  // The occurrence (1, 2, ...) of tag `tagId` in the open object of depth `depth`.
+  uint32_t Occurrence(int depth, int32_t tagId) {
+    TagCount& count = Counts[static_cast<std::size_t>(depth + 1)][static_cast<std::size_t>(tagId) & 127];
+    const uint32_t object = ObjectAt[static_cast<std::size_t>(depth + 1)];
+    if (count.Object != object) count = {object, 0};
+    return ++count.Count;
+  }
+  bool operator==(const RecordLine& other) const {
+    if (Open != other.Open || CloseAt != other.CloseAt || Innermost != other.Innermost ||
+        HasMembers != other.HasMembers || Repeated != other.Repeated || Objects != other.Objects || ObjectAt != other.ObjectAt) {
+      return false;
+    }
+    for (std::size_t level = 0; level < Counts.size(); ++level) {
+      for (std::size_t tag = 0; tag < 128; ++tag) {
+        if (Counts[level][tag].Object != other.Counts[level][tag].Object ||
+            Counts[level][tag].Count != other.Counts[level][tag].Count) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it
@@ -48,6 +99,7 @@ struct WalkCarry {
   // elements that follow are read as the block's while the block declares them. Null otherwise.
   const TLeaf* ResumedIn = nullptr;
   uint64_t ResumedEnd = 0;  // the end of that block when its length is known; 0 otherwise
+  RecordLine Line;  // the record writers' line under way
 
   // The carry between top-level elements, after `records` records.
   static WalkCarry AtTopLevel(TBranch* root, uint32_t records) {
@@ -61,14 +113,15 @@ struct WalkCarry {
 
  private:
   auto Fields() const {
-    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd] = *this;
-    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd);
+    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd, line] = *this;
+    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd, line);
   }
   // The carry with what does not change how the walk goes on set alike: at the top level, how
   // the next tag is looked up (in the root either way).
   WalkCarry Canonical() const {
     WalkCarry carry = *this;
     if (carry.Path.Depth < 0) carry.Lost = true;
+    if (carry.Line.Open == RecordLine::kNone) carry.Line = RecordLine{};  // nothing of it is read again
     return carry;
   }
 };
@@ -123,6 +176,21 @@ struct WalkContext {
   WalkState State;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted
+  // Where the element being read begins in the input (its first identifier octet).
+  uint64_t ElementOffset = 0;
+  // The record writers' scratch: a value's text formatted apart (JSON Lines, CSV), and the cells
+  // of the CSV row under way with their place in it.
+  TextBuffer FieldText;
+  TextBuffer RowCells;
+  const struct CsvLayout* Csv = nullptr;  // the CSV columns, in a CSV walk
+  std::vector<uint32_t> CellStart;  // per column: where its cell begins in RowCells + 1, 0: empty
+  std::vector<uint32_t> CellSize;
+  // Between an element's beginning and its value: the value is still to be written (JSON), the
+  // CSV column it goes to (-1: none), and where the JSON key stands in the record's text.
+  bool ValueDue = false;
+  int32_t ValueColumn = -1;
+  std::size_t KeyBegin = 0;
+  std::size_t KeyEnd = 0;
   // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;

@@ -21,6 +21,10 @@
 //   Damaged(walk, at, resumedAt) the input is damaged from offset `at` and the walk goes on at
 //                                `resumedAt` (Resync): the record under way ends with its marker;
 //                                not called in a skipped record
+//   ElementBegins(walk, leaf, constructed, length, depth)
+//                                an element (of that depth) that neither opens a record nor lies
+//                                in a skipped record, once its length is read (leaf null: not found)
+//   ElementEnds(walk)            an element was read to its end (Path.Depth is its parent's again)
 //   kIndefinitePrimitive         the message for a primitive element of indefinite length
 //   kTakesCommonElementsAtOnce   the common primitive element is taken without the general step
 //
@@ -175,11 +179,14 @@ template <typename Writer>
   if (leaf == nullptr || IsRecordStart(leaf->Item)) return false;
   state.Path.Ids[state.Path.Depth + 1] = id.TagId;
   if (Writer::Names(leaf->Item)) Writer::ElementNamed(walk, leaf->Item);
+  walk.ElementOffset = walk.Input.Position();
   walk.Input = at;
+  Writer::ElementBegins(walk, leaf, false, length, state.Path.Depth + 1);
   if (length.Value > 0) {
     Writer::Value(walk, leaf, length.Value);
     walk.Input.Skip(length.Value);
   }
+  Writer::ElementEnds(walk);
   return true;
 }
 
@@ -257,6 +264,7 @@ template <typename Writer>
 int WalkElement(WalkContext& walk) {
   const uint64_t at = walk.Input.Position();
   if (!EnterLevel(walk)) return -1;
+  walk.ElementOffset = walk.Input.Position();
   ElementIdentifier id;
   if (ReadIdentifierOctets(walk.Input, id, Writer::Explanation(walk)) != HeaderRead::kRead) {
     return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
@@ -278,6 +286,7 @@ int WalkElement(WalkContext& walk) {
   const HeaderRead read = ReadLengthOctets(walk.Input, length, Writer::Explanation(walk));
   if (read != HeaderRead::kInputEnded) Writer::LengthRead(walk, length);
   if (!LengthFits(walk, read, length, at)) return -1;
+  if (!recordStart && !InSkippedRecord(walk)) Writer::ElementBegins(walk, leaf, id.Constructed, length, walk.State.Path.Depth);
   ByteCursor& input = walk.Input;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
     if (id.Constructed && walk.Settings.Resync && !PassesOverCleanly(walk, length.Value)) return -1;
@@ -298,6 +307,7 @@ int WalkElement(WalkContext& walk) {
     ++walk.Counts.RecordsCompleted;
     walk.Counts.LastRecordCompleted = walk.State.RecordCount;
   }
+  Writer::ElementEnds(walk);
   return 0;
 }
 

@@ -22,7 +22,8 @@ constexpr const char kUsage[] =
     " -f - filter file name (no filter by default)\n"
     " -q - quiet: messages on standard error, a summary line at the end\n"
     " -s - strict: exit status 1 when the run completed with problems\n"
-    " -t - tag dictionary file name (default Tags.cfg)\n";
+    " -t - tag dictionary file name (default Tags.cfg)\n"
+    " -x - output format: text (default), jsonl (JSON Lines) or csv\n";
 
 std::string* FieldOf(char option, RunSettings& settings) {
   switch (option) {
@@ -31,6 +32,7 @@ std::string* FieldOf(char option, RunSettings& settings) {
     case 'c': return &settings.ConfigFileName;
     case 'f': return &settings.FilterFileName;
     case 't': return &settings.TagsFileName;
+    case 'x': return &settings.OutputFormatName;
     default: return nullptr;
   }
 }

@@ -70,6 +70,11 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       if (value == "true") settings.SkipFiller = true;
     } else if (name == "Resync") {
       if (value == "true") settings.Resync = true;
+    } else if (name == "OutputFormat") {
+      settings.OutputFormatName = std::string(value.substr(0, kMaxFileNameLength + 1));
+      settings.OutputFormatFromConfig = true;
+    } else if (name == "Columns") {
+      settings.Columns = std::string(value);
     } else {
       SayFormatted("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
       PrintText(name, "\n\n");

@@ -19,6 +19,7 @@
 #include "driver/input_image.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
+#include "decode/record_writers.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis {
@@ -48,6 +49,7 @@ struct RunReport {
   uint32_t RecordsRead = 0;
   WalkCounts Counts;
   uint64_t StopOffset = 0;  // where a stopped walk stood
+  OutputFormat Format = OutputFormat::kText;
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -159,10 +161,68 @@ bool OutputSparesUserFiles(const RunSettings& settings) {
   return false;
 }
 
+// ---- The output format ------------------------------------------------------------------------
+
+// The output format: OutputFormat in the main configuration file (read early and silently, as
+// for the filter file's name), else -x, else the readable text. False, after its message on
+// standard error, for an unknown name, or a record format together with debug mode.
+bool ChooseOutputFormat(RunSettings& settings, OutputFormat& format) {
+  RunSettings early = settings;
+  {
+    const ConsoleMuted muted;
+    ReadMainConfig(early);
+  }
+  if (early.OutputFormatFromConfig) settings.OutputFormatName = early.OutputFormatName;
+  settings.Columns = early.Columns;
+  const std::string& name = settings.OutputFormatName;
+  if (name.empty() || name == "text") {
+    format = OutputFormat::kText;
+    return true;
+  }
+  if (name == "jsonl") {
+    format = OutputFormat::kJsonLines;
+  } else if (name == "csv") {
+    format = OutputFormat::kCsv;
+  } else {
+    SayOnErrorStream("Error: unknown output format \"" + name + "\" (" +
+                     (early.OutputFormatFromConfig ? "OutputFormat in " + settings.ConfigFileName : std::string("-x")) +
+                     "): use text, jsonl or csv\n");
+    return false;
+  }
+  if (settings.DebugMode || early.DebugMode) {
+    SayOnErrorStream("Error: debug mode writes the debug dump, not " + name + ": leave out -d (or DebugMode=true) or the " + name + " format\n");
+    return false;
+  }
+  return true;
+}
+
+// The CSV columns of the dictionary, chosen by Columns. False, after its message on standard
+// error, when Columns names one that is not a column.
+bool ChooseColumns(const RunSettings& settings, TBranch& root, CsvLayout& layout) {
+  layout = MakeCsvLayout(root);
+  std::string unknown;
+  if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
+  SayOnErrorStream("Error: Columns in " + settings.ConfigFileName + " names \"" + unknown +
+                   "\", which is not a CSV column of the dictionary\n");
+  return false;
+}
+
+// Checks the names of Columns before the output is created, on the dictionary read silently.
+bool ColumnsAreKnown(const RunSettings& settings) {
+  if (settings.Columns.empty()) return true;
+  auto root = std::make_unique<TBranch>(nullptr);
+  {
+    const ConsoleMuted muted;
+    if (ReadTagsConfig(*root, settings.TagsFileName) != 0) return true;  // its message comes at its turn
+  }
+  CsvLayout layout;
+  return ChooseColumns(settings, *root, layout);
+}
+
 // ---- The run ----------------------------------------------------------------------------------
 
 // Reads the command line; false, after the usage text or the message, when the run cannot start.
-bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings) {
+bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, OutputFormat& format) {
   CommandLineFaults faults;
   const int parsed = ParseCommandLine(argc, argv, settings, &faults);
   SetQuiet(settings.Quiet);
@@ -175,12 +235,15 @@ bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings) {
     PrintLongValue(faults.LongValue);
     return false;
   }
+  if (!ChooseOutputFormat(settings, format)) return false;
   if (settings.OutputFileName.empty()) {
     if (IsStandardStream(settings, settings.InputFileName)) {
       SayOnErrorStream("Error: standard input has no output file name: name one with -o (-o - for standard output)\n");
       return false;
     }
-    settings.OutputFileName = settings.InputFileName + ".prs";
+    settings.OutputFileName = settings.InputFileName + (format == OutputFormat::kJsonLines ? ".jsonl"
+                                                        : format == OutputFormat::kCsv     ? ".csv"
+                                                                                           : ".prs");
   }
   return true;
 }
@@ -229,7 +292,9 @@ bool FinishOutputFile(WalkContext& walk, FilePtr& output) {
 }
 
 int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
-  if (!ReadCommandLine(argc, argv, settings)) return -1;
+  OutputFormat format = OutputFormat::kText;
+  if (!ReadCommandLine(argc, argv, settings, format)) return -1;
+  report.Format = format;
 
   FilePtr input(OpenInput(settings));
   if (!input) {
@@ -246,6 +311,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   uint64_t inputSize = 0;
   if (!TakeInputSize(settings, input.get(), image, streamed, inputSize)) return -1;
   if (!OutputSparesUserFiles(settings)) return -1;
+  if (format == OutputFormat::kCsv && !ColumnsAreKnown(settings)) return -1;
   FilePtr output(OpenOutput(settings));
   if (!output) {
     PrintErrorForm("Error: can not open output file");
@@ -267,6 +333,8 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   }
   uint32_t filterCount = 0;
   if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *root, filterCount);
+  CsvLayout layout;
+  if (format == OutputFormat::kCsv && !ChooseColumns(settings, *root, layout)) return -1;
 
   if (!streamed && !LoadInputImage(input.get(), inputSize, image)) return -1;
   input.reset();
@@ -274,6 +342,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   if (gInputLoadedHook != nullptr) gInputLoadedHook(settings.InputFileName);
 
   WalkSettings walkSettings;
+  walkSettings.Format = format;
   walkSettings.DebugMode = settings.DebugMode;
   walkSettings.RangeActive = settings.RangeActive;
   walkSettings.StartRec = static_cast<uint32_t>(settings.StartRec);
@@ -283,6 +352,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   walkSettings.Resync = settings.Resync;
   auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
                                             output.get());
+  if (format == OutputFormat::kCsv) walk->Csv = &layout;
   const bool completed = Walk(*walk, image, report);
   report.RecordsRead = walk->State.RecordCount;
   report.Counts = walk->Counts;
@@ -347,6 +417,10 @@ void PrintSummary(const RunSettings& settings, const RunReport& report) {
       std::snprintf(text, sizeof text, "first at offset %" PRIu64 ", ", counts.FirstDamageAt);
       line += text;
     }
+  }
+  if (report.Format == OutputFormat::kCsv) {
+    std::snprintf(text, sizeof text, "%" PRIu64 " values not in the CSV, ", counts.ValuesNotInCsv);
+    line += text;
   }
   line += end;
   line += '\n';

@@ -20,6 +20,10 @@ struct RunSettings {
   int32_t StartRec = 0;        // compared with record numbers as unsigned
   int32_t EndRec = 0;
   bool RangeActive = false;
+  // -x or OutputFormat: "text" (the default), "jsonl" or "csv"; checked by ParseOutputFormat.
+  std::string OutputFormatName;
+  bool OutputFormatFromConfig = false;  // the main configuration file named it: it wins over -x
+  std::string Columns;                  // Columns: the CSV columns chosen, comma-separated
 };
 
 }  // namespace orvalis

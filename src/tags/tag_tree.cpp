@@ -76,4 +76,16 @@ void ClearFilter(TBranch& branch) {
   }
 }
 
+void MarkSharedTagNames(TBranch& branch) {
+  std::unordered_map<std::string_view, TItem*> firstOfName;
+  for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    TItem& item = leaf->Item;
+    if (item.TagName) {
+      auto [first, isNew] = firstOfName.emplace(*item.TagName, &item);
+      if (!isNew && first->second->TagId != item.TagId) first->second->SharedTagName = item.SharedTagName = true;
+    }
+    if (leaf->Child) MarkSharedTagNames(*leaf->Child);
+  }
+}
+
 }  // namespace orvalis

@@ -77,6 +77,11 @@ class TItem {
   std::unique_ptr<TIndValList> IndArr;
   std::unique_ptr<TNonIndValList> NonIndArr;
   std::optional<std::string> FilterValue;
+  // For the record writers: a sibling declares the same TagName (the element is then keyed by its
+  // tag path), the first CSV column of the field (-1: none), and the key of its JSON member.
+  bool SharedTagName = false;
+  int32_t FieldColumn = -1;
+  std::optional<PaddedText> JsonKey;  // the TagName as a JSON member's key, "name":
 };
 
 class TLeaf {
@@ -140,6 +145,9 @@ TLeaf* FindByPath(const TBranch& root, const TagPath& path);
 // and raises filterFound when at least one took it or a TagName below depth kMaxDepth equals
 // name. Returns 0.
 int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bool& filterFound);
+
+// Marks every item whose TagName a sibling declares too (SharedTagName).
+void MarkSharedTagNames(TBranch& branch);
 
 // Takes the FilterValue from every item in the tree.
 void ClearFilter(TBranch& branch);

@@ -23,7 +23,7 @@ fail() {
 
 doc=share/doc/orvalis
 for file in bin/orvalis share/man/man1/orvalis.1.gz $doc/README.md $doc/copyright \
-    $doc/examples/{README.md,Tags.cfg,Orvalis.cfg,filter.cfg,calls.ber,calls.ber.prs}; do
+    $doc/examples/{README.md,Tags.cfg,Orvalis.cfg,filter.cfg,calls.ber,calls.ber.prs,calls.ber.jsonl,calls.ber.csv}; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
 [[ -x $prefix/bin/orvalis ]] || fail "bin/orvalis is not executable"
@@ -40,6 +40,12 @@ if [[ -x $prefix/bin/orvalis ]]; then
   [[ $status -eq 0 ]] || fail "the installed example ended with status $status"
   cmp -s "$scratch/work/mine.prs" "$scratch/work/calls.ber.prs" ||
     fail "the installed example does not convert to the installed calls.ber.prs"
+  for format in jsonl csv; do
+    (cd "$scratch/work" && "$prefix/bin/orvalis" -x $format -i calls.ber -o mine.$format > console.out 2>&1) ||
+      fail "the installed example ended with status $? in $format"
+    cmp -s "$scratch/work/mine.$format" "$scratch/work/calls.ber.$format" ||
+      fail "the installed example does not convert to the installed calls.ber.$format"
+  done
 fi
 
 page=$scratch/orvalis.1

@@ -1,0 +1,505 @@
+#include "decode/record_writers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "common/text_format.h"
+#include "decode/field_values.h"
+#include "decode/record_text.h"
+#include "decode/text_writer.h"
+#include "decode/value_decoders.h"
+#include "decode/walk_steps.h"
+
+namespace orvalis {
+namespace {
+
+constexpr std::string_view kSchemaVersion = "1";
+
+uint32_t Bit(int depth) { return 1u << (depth + 1); }
+
+// The path of tag numbers from the top level down to `depth`, joined by full stops ("1.9.0").
+void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
+  for (int level = 0; level <= depth; ++level) {
+    if (level > 0) out.push_back('.');
+    AppendDecimal(out, static_cast<int64_t>(path.Ids[level]));
+  }
+}
+
+// The text form of a filtered tag's value goes through the readable text's decoder and the filter
+// step, as in the readable output, and is then taken back from the record's text.
+void ApplyFilterToText(WalkContext& walk, const TItem& item, uint64_t length) {
+  const std::size_t mark = walk.State.RecordBuffer.size();
+  DecodeValue(walk, item, length);
+  walk.State.RecordBuffer.truncate(mark);
+}
+
+// ---- JSON Lines ------------------------------------------------------------------------------
+
+struct JsonOut {
+  static constexpr bool kOutsideLines = true;
+
+  static void OpenLine(WalkContext& walk, RecordLine::Kind kind, int base) {
+    TextBuffer& out = walk.State.RecordBuffer;
+    out.append("{\"v\":");
+    out.append(kSchemaVersion);
+    out.append(",\"record\":");
+    if (kind == RecordLine::kRecord) {
+      AppendDecimal(out, static_cast<uint64_t>(walk.State.RecordCount));
+    } else {
+      out.append("null");
+    }
+    out.append(",\"offset\":");
+    AppendDecimal(out, walk.ElementOffset);
+    out.append(",\"path\":\"");
+    AppendDottedPath(out, walk.State.Path, base);
+    out.append("\",\"fields\":{");
+  }
+
+  static void CloseObject(WalkContext& walk) { walk.State.RecordBuffer.push_back('}'); }
+
+  // The objects still open (the fields' object among them), the line's own brace, a line feed.
+  static void CloseLine(WalkContext& walk, int base) {
+    const RecordLine& line = walk.State.Line;
+    walk.State.RecordBuffer.append(static_cast<std::size_t>(line.Innermost - base + 2), '}');
+    walk.State.RecordBuffer.push_back('\n');
+  }
+
+  // The member's key: the TagName, or the tag path where the element has none of its own (not
+  // found, no TagName, or one that a sibling shares); "#N" added for the N-th occurrence.
+  static void Member(WalkContext& walk, const TLeaf* leaf, int depth, uint32_t occurrence, bool constructed,
+                     const ElementLength& length) {
+    TextBuffer& out = walk.State.RecordBuffer;
+    RecordLine& line = walk.State.Line;
+    if ((line.HasMembers & Bit(depth - 1)) != 0) out.push_back(',');
+    line.HasMembers |= Bit(depth - 1);
+    walk.KeyBegin = out.size();
+    if (leaf != nullptr && leaf->Item.JsonKey) {
+      out.append(*leaf->Item.JsonKey);
+    } else {
+      out.push_back('"');
+      AppendDottedPath(out, walk.State.Path, depth);
+      out.append("\":");
+    }
+    if (occurrence > 1) {
+      out.truncate(out.size() - 2);
+      out.push_back('#');
+      AppendDecimal(out, static_cast<uint64_t>(occurrence));
+      out.append("\":");
+    }
+    walk.KeyEnd = out.size() - 1;
+    walk.ValueDue = false;
+    if (constructed) {
+      out.push_back('{');
+    } else if (length.Value == 0) {
+      out.append("null");
+    } else {
+      walk.ValueDue = true;
+    }
+  }
+
+  static void AppendPart(TextBuffer& out, const ValuePart& part) {
+    switch (part.Kind) {
+      case PartKind::kNumber: out.append(part.Text); break;
+      case PartKind::kVerbatim:
+        out.push_back('"');
+        out.append(part.Text);
+        out.push_back('"');
+        break;
+      case PartKind::kText: AppendJsonString(out, part.Text); break;
+      case PartKind::kNull: out.append("null"); break;
+    }
+  }
+
+  static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
+    TextBuffer& out = walk.State.RecordBuffer;
+    if (!walk.ValueDue) {
+      // A record's own element is primitive: its value is the record's "_value".
+      if (walk.State.Line.Open == RecordLine::kNone) return;
+      if ((walk.State.Line.HasMembers & Bit(walk.State.Line.Innermost)) != 0) out.push_back(',');
+      walk.State.Line.HasMembers |= Bit(walk.State.Line.Innermost);
+      walk.KeyBegin = out.size();
+      out.append("\"_value\"");
+      walk.KeyEnd = out.size();
+      out.push_back(':');
+    }
+    walk.ValueDue = false;
+    const uint8_t* content = walk.Input.Here();
+    if (leaf == nullptr) {
+      out.push_back('"');
+      AppendHexText(out, content, length);
+      out.push_back('"');
+      return;
+    }
+    FieldValue value;
+    DecodeFieldValue(leaf->Item, content, length, walk.FieldText, value);
+    if (!value.Error.empty()) {
+      out.append("{\"error\":");
+      AppendJsonString(out, value.Error);
+      out.append(",\"hex\":\"");
+      out.append(value.Hex);
+      out.append("\"}");
+      return;
+    }
+    if (value.Object) {
+      for (int part = 0; part < value.Count; ++part) {
+        out.append(part == 0 ? "{\"" : ",\"");
+        out.append(value.Parts[part].Name);
+        out.append("\":");
+        AppendPart(out, value.Parts[part]);
+      }
+      out.push_back('}');
+    } else {
+      AppendPart(out, value.Parts[0]);
+    }
+    if (!value.Hex.empty()) {  // the text ends before the last octets: all of them beside it
+      out.push_back(',');
+      const std::size_t keyAt = out.size();
+      out.append(walk.KeyEnd - walk.KeyBegin - 1, ' ');
+      std::memcpy(&out[keyAt], out.data() + walk.KeyBegin, walk.KeyEnd - walk.KeyBegin - 1);
+      out.append("_hex\":\"");
+      out.append(value.Hex);
+      out.push_back('"');
+    }
+  }
+};
+
+// ---- CSV -------------------------------------------------------------------------------------
+
+struct CsvOut {
+  static constexpr bool kOutsideLines = false;
+
+  static void OpenLine(WalkContext& walk, RecordLine::Kind, int) {
+    const std::size_t columns = walk.Csv->Names.size();
+    if (walk.CellStart.size() != columns) {
+      walk.CellStart.resize(columns);
+      walk.CellSize.resize(columns);
+    }
+    std::fill(walk.CellStart.begin(), walk.CellStart.end(), 0);
+    walk.RowCells.clear();
+    SetCell(walk, 0, [&](TextBuffer& cells) { AppendDecimal(cells, static_cast<uint64_t>(walk.State.RecordCount)); });
+  }
+
+  template <typename Fill>
+  static void SetCell(WalkContext& walk, uint32_t column, Fill&& fill) {
+    const std::size_t at = walk.RowCells.size();
+    fill(walk.RowCells);
+    walk.CellStart[column] = static_cast<uint32_t>(at + 1);
+    walk.CellSize[column] = static_cast<uint32_t>(walk.RowCells.size() - at);
+  }
+
+  static void CloseObject(WalkContext&) {}
+
+  // The row: the cells in the chosen order, each after a comma but the first, then CR LF.
+  static void CloseLine(WalkContext& walk, int) {
+    TextBuffer& out = walk.State.RecordBuffer;
+    const std::vector<uint32_t>& chosen = walk.Csv->Chosen;
+    std::size_t room = chosen.size() + 2;  // a column may be chosen twice: every cell counted
+    for (uint32_t column : chosen) room += walk.CellStart[column] != 0 ? walk.CellSize[column] : 0;
+    char* const start = out.extend(room);
+    char* to = start;
+    bool first = true;
+    for (uint32_t column : chosen) {
+      if (!first) *to++ = ',';
+      first = false;
+      const uint32_t at = walk.CellStart[column];
+      if (at != 0) {
+        CopyText(to, walk.RowCells.data() + at - 1, walk.CellSize[column]);
+        to += walk.CellSize[column];
+      }
+    }
+    *to++ = '\r';
+    *to++ = '\n';
+    out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
+  }
+
+  // The field's column, for the first occurrence of a declared field outside any repeat.
+  static void Member(WalkContext& walk, const TLeaf* leaf, int depth, uint32_t occurrence, bool constructed,
+                     const ElementLength& length) {
+    walk.ValueColumn = -1;
+    if (constructed || length.Value == 0) return;  // no value: an empty cell
+    if (leaf != nullptr && leaf->Item.FieldColumn > 0 && occurrence == 1 &&
+        (walk.State.Line.Repeated & Bit(depth - 1)) == 0) {
+      walk.ValueColumn = leaf->Item.FieldColumn;
+    } else {
+      ++walk.Counts.ValuesNotInCsv;
+    }
+  }
+
+  static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
+    const int32_t column = walk.ValueColumn;
+    walk.ValueColumn = -1;
+    if (column < 0 || leaf == nullptr) return;
+    FieldValue value;
+    DecodeFieldValue(leaf->Item, walk.Input.Here(), length, walk.FieldText, value);
+    const uint32_t first = static_cast<uint32_t>(column);
+    if (!value.Error.empty()) {
+      SetCell(walk, first, [&](TextBuffer& cells) {
+        TextBuffer& text = walk.DumpLine;
+        text.assign("error: ");
+        text.append(value.Error);
+        text.append("; octets ");
+        text.append(value.Hex);
+        AppendCsvField(cells, text.view());
+      });
+      return;
+    }
+    for (int part = 0; part < value.Count; ++part) {
+      const ValuePart& piece = value.Parts[part];
+      if (piece.Kind == PartKind::kNull) continue;
+      SetCell(walk, first + static_cast<uint32_t>(part), [&](TextBuffer& cells) {
+        if (piece.Kind == PartKind::kNumber || piece.Kind == PartKind::kVerbatim) {
+          cells.append(piece.Text);
+        } else {
+          AppendCsvField(cells, piece.Text);
+        }
+      });
+    }
+  }
+};
+
+// ---- The line and its objects, for either ----------------------------------------------------
+
+template <typename Out>
+void CloseLine(WalkContext& walk) {
+  RecordLine& line = walk.State.Line;
+  if (line.Open == RecordLine::kNone) return;
+  const int base = line.Open == RecordLine::kRecord ? line.CloseAt + 1 : line.CloseAt;
+  Out::CloseLine(walk, base);
+  line.Open = RecordLine::kNone;
+  line.CloseAt = -2;
+  line.Innermost = -2;
+  line.HasMembers = 0;
+  line.Repeated = 0;
+}
+
+// Opens a line whose fields are the contents of the element of depth `base`.
+template <typename Out>
+void OpenLine(WalkContext& walk, RecordLine::Kind kind, int base) {
+  RecordLine& line = walk.State.Line;
+  line.Open = kind;
+  line.CloseAt = static_cast<int8_t>(kind == RecordLine::kRecord ? base - 1 : base);
+  line.Innermost = static_cast<int8_t>(base);
+  line.HasMembers = 0;
+  line.Repeated = 0;
+  line.ObjectAt[static_cast<std::size_t>(base + 1)] = ++line.Objects;
+  Out::OpenLine(walk, kind, base);
+}
+
+template <typename Out>
+void BeginElement(WalkContext& walk, const TLeaf* leaf, bool constructed, const ElementLength& length, int depth) {
+  RecordLine& line = walk.State.Line;
+  if (line.Open != RecordLine::kNone) {
+    while (line.Innermost >= depth) {
+      Out::CloseObject(walk);
+      --line.Innermost;
+    }
+    if (line.Innermost != depth - 1) CloseLine<Out>(walk);  // the line's objects do not lead here
+  }
+  if (line.Open == RecordLine::kNone) {
+    if (!Out::kOutsideLines) {
+      if (!constructed) ++walk.Counts.ValuesNotInCsv;
+      walk.ValueColumn = -1;
+      return;
+    }
+    OpenLine<Out>(walk, RecordLine::kOutside, depth - 1);
+  }
+  const uint32_t occurrence = line.Occurrence(depth - 1, walk.State.Path.Ids[depth]);
+  Out::Member(walk, leaf, depth, occurrence, constructed, length);
+  if (constructed) {
+    const bool repeated = occurrence > 1 || (line.Repeated & Bit(depth - 1)) != 0;
+    line.Innermost = static_cast<int8_t>(depth);
+    line.HasMembers &= ~Bit(depth);
+    line.Repeated = repeated ? line.Repeated | Bit(depth) : line.Repeated & ~Bit(depth);
+    line.ObjectAt[static_cast<std::size_t>(depth + 1)] = ++line.Objects;
+  }
+}
+
+template <typename Out>
+void EndElement(WalkContext& walk) {
+  RecordLine& line = walk.State.Line;
+  if (line.Open == RecordLine::kNone) return;
+  const int depth = walk.State.Path.Depth;
+  if (depth <= line.CloseAt) {
+    CloseLine<Out>(walk);
+    return;
+  }
+  while (line.Innermost > depth) {
+    Out::CloseObject(walk);
+    --line.Innermost;
+  }
+}
+
+template <typename Out>
+struct RecordWriter {
+  static constexpr const char* kIndefinitePrimitive = TextWriter::kIndefinitePrimitive;
+  static constexpr bool kTakesCommonElementsAtOnce = true;
+
+  // Records start where the readable text starts them: at a record tag with a long name.
+  static bool Names(const TItem& item) { return TextWriter::Names(item); }
+  static Unexplained Explanation(WalkContext&) { return {}; }
+  static void TagEntered(WalkContext&) {}
+  static void ElementLookedUp(WalkContext&) {}
+  // The line under way ends before the walk writes out or drops the record before.
+  static void RecordFound(WalkContext& walk) {
+    ShowProgress(walk);
+    CloseLine<Out>(walk);
+  }
+  static void RecordStarts(WalkContext& walk, const TItem&) {
+    OpenLine<Out>(walk, RecordLine::kRecord, walk.State.Path.Depth);
+  }
+  static void ElementNamed(WalkContext&, const TItem&) {}
+  static void TagNotFound(WalkContext&) {}
+  static void LengthRead(WalkContext&, const ElementLength&) {}
+  static void ContentsBegin(WalkContext&) {}
+  static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
+    if (leaf != nullptr && leaf->Item.FilterValue) ApplyFilterToText(walk, leaf->Item, length);
+    Out::Value(walk, leaf, length);
+  }
+  static void EndOfContents(WalkContext&) {}
+  static void ElementBegins(WalkContext& walk, const TLeaf* leaf, bool constructed, const ElementLength& length,
+                            int depth) {
+    BeginElement<Out>(walk, leaf, constructed, length, depth);
+  }
+  static void ElementEnds(WalkContext& walk) { EndElement<Out>(walk); }
+  static void Filler(WalkContext&, uint64_t, uint64_t, uint8_t) {}
+  static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) { ::orvalis::Damaged(walk, at, resumedAt - at); }
+};
+
+// ---- The CSV columns -------------------------------------------------------------------------
+
+struct LayoutBuilder {
+  CsvLayout& Layout;
+  std::unordered_map<std::string, TagType> TypeOf;  // by the field's name
+  std::unordered_map<std::string, int32_t> ColumnOf;
+
+  void AddValue(TItem& item, const std::string& name) {
+    const PartNames parts = PartNamesOf(item.Type);
+    auto found = ColumnOf.find(name);
+    if (found != ColumnOf.end()) {
+      // The same name elsewhere: the same columns when its values have the same parts.
+      const PartNames there = PartNamesOf(TypeOf[name]);
+      item.FieldColumn = there.Count == parts.Count && there.Names[0] == parts.Names[0] ? found->second : -1;
+      return;
+    }
+    const int32_t column = static_cast<int32_t>(Layout.Names.size());
+    ColumnOf.emplace(name, column);
+    TypeOf.emplace(name, item.Type);
+    item.FieldColumn = column;
+    for (int part = 0; part < parts.Count; ++part) {
+      Layout.Names.push_back(parts.Count == 1 ? name : name + "." + std::string(parts.Names[part]));
+    }
+  }
+
+  // The fields under a record start, `prefix` being their parents' dotted names.
+  void AddFields(TBranch& branch, const std::string& prefix) {
+    for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+      TItem& item = leaf->Item;
+      if (item.OpensRecord) {
+        if (leaf->Child) AddFields(*leaf->Child, "");  // a record of its own
+        continue;
+      }
+      if (!item.TagName || item.SharedTagName) continue;  // keyed by its path: not a column
+      const std::string name = prefix + *item.TagName;
+      if (leaf->Child) {
+        AddFields(*leaf->Child, name + ".");
+      } else {
+        AddValue(item, name);
+      }
+    }
+  }
+
+  // The record starts anywhere in the dictionary.
+  void FindRecords(TBranch& branch) {
+    for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+      if (!leaf->Child) continue;
+      if (leaf->Item.OpensRecord) {
+        AddFields(*leaf->Child, "");
+      } else {
+        FindRecords(*leaf->Child);
+      }
+    }
+  }
+};
+
+}  // namespace
+
+void PrepareJsonKeys(TBranch& branch) {
+  MarkSharedTagNames(branch);
+  TextBuffer key;
+  for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    TItem& item = leaf->Item;
+    item.JsonKey.reset();
+    if (item.TagName && !item.SharedTagName) {
+      key.clear();
+      AppendJsonString(key, *item.TagName);
+      key.push_back(':');
+      item.JsonKey.emplace(key.view());
+    }
+    if (leaf->Child) PrepareJsonKeys(*leaf->Child);
+  }
+}
+
+CsvLayout MakeCsvLayout(TBranch& root) {
+  MarkSharedTagNames(root);
+  CsvLayout layout;
+  layout.Names.push_back("record");
+  LayoutBuilder builder{layout, {}, {}};
+  builder.FindRecords(root);
+  for (uint32_t column = 0; column < layout.Names.size(); ++column) layout.Chosen.push_back(column);
+  return layout;
+}
+
+bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unknown) {
+  std::vector<uint32_t> chosen;
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    const std::string_view name = list.substr(0, comma);
+    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    uint32_t column = 0;
+    while (column < layout.Names.size() && layout.Names[column] != name) ++column;
+    if (column == layout.Names.size()) {
+      unknown = std::string(name);
+      return false;
+    }
+    chosen.push_back(column);
+  }
+  if (!chosen.empty()) layout.Chosen = std::move(chosen);
+  return true;
+}
+
+std::string CsvHeader(const CsvLayout& layout) {
+  TextBuffer header;
+  bool first = true;
+  for (uint32_t column : layout.Chosen) {
+    if (!first) header.push_back(',');
+    first = false;
+    AppendCsvField(header, layout.Names[column]);
+  }
+  header.append("\r\n");
+  return std::string(header.view());
+}
+
+int WalkJsonElements(WalkContext& walk, uint64_t end) { return WalkTopLevel<RecordWriter<JsonOut>>(walk, end); }
+
+int WalkCsvElements(WalkContext& walk, uint64_t end) { return WalkTopLevel<RecordWriter<CsvOut>>(walk, end); }
+
+void EndRecordLine(WalkContext& walk) {
+  if (walk.Settings.Format == OutputFormat::kJsonLines) CloseLine<JsonOut>(walk);
+  if (walk.Settings.Format == OutputFormat::kCsv) CloseLine<CsvOut>(walk);
+}
+
+void Damaged(WalkContext& walk, uint64_t offset, uint64_t skipped) {
+  EndRecordLine(walk);
+  if (walk.Settings.Format != OutputFormat::kJsonLines) return;
+  TextBuffer& out = walk.State.RecordBuffer;
+  out.append("{\"v\":");
+  out.append(kSchemaVersion);
+  out.append(",\"record\":null,\"offset\":");
+  AppendDecimal(out, offset);
+  out.append(",\"damaged\":{\"skipped\":");
+  AppendDecimal(out, skipped);
+  out.append("}}\n");
+}
+
+}  // namespace orvalis

@@ -1,0 +1,140 @@
+// The record formats: JSON string escaping and CSV quoting, octet by octet and at the edges of
+// the eight-octet words that are copied whole, and the mapping of octets above 0x7F that must give
+// every octet back; the damage marker that a walk which resynchronises hands to the writers.
+#include "decode/record_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "decode/record_writers.h"
+#include "walk_fixture.h"
+
+namespace orvalis {
+namespace {
+
+std::string Json(std::string_view octets) {
+  TextBuffer out;
+  AppendJsonString(out, octets);
+  return std::string(out.view());
+}
+
+std::string Csv(std::string_view octets) {
+  TextBuffer out;
+  AppendCsvField(out, octets);
+  return std::string(out.view());
+}
+
+// Reads a JSON string back to octets: the escapes the writer uses, and UTF-8 characters below
+// U+0100 back to one octet each. Returns "?" for anything else.
+std::string ReadJsonBack(const std::string& json) {
+  std::string octets;
+  for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(json[i]);
+    if (c == '\\') {
+      const char e = json[++i];
+      const std::string simple = "\"\\/bfnrt";
+      const std::string meant = "\"\\/\b\f\n\r\t";
+      if (e == 'u') {
+        octets.push_back(static_cast<char>(std::stoi(json.substr(i + 1, 4), nullptr, 16)));
+        i += 4;
+      } else if (simple.find(e) != std::string::npos) {
+        octets.push_back(meant[simple.find(e)]);
+      } else {
+        return "?";
+      }
+    } else if (c >= 0xC2 && c <= 0xC3) {
+      octets.push_back(static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(json[++i]) & 0x3F)));
+    } else if (c < 0x20 || c >= 0x80 || c == '"') {
+      return "?";
+    } else {
+      octets.push_back(static_cast<char>(c));
+    }
+  }
+  return octets;
+}
+
+TEST(AppendJsonString, EscapesWhatJsonRequiresAndMapsHighOctetsToUtf8) {
+  struct Row { std::string octets; std::string json; };
+  const Row rows[] = {
+      {"", "\"\""},
+      {"NORTHGATE-S12", "\"NORTHGATE-S12\""},
+      {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
+      {std::string("\x00\x01\x08\x09\x0A\x0B\x0C\x0D\x1F\x7F", 10), "\"\\u0000\\u0001\\b\\t\\n\\u000b\\f\\r\\u001f\x7F\""},
+      {"\xE9\x80\xFF", "\"\xC3\xA9\xC2\x80\xC3\xBF\""},
+      // a quotation mark in the last octet of a word copied whole, and one right after it
+      {"1234567\"89abcdef\"", "\"1234567\\\"89abcdef\\\"\""},
+      {"12345678\xFF", "\"12345678\xC3\xBF\""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.json);
+    EXPECT_EQ(Json(row.octets), row.json);
+  }
+}
+
+TEST(AppendJsonString, EveryOctetComesBackAtEveryPlaceInAWord) {
+  for (int octet = 0; octet < 256; ++octet) {
+    for (std::size_t before = 0; before < 9; ++before) {
+      const std::string octets = std::string(before, 'x') + static_cast<char>(octet) + "tail of the text";
+      SCOPED_TRACE(octet);
+      EXPECT_EQ(ReadJsonBack(Json(octets)), octets);
+    }
+  }
+  const std::string longText(10000, '\xE4');  // longer than a piece: pieces join seamlessly
+  EXPECT_EQ(ReadJsonBack(Json(longText)), longText);
+}
+
+TEST(AppendCsvField, QuotesByRfc4180AndMapsHighOctetsToUtf8) {
+  struct Row { std::string octets; std::string field; };
+  const Row rows[] = {
+      {"", ""},
+      {"plain text of more than eight", "plain text of more than eight"},
+      {"Normal, unspecified", "\"Normal, unspecified\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"e\nf", "\"e\nf\""},
+      {"e\rf", "\"e\rf\""},
+      {"caf\xE9", "caf\xC3\xA9"},
+      {"12345678,", "\"12345678,\""},
+      {std::string("a\x00\x01", 3), std::string("a\x00\x01", 3)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.field);
+    EXPECT_EQ(Csv(row.octets), row.field);
+  }
+}
+
+// Two records with a stretch of damage between them: in JSON Lines a line of its own, in CSV no
+// row; in both, the records before and after it whole.
+TEST(Damaged, IsALineOfItsOwnInJsonLinesAndNoRowInCsv) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=kind",
+                                     "1.0.LongTagName=Kind", "1.0.Type=DecNumber"});
+  const test::Bytes input = {0xA1, 0x03, 0x80, 0x01, 0x05, 0xA1, 0x03, 0x80, 0x01, 0x07};
+  struct Row { OutputFormat format; std::string output; };
+  const Row rows[] = {
+      {OutputFormat::kJsonLines,
+       "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"kind\":5}}\n"
+       "{\"v\":1,\"record\":null,\"offset\":5,\"damaged\":{\"skipped\":3}}\n"
+       "{\"v\":1,\"record\":2,\"offset\":5,\"path\":\"1\",\"fields\":{\"kind\":7}}\n"},
+      {OutputFormat::kCsv, "1,5\r\n2,7\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.output);
+    WalkSettings settings;
+    settings.Format = row.format;
+    CsvLayout layout = MakeCsvLayout(*root);
+    PrepareJsonKeys(*root);
+    testing::internal::CaptureStdout();  // the progress display
+    WalkContext walk(settings, input.data(), input.size(), *root, nullptr);
+    walk.Csv = &layout;
+    ASSERT_EQ(row.format == OutputFormat::kJsonLines ? WalkJsonElements(walk, 5) : WalkCsvElements(walk, 5), 0);
+    Damaged(walk, 5, 3);
+    ASSERT_EQ(row.format == OutputFormat::kJsonLines ? WalkJsonElements(walk, 10) : WalkCsvElements(walk, 10), 0);
+    EndRecordLine(walk);
+    WriteOutLastRecord(walk);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(walk.State.RecordBuffer.view(), row.output);
+  }
+}
+
+}  // namespace
+}  // namespace orvalis
