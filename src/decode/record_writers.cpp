@@ -282,7 +282,7 @@ void OpenLine(WalkContext& walk, RecordLine::Kind kind, int base) {
   line.Innermost = static_cast<int8_t>(base);
   line.HasMembers = 0;
   line.Repeated = 0;
-  line.ObjectAt[static_cast<std::size_t>(base + 1)] = ++line.Objects;
+  line.ObjectAt[static_cast<std::size_t>(base + 1)] = walk.State.Occurrences.NewObject();
   Out::OpenLine(walk, kind, base);
 }
 
@@ -304,14 +304,14 @@ void BeginElement(WalkContext& walk, const TLeaf* leaf, bool constructed, const 
     }
     OpenLine<Out>(walk, RecordLine::kOutside, depth - 1);
   }
-  const uint32_t occurrence = line.Occurrence(depth - 1, walk.State.Path.Ids[depth]);
+  const uint32_t occurrence = walk.State.Occurrences.Occurrence(line, depth - 1, walk.State.Path.Ids[depth]);
   Out::Member(walk, leaf, depth, occurrence, constructed, length);
   if (constructed) {
     const bool repeated = occurrence > 1 || (line.Repeated & Bit(depth - 1)) != 0;
     line.Innermost = static_cast<int8_t>(depth);
     line.HasMembers &= ~Bit(depth);
     line.Repeated = repeated ? line.Repeated | Bit(depth) : line.Repeated & ~Bit(depth);
-    line.ObjectAt[static_cast<std::size_t>(depth + 1)] = ++line.Objects;
+    line.ObjectAt[static_cast<std::size_t>(depth + 1)] = walk.State.Occurrences.NewObject();
   }
 }
 

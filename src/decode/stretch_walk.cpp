@@ -322,7 +322,9 @@ class SharedWalk {
     const WalkState& ahead = worker.Walk.State;
     // The walk's own state, each field handed over here (a field added to it does not compile
     // until it is): the messages with the percentages still due, the text, the next percentage.
-    auto& [open, recordStart, lastPercent, nextPercentAt] = static_cast<WalkOwnState&>(walk_.State);
+    // The record writers' counts of tags stay each walk's own: no line is open here.
+    auto& [open, recordStart, lastPercent, nextPercentAt, occurrences] = static_cast<WalkOwnState&>(walk_.State);
+    (void)occurrences;
     const std::string_view console = worker.Log.Text;
     std::size_t shown = 0;
     for (const ConsoleLog::Progress& progress : worker.Log.Progresses) {

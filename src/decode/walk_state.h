@@ -34,16 +34,10 @@ struct WalkSettings {
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
 };
 
-// The line of a record writer (JSON Lines, CSV) under way: which line is open, the objects open
-// in it, and how often each tag occurred in each open object (a repeated field gets a key of its
-// own). Tag numbers read from the input are below 128. Between top-level elements no line is
-// open; what the table then holds is never read again.
+// The line of a record writer (JSON Lines, CSV) under way: which line is open and the objects
+// open in it. Between top-level elements no line is open.
 struct RecordLine {
   enum Kind : int8_t { kNone, kRecord, kOutside };
-  struct TagCount {
-    uint32_t Object = 0;  // the object in which the tag was counted (its serial number)
-    uint32_t Count = 0;
-  };
   static constexpr int kLevels = kMaxDepth + 2;  // objects of depth -1 (the top level) to kMaxDepth
 
   Kind Open = kNone;
@@ -51,31 +45,35 @@ struct RecordLine {
   int8_t Innermost = -2;  // the depth of the innermost open object
   uint32_t HasMembers = 0;  // bit depth + 1: the object of that depth has a member already
   uint32_t Repeated = 0;  // bit depth + 1: the object of that depth is a repeat or lies in one
-  uint32_t Objects = 0;  // objects opened so far: their serial numbers
   std::array<uint32_t, kLevels> ObjectAt{};  // the serial number of the open object of each depth
-  std::array<std::array<TagCount, 128>, kLevels> Counts{};
 
+  bool operator==(const RecordLine& other) const {
+    return Open == other.Open && CloseAt == other.CloseAt && Innermost == other.Innermost &&
+           HasMembers == other.HasMembers && Repeated == other.Repeated && ObjectAt == other.ObjectAt;
+  }
+};
+
+// How often each tag occurred in each open object of a record writer's line (a repeated field gets
+// a key of its own). Objects get serial numbers from this table's own counter, which never goes
+// back, so counts left from objects closed long ago are never taken for an open object's. Each
+// walk keeps its own table: it is read only while a line is open, and no line is open between
+// top-level elements, where a shared walk hands over. Tag numbers read from the input are below 128.
+struct TagOccurrences {
+  struct TagCount {
+    uint32_t Object = 0;  // the object in which the tag was counted (its serial number)
+    uint32_t Count = 0;
+  };
+  uint32_t Objects = 0;  // objects opened so far: their serial numbers
+  std::array<std::array<TagCount, 128>, RecordLine::kLevels> Counts{};
+
+  // A serial number for an object being opened.
+  uint32_t NewObject() { return ++Objects; }
   // The occurrence (1, 2, ...) of tag `tagId` in the open object of depth `depth`.
-  uint32_t Occurrence(int depth, int32_t tagId) {
+  uint32_t Occurrence(const RecordLine& line, int depth, int32_t tagId) {
     TagCount& count = Counts[static_cast<std::size_t>(depth + 1)][static_cast<std::size_t>(tagId) & 127];
-    const uint32_t object = ObjectAt[static_cast<std::size_t>(depth + 1)];
+    const uint32_t object = line.ObjectAt[static_cast<std::size_t>(depth + 1)];
     if (count.Object != object) count = {object, 0};
     return ++count.Count;
-  }
-  bool operator==(const RecordLine& other) const {
-    if (Open != other.Open || CloseAt != other.CloseAt || Innermost != other.Innermost ||
-        HasMembers != other.HasMembers || Repeated != other.Repeated || Objects != other.Objects || ObjectAt != other.ObjectAt) {
-      return false;
-    }
-    for (std::size_t level = 0; level < Counts.size(); ++level) {
-      for (std::size_t tag = 0; tag < 128; ++tag) {
-        if (Counts[level][tag].Object != other.Counts[level][tag].Object ||
-            Counts[level][tag].Count != other.Counts[level][tag].Count) {
-          return false;
-        }
-      }
-    }
-    return true;
   }
 };
 
@@ -138,6 +136,7 @@ struct WalkOwnState {
   std::size_t RecordStart = 0;
   int LastPercent = 0;
   uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
+  TagOccurrences Occurrences;  // the record writers' counts of tags in open objects
 };
 
 struct WalkState : WalkCarry, WalkOwnState {};
