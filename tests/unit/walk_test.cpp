@@ -299,6 +299,25 @@ TEST(StretchWalk, GoesOnInOrderWhereTheScanCannotFollow) {
   }
 }
 
+// A stretch whose text or messages outgrow what a stretch walked ahead may hold (a run of zeros,
+// tags not found, or of empty elements with long names, is many times its size in text) is left
+// to the walk in order, which writes as it goes: the same bytes, and no stop.
+TEST(StretchWalk, AStretchOfOutgrownTextIsWalkedInOrder) {
+  auto root = Dictionary();
+  ApplyTagsLine(*root, "5.LongTagName=" + std::string(300, 'n'));
+  Bytes regular = RegularFile(1, 1);
+  while (regular.size() < (256 << 10)) regular = Cat({regular, regular});
+  Bytes names;
+  for (int i = 0; i < (80 << 10); ++i) names.insert(names.end(), {0x85, 0x00});
+  for (const Bytes& outgrowing : {Repeat(160 << 10, 0x00), names}) {
+    StretchWalkReport report;
+    const WalkResult result = WalkBothWays(*root, Cat({regular, outgrowing, regular}), 64 << 10, &report);
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_TRUE(report.WentOnInOrder);
+    EXPECT_GE(report.TakenOver, 2u);
+  }
+}
+
 // With SkipFiller and Resync: a file padded after every element keeps both threads to its end (the
 // scan passes over filler as the walk does), and with a byte flipped anywhere, where the walk
 // goes on after damage, the shared walk writes the walk in order's bytes.
