@@ -130,13 +130,14 @@ std::FILE* OpenOutput(const RunSettings& settings) {
 
 // ---- The files of the user's that the output must not be ------------------------------------
 
-// The filter file in force: the last FilterFile line of the main configuration file, else -f.
-// The configuration file is read silently here; its messages and failures come at its turn.
-std::string FilterFileInForce(const RunSettings& settings) {
+// The main configuration file read once early and silently, for what must be known before the
+// output is created: the filter file in force (its last FilterFile line, else -f), the output
+// format and the CSV columns. Its messages and failures come when it is read at its turn.
+RunSettings ReadMainConfigEarly(const RunSettings& settings) {
   RunSettings early = settings;
   const ConsoleMuted muted;
   ReadMainConfig(early);
-  return early.FilterFileName;
+  return early;
 }
 
 bool IsUserFile(const std::string& output, const std::string& name) {
@@ -144,8 +145,8 @@ bool IsUserFile(const std::string& output, const std::string& name) {
 }
 
 // False, after its message, when the output would overwrite the main configuration file, the
-// dictionary or the filter file.
-bool OutputSparesUserFiles(const RunSettings& settings) {
+// dictionary or the filter file in force.
+bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile) {
   if (IsStandardStream(settings, settings.OutputFileName)) return true;
   const std::string& output = settings.OutputFileName;
   const char* same = nullptr;
@@ -153,7 +154,7 @@ bool OutputSparesUserFiles(const RunSettings& settings) {
     same = "configuration file";
   } else if (IsUserFile(output, settings.TagsFileName)) {
     same = "dictionary file";
-  } else if (IsUserFile(output, FilterFileInForce(settings))) {
+  } else if (IsUserFile(output, filterFile)) {
     same = "filter file";
   }
   if (same == nullptr) return true;
@@ -163,15 +164,10 @@ bool OutputSparesUserFiles(const RunSettings& settings) {
 
 // ---- The output format ------------------------------------------------------------------------
 
-// The output format: OutputFormat in the main configuration file (read early and silently, as
-// for the filter file's name), else -x, else the readable text. False, after its message on
-// standard error, for an unknown name, or a record format together with debug mode.
-bool ChooseOutputFormat(RunSettings& settings, OutputFormat& format) {
-  RunSettings early = settings;
-  {
-    const ConsoleMuted muted;
-    ReadMainConfig(early);
-  }
+// The output format: OutputFormat in the main configuration file (read early), else -x, else
+// the readable text. False, after its message on standard error, for an unknown name, or a record
+// format together with debug mode.
+bool ChooseOutputFormat(RunSettings& settings, const RunSettings& early, OutputFormat& format) {
   if (early.OutputFormatFromConfig) settings.OutputFormatName = early.OutputFormatName;
   settings.Columns = early.Columns;
   const std::string& name = settings.OutputFormatName;
@@ -222,7 +218,9 @@ bool ColumnsAreKnown(const RunSettings& settings) {
 // ---- The run ----------------------------------------------------------------------------------
 
 // Reads the command line; false, after the usage text or the message, when the run cannot start.
-bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, OutputFormat& format) {
+// `early` is the main configuration file read early.
+bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, RunSettings& early,
+                     OutputFormat& format) {
   CommandLineFaults faults;
   const int parsed = ParseCommandLine(argc, argv, settings, &faults);
   SetQuiet(settings.Quiet);
@@ -235,7 +233,8 @@ bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, O
     PrintLongValue(faults.LongValue);
     return false;
   }
-  if (!ChooseOutputFormat(settings, format)) return false;
+  early = ReadMainConfigEarly(settings);
+  if (!ChooseOutputFormat(settings, early, format)) return false;
   if (settings.OutputFileName.empty()) {
     if (IsStandardStream(settings, settings.InputFileName)) {
       SayOnErrorStream("Error: standard input has no output file name: name one with -o (-o - for standard output)\n");
@@ -293,7 +292,8 @@ bool FinishOutputFile(WalkContext& walk, FilePtr& output) {
 
 int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
   OutputFormat format = OutputFormat::kText;
-  if (!ReadCommandLine(argc, argv, settings, format)) return -1;
+  RunSettings early;
+  if (!ReadCommandLine(argc, argv, settings, early, format)) return -1;
   report.Format = format;
 
   FilePtr input(OpenInput(settings));
@@ -310,7 +310,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   bool streamed = false;
   uint64_t inputSize = 0;
   if (!TakeInputSize(settings, input.get(), image, streamed, inputSize)) return -1;
-  if (!OutputSparesUserFiles(settings)) return -1;
+  if (!OutputSparesUserFiles(settings, early.FilterFileName)) return -1;
   if (format == OutputFormat::kCsv && !ColumnsAreKnown(settings)) return -1;
   FilePtr output(OpenOutput(settings));
   if (!output) {
