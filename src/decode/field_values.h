@@ -3,50 +3,252 @@
 // text or nothing, decoded by the type that the dictionary gives the tag. A value that cannot be
 // decoded is an error with the raw octets instead. The readable text's decoders stay apart
 // (decode/value_decoders.cpp); both read the octets by the same rules.
+//
+// The decoder tells a sink what it reads, and the sink writes it at once in its own format, so
+// that no value is formatted twice. A sink has these members:
+//   Error(message, content, length)  the value cannot be decoded; nothing else is told of it
+//   Parts(names)                     a value of named parts (more than one) follows
+//   Part(index)                      the part of that index follows
+//   EndParts()                       every part was told
+//   Begin(kind, room) -> char*       a number or verbatim text of at most `room` characters is
+//   End(end)                         written from the place returned up to `end`
+//   Text(octets)                     a text of any octets (a string's, a dictionary text)
+//   Null()                           no value (a mnemonic without a text)
+//   Beside(content, length)          the text ended before the last octets: they all follow
+// A plain value is one Begin and End, one Text or one Null, without Parts.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "common/text_buffer.h"
+#include "common/text_format.h"
+#include "decode/value_decoders.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
 
-// kVerbatim: a text the program made of letters, digits, blanks and punctuation other than
-// quotation marks, reverse solidi and commas (a date, digits, hexadecimal), which neither format
-// escapes or quotes; kText: any octets (a string's, a dictionary text).
-enum class PartKind : uint8_t { kNumber, kVerbatim, kText, kNull };
-
-// Set whole by the decoder (no initialisers: a value is made for every element).
-struct ValuePart {
-  std::string_view Name;  // empty for the one part of a plain value
-  PartKind Kind;
-  std::string_view Text;  // the number's digits, or the text's octets (any octet, unescaped)
-};
-
-struct FieldValue {
-  static constexpr int kMostParts = 5;
-  ValuePart Parts[kMostParts];
-  int Count = 0;
-  bool Object = false;     // named parts (an object in JSON, a column per part in CSV)
-  std::string_view Error;  // not empty: the value could not be decoded; Hex holds its octets
-  std::string_view Hex;    // the raw octets in hexadecimal, where the parts do not hold them all
-};
+// kNumber: decimal digits, perhaps with a fraction. kVerbatim: a text the program made of letters,
+// digits, blanks and punctuation other than quotation marks, reverse solidi and commas (a date,
+// digits, hexadecimal, a name of its own), which neither format escapes or quotes.
+enum class PartKind : uint8_t { kNumber, kVerbatim };
 
 // The part names of a type's values, in order: one empty name for a plain value.
 struct PartNames {
-  std::string_view Names[FieldValue::kMostParts];
+  static constexpr int kMostParts = 5;
+  std::string_view Names[kMostParts];
   int Count = 0;
 };
 PartNames PartNamesOf(TagType type);
 
-// Decodes `length` octets (at least 1) by the item's type. Texts it formats go to `scratch`
-// (emptied first), which the value's views then point into, as they point into `content`.
-void DecodeFieldValue(const TItem& item, const uint8_t* content, uint64_t length, TextBuffer& scratch,
-                      FieldValue& value);
-
 // Appends the octets in upper-case hexadecimal.
 void AppendHexText(TextBuffer& out, const uint8_t* content, uint64_t length);
+
+namespace field_decoding {
+
+constexpr PartNames kNumberParts = {{"nature", "natureCode", "plan", "planCode", "digits"}, 5};
+constexpr PartNames kDigitsParts = {{"nature", "natureCode", "digits"}, 3};
+constexpr PartNames kMnemonicParts = {{"text", "code"}, 2};
+constexpr PartNames kDurationParts = {{"text", "seconds"}, 2};
+
+inline bool IsLeapYear(unsigned year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+// Two decimal nibbles, or -1 when a nibble is above 9.
+inline int BcdValue(uint8_t octet) {
+  if ((octet >> 4) > 9 || (octet & 0x0F) > 9) return -1;
+  return (octet >> 4) * 10 + (octet & 0x0F);
+}
+
+inline char* PutTwoDigits(char* out, unsigned value) {
+  out[0] = kDigitPairs[2 * value];
+  out[1] = kDigitPairs[2 * value + 1];
+  return out + 2;
+}
+
+template <typename Sink>
+void PutDecimal(Sink& sink, PartKind kind, uint64_t number) {
+  char* out = sink.Begin(kind, 20);
+  sink.End(std::to_chars(out, out + 20, number).ptr);
+}
+
+template <typename Sink>
+void PutVerbatim(Sink& sink, std::string_view text) {
+  char* out = sink.Begin(PartKind::kVerbatim, text.size());
+  CopyText(out, text.data(), text.size());
+  sink.End(out + text.size());
+}
+
+template <typename Sink>
+void PutHex(Sink& sink, const uint8_t* c, uint64_t length) {
+  char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length));
+  for (uint64_t i = 0; i < length; ++i) out = PutOctetPair(out, kUpperHexPairs, c[i]);
+  sink.End(out);
+}
+
+// ISO 8601 from year (20YY), month, day, hour, minute, second and hundredths, each two decimal
+// nibbles; an error when a nibble or a field is out of range.
+template <typename Sink>
+void PutDateTime(Sink& sink, const uint8_t* c, uint64_t length) {
+  if (length < 7) return sink.Error("length of DateTime type tag is less than 7 bytes", c, length);
+  int field[7];
+  for (int i = 0; i < 7; ++i) field[i] = BcdValue(c[i]);
+  static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool valid = field[0] >= 0 && field[1] >= 1 && field[1] <= 12 && field[2] >= 1 &&
+                     field[2] <= kDays[field[1] - 1] &&
+                     (field[1] != 2 || field[2] < 29 || IsLeapYear(2000 + static_cast<unsigned>(field[0]))) &&
+                     field[3] >= 0 && field[3] < 24 && field[4] >= 0 && field[4] < 60 && field[5] >= 0 &&
+                     field[5] < 60 && field[6] >= 0;
+  if (!valid) return sink.Error("not a valid date and time", c, length);
+  char* out = sink.Begin(PartKind::kVerbatim, 22);  // 20YY-MM-DDThh:mm:ss.cc
+  static constexpr char kAfter[7] = {'-', '-', 'T', ':', ':', '.', 0};
+  *out++ = '2';
+  *out++ = '0';
+  for (int i = 0; i < 7; ++i) {
+    out = PutTwoDigits(out, static_cast<unsigned>(field[i]));
+    if (i < 6) *out++ = kAfter[i];
+  }
+  sink.End(out);
+}
+
+// The octets up to the first NUL (or all of them); with a NUL, all octets beside them.
+template <typename Sink>
+void PutString(Sink& sink, const uint8_t* c, uint64_t length) {
+  const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
+  const std::size_t end = nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - c)
+                              : static_cast<std::size_t>(length);
+  sink.Text(std::string_view(reinterpret_cast<const char*>(c), end));
+  if (nul != nullptr) sink.Beside(c, length);
+}
+
+// An address's digits by nibble, the last one left out when the count is odd.
+template <typename Sink>
+void PutDigits(Sink& sink, const uint8_t* digits, uint64_t count, bool odd) {
+  char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * count));
+  for (uint64_t i = 0; i < count; ++i) out = PutOctetPair(out, kAddressDigitPairs, digits[i]);
+  if (odd && count > 0) --out;
+  sink.End(out);
+}
+
+// The nature of address, its name (its code as text where it has none), then its code.
+template <typename Sink>
+void PutNature(Sink& sink, uint8_t b0) {
+  sink.Part(0);
+  const std::string_view name = NatureOfAddressName(b0);
+  if (name.empty()) {
+    PutDecimal(sink, PartKind::kVerbatim, b0 & 0x7Fu);
+  } else {
+    PutVerbatim(sink, name);
+  }
+  sink.Part(1);
+  PutDecimal(sink, PartKind::kNumber, b0 & 0x7Fu);
+}
+
+template <typename Sink>
+void PutNumber(Sink& sink, const uint8_t* c, uint64_t length) {
+  if (length < 2) return sink.Error("length of Number type tag is less than 2 bytes", c, length);
+  sink.Parts(kNumberParts);
+  PutNature(sink, c[0]);
+  sink.Part(2);
+  PutVerbatim(sink, NumberingPlanName(c[1]));
+  sink.Part(3);
+  PutDecimal(sink, PartKind::kNumber, (c[1] & 0x70u) >> 4);
+  sink.Part(4);
+  PutDigits(sink, c + 2, length - 2, (c[0] & kOddIndicator) != 0);
+  sink.EndParts();
+}
+
+template <typename Sink>
+void PutReceivedDigits(Sink& sink, const uint8_t* c, uint64_t length) {
+  sink.Parts(kDigitsParts);
+  PutNature(sink, c[0]);
+  sink.Part(2);
+  PutDigits(sink, c + 1, length - 1, (c[0] & kOddIndicator) != 0);
+  sink.EndParts();
+}
+
+// One or two octets make the small value: b0, or 16 * b0 + b1 (as the readable text reads them).
+inline uint32_t SmallValue(const uint8_t* c, uint64_t length) { return length == 1 ? c[0] : 16u * c[0] + c[1]; }
+
+template <typename Sink>
+void PutMnemonic(Sink& sink, MnemonicHit hit, uint32_t code) {
+  sink.Parts(kMnemonicParts);
+  sink.Part(0);
+  if (hit != nullptr && *hit) {
+    sink.Text((*hit)->view());  // the dictionary's text
+  } else {
+    sink.Null();  // no such entry, or an entry without text
+  }
+  sink.Part(1);
+  PutDecimal(sink, PartKind::kNumber, code);
+  sink.EndParts();
+}
+
+// Hundredths of a second, big-endian, accumulated in 32 bits as the readable text does (of a longer
+// value the last four octets count): hours:minutes:seconds and seconds with hundredths.
+template <typename Sink>
+void PutDuration(Sink& sink, const uint8_t* c, uint64_t length) {
+  uint32_t hundredths = 0;
+  for (uint64_t i = 0; i < length; ++i) hundredths = (hundredths << 8) + c[i];
+  const uint32_t seconds = hundredths / 100;
+  const uint32_t hours = seconds / 3600;
+  sink.Parts(kDurationParts);
+  sink.Part(0);
+  char* out = sink.Begin(PartKind::kVerbatim, 16);  // at most 11930 hours
+  out = hours < 100 ? PutTwoDigits(out, hours) : std::to_chars(out, out + 10, hours).ptr;
+  *out++ = ':';
+  out = PutTwoDigits(out, seconds / 60 % 60);
+  *out++ = ':';
+  sink.End(PutTwoDigits(out, seconds % 60));
+  sink.Part(1);
+  out = sink.Begin(PartKind::kNumber, 14);
+  out = std::to_chars(out, out + 10, seconds).ptr;
+  *out++ = '.';
+  sink.End(PutTwoDigits(out, hundredths % 100));
+  sink.EndParts();
+}
+
+// The first two octets in hexadecimal, "/", the others in hexadecimal.
+template <typename Sink>
+void PutLineCode(Sink& sink, const uint8_t* c, uint64_t length) {
+  char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length + 1));
+  for (uint64_t i = 0; i < length; ++i) {
+    if (i == 2) *out++ = '/';
+    out = PutOctetPair(out, kUpperHexPairs, c[i]);
+  }
+  if (length <= 2) *out++ = '/';
+  sink.End(out);
+}
+
+}  // namespace field_decoding
+
+// Decodes `length` octets (at least 1) by the item's type into the sink.
+template <typename Sink>
+void DecodeFieldValue(const TItem& item, const uint8_t* c, uint64_t length, Sink& sink) {
+  using namespace field_decoding;
+  switch (item.Type) {
+    case TagType::DateTime: return PutDateTime(sink, c, length);
+    case TagType::String: return PutString(sink, c, length);
+    case TagType::Number: return PutNumber(sink, c, length);
+    case TagType::ReceivedDigits: return PutReceivedDigits(sink, c, length);
+    case TagType::DecNumber:
+      if (length > 2) return sink.Error("length of DecNumber type tag is more than 2 bytes", c, length);
+      return PutDecimal(sink, PartKind::kNumber, SmallValue(c, length));
+    case TagType::ValFromIndexedArr:
+      if (length > 2) return sink.Error("length of ValFromIndexedArr type tag is more than 2 bytes", c, length);
+      return PutMnemonic(sink, item.IndArr ? item.IndArr->Lookup(SmallValue(c, length)) : nullptr,
+                         SmallValue(c, length));
+    case TagType::ValFromNonIndexedArr:
+      if (length > 2) return sink.Error("length of ValFromNonIndexedArr type tag is more than 2 bytes", c, length);
+      return PutMnemonic(
+          sink, item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(SmallValue(c, length))) : nullptr,
+          SmallValue(c, length));
+    case TagType::Duration: return PutDuration(sink, c, length);
+    case TagType::LineCode: return PutLineCode(sink, c, length);
+    default:  // hexadecimal numbers, and tags without a type: their octets in hexadecimal
+      return PutHex(sink, c, length);
+  }
+}
 
 }  // namespace orvalis

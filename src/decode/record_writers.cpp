@@ -1,6 +1,7 @@
 #include "decode/record_writers.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <unordered_map>
 
@@ -98,18 +99,51 @@ struct JsonOut {
     }
   }
 
-  static void AppendPart(TextBuffer& out, const ValuePart& part) {
-    switch (part.Kind) {
-      case PartKind::kNumber: out.append(part.Text); break;
-      case PartKind::kVerbatim:
-        out.push_back('"');
-        out.append(part.Text);
-        out.push_back('"');
-        break;
-      case PartKind::kText: AppendJsonString(out, part.Text); break;
-      case PartKind::kNull: out.append("null"); break;
+  // Writes a decoded value into the record's text.
+  struct Sink {
+    WalkContext& Walk;
+    TextBuffer& Out;
+    const PartNames* Names = nullptr;
+    bool Quoted = false;
+
+    void Error(std::string_view message, const uint8_t* content, uint64_t length) {
+      Out.append("{\"error\":");
+      AppendJsonString(Out, message);
+      Out.append(",\"hex\":\"");
+      AppendHexText(Out, content, length);
+      Out.append("\"}");
     }
-  }
+    void Parts(const PartNames& names) { Names = &names; }
+    void Part(int index) {
+      Out.append(index == 0 ? "{\"" : ",\"");
+      Out.append(Names->Names[index]);
+      Out.append("\":");
+    }
+    void EndParts() { Out.push_back('}'); }
+    char* Begin(PartKind kind, std::size_t room) {
+      Quoted = kind == PartKind::kVerbatim;
+      char* at = Out.extend(room + 2);
+      if (Quoted) *at++ = '"';
+      return at;
+    }
+    void End(char* end) {
+      if (Quoted) *end++ = '"';
+      Out.truncate(static_cast<std::size_t>(end - Out.data()));
+    }
+    void Text(std::string_view octets) { AppendJsonString(Out, octets); }
+    void Null() { Out.append("null"); }
+    // A member of its own after the value: the value's key with "_hex" added.
+    void Beside(const uint8_t* content, uint64_t length) {
+      const std::size_t keySize = Walk.KeyEnd - Walk.KeyBegin - 1;  // the key without its closing quote
+      Out.push_back(',');
+      const std::size_t keyAt = Out.size();
+      Out.extend(keySize);
+      std::memcpy(&Out[keyAt], Out.data() + Walk.KeyBegin, keySize);
+      Out.append("_hex\":\"");
+      AppendHexText(Out, content, length);
+      Out.push_back('"');
+    }
+  };
 
   static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
     TextBuffer& out = walk.State.RecordBuffer;
@@ -131,36 +165,8 @@ struct JsonOut {
       out.push_back('"');
       return;
     }
-    FieldValue value;
-    DecodeFieldValue(leaf->Item, content, length, walk.FieldText, value);
-    if (!value.Error.empty()) {
-      out.append("{\"error\":");
-      AppendJsonString(out, value.Error);
-      out.append(",\"hex\":\"");
-      out.append(value.Hex);
-      out.append("\"}");
-      return;
-    }
-    if (value.Object) {
-      for (int part = 0; part < value.Count; ++part) {
-        out.append(part == 0 ? "{\"" : ",\"");
-        out.append(value.Parts[part].Name);
-        out.append("\":");
-        AppendPart(out, value.Parts[part]);
-      }
-      out.push_back('}');
-    } else {
-      AppendPart(out, value.Parts[0]);
-    }
-    if (!value.Hex.empty()) {  // the text ends before the last octets: all of them beside it
-      out.push_back(',');
-      const std::size_t keyAt = out.size();
-      out.append(walk.KeyEnd - walk.KeyBegin - 1, ' ');
-      std::memcpy(&out[keyAt], out.data() + walk.KeyBegin, walk.KeyEnd - walk.KeyBegin - 1);
-      out.append("_hex\":\"");
-      out.append(value.Hex);
-      out.push_back('"');
-    }
+    Sink sink{walk, out};
+    DecodeFieldValue(leaf->Item, content, length, sink);
   }
 };
 
@@ -169,46 +175,59 @@ struct JsonOut {
 struct CsvOut {
   static constexpr bool kOutsideLines = false;
 
+  // A row's cells go into the row's text in the order they come; the row is joined in the order
+  // of the chosen columns when it ends.
   static void OpenLine(WalkContext& walk, RecordLine::Kind, int) {
+    CsvRow& row = walk.Row;
     const std::size_t columns = walk.Csv->Names.size();
-    if (walk.CellStart.size() != columns) {
-      walk.CellStart.resize(columns);
-      walk.CellSize.resize(columns);
+    if (row.CellSize.size() != columns) {
+      row.CellStart.assign(columns, 0);
+      row.CellSize.resize(columns);
     }
-    std::fill(walk.CellStart.begin(), walk.CellStart.end(), 0);
-    walk.RowCells.clear();
-    SetCell(walk, 0, [&](TextBuffer& cells) { AppendDecimal(cells, static_cast<uint64_t>(walk.State.RecordCount)); });
+    std::fill(row.CellSize.begin(), row.CellSize.end(), 0);
+    row.Text.clear();
+    char* out = row.Text.extend(20);
+    EndCell(row, 0, 0, std::to_chars(out, out + 20, walk.State.RecordCount).ptr);
   }
 
-  template <typename Fill>
-  static void SetCell(WalkContext& walk, uint32_t column, Fill&& fill) {
-    const std::size_t at = walk.RowCells.size();
-    fill(walk.RowCells);
-    walk.CellStart[column] = static_cast<uint32_t>(at + 1);
-    walk.CellSize[column] = static_cast<uint32_t>(walk.RowCells.size() - at);
+  // The cell of `column` is the row's text from `at` to `end` (a later cell of a column takes the
+  // place of an earlier one).
+  static void EndCell(CsvRow& row, uint32_t column, std::size_t at, const char* end) {
+    const std::size_t size = static_cast<std::size_t>(end - row.Text.data());
+    row.Text.truncate(size);
+    row.CellStart[column] = static_cast<uint32_t>(at);
+    row.CellSize[column] = static_cast<uint32_t>(size - at);
   }
 
   static void CloseObject(WalkContext&) {}
 
-  // The row: the cells in the chosen order, each after a comma but the first, then CR LF.
+  // The row: the cells in the chosen order, each followed by a comma but the last, then CR LF.
+  // Each cell goes over in moves of 16 characters, which may run past its end: the row's text
+  // has room behind it, and the output room behind what is written.
   static void CloseLine(WalkContext& walk, int) {
+    constexpr std::size_t kMove = 16;
+    CsvRow& row = walk.Row;
+    const CsvLayout& layout = *walk.Csv;
+    std::size_t cells = row.Text.size();  // the cells, each once
+    if (layout.ChosenAgain) {
+      cells = 0;
+      for (uint32_t column : layout.Chosen) cells += row.CellSize[column];
+    }
+    const std::size_t room = cells + layout.Chosen.size() + 1 + kMove;
+    row.Text.reserve(row.Text.size() + kMove);
+    const char* const text = row.Text.data();
     TextBuffer& out = walk.State.RecordBuffer;
-    const std::vector<uint32_t>& chosen = walk.Csv->Chosen;
-    std::size_t room = chosen.size() + 2;  // a column may be chosen twice: every cell counted
-    for (uint32_t column : chosen) room += walk.CellStart[column] != 0 ? walk.CellSize[column] : 0;
     char* const start = out.extend(room);
     char* to = start;
-    bool first = true;
-    for (uint32_t column : chosen) {
-      if (!first) *to++ = ',';
-      first = false;
-      const uint32_t at = walk.CellStart[column];
-      if (at != 0) {
-        CopyText(to, walk.RowCells.data() + at - 1, walk.CellSize[column]);
-        to += walk.CellSize[column];
-      }
+    for (uint32_t column : layout.Chosen) {
+      const char* from = text + row.CellStart[column];
+      const std::size_t size = row.CellSize[column];
+      std::memcpy(to, from, kMove);
+      if (size > kMove) std::memcpy(to + kMove, from + kMove, size - kMove);
+      to += size;
+      *to++ = ',';
     }
-    *to++ = '\r';
+    to[-1] = '\r';
     *to++ = '\n';
     out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
   }
@@ -226,35 +245,47 @@ struct CsvOut {
     }
   }
 
+  // Writes a decoded value's parts into their cells, an error into the value's first cell.
+  struct Sink {
+    WalkContext& Walk;
+    CsvRow& Row;
+    uint32_t First;   // the column of the value's first part
+    uint32_t Column;  // the column of the part being written
+    std::size_t At = 0;
+
+    void Error(std::string_view message, const uint8_t* content, uint64_t length) {
+      TextBuffer& text = Walk.DumpLine;
+      text.assign("error: ");
+      text.append(message);
+      text.append("; octets ");
+      AppendHexText(text, content, length);
+      At = Row.Text.size();
+      AppendCsvField(Row.Text, text.view());
+      EndCell(Row, Column, At, Row.Text.data() + Row.Text.size());
+    }
+    void Parts(const PartNames&) {}
+    void Part(int index) { Column = First + static_cast<uint32_t>(index); }
+    void EndParts() {}
+    char* Begin(PartKind, std::size_t room) {
+      At = Row.Text.size();
+      return Row.Text.extend(room);
+    }
+    void End(const char* end) { EndCell(Row, Column, At, end); }
+    void Text(std::string_view octets) {
+      At = Row.Text.size();
+      AppendCsvField(Row.Text, octets);
+      EndCell(Row, Column, At, Row.Text.data() + Row.Text.size());
+    }
+    void Null() {}
+    void Beside(const uint8_t*, uint64_t) {}
+  };
+
   static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
     const int32_t column = walk.ValueColumn;
     walk.ValueColumn = -1;
     if (column < 0 || leaf == nullptr) return;
-    FieldValue value;
-    DecodeFieldValue(leaf->Item, walk.Input.Here(), length, walk.FieldText, value);
-    const uint32_t first = static_cast<uint32_t>(column);
-    if (!value.Error.empty()) {
-      SetCell(walk, first, [&](TextBuffer& cells) {
-        TextBuffer& text = walk.DumpLine;
-        text.assign("error: ");
-        text.append(value.Error);
-        text.append("; octets ");
-        text.append(value.Hex);
-        AppendCsvField(cells, text.view());
-      });
-      return;
-    }
-    for (int part = 0; part < value.Count; ++part) {
-      const ValuePart& piece = value.Parts[part];
-      if (piece.Kind == PartKind::kNull) continue;
-      SetCell(walk, first + static_cast<uint32_t>(part), [&](TextBuffer& cells) {
-        if (piece.Kind == PartKind::kNumber || piece.Kind == PartKind::kVerbatim) {
-          cells.append(piece.Text);
-        } else {
-          AppendCsvField(cells, piece.Text);
-        }
-      });
-    }
+    Sink sink{walk, walk.Row, static_cast<uint32_t>(column), static_cast<uint32_t>(column)};
+    DecodeFieldValue(leaf->Item, walk.Input.Here(), length, sink);
   }
 };
 
@@ -422,6 +453,15 @@ struct LayoutBuilder {
   }
 };
 
+void NoteChosenAgain(CsvLayout& layout) {
+  std::vector<bool> chosen(layout.Names.size());
+  layout.ChosenAgain = false;
+  for (uint32_t column : layout.Chosen) {
+    layout.ChosenAgain = layout.ChosenAgain || chosen[column];
+    chosen[column] = true;
+  }
+}
+
 }  // namespace
 
 void PrepareJsonKeys(TBranch& branch) {
@@ -447,6 +487,7 @@ CsvLayout MakeCsvLayout(TBranch& root) {
   LayoutBuilder builder{layout, {}, {}};
   builder.FindRecords(root);
   for (uint32_t column = 0; column < layout.Names.size(); ++column) layout.Chosen.push_back(column);
+  NoteChosenAgain(layout);
   return layout;
 }
 
@@ -465,6 +506,7 @@ bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unk
     chosen.push_back(column);
   }
   if (!chosen.empty()) layout.Chosen = std::move(chosen);
+  NoteChosenAgain(layout);
   return true;
 }
 

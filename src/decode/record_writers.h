@@ -24,6 +24,7 @@ namespace orvalis {
 struct CsvLayout {
   std::vector<std::string> Names;  // every column, "record" first
   std::vector<uint32_t> Chosen;    // the columns written, in order (indexes into Names)
+  bool ChosenAgain = false;         // a column is chosen more than once
 };
 
 // The columns of the dictionary, all chosen (before WalkCsvElements: WalkWholeInput makes them when

@@ -350,9 +350,7 @@ class SharedWalk {
 
     static_cast<WalkCarry&>(walk_.State) = ahead;
     // A CSV row left open (the stretch stopped inside a record) goes on with its cells.
-    walk_.RowCells.swap(worker.Walk.RowCells);
-    walk_.CellStart.swap(worker.Walk.CellStart);
-    walk_.CellSize.swap(worker.Walk.CellSize);
+    walk_.Row.swap(worker.Walk.Row);
     walk_.Counts.Add(worker.Walk.Counts);
     walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
     ++report_.TakenOver;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/block_writer.h"
@@ -128,6 +129,19 @@ inline bool WalkCarry::SameAs(const WalkCarry& other) const {
   return Canonical().Fields() == other.Canonical().Fields();
 }
 
+// The CSV row under way: its cells in the order they came, each column's place among them.
+struct CsvRow {
+  TextBuffer Text;
+  std::vector<uint32_t> CellStart;  // per column: where its cell begins in Text
+  std::vector<uint32_t> CellSize;   // per column: its cell's size (0: empty)
+
+  void swap(CsvRow& other) {
+    Text.swap(other.Text);
+    CellStart.swap(other.CellStart);
+    CellSize.swap(other.CellSize);
+  }
+};
+
 // What each walk keeps for itself: the text it made, and the progress it showed.
 struct WalkOwnState {
   // The text of the records that passed and are still to be written, then the text of the record
@@ -177,13 +191,8 @@ struct WalkContext {
   TextBuffer DumpLine;   // the debug dump's line being formatted
   // Where the element being read begins in the input (its first identifier octet).
   uint64_t ElementOffset = 0;
-  // The record writers' scratch: a value's text formatted apart (JSON Lines, CSV), and the cells
-  // of the CSV row under way with their place in it.
-  TextBuffer FieldText;
-  TextBuffer RowCells;
   const struct CsvLayout* Csv = nullptr;  // the CSV columns, in a CSV walk
-  std::vector<uint32_t> CellStart;  // per column: where its cell begins in RowCells + 1, 0: empty
-  std::vector<uint32_t> CellSize;
+  CsvRow Row;
   // Between an element's beginning and its value: the value is still to be written (JSON), the
   // CSV column it goes to (-1: none), and where the JSON key stands in the record's text.
   bool ValueDue = false;
