@@ -17,8 +17,9 @@ class PaddedText {
   static constexpr std::size_t kPadding = 32;
 
   explicit PaddedText(std::string_view text)
-      : data_(new char[text.size() + kPadding]()), size_(text.size()) {
+      : data_(new char[text.size() + kPadding]()), size_(text.size()), plain_(true) {
     if (size_ != 0) std::memcpy(data_.get(), text.data(), size_);
+    for (char c : text) plain_ = plain_ && c >= 0x20 && c <= 0x7E && c != '"' && c != '\\' && c != ',';
   }
   PaddedText(const PaddedText& other) : PaddedText(other.view()) {}
   PaddedText& operator=(const PaddedText& other) {
@@ -32,11 +33,15 @@ class PaddedText {
   const char* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
   std::string_view view() const { return std::string_view(data_.get(), size_); }
+  // Printable ASCII without quotation marks, reverse solidi or commas: a text that JSON and CSV
+  // take as it is.
+  bool Plain() const { return plain_; }
   operator std::string_view() const { return view(); }
 
  private:
   std::unique_ptr<char[]> data_;
   std::size_t size_;
+  bool plain_;
 };
 
 // Writes the text where `to` points, which has room for PaddedText::kPadding characters more than

@@ -13,6 +13,7 @@
 //   Begin(kind, room) -> char*       a number or verbatim text of at most `room` characters is
 //   End(end)                         written from the place returned up to `end`
 //   Text(octets)                     a text of any octets (a string's, a dictionary text)
+//   Text(padded)                     the same, of a dictionary text (which may be read past its end)
 //   Null()                           no value (a mnemonic without a text)
 //   Beside(content, length)          the text ended before the last octets: they all follow
 // A plain value is one Begin and End, one Text or one Null, without Parts.
@@ -70,6 +71,11 @@ inline char* PutTwoDigits(char* out, unsigned value) {
 template <typename Sink>
 void PutDecimal(Sink& sink, PartKind kind, uint64_t number) {
   char* out = sink.Begin(kind, 20);
+  if (number < 10) {  // codes and nibbles: the common case
+    *out = static_cast<char>('0' + number);
+    return sink.End(out + 1);
+  }
+  if (number < 100) return sink.End(PutTwoDigits(out, static_cast<unsigned>(number)));
   sink.End(std::to_chars(out, out + 20, number).ptr);
 }
 
@@ -176,7 +182,7 @@ void PutMnemonic(Sink& sink, MnemonicHit hit, uint32_t code) {
   sink.Parts(kMnemonicParts);
   sink.Part(0);
   if (hit != nullptr && *hit) {
-    sink.Text((*hit)->view());  // the dictionary's text
+    sink.Text(**hit);  // the dictionary's text
   } else {
     sink.Null();  // no such entry, or an entry without text
   }

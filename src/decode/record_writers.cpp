@@ -131,6 +131,14 @@ struct JsonOut {
       Out.truncate(static_cast<std::size_t>(end - Out.data()));
     }
     void Text(std::string_view octets) { AppendJsonString(Out, octets); }
+    void Text(const PaddedText& text) {
+      if (!text.Plain()) return Text(text.view());
+      char* at = Out.extend(text.size() + 2 + PaddedText::kPadding);
+      *at = '"';
+      at = PutPadded(at + 1, text);
+      *at++ = '"';
+      Out.truncate(static_cast<std::size_t>(at - Out.data()));
+    }
     void Null() { Out.append("null"); }
     // A member of its own after the value: the value's key with "_hex" added.
     void Beside(const uint8_t* content, uint64_t length) {
@@ -180,11 +188,7 @@ struct CsvOut {
   static void OpenLine(WalkContext& walk, RecordLine::Kind, int) {
     CsvRow& row = walk.Row;
     const std::size_t columns = walk.Csv->Names.size();
-    if (row.CellSize.size() != columns) {
-      row.CellStart.assign(columns, 0);
-      row.CellSize.resize(columns);
-    }
-    std::fill(row.CellSize.begin(), row.CellSize.end(), 0);
+    row.Cells.assign(columns, 0);
     row.Text.clear();
     char* out = row.Text.extend(20);
     EndCell(row, 0, 0, std::to_chars(out, out + 20, walk.State.RecordCount).ptr);
@@ -195,8 +199,7 @@ struct CsvOut {
   static void EndCell(CsvRow& row, uint32_t column, std::size_t at, const char* end) {
     const std::size_t size = static_cast<std::size_t>(end - row.Text.data());
     row.Text.truncate(size);
-    row.CellStart[column] = static_cast<uint32_t>(at);
-    row.CellSize[column] = static_cast<uint32_t>(size - at);
+    row.Cells[column] = static_cast<uint64_t>(at) << 32 | (size - at);
   }
 
   static void CloseObject(WalkContext&) {}
@@ -205,31 +208,41 @@ struct CsvOut {
   // Each cell goes over in moves of 16 characters, which may run past its end: the row's text
   // has room behind it, and the output room behind what is written.
   static void CloseLine(WalkContext& walk, int) {
-    constexpr std::size_t kMove = 16;
     CsvRow& row = walk.Row;
     const CsvLayout& layout = *walk.Csv;
     std::size_t cells = row.Text.size();  // the cells, each once
     if (layout.ChosenAgain) {
       cells = 0;
-      for (uint32_t column : layout.Chosen) cells += row.CellSize[column];
+      for (uint32_t column : layout.Chosen) cells += static_cast<uint32_t>(row.Cells[column]);
     }
     const std::size_t room = cells + layout.Chosen.size() + 1 + kMove;
     row.Text.reserve(row.Text.size() + kMove);
-    const char* const text = row.Text.data();
     TextBuffer& out = walk.State.RecordBuffer;
     char* const start = out.extend(room);
     char* to = start;
-    for (uint32_t column : layout.Chosen) {
-      const char* from = text + row.CellStart[column];
-      const std::size_t size = row.CellSize[column];
-      std::memcpy(to, from, kMove);
-      if (size > kMove) std::memcpy(to + kMove, from + kMove, size - kMove);
-      to += size;
-      *to++ = ',';
+    if (layout.AllInOrder) {
+      for (uint64_t cell : row.Cells) to = PutCell(to, row.Text.data(), cell);
+    } else {
+      for (uint32_t column : layout.Chosen) to = PutCell(to, row.Text.data(), row.Cells[column]);
     }
     to[-1] = '\r';
     *to++ = '\n';
     out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
+  }
+
+  // Writes a cell and a comma after it. The cell goes over in moves of 16 characters, which may
+  // run past its end: the row's text has room behind it, and the output room behind the row.
+  static constexpr std::size_t kMove = 16;
+  static char* PutCell(char* to, const char* text, uint64_t cell) {
+    const char* from = text + (cell >> 32);
+    const std::size_t size = static_cast<uint32_t>(cell);
+    std::size_t moved = 0;
+    do {
+      std::memcpy(to + moved, from + moved, kMove);
+      moved += kMove;
+    } while (moved < size);
+    to[size] = ',';
+    return to + size + 1;
   }
 
   // The field's column, for the first occurrence of a declared field outside any repeat.
@@ -276,6 +289,12 @@ struct CsvOut {
       AppendCsvField(Row.Text, octets);
       EndCell(Row, Column, At, Row.Text.data() + Row.Text.size());
     }
+    void Text(const PaddedText& text) {
+      if (!text.Plain()) return Text(text.view());
+      At = Row.Text.size();
+      char* at = Row.Text.extend(text.size() + PaddedText::kPadding);
+      EndCell(Row, Column, At, PutPadded(at, text));
+    }
     void Null() {}
     void Beside(const uint8_t*, uint64_t) {}
   };
@@ -318,7 +337,8 @@ void OpenLine(WalkContext& walk, RecordLine::Kind kind, int base) {
 }
 
 template <typename Out>
-void BeginElement(WalkContext& walk, const TLeaf* leaf, bool constructed, const ElementLength& length, int depth) {
+[[gnu::noinline]] void BeginAnyElement(WalkContext& walk, const TLeaf* leaf, bool constructed,
+                                       const ElementLength& length, int depth) {
   RecordLine& line = walk.State.Line;
   if (line.Open != RecordLine::kNone) {
     while (line.Innermost >= depth) {
@@ -346,10 +366,21 @@ void BeginElement(WalkContext& walk, const TLeaf* leaf, bool constructed, const 
   }
 }
 
+// The common element first: a value in the object that was opened last.
 template <typename Out>
-void EndElement(WalkContext& walk) {
+[[gnu::always_inline]] inline void BeginElement(WalkContext& walk, const TLeaf* leaf, bool constructed,
+                                                const ElementLength& length, int depth) {
   RecordLine& line = walk.State.Line;
-  if (line.Open == RecordLine::kNone) return;
+  if (constructed || line.Open == RecordLine::kNone || line.Innermost != depth - 1) {
+    return BeginAnyElement<Out>(walk, leaf, constructed, length, depth);
+  }
+  const uint32_t occurrence = walk.State.Occurrences.Occurrence(line, depth - 1, walk.State.Path.Ids[depth]);
+  Out::Member(walk, leaf, depth, occurrence, false, length);
+}
+
+template <typename Out>
+[[gnu::noinline]] void EndAnyElement(WalkContext& walk) {
+  RecordLine& line = walk.State.Line;
   const int depth = walk.State.Path.Depth;
   if (depth <= line.CloseAt) {
     CloseLine<Out>(walk);
@@ -359,6 +390,15 @@ void EndElement(WalkContext& walk) {
     Out::CloseObject(walk);
     --line.Innermost;
   }
+}
+
+// The common end first: of a value in the object that was opened last.
+template <typename Out>
+[[gnu::always_inline]] inline void EndElement(WalkContext& walk) {
+  const RecordLine& line = walk.State.Line;
+  const int depth = walk.State.Path.Depth;
+  if (line.Open == RecordLine::kNone || (depth > line.CloseAt && line.Innermost == depth)) return;
+  EndAnyElement<Out>(walk);
 }
 
 template <typename Out>
@@ -456,8 +496,11 @@ struct LayoutBuilder {
 void NoteChosenAgain(CsvLayout& layout) {
   std::vector<bool> chosen(layout.Names.size());
   layout.ChosenAgain = false;
-  for (uint32_t column : layout.Chosen) {
+  layout.AllInOrder = layout.Chosen.size() == layout.Names.size();
+  for (std::size_t position = 0; position < layout.Chosen.size(); ++position) {
+    const uint32_t column = layout.Chosen[position];
     layout.ChosenAgain = layout.ChosenAgain || chosen[column];
+    layout.AllInOrder = layout.AllInOrder && column == position;
     chosen[column] = true;
   }
 }

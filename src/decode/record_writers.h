@@ -25,6 +25,7 @@ struct CsvLayout {
   std::vector<std::string> Names;  // every column, "record" first
   std::vector<uint32_t> Chosen;    // the columns written, in order (indexes into Names)
   bool ChosenAgain = false;         // a column is chosen more than once
+  bool AllInOrder = false;          // every column is chosen, in order
 };
 
 // The columns of the dictionary, all chosen (before WalkCsvElements: WalkWholeInput makes them when

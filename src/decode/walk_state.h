@@ -132,13 +132,11 @@ inline bool WalkCarry::SameAs(const WalkCarry& other) const {
 // The CSV row under way: its cells in the order they came, each column's place among them.
 struct CsvRow {
   TextBuffer Text;
-  std::vector<uint32_t> CellStart;  // per column: where its cell begins in Text
-  std::vector<uint32_t> CellSize;   // per column: its cell's size (0: empty)
+  std::vector<uint64_t> Cells;  // per column: where its cell begins in Text << 32 | its size (0: empty)
 
   void swap(CsvRow& other) {
     Text.swap(other.Text);
-    CellStart.swap(other.CellStart);
-    CellSize.swap(other.CellSize);
+    Cells.swap(other.Cells);
   }
 };
 
