@@ -188,7 +188,8 @@ struct CsvOut {
   static void OpenLine(WalkContext& walk, RecordLine::Kind, int) {
     CsvRow& row = walk.Row;
     const std::size_t columns = walk.Csv->Names.size();
-    row.Cells.assign(columns, 0);
+    if (row.Cells.size() != columns) row.Cells.resize(columns);
+    std::memset(row.Cells.data(), 0, columns * sizeof row.Cells[0]);  // every cell empty
     row.Text.clear();
     char* out = row.Text.extend(20);
     EndCell(row, 0, 0, std::to_chars(out, out + 20, walk.State.RecordCount).ptr);
