@@ -237,11 +237,8 @@ struct CsvOut {
   static char* PutCell(char* to, const char* text, uint64_t cell) {
     const char* from = text + (cell >> 32);
     const std::size_t size = static_cast<uint32_t>(cell);
-    std::size_t moved = 0;
-    do {
-      std::memcpy(to + moved, from + moved, kMove);
-      moved += kMove;
-    } while (moved < size);
+    std::memcpy(to, from, kMove);
+    for (std::size_t moved = kMove; moved < size; moved += kMove) std::memcpy(to + moved, from + moved, kMove);
     to[size] = ',';
     return to + size + 1;
   }
