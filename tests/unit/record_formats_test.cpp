@@ -1,6 +1,8 @@
 // The record formats: JSON string escaping and CSV quoting, octet by octet and at the edges of
 // the eight-octet words that are copied whole, and the mapping of octets above 0x7F that must give
-// every octet back; the damage marker that a walk which resynchronises hands to the writers.
+// every octet back; dictionary texts, which are copied whole when they need neither, in a row whose
+// cells come out of column order; the damage marker that a walk which resynchronises hands to the
+// writers.
 #include "decode/record_text.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +102,42 @@ TEST(AppendCsvField, QuotesByRfc4180AndMapsHighOctetsToUtf8) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.field);
     EXPECT_EQ(Csv(row.octets), row.field);
+  }
+}
+
+// Mnemonic texts from the dictionary: a plain one (copied whole, up to and beyond the padding it
+// is read with), one that must be escaped or quoted, one with an octet above 0x7F; each record's
+// string comes before the mnemonic but its column after, and is long enough to need several moves.
+TEST(RecordWriters, WriteDictionaryTextsAsAnyTextInColumnOrder) {
+  const std::string longText(40, 'x');
+  const std::string indArr = "1.0.IndArr=plain,Say \"hi\",caf\xE9," + longText;
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=kind",
+                                     "1.0.Type=ValFromIndexedArr", indArr, "1.1.TagName=note", "1.1.Type=String"});
+  const std::string note = "a note of thirty-five characters...";
+  test::Bytes input;
+  for (uint8_t code = 0; code < 4; ++code) {
+    input = test::Cat({input, test::Tlv({0xA1}, test::Cat({test::Tlv({0x81}, test::Bytes(note.begin(), note.end())),
+                                                           test::Tlv({0x80}, {code})}))});
+  }
+  const std::string texts[4][2] = {  // in JSON, in CSV
+      {"\"plain\"", "plain"},
+      {"\"Say \\\"hi\\\"\"", "\"Say \"\"hi\"\"\""},
+      {"\"caf\xC3\xA9\"", "caf\xC3\xA9"},
+      {"\"" + longText + "\"", longText},
+  };
+  std::string json;
+  std::string csv = "record,kind.text,kind.code,note\r\n";
+  for (int code = 0; code < 4; ++code) {
+    const std::string record = std::to_string(code + 1);
+    json += "{\"v\":1,\"record\":" + record + ",\"offset\":" + std::to_string(code * (input.size() / 4)) +
+            ",\"path\":\"1\",\"fields\":{\"note\":\"" + note + "\",\"kind\":{\"text\":" + texts[code][0] +
+            ",\"code\":" + std::to_string(code) + "}}}\n";
+    csv += record + "," + texts[code][1] + "," + std::to_string(code) + "," + note + "\r\n";
+  }
+  for (OutputFormat format : {OutputFormat::kJsonLines, OutputFormat::kCsv}) {
+    WalkSettings settings;
+    settings.Format = format;
+    EXPECT_EQ(test::RunWalk(*root, input, settings).Output, format == OutputFormat::kCsv ? csv : json);
   }
 }
 
