@@ -114,10 +114,14 @@ struct JsonOut {
       Out.append("\"}");
     }
     void Parts(const PartNames& names) { Names = &names; }
-    void Part(int index) {
-      Out.append(index == 0 ? "{\"" : ",\"");
-      Out.append(Names->Names[index]);
-      Out.append("\":");
+    void Part(int index) {  // {"name": or ,"name":
+      const std::string_view name = Names->Names[index];
+      char* at = Out.extend(name.size() + 4);
+      at[0] = index == 0 ? '{' : ',';
+      at[1] = '"';
+      CopyText(at + 2, name.data(), name.size());
+      at[2 + name.size()] = '"';
+      at[3 + name.size()] = ':';
     }
     void EndParts() { Out.push_back('}'); }
     char* Begin(PartKind kind, std::size_t room) {
