@@ -1,8 +1,8 @@
 // The record formats: JSON string escaping and CSV quoting, octet by octet and at the edges of
 // the eight-octet words that are copied whole, and the mapping of octets above 0x7F that must give
 // every octet back; dictionary texts, which are copied whole when they need neither, in a row whose
-// cells come out of column order; the damage marker that a walk which resynchronises hands to the
-// writers.
+// cells come out of column order; each type's values at their edges, and a repeated constructed
+// field in CSV; the damage marker that a walk which resynchronises hands to the writers.
 #include "decode/record_text.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +139,60 @@ TEST(RecordWriters, WriteDictionaryTextsAsAnyTextInColumnOrder) {
     settings.Format = format;
     EXPECT_EQ(test::RunWalk(*root, input, settings).Output, format == OutputFormat::kCsv ? csv : json);
   }
+}
+
+// The edges of the values' decoding, one record each: a date checked by the calendar (leap years,
+// days of the month, months), a number without digits or too short, mnemonics of two octets and of
+// too many.
+TEST(RecordWriters, DecodeEachTypeUpToItsEdges) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=when",
+                                     "1.0.Type=DateTime", "1.1.TagName=number", "1.1.Type=Number",
+                                     "1.2.TagName=listed", "1.2.Type=ValFromIndexedArr", "1.2.IndArr=zero,one",
+                                     "1.3.TagName=keyed", "1.3.Type=ValFromNonIndexedArr", "1.3.NonIndArr=17,Seventeen"});
+  struct Row { uint8_t tag; test::Bytes value; std::string json; };
+  const Row rows[] = {
+      {0x80, {0x04, 0x02, 0x29, 0x23, 0x59, 0x59, 0x99}, "\"when\":\"2004-02-29T23:59:59.99\""},
+      {0x80, {0x05, 0x02, 0x29, 0x00, 0x00, 0x00, 0x00},
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"05022900000000\"}"},
+      {0x80, {0x06, 0x01, 0x32, 0x00, 0x00, 0x00, 0x00},
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"06013200000000\"}"},
+      {0x80, {0x06, 0x13, 0x01, 0x00, 0x00, 0x00, 0x00},
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"06130100000000\"}"},
+      {0x81, {0x01, 0x10},
+       "\"number\":{\"nature\":\"subscriber number\",\"natureCode\":1,"
+       "\"plan\":\"ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)\",\"planCode\":1,\"digits\":\"\"}"},
+      {0x81, {0x01}, "\"number\":{\"error\":\"length of Number type tag is less than 2 bytes\",\"hex\":\"01\"}"},
+      {0x82, {0x00, 0x01}, "\"listed\":{\"text\":\"one\",\"code\":1}"},
+      {0x82, {0x00, 0x00, 0x01},
+       "\"listed\":{\"error\":\"length of ValFromIndexedArr type tag is more than 2 bytes\",\"hex\":\"000001\"}"},
+      {0x83, {0x01, 0x01}, "\"keyed\":{\"text\":\"Seventeen\",\"code\":17}"},
+      {0x83, {0x00, 0x01, 0x01},
+       "\"keyed\":{\"error\":\"length of ValFromNonIndexedArr type tag is more than 2 bytes\",\"hex\":\"000101\"}"},
+  };
+  WalkSettings settings;
+  settings.Format = OutputFormat::kJsonLines;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.json);
+    const test::Bytes input = test::Tlv({0xA1}, test::Tlv({row.tag}, row.value));
+    EXPECT_EQ(test::RunWalk(*root, input, settings).Output,
+              "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{" + row.json + "}}\n");
+  }
+}
+
+// A constructed field that comes twice: in CSV the first one's fields have their columns, the
+// repeat's none (JSON Lines keys it "trunk#2").
+TEST(RecordWriters, GiveARepeatedConstructedFieldNoColumns) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.5.TagName=trunk",
+                                     "1.5.0.TagName=group", "1.5.0.Type=String"});
+  const test::Bytes input = test::Tlv(
+      {0xA1}, test::Cat({test::Tlv({0xA5}, test::Tlv({0x80}, {'N'})), test::Tlv({0xA5}, test::Tlv({0x80}, {'S'}))}));
+  WalkSettings settings;
+  settings.Format = OutputFormat::kCsv;
+  EXPECT_EQ(test::RunWalk(*root, input, settings).Output, "record,trunk.group\r\n1,N\r\n");
+  settings.Format = OutputFormat::kJsonLines;
+  EXPECT_EQ(test::RunWalk(*root, input, settings).Output,
+            "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":"
+            "{\"trunk\":{\"group\":\"N\"},\"trunk#2\":{\"group\":\"S\"}}}\n");
 }
 
 // Two records with a stretch of damage between them: in JSON Lines a line of its own, in CSV no
