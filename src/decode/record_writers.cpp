@@ -210,8 +210,6 @@ struct CsvOut {
   static void CloseObject(WalkContext&) {}
 
   // The row: the cells in the chosen order, each followed by a comma but the last, then CR LF.
-  // Each cell goes over in moves of 16 characters, which may run past its end: the row's text
-  // has room behind it, and the output room behind what is written.
   static void CloseLine(WalkContext& walk, int) {
     CsvRow& row = walk.Row;
     const CsvLayout& layout = *walk.Csv;
@@ -495,7 +493,7 @@ struct LayoutBuilder {
   }
 };
 
-void NoteChosenAgain(CsvLayout& layout) {
+void NoteChosenColumns(CsvLayout& layout) {
   std::vector<bool> chosen(layout.Names.size());
   layout.ChosenAgain = false;
   layout.AllInOrder = layout.Chosen.size() == layout.Names.size();
@@ -532,7 +530,7 @@ CsvLayout MakeCsvLayout(TBranch& root) {
   LayoutBuilder builder{layout, {}, {}};
   builder.FindRecords(root);
   for (uint32_t column = 0; column < layout.Names.size(); ++column) layout.Chosen.push_back(column);
-  NoteChosenAgain(layout);
+  NoteChosenColumns(layout);
   return layout;
 }
 
@@ -551,7 +549,7 @@ bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unk
     chosen.push_back(column);
   }
   if (!chosen.empty()) layout.Chosen = std::move(chosen);
-  NoteChosenAgain(layout);
+  NoteChosenColumns(layout);
   return true;
 }
 

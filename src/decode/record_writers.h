@@ -24,8 +24,10 @@ namespace orvalis {
 struct CsvLayout {
   std::vector<std::string> Names;  // every column, "record" first
   std::vector<uint32_t> Chosen;    // the columns written, in order (indexes into Names)
-  bool ChosenAgain = false;         // a column is chosen more than once
-  bool AllInOrder = false;          // every column is chosen, in order
+  // What the chosen columns are like, noted when they are chosen (until then, the safe side): a
+  // column chosen more than once, every column chosen in order.
+  bool ChosenAgain = true;
+  bool AllInOrder = false;
 };
 
 // The columns of the dictionary, all chosen (before WalkCsvElements: WalkWholeInput makes them when
