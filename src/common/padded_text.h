@@ -19,7 +19,7 @@ class PaddedText {
   explicit PaddedText(std::string_view text)
       : data_(new char[text.size() + kPadding]()), size_(text.size()), plain_(true) {
     if (size_ != 0) std::memcpy(data_.get(), text.data(), size_);
-    for (char c : text) plain_ = plain_ && c >= 0x20 && c <= 0x7E && c != '"' && c != '\\' && c != ',';
+    for (char c : text) plain_ = plain_ && PlainOctet(c);
   }
   PaddedText(const PaddedText& other) : PaddedText(other.view()) {}
   PaddedText& operator=(const PaddedText& other) {
@@ -34,8 +34,9 @@ class PaddedText {
   std::size_t size() const { return size_; }
   std::string_view view() const { return std::string_view(data_.get(), size_); }
   // Printable ASCII without quotation marks, reverse solidi or commas: a text that JSON and CSV
-  // take as it is.
+  // take as it is (the record formats check at compile time that they escape none of these).
   bool Plain() const { return plain_; }
+  static constexpr bool PlainOctet(char c) { return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\' && c != ','; }
   operator std::string_view() const { return view(); }
 
  private:

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/padded_text.h"
+
 namespace orvalis {
 namespace {
 
@@ -22,6 +24,17 @@ constexpr NeedTable MakeNeedTable() {
   return table;
 }
 constexpr NeedTable kNeeds = MakeNeedTable();
+
+// A dictionary text marked plain is copied as it is into both formats: no octet of it may need more.
+constexpr bool PlainOctetsNeedNothing() {
+  for (int octet = 0; octet < 256; ++octet) {
+    if (PaddedText::PlainOctet(static_cast<char>(octet)) && (kNeeds.Json[octet] != kAsIs || kNeeds.Csv[octet] != kAsIs)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(PlainOctetsNeedNothing(), "a plain dictionary text would need escaping or quoting");
 
 void AppendLatin1(TextBuffer& out, uint8_t octet) {
   out.push_back(static_cast<char>(0xC0 | (octet >> 6)));
