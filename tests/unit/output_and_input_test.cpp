@@ -166,7 +166,7 @@ TEST(InputFaultGuard, PutsBackTheHandlingItFound) {
   const uint8_t byte = 0;
   mapped.Mapped = &byte;  // taken for a mapped input; the guard never reads it
   {
-    const InputFaultGuard guard(mapped);
+    const InputFaultGuard guard(mapped, nullptr);
     struct sigaction during {};
     sigaction(SIGBUS, nullptr, &during);
     EXPECT_NE(during.sa_handler, before.sa_handler);
