@@ -187,18 +187,10 @@ bool IsUserFile(const std::string& output, const std::string& name) {
   return !name.empty() && (output == name || SameFile(output, name));
 }
 
-// True when standard input is the file that `output` names (`-i - -o day.ber < day.ber`).
-bool IsStandardInput(const std::string& output) {
-  struct stat input, named;
-  // Where the system gives no file numbers (0 for every file), nothing can be told.
-  return fstat(fileno(stdin), &input) == 0 && stat(output.c_str(), &named) == 0 && input.st_ino != 0 &&
-         input.st_dev == named.st_dev && input.st_ino == named.st_ino;
-}
-
 // False, after its message, when the output would overwrite the input.
 bool OutputSparesInput(const RunSettings& settings, std::FILE* input) {
   if (IsStandardStream(settings, settings.OutputFileName)) return true;
-  const bool same = input == stdin ? IsStandardInput(settings.OutputFileName)
+  const bool same = input == stdin ? IsStandardInputFile(settings.OutputFileName)
                                    : SameFile(settings.InputFileName, settings.OutputFileName);
   if (same) SayOnErrorStream("Error: output file is the same as input file\n");
   return !same;

@@ -174,6 +174,28 @@ void OutputFile::Discard() {
   errno = error;
 }
 
+#ifdef _WIN32
+// Windows gives no file numbers through stat: the volume and index of the files are compared.
+bool IsStandardInputFile(const std::string& name) {
+  BY_HANDLE_FILE_INFORMATION input, named;
+  const HANDLE standard = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+  if (standard == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(standard, &input)) return false;
+  const HANDLE file = CreateFileW(Wide(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool got = GetFileInformationByHandle(file, &named);
+  CloseHandle(file);
+  return got && input.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         input.nFileIndexHigh == named.nFileIndexHigh && input.nFileIndexLow == named.nFileIndexLow;
+}
+#else
+bool IsStandardInputFile(const std::string& name) {
+  struct stat input, named;
+  return fstat(STDIN_FILENO, &input) == 0 && stat(name.c_str(), &named) == 0 && input.st_dev == named.st_dev &&
+         input.st_ino == named.st_ino;
+}
+#endif
+
 void OutputFile::CommitFromSignalHandler() const {
   if (!temporary_.empty()) ReplaceWith(temporary_.c_str(), target_.c_str());
 }

@@ -57,4 +57,7 @@ class OutputFile {
   bool existed_ = false;   // the target was there when the output was opened
 };
 
+// True when standard input is the file that `name` names (`-i - -o day.ber < day.ber`).
+bool IsStandardInputFile(const std::string& name);
+
 }  // namespace orvalis
