@@ -67,6 +67,19 @@ std::string TemporaryName(const std::string& target, uint64_t seed, bool cut) {
   return name + kTemporarySuffix;
 }
 
+#ifndef _WIN32
+// False where the folder keeps others from replacing the file: in a folder with the sticky bit
+// (/tmp, say), only the owners of the file and of the folder may rename over it.
+bool MayReplace(const std::string& target, const struct stat& file) {
+  const std::size_t folderLength = FolderLength(target);
+  const std::string folderName = folderLength == 0 ? "." : target.substr(0, folderLength);
+  struct stat folder;
+  if (stat(folderName.c_str(), &folder) != 0) return false;
+  const uid_t user = geteuid();
+  return (folder.st_mode & S_ISVTX) == 0 || user == 0 || file.st_uid == user || folder.st_uid == user;
+}
+#endif
+
 }  // namespace
 
 bool OutputFile::OpenInPlace(const std::string& name) {
@@ -130,6 +143,7 @@ bool OutputFile::Open(const std::string& name) {
     target = resolved;
     std::free(resolved);
   }
+  if (exists && !MayReplace(target, info)) return OpenInPlace(name);
 #endif
   if (exists) {
     // A file that may not be written is refused as before, whatever its folder allows.

@@ -10,7 +10,8 @@
 //
 // Written in place as before, created or cut to zero length when opened: standard output, what
 // is not a regular file (a pipe, a device such as /dev/null), a file with other hard links (so
-// that every name of it sees the new text), a symbolic link whose target is missing, and any
+// that every name of it sees the new text), a symbolic link whose target is missing, a file of
+// another user's in a folder with the sticky bit (which only its owner may replace), and any
 // output whose temporary cannot be created (a folder that may not be written, say). A symbolic
 // link to a regular file keeps the link: the temporary is made beside its target, which it
 // replaces.
