@@ -10,13 +10,19 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "common/console.h"
 #include "common/text_file.h"
 #include "driver/command_line.h"
 #include "driver/config_files.h"
 #include "driver/input_image.h"
+#include "driver/output_file.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
 #include "decode/record_writers.h"
@@ -42,7 +48,7 @@ constexpr uint64_t kMaxInputSize = UINT32_MAX;
 constexpr const char kStandardStream[] = "-";
 
 // How a run ended, for the summary line of quiet mode.
-enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kFailed };
+enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kGrew, kFailed };
 
 struct RunReport {
   RunEnd End = RunEnd::kNotStarted;
@@ -51,6 +57,17 @@ struct RunReport {
   uint64_t StopOffset = 0;  // where a stopped walk stood
   OutputFormat Format = OutputFormat::kText;
 };
+
+// What the ending after a fault in reading a mapped input needs, set while the walk goes on. The
+// ending runs in the signal handler (EndAfterInputFault, below).
+struct FaultEnding {
+  const RunSettings* Settings = nullptr;
+  const WalkContext* Walk = nullptr;
+  const OutputFile* Output = nullptr;
+  OutputFormat Format = OutputFormat::kText;
+};
+FaultEnding gFaultEnding;
+void EndAfterInputFault();
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -74,11 +91,21 @@ void ReportFiller(const WalkContext& walk) {
                counts.FillerRuns, counts.FillerRuns == 1 ? "" : "s");
 }
 
+// The octets an input file (`input`, null for a stream read to its end) holds now beyond those
+// of its image, taken when the run began.
+uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
+  uint64_t length = 0;
+  if (input == nullptr || !FileLength(input, length) || length <= image.Size) return 0;
+  return length - image.Size;
+}
+
 // Walks the whole image and writes out the last record, then shows the completion line, unless
-// the mapped input was cut short meanwhile. Returns false when a step stopped the walk, an
-// exception escaped from it, or the input was cut short.
-bool Walk(WalkContext& walk, const InputImage& image, RunReport& report) {
+// the input file (`input`, null for a stream) was cut short or grew meanwhile. Returns false when
+// a step stopped the walk, an exception escaped from it, or the input was cut short or grew.
+bool Walk(WalkContext& walk, const InputImage& image, std::FILE* input, const std::string& inputName,
+          RunReport& report) {
   try {
+    if (gInputLoadedHook != nullptr) gInputLoadedHook(inputName);
     const bool completed = WalkWholeInput(walk) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
@@ -88,10 +115,25 @@ bool Walk(WalkContext& walk, const InputImage& image, RunReport& report) {
       report.End = RunEnd::kCutShort;
       return false;
     }
+    if (const uint64_t grown = InputGrowth(input, image)) {
+      std::fflush(stdout);
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "Error: input file grew by %" PRIu64 " octets while it was being converted; they were not converted\n",
+                    grown);
+      SayOnErrorStream(text);
+      report.End = RunEnd::kGrew;
+      return false;
+    }
     SayChrome("100% completed\n\n");
     report.End = completed ? RunEnd::kCompleted : RunEnd::kStopped;
     report.StopOffset = walk.Input.Position();
     return completed;
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    PrintErrorForm("Error: memory allocation fault");
+    report.End = RunEnd::kFailed;
+    return false;
   } catch (...) {
     Say("Something is wrong, exception has been thrown. Please contact Author.\n");
     report.End = RunEnd::kFailed;
@@ -112,7 +154,10 @@ bool IsStreamInput(const RunSettings& settings, std::FILE* input) {
   struct stat info;
   if (fstat(fileno(input), &info) != 0) return false;
   if (input == stdin) return !S_ISREG(info.st_mode);
-  return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+#ifdef S_ISSOCK
+  if (S_ISSOCK(info.st_mode)) return true;
+#endif
+  return S_ISFIFO(info.st_mode);
 }
 
 std::FILE* OpenInput(const RunSettings& settings) {
@@ -120,12 +165,10 @@ std::FILE* OpenInput(const RunSettings& settings) {
   return OpenForReading(settings.InputFileName);
 }
 
-std::FILE* OpenOutput(const RunSettings& settings) {
-  if (IsStandardStream(settings, settings.OutputFileName)) {
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    return stdout;
-  }
-  return std::fopen(settings.OutputFileName.c_str(), "wb");
+bool OpenOutput(const RunSettings& settings, OutputFile& output) {
+  if (!IsStandardStream(settings, settings.OutputFileName)) return output.Open(settings.OutputFileName);
+  output.OpenStandardOutput();
+  return true;
 }
 
 // ---- The files of the user's that the output must not be ------------------------------------
@@ -144,8 +187,17 @@ bool IsUserFile(const std::string& output, const std::string& name) {
   return !name.empty() && (output == name || SameFile(output, name));
 }
 
+// False, after its message, when the output would overwrite the input.
+bool OutputSparesInput(const RunSettings& settings, std::FILE* input) {
+  if (IsStandardStream(settings, settings.OutputFileName)) return true;
+  const bool same = input == stdin ? IsStandardInputFile(settings.OutputFileName)
+                                   : SameFile(settings.InputFileName, settings.OutputFileName);
+  if (same) SayOnErrorStream("Error: output file is the same as input file\n");
+  return !same;
+}
+
 // False, after its message, when the output would overwrite the main configuration file, the
-// dictionary or the filter file in force.
+// dictionary, the filter file in force or the one -f names.
 bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile) {
   if (IsStandardStream(settings, settings.OutputFileName)) return true;
   const std::string& output = settings.OutputFileName;
@@ -154,7 +206,7 @@ bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filte
     same = "configuration file";
   } else if (IsUserFile(output, settings.TagsFileName)) {
     same = "dictionary file";
-  } else if (IsUserFile(output, filterFile)) {
+  } else if (IsUserFile(output, filterFile) || IsUserFile(output, settings.FilterFileName)) {
     same = "filter file";
   }
   if (same == nullptr) return true;
@@ -270,23 +322,21 @@ bool TakeInputSize(const RunSettings& settings, std::FILE* input, InputImage& im
   return true;
 }
 
-// Hands every text to the output and closes it; false, after the message, when a write failed.
-bool FinishOutputFile(WalkContext& walk, FilePtr& output) {
+// Hands every text to the output and closes it, then gives it its name when the walk has run
+// (`walkRan`), or leaves the earlier output when it has not; false, after the message, when a
+// write failed.
+bool FinishOutputFile(WalkContext& walk, OutputFile& output, bool walkRan) {
   const int writeError = FinishOutput(walk);
   // A failed write (a full disk, say) must not pass for a finished conversion.
-  bool written = writeError == 0 && std::ferror(output.get()) == 0;
-  bool closed = true;
-  if (output.get() == stdout) {
-    written = written && std::fflush(stdout) == 0;
-    output.release();
-  } else {
-    closed = std::fclose(output.release()) == 0;
-  }
+  const bool written = writeError == 0 && std::ferror(output.Stream()) == 0;
+  const bool closed = output.Close();
   if (writeError != 0) errno = writeError;
-  if (!written || !closed) {
+  if (!written || !closed || (walkRan && !output.Commit())) {
     PrintErrorForm("Error: can not write output file");
+    output.Discard();
     return false;
   }
+  if (!walkRan) output.Discard();
   return true;
 }
 
@@ -301,24 +351,20 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
     PrintErrorForm("Error: can not open input file");
     return -1;
   }
-  if (input.get() != stdin && !IsStandardStream(settings, settings.OutputFileName) &&
-      SameFile(settings.InputFileName, settings.OutputFileName)) {
-    SayOnErrorStream("Error: output file is the same as input file\n");
-    return -1;
-  }
+  if (!OutputSparesInput(settings, input.get())) return -1;
   InputImage image;
   bool streamed = false;
   uint64_t inputSize = 0;
   if (!TakeInputSize(settings, input.get(), image, streamed, inputSize)) return -1;
   if (!OutputSparesUserFiles(settings, early.FilterFileName)) return -1;
   if (format == OutputFormat::kCsv && !ColumnsAreKnown(settings)) return -1;
-  FilePtr output(OpenOutput(settings));
-  if (!output) {
+  OutputFile output;
+  if (!OpenOutput(settings, output)) {
     PrintErrorForm("Error: can not open output file");
     return -1;
   }
   // The walk hands the output over in large blocks of its own: the stream need not buffer them.
-  std::setvbuf(output.get(), nullptr, _IONBF, 0);
+  std::setvbuf(output.Stream(), nullptr, _IONBF, 0);
 
   if (ReadMainConfig(settings) != 0) {
     Say("Error when reading ConfigFile. Exiting...");
@@ -337,9 +383,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   if (format == OutputFormat::kCsv && !ChooseColumns(settings, *root, layout)) return -1;
 
   if (!streamed && !LoadInputImage(input.get(), inputSize, image)) return -1;
-  input.reset();
-  const InputFaultGuard faultGuard(image);
-  if (gInputLoadedHook != nullptr) gInputLoadedHook(settings.InputFileName);
+  const InputFaultGuard faultGuard(image, EndAfterInputFault);
 
   WalkSettings walkSettings;
   walkSettings.Format = format;
@@ -351,12 +395,15 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   walkSettings.SkipFiller = settings.SkipFiller;
   walkSettings.Resync = settings.Resync;
   auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
-                                            output.get());
+                                            output.Stream());
   if (format == OutputFormat::kCsv) walk->Csv = &layout;
-  const bool completed = Walk(*walk, image, report);
+  gFaultEnding = {&settings, walk.get(), &output, format};
+  const bool completed = Walk(*walk, image, streamed ? nullptr : input.get(), settings.InputFileName, report);
+  gFaultEnding = {};
+  input.reset();
   report.RecordsRead = walk->State.RecordCount;
   report.Counts = walk->Counts;
-  if (!FinishOutputFile(*walk, output)) {
+  if (!FinishOutputFile(*walk, output, report.End != RunEnd::kFailed)) {
     report.End = RunEnd::kFailed;
     return -1;
   }
@@ -373,59 +420,112 @@ bool HadProblems(const RunReport& report) {
   return false;
 }
 
-// The summary line, on standard error:
+// A line built in place, without memory of its own nor the C library's formatting: the summary
+// line is also written from the handler of an input fault, where neither may be used.
+class FixedLine {
+ public:
+  void Add(const char* text) {
+    while (*text != '\0' && size_ < sizeof text_) text_[size_++] = *text++;
+  }
+  void AddNumber(uint64_t number) {
+    char digits[20];
+    int count = 0;
+    do {
+      digits[count++] = static_cast<char>('0' + number % 10);
+      number /= 10;
+    } while (number != 0);
+    while (count > 0 && size_ < sizeof text_) text_[size_++] = digits[--count];
+  }
+  const char* Text() const { return text_; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  char text_[1024];
+  std::size_t size_ = 0;
+};
+
+// The summary line:
 // orvalis: IN: R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
 // files not read, [G damages, first at offset O, ]END (the damages with Resync only)
-void PrintSummary(const RunSettings& settings, const RunReport& report) {
+void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
-  const uint32_t written = report.RecordsRead - counts.RecordsOutOfRange - counts.RecordsFilteredOut;
-  std::string end;
-  char text[160];
-  switch (report.End) {
-    case RunEnd::kNotStarted: end = "not started"; break;
-    case RunEnd::kFailed: end = "failed"; break;
-    case RunEnd::kCutShort: end = "input cut short"; break;
-    case RunEnd::kCompleted: end = HadProblems(report) ? "completed with problems" : "completed"; break;
-    case RunEnd::kStopped: {
-      const uint32_t lastComplete =
-          counts.RecordsCompleted < report.RecordsRead ? counts.RecordsCompleted : report.RecordsRead;
-      std::snprintf(text, sizeof text, "stopped at offset %" PRIu64 ", last complete record %" PRIu32,
-                    report.StopOffset, lastComplete);
-      end = text;
-      break;
-    }
-  }
-  std::string line = "orvalis: ";
-  line += settings.InputFileName.empty() ? "(no input)" : settings.InputFileName;
-  std::snprintf(text, sizeof text,
-                ": %" PRIu32 " records read, %" PRIu32 " written, %" PRIu64 " tags not found, %" PRIu64
-                " refused pieces, ",
-                report.RecordsRead, written, counts.TagsNotFound, counts.RefusedPieces);
-  line += text;
-  std::snprintf(text, sizeof text,
-                "%" PRIu64 " bad dictionary lines, %" PRIu64 " bad configuration lines, %" PRIu64
-                " bad filter lines, %" PRIu64 " files with bare line feeds, %" PRIu64 " filter files not read, ",
-                ProblemCount(Problem::kBadDictionaryLine), ProblemCount(Problem::kBadConfigLine),
-                ProblemCount(Problem::kBadFilterLine), ProblemCount(Problem::kBareLineFeeds),
-                ProblemCount(Problem::kFilterNotRead));
-  line += text;
+  line.Add("orvalis: ");
+  line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
+  line.Add(": ");
+  line.AddNumber(report.RecordsRead);
+  line.Add(" records read, ");
+  line.AddNumber(report.RecordsRead - counts.RecordsOutOfRange - counts.RecordsFilteredOut);
+  line.Add(" written, ");
+  line.AddNumber(counts.TagsNotFound);
+  line.Add(" tags not found, ");
+  line.AddNumber(counts.RefusedPieces);
+  line.Add(" refused pieces, ");
+  line.AddNumber(ProblemCount(Problem::kBadDictionaryLine));
+  line.Add(" bad dictionary lines, ");
+  line.AddNumber(ProblemCount(Problem::kBadConfigLine));
+  line.Add(" bad configuration lines, ");
+  line.AddNumber(ProblemCount(Problem::kBadFilterLine));
+  line.Add(" bad filter lines, ");
+  line.AddNumber(ProblemCount(Problem::kBareLineFeeds));
+  line.Add(" files with bare line feeds, ");
+  line.AddNumber(ProblemCount(Problem::kFilterNotRead));
+  line.Add(" filter files not read, ");
   if (settings.Resync) {
-    std::snprintf(text, sizeof text, "%" PRIu64 " damages, ", counts.Damages);
-    line += text;
+    line.AddNumber(counts.Damages);
+    line.Add(" damages, ");
     if (counts.Damages != 0) {
-      std::snprintf(text, sizeof text, "first at offset %" PRIu64 ", ", counts.FirstDamageAt);
-      line += text;
+      line.Add("first at offset ");
+      line.AddNumber(counts.FirstDamageAt);
+      line.Add(", ");
     }
   }
   if (report.Format == OutputFormat::kCsv) {
-    std::snprintf(text, sizeof text, "%" PRIu64 " values not in the CSV, ", counts.ValuesNotInCsv);
-    line += text;
+    line.AddNumber(counts.ValuesNotInCsv);
+    line.Add(" values not in the CSV, ");
   }
-  line += end;
-  line += '\n';
+  switch (report.End) {
+    case RunEnd::kNotStarted: line.Add("not started"); break;
+    case RunEnd::kFailed: line.Add("failed"); break;
+    case RunEnd::kCutShort: line.Add("input cut short"); break;
+    case RunEnd::kGrew: line.Add("input grew"); break;
+    case RunEnd::kCompleted: line.Add(HadProblems(report) ? "completed with problems" : "completed"); break;
+    case RunEnd::kStopped:
+      line.Add("stopped at offset ");
+      line.AddNumber(report.StopOffset);
+      line.Add(", last complete record ");
+      line.AddNumber(counts.RecordsCompleted < report.RecordsRead ? counts.RecordsCompleted : report.RecordsRead);
+      break;
+  }
+  line.Add("\n");
+}
+
+// The summary line of quiet mode, on standard error.
+void PrintSummary(const RunSettings& settings, const RunReport& report) {
+  FixedLine line;
+  FormatSummary(settings, report, line);
   std::fflush(stdout);
-  SayOnErrorStream(line);
+  SayOnErrorStream(std::string_view(line.Text(), line.Size()));
+}
+
+// After a fault in reading a mapped input, in the signal handler (after the cut-short message):
+// the output takes its name, as when a shortened input is found at the end of the walk, and the
+// summary line of quiet mode follows with the counts that the walk had reached.
+void EndAfterInputFault() {
+  const FaultEnding& ending = gFaultEnding;
+  if (ending.Output != nullptr) ending.Output->CommitFromSignalHandler();
+#ifndef _WIN32
+  if (ending.Settings == nullptr || !ending.Settings->Quiet || ending.Walk == nullptr) return;
+  RunReport report;
+  report.End = RunEnd::kCutShort;
+  report.Format = ending.Format;
+  report.RecordsRead = ending.Walk->State.RecordCount;
+  report.Counts = ending.Walk->Counts;
+  FixedLine line;
+  FormatSummary(*ending.Settings, report, line);
+  const ssize_t written = write(STDERR_FILENO, line.Text(), line.Size());
+  (void)written;
+#endif
 }
 
 // The strict status: a run that completed with problems ends with status 1; so does a run that

@@ -10,8 +10,9 @@ namespace orvalis {
 // not start or the walk was cut short. In quiet mode one summary line ends every run.
 int RunOrvalis(int argc, const char* const* argv);
 
-// For tests: a function called with the input file's name once the input is in memory, just
-// before the walk (to change the file under the walk, as another program might). Null: none.
+// For tests: a function called with the input file's name once the input is in memory, as the
+// walk begins (to change the file under the walk, as another program might; what it throws is
+// met as the walk's own exceptions are). Null: none.
 void SetInputLoadedHook(void (*hook)(const std::string& inputName));
 
 }  // namespace orvalis

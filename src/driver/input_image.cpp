@@ -47,9 +47,12 @@ bool MapImage(std::FILE* input, uint64_t size, InputImage& image) {
   return true;
 }
 
+void (*gFaultEnding)() = nullptr;
+
 extern "C" void OnInputFault(int) {
   ssize_t written = write(STDERR_FILENO, kCutShortMessage, sizeof kCutShortMessage - 1);
   (void)written;
+  if (gFaultEnding != nullptr) gFaultEnding();
   _exit(255);
 }
 
@@ -139,8 +142,9 @@ bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image) {
 
 #if ORVALIS_MAPPED_INPUT
 
-InputFaultGuard::InputFaultGuard(const InputImage& image) {
+InputFaultGuard::InputFaultGuard(const InputImage& image, void (*ending)()) {
   if (image.Mapped == nullptr) return;
+  gFaultEnding = ending;
   struct sigaction action {};
   action.sa_handler = OnInputFault;
   sigemptyset(&action.sa_mask);
@@ -150,11 +154,12 @@ InputFaultGuard::InputFaultGuard(const InputImage& image) {
 
 InputFaultGuard::~InputFaultGuard() {
   if (installed_) sigaction(SIGBUS, reinterpret_cast<struct sigaction*>(previous_.get()), nullptr);
+  gFaultEnding = nullptr;
 }
 
 #else
 
-InputFaultGuard::InputFaultGuard(const InputImage&) {}
+InputFaultGuard::InputFaultGuard(const InputImage&, void (*)()) {}
 InputFaultGuard::~InputFaultGuard() = default;
 
 #endif

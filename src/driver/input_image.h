@@ -47,10 +47,11 @@ StreamRead ReadStreamImage(std::FILE* input, uint64_t maxSize, InputImage& image
 
 // While a guard lives, a fault in reading a mapped input (the file cut short by another program
 // while it is being converted) ends the program with "Error: input file was cut short while it
-// was being converted" on standard error and status -1, instead of a crash.
+// was being converted" on standard error, then `ending` (called from the signal handler: it may
+// only do what is safe there), and status -1, instead of a crash.
 class InputFaultGuard {
  public:
-  explicit InputFaultGuard(const InputImage& image);
+  InputFaultGuard(const InputImage& image, void (*ending)());
   InputFaultGuard(const InputFaultGuard&) = delete;
   InputFaultGuard& operator=(const InputFaultGuard&) = delete;
   ~InputFaultGuard();

@@ -1,9 +1,12 @@
 // The output's way to the file (blocks written by a thread of their own, records kept or dropped
 // at block edges) and the input's way into memory (mapped, or read, and cut short meanwhile).
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,16 +108,24 @@ TEST(InputImageFile, HoldsTheFileBytesMappedOrRead) {
 }
 
 #if defined(__unix__) || defined(__APPLE__)
-// A whole run whose input another program shortens to `newSize` octets once it is mapped, just
-// before the walk: within its last page (the octets past the new end read as zeros) or across
-// pages (they cannot be read at all). Either way the run must end with the cut-short message and
-// status 255, never with the completion line.
-uint64_t gShortenTo = 0;
-void ShortenInput(const std::string& name) {
-  if (gShortenTo != UINT64_MAX) fs::resize_file(name, gShortenTo);
+// A whole quiet run whose input another program changes once it is loaded, just before the walk:
+// shortened within its last page (the octets past the new end read as zeros) or across pages
+// (they cannot be read at all: the fault's handler ends the run), or grown, mapped or read (an
+// empty input is read). None may pass for a completed run; each ends with its message and its
+// summary line, and the output takes its name. Memory running out in the walk leaves the earlier
+// output as it was.
+struct InputChange {
+  bool Empty = false;
+  uint64_t NewSize = UINT64_MAX;  // UINT64_MAX: as it was
+  bool OutOfMemory = false;
+};
+InputChange gChange;
+void ChangeInput(const std::string& name) {
+  if (gChange.OutOfMemory) throw std::bad_alloc();
+  if (gChange.NewSize != UINT64_MAX) fs::resize_file(name, gChange.NewSize);
 }
 
-TEST(ShortenedInput, NeverPassesForACompletedRun) {
+TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
   const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
   const fs::path dir = fs::temp_directory_path() / ("orvalis-cut-" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -124,15 +135,29 @@ TEST(ShortenedInput, NeverPassesForACompletedRun) {
       << "1.TagName=record\r\n1.LongTagName=Record\r\n1.1.TagName=value\r\n1.1.LongTagName=Value: \r\n"
          "1.1.Type=HexNumber\r\n";
   std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
-  struct Row { const char* name; uint64_t newSize; int status; bool cutShort; };
+  const std::string cutShort = "Error: input file was cut short while it was being converted\n";
+  const std::string grew = "Error: input file grew by 1000 octets while it was being converted; they were not converted\n";
+  auto summary = [](int records, const std::string& end) {
+    return "orvalis: in.ber: " + std::to_string(records) + " records read, " + std::to_string(records) +
+           " written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad "
+           "filter lines, 0 files with bare line feeds, 0 filter files not read, " + end + "\n";
+  };
+  struct Row { const char* name; InputChange change; int status; std::string errors; bool keepsEarlier; };
   const Row rows[] = {
-      {"not shortened", UINT64_MAX, 0, false},
-      {"within the last page", file.size() - 500, 255, true},
-      {"across pages", file.size() - 3 * page, 255, true},
+      {"as it was", {}, 0, summary(1, "completed"), false},
+      {"shortened within the last page", {false, file.size() - 500}, 255, cutShort + summary(1, "input cut short"),
+       false},
+      {"shortened across pages", {false, file.size() - 3 * page}, 255, cutShort + summary(1, "input cut short"), false},
+      {"grown", {false, file.size() + 1000}, 255, grew + summary(1, "input grew"), false},
+      {"grown from empty (read, not mapped)", {true, 1000}, 255, grew + summary(0, "input grew"), false},
+      {"memory running out", {false, UINT64_MAX, true}, 255,
+       "Error: memory allocation fault: " + std::string(std::strerror(ENOMEM)) + "\n" + summary(0, "failed"), true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    std::ofstream(dir / "in.ber", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    std::ofstream(dir / "in.ber", std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), row.change.Empty ? 0 : file.size());
+    std::ofstream(dir / "out.prs", std::ios::binary) << "earlier\n";
     std::fflush(nullptr);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -141,19 +166,21 @@ TEST(ShortenedInput, NeverPassesForACompletedRun) {
           !std::freopen("errors.txt", "wb", stderr)) {
         _exit(99);
       }
-      gShortenTo = row.newSize;
-      SetInputLoadedHook(ShortenInput);
-      const char* argv[] = {"orvalis", "-i", "in.ber", "-o", "out.prs"};
-      _exit(RunOrvalis(5, argv) & 0xFF);
+      gChange = row.change;
+      SetInputLoadedHook(ChangeInput);
+      const char* argv[] = {"orvalis", "-q", "-i", "in.ber", "-o", "out.prs"};
+      _exit(RunOrvalis(6, argv) & 0xFF);
     }
     int waited = 0;
     ASSERT_EQ(waitpid(child, &waited, 0), child);
     ASSERT_TRUE(WIFEXITED(waited));
     EXPECT_EQ(WEXITSTATUS(waited), row.status);
-    const std::string console = ReadFile(dir / "console.txt");
-    EXPECT_EQ(console.find("100% completed") == std::string::npos, row.cutShort) << console;
-    EXPECT_EQ(ReadFile(dir / "errors.txt"),
-              row.cutShort ? "Error: input file was cut short while it was being converted\n" : "");
+    EXPECT_EQ(ReadFile(dir / "console.txt"), "");
+    EXPECT_EQ(ReadFile(dir / "errors.txt"), row.errors);
+    EXPECT_EQ(ReadFile(dir / "out.prs") == "earlier\n", row.keepsEarlier);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      EXPECT_NE(entry.path().filename().string().rfind(".out.prs.", 0), 0u) << entry.path();  // no temporary left
+    }
   }
   fs::remove_all(dir);
 }
@@ -166,7 +193,7 @@ TEST(InputFaultGuard, PutsBackTheHandlingItFound) {
   const uint8_t byte = 0;
   mapped.Mapped = &byte;  // taken for a mapped input; the guard never reads it
   {
-    const InputFaultGuard guard(mapped);
+    const InputFaultGuard guard(mapped, nullptr);
     struct sigaction during {};
     sigaction(SIGBUS, nullptr, &during);
     EXPECT_NE(during.sa_handler, before.sa_handler);

@@ -1,0 +1,217 @@
+#include "driver/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
+namespace orvalis {
+namespace {
+
+// What the temporary's name adds to the output's: a dot before it, a tag and this suffix after.
+constexpr char kTemporarySuffix[] = ".part";
+constexpr std::size_t kTagLength = 6;
+constexpr std::size_t kLongestFileName = 255;
+
+#ifdef _WIN32
+std::wstring Wide(const std::string& name) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+  if (size <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, &wide[0], size);
+  return wide;
+}
+
+// A rename that replaces the file at `to`, as rename does on POSIX systems.
+bool ReplaceWith(const char* from, const char* to) {
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  errno = EACCES;
+  return false;
+}
+#else
+bool ReplaceWith(const char* from, const char* to) { return std::rename(from, to) == 0; }
+#endif
+
+// The folder part of a name (with its last separator) and the rest.
+std::size_t FolderLength(const std::string& name) {
+#ifdef _WIN32
+  const std::size_t separator = name.find_last_of("/\\:");
+#else
+  const std::size_t separator = name.rfind('/');
+#endif
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+// ".NAME.XXXXXX.part" beside `target`; NAME is cut where the whole would pass the longest file name
+// when `cut` (a name that is there already is not too long: one to be made may be).
+std::string TemporaryName(const std::string& target, uint64_t seed, bool cut) {
+  const std::size_t folder = FolderLength(target);
+  const std::size_t room = cut ? kLongestFileName - 2 - kTagLength - (sizeof kTemporarySuffix - 1) : std::string::npos;
+  std::string name = target.substr(0, folder) + "." + target.substr(folder, room) + ".";
+  for (std::size_t i = 0; i < kTagLength; ++i, seed /= 36) name += "0123456789abcdefghijklmnopqrstuvwxyz"[seed % 36];
+  return name + kTemporarySuffix;
+}
+
+#ifndef _WIN32
+// False where the folder keeps others from replacing the file: in a folder with the sticky bit
+// (/tmp, say), only the owners of the file and of the folder may rename over it.
+bool MayReplace(const std::string& target, const struct stat& file) {
+  const std::size_t folderLength = FolderLength(target);
+  const std::string folderName = folderLength == 0 ? "." : target.substr(0, folderLength);
+  struct stat folder;
+  if (stat(folderName.c_str(), &folder) != 0) return false;
+  const uid_t user = geteuid();
+  return (folder.st_mode & S_ISVTX) == 0 || user == 0 || file.st_uid == user || folder.st_uid == user;
+}
+#endif
+
+}  // namespace
+
+bool OutputFile::OpenInPlace(const std::string& name) {
+  target_ = name;
+  stream_ = std::fopen(name.c_str(), "wb");
+  return stream_ != nullptr;
+}
+
+void OutputFile::OpenStandardOutput() {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  stream_ = stdout;
+  standard_ = true;
+}
+
+bool OutputFile::OpenTemporary(const std::string& target, const void* replaced) {
+  uint64_t seed = static_cast<uint64_t>(getpid()) * 2654435761u ^ static_cast<uint64_t>(std::time(nullptr));
+  for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 6364136223846793005u + 1442695040888963407u) {
+    const std::string name = TemporaryName(target, seed >> 16, replaced != nullptr);
+    const int file = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+    if (file < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+#ifndef _WIN32
+    if (replaced != nullptr) {
+      // The owner and mode of the file replaced; the owner only where the system allows it.
+      const struct stat& info = *static_cast<const struct stat*>(replaced);
+      if (fchown(file, info.st_uid, info.st_gid) != 0) {
+        // kept as created: this user's
+      }
+      if (fchmod(file, info.st_mode & 07777) != 0) {
+        // kept as created: 0666 less the umask
+      }
+    }
+#else
+    (void)replaced;
+#endif
+    stream_ = fdopen(file, "wb");
+    if (stream_ == nullptr) {
+      close(file);
+      std::remove(name.c_str());
+      return false;
+    }
+    target_ = target;
+    temporary_ = name;
+    return true;
+  }
+  return false;
+}
+
+bool OutputFile::Open(const std::string& name) {
+  struct stat info;
+  const bool exists = stat(name.c_str(), &info) == 0;
+  if (exists && (!S_ISREG(info.st_mode) || info.st_nlink > 1)) return OpenInPlace(name);
+  std::string target = name;
+#ifndef _WIN32
+  struct stat link;
+  if (lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* resolved = exists ? realpath(name.c_str(), nullptr) : nullptr;
+    if (resolved == nullptr) return OpenInPlace(name);  // a link to nothing: its target created
+    target = resolved;
+    std::free(resolved);
+  }
+  if (exists && !MayReplace(target, info)) return OpenInPlace(name);
+#endif
+  if (exists) {
+    // A file that may not be written is refused as before, whatever its folder allows.
+    const int file = open(target.c_str(), O_WRONLY | O_BINARY);
+    if (file < 0) return false;
+    close(file);
+  }
+  if (!OpenTemporary(target, exists ? &info : nullptr)) return OpenInPlace(name);
+  existed_ = exists;
+  return true;
+}
+
+bool OutputFile::Close() {
+  std::FILE* stream = stream_;
+  stream_ = nullptr;
+  if (stream == nullptr) return true;
+  return standard_ ? std::fflush(stream) == 0 : std::fclose(stream) == 0;
+}
+
+bool OutputFile::Commit() {
+  Close();
+  if (temporary_.empty()) return true;
+  if (!ReplaceWith(temporary_.c_str(), target_.c_str())) {
+    Discard();
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+void OutputFile::Discard() {
+  const int error = errno;
+  Close();
+  if (!temporary_.empty()) {
+    std::remove(temporary_.c_str());
+    temporary_.clear();
+    if (!existed_) {
+      const int file = open(target_.c_str(), O_WRONLY | O_CREAT | O_BINARY, 0666);
+      if (file >= 0) close(file);
+    }
+  }
+  errno = error;
+}
+
+#ifdef _WIN32
+// Windows gives no file numbers through stat: the volume and index of the files are compared.
+bool IsStandardInputFile(const std::string& name) {
+  BY_HANDLE_FILE_INFORMATION input, named;
+  const HANDLE standard = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+  if (standard == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(standard, &input)) return false;
+  const HANDLE file = CreateFileW(Wide(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool got = GetFileInformationByHandle(file, &named);
+  CloseHandle(file);
+  return got && input.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         input.nFileIndexHigh == named.nFileIndexHigh && input.nFileIndexLow == named.nFileIndexLow;
+}
+#else
+bool IsStandardInputFile(const std::string& name) {
+  struct stat input, named;
+  return fstat(STDIN_FILENO, &input) == 0 && stat(name.c_str(), &named) == 0 && input.st_dev == named.st_dev &&
+         input.st_ino == named.st_ino;
+}
+#endif
+
+void OutputFile::CommitFromSignalHandler() const {
+  if (!temporary_.empty()) ReplaceWith(temporary_.c_str(), target_.c_str());
+}
+
+}  // namespace orvalis

@@ -1,0 +1,76 @@
+#!/bin/bash
+# The output file and the files of the user's: standard input refused as the output, a run killed
+# in the middle, a write that fails, and the mode, links and names that a replaced output keeps.
+#   output-file.sh <path to orvalis> <examples folder>
+set -u
+orvalis=$(realpath "$1")
+examples=$(realpath "$2")
+work=$(mktemp -d)
+trap 'kill -9 $run 2>/dev/null; rm -rf "$work"' EXIT
+run=
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+cd "$work" || exit 1
+cp "$examples/Tags.cfg" "$examples/Orvalis.cfg" "$examples/calls.ber" .
+echo "the earlier output" > earlier
+temporaries() { ls -A | grep -E '^\.out\.prs\.[0-9a-z]{6}\.part$'; }
+
+# Standard input that is the output's file is refused as a named input is, the file left whole.
+cp calls.ber day.ber
+"$orvalis" -q -i - -o day.ber < day.ber 2> refused.err
+[ $? -eq 255 ] || fail "standard input as the output: status"
+[ "$(head -n 1 refused.err)" = "Error: output file is the same as input file" ] || fail "refusal: $(cat refused.err)"
+cmp -s day.ber calls.ber || fail "standard input as the output: the input was changed"
+
+# A run killed in the middle leaves the earlier output whole (and its temporary file). The filter
+# file is a named pipe, so that the run waits, its temporary created, until the pipe is opened;
+# then it converts 40 copies of the example in debug mode (200 MB of dump) until it is killed.
+for i in $(seq 40); do cat calls.ber; done > big.ber
+cp earlier out.prs
+mkfifo filter.pipe
+"$orvalis" -q -d -f filter.pipe -i big.ber -o out.prs 2> /dev/null &
+run=$!
+for i in $(seq 1000); do [ -n "$(temporaries)" ] && break; sleep 0.01; done
+[ -n "$(temporaries)" ] || fail "no temporary file while the run waits"
+timeout 10 sh -c ": > filter.pipe"  # a filter file cannot be read from a pipe: the run goes on without it
+for i in $(seq 1000); do
+  [ "$(stat -c %s "$(temporaries | head -n 1)" 2>/dev/null || echo 0)" -gt 1000000 ] && break
+  sleep 0.01
+done
+kill -9 $run
+wait $run 2> /dev/null
+cmp -s out.prs earlier || fail "the killed run changed the earlier output"
+[ "$(temporaries | wc -l)" -eq 1 ] || fail "the killed run's temporary file: $(ls -A)"
+rm -f .out.prs.*.part
+
+# A write that fails (here past a limit of the file size) leaves the earlier output, no temporary.
+(ulimit -f 100; trap '' XFSZ; exec "$orvalis" -q -i calls.ber -o out.prs) 2> limit.err
+[ $? -eq 255 ] || fail "a failed write: status"
+grep -q '^Error: can not write output file: ' limit.err || fail "a failed write: $(cat limit.err)"
+cmp -s out.prs earlier || fail "a failed write changed the earlier output"
+[ -z "$(temporaries)" ] || fail "a failed write left its temporary file"
+
+# A replaced output keeps its mode; a new one gets 0666 less the umask.
+chmod 640 out.prs
+"$orvalis" -q -i calls.ber -o out.prs 2> /dev/null || fail "replacing an output: status"
+cmp -s out.prs "$examples/calls.ber.prs" || fail "the replaced output"
+[ "$(stat -c %a out.prs)" = 640 ] || fail "the replaced output's mode: $(stat -c %a out.prs)"
+(umask 027; exec "$orvalis" -q -i calls.ber -o new.prs 2> /dev/null)
+[ "$(stat -c %a new.prs)" = 640 ] || fail "a new output's mode: $(stat -c %a new.prs)"
+
+# A symbolic link stays a link, its target replaced; the names of a file with other hard links all
+# see the new output.
+mkdir kept
+cp earlier kept/target.prs
+ln -s kept/target.prs link.prs
+cp earlier hard.prs
+ln hard.prs other-name.prs
+"$orvalis" -q -i calls.ber -o link.prs 2> /dev/null && "$orvalis" -q -i calls.ber -o hard.prs 2> /dev/null ||
+  fail "links: status"
+[ -L link.prs ] && cmp -s kept/target.prs "$examples/calls.ber.prs" || fail "the symbolic link or its target"
+cmp -s other-name.prs "$examples/calls.ber.prs" || fail "the other hard link"
+[ -z "$(ls -A kept | grep part)$(temporaries)" ] || fail "a temporary file left: $(ls -A . kept)"
+
+[ $failures -eq 0 ] && echo "output-file: all passed"
+exit $failures
