@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/block_writer.h"
+#include "common/spilled_text.h"
 #include "common/text_buffer.h"
 #include "common/text_format.h"
 #include "decode/byte_cursor.h"
@@ -184,6 +185,9 @@ struct WalkContext {
   bool TextWaitsForTurn = false;
   bool TextOutgrown = false;
   WalkState State;
+  // The text of the record under way that went outside memory, before the text in the record
+  // buffer (which then begins with the record: RecordStart is 0). Under a filter only.
+  SpilledText Spilled;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted
   // Where the element being read begins in the input (its first identifier octet).
@@ -291,10 +295,14 @@ void CountRecordOutcome(WalkContext& walk);
 // Writes out whatever the record's text holds.
 void WriteRecordBuffer(WalkContext& walk);
 
+// The undecided text of a record that could still pass the filter goes to a temporary file once
+// it reaches this size.
+constexpr std::size_t kSpillSize = 4 << 20;
+
 // Keeps the text held in the record buffer within about OutputBlockSize, whatever the input holds:
 // text already decided (all of it without a filter) is written out as it grows, and the text of
-// a record that can no longer pass the filter is dropped as it grows; a record that could still
-// pass keeps its text. Returns false, raising TextOutgrown, only for the walk of a stretch ahead
+// a record that can no longer pass the filter is dropped as it grows; the text of a record that
+// could still pass goes to a temporary file from kSpillSize on (see Spilled). Returns false, raising TextOutgrown, only for the walk of a stretch ahead
 // of its turn, which cannot write out: it must stop.
 bool HandOnHeldText(WalkContext& walk);
 inline bool KeepHeldTextBounded(WalkContext& walk) {
