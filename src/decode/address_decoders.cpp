@@ -92,6 +92,11 @@ void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64
     AppendPieceOf(walk, {kNumberTooShort});
     return;
   }
+  AppendNumberHead(walk, item, c);
+  AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 2, length - 2);
+}
+
+void AppendNumberHead(WalkContext& walk, const TItem& item, const uint8_t* c) {
   if (walk.Settings.DebugMode) {
     const std::string_view name = TagNameOf(item);
     constexpr std::string_view kNature = " Nature of Addr.=";
@@ -118,10 +123,14 @@ void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64
     out = PutText(PutText(PutText(out, kPlan), NumberingPlanName(c[1])), kDigits);
     EndPiece(walk, out);
   }
-  AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 2, length - 2);
 }
 
 void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+  AppendReceivedDigitsHead(walk, item, c);
+  AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 1, length - 1);
+}
+
+void AppendReceivedDigitsHead(WalkContext& walk, const TItem& item, const uint8_t* c) {
   if (walk.Settings.DebugMode) {
     const std::string_view name = TagNameOf(item);
     constexpr std::string_view kNature = "\n**** **** Nature of Addr.=";
@@ -136,7 +145,6 @@ void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c
     out = PutNatureOfAddress(PutText(out, kNature), c[0]);
     EndPiece(walk, PutText(out, kDigits));
   }
-  AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 1, length - 1);
 }
 
 }  // namespace orvalis

@@ -129,14 +129,33 @@ inline bool WalkCarry::SameAs(const WalkCarry& other) const {
   return Canonical().Fields() == other.Canonical().Fields();
 }
 
+// How the octets of a long value (decode/long_values.h) are written: two characters per octet in
+// hexadecimal, as telephone digits (the last one left out when the count is odd), or as a line
+// code (hexadecimal, a "/" after the first two octets); or, in a CSV cell, as a text (a CSV field),
+// or as an error with the octets in hexadecimal.
+enum class LongForm : uint8_t { kHex, kDigits, kOddDigits, kLineCode, kText, kError };
+
+// A CSV cell of a long value, made from the input's octets when its row is written.
+struct LongCell {
+  const uint8_t* Octets = nullptr;
+  uint64_t Count = 0;
+  LongForm Form = LongForm::kHex;
+  std::string_view Message;  // an error's message
+};
+
 // The CSV row under way: its cells in the order they came, each column's place among them.
 struct CsvRow {
+  // The size that marks a cell as the long cell whose index stands where a cell's place would.
+  static constexpr uint32_t kLongCellMark = UINT32_MAX;
+
   TextBuffer Text;
   std::vector<uint64_t> Cells;  // per column: where its cell begins in Text << 32 | its size (0: empty)
+  std::vector<LongCell> LongCells;
 
   void swap(CsvRow& other) {
     Text.swap(other.Text);
     Cells.swap(other.Cells);
+    LongCells.swap(other.LongCells);
   }
 };
 
