@@ -115,12 +115,7 @@ struct JsonOut {
     void Error(std::string_view message, const uint8_t* content, uint64_t length) {
       Out.append("{\"error\":");
       AppendJsonString(Out, message);
-      if (length >= kLongValue) {
-        Out.append(",\"hex\":");
-        LongVerbatim(content, length, LongForm::kHex);
-        Out.push_back('}');
-        return;
-      }
+      if (length >= kLongValue) return LongHex(content, length);
       Out.append(",\"hex\":\"");
       AppendHexText(Out, content, length);
       Out.append("\"}");
@@ -158,14 +153,7 @@ struct JsonOut {
     void Null() { Out.append("null"); }
     // A member of its own after the value: the value's key with "_hex" added.
     void Beside(const uint8_t* content, uint64_t length) {
-      if (KeySaved || length >= kLongValue) {
-        SaveKey();
-        Out.push_back(',');
-        Out.append(Walk.DumpLine.view());
-        Out.append("_hex\":");
-        LongVerbatim(content, length, LongForm::kHex);
-        return;
-      }
+      if (KeySaved || length >= kLongValue) return LongBeside(content, length);
       const std::size_t keySize = Walk.KeyEnd - Walk.KeyBegin - 1;  // the key without its closing quote
       Out.push_back(',');
       const std::size_t keyAt = Out.size();
@@ -175,17 +163,30 @@ struct JsonOut {
       AppendHexText(Out, content, length);
       Out.push_back('"');
     }
-    void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) {
+    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) {
       Out.push_back('"');
       RecordChunks chunks{Walk};
       PutLongForm(chunks, octets, count, form);
       Out.push_back('"');
     }
-    void LongText(std::string_view octets) {
+    [[gnu::noinline, gnu::cold]] void LongText(std::string_view octets) {
       SaveKey();  // for Beside, before the text is handed on
       Out.push_back('"');
       PutLongJsonText(Walk, octets);
       Out.push_back('"');
+    }
+    // An error's octets: ,"hex":"..."}
+    [[gnu::noinline, gnu::cold]] void LongHex(const uint8_t* content, uint64_t length) {
+      Out.append(",\"hex\":");
+      LongVerbatim(content, length, LongForm::kHex);
+      Out.push_back('}');
+    }
+    [[gnu::noinline, gnu::cold]] void LongBeside(const uint8_t* content, uint64_t length) {
+      SaveKey();
+      Out.push_back(',');
+      Out.append(Walk.DumpLine.view());
+      Out.append("_hex\":");
+      LongVerbatim(content, length, LongForm::kHex);
     }
     // The value's key without its closing quote, kept apart.
     void SaveKey() {
@@ -362,12 +363,12 @@ struct CsvOut {
     }
     void Null() {}
     void Beside(const uint8_t*, uint64_t) {}
-    void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) { Defer({octets, count, form, {}}); }
-    void LongText(std::string_view octets) {
+    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) { Defer({octets, count, form, {}}); }
+    [[gnu::noinline, gnu::cold]] void LongText(std::string_view octets) {
       Defer({reinterpret_cast<const uint8_t*>(octets.data()), octets.size(), LongForm::kText, {}});
     }
     // The cell is made when the row is written.
-    void Defer(const LongCell& cell) {
+    [[gnu::noinline, gnu::cold]] void Defer(const LongCell& cell) {
       Row.Cells[Column] = static_cast<uint64_t>(Row.LongCells.size()) << 32 | CsvRow::kLongCellMark;
       Row.LongCells.push_back(cell);
     }
