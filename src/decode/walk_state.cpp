@@ -78,7 +78,7 @@ void WriteSpilledText(WalkContext& walk) {
 // Drops the text of the record under way.
 void DropRecordText(WalkContext& walk) {
   walk.State.RecordBuffer.truncate(walk.State.RecordStart);
-  walk.Spilled.Drop();
+  if (!walk.Spilled.empty()) walk.Spilled.Drop();
 }
 
 }  // namespace
