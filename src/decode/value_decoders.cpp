@@ -207,27 +207,26 @@ namespace {
 template <bool kWhole>
 void FormatValueAs(WalkContext& walk, const TItem& item, uint64_t length) {
   const uint8_t* content = walk.Input.Here();
-  const bool chunked = !kWhole && length >= kLongValue;
   switch (item.Type) {
     case TagType::DateTime: return DecodeDateTime(walk, content, length);
     case TagType::String:
-      if (chunked) break;
+      if (!kWhole && length >= kLongValue) break;
       return DecodeString(walk, content, length);
     case TagType::Number:
-      if (chunked) break;
+      if (!kWhole && length >= kLongValue) break;
       return DecodeNumber(walk, item, content, length);
     case TagType::HexNumber:
-      if (chunked) break;
+      if (!kWhole && length >= kLongValue) break;
       return DecodeHexNumber(walk, content, length);
     case TagType::DecNumber: return DecodeDecNumber(walk, content, length);
     case TagType::ValFromIndexedArr: return DecodeIndexed(walk, item, content, length);
     case TagType::ValFromNonIndexedArr: return DecodeNonIndexed(walk, item, content, length);
     case TagType::Duration: return DecodeDuration(walk, content, length);
     case TagType::LineCode:
-      if (chunked) break;
+      if (!kWhole && length >= kLongValue) break;
       return DecodeLineCode(walk, content, length);
     case TagType::ReceivedDigits:
-      if (chunked) break;
+      if (!kWhole && length >= kLongValue) break;
       return DecodeReceivedDigits(walk, item, content, length);
     default: return SetPiece(walk, "\n");
   }

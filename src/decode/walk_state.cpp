@@ -95,7 +95,7 @@ bool HandOnHeldText(WalkContext& walk) {
     state.RecordStart = 0;
   } else if (!state.RecordPasses || state.FilteredTagsSeen > filterCount) {
     DropRecordText(walk);  // the record can no longer pass
-  } else if (state.RecordBuffer.size() - state.RecordStart >= kSpillSize) {
+  } else if (state.RecordBuffer.size() - state.RecordStart >= walk.SpillSize) {
     SpillUndecidedText(walk);
   }
   return true;

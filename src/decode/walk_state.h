@@ -179,6 +179,10 @@ static_assert(sizeof(WalkState) == sizeof(WalkCarry) + sizeof(WalkOwnState),
 // The size of the blocks in which the output is written.
 constexpr std::size_t kOutputBlockSize = 1 << 20;
 
+// The undecided text of a record that could still pass the filter goes to a temporary file once
+// it reaches this size.
+constexpr std::size_t kSpillSize = 4 << 20;
+
 // About this much input makes a stretch of a walk shared by two threads.
 constexpr uint64_t kStretchSize = 128 << 10;
 
@@ -197,6 +201,8 @@ struct WalkContext {
   // The text written out goes to the output file in blocks of at least this size (the last one
   // excepted).
   std::size_t OutputBlockSize = kOutputBlockSize;
+  // A record's undecided text under a filter goes to Spilled once it reaches this size.
+  std::size_t SpillSize = kSpillSize;
   // The input octets of a stretch when two threads share the walk (0: the walk is never shared).
   uint64_t StretchSize = kStretchSize;
   // True for the walk of a stretch ahead of its turn: its text waits in the record buffer for the
@@ -314,14 +320,10 @@ void CountRecordOutcome(WalkContext& walk);
 // Writes out whatever the record's text holds.
 void WriteRecordBuffer(WalkContext& walk);
 
-// The undecided text of a record that could still pass the filter goes to a temporary file once
-// it reaches this size.
-constexpr std::size_t kSpillSize = 4 << 20;
-
 // Keeps the text held in the record buffer within about OutputBlockSize, whatever the input holds:
 // text already decided (all of it without a filter) is written out as it grows, and the text of
 // a record that can no longer pass the filter is dropped as it grows; the text of a record that
-// could still pass goes to a temporary file from kSpillSize on (see Spilled). Returns false, raising TextOutgrown, only for the walk of a stretch ahead
+// could still pass goes to a temporary file from SpillSize on (see Spilled). Returns false, raising TextOutgrown, only for the walk of a stretch ahead
 // of its turn, which cannot write out: it must stop.
 bool HandOnHeldText(WalkContext& walk);
 inline bool KeepHeldTextBounded(WalkContext& walk) {

@@ -145,8 +145,13 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
       {OutputFormat::kJsonLines, "String", atEdge.c_str(), ""},
       {OutputFormat::kCsv, "HexNumber", nullptr, "record,value\r\n1," + hexText + "\r\n"},
       {OutputFormat::kCsv, "String", nullptr, "record,value\r\n1," + std::string(csvText.view()) + "\r\n"},
+      {OutputFormat::kCsv, "DecNumber", nullptr,
+       "record,value\r\n1,error: length of DecNumber type tag is more than 2 bytes; octets " + hexText + "\r\n"},
+      // A text of 2046 octets before a NUL: the longest piece, not refused.
+      {OutputFormat::kText, "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
   };
-  const test::Bytes input = test::Tlv({0xA1}, test::Tlv({0x81}, value));
+  test::Bytes withNul = value;
+  withNul[2046] = 0;
   for (const Row& row : rows) {
     for (std::size_t blockSize : {std::size_t{1000}, kOutputBlockSize}) {
       SCOPED_TRACE(std::string(row.Type) + " " + std::to_string(static_cast<int>(row.Format)) + " " +
@@ -160,6 +165,7 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
         SetFilter(*root, "value", row.Filter, found);
         settings.FilterCount = 1;
       }
+      const test::Bytes input = test::Tlv({0xA1}, test::Tlv({0x81}, &row == &rows[std::size(rows) - 1] ? withNul : value));
       const std::string output = test::RunWalk(*root, input, settings, blockSize).Output;
       EXPECT_TRUE(output == row.Expected) << "output of " << output.size() << " octets, not " << row.Expected.size();
     }
