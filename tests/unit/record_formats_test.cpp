@@ -114,9 +114,10 @@ TEST(AppendCsvField, QuotesByRfc4180AndMapsHighOctetsToUtf8) {
 // text that the writers' own functions make of the whole value, whatever the output's block size,
 // and the filter finds its text across the chunks' edges (or drops the record).
 TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
-  test::Bytes value(3 * kLongValueChunk + 5);
+  test::Bytes value(kLongValue + 2 * kLongValueChunk + 5);
   for (std::size_t i = 0; i < value.size(); ++i) value[i] = static_cast<uint8_t>(i % 251 == 0 ? '"' : 1 + i * 7 % 254);
   value[kLongValueChunk - 1] = ',';
+  value[0] = 0x83;  // as received digits: an odd count, a national number
   const std::string octets(value.begin(), value.end());
   TextBuffer hex;
   AppendHexText(hex, value.data(), value.size());
@@ -132,6 +133,9 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
     const char* Filter;  // the value's filter text, or null
     std::string Expected;
   };
+  std::string digits;  // as received digits, the last one left out
+  for (std::size_t i = 1; i < value.size(); ++i) digits.append(kAddressDigitPairs.Text + 2 * value[i], 2);
+  digits.pop_back();
   const std::string line = "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"value\":";
   const Row rows[] = {
       {OutputFormat::kText, "HexNumber", nullptr, "Record 1\nValue: " + hexText + "\n"},
@@ -147,6 +151,8 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
       {OutputFormat::kCsv, "String", nullptr, "record,value\r\n1," + std::string(csvText.view()) + "\r\n"},
       {OutputFormat::kCsv, "DecNumber", nullptr,
        "record,value\r\n1,error: length of DecNumber type tag is more than 2 bytes; octets " + hexText + "\r\n"},
+      {OutputFormat::kCsv, "ReceivedDigits", nullptr,
+       "record,value.nature,value.natureCode,value.digits\r\n1,national (significant) number,3," + digits + "\r\n"},
       // A text of 2046 octets before a NUL: the longest piece, not refused.
       {OutputFormat::kText, "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
   };
