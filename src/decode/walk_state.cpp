@@ -53,7 +53,7 @@ namespace {
 // Moves the record's undecided text to the temporary file, all but its last character, which stays
 // so that the record's text still shows how it ends; the records' text before it, decided, is
 // written out. Where no temporary file can be had the text stays where it is.
-void SpillUndecidedText(WalkContext& walk) {
+[[gnu::noinline, gnu::cold]] void SpillUndecidedText(WalkContext& walk) {
   WalkState& state = walk.State;
   TextBuffer& text = state.RecordBuffer;
   const std::string_view undecided = text.view().substr(state.RecordStart, text.size() - state.RecordStart - 1);
@@ -67,7 +67,7 @@ void SpillUndecidedText(WalkContext& walk) {
 
 // Writes out the record's text that went to the temporary file; the rest of it is in the record
 // buffer, from its beginning.
-void WriteSpilledText(WalkContext& walk) {
+[[gnu::noinline, gnu::cold]] void WriteSpilledText(WalkContext& walk) {
   TextBuffer block;
   const int error = walk.Spilled.TakeBack(block, walk.OutputBlockSize, [&walk](TextBuffer& taken) {
     walk.Output.Write(taken);
