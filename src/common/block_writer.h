@@ -35,6 +35,12 @@ class BlockWriter {
   void WriteInPlace(bool inPlace);
   // Writes the text on the spot, after every block taken before.
   void WriteText(std::string_view text);
+  // Notes that text meant for the file was lost before it reached the writer (errno `error`):
+  // Finish reports it as a failed write.
+  void Fail(int error) {
+    Finish();
+    if (error_ == 0) error_ = error;
+  }
 
  private:
   void WriteSpare();

@@ -4,6 +4,7 @@
 
 #include "common/text_format.h"
 #include "debugdump/octet_annotations.h"
+#include "decode/long_values.h"
 #include "decode/value_decoders.h"
 #include "decode/walk_steps.h"
 
@@ -113,7 +114,14 @@ struct DumpWriter {
     line.clear();
     AppendZeroPadded(line, walk.Input.Position(), 10);
     line.append(": HEX contents of tag body: ");
-    AppendHexDigits(line, walk.Input.Here(), length);
+    if (length >= kLongValue) {  // in chunks, handed on as they are made
+      AppendToRecord(walk, line);
+      RecordChunks chunks{walk};
+      PutLongForm(chunks, walk.Input.Here(), length, LongForm::kHex);
+      line.clear();
+    } else {
+      AppendHexDigits(line, walk.Input.Here(), length);
+    }
     line.append("\n            Decoded value of a tag: ");
     AppendWholeLine(walk, line);
     DecodeValue(walk, leaf->Item, length);

@@ -78,20 +78,8 @@ void AppendDigitLine(WalkContext& walk, bool odd, const uint8_t* digits, uint64_
   EndPiece(walk, out);
 }
 
-}  // namespace
-
-std::string_view NatureOfAddressName(uint8_t b0) {
-  const uint8_t code = b0 & 0x7F;
-  return code < std::size(kNatureOfAddressNames) ? kNatureOfAddressNames[code] : std::string_view();
-}
-
-std::string_view NumberingPlanName(uint8_t b1) { return kNumberingPlanNames[(b1 & 0x70) >> 4]; }
-
-void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  if (length < 2) {
-    AppendPieceOf(walk, {kNumberTooShort});
-    return;
-  }
+// The text of a telephone number before its digit line.
+[[gnu::always_inline]] inline void PutNumberHead(WalkContext& walk, const TItem& item, const uint8_t* c) {
   if (walk.Settings.DebugMode) {
     const std::string_view name = TagNameOf(item);
     constexpr std::string_view kNature = " Nature of Addr.=";
@@ -118,10 +106,10 @@ void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64
     out = PutText(PutText(PutText(out, kPlan), NumberingPlanName(c[1])), kDigits);
     EndPiece(walk, out);
   }
-  AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 2, length - 2);
 }
 
-void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+// The text of received digits before their digit line.
+[[gnu::always_inline]] inline void PutReceivedDigitsHead(WalkContext& walk, const TItem& item, const uint8_t* c) {
   if (walk.Settings.DebugMode) {
     const std::string_view name = TagNameOf(item);
     constexpr std::string_view kNature = "\n**** **** Nature of Addr.=";
@@ -136,7 +124,35 @@ void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c
     out = PutNatureOfAddress(PutText(out, kNature), c[0]);
     EndPiece(walk, PutText(out, kDigits));
   }
+}
+
+}  // namespace
+
+std::string_view NatureOfAddressName(uint8_t b0) {
+  const uint8_t code = b0 & 0x7F;
+  return code < std::size(kNatureOfAddressNames) ? kNatureOfAddressNames[code] : std::string_view();
+}
+
+std::string_view NumberingPlanName(uint8_t b1) { return kNumberingPlanNames[(b1 & 0x70) >> 4]; }
+
+void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+  if (length < 2) {
+    AppendPieceOf(walk, {kNumberTooShort});
+    return;
+  }
+  PutNumberHead(walk, item, c);
+  AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 2, length - 2);
+}
+
+void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+  PutReceivedDigitsHead(walk, item, c);
   AppendDigitLine(walk, (c[0] & kOddIndicator) != 0, c + 1, length - 1);
+}
+
+void AppendNumberHead(WalkContext& walk, const TItem& item, const uint8_t* c) { PutNumberHead(walk, item, c); }
+
+void AppendReceivedDigitsHead(WalkContext& walk, const TItem& item, const uint8_t* c) {
+  PutReceivedDigitsHead(walk, item, c);
 }
 
 }  // namespace orvalis

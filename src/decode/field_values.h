@@ -16,7 +16,11 @@
 //   Text(padded)                     the same, of a dictionary text (which may be read past its end)
 //   Null()                           no value (a mnemonic without a text)
 //   Beside(content, length)          the text ended before the last octets: they all follow
-// A plain value is one Begin and End, one Text or one Null, without Parts.
+//   LongVerbatim(octets, count, form)  a verbatim text of a long value's octets (hexadecimal,
+//                                    digits, a line code: decode/long_values.h), made in chunks
+//   LongText(octets)                 Text for a long value's text
+// A plain value is one Begin and End, one Text or one Null, without Parts. Error and Beside are
+// told of a long value's octets too: the sink writes them in chunks.
 #pragma once
 
 #include <charconv>
@@ -26,6 +30,7 @@
 
 #include "common/text_buffer.h"
 #include "common/text_format.h"
+#include "decode/long_values.h"
 #include "decode/value_decoders.h"
 #include "tags/tag_tree.h"
 
@@ -88,6 +93,7 @@ void PutVerbatim(Sink& sink, std::string_view text) {
 
 template <typename Sink>
 void PutHex(Sink& sink, const uint8_t* c, uint64_t length) {
+  if (length >= kLongValue) return sink.LongVerbatim(c, length, LongForm::kHex);
   char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length));
   for (uint64_t i = 0; i < length; ++i) out = PutOctetPair(out, kUpperHexPairs, c[i]);
   sink.End(out);
@@ -124,13 +130,19 @@ void PutString(Sink& sink, const uint8_t* c, uint64_t length) {
   const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
   const std::size_t end = nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - c)
                               : static_cast<std::size_t>(length);
-  sink.Text(std::string_view(reinterpret_cast<const char*>(c), end));
+  const std::string_view text(reinterpret_cast<const char*>(c), end);
+  if (end >= kLongValue) {
+    sink.LongText(text);
+  } else {
+    sink.Text(text);
+  }
   if (nul != nullptr) sink.Beside(c, length);
 }
 
 // An address's digits by nibble, the last one left out when the count is odd.
 template <typename Sink>
 void PutDigits(Sink& sink, const uint8_t* digits, uint64_t count, bool odd) {
+  if (count >= kLongValue) return sink.LongVerbatim(digits, count, odd ? LongForm::kOddDigits : LongForm::kDigits);
   char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * count));
   for (uint64_t i = 0; i < count; ++i) out = PutOctetPair(out, kAddressDigitPairs, digits[i]);
   if (odd && count > 0) --out;
@@ -218,6 +230,7 @@ void PutDuration(Sink& sink, const uint8_t* c, uint64_t length) {
 // The first two octets in hexadecimal, "/", the others in hexadecimal.
 template <typename Sink>
 void PutLineCode(Sink& sink, const uint8_t* c, uint64_t length) {
+  if (length >= kLongValue) return sink.LongVerbatim(c, length, LongForm::kLineCode);
   char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length + 1));
   for (uint64_t i = 0; i < length; ++i) {
     if (i == 2) *out++ = '/';

@@ -108,9 +108,14 @@ constexpr std::size_t kJsonPiece = 4096;
 }  // namespace
 
 void AppendJsonString(TextBuffer& out, std::string_view octets) {
+  out.push_back('"');
+  AppendJsonOctets(out, octets);
+  out.push_back('"');
+}
+
+void AppendJsonOctets(TextBuffer& out, std::string_view octets) {
   const char* from = octets.data();
   std::size_t left = octets.size();
-  out.push_back('"');
   do {
     const std::size_t piece = left < kJsonPiece ? left : kJsonPiece;
     char* const start = out.extend(6 * piece + 8);  // every octet escaped, and a word to spare
@@ -132,7 +137,6 @@ void AppendJsonString(TextBuffer& out, std::string_view octets) {
     from += piece;
     left -= piece;
   } while (left != 0);
-  out.push_back('"');
 }
 
 void AppendCsvField(TextBuffer& out, std::string_view octets) {
@@ -144,9 +148,19 @@ void AppendCsvField(TextBuffer& out, std::string_view octets) {
     out.append(octets);
     return;
   }
+  const bool quoted = CsvFieldNeedsQuotes(octets);
+  if (quoted) out.push_back('"');
+  AppendCsvOctets(out, octets);
+  if (quoted) out.push_back('"');
+}
+
+bool CsvFieldNeedsQuotes(std::string_view octets) {
   bool quoted = false;
   for (char c : octets) quoted = quoted || kNeeds.Csv[static_cast<uint8_t>(c)] == kEscape;
-  if (quoted) out.push_back('"');
+  return quoted;
+}
+
+void AppendCsvOctets(TextBuffer& out, std::string_view octets) {
   for (char c : octets) {
     const uint8_t octet = static_cast<uint8_t>(c);
     if (octet >= 0x80) {
@@ -156,7 +170,6 @@ void AppendCsvField(TextBuffer& out, std::string_view octets) {
       out.push_back(c);
     }
   }
-  if (quoted) out.push_back('"');
 }
 
 }  // namespace orvalis

@@ -14,6 +14,13 @@ namespace orvalis {
 // the control characters (below 0x20) escaped, the octets above 0x7F as above.
 void AppendJsonString(TextBuffer& out, std::string_view octets);
 
+// AppendJsonString without the quotes around the text.
+void AppendJsonOctets(TextBuffer& out, std::string_view octets);
+
+// True when a CSV field of these octets is quoted; AppendCsvField's octets without the quotes.
+bool CsvFieldNeedsQuotes(std::string_view octets);
+void AppendCsvOctets(TextBuffer& out, std::string_view octets);
+
 // Appends the octets as one CSV field: quoted when it holds a comma, a quotation mark, a carriage
 // return or a line feed, with every quotation mark inside doubled; the octets above 0x7F as above.
 void AppendCsvField(TextBuffer& out, std::string_view octets);

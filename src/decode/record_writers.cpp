@@ -7,6 +7,7 @@
 
 #include "common/text_format.h"
 #include "decode/field_values.h"
+#include "decode/long_values.h"
 #include "decode/record_text.h"
 #include "decode/text_writer.h"
 #include "decode/value_decoders.h"
@@ -31,7 +32,11 @@ void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
 // step, as in the readable output, and is then taken back from the record's text.
 void ApplyFilterToText(WalkContext& walk, const TItem& item, uint64_t length) {
   const std::size_t mark = walk.State.RecordBuffer.size();
-  DecodeValue(walk, item, length);
+  if (length >= kLongValue) {
+    DecodeLongValue(walk, item, length, false);
+  } else {
+    DecodeValue(walk, item, length);
+  }
   walk.State.RecordBuffer.truncate(mark);
 }
 
@@ -105,10 +110,12 @@ struct JsonOut {
     TextBuffer& Out;
     const PartNames* Names = nullptr;
     bool Quoted = false;
+    bool KeySaved = false;  // the value's key is in Walk.DumpLine: the record's text was handed on
 
     void Error(std::string_view message, const uint8_t* content, uint64_t length) {
       Out.append("{\"error\":");
       AppendJsonString(Out, message);
+      if (length >= kLongValue) return LongHex(content, length);
       Out.append(",\"hex\":\"");
       AppendHexText(Out, content, length);
       Out.append("\"}");
@@ -146,6 +153,7 @@ struct JsonOut {
     void Null() { Out.append("null"); }
     // A member of its own after the value: the value's key with "_hex" added.
     void Beside(const uint8_t* content, uint64_t length) {
+      if (KeySaved || length >= kLongValue) return LongBeside(content, length);
       const std::size_t keySize = Walk.KeyEnd - Walk.KeyBegin - 1;  // the key without its closing quote
       Out.push_back(',');
       const std::size_t keyAt = Out.size();
@@ -154,6 +162,37 @@ struct JsonOut {
       Out.append("_hex\":\"");
       AppendHexText(Out, content, length);
       Out.push_back('"');
+    }
+    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) {
+      Out.push_back('"');
+      RecordChunks chunks{Walk};
+      PutLongForm(chunks, octets, count, form);
+      Out.push_back('"');
+    }
+    [[gnu::noinline, gnu::cold]] void LongText(std::string_view octets) {
+      SaveKey();  // for Beside, before the text is handed on
+      Out.push_back('"');
+      PutLongJsonText(Walk, octets);
+      Out.push_back('"');
+    }
+    // An error's octets: ,"hex":"..."}
+    [[gnu::noinline, gnu::cold]] void LongHex(const uint8_t* content, uint64_t length) {
+      Out.append(",\"hex\":");
+      LongVerbatim(content, length, LongForm::kHex);
+      Out.push_back('}');
+    }
+    [[gnu::noinline, gnu::cold]] void LongBeside(const uint8_t* content, uint64_t length) {
+      SaveKey();
+      Out.push_back(',');
+      Out.append(Walk.DumpLine.view());
+      Out.append("_hex\":");
+      LongVerbatim(content, length, LongForm::kHex);
+    }
+    // The value's key without its closing quote, kept apart.
+    void SaveKey() {
+      if (KeySaved) return;
+      Walk.DumpLine.assign(std::string_view(Out.data() + Walk.KeyBegin, Walk.KeyEnd - Walk.KeyBegin - 1));
+      KeySaved = true;
     }
   };
 
@@ -172,6 +211,7 @@ struct JsonOut {
     walk.ValueDue = false;
     const uint8_t* content = walk.Input.Here();
     if (leaf == nullptr) {
+      if (length >= kLongValue) return Sink{walk, out}.LongVerbatim(content, length, LongForm::kHex);
       out.push_back('"');
       AppendHexText(out, content, length);
       out.push_back('"');
@@ -195,6 +235,7 @@ struct CsvOut {
     if (row.Cells.size() != columns) row.Cells.resize(columns);
     std::memset(row.Cells.data(), 0, columns * sizeof row.Cells[0]);  // every cell empty
     row.Text.clear();
+    row.LongCells.clear();
     char* out = row.Text.extend(20);
     EndCell(row, 0, 0, std::to_chars(out, out + 20, walk.State.RecordCount).ptr);
   }
@@ -213,6 +254,7 @@ struct CsvOut {
   static void CloseLine(WalkContext& walk, int) {
     CsvRow& row = walk.Row;
     const CsvLayout& layout = *walk.Csv;
+    if (!row.LongCells.empty()) return CloseLongLine(walk);
     std::size_t cells = row.Text.size();  // the cells, each once
     if (layout.ChosenAgain) {
       cells = 0;
@@ -231,6 +273,29 @@ struct CsvOut {
     to[-1] = '\r';
     *to++ = '\n';
     out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
+  }
+
+  // The row of a long value's cell, which is made from the input's octets in chunks: each cell
+  // followed by a comma but the last, then CR LF.
+  [[gnu::noinline]] static void CloseLongLine(WalkContext& walk) {
+    const CsvRow& row = walk.Row;
+    const CsvLayout& layout = *walk.Csv;
+    TextBuffer& out = walk.State.RecordBuffer;
+    bool first = true;
+    const auto put = [&](uint64_t cell) {
+      if (!first) out.push_back(',');
+      first = false;
+      const std::size_t at = static_cast<std::size_t>(cell >> 32);
+      const uint32_t size = static_cast<uint32_t>(cell);
+      if (size == CsvRow::kLongCellMark) return PutLongCsvCell(walk, row.LongCells[at]);
+      out.append(row.Text.data() + at, size);
+    };
+    if (layout.AllInOrder) {
+      for (uint64_t cell : row.Cells) put(cell);
+    } else {
+      for (uint32_t column : layout.Chosen) put(row.Cells[column]);
+    }
+    out.append("\r\n");
   }
 
   // Writes a cell and a comma after it. The cell goes over in moves of 16 characters, which may
@@ -267,6 +332,7 @@ struct CsvOut {
     std::size_t At = 0;
 
     void Error(std::string_view message, const uint8_t* content, uint64_t length) {
+      if (length >= kLongValue) return Defer({content, length, LongForm::kError, message});
       TextBuffer& text = Walk.DumpLine;
       text.assign("error: ");
       text.append(message);
@@ -297,6 +363,15 @@ struct CsvOut {
     }
     void Null() {}
     void Beside(const uint8_t*, uint64_t) {}
+    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) { Defer({octets, count, form, {}}); }
+    [[gnu::noinline, gnu::cold]] void LongText(std::string_view octets) {
+      Defer({reinterpret_cast<const uint8_t*>(octets.data()), octets.size(), LongForm::kText, {}});
+    }
+    // The cell is made when the row is written.
+    [[gnu::noinline, gnu::cold]] void Defer(const LongCell& cell) {
+      Row.Cells[Column] = static_cast<uint64_t>(Row.LongCells.size()) << 32 | CsvRow::kLongCellMark;
+      Row.LongCells.push_back(cell);
+    }
   };
 
   static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {

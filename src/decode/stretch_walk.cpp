@@ -347,6 +347,9 @@ class SharedWalk {
     }
     recordStart = 0;
     nextPercentAt = 0;  // worked out again at the next record start
+    // A shared walk has neither a range nor a filter: text held past a block (top-level elements
+    // that start no record, stretch after stretch) is written, as the walk in order writes it.
+    KeepHeldTextBounded(walk_);
 
     static_cast<WalkCarry&>(walk_.State) = ahead;
     // A CSV row left open (the stretch stopped inside a record) goes on with its cells.

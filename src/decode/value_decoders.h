@@ -9,17 +9,30 @@
 namespace orvalis {
 
 // Decodes the contents at the read position (length octets, at least 1, all within the input)
-// without moving it and appends the value's text to the record.
+// without moving it and appends the value's text to the record: a long value's (kLongValue
+// below) in chunks, through DecodeLongValue; FormatWholeValue makes any value's text in one go.
 void FormatValue(WalkContext& walk, const TItem& item, uint64_t length);
+void FormatWholeValue(WalkContext& walk, const TItem& item, uint64_t length);
 
 // The filter step: a value of a filtered tag counts in the record, and the record fails when the
 // value's text (the last piece) lacks the filter value.
 void ApplyFilter(WalkContext& walk, const TItem& item);
 
+// A value of this many octets or more is a long value: its text is made in chunks
+// (decode/long_values.h).
+constexpr uint64_t kLongValue = 64 << 10;
+
+// DecodeValue for a long value, or with `appended` false only the filter step on the value's text
+// (which is not kept; a refused piece is still said). Returns 0.
+int DecodeLongValue(WalkContext& walk, const TItem& item, uint64_t length, bool appended);
+
+// DecodeValue for an item with a filter value. Returns 0.
+int DecodeFilteredValue(WalkContext& walk, const TItem& item, uint64_t length);
+
 // Formats the value, then applies the item's filter value to its text. Returns 0.
 inline int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
+  if (item.FilterValue) return DecodeFilteredValue(walk, item, length);
   FormatValue(walk, item, length);
-  if (item.FilterValue) ApplyFilter(walk, item);
   return 0;
 }
 
@@ -28,6 +41,10 @@ inline int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
 void DecodeNumber(WalkContext& walk, const TItem& item, const uint8_t* content, uint64_t length);
 void DecodeReceivedDigits(WalkContext& walk, const TItem& item, const uint8_t* content,
                           uint64_t length);
+// Their text before the digit line (a Number's contents have at least two octets, received
+// digits' at least one).
+void AppendNumberHead(WalkContext& walk, const TItem& item, const uint8_t* content);
+void AppendReceivedDigitsHead(WalkContext& walk, const TItem& item, const uint8_t* content);
 
 // The digits of telephone numbers, by nibble, two to an octet (high nibble first).
 constexpr OctetPairs kAddressDigitPairs = MakeOctetPairs("0123456789*#abcS");

@@ -48,6 +48,41 @@ void WriteRecordBuffer(WalkContext& walk) {
   state.RecordStart = state.RecordBuffer.size();
 }
 
+namespace {
+
+// Moves the record's undecided text to the temporary file, all but its last character, which stays
+// so that the record's text still shows how it ends; the records' text before it, decided, is
+// written out. Where no temporary file can be had the text stays where it is.
+[[gnu::noinline, gnu::cold]] void SpillUndecidedText(WalkContext& walk) {
+  WalkState& state = walk.State;
+  TextBuffer& text = state.RecordBuffer;
+  const std::string_view undecided = text.view().substr(state.RecordStart, text.size() - state.RecordStart - 1);
+  if (!walk.Spilled.Append(undecided)) return;
+  const char last = text.back();
+  text.truncate(state.RecordStart);
+  walk.Output.Write(text);
+  text.push_back(last);
+  state.RecordStart = 0;
+}
+
+// Writes out the record's text that went to the temporary file; the rest of it is in the record
+// buffer, from its beginning.
+[[gnu::noinline, gnu::cold]] void WriteSpilledText(WalkContext& walk) {
+  TextBuffer block;
+  const int error = walk.Spilled.TakeBack(block, walk.OutputBlockSize, [&walk](TextBuffer& taken) {
+    walk.Output.Write(taken);
+  });
+  if (error != 0) walk.Output.Fail(error);
+}
+
+// Drops the text of the record under way.
+void DropRecordText(WalkContext& walk) {
+  walk.State.RecordBuffer.truncate(walk.State.RecordStart);
+  if (!walk.Spilled.empty()) walk.Spilled.Drop();
+}
+
+}  // namespace
+
 bool HandOnHeldText(WalkContext& walk) {
   WalkState& state = walk.State;
   if (walk.TextWaitsForTurn) {
@@ -59,7 +94,9 @@ bool HandOnHeldText(WalkContext& walk) {
     walk.Output.Write(state.RecordBuffer);  // every text is written without a filter
     state.RecordStart = 0;
   } else if (!state.RecordPasses || state.FilteredTagsSeen > filterCount) {
-    state.RecordBuffer.truncate(state.RecordStart);  // the record can no longer pass
+    DropRecordText(walk);  // the record can no longer pass
+  } else if (state.RecordBuffer.size() - state.RecordStart >= walk.SpillSize) {
+    SpillUndecidedText(walk);
   }
   return true;
 }
@@ -67,9 +104,10 @@ bool HandOnHeldText(WalkContext& walk) {
 void WriteOutRecord(WalkContext& walk) {
   WalkState& state = walk.State;
   if (state.RecordPasses && state.FilteredTagsSeen == walk.Settings.FilterCount) {
+    if (!walk.Spilled.empty()) WriteSpilledText(walk);
     WriteRecordBuffer(walk);
   } else {
-    state.RecordBuffer.truncate(state.RecordStart);  // a record that failed the filter is dropped
+    DropRecordText(walk);  // a record that failed the filter is dropped
   }
 }
 
@@ -88,7 +126,7 @@ void WriteOutLastRecord(WalkContext& walk) {
 
 int FinishOutput(WalkContext& walk) {
   WalkState& state = walk.State;
-  state.RecordBuffer.truncate(state.RecordStart);  // what was not written out is not written
+  DropRecordText(walk);  // what was not written out is not written
   walk.Output.Write(state.RecordBuffer);
   state.RecordStart = 0;
   return walk.Output.Finish();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/block_writer.h"
+#include "common/spilled_text.h"
 #include "common/text_buffer.h"
 #include "common/text_format.h"
 #include "decode/byte_cursor.h"
@@ -128,14 +129,33 @@ inline bool WalkCarry::SameAs(const WalkCarry& other) const {
   return Canonical().Fields() == other.Canonical().Fields();
 }
 
+// How the octets of a long value (decode/long_values.h) are written: two characters per octet in
+// hexadecimal, as telephone digits (the last one left out when the count is odd), or as a line
+// code (hexadecimal, a "/" after the first two octets); or, in a CSV cell, as a text (a CSV field),
+// or as an error with the octets in hexadecimal.
+enum class LongForm : uint8_t { kHex, kDigits, kOddDigits, kLineCode, kText, kError };
+
+// A CSV cell of a long value, made from the input's octets when its row is written.
+struct LongCell {
+  const uint8_t* Octets = nullptr;
+  uint64_t Count = 0;
+  LongForm Form = LongForm::kHex;
+  std::string_view Message;  // an error's message
+};
+
 // The CSV row under way: its cells in the order they came, each column's place among them.
 struct CsvRow {
+  // The size that marks a cell as the long cell whose index stands where a cell's place would.
+  static constexpr uint32_t kLongCellMark = UINT32_MAX;
+
   TextBuffer Text;
   std::vector<uint64_t> Cells;  // per column: where its cell begins in Text << 32 | its size (0: empty)
+  std::vector<LongCell> LongCells;
 
   void swap(CsvRow& other) {
     Text.swap(other.Text);
     Cells.swap(other.Cells);
+    LongCells.swap(other.LongCells);
   }
 };
 
@@ -159,6 +179,10 @@ static_assert(sizeof(WalkState) == sizeof(WalkCarry) + sizeof(WalkOwnState),
 // The size of the blocks in which the output is written.
 constexpr std::size_t kOutputBlockSize = 1 << 20;
 
+// The undecided text of a record that could still pass the filter goes to a temporary file once
+// it reaches this size.
+constexpr std::size_t kSpillSize = 4 << 20;
+
 // About this much input makes a stretch of a walk shared by two threads.
 constexpr uint64_t kStretchSize = 128 << 10;
 
@@ -177,6 +201,8 @@ struct WalkContext {
   // The text written out goes to the output file in blocks of at least this size (the last one
   // excepted).
   std::size_t OutputBlockSize = kOutputBlockSize;
+  // A record's undecided text under a filter goes to Spilled once it reaches this size.
+  std::size_t SpillSize = kSpillSize;
   // The input octets of a stretch when two threads share the walk (0: the walk is never shared).
   uint64_t StretchSize = kStretchSize;
   // True for the walk of a stretch ahead of its turn: its text waits in the record buffer for the
@@ -184,6 +210,9 @@ struct WalkContext {
   bool TextWaitsForTurn = false;
   bool TextOutgrown = false;
   WalkState State;
+  // The text of the record under way that went outside memory, before the text in the record
+  // buffer (which then begins with the record: RecordStart is 0). Under a filter only.
+  SpilledText Spilled;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   TextBuffer DumpLine;   // the debug dump's line being formatted
   // Where the element being read begins in the input (its first identifier octet).
@@ -293,8 +322,8 @@ void WriteRecordBuffer(WalkContext& walk);
 
 // Keeps the text held in the record buffer within about OutputBlockSize, whatever the input holds:
 // text already decided (all of it without a filter) is written out as it grows, and the text of
-// a record that can no longer pass the filter is dropped as it grows; a record that could still
-// pass keeps its text. Returns false, raising TextOutgrown, only for the walk of a stretch ahead
+// a record that can no longer pass the filter is dropped as it grows; the text of a record that
+// could still pass goes to a temporary file from SpillSize on (see Spilled). Returns false, raising TextOutgrown, only for the walk of a stretch ahead
 // of its turn, which cannot write out: it must stop.
 bool HandOnHeldText(WalkContext& walk);
 inline bool KeepHeldTextBounded(WalkContext& walk) {

@@ -1,6 +1,6 @@
 // The record formats: JSON string escaping and CSV quoting, octet by octet and at the edges of
 // the eight-octet words that are copied whole, and the mapping of octets above 0x7F that must give
-// every octet back; dictionary texts, which are copied whole when they need neither, in a row whose
+// every octet back; a long value's text made in chunks; dictionary texts, which are copied whole when they need neither, in a row whose
 // cells come out of column order; each type's values at their edges, and a repeated constructed
 // field in CSV; the damage marker that a walk which resynchronises hands to the writers.
 #include "decode/record_text.h"
@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "decode/field_values.h"
+#include "decode/long_values.h"
 #include "decode/record_writers.h"
 #include "walk_fixture.h"
 
@@ -108,6 +110,74 @@ TEST(AppendCsvField, QuotesByRfc4180AndMapsHighOctetsToUtf8) {
 // Mnemonic texts from the dictionary: a plain one (copied whole, up to and beyond the padding it
 // is read with), one that must be escaped or quoted, one with an octet above 0x7F; each record's
 // string comes before the mnemonic but its column after, and is long enough to need several moves.
+// A long value's text is made in chunks and handed on between them: in every format it is the
+// text that the writers' own functions make of the whole value, whatever the output's block size,
+// and the filter finds its text across the chunks' edges (or drops the record).
+TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
+  test::Bytes value(kLongValue + 2 * kLongValueChunk + 5);
+  for (std::size_t i = 0; i < value.size(); ++i) value[i] = static_cast<uint8_t>(i % 251 == 0 ? '"' : 1 + i * 7 % 254);
+  value[kLongValueChunk - 1] = ',';
+  value[0] = 0x83;  // as received digits: an odd count, a national number
+  const std::string octets(value.begin(), value.end());
+  TextBuffer hex;
+  AppendHexText(hex, value.data(), value.size());
+  const std::string hexText(hex.view());
+  TextBuffer csvText;
+  AppendCsvField(csvText, octets);
+  // Across the first chunks' edge, in the hexadecimal text and in the octets.
+  const std::string atEdge = hexText.substr(2 * kLongValueChunk - 3, 6);
+  const std::string octetsAtEdge = octets.substr(kLongValueChunk - 2, 4);
+  struct Row {
+    OutputFormat Format;
+    const char* Type;
+    const char* Filter;  // the value's filter text, or null
+    std::string Expected;
+  };
+  std::string digits;  // as received digits, the last one left out
+  for (std::size_t i = 1; i < value.size(); ++i) digits.append(kAddressDigitPairs.Text + 2 * value[i], 2);
+  digits.pop_back();
+  const std::string line = "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"value\":";
+  const Row rows[] = {
+      {OutputFormat::kText, "HexNumber", nullptr, "Record 1\nValue: " + hexText + "\n"},
+      {OutputFormat::kText, "HexNumber", atEdge.c_str(), "Record 1\nValue: " + hexText + "\n"},
+      {OutputFormat::kText, "HexNumber", "not in it", ""},
+      {OutputFormat::kText, "String", nullptr, "Record 1\nValue: "},  // a piece too long: refused
+      {OutputFormat::kText, "String", octetsAtEdge.c_str(), "Record 1\nValue: "},
+      {OutputFormat::kText, "String", atEdge.c_str(), ""},
+      {OutputFormat::kJsonLines, "HexNumber", nullptr, line + "\"" + hexText + "\"}}\n"},
+      {OutputFormat::kJsonLines, "String", nullptr, line + Json(octets) + "}}\n"},
+      {OutputFormat::kJsonLines, "String", atEdge.c_str(), ""},
+      {OutputFormat::kCsv, "HexNumber", nullptr, "record,value\r\n1," + hexText + "\r\n"},
+      {OutputFormat::kCsv, "String", nullptr, "record,value\r\n1," + std::string(csvText.view()) + "\r\n"},
+      {OutputFormat::kCsv, "DecNumber", nullptr,
+       "record,value\r\n1,error: length of DecNumber type tag is more than 2 bytes; octets " + hexText + "\r\n"},
+      {OutputFormat::kCsv, "ReceivedDigits", nullptr,
+       "record,value.nature,value.natureCode,value.digits\r\n1,national (significant) number,3," + digits + "\r\n"},
+      // A text of 2046 octets before a NUL: the longest piece, not refused.
+      {OutputFormat::kText, "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
+  };
+  test::Bytes withNul = value;
+  withNul[2046] = 0;
+  for (const Row& row : rows) {
+    for (std::size_t blockSize : {std::size_t{1000}, kOutputBlockSize}) {
+      SCOPED_TRACE(std::string(row.Type) + " " + std::to_string(static_cast<int>(row.Format)) + " " +
+                   (row.Filter ? "filter" : "-") + " blocks of " + std::to_string(blockSize));
+      auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.1.TagName=value",
+                                         "1.1.LongTagName=Value: ", std::string("1.1.Type=") + row.Type});
+      WalkSettings settings;
+      settings.Format = row.Format;
+      if (row.Filter != nullptr) {
+        bool found = false;
+        SetFilter(*root, "value", row.Filter, found);
+        settings.FilterCount = 1;
+      }
+      const test::Bytes input = test::Tlv({0xA1}, test::Tlv({0x81}, &row == &rows[std::size(rows) - 1] ? withNul : value));
+      const std::string output = test::RunWalk(*root, input, settings, blockSize).Output;
+      EXPECT_TRUE(output == row.Expected) << "output of " << output.size() << " octets, not " << row.Expected.size();
+    }
+  }
+}
+
 TEST(RecordWriters, WriteDictionaryTextsAsAnyTextInColumnOrder) {
   const std::string longText(40, 'x');
   const std::string indArr = "1.0.IndArr=plain,Say \"hi\",caf\xE9," + longText;

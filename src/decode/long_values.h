@@ -1,0 +1,71 @@
+// Long values: a primitive value of kLongValue octets or more has its text made in chunks, each
+// handed on as it is made (written out, kept in the temporary file, or dropped: see
+// KeepHeldTextBounded), so that no value's text is ever held whole, however long the value. The
+// bytes are those that the text made in one go would have. Shorter values, nearly all of them, keep
+// their own paths.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/text_buffer.h"
+#include "common/text_format.h"
+#include "decode/value_decoders.h"
+#include "decode/walk_state.h"
+
+namespace orvalis {
+
+// The octets that make one chunk of a long value's text.
+constexpr std::size_t kLongValueChunk = 16 << 10;
+
+// Chunks into the record's text: the text held is handed on after each.
+struct RecordChunks {
+  WalkContext& Walk;
+  char* Room(std::size_t n) { return Walk.State.RecordBuffer.extend(n); }
+  void Done(const char* end) {
+    TextBuffer& text = Walk.State.RecordBuffer;
+    text.truncate(static_cast<std::size_t>(end - text.data()));
+    KeepHeldTextBounded(Walk);  // a stretch walked ahead stops at its next element
+  }
+};
+
+// Writes `count` octets in the form given (kHex, kDigits, kOddDigits or kLineCode), chunk by chunk: `out.Room(n)` gives room for n
+// characters, `out.Done(end)` ends each chunk.
+template <typename Chunks>
+void PutLongForm(Chunks& out, const uint8_t* octets, uint64_t count, LongForm form) {
+  const OctetPairs& pairs = form == LongForm::kHex || form == LongForm::kLineCode ? kUpperHexPairs : kAddressDigitPairs;
+  for (uint64_t done = 0; done < count;) {
+    const std::size_t n = count - done < kLongValueChunk ? static_cast<std::size_t>(count - done) : kLongValueChunk;
+    char* to = out.Room(2 * n + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (form == LongForm::kLineCode && done + i == 2) *to++ = '/';
+      to = PutOctetPair(to, pairs, octets[done + i]);
+    }
+    done += n;
+    if (done == count && form == LongForm::kOddDigits) --to;
+    out.Done(to);
+  }
+}
+
+// Seeks a text in a text that comes in chunks.
+class ChunkedSearch {
+ public:
+  explicit ChunkedSearch(std::string_view wanted) : wanted_(wanted), found_(wanted.empty()) {}
+  void Feed(std::string_view chunk);
+  bool Found() const { return found_; }
+
+ private:
+  std::string_view wanted_;
+  bool found_;
+  std::string tail_;  // the last characters fed, fewer than wanted_ has
+};
+
+// Writes a JSON string's octets in chunks into the record's text, without its quotes.
+void PutLongJsonText(WalkContext& walk, std::string_view octets);
+
+// Writes a long CSV cell into the record's text, chunk by chunk.
+void PutLongCsvCell(WalkContext& walk, const LongCell& cell);
+
+}  // namespace orvalis
