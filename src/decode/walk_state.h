@@ -200,6 +200,9 @@ struct WalkContext {
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
   WalkCounts Counts;  // for the run's summary
+  // Where the walk stood after the last element it counted as walked past its holder: the
+  // elements holding that one end there too, and are not counted again.
+  uint64_t PastHolderAt = 0;
   // Damage that stopped the steps under way, for the top level to go on after (Resync only).
   struct {
     bool Pending = false;

@@ -207,11 +207,25 @@ int WalkElements(WalkContext& walk, uint64_t end) {
   return 0;
 }
 
-// The nested elements of a constructed element of definite length, up to `end`. With Resync, no
-// read goes past `end` meanwhile, so that a nested element running past it is damage.
+// Counts a nested element that the walk read past `end`, the end of the element holding it: once,
+// and not again for the elements holding that one, which end where it ends.
+inline void CountPastHolder(WalkContext& walk, uint64_t end) {
+  const uint64_t at = walk.Input.Position();
+  if (at <= end || at == walk.PastHolderAt) return;
+  ++walk.Counts.PastHolder;
+  walk.PastHolderAt = at;
+}
+
+// The nested elements of a constructed element of definite length, up to `end`. Without Resync a
+// nested element that runs past `end` is read to its own end, as it says, and counted. With
+// Resync, no read goes past `end` meanwhile, so that a nested element running past it is damage.
 template <typename Writer>
 int WalkContents(WalkContext& walk, uint64_t end) {
-  if (!walk.Settings.Resync) return WalkElements<Writer>(walk, end);
+  if (!walk.Settings.Resync) {
+    const int result = WalkElements<Writer>(walk, end);
+    if (result == 0) CountPastHolder(walk, end);
+    return result;
+  }
   ByteCursor& input = walk.Input;
   const uint64_t outer = input.End();
   const bool topLevel = walk.State.Path.Depth == 0;
@@ -313,16 +327,14 @@ int WalkElement(WalkContext& walk) {
 
 // ---- The top level with SkipFiller or Resync ----------------------------------------------------
 
-// Passes over the run of filler at the read position, up to `end`.
+// Passes over the run of filler at the read position.
 template <typename Writer>
-void PassOverFiller(WalkContext& walk, uint64_t end) {
+void PassOverFiller(WalkContext& walk, const FillerRun& filler) {
   const uint64_t at = walk.Input.Position();
-  uint8_t octet = 0;
-  walk.Input.Peek(0, octet);
-  const uint64_t count = SkipRun(walk.Input, end);
+  walk.Input.Skip(filler.Octets);
   ++walk.Counts.FillerRuns;
-  walk.Counts.FillerOctets += count;
-  Writer::Filler(walk, at, count, octet);
+  walk.Counts.FillerOctets += filler.Octets;
+  Writer::Filler(walk, at, filler.Octets, filler.Octet);
 }
 
 // Says the damage noted on the console (with the place the walk goes on at) and counts it.
@@ -388,9 +400,12 @@ int WalkTopLevelMended(WalkContext& walk, uint64_t end) {
     if (!KeepHeldTextBounded(walk)) return -1;
     if (walk.State.ResumedIn != nullptr) {
       if (!StaysInResumedBlock<Writer>(walk)) continue;
-    } else if (walk.Settings.SkipFiller && AtFiller(walk.Input, *walk.Root)) {
-      PassOverFiller<Writer>(walk, end);
-      continue;
+    } else if (walk.Settings.SkipFiller) {
+      const FillerRun filler = FillerAt(walk.Input, *walk.Root);
+      if (filler.Octets != 0) {
+        PassOverFiller<Writer>(walk, filler);
+        if (!filler.ElementFollows) continue;
+      }
     }
     if (WalkNext<Writer>(walk) >= 0) continue;
     // A stretch walked ahead leaves damage to the walk in order, which takes the stretch.

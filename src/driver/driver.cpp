@@ -366,7 +366,10 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
 // ---- The summary (quiet mode) and the status ------------------------------------------------
 
 bool HadProblems(const RunReport& report) {
-  if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0) return true;
+  if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0 ||
+      report.Counts.PastHolder != 0) {
+    return true;
+  }
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
     if (ProblemCount(static_cast<Problem>(problem)) != 0) return true;
   }
@@ -376,7 +379,9 @@ bool HadProblems(const RunReport& report) {
 // The summary line, on standard error:
 // orvalis: IN: R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
-// files not read, [G damages, first at offset O, ]END (the damages with Resync only)
+// files not read, [G damages, first at offset O, ][N values not in the CSV, ][E elements past
+// their holder, ]END (the damages with Resync only, the values in CSV only, the elements when E
+// is not 0)
 void PrintSummary(const RunSettings& settings, const RunReport& report) {
   const WalkCounts& counts = report.Counts;
   const uint32_t written = report.RecordsRead - counts.RecordsOutOfRange - counts.RecordsFilteredOut;
@@ -420,6 +425,10 @@ void PrintSummary(const RunSettings& settings, const RunReport& report) {
   }
   if (report.Format == OutputFormat::kCsv) {
     std::snprintf(text, sizeof text, "%" PRIu64 " values not in the CSV, ", counts.ValuesNotInCsv);
+    line += text;
+  }
+  if (counts.PastHolder != 0) {
+    std::snprintf(text, sizeof text, "%" PRIu64 " elements past their holder, ", counts.PastHolder);
     line += text;
   }
   line += end;

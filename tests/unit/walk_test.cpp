@@ -210,7 +210,12 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
       {"followed by filler, without", Cat({call, {0xFF, 0xFF}, call}), false, false, 7, false},
       {"followed by end-of-contents: in a block only", Cat({call, {0x00, 0x00}}), false, false, 0, true},
       {"in the damaged block first", Cat({call, call}), true, false, 0, true},
-      {"a top-level element that is not a record", Cat({{0x07}, Tlv({0xA3}, {}), call}), false, false, 1, false},
+      {"an empty record", Cat({{0x05}, {0xA1, 0x00}, call}), false, false, 3, false},
+      {"an empty record of indefinite length", Cat({{0xA1, 0x80, 0x00, 0x00}, call}), false, false, 4, false},
+      {"an empty top-level element that is not a record", Cat({{0x07}, Tlv({0xA3}, {}), call}), false, false, 3,
+       false},
+      {"a top-level element that is not a record", Cat({{0x07}, Tlv({0xA2}, call), call}), false, false,
+       1, false},
       {"nothing", {0xA1, 0x10, 0x80}, false, false, 3, false},
   };
   for (const Row& row : rows) {
@@ -347,6 +352,39 @@ TEST(StretchWalk, PaddedAndDamagedFilesWithSkipFillerAndResync) {
       WalkBothWays(*root, damaged, 24, nullptr, settings);
     }
   }
+}
+
+// With SkipFiller, 0x00 where a top-level element would begin is filler though the dictionary
+// declares top-level tag 0: a file of more than 1 MiB padded with 0x00 after every element reads
+// as the file unpadded, shared by two threads to its end (the scan asks what is filler as the
+// walk does), and with Resync a damage amid the padding is gone past alike both ways.
+TEST(StretchWalk, ZeroPaddingIsFillerThoughTagZeroIsDeclared) {
+  auto root = Dictionary();
+  ApplyTagsLine(*root, "0.TagName=zero");
+  std::vector<std::size_t> ends = {0};
+  const Bytes part = RegularFile(8, 1, &ends);
+  Bytes file;
+  Bytes padded;
+  while (padded.size() < (1u << 20)) {
+    file.insert(file.end(), part.begin(), part.end());
+    for (std::size_t k = 1; k < ends.size(); ++k) {
+      padded.insert(padded.end(), part.begin() + static_cast<std::ptrdiff_t>(ends[k - 1]),
+                    part.begin() + static_cast<std::ptrdiff_t>(ends[k]));
+      padded.resize(padded.size() + 1 + k % 5, 0x00);
+    }
+  }
+  WalkSettings settings;
+  settings.SkipFiller = true;
+  StretchWalkReport report;
+  const WalkResult result = WalkBothWays(*root, padded, kStretchSize, &report, settings);
+  EXPECT_EQ(result.Status, 0);
+  EXPECT_EQ(result.Output, RunWalk(*root, file).Output);
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, 8u);
+  settings.Resync = true;
+  Bytes damaged = padded;
+  damaged[padded.size() / 2] ^= 0x80;
+  EXPECT_EQ(WalkBothWays(*root, damaged, kStretchSize, nullptr, settings).Status, 0);
 }
 
 // Inputs shorter than eight stretches, the debug mode, a range and a filter are walked in order.
