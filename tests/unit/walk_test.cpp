@@ -52,6 +52,7 @@ WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
   const WalkResult shared = RunWalk(root, input, settings, kOutputBlockSize, stretchSize, report);
   EXPECT_EQ(shared.Status, inOrder.Status);
   EXPECT_EQ(shared.Records, inOrder.Records);
+  EXPECT_EQ(shared.PastHolder, inOrder.PastHolder);
   EXPECT_EQ(shared.Output, inOrder.Output);
   EXPECT_EQ(shared.Console, inOrder.Console);
   return inOrder;
@@ -304,6 +305,18 @@ TEST(StretchWalk, GoesOnInOrderWhereTheScanCannotFollow) {
     EXPECT_GE(report.TakenOver, 2u);
     EXPECT_TRUE(report.WentOnInOrder);
   }
+}
+
+// A record of two octets whose nested element runs two octets past it is read as its length says
+// and counted once, alike by the shared walk (whose stretch walked ahead counts it) and in order.
+TEST(StretchWalk, CountsAnElementPastItsHolderOnce) {
+  auto root = Dictionary();
+  const Bytes regular = RegularFile(6, 1);
+  StretchWalkReport report;
+  const WalkResult result = WalkBothWays(*root, Cat({regular, {0xA1, 0x02, 0x80, 0x02, 0x05, 0x06}, regular}), 64,
+                                         &report);
+  EXPECT_EQ(result.PastHolder, 1u);
+  EXPECT_GE(report.TakenOver, 2u);
 }
 
 // A stretch whose text or messages outgrow what a stretch walked ahead may hold (a run of zeros,
