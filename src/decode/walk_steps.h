@@ -405,7 +405,8 @@ void GoOnAfterDamage(WalkContext& walk) {
   ReportDamage(walk, point.At);
   if (!InSkippedRecord(walk)) Writer::Damaged(walk, walk.Damage.At, point.At);
   auto& damage = walk.Damage;
-  damage.DoubtBefore = damage.InRecord && !damage.RecordIndefinite && damage.RecordEnd > point.At ? damage.RecordEnd : 0;
+  const bool inClaimedEnd = damage.InRecord && !damage.RecordIndefinite && damage.RecordEnd > point.At;
+  damage.DoubtBefore = inClaimedEnd ? damage.RecordEnd : 0;
   damage.DoubtAtEndOfContents = damage.InRecord && damage.RecordIndefinite;
   damage.DoubtedAt = damage.At;
   ResumeAt(walk, point, damagedIn);
