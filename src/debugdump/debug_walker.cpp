@@ -154,6 +154,18 @@ struct DumpWriter {
     line.append("\n\n");
     AppendToRecord(walk, line);
   }
+  // "0000000012: the record at this offset was read after the damage at offset 0000000007,
+  // inside the record damaged: it may be a piece of that record", and an empty line.
+  static void InDoubt(WalkContext& walk, uint64_t at, uint64_t damagedAt) {
+    EndLineOfRecord(walk);
+    TextBuffer& line = walk.DumpLine;
+    line.clear();
+    AppendZeroPadded(line, at, 10);
+    line.append(": the record at this offset was read after the damage at offset ");
+    AppendZeroPadded(line, damagedAt, 10);
+    line.append(", inside the record damaged: it may be a piece of that record\n\n");
+    AppendToRecord(walk, line);
+  }
   static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
   static void ElementEnds(WalkContext&) {}
 };

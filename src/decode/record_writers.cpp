@@ -510,6 +510,7 @@ struct RecordWriter {
   static void ElementEnds(WalkContext& walk) { EndElement<Out>(walk); }
   static void Filler(WalkContext&, uint64_t, uint64_t, uint8_t) {}
   static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) { ::orvalis::Damaged(walk, at, resumedAt - at); }
+  static void InDoubt(WalkContext& walk, uint64_t at, uint64_t damagedAt) { ::orvalis::InDoubt(walk, at, damagedAt); }
 };
 
 // ---- The CSV columns -------------------------------------------------------------------------
@@ -659,6 +660,19 @@ void Damaged(WalkContext& walk, uint64_t offset, uint64_t skipped) {
   AppendDecimal(out, offset);
   out.append(",\"damaged\":{\"skipped\":");
   AppendDecimal(out, skipped);
+  out.append("}}\n");
+}
+
+void InDoubt(WalkContext& walk, uint64_t offset, uint64_t damagedAt) {
+  EndRecordLine(walk);
+  if (walk.Settings.Format != OutputFormat::kJsonLines) return;
+  TextBuffer& out = walk.State.RecordBuffer;
+  out.append("{\"v\":");
+  out.append(kSchemaVersion);
+  out.append(",\"record\":null,\"offset\":");
+  AppendDecimal(out, offset);
+  out.append(",\"damaged\":{\"inDoubt\":true,\"damagedAt\":");
+  AppendDecimal(out, damagedAt);
   out.append("}}\n");
 }
 

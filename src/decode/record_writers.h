@@ -59,4 +59,9 @@ void EndRecordLine(WalkContext& walk);
 // way is ended; in CSV no row (the row under way is ended). Nothing in the readable text.
 void Damaged(WalkContext& walk, uint64_t offset, uint64_t skipped);
 
+// The record that began at `offset`, read after the damage at `damagedAt` inside the record
+// damaged, may be a piece of it: in JSON Lines a line of its own after it,
+// {"v":1,"record":null,"offset":O,"damaged":{"inDoubt":true,"damagedAt":D}}; in CSV nothing.
+void InDoubt(WalkContext& walk, uint64_t offset, uint64_t damagedAt);
+
 }  // namespace orvalis

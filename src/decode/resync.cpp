@@ -64,7 +64,7 @@ bool Declares(const TBranch* branch, int32_t tagId) {
 bool BeginsCleanly(ByteCursor at, const TBranch& root, const TLeaf* block, bool skipFiller) {
   if (at.AtEnd()) return true;
   if (block != nullptr && at.AtEndOfContents()) return true;
-  if (skipFiller && AtFiller(at, root)) return true;
+  if (skipFiller && FillerAt(at, root).Octets != 0) return true;
   ElementIdentifier id;
   ElementLength length;
   if (ReadIdentifierOctets(at, id) != HeaderRead::kRead) return false;
@@ -72,10 +72,19 @@ bool BeginsCleanly(ByteCursor at, const TBranch& root, const TLeaf* block, bool 
   return ReadLengthOctets(at, length) == HeaderRead::kRead;
 }
 
+// True when the contents of the element at `at`, whose identifier was read, begin with an
+// element: neither a length of 0 nor end-of-contents octets at once.
+bool HoldsAnElement(ByteCursor at) {
+  ElementLength length;
+  if (ReadLengthOctets(at, length) != HeaderRead::kRead) return false;
+  return length.Indefinite ? !at.AtEndOfContents() : length.Value != 0;
+}
+
 // True when the constructed element at `at` (its identifier read into `id`), of tag `leaf`, is a
 // candidate `depth` levels deep, in `block` or at the top level.
 bool IsCandidate(ByteCursor at, const ElementIdentifier& id, const TLeaf& leaf, int depth,
                  const TBranch& root, const TLeaf* block, bool skipFiller) {
+  if (!HoldsAnElement(at)) return false;
   CheckBudget budget;
   const Check check = CheckContents(at, id, leaf, depth, budget);
   if (check == Check::kEnough) return true;
@@ -131,7 +140,28 @@ bool ElementReadsWellFormed(ByteCursor& at, int depth, Malformed& bad) {
   return at.Skip(length.Value);
 }
 
+// The octets of the run of `octet` from the read position up to the cursor's end.
+uint64_t RunLength(const ByteCursor& at, uint8_t octet) {
+  uint64_t count = 0;
+  uint8_t next = 0;
+  while (at.Peek(count, next) && next == octet) ++count;
+  return count;
+}
+
 }  // namespace
+
+FillerRun FillerAt(const ByteCursor& at, const TBranch& root) {
+  uint8_t octet = 0;
+  if (!at.Peek(0, octet) || (octet != 0x00 && octet != 0xFF)) return {};
+  const uint64_t count = RunLength(at, octet);
+  if (octet == 0x00) return {count, octet, false};
+  if (count == 1) return {root.FindById(127) == nullptr ? 1u : 0u, octet, false};
+  uint8_t after = 0;
+  if (at.Peek(count, after) && after >= kHighTagNumber && after <= 0x7F && root.FindById(after) != nullptr) {
+    return {count - 1, octet, true};
+  }
+  return {count, octet, false};
+}
 
 bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad) {
   while (!at.AtEnd()) {

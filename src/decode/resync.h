@@ -3,16 +3,24 @@
 // walking: the walk (walk_steps.h) and the scan that plans a shared walk (stretch_walk.cpp) use
 // them.
 //
-// Filler is a run of 0x00 octets or of 0xFF octets where a top-level element would begin, unless
-// the dictionary declares a top-level tag that such octets begin (tag 0 for 0x00, tag 127 for
-// 0xFF 0xFF). Between the nested elements of a block it is not filler: there a run of 0x00 reads
-// as the end-of-contents octets or empty elements of tag 0, as the block's length says, and a
-// padded block is written by the exchange as a whole, padding after it.
+// Filler is decided by the octets where a top-level element would begin:
+//   - a run of 0x00 octets, whatever the dictionary declares: an identifier octet 0x00 is the
+//     universal class's tag 0, which BER keeps for end-of-contents, never an element's own;
+//   - a run of two or more 0xFF octets, whatever the dictionary declares, except its last octet
+//     when the octet after the run is 0x1F to 0x7F and the top level declares that tag number:
+//     0xFF followed by such an octet is how an encoder writes a private constructed tag of 31 to
+//     127, so an element begins at the last 0xFF;
+//   - a single 0xFF octet, unless the top level declares tag 127 (which 0xFF begins).
+// Between the nested elements of a block it is not filler: there a run of 0x00 reads as the
+// end-of-contents octets or empty elements of tag 0, as the block's length says, and a padded
+// block is written by the exchange as a whole, padding after it.
 //
 // A place to go on after damage (a candidate) is an element at or after the search's first
 // octet that
 //   - is constructed, and is a record of the block the damage happened in, else an element the
 //     top level declares, else a record of another block (tried in this order at each offset);
+//   - holds at least one nested element (an empty element is no record: two octets such as
+//     A1 00 turn up in any value);
 //   - has nested elements whose tags are all declared under its path, read as well-formed elements
 //     up to its end (its length, or its end-of-contents octets), no deeper than the walk goes;
 //   - is followed by a clean beginning: the input's end, end-of-contents octets (in a block),
@@ -57,24 +65,15 @@ bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad);
 // The most element headers one candidate's check reads.
 constexpr uint32_t kCheckedElements = 4096;
 
-// True when the octet at the read position begins filler: 0x00 or 0xFF, and no top-level tag that
-// it would begin is declared.
-inline bool AtFiller(const ByteCursor& at, const TBranch& root) {
-  uint8_t octet = 0;
-  if (!at.Peek(0, octet)) return false;
-  if (octet == 0x00) return root.FindById(0) == nullptr;
-  return octet == 0xFF && root.FindById(127) == nullptr;
-}
+// The filler at a place where a top-level element would begin: one run of one octet.
+struct FillerRun {
+  uint64_t Octets = 0;          // 0: no filler here
+  uint8_t Octet = 0;            // 0x00 or 0xFF
+  bool ElementFollows = false;  // the run's last 0xFF begins an element: no filler after this run
+};
 
-// Moves past the run of the octet at the read position, up to `end`; returns the octets passed.
-inline uint64_t SkipRun(ByteCursor& at, uint64_t end) {
-  uint8_t first = 0;
-  uint8_t octet = 0;
-  if (!at.Peek(0, first)) return 0;
-  const uint64_t begin = at.Position();
-  while (at.Position() < end && at.Peek(0, octet) && octet == first) at.Skip(1);
-  return at.Position() - begin;
-}
+// The filler at the read position (see above); the cursor does not move.
+FillerRun FillerAt(const ByteCursor& at, const TBranch& root);
 
 // Where the walk goes on after damage.
 struct ResumePoint {

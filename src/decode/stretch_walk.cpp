@@ -99,7 +99,10 @@ bool ScanBlockElement(ByteCursor& at, const TBranch& block, uint32_t& records) {
 // that no stretch begins inside a run of filler; filler up to the input's end is an element too.
 bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, uint32_t& records) {
   if (skipFiller) {
-    while (AtFiller(at, root)) SkipRun(at, at.End());
+    for (FillerRun filler; (filler = FillerAt(at, root)).Octets != 0;) {
+      at.Skip(filler.Octets);
+      if (filler.ElementFollows) break;
+    }
     if (at.AtEnd()) return true;
   }
   Header header;

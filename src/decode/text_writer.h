@@ -31,6 +31,7 @@ struct TextWriter {
   // Filler leaves no trace in the text: a padded file reads as the same file unpadded.
   static void Filler(WalkContext&, uint64_t, uint64_t, uint8_t) {}
   static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) { AppendDamageMarker(walk, at, resumedAt); }
+  static void InDoubt(WalkContext& walk, uint64_t, uint64_t damagedAt) { AppendInDoubtMarker(walk, damagedAt); }
   static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
   static void ElementEnds(WalkContext&) {}
 };

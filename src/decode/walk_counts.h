@@ -17,6 +17,8 @@ struct WalkCounts {
   uint64_t Damages = 0;             // places of damage the walk went on after (Resync)
   uint64_t FirstDamageAt = 0;       // the offset of the first of them
   uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds
+  uint64_t PastHolder = 0;          // nested elements walked past the end of the element holding
+                                    // them (without Resync, where that is no damage)
 
   // Adds the counts of a stretch walked ahead, when its turn takes it over.
   void Add(const WalkCounts& ahead) {
@@ -31,6 +33,7 @@ struct WalkCounts {
     if (Damages == 0) FirstDamageAt = ahead.FirstDamageAt;
     Damages += ahead.Damages;
     ValuesNotInCsv += ahead.ValuesNotInCsv;
+    PastHolder += ahead.PastHolder;
   }
 };
 

@@ -229,6 +229,9 @@ struct WalkContext {
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
   WalkCounts Counts;  // for the run's summary
+  // Where the walk stood after the last element it counted as walked past its holder: the
+  // elements holding that one end there too, and are not counted again.
+  uint64_t PastHolderAt = 0;
   // Damage that stopped the steps under way, for the top level to go on after (Resync only).
   struct {
     bool Pending = false;
@@ -236,6 +239,14 @@ struct WalkContext {
     uint64_t SearchFrom = 0;  // the first octet the search for a place to go on may take
     const char* Why = "";     // what failed, for the console line
     uint64_t BlockEnd = 0;    // the end of the top-level element of definite length it lies in; 0 if none
+    bool InRecord = false;    // it lies in a record (the innermost one is noted)
+    bool RecordIndefinite = false;  // that record has an indefinite length
+    uint64_t RecordEnd = 0;   // else the end its length claims
+    // After the walk went on: the records it reads may be pieces of the damaged record until it is
+    // back in step (WalkTopLevel); each of them is marked as read after the damage at DoubtedAt.
+    uint64_t DoubtBefore = 0;         // records that begin before this end the damaged record claimed
+    bool DoubtAtEndOfContents = false;  // the next record, when end-of-contents octets follow it
+    uint64_t DoubtedAt = 0;
   } Damage;
 };
 

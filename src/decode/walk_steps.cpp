@@ -24,6 +24,7 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
   walk.Damage.SearchFrom = searchFrom;
   walk.Damage.Why = why;
   walk.Damage.BlockEnd = 0;
+  walk.Damage.InRecord = false;
   return -1;
 }
 
@@ -61,6 +62,15 @@ void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
   text.append(" octets skipped, going on at offset ");
   AppendDecimal(text, resumedAt);
   text.push_back('\n');
+  AppendToRecord(walk, text);
+}
+
+void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt) {
+  EndLineOfRecord(walk);
+  TextBuffer& text = walk.ValueText;
+  text.assign("*** read after the damage at offset ");
+  AppendDecimal(text, damagedAt);
+  text.append(", inside the record damaged: it may be a piece of that record\n");
   AppendToRecord(walk, text);
 }
 

@@ -21,6 +21,9 @@
 //   Damaged(walk, at, resumedAt) the input is damaged from offset `at` and the walk goes on at
 //                                `resumedAt` (Resync): the record under way ends with its marker;
 //                                not called in a skipped record
+//   InDoubt(walk, at, damagedAt) the record that began at `at`, read to its end after the damage
+//                                at `damagedAt`, may be a piece of the damaged record: its marker
+//                                (MarkWhileInDoubt); not called in a skipped record
 //   ElementBegins(walk, leaf, constructed, length, depth)
 //                                an element (of that depth) that neither opens a record nor lies
 //                                in a skipped record, once its length is read (leaf null: not found)
@@ -207,11 +210,25 @@ int WalkElements(WalkContext& walk, uint64_t end) {
   return 0;
 }
 
-// The nested elements of a constructed element of definite length, up to `end`. With Resync, no
-// read goes past `end` meanwhile, so that a nested element running past it is damage.
+// Counts a nested element that the walk read past `end`, the end of the element holding it: once,
+// and not again for the elements holding that one, which end where it ends.
+inline void CountPastHolder(WalkContext& walk, uint64_t end) {
+  const uint64_t at = walk.Input.Position();
+  if (at <= end || at == walk.PastHolderAt) return;
+  ++walk.Counts.PastHolder;
+  walk.PastHolderAt = at;
+}
+
+// The nested elements of a constructed element of definite length, up to `end`. Without Resync a
+// nested element that runs past `end` is read to its own end, as it says, and counted. With
+// Resync, no read goes past `end` meanwhile, so that a nested element running past it is damage.
 template <typename Writer>
 int WalkContents(WalkContext& walk, uint64_t end) {
-  if (!walk.Settings.Resync) return WalkElements<Writer>(walk, end);
+  if (!walk.Settings.Resync) {
+    const int result = WalkElements<Writer>(walk, end);
+    if (result == 0) CountPastHolder(walk, end);
+    return result;
+  }
   ByteCursor& input = walk.Input;
   const uint64_t outer = input.End();
   const bool topLevel = walk.State.Path.Depth == 0;
@@ -258,6 +275,32 @@ bool NameElement(WalkContext& walk, const TItem& item) {
   return false;
 }
 
+// A record whose reading stopped at damage (Resync): notes the innermost one, and the end its
+// length claims (`contentsEnd`). Returns -1.
+inline int StopInRecord(WalkContext& walk, bool recordStart, const ElementLength& length, uint64_t contentsEnd) {
+  auto& damage = walk.Damage;
+  if (!recordStart || !damage.Pending || damage.InRecord) return -1;
+  damage.InRecord = true;
+  damage.RecordIndefinite = length.Indefinite;
+  damage.RecordEnd = length.Indefinite ? 0 : contentsEnd;
+  return -1;
+}
+
+// After damage, until the walk is back in step: marks the record that began at `at` and was read
+// to its end, when it may be a piece of the damaged record. It may while it begins before the end
+// that the damaged record claimed; when the damaged record had an indefinite length, the first
+// record read after the damage may when end-of-contents octets follow it (the damaged record's
+// own, perhaps).
+template <typename Writer>
+void MarkWhileInDoubt(WalkContext& walk, uint64_t at) {
+  auto& damage = walk.Damage;
+  bool inDoubt = at < damage.DoubtBefore;
+  if (!inDoubt) damage.DoubtBefore = 0;
+  if (damage.DoubtAtEndOfContents) inDoubt = inDoubt || walk.Input.AtEndOfContents();
+  damage.DoubtAtEndOfContents = false;
+  if (inDoubt && !InSkippedRecord(walk)) Writer::InDoubt(walk, at, damage.DoubtedAt);
+}
+
 // Consumes the element at the read position with everything nested in it. Returns 0 to go on,
 // -1 when the walk must stop (after its message).
 template <typename Writer>
@@ -288,15 +331,20 @@ int WalkElement(WalkContext& walk) {
   if (!LengthFits(walk, read, length, at)) return -1;
   if (!recordStart && !InSkippedRecord(walk)) Writer::ElementBegins(walk, leaf, id.Constructed, length, walk.State.Path.Depth);
   ByteCursor& input = walk.Input;
+  const uint64_t contentsEnd = length.Indefinite ? 0 : input.Position() + length.Value;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
-    if (id.Constructed && walk.Settings.Resync && !PassesOverCleanly(walk, length.Value)) return -1;
+    if (id.Constructed && walk.Settings.Resync && !PassesOverCleanly(walk, length.Value)) {
+      return StopInRecord(walk, recordStart, length, contentsEnd);
+    }
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents<Writer>(walk, id.Constructed, at) < 0) return -1;
+    if (WalkIndefiniteContents<Writer>(walk, id.Constructed, at) < 0) {
+      return StopInRecord(walk, recordStart, length, contentsEnd);
+    }
   } else if (id.Constructed) {
     if (length.Value > 0) {
       Writer::ContentsBegin(walk);
-      if (WalkContents<Writer>(walk, input.Position() + length.Value) < 0) return -1;
+      if (WalkContents<Writer>(walk, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
   } else if (length.Value > 0) {
     Writer::Value(walk, leaf, length.Value);
@@ -308,21 +356,22 @@ int WalkElement(WalkContext& walk) {
     walk.Counts.LastRecordCompleted = walk.State.RecordCount;
   }
   Writer::ElementEnds(walk);
+  if (recordStart && (walk.Damage.DoubtBefore != 0 || walk.Damage.DoubtAtEndOfContents)) {
+    MarkWhileInDoubt<Writer>(walk, at);
+  }
   return 0;
 }
 
 // ---- The top level with SkipFiller or Resync ----------------------------------------------------
 
-// Passes over the run of filler at the read position, up to `end`.
+// Passes over the run of filler at the read position.
 template <typename Writer>
-void PassOverFiller(WalkContext& walk, uint64_t end) {
+void PassOverFiller(WalkContext& walk, const FillerRun& filler) {
   const uint64_t at = walk.Input.Position();
-  uint8_t octet = 0;
-  walk.Input.Peek(0, octet);
-  const uint64_t count = SkipRun(walk.Input, end);
+  walk.Input.Skip(filler.Octets);
   ++walk.Counts.FillerRuns;
-  walk.Counts.FillerOctets += count;
-  Writer::Filler(walk, at, count, octet);
+  walk.Counts.FillerOctets += filler.Octets;
+  Writer::Filler(walk, at, filler.Octets, filler.Octet);
 }
 
 // Says the damage noted on the console (with the place the walk goes on at) and counts it.
@@ -331,6 +380,10 @@ void ReportDamage(WalkContext& walk, uint64_t resumedAt);
 // The marker of damage in the record's text, on a line of its own: "*** input damaged at offset
 // 120007, 193 octets skipped, going on at offset 120200".
 void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt);
+
+// The marker of a record in doubt, on a line of its own: "*** read after the damage at offset
+// 120007, inside the record damaged: it may be a piece of that record".
+void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt);
 
 // Begins a new line in the record's text unless it is empty or ends with one.
 void EndLineOfRecord(WalkContext& walk);
@@ -351,6 +404,11 @@ void GoOnAfterDamage(WalkContext& walk) {
       FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller);
   ReportDamage(walk, point.At);
   if (!InSkippedRecord(walk)) Writer::Damaged(walk, walk.Damage.At, point.At);
+  auto& damage = walk.Damage;
+  const bool inClaimedEnd = damage.InRecord && !damage.RecordIndefinite && damage.RecordEnd > point.At;
+  damage.DoubtBefore = inClaimedEnd ? damage.RecordEnd : 0;
+  damage.DoubtAtEndOfContents = damage.InRecord && damage.RecordIndefinite;
+  damage.DoubtedAt = damage.At;
   ResumeAt(walk, point, damagedIn);
 }
 
@@ -388,9 +446,12 @@ int WalkTopLevelMended(WalkContext& walk, uint64_t end) {
     if (!KeepHeldTextBounded(walk)) return -1;
     if (walk.State.ResumedIn != nullptr) {
       if (!StaysInResumedBlock<Writer>(walk)) continue;
-    } else if (walk.Settings.SkipFiller && AtFiller(walk.Input, *walk.Root)) {
-      PassOverFiller<Writer>(walk, end);
-      continue;
+    } else if (walk.Settings.SkipFiller) {
+      const FillerRun filler = FillerAt(walk.Input, *walk.Root);
+      if (filler.Octets != 0) {
+        PassOverFiller<Writer>(walk, filler);
+        if (!filler.ElementFollows) continue;
+      }
     }
     if (WalkNext<Writer>(walk) >= 0) continue;
     // A stretch walked ahead leaves damage to the walk in order, which takes the stretch.

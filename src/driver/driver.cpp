@@ -413,7 +413,10 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
 // ---- The summary (quiet mode) and the status ------------------------------------------------
 
 bool HadProblems(const RunReport& report) {
-  if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0) return true;
+  if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0 ||
+      report.Counts.PastHolder != 0) {
+    return true;
+  }
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
     if (ProblemCount(static_cast<Problem>(problem)) != 0) return true;
   }
@@ -447,7 +450,9 @@ class FixedLine {
 // The summary line:
 // orvalis: IN: R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
-// files not read, [G damages, first at offset O, ]END (the damages with Resync only)
+// files not read, [G damages, first at offset O, ][N values not in the CSV, ][E elements past
+// their holder, ]END (the damages with Resync only, the values in CSV only, the elements when E
+// is not 0)
 void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
@@ -483,6 +488,10 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
   if (report.Format == OutputFormat::kCsv) {
     line.AddNumber(counts.ValuesNotInCsv);
     line.Add(" values not in the CSV, ");
+  }
+  if (counts.PastHolder != 0) {
+    line.AddNumber(counts.PastHolder);
+    line.Add(" elements past their holder, ");
   }
   switch (report.End) {
     case RunEnd::kNotStarted: line.Add("not started"); break;

@@ -69,6 +69,7 @@ struct WalkResult {
   std::string Output;    // what reached the output file
   std::string Console;   // standard output
   uint32_t Records = 0;  // records counted
+  uint64_t PastHolder = 0;  // nested elements walked past their holder
 };
 
 // Steps until the input is used up or a step returns -1, then writes out the last record, as the
@@ -92,6 +93,7 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
     result.Status = WalkWholeInput(walk, report);
     WriteOutLastRecord(walk);
     result.Records = walk.State.RecordCount;
+    result.PastHolder = walk.Counts.PastHolder;
   }
   std::fflush(stdout);
   result.Console = testing::internal::GetCapturedStdout();
