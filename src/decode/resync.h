@@ -45,6 +45,7 @@ constexpr const char kLengthTooLarge[] = "the element there has a length too lar
 constexpr const char kNestedTooDeep[] = "the element there is nested deeper than 21 levels";
 constexpr const char kPrimitiveIndefinite[] = "the element there is primitive with indefinite length";
 constexpr const char kNoEndOfContents[] = "the element there has no end-of-contents octets";
+constexpr const char kPrimitiveRecord[] = "the element there has a record's tag but is primitive";
 
 // Why an element whose octets ran out at the cursor's end could not be read: the end of the
 // element holding it (an end set), or the input's.

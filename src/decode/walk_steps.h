@@ -321,6 +321,11 @@ int WalkElement(WalkContext& walk) {
     ReportTagNotFound(walk);
     Writer::TagNotFound(walk);
   } else {
+    // A record is constructed: with Resync, a primitive element of a record's tag is damage (an
+    // octet out of step that reads as one), not a record of its own.
+    if (!id.Constructed && walk.Settings.Resync && IsRecordStart(leaf->Item)) {
+      return StopAtDamage(walk, at, at + 1, kPrimitiveRecord, kEndOfInputMessage);
+    }
     recordStart = NameElement<Writer>(walk, leaf->Item);
     if (id.Constructed) Descend(walk, *leaf);
   }
