@@ -650,7 +650,11 @@ void EndRecordLine(WalkContext& walk) {
   if (walk.Settings.Format == OutputFormat::kCsv) CloseLine<CsvOut>(walk);
 }
 
-void Damaged(WalkContext& walk, uint64_t offset, uint64_t skipped) {
+namespace {
+
+// Ends the line under way and, in JSON Lines, writes a null line at `offset` whose "damaged"
+// object holds `members` followed by `number`.
+void DamageLine(WalkContext& walk, uint64_t offset, const char* members, uint64_t number) {
   EndRecordLine(walk);
   if (walk.Settings.Format != OutputFormat::kJsonLines) return;
   TextBuffer& out = walk.State.RecordBuffer;
@@ -658,22 +662,20 @@ void Damaged(WalkContext& walk, uint64_t offset, uint64_t skipped) {
   out.append(kSchemaVersion);
   out.append(",\"record\":null,\"offset\":");
   AppendDecimal(out, offset);
-  out.append(",\"damaged\":{\"skipped\":");
-  AppendDecimal(out, skipped);
+  out.append(",\"damaged\":{");
+  out.append(members);
+  AppendDecimal(out, number);
   out.append("}}\n");
 }
 
+}  // namespace
+
+void Damaged(WalkContext& walk, uint64_t offset, uint64_t skipped) {
+  DamageLine(walk, offset, "\"skipped\":", skipped);
+}
+
 void InDoubt(WalkContext& walk, uint64_t offset, uint64_t damagedAt) {
-  EndRecordLine(walk);
-  if (walk.Settings.Format != OutputFormat::kJsonLines) return;
-  TextBuffer& out = walk.State.RecordBuffer;
-  out.append("{\"v\":");
-  out.append(kSchemaVersion);
-  out.append(",\"record\":null,\"offset\":");
-  AppendDecimal(out, offset);
-  out.append(",\"damaged\":{\"inDoubt\":true,\"damagedAt\":");
-  AppendDecimal(out, damagedAt);
-  out.append("}}\n");
+  DamageLine(walk, offset, "\"inDoubt\":true,\"damagedAt\":", damagedAt);
 }
 
 }  // namespace orvalis
