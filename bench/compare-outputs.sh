@@ -9,17 +9,21 @@
 # OLD and NEW are two orvalis binaries; WORK (default build/compare) holds the corpus and the runs,
 # and keeps the differing runs' files in WORK/diff/ for a look. The corpus is made with the
 # generator and bench/mangle.py: the bundled example; generated files below and above the size at
-# which two threads share the walk (top level, blocks, indefinite lengths); the same padded with
-# 0x00 and 0xFF, with octets replaced and octets inserted, cut short, and random octets. Each file
-# goes through the readable text, JSON Lines, CSV and the debug dump, under no setting, a record
-# range, a filter, SkipFiller, Resync and both, in normal and quiet mode. The last line reads
+# which two threads share the walk (top level, blocks, indefinite lengths), and of 10 MiB and
+# 100 MiB; small ones padded with 0x00 and 0xFF, with octets replaced and octets inserted, cut
+# short, and random octets. Each file goes through the readable text, JSON Lines, CSV and the debug
+# dump, under no setting, a record range, a filter, both, chosen CSV columns, SkipFiller, Resync and
+# both, in normal and quiet mode, and once from standard input. Outputs are compared by their
+# SHA-256; a file of more than 8 MiB is dumped under no setting only, into a pipe that is hashed as
+# it streams (the dump is some fifty times the input). The last line reads
 # "compared: N runs, D differ"; the status is 1 when a run differs.
 #
-# Environment: GEN, the generator (default build/release/bench/orvalis-gen, built when missing).
+# Environment: GEN, the generator (default build/release/bench/orvalis-gen, built when missing);
+# COMPARE_QUICK=1 leaves out the 10 MiB and 100 MiB files.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-[[ $# -ge 2 ]] || { sed -n '2,17p' "$0" >&2; exit 2; }
+[[ $# -ge 2 ]] || { sed -n '2,22p' "$0" >&2; exit 2; }
 old=$(realpath "$1")
 new=$(realpath "$2")
 work=$(realpath -m "${3:-$root/build/compare}")
@@ -49,71 +53,112 @@ make_corpus() (
   mangle random 200000 14 "$corpus/random.ber"
 )
 [[ -f $corpus/random.ber ]] || make_corpus || { echo "the corpus could not be made" >&2; exit 2; }
+if [[ ${COMPARE_QUICK:-0} != 1 ]]; then
+  [[ -f $corpus/large-10m.ber ]] || "$gen" -q --size 10M --seed 10 -o "$corpus/large-10m.ber" || exit 2
+  [[ -f $corpus/large-100m.ber ]] || "$gen" -q --size 100M --seed 100 -o "$corpus/large-100m.ber" || exit 2
+else
+  rm -f "$corpus"/large-*.ber
+fi
 
 # ---- the settings -------------------------------------------------------------------------------
-# name|lines of the main configuration file (\r\n between them)
+# name|formats|lines of the main configuration file (\r\n between them)
 settings=(
-  "plain|"
-  "range|StartRec=3\r\nEndRec=40"
-  "filter|FilterFile=filter.cfg"
-  "filler|SkipFiller=true"
-  "resync|Resync=true"
-  "both|SkipFiller=true\r\nResync=true"
+  "plain|text jsonl csv debug|"
+  "range|text jsonl csv debug|StartRec=3\r\nEndRec=40"
+  "filter|text jsonl csv debug|FilterFile=filter.cfg"
+  "range-filter|text jsonl csv debug|StartRec=2\r\nEndRec=300\r\nFilterFile=filter.cfg"
+  "columns|csv|Columns=callReference,record,calledNumber.digits,callDuration.seconds,callReference"
+  "filler|text jsonl csv debug|SkipFiller=true"
+  "resync|text jsonl csv debug|Resync=true"
+  "both|text jsonl csv debug|SkipFiller=true\r\nResync=true"
 )
-formats=(text jsonl csv debug)
 
 runs=0
 differ=0
-mkdir -p "$work/run" "$work/diff"
-cp "$root/examples/Tags.cfg" "$root/examples/filter.cfg" "$work/run/"
+run_dir=$work/run
+mkdir -p "$run_dir" "$work/diff"
+cp "$root/examples/Tags.cfg" "$root/examples/filter.cfg" "$run_dir/"
 
-# Runs one binary in the run folder, its output named as for the other; leaves the output (when
-# there is one), stdout, stderr and status in $work/run/$2.*, and says so when the run left any
-# other file behind.
+# Runs one binary in the run folder, its output named as for the other; leaves the output's
+# SHA-256 (when there is an output), stdout, stderr and status in $run_dir/$2.*, and says so when
+# the run left any other file behind. With `pipe` the output is a pipe hashed as it streams;
+# with `stdin` the input comes from standard input.
 run_one() {
-  local binary=$1 tag=$2
-  shift 2
-  (cd "$work/run" && "$binary" "$@" -o result > "$tag.stdout" 2> "$tag.stderr"; echo $? > "$tag.status"
-   [[ -e result ]] && mv result "$tag.out"
-   left=$(ls -A | grep -v -x -E '(old|new)\.(out|stdout|stderr|status)|Tags\.cfg|filter\.cfg|Orvalis\.cfg')
-   [[ -z $left ]] || { echo "left behind by $binary $*: $left"; rm -f -- $left; })
+  local binary=$1 tag=$2 input=$3 how=$4
+  shift 4
+  (
+    cd "$run_dir" || exit
+    if [[ $how == pipe ]]; then
+      mkfifo result
+      sha256sum < result | cut -c1-64 > "$tag.out" &
+      "$binary" "$@" -i "$input" -o result > "$tag.stdout" 2> "$tag.stderr"
+      echo $? > "$tag.status"
+      exec 3<> result  # a run that never opened its output still lets the hashing end (no wait)
+      exec 3>&-
+      wait
+      rm -f result
+    else
+      if [[ $how == stdin ]]; then
+        "$binary" "$@" -i - -o result < "$input" > "$tag.stdout" 2> "$tag.stderr"
+      else
+        "$binary" "$@" -i "$input" -o result > "$tag.stdout" 2> "$tag.stderr"
+      fi
+      echo $? > "$tag.status"
+      [[ -e result ]] && { sha256sum < result | cut -c1-64 > "$tag.out"; rm -f result; }
+    fi
+    left=$(ls -A | grep -v -x -E '(old|new)\.(out|stdout|stderr|status)|Tags\.cfg|filter\.cfg|Orvalis\.cfg')
+    [[ -z $left ]] || { echo "left behind by $binary $*: $left"; rm -f -- $left; }
+  )
 }
 
 same_part() { [[ ! -e $1 && ! -e $2 ]] || cmp -s "$1" "$2"; }
 
+# Runs both binaries with the arguments given and compares what they left.
+compare() {
+  local name=$1 input=$2 how=$3
+  shift 3
+  rm -f "$run_dir"/{old,new}.*
+  run_one "$old" old "$input" "$how" "$@"
+  run_one "$new" new "$input" "$how" "$@"
+  runs=$((runs + 1))
+  local same=1 part
+  for part in out stdout stderr status; do
+    same_part "$run_dir/old.$part" "$run_dir/new.$part" || same=0
+  done
+  [[ $same == 1 ]] && return
+  differ=$((differ + 1))
+  echo "differs: $name"
+  mkdir -p "$work/diff/$name"
+  for part in out stdout stderr status; do
+    same_part "$run_dir/old.$part" "$run_dir/new.$part" ||
+      cp "$run_dir/old.$part" "$run_dir/new.$part" "$work/diff/$name/" 2> /dev/null
+  done
+}
+
 for input in "$corpus"/*.ber; do
+  file=$(basename "$input" .ber)
+  size=$(stat -c %s "$input")
   for setting in "${settings[@]}"; do
     name=${setting%%|*}
-    printf "${setting#*|}\r\n" > "$work/run/Orvalis.cfg"
-    for format in "${formats[@]}"; do
-      # The dump of a large file is many times its size: the small files and the damaged ones only.
-      if [[ $format == debug && $(stat -c %s "$input") -gt 1000000 && $input != *damaged* ]]; then continue; fi
-      for quiet in "" -q; do
-        args=(-i "$input")
-        [[ $format == debug ]] && args+=(-d) || args+=(-x "$format")
-        [[ -n $quiet ]] && args+=(-q)
-        rm -f "$work"/run/{old,new}.*
-        run_one "$old" old "${args[@]}"
-        run_one "$new" new "${args[@]}"
-        runs=$((runs + 1))
-        same=1
-        for part in out stdout stderr status; do
-          same_part "$work/run/old.$part" "$work/run/new.$part" || same=0
-        done
-        if [[ $same == 0 ]]; then
-          differ=$((differ + 1))
-          case_name=$(basename "$input" .ber)-$name-$format${quiet:+-quiet}
-          echo "differs: $case_name ($(basename "$input") $name $format${quiet:+ quiet})"
-          mkdir -p "$work/diff/$case_name"
-          for part in out stdout stderr status; do
-            same_part "$work/run/old.$part" "$work/run/new.$part" ||
-              cp "$work/run/old.$part" "$work/run/new.$part" "$work/diff/$case_name/" 2> /dev/null
-          done
-        fi
-      done
+    rest=${setting#*|}
+    formats=${rest%%|*}
+    printf "${rest#*|}\r\n" > "$run_dir/Orvalis.cfg"
+    for format in $formats; do
+      how=file
+      if [[ $format == debug && $size -gt 8388608 ]]; then
+        [[ $name == plain ]] || continue
+        how=pipe
+      fi
+      args=()
+      [[ $format == debug ]] && args+=(-d) || args+=(-x "$format")
+      compare "$file-$name-$format" "$input" "$how" "${args[@]}"
+      compare "$file-$name-$format-quiet" "$input" "$how" "${args[@]}" -q
     done
+    if [[ $name == plain ]]; then
+      compare "$file-plain-text-standard-input" "$input" stdin -q
+    fi
   done
 done
-rm -f "$work"/run/{old,new}.*
+rm -f "$run_dir"/{old,new}.*
 echo "compared: $runs runs, $differ differ"
 [[ $differ == 0 ]]
