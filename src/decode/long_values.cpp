@@ -165,7 +165,7 @@ int DecodeLongValue(WalkContext& walk, const TItem& item, uint64_t length, bool 
     default:  // a text of a few characters, whatever the length
       break;
   }
-  FormatWholeValue(walk, item, length);
+  FormatValue(walk, item, length);
   if (item.FilterValue) ApplyFilter(walk, item);
   return 0;
 }

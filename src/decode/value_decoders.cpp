@@ -201,49 +201,21 @@ void ApplyFilter(WalkContext& walk, const TItem& item) {
   ++state.FilteredTagsSeen;
 }
 
-namespace {
-
-// The types whose text grows with the value's length take a long value in chunks, unless kWhole.
-template <bool kWhole>
-void FormatValueAs(WalkContext& walk, const TItem& item, uint64_t length) {
+void FormatValue(WalkContext& walk, const TItem& item, uint64_t length) {
   const uint8_t* content = walk.Input.Here();
   switch (item.Type) {
     case TagType::DateTime: return DecodeDateTime(walk, content, length);
-    case TagType::String:
-      if (!kWhole && length >= kLongValue) break;
-      return DecodeString(walk, content, length);
-    case TagType::Number:
-      if (!kWhole && length >= kLongValue) break;
-      return DecodeNumber(walk, item, content, length);
-    case TagType::HexNumber:
-      if (!kWhole && length >= kLongValue) break;
-      return DecodeHexNumber(walk, content, length);
+    case TagType::String: return DecodeString(walk, content, length);
+    case TagType::Number: return DecodeNumber(walk, item, content, length);
+    case TagType::HexNumber: return DecodeHexNumber(walk, content, length);
     case TagType::DecNumber: return DecodeDecNumber(walk, content, length);
     case TagType::ValFromIndexedArr: return DecodeIndexed(walk, item, content, length);
     case TagType::ValFromNonIndexedArr: return DecodeNonIndexed(walk, item, content, length);
     case TagType::Duration: return DecodeDuration(walk, content, length);
-    case TagType::LineCode:
-      if (!kWhole && length >= kLongValue) break;
-      return DecodeLineCode(walk, content, length);
-    case TagType::ReceivedDigits:
-      if (!kWhole && length >= kLongValue) break;
-      return DecodeReceivedDigits(walk, item, content, length);
+    case TagType::LineCode: return DecodeLineCode(walk, content, length);
+    case TagType::ReceivedDigits: return DecodeReceivedDigits(walk, item, content, length);
     default: return SetPiece(walk, "\n");
   }
-  DecodeLongValue(walk, item, length, true);
-}
-
-}  // namespace
-
-void FormatValue(WalkContext& walk, const TItem& item, uint64_t length) { FormatValueAs<false>(walk, item, length); }
-
-void FormatWholeValue(WalkContext& walk, const TItem& item, uint64_t length) { FormatValueAs<true>(walk, item, length); }
-
-int DecodeFilteredValue(WalkContext& walk, const TItem& item, uint64_t length) {
-  if (length >= kLongValue) return DecodeLongValue(walk, item, length, true);
-  FormatValue(walk, item, length);
-  ApplyFilter(walk, item);
-  return 0;
 }
 
 }  // namespace orvalis

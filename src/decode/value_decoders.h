@@ -9,10 +9,8 @@
 namespace orvalis {
 
 // Decodes the contents at the read position (length octets, at least 1, all within the input)
-// without moving it and appends the value's text to the record: a long value's (kLongValue
-// below) in chunks, through DecodeLongValue; FormatWholeValue makes any value's text in one go.
+// without moving it and appends the value's text to the record, made in one go.
 void FormatValue(WalkContext& walk, const TItem& item, uint64_t length);
-void FormatWholeValue(WalkContext& walk, const TItem& item, uint64_t length);
 
 // The filter step: a value of a filtered tag counts in the record, and the record fails when the
 // value's text (the last piece) lacks the filter value.
@@ -26,13 +24,12 @@ constexpr uint64_t kLongValue = 64 << 10;
 // (which is not kept; a refused piece is still said). Returns 0.
 int DecodeLongValue(WalkContext& walk, const TItem& item, uint64_t length, bool appended);
 
-// DecodeValue for an item with a filter value. Returns 0.
-int DecodeFilteredValue(WalkContext& walk, const TItem& item, uint64_t length);
-
-// Formats the value, then applies the item's filter value to its text. Returns 0.
+// Formats the value, then applies the item's filter value to its text; a long value's text is made
+// in chunks. Returns 0.
 inline int DecodeValue(WalkContext& walk, const TItem& item, uint64_t length) {
-  if (item.FilterValue) return DecodeFilteredValue(walk, item, length);
+  if (length >= kLongValue) return DecodeLongValue(walk, item, length, true);
   FormatValue(walk, item, length);
+  if (item.FilterValue) ApplyFilter(walk, item);
   return 0;
 }
 
