@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "decode/record_walker.h"
-#include "decode/value_decoders.h"
-#include "decode/walk_state.h"
+#include "decode/writers/record_walker.h"
+#include "decode/writers/value_decoders.h"
+#include "decode/walk/walk_state.h"
 #include "debugdump/debug_walker.h"
 #include "tags/tags_reader.h"
 

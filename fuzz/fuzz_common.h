@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 #include "driver/whole_walk.h"
 #include "tags/tag_tree.h"
 #include "tags/tags_reader.h"

@@ -4,9 +4,9 @@
 
 #include "common/text_format.h"
 #include "debugdump/octet_annotations.h"
-#include "decode/long_values.h"
-#include "decode/value_decoders.h"
-#include "decode/walk_steps.h"
+#include "decode/writers/long_values.h"
+#include "decode/writers/value_decoders.h"
+#include "decode/walk/walk_steps.h"
 
 namespace orvalis {
 namespace {

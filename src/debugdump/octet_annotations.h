@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/text_format.h"
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

@@ -25,7 +25,7 @@
 #include "driver/output_file.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
-#include "decode/record_writers.h"
+#include "decode/writers/record_writers.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis {

@@ -1,8 +1,8 @@
 #include "driver/whole_walk.h"
 
 #include "debugdump/debug_walker.h"
-#include "decode/record_walker.h"
-#include "decode/record_writers.h"
+#include "decode/writers/record_walker.h"
+#include "decode/writers/record_writers.h"
 
 namespace orvalis {
 

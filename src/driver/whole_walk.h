@@ -2,8 +2,8 @@
 // text, shared by two threads where it may be.
 #pragma once
 
-#include "decode/stretch_walk.h"
-#include "decode/walk_state.h"
+#include "decode/walk/stretch_walk.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

@@ -3,15 +3,15 @@
 // every octet back; a long value's text made in chunks; dictionary texts, which are copied whole when they need neither, in a row whose
 // cells come out of column order; each type's values at their edges, and a repeated constructed
 // field in CSV; the damage marker that a walk which resynchronises hands to the writers.
-#include "decode/record_text.h"
+#include "decode/writers/record_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "decode/field_values.h"
-#include "decode/long_values.h"
-#include "decode/record_writers.h"
+#include "decode/writers/field_values.h"
+#include "decode/writers/long_values.h"
+#include "decode/writers/record_writers.h"
 #include "walk_fixture.h"
 
 namespace orvalis {

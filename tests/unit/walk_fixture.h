@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 #include "driver/whole_walk.h"
 #include "tags/tags_reader.h"
 

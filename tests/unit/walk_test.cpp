@@ -4,7 +4,7 @@
 // walk must end and read nothing outside the input (the sanitizers watch).
 #include <algorithm>
 
-#include "decode/resync.h"
+#include "decode/walk/resync.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {

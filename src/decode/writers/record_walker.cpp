@@ -1,6 +1,6 @@
-#include "decode/record_walker.h"
+#include "decode/writers/record_walker.h"
 
-#include "decode/text_writer.h"
+#include "decode/writers/text_writer.h"
 
 namespace orvalis {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

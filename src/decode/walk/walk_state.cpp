@@ -1,4 +1,4 @@
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 
 #include "common/console.h"
 

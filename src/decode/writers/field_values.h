@@ -30,8 +30,8 @@
 
 #include "common/text_buffer.h"
 #include "common/text_format.h"
-#include "decode/long_values.h"
-#include "decode/value_decoders.h"
+#include "decode/writers/long_values.h"
+#include "decode/writers/value_decoders.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {

@@ -2,8 +2,8 @@
 // formatted in place at the end of the record's text.
 #pragma once
 
-#include "decode/value_decoders.h"
-#include "decode/walk_steps.h"
+#include "decode/writers/value_decoders.h"
+#include "decode/walk/walk_steps.h"
 
 namespace orvalis {
 

@@ -1,4 +1,4 @@
-#include "decode/field_values.h"
+#include "decode/writers/field_values.h"
 
 namespace orvalis {
 

@@ -1,4 +1,4 @@
-#include "decode/walk_steps.h"
+#include "decode/walk/walk_steps.h"
 
 #include <charconv>
 #include <cinttypes>

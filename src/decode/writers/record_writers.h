@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

@@ -45,9 +45,9 @@
 #include <string_view>
 
 #include "common/console.h"
-#include "decode/element_header.h"
-#include "decode/resync.h"
-#include "decode/walk_state.h"
+#include "decode/ber/element_header.h"
+#include "decode/walk/resync.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/text_format.h"
-#include "decode/value_decoders.h"
+#include "decode/writers/value_decoders.h"
 
 namespace orvalis {
 namespace {

@@ -12,7 +12,7 @@
 // a walk in order, while the two threads share the work.
 #pragma once
 
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "decode/byte_cursor.h"
+#include "decode/ber/byte_cursor.h"
 
 namespace orvalis {
 

@@ -1,4 +1,4 @@
-#include "decode/record_writers.h"
+#include "decode/writers/record_writers.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,12 +6,12 @@
 #include <unordered_map>
 
 #include "common/text_format.h"
-#include "decode/field_values.h"
-#include "decode/long_values.h"
-#include "decode/record_text.h"
-#include "decode/text_writer.h"
-#include "decode/value_decoders.h"
-#include "decode/walk_steps.h"
+#include "decode/writers/field_values.h"
+#include "decode/writers/long_values.h"
+#include "decode/writers/record_text.h"
+#include "decode/writers/text_writer.h"
+#include "decode/writers/value_decoders.h"
+#include "decode/walk/walk_steps.h"
 
 namespace orvalis {
 namespace {

@@ -33,7 +33,7 @@
 
 #include <cstdint>
 
-#include "decode/byte_cursor.h"
+#include "decode/ber/byte_cursor.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {

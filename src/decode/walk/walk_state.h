@@ -14,8 +14,8 @@
 #include "common/spilled_text.h"
 #include "common/text_buffer.h"
 #include "common/text_format.h"
-#include "decode/byte_cursor.h"
-#include "decode/walk_counts.h"
+#include "decode/ber/byte_cursor.h"
+#include "decode/walk/walk_counts.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {

@@ -1,8 +1,8 @@
-#include "decode/long_values.h"
+#include "decode/writers/long_values.h"
 
 #include <cstring>
 
-#include "decode/record_text.h"
+#include "decode/writers/record_text.h"
 
 namespace orvalis {
 

@@ -1,4 +1,4 @@
-#include "decode/record_text.h"
+#include "decode/writers/record_text.h"
 
 #include <cstdint>
 #include <cstring>

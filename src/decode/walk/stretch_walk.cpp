@@ -1,4 +1,4 @@
-#include "decode/stretch_walk.h"
+#include "decode/walk/stretch_walk.h"
 
 #include <cstdint>
 #include <memory>
@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "common/console.h"
-#include "decode/element_header.h"
-#include "decode/record_walker.h"
-#include "decode/resync.h"
-#include "decode/walk_steps.h"
+#include "decode/ber/element_header.h"
+#include "decode/writers/record_walker.h"
+#include "decode/walk/resync.h"
+#include "decode/walk/walk_steps.h"
 
 #if ORVALIS_THREADS
 #include <atomic>

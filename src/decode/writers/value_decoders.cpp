@@ -1,4 +1,4 @@
-#include "decode/value_decoders.h"
+#include "decode/writers/value_decoders.h"
 
 #include <charconv>
 #include <cstring>

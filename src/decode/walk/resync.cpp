@@ -1,6 +1,6 @@
-#include "decode/resync.h"
+#include "decode/walk/resync.h"
 
-#include "decode/element_header.h"
+#include "decode/ber/element_header.h"
 
 namespace orvalis {
 namespace {

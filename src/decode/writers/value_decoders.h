@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "common/text_format.h"
-#include "decode/walk_state.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 

@@ -12,8 +12,8 @@
 
 #include "common/text_buffer.h"
 #include "common/text_format.h"
-#include "decode/value_decoders.h"
-#include "decode/walk_state.h"
+#include "decode/writers/value_decoders.h"
+#include "decode/walk/walk_state.h"
 
 namespace orvalis {
 
