@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "decode/writers/record_walker.h"
+#include "decode/writers/text_writer.h"
 #include "decode/writers/value_decoders.h"
 #include "decode/walk/walk_state.h"
 #include "debugdump/debug_walker.h"
@@ -64,10 +64,11 @@ void WalkOneRecord(benchmark::State& state, bool debug) {
   WalkSettings settings;
   settings.DebugMode = debug;
   WalkContext walk(settings, kRecord.data(), kRecord.size(), bench.root, bench.output);
+  const std::unique_ptr<FormatWalk> format = debug ? DumpWalk(walk) : TextWalk(walk);
   for (auto _ : state) {
     walk.Input = ByteCursor(kRecord.data(), kRecord.size());
     walk.State.LastPercent = 100;  // no progress display
-    debug ? WalkDumpElements(walk, kRecord.size()) : WalkTextElements(walk, kRecord.size());
+    format->Elements(kRecord.size());
     benchmark::DoNotOptimize(walk.State.RecordBuffer.size());
     walk.State.RecordBuffer.clear();
     walk.State.RecordStart = 0;

@@ -4,9 +4,11 @@
 
 #include "common/text_format.h"
 #include "debugdump/octet_annotations.h"
-#include "decode/writers/long_values.h"
-#include "decode/writers/value_decoders.h"
 #include "decode/walk/walk_steps.h"
+#include "decode/walk/writer.h"
+#include "decode/writers/long_values.h"
+#include "decode/writers/text_writer.h"
+#include "decode/writers/value_decoders.h"
 
 namespace orvalis {
 namespace {
@@ -35,143 +37,142 @@ void AppendWholeLine(WalkContext& walk, std::string_view line) {
   AppendToRecord(walk, line);
 }
 
-// Each identifier and length octet, as it is read: its offset and bits, and what they mean.
+// Each identifier and length octet, as it is read: its offset and bits, and what they mean; a
+// long form ends with the length it gives.
 struct OctetExplanation {
   WalkContext& Walk;
+  TextBuffer& Line;
 
   void IdentifierOctet(uint8_t octet) {
-    DumpOctetLine(Walk, octet);
+    DumpOctetLine(Walk, Line, octet);
     AppendToRecord(Walk, kClassLines[octet >> 6]);
     AppendToRecord(Walk, (octet & kConstructedBit) != 0 ? kConstructedLine : kPrimitiveLine);
-    if ((octet & kTagNumberMask) != kHighTagNumber) DumpShortTagId(Walk, octet & kTagNumberMask);
+    if ((octet & kTagNumberMask) != kHighTagNumber) DumpShortTagId(Walk, Line, octet & kTagNumberMask);
   }
   void TagNumberOctet(int32_t tagId) {
-    DumpTagIdOctet(Walk, false, tagId);
-    DumpTagIdOctet(Walk, true, tagId);
+    DumpTagIdOctet(Walk, Line, false, tagId);
+    DumpTagIdOctet(Walk, Line, true, tagId);
   }
   void FirstLengthOctet(uint8_t octet) {
-    DumpOctetLine(Walk, octet);
+    DumpOctetLine(Walk, Line, octet);
     if (octet == kIndefiniteLength) {
       AppendToRecord(Walk, kIndefiniteLine);
       return;
     }
     AppendToRecord(Walk, kDefiniteLine);
     if (octet < 0x80) {
-      DumpShortLength(Walk, octet);
+      DumpShortLength(Walk, Line, octet);
     } else {
-      DumpLongLengthHeader(Walk, octet, octet & 0x7F);
+      DumpLongLengthHeader(Walk, Line, octet, octet & 0x7F);
     }
   }
-  void LengthOctet(uint8_t octet) { DumpLengthOctet(Walk, octet); }
+  void LengthOctet(uint8_t octet) { DumpLengthOctet(Walk, Line, octet); }
+  void LengthEnds(const ElementLength& length) {
+    Line.assign("            **** **** Length of tag = ");
+    AppendDecimal(Line, length.Value);
+    Line.append("\n\n");
+    AppendToRecord(Walk, Line);
+  }
 };
 
-struct DumpWriter {
+class DumpWriter : public WriterDefaults {
+ public:
   static constexpr const char* kIndefinitePrimitive = "!!!! NonConstructed tag with undefinite length !!!!\n";
   static constexpr bool kTakesCommonElementsAtOnce = false;
+  // The dump shows progress, and writes out what it holds, at every element.
+  static constexpr ProgressAt kProgress = ProgressAt::kElements;
+
+  DumpWriter(WalkContext& walk, const NoSetup&) : walk_(walk) { line_.reserve(kLineReserve); }
 
   // An element is named by its TagName: a record tag opens a record even without a long name.
   static bool Names(const TItem& item) { return item.TagName.has_value(); }
-  static OctetExplanation Explanation(WalkContext& walk) { return {walk}; }
-  static void TagEntered(WalkContext& walk) {
-    TextBuffer& line = walk.DumpLine;
-    line.assign("            **** **** Full tag string is ");
-    AppendTagPathText(line, walk.State.Path);
-    line.push_back('\n');
-    AppendToRecord(walk, line);
+  OctetExplanation Explanation() { return {walk_, line_}; }
+  void Tag(const TLeaf*) {
+    line_.assign("            **** **** Full tag string is ");
+    AppendTagPathText(line_, walk_.State.Path);
+    line_.push_back('\n');
+    AppendToRecord(walk_, line_);
   }
-  // The dump shows progress, and writes out what it holds, at every element.
-  static void ElementLookedUp(WalkContext& walk) {
-    ShowProgress(walk);
-    if (!walk.Settings.RangeActive && walk.Settings.FilterCount == 0) WriteRecordBuffer(walk);
+  void RecordStarts(const RecordRead& record) { AppendRecordLine(walk_, record.Item, record.Number); }
+  void Named(const TItem& item) {
+    line_.assign("            **** **** Tag name: ");
+    line_.append(*item.TagName);
+    line_.push_back('\n');
+    AppendWholeLine(walk_, line_);
   }
-  static void RecordFound(WalkContext&) {}
-  static void RecordStarts(WalkContext& walk, const TItem& item) { AppendRecordLine(walk, item); }
-  static void ElementNamed(WalkContext& walk, const TItem& item) {
-    TextBuffer& line = walk.DumpLine;
-    line.assign("            **** **** Tag name: ");
-    line.append(*item.TagName);
-    line.push_back('\n');
-    AppendWholeLine(walk, line);
-  }
-  static void TagNotFound(WalkContext& walk) { AppendTagNotFoundLine(walk); }
-  // A long form ends with the length it gives.
-  static void LengthRead(WalkContext& walk, const ElementLength& length) {
-    if (!length.LongForm) return;
-    TextBuffer& line = walk.DumpLine;
-    line.assign("            **** **** Length of tag = ");
-    AppendDecimal(line, length.Value);
-    line.append("\n\n");
-    AppendToRecord(walk, line);
-  }
-  static void ContentsBegin(WalkContext& walk) { AppendToRecord(walk, "\n"); }
+  void TagNotFound() { AppendTagNotFoundLine(walk_); }
+  void ContentsBegin() { AppendToRecord(walk_, "\n"); }
   // The contents in hexadecimal and the decoded value; a line feed alone for a tag not found.
-  static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
-    if (leaf == nullptr) {
-      AppendToRecord(walk, "\n");
+  void Value(const ValueRead& value) {
+    if (value.Leaf == nullptr) {
+      AppendToRecord(walk_, "\n");
       return;
     }
-    TextBuffer& line = walk.DumpLine;
-    line.clear();
-    AppendZeroPadded(line, walk.Input.Position(), 10);
-    line.append(": HEX contents of tag body: ");
-    if (length >= kLongValue) {  // in chunks, handed on as they are made
-      AppendToRecord(walk, line);
-      RecordChunks chunks{walk};
-      PutLongForm(chunks, walk.Input.Here(), length, LongForm::kHex);
-      line.clear();
+    line_.clear();
+    AppendZeroPadded(line_, value.At, 10);
+    line_.append(": HEX contents of tag body: ");
+    if (value.Length >= kLongValue) {  // in chunks, handed on as they are made
+      AppendToRecord(walk_, line_);
+      RecordChunks chunks{walk_};
+      PutLongForm(chunks, value.Octets, value.Length, LongForm::kHex);
+      line_.clear();
     } else {
-      AppendHexDigits(line, walk.Input.Here(), length);
+      AppendHexDigits(line_, value.Octets, value.Length);
     }
-    line.append("\n            Decoded value of a tag: ");
-    AppendWholeLine(walk, line);
-    DecodeValue(walk, leaf->Item, length);
-    AppendToRecord(walk, "\n");
+    line_.append("\n            Decoded value of a tag: ");
+    AppendWholeLine(walk_, line_);
+    DecodeValue(walk_, value.Leaf->Item, value.Length);
+    AppendToRecord(walk_, "\n");
   }
-  static void EndOfContents(WalkContext& walk) { AppendToRecord(walk, kEndOfContentsLines); }
+  void EndOfContents() { AppendToRecord(walk_, kEndOfContentsLines); }
   // "0000002048: 1024 octets of filler (FFh) passed over", and an empty line.
-  static void Filler(WalkContext& walk, uint64_t at, uint64_t count, uint8_t octet) {
-    TextBuffer& line = walk.DumpLine;
-    line.clear();
-    AppendZeroPadded(line, at, 10);
-    line.append(": ");
-    AppendDecimal(line, count);
-    line.append(" octets of filler (");
-    AppendHexOctet(line, octet);
-    line.append("h) passed over\n\n");
-    AppendToRecord(walk, line);
+  void Filler(uint64_t at, uint64_t count, uint8_t octet) {
+    line_.clear();
+    AppendZeroPadded(line_, at, 10);
+    line_.append(": ");
+    AppendDecimal(line_, count);
+    line_.append(" octets of filler (");
+    AppendHexOctet(line_, octet);
+    line_.append("h) passed over\n\n");
+    AppendToRecord(walk_, line_);
   }
   // "0000000007: 3 octets skipped, input damaged; the walk goes on at offset 0000000010", and an
   // empty line.
-  static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
-    EndLineOfRecord(walk);
-    TextBuffer& line = walk.DumpLine;
-    line.clear();
-    AppendZeroPadded(line, at, 10);
-    line.append(": ");
-    AppendDecimal(line, resumedAt - at);
-    line.append(" octets skipped, input damaged; the walk goes on at offset ");
-    AppendZeroPadded(line, resumedAt, 10);
-    line.append("\n\n");
-    AppendToRecord(walk, line);
+  void Damaged(uint64_t at, uint64_t resumedAt) {
+    EndLineOfRecord(walk_);
+    line_.clear();
+    AppendZeroPadded(line_, at, 10);
+    line_.append(": ");
+    AppendDecimal(line_, resumedAt - at);
+    line_.append(" octets skipped, input damaged; the walk goes on at offset ");
+    AppendZeroPadded(line_, resumedAt, 10);
+    line_.append("\n\n");
+    AppendToRecord(walk_, line_);
   }
   // "0000000012: the record at this offset was read after the damage at offset 0000000007,
   // inside the record damaged: it may be a piece of that record", and an empty line.
-  static void InDoubt(WalkContext& walk, uint64_t at, uint64_t damagedAt) {
-    EndLineOfRecord(walk);
-    TextBuffer& line = walk.DumpLine;
-    line.clear();
-    AppendZeroPadded(line, at, 10);
-    line.append(": the record at this offset was read after the damage at offset ");
-    AppendZeroPadded(line, damagedAt, 10);
-    line.append(", inside the record damaged: it may be a piece of that record\n\n");
-    AppendToRecord(walk, line);
+  void InDoubt(uint64_t at, uint64_t damagedAt) {
+    EndLineOfRecord(walk_);
+    line_.clear();
+    AppendZeroPadded(line_, at, 10);
+    line_.append(": the record at this offset was read after the damage at offset ");
+    AppendZeroPadded(line_, damagedAt, 10);
+    line_.append(", inside the record damaged: it may be a piece of that record\n\n");
+    AppendToRecord(walk_, line_);
   }
-  static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
-  static void ElementEnds(WalkContext&) {}
+
+ private:
+  static constexpr std::size_t kLineReserve = 1000;
+
+  WalkContext& walk_;
+  TextBuffer line_;  // the line being formatted
 };
 
 }  // namespace
 
-int WalkDumpElements(WalkContext& walk, uint64_t end) { return WalkTopLevel<DumpWriter>(walk, end); }
+std::unique_ptr<FormatWalk> DumpWalk(WalkContext& walk) {
+  static const auto setup = std::make_shared<const NoSetup>();
+  return std::make_unique<WalkOf<DumpWriter, NoSetup>>(walk, setup);
+}
 
 }  // namespace orvalis

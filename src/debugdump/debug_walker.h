@@ -2,14 +2,13 @@
 // length octet bit by bit, with the contents in hexadecimal and the decoded value.
 #pragma once
 
-#include <cstdint>
+#include <memory>
 
-#include "decode/walk/walk_state.h"
+#include "decode/walk/writer.h"
 
 namespace orvalis {
 
-// Walks the elements from the read position up to `end` into the debug dump. Returns 0 at `end`,
-// -1 when an element stopped the walk (after its message).
-int WalkDumpElements(WalkContext& walk, uint64_t end);
+// The walk into the debug dump.
+std::unique_ptr<FormatWalk> DumpWalk(WalkContext& walk);
 
 }  // namespace orvalis

@@ -31,17 +31,16 @@ void AppendBitPicture(TextBuffer& line, std::string_view picture, int first, uin
   for (int column = 0; column < first; ++column) line[start + column] = picture[column];
 }
 
-TextBuffer& StartLine(WalkContext& walk) {
-  walk.DumpLine.assign(kMargin);
-  return walk.DumpLine;
+TextBuffer& StartLine(TextBuffer& line) {
+  line.assign(kMargin);
+  return line;
 }
 
-void FinishLine(WalkContext& walk) { AppendToRecord(walk, walk.DumpLine); }
+void FinishLine(WalkContext& walk, const TextBuffer& line) { AppendToRecord(walk, line); }
 
 }  // namespace
 
-void DumpOctetLine(WalkContext& walk, uint8_t octet) {
-  TextBuffer& line = walk.DumpLine;
+void DumpOctetLine(WalkContext& walk, TextBuffer& line, uint8_t octet) {
   line.clear();
   AppendZeroPadded(line, walk.Input.Position(), 10);
   line.append(": ");
@@ -49,20 +48,20 @@ void DumpOctetLine(WalkContext& walk, uint8_t octet) {
   line.append(" = ");
   AppendHexOctet(line, octet);
   line.append("h\n");
-  FinishLine(walk);
+  FinishLine(walk, line);
 }
 
-void DumpShortTagId(WalkContext& walk, int tagId) {
-  TextBuffer& line = StartLine(walk);
+void DumpShortTagId(WalkContext& walk, TextBuffer& line, int tagId) {
+  StartLine(line);
   AppendBitPicture(line, "...0 0000", 3, static_cast<uint8_t>(tagId));
   line.append(" TagId=");
   AppendDecimal(line, static_cast<int64_t>(tagId));
   line.push_back('\n');
-  FinishLine(walk);
+  FinishLine(walk, line);
 }
 
-void DumpTagIdOctet(WalkContext& walk, bool final, int value) {
-  TextBuffer& line = StartLine(walk);
+void DumpTagIdOctet(WalkContext& walk, TextBuffer& line, bool final, int value) {
+  StartLine(line);
   if (final) {
     line.append("**** ****   TagId=");
     AppendDecimal(line, static_cast<int64_t>(value));
@@ -74,34 +73,34 @@ void DumpTagIdOctet(WalkContext& walk, bool final, int value) {
     AppendBitPicture(line, "0... ....", 1, static_cast<uint8_t>(value));
     line.append(" - not last octet of the identifier octets\n");
   }
-  FinishLine(walk);
+  FinishLine(walk, line);
 }
 
-void DumpShortLength(WalkContext& walk, int length) {
-  TextBuffer& line = StartLine(walk);
+void DumpShortLength(WalkContext& walk, TextBuffer& line, int length) {
+  StartLine(line);
   AppendBitPicture(line, ".000 0000", 1, static_cast<uint8_t>(length));
   line.append(" Short form of definite Length. Length=");
   AppendDecimal(line, static_cast<int64_t>(length));
   line.push_back('\n');
-  FinishLine(walk);
+  FinishLine(walk, line);
 }
 
-void DumpLongLengthHeader(WalkContext& walk, uint8_t octet, int count) {
-  TextBuffer& line = StartLine(walk);
+void DumpLongLengthHeader(WalkContext& walk, TextBuffer& line, uint8_t octet, int count) {
+  StartLine(line);
   AppendBitPicture(line, "1000 0000", 1, octet);
   line.append(" Long form of definite Length. Number of bytes in length=");
   AppendDecimal(line, static_cast<int64_t>(count));
   line.push_back('\n');
-  FinishLine(walk);
+  FinishLine(walk, line);
 }
 
-void DumpLengthOctet(WalkContext& walk, uint8_t octet) {
-  TextBuffer& line = StartLine(walk);
+void DumpLengthOctet(WalkContext& walk, TextBuffer& line, uint8_t octet) {
+  StartLine(line);
   AppendBitPicture(line, "0000 0000", 0, octet);
   line.append(" = ");
   AppendHexOctet(line, octet);
   line.append("h - one of N bytes of long form of definite Length\n");
-  FinishLine(walk);
+  FinishLine(walk, line);
 }
 
 }  // namespace orvalis

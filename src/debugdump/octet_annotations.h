@@ -2,8 +2,8 @@
 //
 // Columns 0-11 hold the offset ("0000000005: ") or twelve blanks; columns 12-20 the bit picture
 // (four bits, a blank, four bits; "." for a bit explained elsewhere, "*" on summary lines); then a
-// blank and the explanation. Each formatter builds its line in DumpLine and appends it to the
-// record.
+// blank and the explanation. Each formatter builds its line in `line` (the dump's own) and appends
+// it to the record.
 #pragma once
 
 #include <cstdint>
@@ -15,18 +15,18 @@
 namespace orvalis {
 
 // "%010lu: bbbb bbbb = %02Xh" with the read position and the octet.
-void DumpOctetLine(WalkContext& walk, uint8_t octet);
+void DumpOctetLine(WalkContext& walk, TextBuffer& line, uint8_t octet);
 // "...b bbbb TagId=%d" for a tag number of the first identifier octet (0 to 30).
-void DumpShortTagId(WalkContext& walk, int tagId);
+void DumpShortTagId(WalkContext& walk, TextBuffer& line, int tagId);
 // Not final: the subsequent identifier octet's bits, under the "last octet" text when bit 8 of the
 // value is set, else the "not last octet" text. Final: "**** ****   TagId=%d".
-void DumpTagIdOctet(WalkContext& walk, bool final, int value);
+void DumpTagIdOctet(WalkContext& walk, TextBuffer& line, bool final, int value);
 // ".bbb bbbb Short form of definite Length. Length=%d".
-void DumpShortLength(WalkContext& walk, int length);
+void DumpShortLength(WalkContext& walk, TextBuffer& line, int length);
 // "1bbb bbbb Long form of definite Length. Number of bytes in length=%d".
-void DumpLongLengthHeader(WalkContext& walk, uint8_t octet, int count);
+void DumpLongLengthHeader(WalkContext& walk, TextBuffer& line, uint8_t octet, int count);
 // "bbbb bbbb = %02Xh - one of N bytes of long form of definite Length".
-void DumpLengthOctet(WalkContext& walk, uint8_t octet);
+void DumpLengthOctet(WalkContext& walk, TextBuffer& line, uint8_t octet);
 // Appends two upper-case hexadecimal digits per octet to the line (a std::string or TextBuffer).
 template <typename Text>
 void AppendHexDigits(Text& line, const uint8_t* octets, uint64_t count) {

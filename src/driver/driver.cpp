@@ -25,7 +25,7 @@
 #include "driver/output_file.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
-#include "decode/writers/record_writers.h"
+#include "decode/writers/csv_writer.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis {
@@ -102,11 +102,11 @@ uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
 // Walks the whole image and writes out the last record, then shows the completion line, unless
 // the input file (`input`, null for a stream) was cut short or grew meanwhile. Returns false when
 // a step stopped the walk, an exception escaped from it, or the input was cut short or grew.
-bool Walk(WalkContext& walk, const InputImage& image, std::FILE* input, const std::string& inputName,
-          RunReport& report) {
+bool Walk(WalkContext& walk, const CsvLayout* columns, const InputImage& image, std::FILE* input,
+          const std::string& inputName, RunReport& report) {
   try {
     if (gInputLoadedHook != nullptr) gInputLoadedHook(inputName);
-    const bool completed = WalkWholeInput(walk) == 0;
+    const bool completed = WalkWholeInput(walk, nullptr, columns) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
     if (image.CutShort()) {
@@ -396,9 +396,9 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   walkSettings.Resync = settings.Resync;
   auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
                                             output.Stream());
-  if (format == OutputFormat::kCsv) walk->Csv = &layout;
   gFaultEnding = {&settings, walk.get(), &output, format};
-  const bool completed = Walk(*walk, image, streamed ? nullptr : input.get(), settings.InputFileName, report);
+  const bool completed = Walk(*walk, format == OutputFormat::kCsv ? &layout : nullptr, image,
+                              streamed ? nullptr : input.get(), settings.InputFileName, report);
   gFaultEnding = {};
   input.reset();
   report.RecordsRead = walk->State.RecordCount;

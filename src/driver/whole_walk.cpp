@@ -1,30 +1,31 @@
 #include "driver/whole_walk.h"
 
+#include <memory>
+
 #include "debugdump/debug_walker.h"
-#include "decode/writers/record_walker.h"
-#include "decode/writers/record_writers.h"
+#include "decode/writers/json_lines_writer.h"
+#include "decode/writers/text_writer.h"
 
 namespace orvalis {
+namespace {
 
-int WalkWholeInput(WalkContext& walk, StretchWalkReport* report) {
-  const uint64_t end = walk.Input.Size();
-  if (walk.Settings.DebugMode) return WalkDumpElements(walk, end);
-  ElementsWalk elements = WalkTextElements;
-  CsvLayout ownLayout;
-  if (walk.Settings.Format == OutputFormat::kJsonLines) {
-    PrepareJsonKeys(*walk.Root);
-    elements = WalkJsonElements;
-  } else if (walk.Settings.Format == OutputFormat::kCsv) {
-    if (walk.Csv == nullptr) {
-      ownLayout = MakeCsvLayout(*walk.Root);
-      walk.Csv = &ownLayout;
-    }
-    if (walk.Input.Position() == 0) walk.Output.WriteText(CsvHeader(*walk.Csv));
-    elements = WalkCsvElements;
+std::unique_ptr<FormatWalk> FormatWalkOf(WalkContext& walk, const CsvLayout* columns) {
+  if (walk.Settings.DebugMode) return DumpWalk(walk);
+  switch (walk.Settings.Format) {
+    case OutputFormat::kJsonLines: return JsonLinesWalk(walk, *walk.Root);
+    case OutputFormat::kCsv:
+      return CsvWalk(walk, std::make_shared<const CsvLayout>(columns != nullptr ? *columns : MakeCsvLayout(*walk.Root)));
+    case OutputFormat::kText: break;
   }
-  const int result = CanWalkInStretches(walk) ? WalkInStretches(walk, report, elements) : elements(walk, end);
-  EndRecordLine(walk);
-  if (walk.Csv == &ownLayout) walk.Csv = nullptr;
+  return TextWalk(walk);
+}
+
+}  // namespace
+
+int WalkWholeInput(WalkContext& walk, StretchWalkReport* report, const CsvLayout* columns) {
+  const std::unique_ptr<FormatWalk> format = FormatWalkOf(walk, columns);
+  const int result = CanWalkInStretches(walk) ? WalkInStretches(*format, report) : format->Elements(walk.Input.Size());
+  format->Finish();
   return result;
 }
 

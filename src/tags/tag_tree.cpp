@@ -76,16 +76,38 @@ void ClearFilter(TBranch& branch) {
   }
 }
 
-void MarkSharedTagNames(TBranch& branch) {
-  std::unordered_map<std::string_view, TItem*> firstOfName;
-  for (TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-    TItem& item = leaf->Item;
-    if (item.TagName) {
-      auto [first, isNew] = firstOfName.emplace(*item.TagName, &item);
-      if (!isNew && first->second->TagId != item.TagId) first->second->SharedTagName = item.SharedTagName = true;
+uint32_t LeafCount(const TBranch& branch) {
+  uint32_t count = 0;
+  for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    if (leaf->Serial >= count) count = leaf->Serial + 1;
+    if (leaf->Child) {
+      const uint32_t below = LeafCount(*leaf->Child);
+      if (below > count) count = below;
     }
-    if (leaf->Child) MarkSharedTagNames(*leaf->Child);
   }
+  return count;
+}
+
+namespace {
+
+void MarkSharedTagNames(const TBranch& branch, std::vector<bool>& shared) {
+  std::unordered_map<std::string_view, const TLeaf*> firstOfName;
+  for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    const TItem& item = leaf->Item;
+    if (item.TagName) {
+      auto [first, isNew] = firstOfName.emplace(*item.TagName, leaf);
+      if (!isNew && first->second->Item.TagId != item.TagId) shared[first->second->Serial] = shared[leaf->Serial] = true;
+    }
+    if (leaf->Child) MarkSharedTagNames(*leaf->Child, shared);
+  }
+}
+
+}  // namespace
+
+std::vector<bool> SharedTagNames(const TBranch& root) {
+  std::vector<bool> shared(LeafCount(root));
+  MarkSharedTagNames(root, shared);
+  return shared;
 }
 
 }  // namespace orvalis

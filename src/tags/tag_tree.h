@@ -77,11 +77,6 @@ class TItem {
   std::unique_ptr<TIndValList> IndArr;
   std::unique_ptr<TNonIndValList> NonIndArr;
   std::optional<std::string> FilterValue;
-  // For the record writers: a sibling declares the same TagName (the element is then keyed by its
-  // tag path), the first CSV column of the field (-1: none), and the key of its JSON member.
-  bool SharedTagName = false;
-  int32_t FieldColumn = -1;
-  std::optional<PaddedText> JsonKey;  // the TagName as a JSON member's key, "name":
 };
 
 class TLeaf {
@@ -93,6 +88,9 @@ class TLeaf {
   TLeaf* Next = nullptr;
   TBranch* Owner;                 // the branch that holds this leaf
   std::unique_ptr<TBranch> Child;  // the sub-tags declared under this one, if any
+  // The leaf's place among the leaves of its tree, in the order the dictionary declared them
+  // (0, 1, 2 ...): what a writer keeps of each leaf is kept beside the tree, by this number.
+  uint32_t Serial = 0;
 };
 
 class TBranch {
@@ -115,6 +113,8 @@ class TBranch {
   TLeaf* Parent;  // the leaf whose Child this branch is; null for the root
   TLeaf* First = nullptr;
   TLeaf* Last = nullptr;
+  // In the root: the leaves declared in the whole tree so far (the next leaf's Serial).
+  uint32_t LeavesDeclared = 0;
 
   // Only in the branch below a leaf of depth kMaxDepth, which holds no leaves: the TagName of
   // each tag declared at or below it, under the tag's path from the branch down (its tag numbers
@@ -146,8 +146,11 @@ TLeaf* FindByPath(const TBranch& root, const TagPath& path);
 // name. Returns 0.
 int SetFilter(TBranch& branch, std::string_view name, std::string_view value, bool& filterFound);
 
-// Marks every item whose TagName a sibling declares too (SharedTagName).
-void MarkSharedTagNames(TBranch& branch);
+// One more than the largest Serial of the tree's leaves: the size of a table kept by Serial.
+uint32_t LeafCount(const TBranch& root);
+
+// By Serial: true for each leaf whose TagName a sibling of another tag number declares too.
+std::vector<bool> SharedTagNames(const TBranch& root);
 
 // Takes the FilterValue from every item in the tree.
 void ClearFilter(TBranch& branch);

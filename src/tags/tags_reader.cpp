@@ -112,6 +112,7 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
     TLeaf* leaf = branch->FindById(tagId);
     if (leaf == nullptr) {
       leaf = branch->Append(std::make_unique<TLeaf>(TItem(tagId), branch));
+      leaf->Serial = root.LeavesDeclared++;
     }
     if (parameter) leaf->Item.SetParameter(line.substr(0, equals), name, line.substr(equals + 1));
     branch = leaf->Child.get();

@@ -4,7 +4,7 @@
 // Two calls, not one: between the identifier and the length a walk looks the tag up, starts
 // records and says its messages. Each call reads through the cursor and tells what it found or how
 // it failed; an explanation (the debug dump's) is told of every octet as it is read, before the
-// cursor moves past it.
+// cursor moves past it, and of a long form's length once its octets are read.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +46,7 @@ struct Unexplained {
   void TagNumberOctet(int32_t) {}
   void FirstLengthOctet(uint8_t) {}
   void LengthOctet(uint8_t) {}
+  void LengthEnds(const ElementLength&) {}
 };
 
 // The identifier octets: the tag number is the low five bits of the first octet, or the low seven
@@ -95,6 +96,7 @@ inline HeaderRead ReadLengthOctets(ByteCursor& at, ElementLength& length, Explai
     if (length.Value > (UINT64_MAX >> 8)) tooLarge = true;
     length.Value = (length.Value << 8) | octet;
   }
+  explain.LengthEnds(length);
   return tooLarge ? HeaderRead::kLengthTooLarge : HeaderRead::kRead;
 }
 

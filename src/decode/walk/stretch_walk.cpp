@@ -7,9 +7,9 @@
 
 #include "common/console.h"
 #include "decode/ber/element_header.h"
-#include "decode/writers/record_walker.h"
 #include "decode/walk/resync.h"
 #include "decode/walk/walk_steps.h"
+#include "decode/walk/writer.h"
 
 #if ORVALIS_THREADS
 #include <atomic>
@@ -24,7 +24,7 @@ namespace orvalis {
 namespace {
 
 // Walks in order from the read position to the end of the input.
-int WalkRestInOrder(WalkContext& walk, ElementsWalk elements) { return elements(walk, walk.Input.Size()); }
+int WalkRestInOrder(FormatWalk& format) { return format.Elements(format.Walk.Input.Size()); }
 
 }  // namespace
 
@@ -179,12 +179,11 @@ class StretchPlan {
 // One thread's walk of its stretches: a context of its own over the same input and dictionary.
 class StretchWorker {
  public:
-  StretchWorker(const WalkContext& walk, ElementsWalk elements)
-      : Walk(walk.Settings, walk.Input.Here() - walk.Input.Position(), walk.Input.Size(), *walk.Root,
-             nullptr),
-        input_(Walk.Input),
-        elements_(elements) {
-    Walk.Csv = walk.Csv;
+  explicit StretchWorker(const FormatWalk& format)
+      : Walk(format.Walk.Settings, format.Walk.Input.Here() - format.Walk.Input.Position(), format.Walk.Input.Size(),
+             *format.Walk.Root, nullptr),
+        Format(format.For(Walk)),
+        input_(Walk.Input) {
     Walk.OutputBlockSize = kHeldStretchText;  // the text stays until the stretch's turn
     Walk.TextWaitsForTurn = true;
     Walk.StretchSize = 0;
@@ -212,7 +211,7 @@ class StretchWorker {
     Walk.Input.Skip(stretch.Begin);
     const ConsoleToLog toLog(Log);
     try {
-      Status = elements_(Walk, stretch.End);
+      Status = Format->Elements(stretch.End);
       // Text or messages outgrown are no damage: the walk in order takes the stretch. Damage met
       // with Resync is left to the walk in order too, which goes on after it.
       Failed = Walk.TextOutgrown || Log.Outgrown || Walk.Damage.Pending;
@@ -222,6 +221,7 @@ class StretchWorker {
   }
 
   WalkContext Walk;
+  std::unique_ptr<FormatWalk> Format;  // the writer of the run's format, with a state of its own
   ConsoleLog Log;
   Stretch Span;
   int Status = 0;
@@ -229,21 +229,20 @@ class StretchWorker {
 
  private:
   ByteCursor input_;  // the whole input, read position at its start
-  ElementsWalk elements_;
 };
 
 // The two threads' walk and the turns in which their stretches reach the walk in order.
 class SharedWalk {
  public:
-  SharedWalk(WalkContext& walk, StretchWalkReport& report, ElementsWalk elements)
-      : walk_(walk), report_(report), elements_(elements),
-        plan_(walk.Input, *walk.Root, walk.StretchSize, walk.Settings.SkipFiller) {}
+  SharedWalk(FormatWalk& format, StretchWalkReport& report)
+      : format_(format), walk_(format.Walk), report_(report),
+        plan_(walk_.Input, *walk_.Root, walk_.StretchSize, walk_.Settings.SkipFiller) {}
 
   int Run() {
     Stretch stretch;
     if (!plan_.Get(1, stretch)) return GoOnInOrder();  // fewer than two stretches
-    auto first = std::make_unique<StretchWorker>(walk_, elements_);
-    auto second = std::make_unique<StretchWorker>(walk_, elements_);
+    auto first = std::make_unique<StretchWorker>(format_);
+    auto second = std::make_unique<StretchWorker>(format_);
     walk_.Output.WriteInPlace(true);  // each turn writes its own text: two threads, not three
     std::thread helper;
     try {
@@ -296,7 +295,7 @@ class SharedWalk {
   int GoOnInOrder() {
     if (!walk_.Input.AtEnd()) report_.WentOnInOrder = true;
     walk_.Output.WriteInPlace(false);
-    return WalkRestInOrder(walk_, elements_);
+    return WalkRestInOrder(format_);
   }
 
   // The turn of stretch k: taken over when the walk in order stands as the stretch assumed.
@@ -325,9 +324,7 @@ class SharedWalk {
     const WalkState& ahead = worker.Walk.State;
     // The walk's own state, each field handed over here (a field added to it does not compile
     // until it is): the messages with the percentages still due, the text, the next percentage.
-    // The record writers' counts of tags stay each walk's own: no line is open here.
-    auto& [open, recordStart, lastPercent, nextPercentAt, occurrences] = static_cast<WalkOwnState&>(walk_.State);
-    (void)occurrences;
+    auto& [open, recordStart, lastPercent, nextPercentAt] = static_cast<WalkOwnState&>(walk_.State);
     const std::string_view console = worker.Log.Text;
     std::size_t shown = 0;
     for (const ConsoleLog::Progress& progress : worker.Log.Progresses) {
@@ -355,16 +352,16 @@ class SharedWalk {
     KeepHeldTextBounded(walk_);
 
     static_cast<WalkCarry&>(walk_.State) = ahead;
-    // A CSV row left open (the stretch stopped inside a record) goes on with its cells.
-    walk_.Row.swap(worker.Walk.Row);
+    // The writer's own state: a line left open where the stretch's walk stopped inside a record.
+    format_.TakeOver(*worker.Format);
     walk_.Counts.Add(worker.Walk.Counts);
     walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
     ++report_.TakenOver;
   }
 
+  FormatWalk& format_;
   WalkContext& walk_;
   StretchWalkReport& report_;
-  ElementsWalk elements_;
   std::mutex mutex_;
   std::condition_variable turnTaken_;
   StretchPlan plan_;                     // guarded by mutex_
@@ -383,16 +380,16 @@ bool CanWalkInStretches(const WalkContext& walk) {
          walk.Input.Size() / kFewestStretches >= walk.StretchSize;
 }
 
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk elements) {
-  if (elements == nullptr) elements = WalkTextElements;
+int WalkInStretches(FormatWalk& format, StretchWalkReport* report) {
+  const WalkContext& walk = format.Walk;
   StretchWalkReport unused;
   StretchWalkReport& said = report != nullptr ? *report : unused;
   said = StretchWalkReport{};
   if (!CanWalkInStretches(walk)) {
     said.WentOnInOrder = !walk.Input.AtEnd();
-    return WalkRestInOrder(walk, elements);
+    return WalkRestInOrder(format);
   }
-  SharedWalk shared(walk, said, elements);
+  SharedWalk shared(format, said);
   return shared.Run();
 }
 
@@ -400,9 +397,9 @@ int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk e
 
 bool CanWalkInStretches(const WalkContext&) { return false; }
 
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report, ElementsWalk elements) {
-  if (report != nullptr) *report = StretchWalkReport{0, !walk.Input.AtEnd()};
-  return WalkRestInOrder(walk, elements != nullptr ? elements : WalkTextElements);
+int WalkInStretches(FormatWalk& format, StretchWalkReport* report) {
+  if (report != nullptr) *report = StretchWalkReport{0, !format.Walk.Input.AtEnd()};
+  return WalkRestInOrder(format);
 }
 
 #endif

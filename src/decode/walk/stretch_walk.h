@@ -13,6 +13,7 @@
 #pragma once
 
 #include "decode/walk/walk_state.h"
+#include "decode/walk/writer.h"
 
 namespace orvalis {
 
@@ -30,8 +31,7 @@ struct StretchWalkReport {
 // Walks the whole input as the text walk in order does, up to its end or the first element that
 // returns -1, whose result it returns (0 otherwise). What the walk would leave in the record's
 // text for WriteOutRecord is left there. An exception thrown by a step in order comes out of it.
-// `elements` is the walk of one writer (WalkTextElements, WalkJsonElements, WalkCsvElements).
-using ElementsWalk = int (*)(WalkContext& walk, uint64_t end);
-int WalkInStretches(WalkContext& walk, StretchWalkReport* report = nullptr, ElementsWalk elements = nullptr);
+// `format` is the walk with the run's writer; each thread's walk gets one of its own (For).
+int WalkInStretches(FormatWalk& format, StretchWalkReport* report = nullptr);
 
 }  // namespace orvalis

@@ -7,7 +7,6 @@ namespace {
 
 constexpr std::size_t kRecordBufferReserve = 100000;
 constexpr std::size_t kValueTextReserve = 2048;
-constexpr std::size_t kDumpLineReserve = 1000;
 
 }  // namespace
 
@@ -17,7 +16,6 @@ WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint
   State.CurrentBranch = &root;
   State.RecordBuffer.reserve(kRecordBufferReserve);
   ValueText.reserve(kValueTextReserve);
-  DumpLine.reserve(kDumpLineReserve);
 }
 
 WalkContext::~WalkContext() { FinishOutput(*this); }

@@ -35,49 +35,6 @@ struct WalkSettings {
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
 };
 
-// The line of a record writer (JSON Lines, CSV) under way: which line is open and the objects
-// open in it. Between top-level elements no line is open.
-struct RecordLine {
-  enum Kind : int8_t { kNone, kRecord, kOutside };
-  static constexpr int kLevels = kMaxDepth + 2;  // objects of depth -1 (the top level) to kMaxDepth
-
-  Kind Open = kNone;
-  int8_t CloseAt = -2;  // the line ends once the walk is back at this depth
-  int8_t Innermost = -2;  // the depth of the innermost open object
-  uint32_t HasMembers = 0;  // bit depth + 1: the object of that depth has a member already
-  uint32_t Repeated = 0;  // bit depth + 1: the object of that depth is a repeat or lies in one
-  std::array<uint32_t, kLevels> ObjectAt{};  // the serial number of the open object of each depth
-
-  bool operator==(const RecordLine& other) const {
-    return Open == other.Open && CloseAt == other.CloseAt && Innermost == other.Innermost &&
-           HasMembers == other.HasMembers && Repeated == other.Repeated && ObjectAt == other.ObjectAt;
-  }
-};
-
-// How often each tag occurred in each open object of a record writer's line (a repeated field gets
-// a key of its own). Objects get serial numbers from this table's own counter, which never goes
-// back, so counts left from objects closed long ago are never taken for an open object's. Each
-// walk keeps its own table: it is read only while a line is open, and no line is open between
-// top-level elements, where a shared walk hands over. Tag numbers read from the input are below 128.
-struct TagOccurrences {
-  struct TagCount {
-    uint32_t Object = 0;  // the object in which the tag was counted (its serial number)
-    uint32_t Count = 0;
-  };
-  uint32_t Objects = 0;  // objects opened so far: their serial numbers
-  std::array<std::array<TagCount, 128>, RecordLine::kLevels> Counts{};
-
-  // A serial number for an object being opened.
-  uint32_t NewObject() { return ++Objects; }
-  // The occurrence (1, 2, ...) of tag `tagId` in the open object of depth `depth`.
-  uint32_t Occurrence(const RecordLine& line, int depth, int32_t tagId) {
-    TagCount& count = Counts[static_cast<std::size_t>(depth + 1)][static_cast<std::size_t>(tagId) & 127];
-    const uint32_t object = line.ObjectAt[static_cast<std::size_t>(depth + 1)];
-    if (count.Object != object) count = {object, 0};
-    return ++count.Count;
-  }
-};
-
 // What the walk carries from each element to the next that decides how it reads them: where it
 // stands in the nesting and the dictionary, and the record under way with its range and filter
 // decisions. A walk shared by two threads starts each stretch walked ahead from the carry of the
@@ -98,7 +55,6 @@ struct WalkCarry {
   // elements that follow are read as the block's while the block declares them. Null otherwise.
   const TLeaf* ResumedIn = nullptr;
   uint64_t ResumedEnd = 0;  // the end of that block when its length is known; 0 otherwise
-  RecordLine Line;  // the record writers' line under way
 
   // The carry between top-level elements, after `records` records.
   static WalkCarry AtTopLevel(TBranch* root, uint32_t records) {
@@ -112,15 +68,14 @@ struct WalkCarry {
 
  private:
   auto Fields() const {
-    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd, line] = *this;
-    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd, line);
+    const auto& [path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd] = *this;
+    return std::tie(path, lost, branch, records, skip, skipDepth, passes, filtered, resumedIn, resumedEnd);
   }
   // The carry with what does not change how the walk goes on set alike: at the top level, how
   // the next tag is looked up (in the root either way).
   WalkCarry Canonical() const {
     WalkCarry carry = *this;
     if (carry.Path.Depth < 0) carry.Lost = true;
-    if (carry.Line.Open == RecordLine::kNone) carry.Line = RecordLine{};  // nothing of it is read again
     return carry;
   }
 };
@@ -128,36 +83,6 @@ struct WalkCarry {
 inline bool WalkCarry::SameAs(const WalkCarry& other) const {
   return Canonical().Fields() == other.Canonical().Fields();
 }
-
-// How the octets of a long value (decode/long_values.h) are written: two characters per octet in
-// hexadecimal, as telephone digits (the last one left out when the count is odd), or as a line
-// code (hexadecimal, a "/" after the first two octets); or, in a CSV cell, as a text (a CSV field),
-// or as an error with the octets in hexadecimal.
-enum class LongForm : uint8_t { kHex, kDigits, kOddDigits, kLineCode, kText, kError };
-
-// A CSV cell of a long value, made from the input's octets when its row is written.
-struct LongCell {
-  const uint8_t* Octets = nullptr;
-  uint64_t Count = 0;
-  LongForm Form = LongForm::kHex;
-  std::string_view Message;  // an error's message
-};
-
-// The CSV row under way: its cells in the order they came, each column's place among them.
-struct CsvRow {
-  // The size that marks a cell as the long cell whose index stands where a cell's place would.
-  static constexpr uint32_t kLongCellMark = UINT32_MAX;
-
-  TextBuffer Text;
-  std::vector<uint64_t> Cells;  // per column: where its cell begins in Text << 32 | its size (0: empty)
-  std::vector<LongCell> LongCells;
-
-  void swap(CsvRow& other) {
-    Text.swap(other.Text);
-    Cells.swap(other.Cells);
-    LongCells.swap(other.LongCells);
-  }
-};
 
 // What each walk keeps for itself: the text it made, and the progress it showed.
 struct WalkOwnState {
@@ -167,7 +92,6 @@ struct WalkOwnState {
   std::size_t RecordStart = 0;
   int LastPercent = 0;
   uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
-  TagOccurrences Occurrences;  // the record writers' counts of tags in open objects
 };
 
 struct WalkState : WalkCarry, WalkOwnState {};
@@ -214,17 +138,8 @@ struct WalkContext {
   // buffer (which then begins with the record: RecordStart is 0). Under a filter only.
   SpilledText Spilled;
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
-  TextBuffer DumpLine;   // the debug dump's line being formatted
   // Where the element being read begins in the input (its first identifier octet).
   uint64_t ElementOffset = 0;
-  const struct CsvLayout* Csv = nullptr;  // the CSV columns, in a CSV walk
-  CsvRow Row;
-  // Between an element's beginning and its value: the value is still to be written (JSON), the
-  // CSV column it goes to (-1: none), and where the JSON key stands in the record's text.
-  bool ValueDue = false;
-  int32_t ValueColumn = -1;
-  std::size_t KeyBegin = 0;
-  std::size_t KeyEnd = 0;
   // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;

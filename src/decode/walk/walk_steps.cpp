@@ -8,12 +8,6 @@
 #include "common/console.h"
 
 namespace orvalis {
-namespace {
-
-constexpr const char kContactAddress[] = "billing-tools@example.org";
-
-}  // namespace
-
 int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char* why, std::string_view message) {
   if (!walk.Settings.Resync) {
     Say(message);
@@ -47,33 +41,6 @@ void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
                counts.LastRecordCompleted);
 }
 
-void EndLineOfRecord(WalkContext& walk) {
-  const TextBuffer& text = walk.State.RecordBuffer;
-  if (text.size() > 0 && text.back() != '\n') AppendToRecord(walk, "\n");
-}
-
-void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
-  EndLineOfRecord(walk);
-  TextBuffer& text = walk.ValueText;
-  text.assign("*** input damaged at offset ");
-  AppendDecimal(text, at);
-  text.append(", ");
-  AppendDecimal(text, resumedAt - at);
-  text.append(" octets skipped, going on at offset ");
-  AppendDecimal(text, resumedAt);
-  text.push_back('\n');
-  AppendToRecord(walk, text);
-}
-
-void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt) {
-  EndLineOfRecord(walk);
-  TextBuffer& text = walk.ValueText;
-  text.assign("*** read after the damage at offset ");
-  AppendDecimal(text, damagedAt);
-  text.append(", inside the record damaged: it may be a piece of that record\n");
-  AppendToRecord(walk, text);
-}
-
 void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedIn) {
   WalkState& state = walk.State;
   // The damaged block's length, when it has one, still places its end.
@@ -95,16 +62,6 @@ void ReportTagNotFound(WalkContext& walk) {
   Say("Error: tag " + TagPathText(walk.State.Path) +
       " not found, please, add it to Tags.cfg or report about this error to " + kContactAddress + "\n\n");
   ++walk.Counts.TagsNotFound;
-}
-
-void AppendTagNotFoundLine(WalkContext& walk) {
-  TextBuffer& text = walk.ValueText;
-  text.assign("Tag ");
-  AppendTagPathText(text, walk.State.Path);
-  text.append(" not found, please, add it to Tags.cfg or report about this error to ");
-  text.append(kContactAddress);
-  text.push_back('\n');
-  AppendToRecord(walk, text);
 }
 
 void ShowProgress(WalkContext& walk) {
@@ -138,17 +95,6 @@ bool StartRecord(WalkContext& walk) {
     }
   }
   return true;
-}
-
-void AppendRecordLine(WalkContext& walk, const TItem& item) {
-  constexpr std::string_view kNoName = "(null)";
-  const std::size_t nameSize = item.LongTagName ? item.LongTagName->size() : kNoName.size();
-  char* out = BeginPiece(walk, nameSize + 12 + PaddedText::kPadding);
-  out = item.LongTagName ? PutText(out, *item.LongTagName) : PutText(out, kNoName);
-  *out++ = ' ';
-  out = std::to_chars(out, out + 10, walk.State.RecordCount).ptr;
-  *out++ = '\n';
-  EndPiece(walk, out);
 }
 
 void Descend(WalkContext& walk, const TLeaf& leaf) {

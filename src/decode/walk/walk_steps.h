@@ -1,43 +1,17 @@
 // The walk: one element after another, each named from the dictionary, its record started and
 // decided, its contents walked or its value written. What the walk read reaches paper through a
-// writer, chosen once per run as a type (the readable text, the debug dump): the walk tells it
-// what it read, the writer decides how it looks. Decisions about records (numbering, the range,
-// the filter) stay here, so that every writer selects the same records.
-//
-// A writer is a struct of static functions:
-//   Names(item)                  true when the element is named at all (and so can open a record)
-//   Explanation(walk)            the explanation of each identifier and length octet as it is read
-//   TagEntered(walk)             the element's tag path is known
-//   ElementLookedUp(walk)        the tag was looked up in the dictionary
-//   RecordFound(walk)            a record start, before its range decision
-//   RecordStarts(walk, item)     a record in the range starts (its number is State.RecordCount)
-//   ElementNamed(walk, item)     a named element outside a skipped record
-//   TagNotFound(walk)            the element's tag is not in the dictionary
-//   LengthRead(walk, length)     the length octets were read
-//   ContentsBegin(walk)          the nested elements of a constructed element of definite length
-//   Value(walk, leaf, length)    a primitive value at the read position (leaf null: not found)
-//   EndOfContents(walk)          the end-of-contents octets of an element of indefinite length
-//   Filler(walk, at, count, octet)  a run of filler passed over at the top level (SkipFiller)
-//   Damaged(walk, at, resumedAt) the input is damaged from offset `at` and the walk goes on at
-//                                `resumedAt` (Resync): the record under way ends with its marker;
-//                                not called in a skipped record
-//   InDoubt(walk, at, damagedAt) the record that began at `at`, read to its end after the damage
-//                                at `damagedAt`, may be a piece of the damaged record: its marker
-//                                (MarkWhileInDoubt); not called in a skipped record
-//   ElementBegins(walk, leaf, constructed, length, depth)
-//                                an element (of that depth) that neither opens a record nor lies
-//                                in a skipped record, once its length is read (leaf null: not found)
-//   ElementEnds(walk)            an element was read to its end (Path.Depth is its parent's again)
-//   kIndefinitePrimitive         the message for a primitive element of indefinite length
-//   kTakesCommonElementsAtOnce   the common primitive element is taken without the general step
+// writer (writer.h), chosen once per run as a type: the walk tells it what it read, the writer
+// decides how it looks. Decisions about records (numbering, the range, the filter, what is written
+// out or dropped) and the progress display stay here, so that every writer selects the same
+// records.
 //
 // Damage: where the walk cannot read on (the input ends inside an element, a length too large,
 // nesting deeper than allowed, a primitive element of indefinite length, end-of-contents octets
 // missing), each step returns -1 up to the top level. Without Resync its message was said and the
 // walk stops there. With Resync the damage is noted instead (WalkContext::Damage), a nested
 // element that runs past the end of the element holding it is damage too, and the top level
-// (WalkTopLevel) says it on the console, marks it in the record's text and goes on at the next
-// place a record can be read (resync.h).
+// (WalkTopLevel) says it on the console, has the writer mark it and goes on at the next place a
+// record can be read (resync.h).
 #pragma once
 
 #include <cstddef>
@@ -48,6 +22,7 @@
 #include "decode/ber/element_header.h"
 #include "decode/walk/resync.h"
 #include "decode/walk/walk_state.h"
+#include "decode/walk/writer.h"
 
 namespace orvalis {
 
@@ -96,10 +71,11 @@ inline TLeaf* LookUpTag(WalkContext& walk) {
   return leaf;
 }
 
+// Where the messages about tags not in the dictionary send the user.
+constexpr const char kContactAddress[] = "billing-tools@example.org";
+
 // Says on the console that the element's tag is not in the dictionary, and counts it.
 void ReportTagNotFound(WalkContext& walk);
-// The text of the same: "Tag 1.99. not found, ..." and a line feed, appended to the record.
-void AppendTagNotFoundLine(WalkContext& walk);
 
 // Shows the progress percentage when it has grown since it was last shown.
 void ShowProgress(WalkContext& walk);
@@ -110,9 +86,6 @@ inline bool IsRecordStart(const TItem& item) { return item.OpensRecord; }
 // A record start: counts the record, writes out the previous one, resets the filter state and
 // decides from the range whether the new record is written. True when it is.
 bool StartRecord(WalkContext& walk);
-
-// The record line: the long name (or "(null)"), the record's number, a line feed.
-void AppendRecordLine(WalkContext& walk, const TItem& item);
 
 // True while the current record lies outside the record range: nothing is named or decoded.
 inline bool InSkippedRecord(const WalkContext& walk) {
@@ -153,20 +126,20 @@ inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
 // ---- The walk, for a writer ---------------------------------------------------------------------
 
 template <typename Writer>
-int WalkElement(WalkContext& walk);
+int WalkElement(WalkContext& walk, Writer& writer);
 
 // The elements from the read position up to `end` (the input's end at the top level, the end of
 // a constructed element's contents inside it), one after another: the one walk loop. Returns -1
 // as soon as an element stops the walk, 0 at `end`.
 template <typename Writer>
-int WalkElements(WalkContext& walk, uint64_t end);
+int WalkElements(WalkContext& walk, Writer& writer, uint64_t end);
 
 // The common element taken at once: a primitive element of definite length, within the input,
 // whose tag is found in the current branch and neither opens a record nor lies in a skipped
 // record. It reads as WalkElement reads it, without the general checks. False, with nothing read,
 // for any other element.
 template <typename Writer>
-[[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk) {
+[[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk, Writer& writer) {
   WalkState& state = walk.State;
   if (state.Lost || state.CurrentBranch == nullptr || state.Path.Depth >= kMaxDepth || InSkippedRecord(walk)) {
     return false;
@@ -180,32 +153,34 @@ template <typename Writer>
   }
   const TLeaf* leaf = state.CurrentBranch->FindById(id.TagId);
   if (leaf == nullptr || IsRecordStart(leaf->Item)) return false;
-  state.Path.Ids[state.Path.Depth + 1] = id.TagId;
-  if (Writer::Names(leaf->Item)) Writer::ElementNamed(walk, leaf->Item);
-  walk.ElementOffset = walk.Input.Position();
+  const int depth = state.Path.Depth + 1;
+  state.Path.Ids[depth] = id.TagId;
+  if (Writer::Names(leaf->Item)) writer.Named(leaf->Item);
+  const uint64_t offset = walk.Input.Position();
+  walk.ElementOffset = offset;
   walk.Input = at;
-  Writer::ElementBegins(walk, leaf, false, length, state.Path.Depth + 1);
+  writer.Element(ElementRead{leaf, state.Path, depth, false, length, offset});
   if (length.Value > 0) {
-    Writer::Value(walk, leaf, length.Value);
+    writer.Value(ValueRead{leaf, at.Here(), length.Value, at.Position()});
     walk.Input.Skip(length.Value);
   }
-  Writer::ElementEnds(walk);
+  writer.ElementEnds(state.Path.Depth);
   return true;
 }
 
 // The next element, taken at once where it is a common one.
 template <typename Writer>
-[[gnu::always_inline]] inline int WalkNext(WalkContext& walk) {
+[[gnu::always_inline]] inline int WalkNext(WalkContext& walk, Writer& writer) {
   if constexpr (Writer::kTakesCommonElementsAtOnce) {
-    if (TakeCommonElement<Writer>(walk)) return 0;
+    if (TakeCommonElement(walk, writer)) return 0;
   }
-  return WalkElement<Writer>(walk);
+  return WalkElement(walk, writer);
 }
 
 template <typename Writer>
-int WalkElements(WalkContext& walk, uint64_t end) {
+int WalkElements(WalkContext& walk, Writer& writer, uint64_t end) {
   while (walk.Input.Position() < end) {
-    if (!KeepHeldTextBounded(walk) || WalkNext<Writer>(walk) < 0) return -1;
+    if (!KeepHeldTextBounded(walk) || WalkNext(walk, writer) < 0) return -1;
   }
   return 0;
 }
@@ -223,9 +198,9 @@ inline void CountPastHolder(WalkContext& walk, uint64_t end) {
 // nested element that runs past `end` is read to its own end, as it says, and counted. With
 // Resync, no read goes past `end` meanwhile, so that a nested element running past it is damage.
 template <typename Writer>
-int WalkContents(WalkContext& walk, uint64_t end) {
+int WalkContents(WalkContext& walk, Writer& writer, uint64_t end) {
   if (!walk.Settings.Resync) {
-    const int result = WalkElements<Writer>(walk, end);
+    const int result = WalkElements(walk, writer, end);
     if (result == 0) CountPastHolder(walk, end);
     return result;
   }
@@ -233,7 +208,7 @@ int WalkContents(WalkContext& walk, uint64_t end) {
   const uint64_t outer = input.End();
   const bool topLevel = walk.State.Path.Depth == 0;
   input.SetEnd(end);
-  const int result = WalkElements<Writer>(walk, end);
+  const int result = WalkElements(walk, writer, end);
   input.SetEnd(outer);
   if (result < 0 && topLevel && walk.Damage.Pending) walk.Damage.BlockEnd = end;
   return result;
@@ -243,7 +218,7 @@ int WalkContents(WalkContext& walk, uint64_t end) {
 // the end-of-contents octets. A primitive element has no nested elements: its message is said and
 // the result is -1, as it is when the input ends first or an element stops the walk.
 template <typename Writer>
-int WalkIndefiniteContents(WalkContext& walk, bool constructed, uint64_t at) {
+int WalkIndefiniteContents(WalkContext& walk, Writer& writer, bool constructed, uint64_t at) {
   ByteCursor& input = walk.Input;
   for (;;) {
     if (input.Left() < 2) {
@@ -254,24 +229,27 @@ int WalkIndefiniteContents(WalkContext& walk, bool constructed, uint64_t at) {
     }
     if (input.AtEndOfContents()) {
       input.Skip(2);
-      Writer::EndOfContents(walk);
+      writer.EndOfContents();
       return 0;
     }
     if (!constructed) return StopAtDamage(walk, at, at + 1, kPrimitiveIndefinite, Writer::kIndefinitePrimitive);
-    if (!KeepHeldTextBounded(walk) || WalkNext<Writer>(walk) < 0) return -1;
+    if (!KeepHeldTextBounded(walk) || WalkNext(walk, writer) < 0) return -1;
   }
 }
 
 // Names the element: a record start, or the element's own name. True at a record start.
 template <typename Writer>
-bool NameElement(WalkContext& walk, const TItem& item) {
+bool NameElement(WalkContext& walk, Writer& writer, const TItem& item) {
   if (!Writer::Names(item)) return false;
   if (IsRecordStart(item)) {
-    Writer::RecordFound(walk);
-    if (StartRecord(walk)) Writer::RecordStarts(walk, item);
+    if constexpr (Writer::kProgress == ProgressAt::kRecords) ShowProgress(walk);
+    writer.RecordFound();
+    if (StartRecord(walk)) {
+      writer.RecordStarts(RecordRead{item, walk.State.RecordCount, walk.ElementOffset, walk.State.Path.Depth});
+    }
     return true;
   }
-  if (!InSkippedRecord(walk)) Writer::ElementNamed(walk, item);
+  if (!InSkippedRecord(walk)) writer.Named(item);
   return false;
 }
 
@@ -292,49 +270,61 @@ inline int StopInRecord(WalkContext& walk, bool recordStart, const ElementLength
 // record read after the damage may when end-of-contents octets follow it (the damaged record's
 // own, perhaps).
 template <typename Writer>
-void MarkWhileInDoubt(WalkContext& walk, uint64_t at) {
+void MarkWhileInDoubt(WalkContext& walk, Writer& writer, uint64_t at) {
   auto& damage = walk.Damage;
   bool inDoubt = at < damage.DoubtBefore;
   if (!inDoubt) damage.DoubtBefore = 0;
   if (damage.DoubtAtEndOfContents) inDoubt = inDoubt || walk.Input.AtEndOfContents();
   damage.DoubtAtEndOfContents = false;
-  if (inDoubt && !InSkippedRecord(walk)) Writer::InDoubt(walk, at, damage.DoubtedAt);
+  if (inDoubt && !InSkippedRecord(walk)) writer.InDoubt(at, damage.DoubtedAt);
+}
+
+// With a writer that shows progress at every element: the percentage, and the text held written
+// out where no record decision holds it back.
+template <typename Writer>
+void ProgressAtElement(WalkContext& walk) {
+  if constexpr (Writer::kProgress == ProgressAt::kElements) {
+    ShowProgress(walk);
+    if (!walk.Settings.RangeActive && walk.Settings.FilterCount == 0) WriteRecordBuffer(walk);
+  }
 }
 
 // Consumes the element at the read position with everything nested in it. Returns 0 to go on,
 // -1 when the walk must stop (after its message).
 template <typename Writer>
-int WalkElement(WalkContext& walk) {
+int WalkElement(WalkContext& walk, Writer& writer) {
   const uint64_t at = walk.Input.Position();
   if (!EnterLevel(walk)) return -1;
   walk.ElementOffset = walk.Input.Position();
   ElementIdentifier id;
-  if (ReadIdentifierOctets(walk.Input, id, Writer::Explanation(walk)) != HeaderRead::kRead) {
+  if (ReadIdentifierOctets(walk.Input, id, writer.Explanation()) != HeaderRead::kRead) {
     return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
   }
   EnterTag(walk, id.TagId);
-  Writer::TagEntered(walk);
   TLeaf* leaf = LookUpTag(walk);
-  Writer::ElementLookedUp(walk);
+  writer.Tag(leaf);
+  ProgressAtElement<Writer>(walk);
   bool recordStart = false;
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
-    Writer::TagNotFound(walk);
+    writer.TagNotFound();
   } else {
     // A record is constructed: with Resync, a primitive element of a record's tag is damage (an
     // octet out of step that reads as one), not a record of its own.
     if (!id.Constructed && walk.Settings.Resync && IsRecordStart(leaf->Item)) {
       return StopAtDamage(walk, at, at + 1, kPrimitiveRecord, kEndOfInputMessage);
     }
-    recordStart = NameElement<Writer>(walk, leaf->Item);
+    recordStart = NameElement(walk, writer, leaf->Item);
     if (id.Constructed) Descend(walk, *leaf);
   }
 
   ElementLength length;
-  const HeaderRead read = ReadLengthOctets(walk.Input, length, Writer::Explanation(walk));
-  if (read != HeaderRead::kInputEnded) Writer::LengthRead(walk, length);
+  const HeaderRead read = ReadLengthOctets(walk.Input, length, writer.Explanation());
   if (!LengthFits(walk, read, length, at)) return -1;
-  if (!recordStart && !InSkippedRecord(walk)) Writer::ElementBegins(walk, leaf, id.Constructed, length, walk.State.Path.Depth);
+  const int depth = walk.State.Path.Depth;
+  if (!recordStart && !InSkippedRecord(walk)) {
+    writer.Element(ElementRead{leaf, walk.State.Path, depth, id.Constructed, length, at});
+  }
   ByteCursor& input = walk.Input;
   const uint64_t contentsEnd = length.Indefinite ? 0 : input.Position() + length.Value;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
@@ -343,16 +333,16 @@ int WalkElement(WalkContext& walk) {
     }
     input.Skip(length.Value);
   } else if (length.Indefinite) {
-    if (WalkIndefiniteContents<Writer>(walk, id.Constructed, at) < 0) {
+    if (WalkIndefiniteContents(walk, writer, id.Constructed, at) < 0) {
       return StopInRecord(walk, recordStart, length, contentsEnd);
     }
   } else if (id.Constructed) {
     if (length.Value > 0) {
-      Writer::ContentsBegin(walk);
-      if (WalkContents<Writer>(walk, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
+      writer.ContentsBegin();
+      if (WalkContents(walk, writer, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
   } else if (length.Value > 0) {
-    Writer::Value(walk, leaf, length.Value);
+    writer.Value(ValueRead{leaf, input.Here(), length.Value, input.Position()});
     input.Skip(length.Value);
   }
   LeaveElement(walk, id.Constructed ? leaf : nullptr);
@@ -360,9 +350,9 @@ int WalkElement(WalkContext& walk) {
     ++walk.Counts.RecordsCompleted;
     walk.Counts.LastRecordCompleted = walk.State.RecordCount;
   }
-  Writer::ElementEnds(walk);
+  writer.ElementEnds(walk.State.Path.Depth);
   if (recordStart && (walk.Damage.DoubtBefore != 0 || walk.Damage.DoubtAtEndOfContents)) {
-    MarkWhileInDoubt<Writer>(walk, at);
+    MarkWhileInDoubt(walk, writer, at);
   }
   return 0;
 }
@@ -371,27 +361,16 @@ int WalkElement(WalkContext& walk) {
 
 // Passes over the run of filler at the read position.
 template <typename Writer>
-void PassOverFiller(WalkContext& walk, const FillerRun& filler) {
+void PassOverFiller(WalkContext& walk, Writer& writer, const FillerRun& filler) {
   const uint64_t at = walk.Input.Position();
   walk.Input.Skip(filler.Octets);
   ++walk.Counts.FillerRuns;
   walk.Counts.FillerOctets += filler.Octets;
-  Writer::Filler(walk, at, filler.Octets, filler.Octet);
+  writer.Filler(at, filler.Octets, filler.Octet);
 }
 
 // Says the damage noted on the console (with the place the walk goes on at) and counts it.
 void ReportDamage(WalkContext& walk, uint64_t resumedAt);
-
-// The marker of damage in the record's text, on a line of its own: "*** input damaged at offset
-// 120007, 193 octets skipped, going on at offset 120200".
-void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt);
-
-// The marker of a record in doubt, on a line of its own: "*** read after the damage at offset
-// 120007, inside the record damaged: it may be a piece of that record".
-void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt);
-
-// Begins a new line in the record's text unless it is empty or ends with one.
-void EndLineOfRecord(WalkContext& walk);
 
 // Puts the walk where it goes on after damage: at the top level, or in the block where the record
 // found is read (its path then the block's tag and the record's, as if the block held it; up to
@@ -401,14 +380,14 @@ void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedI
 
 // After damage: the search for a place to go on, the console line, the record's marker.
 template <typename Writer>
-void GoOnAfterDamage(WalkContext& walk) {
+void GoOnAfterDamage(WalkContext& walk, Writer& writer) {
   walk.Damage.Pending = false;
   const TLeaf* damagedIn = walk.State.ResumedIn != nullptr ? walk.State.ResumedIn
                                                             : BlockOfPath(*walk.Root, walk.State.Path);
   const ResumePoint point =
       FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller);
   ReportDamage(walk, point.At);
-  if (!InSkippedRecord(walk)) Writer::Damaged(walk, walk.Damage.At, point.At);
+  if (!InSkippedRecord(walk)) writer.Damaged(walk.Damage.At, point.At);
   auto& damage = walk.Damage;
   const bool inClaimedEnd = damage.InRecord && !damage.RecordIndefinite && damage.RecordEnd > point.At;
   damage.DoubtBefore = inClaimedEnd ? damage.RecordEnd : 0;
@@ -422,7 +401,7 @@ void GoOnAfterDamage(WalkContext& walk) {
 // the block declares; otherwise the walk leaves the block (past its end-of-contents octets when
 // they stand here) and the result is false.
 template <typename Writer>
-bool StaysInResumedBlock(WalkContext& walk) {
+bool StaysInResumedBlock(WalkContext& walk, Writer& writer) {
   WalkState& state = walk.State;
   const TLeaf* block = state.ResumedIn;
   ByteCursor at = walk.Input;
@@ -435,7 +414,7 @@ bool StaysInResumedBlock(WalkContext& walk) {
   }
   if (at.AtEndOfContents()) {
     walk.Input.Skip(2);
-    Writer::EndOfContents(walk);
+    writer.EndOfContents();
   }
   state.ResumedIn = nullptr;
   state.ResumedEnd = 0;
@@ -446,22 +425,22 @@ bool StaysInResumedBlock(WalkContext& walk) {
 // The top-level loop of a walk with SkipFiller or Resync: as WalkElements, passing over filler
 // before each element and going on after damage.
 template <typename Writer>
-int WalkTopLevelMended(WalkContext& walk, uint64_t end) {
+int WalkTopLevelMended(WalkContext& walk, Writer& writer, uint64_t end) {
   while (walk.Input.Position() < end) {
     if (!KeepHeldTextBounded(walk)) return -1;
     if (walk.State.ResumedIn != nullptr) {
-      if (!StaysInResumedBlock<Writer>(walk)) continue;
+      if (!StaysInResumedBlock(walk, writer)) continue;
     } else if (walk.Settings.SkipFiller) {
       const FillerRun filler = FillerAt(walk.Input, *walk.Root);
       if (filler.Octets != 0) {
-        PassOverFiller<Writer>(walk, filler);
+        PassOverFiller(walk, writer, filler);
         if (!filler.ElementFollows) continue;
       }
     }
-    if (WalkNext<Writer>(walk) >= 0) continue;
+    if (WalkNext(walk, writer) >= 0) continue;
     // A stretch walked ahead leaves damage to the walk in order, which takes the stretch.
     if (!walk.Damage.Pending || walk.TextWaitsForTurn) return -1;
-    GoOnAfterDamage<Writer>(walk);
+    GoOnAfterDamage(walk, writer);
   }
   return 0;
 }
@@ -469,12 +448,12 @@ int WalkTopLevelMended(WalkContext& walk, uint64_t end) {
 // The top-level elements from the read position up to `end`: the one loop, or with SkipFiller or
 // Resync the mended loop around the same step.
 template <typename Writer>
-int WalkTopLevel(WalkContext& walk, uint64_t end) {
+int WalkTopLevel(WalkContext& walk, Writer& writer, uint64_t end) {
   const WalkSettings& settings = walk.Settings;
   if ((settings.SkipFiller || settings.Resync) && walk.State.Path.Depth < 0) {
-    return WalkTopLevelMended<Writer>(walk, end);
+    return WalkTopLevelMended(walk, writer, end);
   }
-  return WalkElements<Writer>(walk, end);
+  return WalkElements(walk, writer, end);
 }
 
 }  // namespace orvalis

@@ -2,38 +2,51 @@
 // formatted in place at the end of the record's text.
 #pragma once
 
-#include "decode/writers/value_decoders.h"
+#include <cstdint>
+#include <memory>
+
 #include "decode/walk/walk_steps.h"
+#include "decode/walk/writer.h"
+#include "decode/writers/value_decoders.h"
 
 namespace orvalis {
 
-struct TextWriter {
-  static constexpr const char* kIndefinitePrimitive =
-      "Error:!!!! NonConstructed tag with undefinite length !!!!\n";
-  static constexpr bool kTakesCommonElementsAtOnce = true;
+// The record line: the long name (or "(null)"), the record's number, a line feed.
+void AppendRecordLine(WalkContext& walk, const TItem& item, uint32_t number);
 
-  // An element is named by its long name; a record tag without one opens no record.
-  static bool Names(const TItem& item) { return item.LongTagName.has_value(); }
-  static Unexplained Explanation(WalkContext&) { return {}; }
-  static void TagEntered(WalkContext&) {}
-  static void ElementLookedUp(WalkContext&) {}
-  // The progress display moves on at record starts.
-  static void RecordFound(WalkContext& walk) { ShowProgress(walk); }
-  static void RecordStarts(WalkContext& walk, const TItem& item) { AppendRecordLine(walk, item); }
-  static void ElementNamed(WalkContext& walk, const TItem& item) { AppendToRecord(walk, *item.LongTagName); }
-  static void TagNotFound(WalkContext& walk) { AppendTagNotFoundLine(walk); }
-  static void LengthRead(WalkContext&, const ElementLength&) {}
-  static void ContentsBegin(WalkContext&) {}
-  static void Value(WalkContext& walk, const TLeaf* leaf, uint64_t length) {
-    if (leaf != nullptr) DecodeValue(walk, leaf->Item, length);
+// The line of a tag not in the dictionary: "Tag 1.99. not found, ..." and a line feed.
+void AppendTagNotFoundLine(WalkContext& walk);
+
+// The marker of damage, on a line of its own: "*** input damaged at offset 120007, 193 octets
+// skipped, going on at offset 120200".
+void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt);
+
+// The marker of a record in doubt, on a line of its own: "*** read after the damage at offset
+// 120007, inside the record damaged: it may be a piece of that record".
+void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt);
+
+// Begins a new line in the record's text unless it is empty or ends with one.
+void EndLineOfRecord(WalkContext& walk);
+
+class TextWriter : public WriterDefaults {
+ public:
+  TextWriter(WalkContext& walk, const NoSetup&) : walk_(walk) {}
+
+  void RecordStarts(const RecordRead& record) { AppendRecordLine(walk_, record.Item, record.Number); }
+  void Named(const TItem& item) { AppendToRecord(walk_, *item.LongTagName); }
+  void TagNotFound() { AppendTagNotFoundLine(walk_); }
+  void Value(const ValueRead& value) {
+    if (value.Leaf != nullptr) DecodeValue(walk_, value.Leaf->Item, value.Length);
   }
-  static void EndOfContents(WalkContext&) {}
   // Filler leaves no trace in the text: a padded file reads as the same file unpadded.
-  static void Filler(WalkContext&, uint64_t, uint64_t, uint8_t) {}
-  static void Damaged(WalkContext& walk, uint64_t at, uint64_t resumedAt) { AppendDamageMarker(walk, at, resumedAt); }
-  static void InDoubt(WalkContext& walk, uint64_t, uint64_t damagedAt) { AppendInDoubtMarker(walk, damagedAt); }
-  static void ElementBegins(WalkContext&, const TLeaf*, bool, const ElementLength&, int) {}
-  static void ElementEnds(WalkContext&) {}
+  void Damaged(uint64_t at, uint64_t resumedAt) { AppendDamageMarker(walk_, at, resumedAt); }
+  void InDoubt(uint64_t, uint64_t damagedAt) { AppendInDoubtMarker(walk_, damagedAt); }
+
+ protected:
+  WalkContext& walk_;
 };
+
+// The walk into the readable text.
+std::unique_ptr<FormatWalk> TextWalk(WalkContext& walk);
 
 }  // namespace orvalis

@@ -1,0 +1,150 @@
+// The seam between the walk and the writers. The walk (walk_steps.h) reads the input and makes
+// every record decision; a writer only lays out what the walk hands it, in the record's text:
+//
+//   Tag(leaf)                    an element's tag was read and looked up (leaf null: not found)
+//   RecordFound()                a record start, before the record before it is written out or
+//                                dropped and before the range decides on the new one
+//   RecordStarts(record)         a record in the range starts
+//   Named(item)                  a named element outside a skipped record, before its length
+//   TagNotFound()                the element's tag is not in the dictionary
+//   Element(element)             an element that neither opens a record nor lies in a skipped
+//                                record, once its length is read
+//   ContentsBegin()              the nested elements of a constructed element of definite length
+//   Value(value)                 a primitive element's contents (at least one octet)
+//   EndOfContents()              the end-of-contents octets of an element of indefinite length
+//   ElementEnds(holderDepth)     an element was read to its end; the walk is back in its holder
+//   Filler(at, count, octet)     a run of filler passed over at the top level (SkipFiller)
+//   Damaged(at, resumedAt)       the input is damaged from `at` and the walk goes on at
+//                                `resumedAt` (Resync); not told in a skipped record
+//   InDoubt(at, damagedAt)       the record that began at `at`, read after the damage at
+//                                `damagedAt`, may be a piece of the damaged record
+//   Finish()                     the walk ended: what the writer holds of a line goes to the text
+//   TakeOver(ahead)              a stretch walked ahead by another walk's writer of the same kind
+//                                takes its turn: the writer takes over that writer's state
+//   Explanation()                what hears each identifier and length octet as it is read
+//
+// A writer derives from WriterDefaults, which has every hook as a no-op, and has the ones it
+// needs. It is chosen once per run as a type, so the walk calls it without indirection; its state
+// is its own (and what it writes goes to the walk's record text, through the walk context it
+// keeps). What a format is besides its writer (its name, its extension) is the driver's table.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "decode/ber/element_header.h"
+#include "decode/walk/walk_state.h"
+#include "tags/tag_tree.h"
+
+namespace orvalis {
+
+// An element as the walk read it.
+struct ElementRead {
+  const TLeaf* Leaf;    // null when its tag is not in the dictionary
+  const TagPath& Path;  // Ids[0..Depth]: the tag numbers of the elements holding it, then its own
+  int Depth;
+  bool Constructed;
+  const ElementLength& Length;
+  uint64_t Offset;  // its first identifier octet
+};
+
+// A primitive element's contents, within the input.
+struct ValueRead {
+  const TLeaf* Leaf;  // null when its tag is not in the dictionary
+  const uint8_t* Octets;
+  uint64_t Length;  // at least 1
+  uint64_t At;      // the offset of the first octet
+};
+
+// A record start in the range.
+struct RecordRead {
+  const TItem& Item;
+  uint32_t Number;  // as in "Record 17"
+  uint64_t Offset;  // its first identifier octet
+  int Depth;
+};
+
+// When the walk shows the progress percentage: at record starts, or at every element (where it
+// also writes out the text held, when no record decision can hold it back).
+enum class ProgressAt : uint8_t { kRecords, kElements };
+
+struct WriterDefaults {
+  // The message for a primitive element of indefinite length.
+  static constexpr const char* kIndefinitePrimitive = "Error:!!!! NonConstructed tag with undefinite length !!!!\n";
+  // The common primitive element is taken without the general step (walk_steps.h).
+  static constexpr bool kTakesCommonElementsAtOnce = true;
+  static constexpr ProgressAt kProgress = ProgressAt::kRecords;
+
+  // True when an element of this item is named at all (and so can open a record): by its long
+  // name.
+  static bool Names(const TItem& item) { return item.LongTagName.has_value(); }
+
+  Unexplained Explanation() { return {}; }
+  void Tag(const TLeaf*) {}
+  void RecordFound() {}
+  void RecordStarts(const RecordRead&) {}
+  void Named(const TItem&) {}
+  void TagNotFound() {}
+  void Element(const ElementRead&) {}
+  void ContentsBegin() {}
+  void Value(const ValueRead&) {}
+  void EndOfContents() {}
+  void ElementEnds(int) {}
+  void Filler(uint64_t, uint64_t, uint8_t) {}
+  void Damaged(uint64_t, uint64_t) {}
+  void InDoubt(uint64_t, uint64_t) {}
+  void Finish() {}
+  template <typename Same>
+  void TakeOver(Same&) {}
+};
+
+// A walk with its writer, as the callers of a walk see it: the whole input's walk, or a stretch's.
+class FormatWalk {
+ public:
+  explicit FormatWalk(WalkContext& walk) : Walk(walk) {}
+  virtual ~FormatWalk() = default;
+  FormatWalk(const FormatWalk&) = delete;
+  FormatWalk& operator=(const FormatWalk&) = delete;
+
+  // Walks the elements from the read position up to `end`: 0 at `end`, -1 when an element stopped
+  // the walk (after its message).
+  virtual int Elements(uint64_t end) = 0;
+  // At the end of the walk (complete or stopped).
+  virtual void Finish() = 0;
+  // The same writer, with a state of its own, for another walk (a stretch walked ahead).
+  virtual std::unique_ptr<FormatWalk> For(WalkContext& other) const = 0;
+  // Takes over the writer's state of `ahead`, made by For(), whose stretch takes its turn.
+  virtual void TakeOver(FormatWalk& ahead) = 0;
+
+  WalkContext& Walk;
+};
+
+// Walks the elements from the read position up to `end` with a writer (walk_steps.h).
+template <typename Writer>
+int WalkTopLevel(WalkContext& walk, Writer& writer, uint64_t end);
+
+// A FormatWalk of a writer type. The writer is made from the walk and a setup shared by every
+// walk of the run (what the writer knows of the dictionary, its columns): Writer(walk, setup).
+template <typename Writer, typename Setup>
+class WalkOf final : public FormatWalk {
+ public:
+  WalkOf(WalkContext& walk, std::shared_ptr<const Setup> setup)
+      : FormatWalk(walk), setup_(std::move(setup)), writer_(walk, *setup_) {}
+
+  int Elements(uint64_t end) override { return WalkTopLevel(Walk, writer_, end); }
+  void Finish() override { writer_.Finish(); }
+  std::unique_ptr<FormatWalk> For(WalkContext& other) const override {
+    return std::make_unique<WalkOf>(other, setup_);
+  }
+  void TakeOver(FormatWalk& ahead) override { writer_.TakeOver(static_cast<WalkOf&>(ahead).writer_); }
+
+ private:
+  std::shared_ptr<const Setup> setup_;
+  Writer writer_;
+};
+
+// What a writer that needs no setup is made with.
+struct NoSetup {};
+
+}  // namespace orvalis

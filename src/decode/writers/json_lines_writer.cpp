@@ -1,0 +1,270 @@
+#include "decode/writers/json_lines_writer.h"
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "common/text_format.h"
+#include "decode/writers/field_values.h"
+#include "decode/writers/long_values.h"
+#include "decode/writers/record_line.h"
+#include "decode/writers/record_text.h"
+
+namespace orvalis {
+namespace {
+
+constexpr std::string_view kSchemaVersion = "1";
+
+// The path of tag numbers from the top level down to `depth`, joined by full stops ("1.9.0").
+void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
+  for (int level = 0; level <= depth; ++level) {
+    if (level > 0) out.push_back('.');
+    AppendDecimal(out, static_cast<int64_t>(path.Ids[level]));
+  }
+}
+
+// Each leaf's member key, "name": (quotes and colon included), by Serial: its TagName as a JSON
+// string, unless it has none or a sibling of another tag number shares it (then the element is
+// keyed by its tag path).
+struct JsonKeys {
+  std::vector<std::optional<PaddedText>> KeyOf;
+
+  explicit JsonKeys(const TBranch& root) : KeyOf(LeafCount(root)), shared_(SharedTagNames(root)) { Add(root); }
+
+ private:
+  void Add(const TBranch& branch) {
+    TextBuffer key;
+    for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+      if (leaf->Item.TagName && !shared_[leaf->Serial]) {
+        key.clear();
+        AppendJsonString(key, *leaf->Item.TagName);
+        key.push_back(':');
+        KeyOf[leaf->Serial].emplace(key.view());
+      }
+      if (leaf->Child) Add(*leaf->Child);
+    }
+  }
+  std::vector<bool> shared_;
+};
+
+class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
+ public:
+  static constexpr bool kOutsideLines = true;
+
+  JsonLinesWriter(WalkContext& walk, const JsonKeys& keys) : RecordLineWriter(walk), keys_(keys) {}
+
+  // In a line of its own, after the line under way: {"v":1,"record":null,"offset":O,"damaged":{...}}.
+  void Damaged(uint64_t at, uint64_t resumedAt) { DamageLine(at, "\"skipped\":", resumedAt - at); }
+  void InDoubt(uint64_t at, uint64_t damagedAt) { DamageLine(at, "\"inDoubt\":true,\"damagedAt\":", damagedAt); }
+
+  void OpenLineText(RecordLine::Kind kind, int base, uint64_t offset, uint32_t number) {
+    TextBuffer& out = Out();
+    out.append("{\"v\":");
+    out.append(kSchemaVersion);
+    out.append(",\"record\":");
+    if (kind == RecordLine::kRecord) {
+      AppendDecimal(out, static_cast<uint64_t>(number));
+    } else {
+      out.append("null");
+    }
+    out.append(",\"offset\":");
+    AppendDecimal(out, offset);
+    out.append(",\"path\":\"");
+    AppendDottedPath(out, walk_.State.Path, base);
+    out.append("\",\"fields\":{");
+  }
+
+  void CloseObject() { Out().push_back('}'); }
+
+  // The objects still open (the fields' object among them), the line's own brace, a line feed.
+  void CloseLineText(int base) {
+    Out().append(static_cast<std::size_t>(line_.Innermost - base + 2), '}');
+    Out().push_back('\n');
+  }
+
+  // The member's key: the TagName, or the tag path where the element has none of its own (not
+  // found, no TagName, or one that a sibling shares); "#N" added for the N-th occurrence.
+  void Member(const ElementRead& element, uint32_t occurrence) {
+    TextBuffer& out = Out();
+    const uint32_t parent = RecordLine::Bit(element.Depth - 1);
+    if ((line_.HasMembers & parent) != 0) out.push_back(',');
+    line_.HasMembers |= parent;
+    keyBegin_ = out.size();
+    const std::optional<PaddedText>* key = element.Leaf != nullptr ? &keys_.KeyOf[element.Leaf->Serial] : nullptr;
+    if (key != nullptr && *key) {
+      out.append(**key);
+    } else {
+      out.push_back('"');
+      AppendDottedPath(out, element.Path, element.Depth);
+      out.append("\":");
+    }
+    if (occurrence > 1) {
+      out.truncate(out.size() - 2);
+      out.push_back('#');
+      AppendDecimal(out, static_cast<uint64_t>(occurrence));
+      out.append("\":");
+    }
+    keyEnd_ = out.size() - 1;
+    valueDue_ = false;
+    if (element.Constructed) {
+      out.push_back('{');
+    } else if (element.Length.Value == 0) {
+      out.append("null");
+    } else {
+      valueDue_ = true;
+    }
+  }
+
+  void ValueText(const ValueRead& value) {
+    TextBuffer& out = Out();
+    if (!valueDue_) {
+      // A record's own element is primitive: its value is the record's "_value".
+      if (line_.Open == RecordLine::kNone) return;
+      const uint32_t innermost = RecordLine::Bit(line_.Innermost);
+      if ((line_.HasMembers & innermost) != 0) out.push_back(',');
+      line_.HasMembers |= innermost;
+      keyBegin_ = out.size();
+      out.append("\"_value\"");
+      keyEnd_ = out.size();
+      out.push_back(':');
+    }
+    valueDue_ = false;
+    Sink sink{*this, out};
+    if (value.Leaf == nullptr) {
+      if (value.Length >= kLongValue) return sink.LongVerbatim(value.Octets, value.Length, LongForm::kHex);
+      out.push_back('"');
+      AppendHexText(out, value.Octets, value.Length);
+      out.push_back('"');
+      return;
+    }
+    DecodeFieldValue(value.Leaf->Item, value.Octets, value.Length, sink);
+  }
+
+  void OutsideAnyLine(const ElementRead&) {}
+
+ private:
+  TextBuffer& Out() { return walk_.State.RecordBuffer; }
+
+  // Ends the line under way and writes a null line at `offset` whose "damaged" object holds
+  // `members` followed by `number`.
+  void DamageLine(uint64_t offset, const char* members, uint64_t number) {
+    CloseLine();
+    TextBuffer& out = Out();
+    out.append("{\"v\":");
+    out.append(kSchemaVersion);
+    out.append(",\"record\":null,\"offset\":");
+    AppendDecimal(out, offset);
+    out.append(",\"damaged\":{");
+    out.append(members);
+    AppendDecimal(out, number);
+    out.append("}}\n");
+  }
+
+  // Writes a decoded value into the record's text.
+  struct Sink {
+    JsonLinesWriter& Writer;
+    TextBuffer& Out;
+    const PartNames* Names = nullptr;
+    bool Quoted = false;
+    bool KeySaved = false;  // the value's key is in savedKey_: the record's text was handed on
+
+    void Error(std::string_view message, const uint8_t* content, uint64_t length) {
+      Out.append("{\"error\":");
+      AppendJsonString(Out, message);
+      if (length >= kLongValue) return LongHex(content, length);
+      Out.append(",\"hex\":\"");
+      AppendHexText(Out, content, length);
+      Out.append("\"}");
+    }
+    void Parts(const PartNames& names) { Names = &names; }
+    void Part(int index) {  // {"name": or ,"name":
+      const std::string_view name = Names->Names[index];
+      char* at = Out.extend(name.size() + 4);
+      at[0] = index == 0 ? '{' : ',';
+      at[1] = '"';
+      CopyText(at + 2, name.data(), name.size());
+      at[2 + name.size()] = '"';
+      at[3 + name.size()] = ':';
+    }
+    void EndParts() { Out.push_back('}'); }
+    char* Begin(PartKind kind, std::size_t room) {
+      Quoted = kind == PartKind::kVerbatim;
+      char* at = Out.extend(room + 2);
+      if (Quoted) *at++ = '"';
+      return at;
+    }
+    void End(char* end) {
+      if (Quoted) *end++ = '"';
+      Out.truncate(static_cast<std::size_t>(end - Out.data()));
+    }
+    void Text(std::string_view octets) { AppendJsonString(Out, octets); }
+    void Text(const PaddedText& text) {
+      if (!text.Plain()) return Text(text.view());
+      char* at = Out.extend(text.size() + 2 + PaddedText::kPadding);
+      *at = '"';
+      at = PutPadded(at + 1, text);
+      *at++ = '"';
+      Out.truncate(static_cast<std::size_t>(at - Out.data()));
+    }
+    void Null() { Out.append("null"); }
+    // A member of its own after the value: the value's key with "_hex" added.
+    void Beside(const uint8_t* content, uint64_t length) {
+      if (KeySaved || length >= kLongValue) return LongBeside(content, length);
+      const std::size_t keySize = Writer.keyEnd_ - Writer.keyBegin_ - 1;  // the key without its closing quote
+      Out.push_back(',');
+      const std::size_t keyAt = Out.size();
+      Out.extend(keySize);
+      std::memcpy(&Out[keyAt], Out.data() + Writer.keyBegin_, keySize);
+      Out.append("_hex\":\"");
+      AppendHexText(Out, content, length);
+      Out.push_back('"');
+    }
+    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) {
+      Out.push_back('"');
+      RecordChunks chunks{Writer.walk_};
+      PutLongForm(chunks, octets, count, form);
+      Out.push_back('"');
+    }
+    [[gnu::noinline, gnu::cold]] void LongText(std::string_view octets) {
+      SaveKey();  // for Beside, before the text is handed on
+      Out.push_back('"');
+      PutLongJsonText(Writer.walk_, octets);
+      Out.push_back('"');
+    }
+    // An error's octets: ,"hex":"..."}
+    [[gnu::noinline, gnu::cold]] void LongHex(const uint8_t* content, uint64_t length) {
+      Out.append(",\"hex\":");
+      LongVerbatim(content, length, LongForm::kHex);
+      Out.push_back('}');
+    }
+    [[gnu::noinline, gnu::cold]] void LongBeside(const uint8_t* content, uint64_t length) {
+      SaveKey();
+      Out.push_back(',');
+      Out.append(Writer.savedKey_.view());
+      Out.append("_hex\":");
+      LongVerbatim(content, length, LongForm::kHex);
+    }
+    // The value's key without its closing quote, kept apart.
+    void SaveKey() {
+      if (KeySaved) return;
+      Writer.savedKey_.assign(std::string_view(Out.data() + Writer.keyBegin_, Writer.keyEnd_ - Writer.keyBegin_ - 1));
+      KeySaved = true;
+    }
+  };
+
+  const JsonKeys& keys_;
+  // Between an element's beginning and its value: the value is still to be written, and where its
+  // key stands in the record's text (and, once that text was handed on, the key kept apart).
+  bool valueDue_ = false;
+  std::size_t keyBegin_ = 0;
+  std::size_t keyEnd_ = 0;
+  TextBuffer savedKey_;
+};
+
+}  // namespace
+
+std::unique_ptr<FormatWalk> JsonLinesWalk(WalkContext& walk, const TBranch& root) {
+  return std::make_unique<WalkOf<JsonLinesWriter, JsonKeys>>(walk, std::make_shared<const JsonKeys>(root));
+}
+
+}  // namespace orvalis

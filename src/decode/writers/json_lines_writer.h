@@ -1,0 +1,16 @@
+// JSON Lines: a line per record written, {"v":1,"record":N,"offset":O,"path":"P","fields":{...}},
+// and a line with "record":null for the text that the readable output holds outside any record (a
+// file header, a block's own fields), and for damage passed over.
+#pragma once
+
+#include <memory>
+
+#include "decode/walk/writer.h"
+#include "tags/tag_tree.h"
+
+namespace orvalis {
+
+// The walk into JSON Lines over the dictionary `root` (which must outlive it).
+std::unique_ptr<FormatWalk> JsonLinesWalk(WalkContext& walk, const TBranch& root);
+
+}  // namespace orvalis

@@ -1,0 +1,175 @@
+// The line of a record writer (JSON Lines, CSV): a line per record written, and, for JSON Lines,
+// a line for the text that the readable output holds outside any record (a file header, a
+// block's own fields). The line and the objects open in it follow the elements as the walk reads
+// them; the format lays out the line's beginning, its members and its end (json_lines_writer.cpp,
+// csv_writer.cpp). The record range and the filter select the same records as in the readable
+// text: the walk decides, and a line goes into the record's text, written or dropped with it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "decode/walk/walk_steps.h"
+#include "decode/walk/writer.h"
+#include "decode/writers/value_decoders.h"
+
+namespace orvalis {
+
+// The line under way: which line is open and the objects open in it. Between top-level elements
+// no line is open.
+struct RecordLine {
+  enum Kind : int8_t { kNone, kRecord, kOutside };
+  static constexpr int kLevels = kMaxDepth + 2;  // objects of depth -1 (the top level) to kMaxDepth
+
+  Kind Open = kNone;
+  int8_t CloseAt = -2;  // the line ends once the walk is back at this depth
+  int8_t Innermost = -2;  // the depth of the innermost open object
+  uint32_t HasMembers = 0;  // bit depth + 1: the object of that depth has a member already
+  uint32_t Repeated = 0;  // bit depth + 1: the object of that depth is a repeat or lies in one
+  std::array<uint32_t, kLevels> ObjectAt{};  // the serial number of the open object of each depth
+
+  static uint32_t Bit(int depth) { return 1u << (depth + 1); }
+};
+
+// How often each tag occurred in each open object of the line (a repeated field gets a key of its
+// own). Objects get serial numbers from this table's own counter, which never goes back, so counts
+// left from objects closed long ago are never taken for an open object's. Tag numbers read from
+// the input are below 128.
+struct TagOccurrences {
+  struct TagCount {
+    uint32_t Object = 0;  // the object in which the tag was counted (its serial number)
+    uint32_t Count = 0;
+  };
+  uint32_t Objects = 0;  // objects opened so far: their serial numbers
+  std::array<std::array<TagCount, 128>, RecordLine::kLevels> Counts{};
+
+  // A serial number for an object being opened.
+  uint32_t NewObject() { return ++Objects; }
+  // The occurrence (1, 2, ...) of tag `tagId` in the open object of depth `depth`.
+  uint32_t Occurrence(const RecordLine& line, int depth, int32_t tagId) {
+    TagCount& count = Counts[static_cast<std::size_t>(depth + 1)][static_cast<std::size_t>(tagId) & 127];
+    const uint32_t object = line.ObjectAt[static_cast<std::size_t>(depth + 1)];
+    if (count.Object != object) count = {object, 0};
+    return ++count.Count;
+  }
+};
+
+// The text form of a filtered tag's value goes through the readable text's decoder and the filter
+// step, as in the readable output, and is then taken back from the record's text.
+void ApplyFilterToText(WalkContext& walk, const TItem& item, uint64_t length);
+
+// The writer of a record format `Format`, which derives from it and lays out:
+//   OpenLineText(kind, base, offset, number)  the line's beginning, its fields those of the
+//                                            element of depth `base`
+//   CloseObject()                            the end of an object
+//   CloseLineText(base)                      the objects still open and the line's end
+//   Member(element, occurrence)              a member's beginning (its key, or its column)
+//   ValueText(value)                         a primitive value
+//   kOutsideLines                            true when text outside records gets lines too
+template <typename Format>
+class RecordLineWriter : public WriterDefaults {
+ public:
+  explicit RecordLineWriter(WalkContext& walk) : walk_(walk) {}
+
+  // The line under way ends before the walk writes out or drops the record before.
+  void RecordFound() { CloseLine(); }
+  void RecordStarts(const RecordRead& record) {
+    OpenLine(RecordLine::kRecord, record.Depth, record.Offset, record.Number);
+  }
+  [[gnu::always_inline]] void Element(const ElementRead& element) { BeginElement(element); }
+  void Value(const ValueRead& value) {
+    if (value.Leaf != nullptr && value.Leaf->Item.FilterValue) ApplyFilterToText(walk_, value.Leaf->Item, value.Length);
+    self().ValueText(value);
+  }
+  [[gnu::always_inline]] void ElementEnds(int depth) { EndElement(depth); }
+  void Finish() { CloseLine(); }
+  // A stretch's line is open only where the stretch's walk stopped inside a record: the walk
+  // ends there, and the line with it.
+  void TakeOver(Format& ahead) {
+    if (ahead.line_.Open == RecordLine::kNone) return;
+    line_ = ahead.line_;
+    std::swap(occurrences_, ahead.occurrences_);
+  }
+
+ protected:
+  Format& self() { return static_cast<Format&>(*this); }
+
+  void CloseLine() {
+    if (line_.Open == RecordLine::kNone) return;
+    const int base = line_.Open == RecordLine::kRecord ? line_.CloseAt + 1 : line_.CloseAt;
+    self().CloseLineText(base);
+    line_.Open = RecordLine::kNone;
+    line_.CloseAt = -2;
+    line_.Innermost = -2;
+    line_.HasMembers = 0;
+    line_.Repeated = 0;
+  }
+
+  WalkContext& walk_;
+  RecordLine line_;
+  TagOccurrences occurrences_;  // each walk's own: no line is open where a shared walk hands over
+
+ private:
+  // Opens a line whose fields are the contents of the element of depth `base`.
+  void OpenLine(RecordLine::Kind kind, int base, uint64_t offset, uint32_t number) {
+    line_.Open = kind;
+    line_.CloseAt = static_cast<int8_t>(kind == RecordLine::kRecord ? base - 1 : base);
+    line_.Innermost = static_cast<int8_t>(base);
+    line_.HasMembers = 0;
+    line_.Repeated = 0;
+    line_.ObjectAt[static_cast<std::size_t>(base + 1)] = occurrences_.NewObject();
+    self().OpenLineText(kind, base, offset, number);
+  }
+
+  [[gnu::noinline]] void BeginAnyElement(const ElementRead& element) {
+    const int depth = element.Depth;
+    if (line_.Open != RecordLine::kNone) {
+      while (line_.Innermost >= depth) {
+        self().CloseObject();
+        --line_.Innermost;
+      }
+      if (line_.Innermost != depth - 1) CloseLine();  // the line's objects do not lead here
+    }
+    if (line_.Open == RecordLine::kNone) {
+      if (!Format::kOutsideLines) return self().OutsideAnyLine(element);
+      OpenLine(RecordLine::kOutside, depth - 1, element.Offset, 0);
+    }
+    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, element.Path.Ids[depth]);
+    self().Member(element, occurrence);
+    if (element.Constructed) {
+      const bool repeated = occurrence > 1 || (line_.Repeated & RecordLine::Bit(depth - 1)) != 0;
+      line_.Innermost = static_cast<int8_t>(depth);
+      line_.HasMembers &= ~RecordLine::Bit(depth);
+      line_.Repeated = repeated ? line_.Repeated | RecordLine::Bit(depth) : line_.Repeated & ~RecordLine::Bit(depth);
+      line_.ObjectAt[static_cast<std::size_t>(depth + 1)] = occurrences_.NewObject();
+    }
+  }
+
+  // The common element first: a value in the object that was opened last.
+  [[gnu::always_inline]] void BeginElement(const ElementRead& element) {
+    if (element.Constructed || line_.Open == RecordLine::kNone || line_.Innermost != element.Depth - 1) {
+      return BeginAnyElement(element);
+    }
+    const uint32_t occurrence = occurrences_.Occurrence(line_, element.Depth - 1, element.Path.Ids[element.Depth]);
+    self().Member(element, occurrence);
+  }
+
+  [[gnu::noinline]] void EndAnyElement(int depth) {
+    if (depth <= line_.CloseAt) {
+      CloseLine();
+      return;
+    }
+    while (line_.Innermost > depth) {
+      self().CloseObject();
+      --line_.Innermost;
+    }
+  }
+
+  // The common end first: of a value in the object that was opened last.
+  [[gnu::always_inline]] void EndElement(int depth) {
+    if (line_.Open == RecordLine::kNone || (depth > line_.CloseAt && line_.Innermost == depth)) return;
+    EndAnyElement(depth);
+  }
+};
+
+}  // namespace orvalis
