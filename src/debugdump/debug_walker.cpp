@@ -87,9 +87,9 @@ class DumpWriter : public WriterDefaults {
   // An element is named by its TagName: a record tag opens a record even without a long name.
   static bool Names(const TItem& item) { return item.TagName.has_value(); }
   OctetExplanation Explanation() { return {walk_, line_}; }
-  void Tag(const TLeaf*) {
+  void Tag(const TagPath& path, const TLeaf*) {
     line_.assign("            **** **** Full tag string is ");
-    AppendTagPathText(line_, walk_.State.Path);
+    AppendTagPathText(line_, path);
     line_.push_back('\n');
     AppendToRecord(walk_, line_);
   }
@@ -100,7 +100,7 @@ class DumpWriter : public WriterDefaults {
     line_.push_back('\n');
     AppendWholeLine(walk_, line_);
   }
-  void TagNotFound() { AppendTagNotFoundLine(walk_); }
+  void TagNotFound(const TagPath& path) { AppendTagNotFoundLine(walk_, path); }
   void ContentsBegin() { AppendToRecord(walk_, "\n"); }
   // The contents in hexadecimal and the decoded value; a line feed alone for a tag not found.
   void Value(const ValueRead& value) {

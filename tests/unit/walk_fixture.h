@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "decode/walk/walk_state.h"
+#include "decode/walk/writer.h"
 #include "driver/whole_walk.h"
 #include "tags/tags_reader.h"
 
@@ -76,9 +77,11 @@ struct WalkResult {
 // driver does. The input lies in a block of its exact size, so the address sanitizer reports any
 // read past its end. With a stretch size, two threads share the walk where they may (stretches
 // of that many octets), as the driver lets them; `report` tells how it went.
+// With `format`, the walk is that writer's, in order, instead of the one the settings choose.
+using FormatMaker = std::unique_ptr<FormatWalk> (*)(WalkContext& walk);
 inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settings = {},
                           std::size_t outputBlockSize = kOutputBlockSize, uint64_t stretchSize = 0,
-                          StretchWalkReport* report = nullptr) {
+                          StretchWalkReport* report = nullptr, FormatMaker format = nullptr) {
   std::unique_ptr<uint8_t[]> image(new uint8_t[input.size() + (input.empty() ? 1 : 0)]);
   std::copy(input.begin(), input.end(), image.get());
   std::FILE* output = std::tmpfile();
@@ -90,7 +93,13 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
     walk.OutputBlockSize = outputBlockSize;
     walk.SpillSize = outputBlockSize;  // undecided text goes to the temporary file from the block size on
     walk.StretchSize = stretchSize;
-    result.Status = WalkWholeInput(walk, report);
+    if (format != nullptr) {
+      const std::unique_ptr<FormatWalk> walkOf = format(walk);
+      result.Status = walkOf->Elements(input.size());
+      walkOf->Finish();
+    } else {
+      result.Status = WalkWholeInput(walk, report);
+    }
     WriteOutLastRecord(walk);
     result.Records = walk.State.RecordCount;
     result.PastHolder = walk.Counts.PastHolder;

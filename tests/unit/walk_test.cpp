@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "decode/walk/resync.h"
+#include "decode/writers/text_writer.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {
@@ -263,6 +264,62 @@ TEST(WalkProperties, ExtremeLengthsAndNestings) {
       EXPECT_EQ(result.Console.find("Error: something is wrong. Tag Identifier is too long.\n\n") != std::string::npos,
                 row.message == "too long");
     }
+  }
+}
+
+// The readable text's writer with the common element read by the general step.
+class StepByStepTextWriter : public TextWriter {
+ public:
+  static constexpr bool kTakesCommonElementsAtOnce = false;
+  using TextWriter::TextWriter;
+};
+std::unique_ptr<FormatWalk> StepByStepTextWalk(WalkContext& walk) {
+  return std::make_unique<WalkOf<StepByStepTextWriter, NoSetup>>(walk, std::make_shared<const NoSetup>());
+}
+
+// The common element taken at once reads as the general step reads it: the same output, console,
+// status and records, on a file flipped byte by byte, plain, under a range and with Resync.
+TEST(CommonElement, TakenAtOnceReadsAsTheGeneralStep) {
+  auto root = Dictionary();
+  const Bytes file = RegularFile(2, 1);
+  WalkSettings mended;
+  mended.SkipFiller = true;
+  mended.Resync = true;
+  for (const WalkSettings& settings : {WalkSettings{}, Range(2, 5), mended}) {
+    for (std::size_t at = 0; at < file.size(); ++at) {
+      for (uint8_t mask : {0x00, 0x01, 0x20, 0x80}) {
+        if (mask == 0x00 && at > 0) continue;  // the file unchanged, once
+        SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
+        Bytes flipped = file;
+        flipped[at] ^= mask;
+        const WalkResult atOnce = RunWalk(*root, flipped, settings, kOutputBlockSize, 0, nullptr, TextWalk);
+        const WalkResult stepped =
+            RunWalk(*root, flipped, settings, kOutputBlockSize, 0, nullptr, StepByStepTextWalk);
+        ASSERT_EQ(atOnce.Output, stepped.Output);
+        ASSERT_EQ(atOnce.Console, stepped.Console);
+        ASSERT_EQ(atOnce.Status, stepped.Status);
+        ASSERT_EQ(atOnce.Records, stepped.Records);
+      }
+    }
+  }
+}
+
+// A stretch's counts join those of the walk before it: the first damage stays the earlier one's.
+TEST(WalkCounts, FirstDamageIsTheEarliest) {
+  struct Row {
+    uint64_t damages, firstAt, aheadDamages, aheadFirstAt, firstAfter;
+  };
+  const Row rows[] = {{0, 0, 1, 500, 500}, {2, 100, 1, 500, 100}, {1, 100, 0, 0, 100}, {0, 0, 0, 0, 0}};
+  for (const Row& row : rows) {
+    WalkCounts counts;
+    counts.Damages = row.damages;
+    counts.FirstDamageAt = row.firstAt;
+    WalkCounts ahead;
+    ahead.Damages = row.aheadDamages;
+    ahead.FirstDamageAt = row.aheadFirstAt;
+    counts.Add(ahead);
+    EXPECT_EQ(counts.FirstDamageAt, row.firstAfter) << row.damages << " " << row.aheadDamages;
+    EXPECT_EQ(counts.Damages, row.damages + row.aheadDamages);
   }
 }
 

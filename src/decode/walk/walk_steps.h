@@ -245,7 +245,8 @@ bool NameElement(WalkContext& walk, Writer& writer, const TItem& item) {
     if constexpr (Writer::kProgress == ProgressAt::kRecords) ShowProgress(walk);
     writer.RecordFound();
     if (StartRecord(walk)) {
-      writer.RecordStarts(RecordRead{item, walk.State.RecordCount, walk.ElementOffset, walk.State.Path.Depth});
+      const WalkState& state = walk.State;
+      writer.RecordStarts(RecordRead{item, state.Path, state.RecordCount, walk.ElementOffset, state.Path.Depth});
     }
     return true;
   }
@@ -302,12 +303,12 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   }
   EnterTag(walk, id.TagId);
   TLeaf* leaf = LookUpTag(walk);
-  writer.Tag(leaf);
+  writer.Tag(walk.State.Path, leaf);
   ProgressAtElement<Writer>(walk);
   bool recordStart = false;
   if (leaf == nullptr) {
     ReportTagNotFound(walk);
-    writer.TagNotFound();
+    writer.TagNotFound(walk.State.Path);
   } else {
     // A record is constructed: with Resync, a primitive element of a record's tag is damage (an
     // octet out of step that reads as one), not a record of its own.

@@ -1,12 +1,12 @@
 // The seam between the walk and the writers. The walk (walk_steps.h) reads the input and makes
 // every record decision; a writer only lays out what the walk hands it, in the record's text:
 //
-//   Tag(leaf)                    an element's tag was read and looked up (leaf null: not found)
+//   Tag(path, leaf)              an element's tag was read and looked up (leaf null: not found)
 //   RecordFound()                a record start, before the record before it is written out or
 //                                dropped and before the range decides on the new one
 //   RecordStarts(record)         a record in the range starts
 //   Named(item)                  a named element outside a skipped record, before its length
-//   TagNotFound()                the element's tag is not in the dictionary
+//   TagNotFound(path)            the element's tag is not in the dictionary
 //   Element(element)             an element that neither opens a record nor lies in a skipped
 //                                record, once its length is read
 //   ContentsBegin()              the nested elements of a constructed element of definite length
@@ -60,6 +60,7 @@ struct ValueRead {
 // A record start in the range.
 struct RecordRead {
   const TItem& Item;
+  const TagPath& Path;  // Ids[0..Depth]: the tag numbers of the elements holding it, then its own
   uint32_t Number;  // as in "Record 17"
   uint64_t Offset;  // its first identifier octet
   int Depth;
@@ -81,11 +82,11 @@ struct WriterDefaults {
   static bool Names(const TItem& item) { return item.LongTagName.has_value(); }
 
   Unexplained Explanation() { return {}; }
-  void Tag(const TLeaf*) {}
+  void Tag(const TagPath&, const TLeaf*) {}
   void RecordFound() {}
   void RecordStarts(const RecordRead&) {}
   void Named(const TItem&) {}
-  void TagNotFound() {}
+  void TagNotFound(const TagPath&) {}
   void Element(const ElementRead&) {}
   void ContentsBegin() {}
   void Value(const ValueRead&) {}

@@ -46,7 +46,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   // A row's cells go into the row's text in the order they come; the row is joined in the order
   // of the chosen columns when it ends.
-  void OpenLineText(RecordLine::Kind, int, uint64_t, uint32_t number) {
+  void OpenLineText(RecordLine::Kind, const TagPath&, int, uint64_t, uint32_t number) {
     const std::size_t columns = layout_.Names.size();
     if (row_.Cells.size() != columns) row_.Cells.resize(columns);
     std::memset(row_.Cells.data(), 0, columns * sizeof row_.Cells[0]);  // every cell empty
@@ -82,11 +82,11 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   }
 
   // The field's column, for the first occurrence of a declared field outside any repeat.
-  void Member(const ElementRead& element, uint32_t occurrence) {
+  void Member(const TLeaf* leaf, const TagPath&, int depth, uint32_t occurrence, bool constructed, uint64_t length) {
     valueColumn_ = -1;
-    if (element.Constructed || element.Length.Value == 0) return;  // no value: an empty cell
-    const int32_t column = element.Leaf != nullptr ? layout_.FieldColumn[element.Leaf->Serial] : -1;
-    if (column > 0 && occurrence == 1 && (line_.Repeated & RecordLine::Bit(element.Depth - 1)) == 0) {
+    if (constructed || length == 0) return;  // no value: an empty cell
+    const int32_t column = leaf != nullptr ? layout_.FieldColumn[leaf->Serial] : -1;
+    if (column > 0 && occurrence == 1 && (line_.Repeated & RecordLine::Bit(depth - 1)) == 0) {
       valueColumn_ = column;
     } else {
       ++walk_.Counts.ValuesNotInCsv;
@@ -94,17 +94,17 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   }
 
   // Outside a record no row is open: a value there is in no column.
-  void OutsideAnyLine(const ElementRead& element) {
-    if (!element.Constructed) ++walk_.Counts.ValuesNotInCsv;
+  void OutsideAnyLine(bool constructed) {
+    if (!constructed) ++walk_.Counts.ValuesNotInCsv;
     valueColumn_ = -1;
   }
 
-  void ValueText(const ValueRead& value) {
+  void ValueText(const TLeaf* leaf, const uint8_t* octets, uint64_t length) {
     const int32_t column = valueColumn_;
     valueColumn_ = -1;
-    if (column < 0 || value.Leaf == nullptr) return;
+    if (column < 0 || leaf == nullptr) return;
     Sink sink{*this, static_cast<uint32_t>(column), static_cast<uint32_t>(column)};
-    DecodeFieldValue(value.Leaf->Item, value.Octets, value.Length, sink);
+    DecodeFieldValue(leaf->Item, octets, length, sink);
   }
 
  private:

@@ -1,7 +1,8 @@
 #include "decode/writers/json_lines_writer.h"
 
+#include <charconv>
 #include <cstring>
-#include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/text_format.h"
@@ -25,11 +26,14 @@ void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
 
 // Each leaf's member key, "name": (quotes and colon included), by Serial: its TagName as a JSON
 // string, unless it has none or a sibling of another tag number shares it (then the element is
-// keyed by its tag path).
-struct JsonKeys {
-  std::vector<std::optional<PaddedText>> KeyOf;
-
-  explicit JsonKeys(const TBranch& root) : KeyOf(LeafCount(root)), shared_(SharedTagNames(root)) { Add(root); }
+// keyed by its tag path, and its key here is null).
+class JsonKeys {
+ public:
+  explicit JsonKeys(const TBranch& root) : keyOf_(LeafCount(root)), shared_(SharedTagNames(root)) {
+    Add(root);
+    for (const auto& [serial, key] : keys_) keyOf_[serial] = &key;
+  }
+  const PaddedText* operator[](const TLeaf& leaf) const { return keyOf_[leaf.Serial]; }
 
  private:
   void Add(const TBranch& branch) {
@@ -39,12 +43,15 @@ struct JsonKeys {
         key.clear();
         AppendJsonString(key, *leaf->Item.TagName);
         key.push_back(':');
-        KeyOf[leaf->Serial].emplace(key.view());
+        keys_.emplace_back(leaf->Serial, PaddedText(key.view()));
       }
       if (leaf->Child) Add(*leaf->Child);
     }
   }
+
+  std::vector<const PaddedText*> keyOf_;
   std::vector<bool> shared_;
+  std::vector<std::pair<uint32_t, PaddedText>> keys_;
 };
 
 class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
@@ -57,7 +64,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
   void Damaged(uint64_t at, uint64_t resumedAt) { DamageLine(at, "\"skipped\":", resumedAt - at); }
   void InDoubt(uint64_t at, uint64_t damagedAt) { DamageLine(at, "\"inDoubt\":true,\"damagedAt\":", damagedAt); }
 
-  void OpenLineText(RecordLine::Kind kind, int base, uint64_t offset, uint32_t number) {
+  [[gnu::noinline]] void OpenLineText(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number) {
     TextBuffer& out = Out();
     out.append("{\"v\":");
     out.append(kSchemaVersion);
@@ -70,7 +77,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"path\":\"");
-    AppendDottedPath(out, walk_.State.Path, base);
+    AppendDottedPath(out, path, base);
     out.append("\",\"fields\":{");
   }
 
@@ -84,18 +91,19 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
 
   // The member's key: the TagName, or the tag path where the element has none of its own (not
   // found, no TagName, or one that a sibling shares); "#N" added for the N-th occurrence.
-  void Member(const ElementRead& element, uint32_t occurrence) {
+  void Member(const TLeaf* leaf, const TagPath& path, int depth, uint32_t occurrence, bool constructed,
+              uint64_t length) {
     TextBuffer& out = Out();
-    const uint32_t parent = RecordLine::Bit(element.Depth - 1);
+    const uint32_t parent = RecordLine::Bit(depth - 1);
     if ((line_.HasMembers & parent) != 0) out.push_back(',');
     line_.HasMembers |= parent;
     keyBegin_ = out.size();
-    const std::optional<PaddedText>* key = element.Leaf != nullptr ? &keys_.KeyOf[element.Leaf->Serial] : nullptr;
-    if (key != nullptr && *key) {
-      out.append(**key);
+    const PaddedText* key = leaf != nullptr ? keys_[*leaf] : nullptr;
+    if (key != nullptr) {
+      out.append(*key);
     } else {
       out.push_back('"');
-      AppendDottedPath(out, element.Path, element.Depth);
+      AppendDottedPath(out, path, depth);
       out.append("\":");
     }
     if (occurrence > 1) {
@@ -106,16 +114,16 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     }
     keyEnd_ = out.size() - 1;
     valueDue_ = false;
-    if (element.Constructed) {
+    if (constructed) {
       out.push_back('{');
-    } else if (element.Length.Value == 0) {
+    } else if (length == 0) {
       out.append("null");
     } else {
       valueDue_ = true;
     }
   }
 
-  void ValueText(const ValueRead& value) {
+  void ValueText(const TLeaf* leaf, const uint8_t* octets, uint64_t length) {
     TextBuffer& out = Out();
     if (!valueDue_) {
       // A record's own element is primitive: its value is the record's "_value".
@@ -130,17 +138,17 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     }
     valueDue_ = false;
     Sink sink{*this, out};
-    if (value.Leaf == nullptr) {
-      if (value.Length >= kLongValue) return sink.LongVerbatim(value.Octets, value.Length, LongForm::kHex);
+    if (leaf == nullptr) {
+      if (length >= kLongValue) return sink.LongVerbatim(octets, length, LongForm::kHex);
       out.push_back('"');
-      AppendHexText(out, value.Octets, value.Length);
+      AppendHexText(out, octets, length);
       out.push_back('"');
       return;
     }
-    DecodeFieldValue(value.Leaf->Item, value.Octets, value.Length, sink);
+    DecodeFieldValue(leaf->Item, octets, length, sink);
   }
 
-  void OutsideAnyLine(const ElementRead&) {}
+  void OutsideAnyLine(bool) {}
 
  private:
   TextBuffer& Out() { return walk_.State.RecordBuffer; }

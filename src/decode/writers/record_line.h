@@ -59,12 +59,14 @@ struct TagOccurrences {
 void ApplyFilterToText(WalkContext& walk, const TItem& item, uint64_t length);
 
 // The writer of a record format `Format`, which derives from it and lays out:
-//   OpenLineText(kind, base, offset, number)  the line's beginning, its fields those of the
-//                                            element of depth `base`
+//   OpenLineText(kind, path, base, offset, number)  the line's beginning, its fields those of
+//                                            the element of depth `base` of the path
 //   CloseObject()                            the end of an object
 //   CloseLineText(base)                      the objects still open and the line's end
-//   Member(element, occurrence)              a member's beginning (its key, or its column)
-//   ValueText(value)                         a primitive value
+//   Member(leaf, path, depth, occurrence, constructed, length)  a member's beginning (its key, or
+//                                            its column)
+//   ValueText(leaf, octets, length)          a primitive value
+//   OutsideAnyLine(constructed)              an element outside any line (without kOutsideLines)
 //   kOutsideLines                            true when text outside records gets lines too
 template <typename Format>
 class RecordLineWriter : public WriterDefaults {
@@ -74,12 +76,15 @@ class RecordLineWriter : public WriterDefaults {
   // The line under way ends before the walk writes out or drops the record before.
   void RecordFound() { CloseLine(); }
   void RecordStarts(const RecordRead& record) {
-    OpenLine(RecordLine::kRecord, record.Depth, record.Offset, record.Number);
+    OpenLine(RecordLine::kRecord, record.Path, record.Depth, record.Offset, record.Number);
   }
-  [[gnu::always_inline]] void Element(const ElementRead& element) { BeginElement(element); }
-  void Value(const ValueRead& value) {
+  // The hot hooks take the element's fields apart at once, so that nothing of it is stored.
+  [[gnu::always_inline]] void Element(const ElementRead& element) {
+    BeginElement(element.Leaf, element.Path, element.Depth, element.Constructed, element.Length.Value, element.Offset);
+  }
+  [[gnu::always_inline]] void Value(const ValueRead& value) {
     if (value.Leaf != nullptr && value.Leaf->Item.FilterValue) ApplyFilterToText(walk_, value.Leaf->Item, value.Length);
-    self().ValueText(value);
+    self().ValueText(value.Leaf, value.Octets, value.Length);
   }
   [[gnu::always_inline]] void ElementEnds(int depth) { EndElement(depth); }
   void Finish() { CloseLine(); }
@@ -111,18 +116,18 @@ class RecordLineWriter : public WriterDefaults {
 
  private:
   // Opens a line whose fields are the contents of the element of depth `base`.
-  void OpenLine(RecordLine::Kind kind, int base, uint64_t offset, uint32_t number) {
+  void OpenLine(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number) {
     line_.Open = kind;
     line_.CloseAt = static_cast<int8_t>(kind == RecordLine::kRecord ? base - 1 : base);
     line_.Innermost = static_cast<int8_t>(base);
     line_.HasMembers = 0;
     line_.Repeated = 0;
     line_.ObjectAt[static_cast<std::size_t>(base + 1)] = occurrences_.NewObject();
-    self().OpenLineText(kind, base, offset, number);
+    self().OpenLineText(kind, path, base, offset, number);
   }
 
-  [[gnu::noinline]] void BeginAnyElement(const ElementRead& element) {
-    const int depth = element.Depth;
+  [[gnu::noinline]] void BeginAnyElement(const TLeaf* leaf, const TagPath& path, int depth, bool constructed,
+                                         uint64_t length, uint64_t offset) {
     if (line_.Open != RecordLine::kNone) {
       while (line_.Innermost >= depth) {
         self().CloseObject();
@@ -131,12 +136,12 @@ class RecordLineWriter : public WriterDefaults {
       if (line_.Innermost != depth - 1) CloseLine();  // the line's objects do not lead here
     }
     if (line_.Open == RecordLine::kNone) {
-      if (!Format::kOutsideLines) return self().OutsideAnyLine(element);
-      OpenLine(RecordLine::kOutside, depth - 1, element.Offset, 0);
+      if (!Format::kOutsideLines) return self().OutsideAnyLine(constructed);
+      OpenLine(RecordLine::kOutside, path, depth - 1, offset, 0);
     }
-    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, element.Path.Ids[depth]);
-    self().Member(element, occurrence);
-    if (element.Constructed) {
+    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, path.Ids[depth]);
+    self().Member(leaf, path, depth, occurrence, constructed, length);
+    if (constructed) {
       const bool repeated = occurrence > 1 || (line_.Repeated & RecordLine::Bit(depth - 1)) != 0;
       line_.Innermost = static_cast<int8_t>(depth);
       line_.HasMembers &= ~RecordLine::Bit(depth);
@@ -146,12 +151,13 @@ class RecordLineWriter : public WriterDefaults {
   }
 
   // The common element first: a value in the object that was opened last.
-  [[gnu::always_inline]] void BeginElement(const ElementRead& element) {
-    if (element.Constructed || line_.Open == RecordLine::kNone || line_.Innermost != element.Depth - 1) {
-      return BeginAnyElement(element);
+  [[gnu::always_inline]] void BeginElement(const TLeaf* leaf, const TagPath& path, int depth, bool constructed,
+                                           uint64_t length, uint64_t offset) {
+    if (constructed || line_.Open == RecordLine::kNone || line_.Innermost != depth - 1) {
+      return BeginAnyElement(leaf, path, depth, constructed, length, offset);
     }
-    const uint32_t occurrence = occurrences_.Occurrence(line_, element.Depth - 1, element.Path.Ids[element.Depth]);
-    self().Member(element, occurrence);
+    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, path.Ids[depth]);
+    self().Member(leaf, path, depth, occurrence, false, length);
   }
 
   [[gnu::noinline]] void EndAnyElement(int depth) {

@@ -33,10 +33,10 @@ void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt) {
   AppendToRecord(walk, text);
 }
 
-void AppendTagNotFoundLine(WalkContext& walk) {
+void AppendTagNotFoundLine(WalkContext& walk, const TagPath& path) {
   TextBuffer& text = walk.ValueText;
   text.assign("Tag ");
-  AppendTagPathText(text, walk.State.Path);
+  AppendTagPathText(text, path);
   text.append(" not found, please, add it to Tags.cfg or report about this error to ");
   text.append(kContactAddress);
   text.push_back('\n');

@@ -15,7 +15,7 @@ namespace orvalis {
 void AppendRecordLine(WalkContext& walk, const TItem& item, uint32_t number);
 
 // The line of a tag not in the dictionary: "Tag 1.99. not found, ..." and a line feed.
-void AppendTagNotFoundLine(WalkContext& walk);
+void AppendTagNotFoundLine(WalkContext& walk, const TagPath& path);
 
 // The marker of damage, on a line of its own: "*** input damaged at offset 120007, 193 octets
 // skipped, going on at offset 120200".
@@ -34,7 +34,7 @@ class TextWriter : public WriterDefaults {
 
   void RecordStarts(const RecordRead& record) { AppendRecordLine(walk_, record.Item, record.Number); }
   void Named(const TItem& item) { AppendToRecord(walk_, *item.LongTagName); }
-  void TagNotFound() { AppendTagNotFoundLine(walk_); }
+  void TagNotFound(const TagPath& path) { AppendTagNotFoundLine(walk_, path); }
   void Value(const ValueRead& value) {
     if (value.Leaf != nullptr) DecodeValue(walk_, value.Leaf->Item, value.Length);
   }
