@@ -3,9 +3,10 @@
 #include <string_view>
 
 #include "common/text_format.h"
+#include "debugdump/dump_values.h"
 #include "debugdump/octet_annotations.h"
 #include "decode/writers/long_values.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 #include "decode/walk/walk_steps.h"
 
 namespace orvalis {
@@ -120,11 +121,11 @@ struct DumpWriter {
       PutLongForm(chunks, walk.Input.Here(), length, LongForm::kHex);
       line.clear();
     } else {
-      AppendHexDigits(line, walk.Input.Here(), length);
+      AppendHex(line, walk.Input.Here(), length);
     }
     line.append("\n            Decoded value of a tag: ");
     AppendWholeLine(walk, line);
-    DecodeValue(walk, leaf->Item, length);
+    DumpDecodedValue(walk, leaf->Item, length);
     AppendToRecord(walk, "\n");
   }
   static void EndOfContents(WalkContext& walk) { AppendToRecord(walk, kEndOfContentsLines); }

@@ -120,7 +120,7 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
   value[0] = 0x83;  // as received digits: an odd count, a national number
   const std::string octets(value.begin(), value.end());
   TextBuffer hex;
-  AppendHexText(hex, value.data(), value.size());
+  AppendHex(hex, value.data(), value.size());
   const std::string hexText(hex.view());
   TextBuffer csvText;
   AppendCsvField(csvText, octets);
@@ -228,6 +228,9 @@ TEST(RecordWriters, DecodeEachTypeUpToItsEdges) {
        "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"06013200000000\"}"},
       {0x80, {0x06, 0x13, 0x01, 0x00, 0x00, 0x00, 0x00},
        "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"06130100000000\"}"},
+      // One nibble above 9 (hundredths, which no range bounds): not a date.
+      {0x80, {0x04, 0x02, 0x29, 0x23, 0x59, 0x59, 0x2A},
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"0402292359592A\"}"},
       {0x81, {0x01, 0x10},
        "\"number\":{\"nature\":\"subscriber number\",\"natureCode\":1,"
        "\"plan\":\"ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)\",\"planCode\":1,\"digits\":\"\"}"},

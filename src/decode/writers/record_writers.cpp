@@ -10,7 +10,7 @@
 #include "decode/writers/long_values.h"
 #include "decode/writers/record_text.h"
 #include "decode/writers/text_writer.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 #include "decode/walk/walk_steps.h"
 
 namespace orvalis {
@@ -117,11 +117,11 @@ struct JsonOut {
       AppendJsonString(Out, message);
       if (length >= kLongValue) return LongHex(content, length);
       Out.append(",\"hex\":\"");
-      AppendHexText(Out, content, length);
+      AppendHex(Out, content, length);
       Out.append("\"}");
     }
     void Parts(const PartNames& names) { Names = &names; }
-    void Part(int index) {  // {"name": or ,"name":
+    [[gnu::always_inline]] void Part(int index) {  // {"name": or ,"name":
       const std::string_view name = Names->Names[index];
       char* at = Out.extend(name.size() + 4);
       at[0] = index == 0 ? '{' : ',';
@@ -160,7 +160,7 @@ struct JsonOut {
       Out.extend(keySize);
       std::memcpy(&Out[keyAt], Out.data() + Walk.KeyBegin, keySize);
       Out.append("_hex\":\"");
-      AppendHexText(Out, content, length);
+      AppendHex(Out, content, length);
       Out.push_back('"');
     }
     [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) {
@@ -213,7 +213,7 @@ struct JsonOut {
     if (leaf == nullptr) {
       if (length >= kLongValue) return Sink{walk, out}.LongVerbatim(content, length, LongForm::kHex);
       out.push_back('"');
-      AppendHexText(out, content, length);
+      AppendHex(out, content, length);
       out.push_back('"');
       return;
     }
@@ -337,13 +337,13 @@ struct CsvOut {
       text.assign("error: ");
       text.append(message);
       text.append("; octets ");
-      AppendHexText(text, content, length);
+      AppendHex(text, content, length);
       At = Row.Text.size();
       AppendCsvField(Row.Text, text.view());
       EndCell(Row, Column, At, Row.Text.data() + Row.Text.size());
     }
     void Parts(const PartNames&) {}
-    void Part(int index) { Column = First + static_cast<uint32_t>(index); }
+    [[gnu::always_inline]] void Part(int index) { Column = First + static_cast<uint32_t>(index); }
     void EndParts() {}
     char* Begin(PartKind, std::size_t room) {
       At = Row.Text.size();

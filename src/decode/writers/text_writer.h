@@ -2,7 +2,7 @@
 // formatted in place at the end of the record's text.
 #pragma once
 
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 #include "decode/walk/walk_steps.h"
 
 namespace orvalis {
