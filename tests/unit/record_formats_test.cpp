@@ -234,6 +234,10 @@ TEST(RecordWriters, DecodeEachTypeUpToItsEdges) {
       {0x81, {0x01, 0x10},
        "\"number\":{\"nature\":\"subscriber number\",\"natureCode\":1,"
        "\"plan\":\"ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)\",\"planCode\":1,\"digits\":\"\"}"},
+      // 5, the first nature of address without a name, and an odd count of digits.
+      {0x81, {0x85, 0x10, 0x21},
+       "\"number\":{\"nature\":\"5\",\"natureCode\":5,"
+       "\"plan\":\"ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)\",\"planCode\":1,\"digits\":\"2\"}"},
       {0x81, {0x01}, "\"number\":{\"error\":\"length of Number type tag is less than 2 bytes\",\"hex\":\"01\"}"},
       {0x82, {0x00, 0x01}, "\"listed\":{\"text\":\"one\",\"code\":1}"},
       {0x82, {0x00, 0x00, 0x01},
