@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "decode/writers/text_writer.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 #include "decode/walk/walk_state.h"
 #include "debugdump/debug_walker.h"
 #include "tags/tags_reader.h"

@@ -20,4 +20,8 @@ int32_t ParseDecimalLong(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+void AppendHex(TextBuffer& out, const uint8_t* octets, uint64_t count) {
+  PutOctetPairs(out.extend(static_cast<std::size_t>(2 * count)), octets, count);
+}
+
 }  // namespace orvalis

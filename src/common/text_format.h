@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/console.h"
+#include "common/text_buffer.h"
 
 namespace orvalis {
 
@@ -75,8 +76,6 @@ void AppendZeroPadded(Text& out, uint64_t value, int width) {
   out.append(digits + first, static_cast<std::size_t>(kEnd - first));
 }
 
-constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
-
 // The two characters of every octet, high nibble first, by a table of sixteen digits: entry
 // 2 * octet and the one after it.
 struct OctetPairs {
@@ -92,17 +91,19 @@ constexpr OctetPairs MakeOctetPairs(const char (&digits)[17]) {
 }
 constexpr OctetPairs kUpperHexPairs = MakeOctetPairs("0123456789ABCDEF");
 
-// Writes the two characters of an octet from a table of pairs and returns their end.
-inline char* PutOctetPair(char* out, const OctetPairs& pairs, uint8_t octet) {
-  std::memcpy(out, pairs.Text + 2 * octet, 2);
-  return out + 2;
+// Writes `count` octets, two characters each from a table of pairs (upper-case hexadecimal, "%02X",
+// unless another table is given), and returns their end. Every hexadecimal text is written here.
+inline char* PutOctetPairs(char* out, const uint8_t* octets, uint64_t count,
+                           const OctetPairs& pairs = kUpperHexPairs) {
+  for (uint64_t i = 0; i < count; ++i) {
+    std::memcpy(out, pairs.Text + 2 * octets[i], 2);
+    out += 2;
+  }
+  return out;
 }
 
-// Appends an octet as two upper-case hexadecimal digits ("%02X").
-template <typename Text>
-void AppendHexOctet(Text& out, uint8_t octet) {
-  const char digits[2] = {kUpperHexDigits[octet >> 4], kUpperHexDigits[octet & 0x0F]};
-  out.append(digits, 2);
-}
+// Appends `count` octets in upper-case hexadecimal; one octet ("%02X").
+void AppendHex(TextBuffer& out, const uint8_t* octets, uint64_t count);
+inline void AppendHexOctet(TextBuffer& out, uint8_t octet) { PutOctetPairs(out.extend(2), &octet, 1); }
 
 }  // namespace orvalis

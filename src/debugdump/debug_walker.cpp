@@ -3,12 +3,13 @@
 #include <string_view>
 
 #include "common/text_format.h"
+#include "debugdump/dump_values.h"
 #include "debugdump/octet_annotations.h"
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/text_writer.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 
 namespace orvalis {
 namespace {
@@ -117,11 +118,11 @@ class DumpWriter : public WriterDefaults {
       PutLongForm(chunks, value.Octets, value.Length, LongForm::kHex);
       line_.clear();
     } else {
-      AppendHexDigits(line_, value.Octets, value.Length);
+      AppendHex(line_, value.Octets, value.Length);
     }
     line_.append("\n            Decoded value of a tag: ");
     AppendWholeLine(walk_, line_);
-    DecodeValue(walk_, value.Leaf->Item, value.Length);
+    DumpDecodedValue(walk_, value.Leaf->Item, value.Length);
     AppendToRecord(walk_, "\n");
   }
   void EndOfContents() { AppendToRecord(walk_, kEndOfContentsLines); }

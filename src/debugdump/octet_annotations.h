@@ -27,10 +27,5 @@ void DumpShortLength(WalkContext& walk, TextBuffer& line, int length);
 void DumpLongLengthHeader(WalkContext& walk, TextBuffer& line, uint8_t octet, int count);
 // "bbbb bbbb = %02Xh - one of N bytes of long form of definite Length".
 void DumpLengthOctet(WalkContext& walk, TextBuffer& line, uint8_t octet);
-// Appends two upper-case hexadecimal digits per octet to the line (a std::string or TextBuffer).
-template <typename Text>
-void AppendHexDigits(Text& line, const uint8_t* octets, uint64_t count) {
-  for (uint64_t i = 0; i < count; ++i) AppendHexOctet(line, octets[i]);
-}
 
 }  // namespace orvalis

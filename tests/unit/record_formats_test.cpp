@@ -120,7 +120,7 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
   value[0] = 0x83;  // as received digits: an odd count, a national number
   const std::string octets(value.begin(), value.end());
   TextBuffer hex;
-  AppendHexText(hex, value.data(), value.size());
+  AppendHex(hex, value.data(), value.size());
   const std::string hexText(hex.view());
   TextBuffer csvText;
   AppendCsvField(csvText, octets);
@@ -224,13 +224,26 @@ TEST(RecordWriters, DecodeEachTypeUpToItsEdges) {
       {0x80, {0x04, 0x02, 0x29, 0x23, 0x59, 0x59, 0x99}, "\"when\":\"2004-02-29T23:59:59.99\""},
       {0x80, {0x05, 0x02, 0x29, 0x00, 0x00, 0x00, 0x00},
        "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"05022900000000\"}"},
+      {0x80, {0x04, 0x02, 0x29, 0x23, 0x60, 0x00, 0x00},  // minute 60
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"04022923600000\"}"},
+      {0x80, {0x04, 0x02, 0x29, 0x23, 0x59, 0x60, 0x00},  // second 60
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"04022923596000\"}"},
+      {0x80, {0x04, 0x02, 0x30, 0x00, 0x00, 0x00, 0x00},  // 30 February, even in a leap year
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"04023000000000\"}"},
       {0x80, {0x06, 0x01, 0x32, 0x00, 0x00, 0x00, 0x00},
        "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"06013200000000\"}"},
       {0x80, {0x06, 0x13, 0x01, 0x00, 0x00, 0x00, 0x00},
        "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"06130100000000\"}"},
+      // One nibble above 9 (hundredths, which no range bounds): not a date.
+      {0x80, {0x04, 0x02, 0x29, 0x23, 0x59, 0x59, 0x2A},
+       "\"when\":{\"error\":\"not a valid date and time\",\"hex\":\"0402292359592A\"}"},
       {0x81, {0x01, 0x10},
        "\"number\":{\"nature\":\"subscriber number\",\"natureCode\":1,"
        "\"plan\":\"ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)\",\"planCode\":1,\"digits\":\"\"}"},
+      // 5, the first nature of address without a name, and an odd count of digits.
+      {0x81, {0x85, 0x10, 0x21},
+       "\"number\":{\"nature\":\"5\",\"natureCode\":5,"
+       "\"plan\":\"ISDN(Telephony) Number Plan (ITU-T Recommendation E.164)\",\"planCode\":1,\"digits\":\"2\"}"},
       {0x81, {0x01}, "\"number\":{\"error\":\"length of Number type tag is less than 2 bytes\",\"hex\":\"01\"}"},
       {0x82, {0x00, 0x01}, "\"listed\":{\"text\":\"one\",\"code\":1}"},
       {0x82, {0x00, 0x00, 0x01},

@@ -163,13 +163,13 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       text.assign("error: ");
       text.append(message);
       text.append("; octets ");
-      AppendHexText(text, content, length);
+      AppendHex(text, content, length);
       At = Row().Text.size();
       AppendCsvField(Row().Text, text.view());
       EndCell(Row(), Column, At, Row().Text.data() + Row().Text.size());
     }
     void Parts(const PartNames&) {}
-    void Part(int index) { Column = First + static_cast<uint32_t>(index); }
+    [[gnu::always_inline]] void Part(int index) { Column = First + static_cast<uint32_t>(index); }
     void EndParts() {}
     char* Begin(PartKind, std::size_t room) {
       At = Row().Text.size();

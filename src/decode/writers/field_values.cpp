@@ -2,11 +2,6 @@
 
 namespace orvalis {
 
-void AppendHexText(TextBuffer& out, const uint8_t* content, uint64_t length) {
-  char* at = out.extend(static_cast<std::size_t>(2 * length));
-  for (uint64_t i = 0; i < length; ++i) at = PutOctetPair(at, kUpperHexPairs, content[i]);
-}
-
 PartNames PartNamesOf(TagType type) {
   switch (type) {
     case TagType::Number: return field_decoding::kNumberParts;

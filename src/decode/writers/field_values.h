@@ -1,8 +1,8 @@
 // A primitive value as the record writers (JSON Lines, CSV) take it: one part or several named
 // parts (a telephone number's nature of address, numbering plan and digits), each a number, a
-// text or nothing, decoded by the type that the dictionary gives the tag. A value that cannot be
-// decoded is an error with the raw octets instead. The readable text's decoders stay apart
-// (decode/value_decoders.cpp); both read the octets by the same rules.
+// text or nothing, by the type that the dictionary gives the tag. A value that cannot be decoded
+// is an error with the raw octets instead. The octets are read by decode/values/value_readers.h,
+// as for the readable text (decode/writers/text_values.cpp); here the results are laid out.
 //
 // The decoder tells a sink what it reads, and the sink writes it at once in its own format, so
 // that no value is formatted twice. A sink has these members:
@@ -31,7 +31,8 @@
 #include "common/text_buffer.h"
 #include "common/text_format.h"
 #include "decode/writers/long_values.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/values/value_readers.h"
+#include "decode/writers/text_values.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
@@ -49,23 +50,12 @@ struct PartNames {
 };
 PartNames PartNamesOf(TagType type);
 
-// Appends the octets in upper-case hexadecimal.
-void AppendHexText(TextBuffer& out, const uint8_t* content, uint64_t length);
-
 namespace field_decoding {
 
 constexpr PartNames kNumberParts = {{"nature", "natureCode", "plan", "planCode", "digits"}, 5};
 constexpr PartNames kDigitsParts = {{"nature", "natureCode", "digits"}, 3};
 constexpr PartNames kMnemonicParts = {{"text", "code"}, 2};
 constexpr PartNames kDurationParts = {{"text", "seconds"}, 2};
-
-inline bool IsLeapYear(unsigned year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-// Two decimal nibbles, or -1 when a nibble is above 9.
-inline int BcdValue(uint8_t octet) {
-  if ((octet >> 4) > 9 || (octet & 0x0F) > 9) return -1;
-  return (octet >> 4) * 10 + (octet & 0x0F);
-}
 
 inline char* PutTwoDigits(char* out, unsigned value) {
   out[0] = kDigitPairs[2 * value];
@@ -94,31 +84,23 @@ void PutVerbatim(Sink& sink, std::string_view text) {
 template <typename Sink>
 void PutHex(Sink& sink, const uint8_t* c, uint64_t length) {
   if (length >= kLongValue) return sink.LongVerbatim(c, length, LongForm::kHex);
-  char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length));
-  for (uint64_t i = 0; i < length; ++i) out = PutOctetPair(out, kUpperHexPairs, c[i]);
-  sink.End(out);
+  sink.End(PutOctetPairs(sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length)), c, length));
 }
 
-// ISO 8601 from year (20YY), month, day, hour, minute, second and hundredths, each two decimal
-// nibbles; an error when a nibble or a field is out of range.
+// ISO 8601 from year (20YY), month, day, hour, minute, second and hundredths; an error when a
+// nibble or a field is out of range.
 template <typename Sink>
 void PutDateTime(Sink& sink, const uint8_t* c, uint64_t length) {
-  if (length < 7) return sink.Error("length of DateTime type tag is less than 7 bytes", c, length);
-  int field[7];
-  for (int i = 0; i < 7; ++i) field[i] = BcdValue(c[i]);
-  static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool valid = field[0] >= 0 && field[1] >= 1 && field[1] <= 12 && field[2] >= 1 &&
-                     field[2] <= kDays[field[1] - 1] &&
-                     (field[1] != 2 || field[2] < 29 || IsLeapYear(2000 + static_cast<unsigned>(field[0]))) &&
-                     field[3] >= 0 && field[3] < 24 && field[4] >= 0 && field[4] < 60 && field[5] >= 0 &&
-                     field[5] < 60 && field[6] >= 0;
-  if (!valid) return sink.Error("not a valid date and time", c, length);
+  const DateTimeValue date = ReadDateTime(c, length);
+  if (date.TooShort) return sink.Error("length of DateTime type tag is less than 7 bytes", c, length);
+  const DateFields fields = CheckDate(date);
+  if (!fields.Valid) return sink.Error("not a valid date and time", c, length);
   char* out = sink.Begin(PartKind::kVerbatim, 22);  // 20YY-MM-DDThh:mm:ss.cc
   static constexpr char kAfter[7] = {'-', '-', 'T', ':', ':', '.', 0};
   *out++ = '2';
   *out++ = '0';
   for (int i = 0; i < 7; ++i) {
-    out = PutTwoDigits(out, static_cast<unsigned>(field[i]));
+    out = PutTwoDigits(out, static_cast<unsigned>(fields.Field[i]));
     if (i < 6) *out++ = kAfter[i];
   }
   sink.End(out);
@@ -127,70 +109,68 @@ void PutDateTime(Sink& sink, const uint8_t* c, uint64_t length) {
 // The octets up to the first NUL (or all of them); with a NUL, all octets beside them.
 template <typename Sink>
 void PutString(Sink& sink, const uint8_t* c, uint64_t length) {
-  const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
-  const std::size_t end = nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - c)
-                              : static_cast<std::size_t>(length);
-  const std::string_view text(reinterpret_cast<const char*>(c), end);
-  if (end >= kLongValue) {
-    sink.LongText(text);
+  const StringValue value = ReadString(c, length);
+  if (value.Text.size() >= kLongValue) {
+    sink.LongText(value.Text);
   } else {
-    sink.Text(text);
+    sink.Text(value.Text);
   }
-  if (nul != nullptr) sink.Beside(c, length);
+  if (value.OctetsFollow) sink.Beside(c, length);
 }
 
 // An address's digits by nibble, the last one left out when the count is odd.
 template <typename Sink>
-void PutDigits(Sink& sink, const uint8_t* digits, uint64_t count, bool odd) {
+[[gnu::noinline]] void PutDigits(Sink& sink, const uint8_t* digits, uint64_t count, bool odd) {
   if (count >= kLongValue) return sink.LongVerbatim(digits, count, odd ? LongForm::kOddDigits : LongForm::kDigits);
-  char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * count));
-  for (uint64_t i = 0; i < count; ++i) out = PutOctetPair(out, kAddressDigitPairs, digits[i]);
+  char* out = PutOctetPairs(sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * count)), digits, count,
+                            kAddressDigitPairs);
   if (odd && count > 0) --out;
   sink.End(out);
 }
 
 // The nature of address, its name (its code as text where it has none), then its code.
 template <typename Sink>
-void PutNature(Sink& sink, uint8_t b0) {
+[[gnu::noinline]] void PutNature(Sink& sink, uint8_t nature) {
   sink.Part(0);
-  const std::string_view name = NatureOfAddressName(b0);
+  const std::string_view name = NatureOfAddressName(nature);
   if (name.empty()) {
-    PutDecimal(sink, PartKind::kVerbatim, b0 & 0x7Fu);
+    PutDecimal(sink, PartKind::kVerbatim, nature);
   } else {
     PutVerbatim(sink, name);
   }
   sink.Part(1);
-  PutDecimal(sink, PartKind::kNumber, b0 & 0x7Fu);
+  PutDecimal(sink, PartKind::kNumber, nature);
 }
 
 template <typename Sink>
 void PutNumber(Sink& sink, const uint8_t* c, uint64_t length) {
-  if (length < 2) return sink.Error("length of Number type tag is less than 2 bytes", c, length);
+  const AddressValue address = ReadNumber(c, length);
+  if (address.TooShort()) return sink.Error("length of Number type tag is less than 2 bytes", c, length);
   sink.Parts(kNumberParts);
-  PutNature(sink, c[0]);
+  PutNature(sink, address.Nature);
   sink.Part(2);
-  PutVerbatim(sink, NumberingPlanName(c[1]));
+  PutVerbatim(sink, NumberingPlanName(address.Plan));
   sink.Part(3);
-  PutDecimal(sink, PartKind::kNumber, (c[1] & 0x70u) >> 4);
+  char* out = sink.Begin(PartKind::kNumber, 1);  // 0 to 7
+  *out = static_cast<char>('0' + address.Plan);
+  sink.End(out + 1);
   sink.Part(4);
-  PutDigits(sink, c + 2, length - 2, (c[0] & kOddIndicator) != 0);
+  PutDigits(sink, address.Digits, address.DigitOctets, address.Odd);
   sink.EndParts();
 }
 
 template <typename Sink>
 void PutReceivedDigits(Sink& sink, const uint8_t* c, uint64_t length) {
+  const AddressValue address = ReadReceivedDigits(c, length);
   sink.Parts(kDigitsParts);
-  PutNature(sink, c[0]);
+  PutNature(sink, address.Nature);
   sink.Part(2);
-  PutDigits(sink, c + 1, length - 1, (c[0] & kOddIndicator) != 0);
+  PutDigits(sink, address.Digits, address.DigitOctets, address.Odd);
   sink.EndParts();
 }
 
-// One or two octets make the small value: b0, or 16 * b0 + b1 (as the readable text reads them).
-inline uint32_t SmallValue(const uint8_t* c, uint64_t length) { return length == 1 ? c[0] : 16u * c[0] + c[1]; }
-
 template <typename Sink>
-void PutMnemonic(Sink& sink, MnemonicHit hit, uint32_t code) {
+[[gnu::noinline]] void PutMnemonic(Sink& sink, MnemonicHit hit, uint32_t code) {
   sink.Parts(kMnemonicParts);
   sink.Part(0);
   if (hit != nullptr && *hit) {
@@ -203,13 +183,11 @@ void PutMnemonic(Sink& sink, MnemonicHit hit, uint32_t code) {
   sink.EndParts();
 }
 
-// Hundredths of a second, big-endian, accumulated in 32 bits as the readable text does (of a longer
-// value the last four octets count): hours:minutes:seconds and seconds with hundredths.
+// Hours:minutes:seconds, and seconds with hundredths.
 template <typename Sink>
 void PutDuration(Sink& sink, const uint8_t* c, uint64_t length) {
-  uint32_t hundredths = 0;
-  for (uint64_t i = 0; i < length; ++i) hundredths = (hundredths << 8) + c[i];
-  const uint32_t seconds = hundredths / 100;
+  const DurationValue duration = ReadDuration(c, length);
+  const uint32_t seconds = duration.Seconds();
   const uint32_t hours = seconds / 3600;
   sink.Parts(kDurationParts);
   sink.Part(0);
@@ -223,7 +201,7 @@ void PutDuration(Sink& sink, const uint8_t* c, uint64_t length) {
   out = sink.Begin(PartKind::kNumber, 14);
   out = std::to_chars(out, out + 10, seconds).ptr;
   *out++ = '.';
-  sink.End(PutTwoDigits(out, hundredths % 100));
+  sink.End(PutTwoDigits(out, duration.Hundredths % 100));
   sink.EndParts();
 }
 
@@ -231,38 +209,40 @@ void PutDuration(Sink& sink, const uint8_t* c, uint64_t length) {
 template <typename Sink>
 void PutLineCode(Sink& sink, const uint8_t* c, uint64_t length) {
   if (length >= kLongValue) return sink.LongVerbatim(c, length, LongForm::kLineCode);
-  char* out = sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length + 1));
-  for (uint64_t i = 0; i < length; ++i) {
-    if (i == 2) *out++ = '/';
-    out = PutOctetPair(out, kUpperHexPairs, c[i]);
-  }
-  if (length <= 2) *out++ = '/';
-  sink.End(out);
+  const LineCodeValue code = ReadLineCode(c, length);
+  char* out = PutOctetPairs(sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length + 1)), c, 1);
+  if (code.Head == 2) out = PutOctetPairs(out, c + 1, 1);
+  *out++ = '/';
+  sink.End(PutOctetPairs(out, c + code.Head, code.Tail));
 }
 
 }  // namespace field_decoding
 
 // Decodes `length` octets (at least 1) by the item's type into the sink.
 template <typename Sink>
-void DecodeFieldValue(const TItem& item, const uint8_t* c, uint64_t length, Sink& sink) {
+[[gnu::always_inline]] inline void DecodeFieldValue(const TItem& item, const uint8_t* c, uint64_t length, Sink& sink) {
   using namespace field_decoding;
   switch (item.Type) {
     case TagType::DateTime: return PutDateTime(sink, c, length);
     case TagType::String: return PutString(sink, c, length);
     case TagType::Number: return PutNumber(sink, c, length);
     case TagType::ReceivedDigits: return PutReceivedDigits(sink, c, length);
-    case TagType::DecNumber:
-      if (length > 2) return sink.Error("length of DecNumber type tag is more than 2 bytes", c, length);
-      return PutDecimal(sink, PartKind::kNumber, SmallValue(c, length));
-    case TagType::ValFromIndexedArr:
-      if (length > 2) return sink.Error("length of ValFromIndexedArr type tag is more than 2 bytes", c, length);
-      return PutMnemonic(sink, item.IndArr ? item.IndArr->Lookup(SmallValue(c, length)) : nullptr,
-                         SmallValue(c, length));
-    case TagType::ValFromNonIndexedArr:
-      if (length > 2) return sink.Error("length of ValFromNonIndexedArr type tag is more than 2 bytes", c, length);
-      return PutMnemonic(
-          sink, item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(SmallValue(c, length))) : nullptr,
-          SmallValue(c, length));
+    case TagType::DecNumber: {
+      const SmallValue value = ReadSmallValue(c, length);
+      if (value.TooLong()) return sink.Error("length of DecNumber type tag is more than 2 bytes", c, length);
+      return PutDecimal(sink, PartKind::kNumber, value.Value);
+    }
+    case TagType::ValFromIndexedArr: {
+      const SmallValue value = ReadSmallValue(c, length);
+      if (value.TooLong()) return sink.Error("length of ValFromIndexedArr type tag is more than 2 bytes", c, length);
+      return PutMnemonic(sink, item.IndArr ? item.IndArr->Lookup(value.Value) : nullptr, value.Value);
+    }
+    case TagType::ValFromNonIndexedArr: {
+      const SmallValue value = ReadSmallValue(c, length);
+      if (value.TooLong()) return sink.Error("length of ValFromNonIndexedArr type tag is more than 2 bytes", c, length);
+      return PutMnemonic(sink, item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(value.Value)) : nullptr,
+                         value.Value);
+    }
     case TagType::Duration: return PutDuration(sink, c, length);
     case TagType::LineCode: return PutLineCode(sink, c, length);
     default:  // hexadecimal numbers, and tags without a type: their octets in hexadecimal

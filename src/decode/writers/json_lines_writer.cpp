@@ -141,7 +141,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     if (leaf == nullptr) {
       if (length >= kLongValue) return sink.LongVerbatim(octets, length, LongForm::kHex);
       out.push_back('"');
-      AppendHexText(out, octets, length);
+      AppendHex(out, octets, length);
       out.push_back('"');
       return;
     }
@@ -181,11 +181,11 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
       AppendJsonString(Out, message);
       if (length >= kLongValue) return LongHex(content, length);
       Out.append(",\"hex\":\"");
-      AppendHexText(Out, content, length);
+      AppendHex(Out, content, length);
       Out.append("\"}");
     }
     void Parts(const PartNames& names) { Names = &names; }
-    void Part(int index) {  // {"name": or ,"name":
+    [[gnu::always_inline]] void Part(int index) {  // {"name": or ,"name":
       const std::string_view name = Names->Names[index];
       char* at = Out.extend(name.size() + 4);
       at[0] = index == 0 ? '{' : ',';
@@ -224,7 +224,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
       Out.extend(keySize);
       std::memcpy(&Out[keyAt], Out.data() + Writer.keyBegin_, keySize);
       Out.append("_hex\":\"");
-      AppendHexText(Out, content, length);
+      AppendHex(Out, content, length);
       Out.push_back('"');
     }
     [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) {

@@ -86,14 +86,13 @@ void RefuseLongLine(WalkContext& walk, const TItem& item, MakeLine&& makeLine) {
   seek.ApplyFilter();
 }
 
-// The digit line of an address whose digits begin at `digits`.
-void RefuseLongDigitLine(WalkContext& walk, const TItem& item, const uint8_t* c, const uint8_t* digits,
-                         uint64_t count) {
-  const LongForm form = (c[0] & kOddIndicator) != 0 ? LongForm::kOddDigits : LongForm::kDigits;
-  RefuseLongLine(walk, item, [&](TextChunks& out) { PutLongForm(out, digits, count, form); });
-}
-
 }  // namespace
+
+void RefuseLongDigitLine(WalkContext& walk, const TItem& item, const AddressValue& address) {
+  const LongForm form = address.Odd ? LongForm::kOddDigits : LongForm::kDigits;
+  RefuseLongLine(walk, item,
+                 [&](TextChunks& out) { PutLongForm(out, address.Digits, address.DigitOctets, form); });
+}
 
 void PutLongJsonText(WalkContext& walk, std::string_view octets) {
   for (std::size_t done = 0; done < octets.size(); done += kLongValueChunk) {
@@ -140,8 +139,7 @@ int DecodeLongValue(WalkContext& walk, const TItem& item, uint64_t length, bool 
       return 0;
     }
     case TagType::String: {
-      const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
-      const uint64_t end = nul ? static_cast<uint64_t>(static_cast<const uint8_t*>(nul) - c) : length;
+      const uint64_t end = ReadString(c, length).Text.size();
       if (end + 1 <= kMaxPieceLength) break;  // a short text before a NUL
       RefuseLongLine(walk, item, [&](TextChunks& out) {
         for (uint64_t done = 0; done < end; done += kLongValueChunk) {
@@ -154,14 +152,18 @@ int DecodeLongValue(WalkContext& walk, const TItem& item, uint64_t length, bool 
     case TagType::LineCode:
       RefuseLongLine(walk, item, [&](TextChunks& out) { PutLongForm(out, c, length, LongForm::kLineCode); });
       return 0;
-    case TagType::Number:
-      AppendNumberHead(walk, item, c);
-      RefuseLongDigitLine(walk, item, c, c + 2, length - 2);
+    case TagType::Number: {
+      const AddressValue address = ReadNumber(c, length);
+      AppendNumberHead(walk, address);
+      RefuseLongDigitLine(walk, item, address);
       return 0;
-    case TagType::ReceivedDigits:
-      AppendReceivedDigitsHead(walk, item, c);
-      RefuseLongDigitLine(walk, item, c, c + 1, length - 1);
+    }
+    case TagType::ReceivedDigits: {
+      const AddressValue address = ReadReceivedDigits(c, length);
+      AppendReceivedDigitsHead(walk, address);
+      RefuseLongDigitLine(walk, item, address);
       return 0;
+    }
     default:  // a text of a few characters, whatever the length
       break;
   }

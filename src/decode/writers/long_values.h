@@ -12,8 +12,9 @@
 
 #include "common/text_buffer.h"
 #include "common/text_format.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/values/value_readers.h"
 #include "decode/walk/walk_state.h"
+#include "decode/writers/text_values.h"
 
 namespace orvalis {
 
@@ -45,17 +46,21 @@ struct RecordChunks {
   }
 };
 
-// Writes `count` octets in the form given (kHex, kDigits, kOddDigits or kLineCode), chunk by chunk: `out.Room(n)` gives room for n
-// characters, `out.Done(end)` ends each chunk.
+// Writes `count` octets in the form given (kHex, kDigits, kOddDigits or kLineCode), chunk by chunk:
+// `out.Room(n)` gives room for n characters, `out.Done(end)` ends each chunk.
 template <typename Chunks>
 void PutLongForm(Chunks& out, const uint8_t* octets, uint64_t count, LongForm form) {
   const OctetPairs& pairs = form == LongForm::kHex || form == LongForm::kLineCode ? kUpperHexPairs : kAddressDigitPairs;
   for (uint64_t done = 0; done < count;) {
     const std::size_t n = count - done < kLongValueChunk ? static_cast<std::size_t>(count - done) : kLongValueChunk;
     char* to = out.Room(2 * n + 1);
-    for (std::size_t i = 0; i < n; ++i) {
-      if (form == LongForm::kLineCode && done + i == 2) *to++ = '/';
-      to = PutOctetPair(to, pairs, octets[done + i]);
+    if (form == LongForm::kLineCode && done == 0) {  // a line code's first two octets, then "/"
+      const LineCodeValue code = ReadLineCode(octets, count);
+      to = PutOctetPairs(to, octets, code.Head);
+      *to++ = '/';
+      to = PutOctetPairs(to, octets + code.Head, n - code.Head);
+    } else {
+      to = PutOctetPairs(to, octets + done, n, pairs);
     }
     done += n;
     if (done == count && form == LongForm::kOddDigits) --to;
@@ -75,6 +80,10 @@ class ChunkedSearch {
   bool found_;
   std::string tail_;  // the last characters fed, fewer than wanted_ has
 };
+
+// A long address's digit line, too long for a piece: said refused; its text is made, in chunks,
+// only for the filter to seek in.
+void RefuseLongDigitLine(WalkContext& walk, const TItem& item, const AddressValue& address);
 
 // Writes a JSON string's octets in chunks into the record's text, without its quotes.
 void PutLongJsonText(WalkContext& walk, std::string_view octets);

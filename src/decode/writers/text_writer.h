@@ -7,7 +7,7 @@
 
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 
 namespace orvalis {
 

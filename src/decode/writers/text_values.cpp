@@ -1,10 +1,11 @@
-#include "decode/writers/value_decoders.h"
+#include "decode/writers/text_values.h"
 
 #include <charconv>
 #include <cstring>
 #include <string>
 
 #include "common/text_format.h"
+#include "decode/writers/long_values.h"
 
 namespace orvalis {
 namespace {
@@ -22,11 +23,6 @@ constexpr std::string_view kNullText = "(null)";
 // Appends a fixed text as the value's piece.
 void SetPiece(WalkContext& walk, std::string_view piece) {
   EndPiece(walk, PutText(BeginPiece(walk, piece.size()), piece));
-}
-
-// One or two content octets make the small value: b0, or 16 * b0 + b1.
-uint32_t SmallValue(const uint8_t* content, uint64_t length) {
-  return length == 1 ? content[0] : 16u * content[0] + content[1];
 }
 
 // Every octet's two nibbles, each written as a number of its own (0 to 15): two to four
@@ -56,11 +52,13 @@ char* PutNibbles(char* out, uint8_t octet) {
 }
 
 // Day.month.20year hour:minute:second:hundredths, every nibble printed as a number of its own.
-[[gnu::noinline]] void DecodeDateTime(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  if (length < 7) {
+[[gnu::noinline]] void DecodeDateTime(WalkContext& walk, const uint8_t* content, uint64_t length) {
+  const DateTimeValue date = ReadDateTime(content, length);
+  if (date.TooShort) {
     SetPiece(walk, kDateTimeTooShort);
     return;
   }
+  const uint8_t* c = date.Octets;
   // 14 nibbles of at most two digits and 9 other characters, and room for PutNibbles to write
   // four characters at the last octet
   char* out = BeginPiece(walk, 40);
@@ -85,11 +83,9 @@ char* PutNibbles(char* out, uint8_t octet) {
 
 // The octets up to the first NUL (or all of them), then a line feed.
 [[gnu::noinline]] void DecodeString(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  const void* nul = std::memchr(c, 0, static_cast<std::size_t>(length));
-  const std::size_t end =
-      nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - c) : static_cast<std::size_t>(length);
-  char* out = BeginPiece(walk, end + 1);
-  out = PutText(out, std::string_view(reinterpret_cast<const char*>(c), end));
+  const std::string_view text = ReadString(c, length).Text;
+  char* out = BeginPiece(walk, text.size() + 1);
+  out = PutText(out, text);
   *out++ = '\n';
   EndPiece(walk, out);
 }
@@ -97,10 +93,7 @@ char* PutNibbles(char* out, uint8_t octet) {
 // Hexadecimal digits, two per octet, then a line feed. Each octet and the line feed are pieces of
 // their own, far below the piece limit, so the line is never refused, however long.
 [[gnu::noinline]] void DecodeHexNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  char* out = BeginPiece(walk, 2 * length + 1);
-  for (uint64_t i = 0; i < length; ++i) {
-    out = PutOctetPair(out, kUpperHexPairs, c[i]);
-  }
+  char* out = PutOctetPairs(BeginPiece(walk, 2 * length + 1), c, length);
   *out++ = '\n';
   TextBuffer& record = walk.State.RecordBuffer;
   record.truncate(static_cast<std::size_t>(out - record.data()));
@@ -112,11 +105,12 @@ char* PutDecimal(char* out, uint32_t value) {
 }
 
 [[gnu::noinline]] void DecodeDecNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  if (length > 2) {
+  const SmallValue value = ReadSmallValue(c, length);
+  if (value.TooLong()) {
     SetPiece(walk, kDecNumberTooLong);
     return;
   }
-  char* out = PutDecimal(BeginPiece(walk, 11), SmallValue(c, length));
+  char* out = PutDecimal(BeginPiece(walk, 11), value.Value);
   *out++ = '\n';
   EndShortPiece(walk, out);
 }
@@ -136,22 +130,22 @@ void AppendMnemonic(WalkContext& walk, MnemonicHit hit, uint32_t value) {
 }
 
 [[gnu::noinline]] void DecodeIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  if (length > 2) {
+  const SmallValue value = ReadSmallValue(c, length);
+  if (value.TooLong()) {
     SetPiece(walk, kIndexedTooLong);
     return;
   }
-  const uint32_t value = SmallValue(c, length);
-  AppendMnemonic(walk, item.IndArr ? item.IndArr->Lookup(value) : nullptr, value);
+  AppendMnemonic(walk, item.IndArr ? item.IndArr->Lookup(value.Value) : nullptr, value.Value);
 }
 
 [[gnu::noinline]] void DecodeNonIndexed(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-  if (length > 2) {
+  const SmallValue value = ReadSmallValue(c, length);
+  if (value.TooLong()) {
     SetPiece(walk, kNonIndexedTooLong);
     return;
   }
-  const uint32_t value = SmallValue(c, length);
-  MnemonicHit hit = item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(value)) : nullptr;
-  AppendMnemonic(walk, hit, value);
+  MnemonicHit hit = item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(value.Value)) : nullptr;
+  AppendMnemonic(walk, hit, value.Value);
 }
 
 // Writes two decimal digits of a number below 100.
@@ -161,11 +155,9 @@ char* PutTwoDigits(char* out, uint32_t value) {
   return out + 2;
 }
 
-// Hundredths of a second, big-endian, accumulated in 32 bits, as hours:minutes:seconds.
+// Hours:minutes:seconds.
 [[gnu::noinline]] void DecodeDuration(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  uint32_t hundredths = 0;
-  for (uint64_t i = 0; i < length; ++i) hundredths = (hundredths << 8) + c[i];
-  const uint32_t seconds = hundredths / 100;
+  const uint32_t seconds = ReadDuration(c, length).Seconds();
   const uint32_t hours = seconds / 3600;
   const uint32_t minutes = (seconds - 3600 * hours) / 60;
   const uint32_t rest = seconds - 3600 * hours - 60 * minutes;
@@ -181,17 +173,73 @@ char* PutTwoDigits(char* out, uint32_t value) {
 
 // The first two octets in hexadecimal, "/", the others in hexadecimal, a line feed.
 [[gnu::noinline]] void DecodeLineCode(WalkContext& walk, const uint8_t* c, uint64_t length) {
-  char* out = BeginPiece(walk, 2 * length + 2);
-  for (uint64_t i = 0; i < length; ++i) {
-    if (i == 2) *out++ = '/';
-    out = PutOctetPair(out, kUpperHexPairs, c[i]);
-  }
-  if (length <= 2) *out++ = '/';
+  const LineCodeValue code = ReadLineCode(c, length);
+  char* out = PutOctetPairs(BeginPiece(walk, 2 * length + 2), code.Octets, code.Head);
+  *out++ = '/';
+  out = PutOctetPairs(out, code.Octets + code.Head, code.Tail);
   *out++ = '\n';
   EndPiece(walk, out);
 }
 
+constexpr std::string_view kNumberTooShort =
+    " error: length of Number type tag is less than 2 bytes!!!\n";
+
+// The text of a telephone number before its digit line. Two pieces in one go: neither can reach
+// the piece limit, so neither is ever refused.
+[[gnu::always_inline]] inline void PutNumberHead(WalkContext& walk, const AddressValue& address) {
+  constexpr std::string_view kNature = "Nature of Addr.\t\t";
+  constexpr std::string_view kPlan = "\n\t\t\t\tnumbering plan ind.\t";
+  constexpr std::string_view kDigits = "\n\t\t\t\taddress digits\t\t";
+  char* out = BeginPiece(walk, kNature.size() + kLongestNatureOfAddress + kPlan.size() + kLongestNumberingPlan +
+                                   kDigits.size());
+  out = PutNatureOfAddress(PutText(out, kNature), address.Nature);
+  out = PutText(PutText(PutText(out, kPlan), NumberingPlanName(address.Plan)), kDigits);
+  EndPiece(walk, out);
+}
+
+// The text of received digits before their digit line.
+[[gnu::always_inline]] inline void PutReceivedDigitsHead(WalkContext& walk, const AddressValue& address) {
+  constexpr std::string_view kNature = "Nature of Addr.\t\t";
+  constexpr std::string_view kDigits = "\n\t\t\t\taddress digits.\t\t";
+  char* out = BeginPiece(walk, kNature.size() + kLongestNatureOfAddress + kDigits.size());
+  out = PutNatureOfAddress(PutText(out, kNature), address.Nature);
+  EndPiece(walk, PutText(out, kDigits));
+}
+
+// The digit line: two digits per octet, high nibble first, the last one dropped when the count of
+// digits is odd; then a line feed. It is the value's text for the filter.
+void AppendDigitLine(WalkContext& walk, const AddressValue& address) {
+  const uint64_t count = address.DigitOctets;
+  char* out = PutOctetPairs(BeginPiece(walk, 2 * count + 1), address.Digits, count, kAddressDigitPairs);
+  if (address.Odd && count > 0) --out;
+  *out++ = '\n';
+  EndPiece(walk, out);
+}
+
+[[gnu::noinline]] void DecodeNumber(WalkContext& walk, const uint8_t* c, uint64_t length) {
+  const AddressValue address = ReadNumber(c, length);
+  if (address.TooShort()) return SetPiece(walk, kNumberTooShort);
+  PutNumberHead(walk, address);
+  AppendDigitLine(walk, address);
+}
+
+[[gnu::noinline]] void DecodeReceivedDigits(WalkContext& walk, const uint8_t* c, uint64_t length) {
+  const AddressValue address = ReadReceivedDigits(c, length);
+  PutReceivedDigitsHead(walk, address);
+  AppendDigitLine(walk, address);
+}
+
 }  // namespace
+
+void AppendNumberHead(WalkContext& walk, const AddressValue& address) { PutNumberHead(walk, address); }
+
+void AppendReceivedDigitsHead(WalkContext& walk, const AddressValue& address) { PutReceivedDigitsHead(walk, address); }
+
+void AppendDigitLineAndFilter(WalkContext& walk, const TItem& item, const AddressValue& address, uint64_t length) {
+  if (length >= kLongValue) return RefuseLongDigitLine(walk, item, address);
+  AppendDigitLine(walk, address);
+  if (item.FilterValue) ApplyFilter(walk, item);
+}
 
 void ApplyFilter(WalkContext& walk, const TItem& item) {
   WalkState& state = walk.State;
@@ -206,14 +254,14 @@ void FormatValue(WalkContext& walk, const TItem& item, uint64_t length) {
   switch (item.Type) {
     case TagType::DateTime: return DecodeDateTime(walk, content, length);
     case TagType::String: return DecodeString(walk, content, length);
-    case TagType::Number: return DecodeNumber(walk, item, content, length);
+    case TagType::Number: return DecodeNumber(walk, content, length);
     case TagType::HexNumber: return DecodeHexNumber(walk, content, length);
     case TagType::DecNumber: return DecodeDecNumber(walk, content, length);
     case TagType::ValFromIndexedArr: return DecodeIndexed(walk, item, content, length);
     case TagType::ValFromNonIndexedArr: return DecodeNonIndexed(walk, item, content, length);
     case TagType::Duration: return DecodeDuration(walk, content, length);
     case TagType::LineCode: return DecodeLineCode(walk, content, length);
-    case TagType::ReceivedDigits: return DecodeReceivedDigits(walk, item, content, length);
+    case TagType::ReceivedDigits: return DecodeReceivedDigits(walk, content, length);
     default: return SetPiece(walk, "\n");
   }
 }
