@@ -191,6 +191,14 @@ TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
 // Where the walk goes on after damage: the earliest candidate from the search's first octet.
 TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
   auto root = SampleDictionary({"3.LongTagName=Trailer\\n", "3.Type=HexNumber"});
+  // Records of tag 1 nested in one another down to depth 20, the deepest the walk reads.
+  std::string path = "1";
+  for (int depth = 1; depth <= kMaxDepth; ++depth) ApplyTagsLine(*root, (path += ".1") + ".LongTagName=Nested");
+  auto nested = [](int levels) {  // levels of tag 1, the innermost primitive
+    Bytes input = {0x81, 0x01, 0x05};
+    for (int i = 1; i < levels; ++i) input = Tlv({0xA1}, input);
+    return input;
+  };
   const TLeaf* block = root->FindById(2);
   const Bytes call = Call(5);
   struct Row {
@@ -220,6 +228,8 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
       {"a top-level element that is not a record", Cat({{0x07}, Tlv({0xA2}, call), call}), false, false,
        1, false},
       {"nothing", {0xA1, 0x10, 0x80}, false, false, 3, false},
+      {"nested 21 levels deep (depths 0 to 20)", Cat({{0x05}, nested(21)}), false, false, 1, false},
+      {"nested 22 levels deep: the record inside it", Cat({{0x05}, nested(22)}), false, false, 3, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
