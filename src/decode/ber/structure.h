@@ -8,8 +8,8 @@
 //   - a definite length lies within what is left of the cursor (the input's end, or the end of
 //     the element holding it when contents have a cursor of their own);
 //   - a primitive element has a definite length;
-//   - an element of indefinite length ends with end-of-contents octets (two zero octets), before
-//     which at least two octets are left;
+//   - an element of indefinite length ends with end-of-contents octets (two zero octets) within
+//     the cursor;
 //   - nesting goes no deeper than the policy's kDeepest.
 // What a policy decides:
 //   using Scope               what it knows of where an element lies (a dictionary branch, or

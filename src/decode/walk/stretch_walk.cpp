@@ -50,8 +50,8 @@ struct Stretch {
   uint32_t RecordsBefore = 0;  // the records the walk will have counted at Begin
 };
 
-// The scan of one top-level element: at most kScannedLengthOctets length octets (a longer long
-// form ends the plan), no dictionary check, the records counted that the top level or a block
+// The scan of one top-level element: at most eight length octets (a longer long form ends the
+// plan, and the walk goes on in order), no dictionary check, the records counted that the top level or a block
 // holds as elements of their own. Only a block's contents of definite length are passed over
 // element by element (read on, and required to end at the block's end); every other element of
 // definite length is passed over at once. The scope is the branch whose records are counted: the
