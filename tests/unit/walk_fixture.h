@@ -90,7 +90,7 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
   testing::internal::CaptureStdout();
   {
     WalkContext walk(settings, image.get(), input.size(), root, output);
-    walk.OutputBlockSize = outputBlockSize;
+    walk.Destination = OutputPolicy::Written(outputBlockSize);
     walk.SpillSize = outputBlockSize;  // undecided text goes to the temporary file from the block size on
     walk.StretchSize = stretchSize;
     if (format != nullptr) {

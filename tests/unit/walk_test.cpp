@@ -192,8 +192,18 @@ TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
 // Where the walk goes on after damage: the earliest candidate from the search's first octet.
 TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
   auto root = SampleDictionary({"3.LongTagName=Trailer\\n", "3.Type=HexNumber"});
+  // Records of tag 1 nested in one another down to depth 20, the deepest the walk reads.
+  std::string path = "1";
+  for (int depth = 1; depth <= kMaxDepth; ++depth) ApplyTagsLine(*root, (path += ".1") + ".LongTagName=Nested");
+  auto nested = [](int levels) {  // levels of tag 1, the innermost primitive
+    Bytes input = {0x81, 0x01, 0x05};
+    for (int i = 1; i < levels; ++i) input = Tlv({0xA1}, input);
+    return input;
+  };
   const TLeaf* block = root->FindById(2);
   const Bytes call = Call(5);
+  Bytes manyElements;  // more nested elements than a check reads
+  for (uint32_t i = 0; i <= kCheckedElements; ++i) manyElements.insert(manyElements.end(), {0x81, 0x00});
   struct Row {
     const char* what;
     Bytes input;
@@ -221,6 +231,12 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
       {"a top-level element that is not a record", Cat({{0x07}, Tlv({0xA2}, call), call}), false, false,
        1, false},
       {"nothing", {0xA1, 0x10, 0x80}, false, false, 3, false},
+      {"nested 21 levels deep (depths 0 to 20)", Cat({{0x05}, nested(21)}), false, false, 1, false},
+      {"nested 22 levels deep: the record inside it", Cat({{0x05}, nested(22)}), false, false, 3, false},
+      // the nested element of indefinite length is read on past the record's end of two octets,
+      // until the check has read as many headers as it may: taken on the strength of those
+      {"a nested element read past the record's end until the check stops",
+       Cat({{0x05, 0xA1, 0x02, 0xA1, 0x80}, manyElements, {0x00, 0x00}}), false, false, 1, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -346,21 +362,31 @@ TEST(StretchWalk, TakesOverEveryStretchOfARegularFile) {
 TEST(StretchWalk, GoesOnInOrderWhereTheScanCannotFollow) {
   auto root = Dictionary();
   const Bytes regular = RegularFile(6, 1);
-  const std::pair<const char*, Bytes> rows[] = {
+  const Bytes nineLengthOctets = {0x83, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0xAB, 0xCD};
+  struct Row {
+    const char* what;
+    Bytes file;
+    bool inOrder = true;
+  };
+  const Row rows[] = {
       // the scan counts no record two levels down: the count it expects after them is wrong
       {"records two levels down", Cat({regular, Tlv({0xA4}, Tlv({0xA2}, Cat({Call(1), Call(2)}))), regular})},
       // a length in nine octets, which the walk reads and the scan does not
-      {"nine length octets", Cat({regular, {0x83, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0xAB, 0xCD}, regular})},
+      {"nine length octets", Cat({regular, nineLengthOctets, regular})},
+      // the scan passes over a top-level element that is neither a record nor a block at once,
+      // without reading the nine length octets inside it
+      {"nine length octets inside an element passed over", Cat({regular, Tlv({0xA3}, nineLengthOctets), regular}),
+       false},
       {"a long element", Cat({regular, Tlv({0xA2}, Cat({Call(1), Tlv({0x85}, Repeat(3000, 0))})), regular})},
       // a primitive element of indefinite length stops the walk
       {"a stop", Cat({regular, {0x83, 0x80, 0x01, 0x00, 0x00}, regular})},
   };
-  for (const auto& [what, file] : rows) {
-    SCOPED_TRACE(what);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
     StretchWalkReport report;
-    WalkBothWays(*root, file, 64, &report);
+    WalkBothWays(*root, row.file, 64, &report);
     EXPECT_GE(report.TakenOver, 2u);
-    EXPECT_TRUE(report.WentOnInOrder);
+    EXPECT_EQ(report.WentOnInOrder, row.inOrder);
   }
 }
 

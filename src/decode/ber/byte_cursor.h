@@ -1,7 +1,7 @@
 // The read position over the input image. Every read of the input goes through it, and every
 // read checks first what is left, so no walk can read outside the input. The end that reads stop
-// at is the input's end, or an earlier one that a walk sets for a while (the end of the element
-// whose contents it reads, when damage is looked for there).
+// at is the input's end, or for a cursor over an element's contents (Contents) the end of that
+// element.
 #pragma once
 
 #include <cstdint>
@@ -15,18 +15,22 @@ class ByteCursor {
   bool AtEnd() const { return pos_ >= end_; }
   uint64_t Left() const { return end_ - pos_; }
   uint64_t Position() const { return pos_; }
-  // The whole input's size, whatever end is set.
+  // The whole input's size, also for a cursor over an element's contents.
   uint64_t Size() const { return size_; }
-  // Where reads stop: the input's end unless an earlier end is set.
+  // Where reads stop: the input's end, or the end of the element whose contents this cursor reads.
   uint64_t End() const { return end_; }
-  // Sets where reads stop, between the read position and the input's end; false, unchanged,
-  // outside them.
-  bool SetEnd(uint64_t end) {
-    if (end < pos_ || end > size_) return false;
-    end_ = end;
-    return true;
+  // True when reads stop at the end of an element holding the read position, before the input's.
+  bool HolderEnds() const { return end_ < size_; }
+  // A cursor over the next n octets (at most what is left), the contents of an element: it reads
+  // from the read position and stops at their end. This cursor does not move (see CatchUp).
+  ByteCursor Contents(uint64_t n) const {
+    ByteCursor contents = *this;
+    contents.end_ = pos_ + (n < Left() ? n : Left());
+    return contents;
   }
-  // Moves the read position to `position`, forward or back, within the end set; false, without
+  // Moves to where `contents`, a cursor this one made with Contents, stands.
+  void CatchUp(const ByteCursor& contents) { pos_ = contents.pos_; }
+  // Moves the read position to `position`, forward or back, up to the cursor's end; false, without
   // moving, past it.
   bool MoveTo(uint64_t position) {
     if (position > end_) return false;

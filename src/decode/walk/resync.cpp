@@ -5,55 +5,52 @@
 namespace orvalis {
 namespace {
 
-enum class Check { kBad, kClean, kEnough };
+// The check of a candidate's nested elements: every tag declared under the path of the element
+// holding it (the scope is that element's branch, null when it declares none), all length octets
+// followed, the contents of a definite length read on and required to end at its end, at most
+// kCheckedElements headers.
+struct CandidateCheck {
+  using Scope = const TBranch*;
+  static constexpr int kLengthOctets = kMaxLengthOctets;
+  static constexpr int kDeepest = kMaxDepth;
+  static constexpr bool kBoundsContents = false;
 
-// One candidate's check: the headers it may still read.
-struct CheckBudget {
   uint32_t Left = kCheckedElements;
+
+  bool Spend() {
+    if (Left == 0) return false;
+    --Left;
+    return true;
+  }
+  static Entry<Scope> Look(Scope branch, const ElementIdentifier& id, int) {
+    const TLeaf* leaf = branch != nullptr ? branch->FindById(id.TagId) : nullptr;
+    if (leaf == nullptr) return {false, false, nullptr};
+    return {true, true, leaf->Child.get()};
+  }
 };
 
-Check CheckContents(ByteCursor& at, const ElementIdentifier& id, const TLeaf& leaf, int depth,
-                    CheckBudget& budget);
+// The check of a record passed over unseen: no dictionary, all length octets followed, the
+// contents of a definite length read with a cursor of their own, no budget.
+struct SkippedRecordCheck {
+  struct Scope {};
+  static constexpr int kLengthOctets = kMaxLengthOctets;
+  static constexpr int kDeepest = kMaxDepth;
+  static constexpr bool kBoundsContents = true;
 
-// A nested element `depth` levels deep, its tag declared in `branch`.
-Check CheckNested(ByteCursor& at, const TBranch* branch, int depth, CheckBudget& budget) {
-  if (budget.Left == 0) return Check::kEnough;
-  --budget.Left;
-  ElementIdentifier id;
-  if (depth > kMaxDepth || branch == nullptr || ReadIdentifierOctets(at, id) != HeaderRead::kRead) {
-    return Check::kBad;
-  }
-  const TLeaf* leaf = branch->FindById(id.TagId);
-  if (leaf == nullptr) return Check::kBad;
-  return CheckContents(at, id, *leaf, depth, budget);
-}
+  static bool Spend() { return true; }
+  static Entry<Scope> Look(Scope, const ElementIdentifier&, int) { return {true, true, {}}; }
+};
 
-// The length and contents of an element whose identifier was read: a primitive one of definite
-// length within the input, a constructed one whose nested elements end exactly at its end.
-Check CheckContents(ByteCursor& at, const ElementIdentifier& id, const TLeaf& leaf, int depth,
-                    CheckBudget& budget) {
-  ElementLength length;
-  if (ReadLengthOctets(at, length) != HeaderRead::kRead) return Check::kBad;
-  if (!id.Constructed) return !length.Indefinite && at.Skip(length.Value) ? Check::kClean : Check::kBad;
-  const TBranch* branch = leaf.Child.get();
-  if (length.Indefinite) {
-    for (;;) {
-      if (at.Left() < 2) return Check::kBad;
-      if (at.AtEndOfContents()) {
-        at.Skip(2);
-        return Check::kClean;
-      }
-      const Check nested = CheckNested(at, branch, depth + 1, budget);
-      if (nested != Check::kClean) return nested;
-    }
-  }
-  if (length.Value > at.Left()) return Check::kBad;
-  const uint64_t end = at.Position() + length.Value;
-  while (at.Position() < end) {
-    const Check nested = CheckNested(at, branch, depth + 1, budget);
-    if (nested != Check::kClean) return nested;
-  }
-  return at.Position() == end ? Check::kClean : Check::kBad;
+enum class Check { kBad, kClean, kEnough };
+
+// The length and contents of a candidate `depth` levels deep, of tag `leaf`, whose identifier was
+// read into `id`: its nested elements declared under it and ending exactly at its end.
+Check CheckContents(ByteCursor& at, const ElementIdentifier& id, const TLeaf& leaf, int depth) {
+  CandidateCheck check;
+  StructureFault fault;
+  const uint64_t begin = at.Position();  // the fault's place is not used
+  if (PassOverRest(at, begin, id, {true, true, leaf.Child.get()}, depth, check, fault)) return Check::kClean;
+  return fault.What == Flaw::kBudgetSpent ? Check::kEnough : Check::kBad;
 }
 
 bool Declares(const TBranch* branch, int32_t tagId) {
@@ -85,8 +82,7 @@ bool HoldsAnElement(ByteCursor at) {
 bool IsCandidate(ByteCursor at, const ElementIdentifier& id, const TLeaf& leaf, int depth,
                  const TBranch& root, const TLeaf* block, bool skipFiller) {
   if (!HoldsAnElement(at)) return false;
-  CheckBudget budget;
-  const Check check = CheckContents(at, id, leaf, depth, budget);
+  const Check check = CheckContents(at, id, leaf, depth);
   if (check == Check::kEnough) return true;
   return check == Check::kClean && BeginsCleanly(at, root, block, skipFiller);
 }
@@ -96,48 +92,6 @@ const TLeaf* RecordIn(const TLeaf* block, int32_t tagId) {
   if (block == nullptr || !block->Child) return nullptr;
   const TLeaf* leaf = block->Child->FindById(tagId);
   return leaf != nullptr && leaf->Item.OpensRecord ? leaf : nullptr;
-}
-
-bool ElementReadsWellFormed(ByteCursor& at, int depth, Malformed& bad);
-
-// The nested elements of an element of indefinite length up to its end-of-contents octets; `at`
-// is the element's first octet.
-bool IndefiniteReadsWellFormed(ByteCursor& at, int depth, uint64_t begin, Malformed& bad) {
-  for (;;) {
-    if (at.Left() < 2) {
-      bad = {begin, at.End() < at.Size() ? kRunsPastHolder : kNoEndOfContents};
-      return false;
-    }
-    if (at.AtEndOfContents()) return at.Skip(2);
-    if (!ElementReadsWellFormed(at, depth + 1, bad)) return false;
-  }
-}
-
-bool ElementReadsWellFormed(ByteCursor& at, int depth, Malformed& bad) {
-  const uint64_t begin = at.Position();
-  ElementIdentifier id;
-  ElementLength length;
-  if (depth > kMaxDepth) {
-    bad = {begin, kNestedTooDeep};
-    return false;
-  }
-  const HeaderRead read = ReadIdentifierOctets(at, id) == HeaderRead::kRead ? ReadLengthOctets(at, length)
-                                                                           : HeaderRead::kInputEnded;
-  if (read != HeaderRead::kRead || (!length.Indefinite && length.Value > at.Left())) {
-    bad = {begin, read == HeaderRead::kLengthTooLarge ? kLengthTooLarge : WhyCutShort(at)};
-    return false;
-  }
-  if (length.Indefinite) {
-    if (id.Constructed) return IndefiniteReadsWellFormed(at, depth, begin, bad);
-    bad = {begin, kPrimitiveIndefinite};
-    return false;
-  }
-  if (id.Constructed) {
-    ByteCursor contents = at;
-    contents.SetEnd(at.Position() + length.Value);
-    if (!ReadsWellFormed(contents, depth + 1, bad)) return false;
-  }
-  return at.Skip(length.Value);
 }
 
 // The octets of the run of `octet` from the read position up to the cursor's end.
@@ -163,11 +117,22 @@ FillerRun FillerAt(const ByteCursor& at, const TBranch& root) {
   return {count, octet, false};
 }
 
-bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad) {
-  while (!at.AtEnd()) {
-    if (!ElementReadsWellFormed(at, depth, bad)) return false;
+const char* WhyMalformed(Flaw flaw, bool holderEnds) {
+  switch (flaw) {
+    case Flaw::kLengthTooLarge: return kLengthTooLarge;
+    case Flaw::kNestedTooDeep: return kNestedTooDeep;
+    case Flaw::kPrimitiveIndefinite: return kPrimitiveIndefinite;
+    case Flaw::kNoEndOfContents: return holderEnds ? kRunsPastHolder : kNoEndOfContents;
+    default: return holderEnds ? kRunsPastHolder : kInputEndsInside;
   }
-  return true;
+}
+
+bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad) {
+  SkippedRecordCheck check;
+  StructureFault fault;
+  if (PassOverElements(at, depth, {}, check, fault)) return true;
+  bad = {fault.At, WhyMalformed(fault.What, fault.HolderEnds)};
+  return false;
 }
 
 const TLeaf* BlockOfPath(const TBranch& root, const TagPath& path) {

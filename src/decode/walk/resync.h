@@ -34,6 +34,7 @@
 #include <cstdint>
 
 #include "decode/ber/byte_cursor.h"
+#include "decode/ber/structure.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
@@ -47,9 +48,10 @@ constexpr const char kPrimitiveIndefinite[] = "the element there is primitive wi
 constexpr const char kNoEndOfContents[] = "the element there has no end-of-contents octets";
 constexpr const char kPrimitiveRecord[] = "the element there has a record's tag but is primitive";
 
-// Why an element whose octets ran out at the cursor's end could not be read: the end of the
-// element holding it (an end set), or the input's.
-inline const char* WhyCutShort(const ByteCursor& at) { return at.End() < at.Size() ? kRunsPastHolder : kInputEndsInside; }
+// What failed, for the console line: a flaw a pass over elements found (decode/ber/structure.h),
+// or the walk's own. Octets that ran out (kCutShort, kNoEndOfContents) ran out at the end of the
+// element holding them when `holderEnds`, else at the input's end.
+const char* WhyMalformed(Flaw flaw, bool holderEnds);
 
 // An element that does not read as well-formed: its first octet and what failed.
 struct Malformed {
@@ -60,7 +62,8 @@ struct Malformed {
 // Reads the elements from the read position up to the cursor's end, `depth` levels deep, as
 // well-formed elements (without the dictionary: identifier and length octets, lengths within
 // what holds them, end-of-contents octets, nesting no deeper than the walk goes). False, with the
-// innermost element that does not read, at the first such.
+// innermost element that does not read, at the first such. The check of a record passed over
+// unseen.
 bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad);
 
 // The most element headers one candidate's check reads.

@@ -7,6 +7,7 @@
 
 #include "common/console.h"
 #include "decode/ber/element_header.h"
+#include "decode/ber/structure.h"
 #include "decode/walk/resync.h"
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
@@ -49,50 +50,33 @@ struct Stretch {
   uint32_t RecordsBefore = 0;  // the records the walk will have counted at Begin
 };
 
-struct Header {
-  ElementIdentifier Id;
-  ElementLength Length;
+// The scan of one top-level element: at most eight length octets (a longer long form ends the
+// plan, and the walk goes on in order), no dictionary check, the records counted that the top level or a block
+// holds as elements of their own. Only a block's contents of definite length are passed over
+// element by element (read on, and required to end at the block's end); every other element of
+// definite length is passed over at once. The scope is the branch whose records are counted: the
+// root at depth 0, a block's at depth 1, null below.
+struct PlanScan {
+  using Scope = const TBranch*;
+  // The most length octets that the scan follows.
+  static constexpr int kLengthOctets = 8;
+  static constexpr int kDeepest = kMaxDepth;
+  static constexpr bool kBoundsContents = false;
+
+  uint32_t Records = 0;
+
+  static bool Spend() { return true; }
+  Entry<Scope> Look(Scope branch, const ElementIdentifier& id, int depth) {
+    const TLeaf* leaf = branch != nullptr ? branch->FindById(id.TagId) : nullptr;
+    if (leaf == nullptr) return {};
+    if (leaf->Item.OpensRecord) {
+      ++Records;
+      return {};
+    }
+    const bool block = depth == 0 && id.Constructed && leaf->Child;
+    return {true, block, block ? leaf->Child.get() : nullptr};
+  }
 };
-
-// The most length octets that the scan follows; a longer long form ends the plan.
-constexpr int kScannedLengthOctets = 8;
-
-// Reads an element's identifier and length octets as the walk does; false where the walk would
-// stop or the scan does not follow.
-bool ReadHeader(ByteCursor& at, Header& header) {
-  if (ReadIdentifierOctets(at, header.Id) != HeaderRead::kRead ||
-      ReadLengthOctets(at, header.Length, Unexplained{}, kScannedLengthOctets) != HeaderRead::kRead) {
-    return false;
-  }
-  if (header.Length.Indefinite) return header.Id.Constructed;
-  return header.Length.Value <= at.Left();
-}
-
-bool SkipContents(ByteCursor& at, const Header& header, int depth);
-
-// Moves past one element `depth` levels deep.
-bool SkipElement(ByteCursor& at, int depth) {
-  Header header;
-  return depth <= kMaxDepth && ReadHeader(at, header) && SkipContents(at, header, depth);
-}
-
-bool SkipContents(ByteCursor& at, const Header& header, int depth) {
-  if (!header.Length.Indefinite) return at.Skip(header.Length.Value);
-  for (;;) {
-    if (at.Left() < 2) return false;
-    if (at.AtEndOfContents()) return at.Skip(2);
-    if (!SkipElement(at, depth + 1)) return false;
-  }
-}
-
-// Moves past one element of a block, counting it when it is a record.
-bool ScanBlockElement(ByteCursor& at, const TBranch& block, uint32_t& records) {
-  Header header;
-  if (!ReadHeader(at, header)) return false;
-  const TLeaf* leaf = block.FindById(header.Id.TagId);
-  if (leaf != nullptr && leaf->Item.OpensRecord) ++records;
-  return SkipContents(at, header, 1);
-}
 
 // Moves past one top-level element, counting the records it is or holds as elements of its own.
 // With SkipFiller, the filler before it is passed over with it, as the walk passes over it, so
@@ -105,26 +89,11 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, uint32
     }
     if (at.AtEnd()) return true;
   }
-  Header header;
-  if (!ReadHeader(at, header)) return false;
-  const TLeaf* leaf = root.FindById(header.Id.TagId);
-  if (leaf == nullptr || leaf->Item.OpensRecord || !header.Id.Constructed || !leaf->Child) {
-    if (leaf != nullptr && leaf->Item.OpensRecord) ++records;
-    return SkipContents(at, header, 0);
-  }
-  const TBranch& block = *leaf->Child;
-  if (header.Length.Indefinite) {
-    for (;;) {
-      if (at.Left() < 2) return false;
-      if (at.AtEndOfContents()) return at.Skip(2);
-      if (!ScanBlockElement(at, block, records)) return false;
-    }
-  }
-  const uint64_t end = at.Position() + header.Length.Value;
-  while (at.Position() < end) {
-    if (!ScanBlockElement(at, block, records)) return false;
-  }
-  return at.Position() == end;
+  PlanScan scan{records};
+  StructureFault fault;
+  if (!PassOverElement(at, 0, &root, scan, fault)) return false;
+  records = scan.Records;
+  return true;
 }
 
 // The stretches, planned one after another as they are asked for. The plan ends at the input's
@@ -184,10 +153,8 @@ class StretchWorker {
              *format.Walk.Root, nullptr),
         Format(format.For(Walk)),
         input_(Walk.Input) {
-    Walk.OutputBlockSize = kHeldStretchText;  // the text stays until the stretch's turn
-    Walk.TextWaitsForTurn = true;
+    Walk.Destination = OutputPolicy::HeldForTurn(Log, kHeldStretchText);
     Walk.StretchSize = 0;
-    Log.Limit = kHeldStretchText;
   }
 
   // Walks the stretch from the carry of the top level at its start, up to its end or an element
@@ -195,26 +162,13 @@ class StretchWorker {
   void Run(const Stretch& stretch) {
     Span = stretch;
     Status = 0;
-    Failed = false;
-    Log.Clear();
-    Walk.TextOutgrown = false;
-    Walk.Damage.Pending = false;
-    WalkState& state = Walk.State;
-    static_cast<WalkCarry&>(state) = WalkCarry::AtTopLevel(Walk.Root, stretch.RecordsBefore);
-    state.RecordBuffer.clear();
-    state.RecordStart = 0;
-    state.LastPercent = -1;  // every percentage reached is noted; the turn shows those still due
-    state.NextPercentAt = 0;
-    Walk.PieceStart = 0;
-    Walk.Counts = WalkCounts{};
-    Walk.Input = input_;
-    Walk.Input.Skip(stretch.Begin);
+    Walk.StartStretch(input_, stretch.Begin, stretch.RecordsBefore);
     const ConsoleToLog toLog(Log);
     try {
       Status = Format->Elements(stretch.End);
       // Text or messages outgrown are no damage: the walk in order takes the stretch. Damage met
       // with Resync is left to the walk in order too, which goes on after it.
-      Failed = Walk.TextOutgrown || Log.Outgrown || Walk.Damage.Pending;
+      Failed = Walk.Destination.Outgrown() || Walk.Damage.Pending;
     } catch (...) {
       Failed = true;  // the walk in order meets the same trouble in its turn
     }

@@ -42,7 +42,7 @@ std::string TagPathText(const TagPath& path) {
 
 void WriteRecordBuffer(WalkContext& walk) {
   WalkState& state = walk.State;
-  if (state.RecordBuffer.size() >= walk.OutputBlockSize) walk.Output.Write(state.RecordBuffer);
+  if (state.RecordBuffer.size() >= walk.Destination.BlockSize) walk.Output.Write(state.RecordBuffer);
   state.RecordStart = state.RecordBuffer.size();
 }
 
@@ -67,7 +67,7 @@ namespace {
 // buffer, from its beginning.
 [[gnu::noinline, gnu::cold]] void WriteSpilledText(WalkContext& walk) {
   TextBuffer block;
-  const int error = walk.Spilled.TakeBack(block, walk.OutputBlockSize, [&walk](TextBuffer& taken) {
+  const int error = walk.Spilled.TakeBack(block, walk.Destination.BlockSize, [&walk](TextBuffer& taken) {
     walk.Output.Write(taken);
   });
   if (error != 0) walk.Output.Fail(error);
@@ -83,8 +83,8 @@ void DropRecordText(WalkContext& walk) {
 
 bool HandOnHeldText(WalkContext& walk) {
   WalkState& state = walk.State;
-  if (walk.TextWaitsForTurn) {
-    walk.TextOutgrown = true;
+  if (walk.Destination.HoldsForTurn()) {
+    walk.Destination.Held->Outgrown = true;  // the walk in order takes the stretch
     return false;
   }
   const uint32_t filterCount = walk.Settings.FilterCount;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/block_writer.h"
+#include "common/console.h"
 #include "common/spilled_text.h"
 #include "common/text_buffer.h"
 #include "common/text_format.h"
@@ -92,6 +93,17 @@ struct WalkOwnState {
   std::size_t RecordStart = 0;
   int LastPercent = 0;
   uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
+
+  // The walk of a stretch ahead of its turn starts with no text, and notes every percentage it
+  // reaches (its turn shows those still due). A field added here does not compile until it is
+  // named here too.
+  void ForStretch() {
+    auto& [text, recordStart, lastPercent, nextPercentAt] = *this;
+    text.clear();
+    recordStart = 0;
+    lastPercent = -1;
+    nextPercentAt = 0;
+  }
 };
 
 struct WalkState : WalkCarry, WalkOwnState {};
@@ -110,6 +122,26 @@ constexpr std::size_t kSpillSize = 4 << 20;
 // About this much input makes a stretch of a walk shared by two threads.
 constexpr uint64_t kStretchSize = 128 << 10;
 
+// Where a walk's text goes. Written: to the output file in blocks of at least BlockSize as it
+// grows (the walk in order). Held for its turn: the walk of a stretch ahead of its turn keeps its
+// text in the record buffer and its messages in `Held` (the console's log for its thread), each
+// up to BlockSize; once either outgrows that, the log says so and the walk stops, leaving the
+// stretch to the walk in order, as it leaves damage to it. Chosen in one place: Written by
+// default, HeldForTurn by the walk of a stretch.
+struct OutputPolicy {
+  std::size_t BlockSize = kOutputBlockSize;
+  ConsoleLog* Held = nullptr;
+
+  static OutputPolicy Written(std::size_t blockSize = kOutputBlockSize) { return {blockSize, nullptr}; }
+  static OutputPolicy HeldForTurn(ConsoleLog& log, std::size_t limit) {
+    log.Limit = limit;
+    return {limit, &log};
+  }
+  bool HoldsForTurn() const { return Held != nullptr; }
+  // True when the held text or messages outgrew the limit.
+  bool Outgrown() const { return Held != nullptr && Held->Outgrown; }
+};
+
 // Everything one walk works on: the input, the dictionary, the state, the formatting buffers and
 // the output file. The text written out reaches the file at FinishOutput at the latest (or when
 // the context ends).
@@ -122,17 +154,12 @@ struct WalkContext {
   ByteCursor Input;
   TBranch* Root;
   BlockWriter Output;
-  // The text written out goes to the output file in blocks of at least this size (the last one
-  // excepted).
-  std::size_t OutputBlockSize = kOutputBlockSize;
+  // Where the text goes: written to Output, or held for the turn of a stretch.
+  OutputPolicy Destination;
   // A record's undecided text under a filter goes to Spilled once it reaches this size.
   std::size_t SpillSize = kSpillSize;
   // The input octets of a stretch when two threads share the walk (0: the walk is never shared).
   uint64_t StretchSize = kStretchSize;
-  // True for the walk of a stretch ahead of its turn: its text waits in the record buffer for the
-  // turn, and the walk stops (TextOutgrown raised) once the text reaches OutputBlockSize.
-  bool TextWaitsForTurn = false;
-  bool TextOutgrown = false;
   WalkState State;
   // The text of the record under way that went outside memory, before the text in the record
   // buffer (which then begins with the record: RecordStart is 0). Under a filter only.
@@ -163,6 +190,22 @@ struct WalkContext {
     bool DoubtAtEndOfContents = false;  // the next record, when end-of-contents octets follow it
     uint64_t DoubtedAt = 0;
   } Damage;
+
+  // Readies the walk for a stretch ahead of its turn that begins at `begin` in `input` (the whole
+  // input) after `records` records: at the top level in the carry the scan assumed, its own
+  // text, counts and held messages empty, no damage noted. The fields it leaves are set by each
+  // element before they are read (the formatting buffers, the value's fields), handed over in the
+  // take-over (Row), or fixed for the run.
+  void StartStretch(const ByteCursor& input, uint64_t begin, uint32_t records) {
+    Input = input;
+    Input.Skip(begin);
+    static_cast<WalkCarry&>(State) = WalkCarry::AtTopLevel(Root, records);
+    State.ForStretch();
+    PieceStart = 0;
+    Counts = WalkCounts{};
+    Damage = {};
+    if (Destination.Held != nullptr) Destination.Held->Clear();
+  }
 };
 
 // The longest piece that AppendToRecord takes.
@@ -246,14 +289,14 @@ void CountRecordOutcome(WalkContext& walk);
 // Writes out whatever the record's text holds.
 void WriteRecordBuffer(WalkContext& walk);
 
-// Keeps the text held in the record buffer within about OutputBlockSize, whatever the input holds:
+// Keeps the text held in the record buffer within about Destination.BlockSize, whatever the input holds:
 // text already decided (all of it without a filter) is written out as it grows, and the text of
 // a record that can no longer pass the filter is dropped as it grows; the text of a record that
-// could still pass goes to a temporary file from SpillSize on (see Spilled). Returns false, raising TextOutgrown, only for the walk of a stretch ahead
-// of its turn, which cannot write out: it must stop.
+// could still pass goes to a temporary file from SpillSize on (see Spilled). Returns false only for a walk whose
+// text is held for its turn, which cannot write out: its log is marked outgrown and it must stop.
 bool HandOnHeldText(WalkContext& walk);
 inline bool KeepHeldTextBounded(WalkContext& walk) {
-  return walk.State.RecordBuffer.size() < walk.OutputBlockSize || HandOnHeldText(walk);
+  return walk.State.RecordBuffer.size() < walk.Destination.BlockSize || HandOnHeldText(walk);
 }
 
 // Hands every text written out to the output file and waits until it is written. Returns 0, or

@@ -23,10 +23,8 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
 }
 
 bool PassesOverCleanly(WalkContext& walk, uint64_t length) {
-  ByteCursor contents = walk.Input;
-  contents.SetEnd(contents.Position() + length);
   Malformed bad;
-  if (ReadsWellFormed(contents, walk.State.Path.Depth + 1, bad)) return true;
+  if (ReadsWellFormed(walk.Input.Contents(length), walk.State.Path.Depth + 1, bad)) return true;
   StopAtDamage(walk, bad.At, bad.At + 1, bad.Why, kEndOfInputMessage);
   return false;
 }

@@ -37,7 +37,7 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
 
 // Why the element at the read position could not be read when its octets ran out: the end of
 // the element holding it, or the input's.
-inline const char* WhyCutShort(const WalkContext& walk) { return WhyCutShort(walk.Input); }
+inline const char* WhyCutShort(const WalkContext& walk) { return WhyMalformed(Flaw::kCutShort, walk.Input.HolderEnds()); }
 
 // With Resync, the nested elements of a constructed element of `length` octets at the read
 // position, in a record passed over unseen, are read for damage (which is noted: the result is
@@ -99,9 +99,8 @@ void Descend(WalkContext& walk, const TLeaf& leaf);
 // that does not fit in 64 bits, or a definite length that runs past the input's end. `at` is the
 // element's first octet.
 inline bool LengthFits(WalkContext& walk, HeaderRead read, const ElementLength& length, uint64_t at) {
-  if (read == HeaderRead::kRead && (length.Indefinite || length.Value <= walk.Input.Left())) return true;
-  StopAtDamage(walk, at, at + 1, read == HeaderRead::kLengthTooLarge ? kLengthTooLarge : WhyCutShort(walk),
-               kEndOfInputMessage);
+  if (LengthWithinLeft(read, length, walk.Input)) return true;
+  StopAtDamage(walk, at, at + 1, WhyMalformed(LengthFlaw(read), walk.Input.HolderEnds()), kEndOfInputMessage);
   return false;
 }
 
@@ -196,7 +195,8 @@ inline void CountPastHolder(WalkContext& walk, uint64_t end) {
 
 // The nested elements of a constructed element of definite length, up to `end`. Without Resync a
 // nested element that runs past `end` is read to its own end, as it says, and counted. With
-// Resync, no read goes past `end` meanwhile, so that a nested element running past it is damage.
+// Resync, they are read with a cursor of their own that ends at `end`, so that a nested element
+// running past it is damage.
 template <typename Writer>
 int WalkContents(WalkContext& walk, Writer& writer, uint64_t end) {
   if (!walk.Settings.Resync) {
@@ -204,12 +204,12 @@ int WalkContents(WalkContext& walk, Writer& writer, uint64_t end) {
     if (result == 0) CountPastHolder(walk, end);
     return result;
   }
-  ByteCursor& input = walk.Input;
-  const uint64_t outer = input.End();
+  ByteCursor holder = walk.Input;
   const bool topLevel = walk.State.Path.Depth == 0;
-  input.SetEnd(end);
+  walk.Input = holder.Contents(end - holder.Position());
   const int result = WalkElements(walk, writer, end);
-  input.SetEnd(outer);
+  holder.CatchUp(walk.Input);
+  walk.Input = holder;
   if (result < 0 && topLevel && walk.Damage.Pending) walk.Damage.BlockEnd = end;
   return result;
 }
@@ -224,7 +224,7 @@ int WalkIndefiniteContents(WalkContext& walk, Writer& writer, bool constructed, 
     if (input.Left() < 2) {
       // The nested elements read so far keep their text: the search for a place to go on begins
       // after them.
-      const char* why = input.End() < input.Size() ? kRunsPastHolder : kNoEndOfContents;
+      const char* why = WhyMalformed(Flaw::kNoEndOfContents, input.HolderEnds());
       return StopAtDamage(walk, at, input.Position() > at ? input.Position() : at + 1, why, kEndOfInputMessage);
     }
     if (input.AtEndOfContents()) {
@@ -440,7 +440,7 @@ int WalkTopLevelMended(WalkContext& walk, Writer& writer, uint64_t end) {
     }
     if (WalkNext(walk, writer) >= 0) continue;
     // A stretch walked ahead leaves damage to the walk in order, which takes the stretch.
-    if (!walk.Damage.Pending || walk.TextWaitsForTurn) return -1;
+    if (!walk.Damage.Pending || walk.Destination.HoldsForTurn()) return -1;
     GoOnAfterDamage(walk, writer);
   }
   return 0;
