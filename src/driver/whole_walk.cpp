@@ -1,31 +1,25 @@
 #include "driver/whole_walk.h"
 
-#include "debugdump/debug_walker.h"
-#include "decode/writers/record_walker.h"
 #include "decode/writers/record_writers.h"
 
 namespace orvalis {
 
-int WalkWholeInput(WalkContext& walk, StretchWalkReport* report) {
-  const uint64_t end = walk.Input.Size();
-  if (walk.Settings.DebugMode) return WalkDumpElements(walk, end);
-  ElementsWalk elements = WalkTextElements;
+int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalkReport* report) {
   CsvLayout ownLayout;
-  if (walk.Settings.Format == OutputFormat::kJsonLines) {
-    PrepareJsonKeys(*walk.Root);
-    elements = WalkJsonElements;
-  } else if (walk.Settings.Format == OutputFormat::kCsv) {
-    if (walk.Csv == nullptr) {
-      ownLayout = MakeCsvLayout(*walk.Root);
-      walk.Csv = &ownLayout;
-    }
-    if (walk.Input.Position() == 0) walk.Output.WriteText(CsvHeader(*walk.Csv));
-    elements = WalkCsvElements;
+  if (format.HasColumns && walk.Csv == nullptr) {
+    ownLayout = MakeCsvLayout(*walk.Root);
+    walk.Csv = &ownLayout;
   }
-  const int result = CanWalkInStretches(walk) ? WalkInStretches(walk, report, elements) : elements(walk, end);
-  EndRecordLine(walk);
+  if (format.BeforeWalk != nullptr) format.BeforeWalk(walk);
+  const bool shared = format.Shared && CanWalkInStretches(walk);
+  const int result = shared ? WalkInStretches(walk, report, format.Walk) : format.Walk(walk, walk.Input.Size());
+  if (format.AfterWalk != nullptr) format.AfterWalk(walk);
   if (walk.Csv == &ownLayout) walk.Csv = nullptr;
   return result;
+}
+
+int WalkWholeInput(WalkContext& walk, StretchWalkReport* report) {
+  return WalkWholeInput(walk, OutputFormatOfWalk(walk.Settings), report);
 }
 
 }  // namespace orvalis
