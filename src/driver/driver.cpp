@@ -496,7 +496,7 @@ class FixedLine {
 // files not read, [G damages, first at offset O, ][N values not in the CSV, ][E elements past
 // their holder, ]END (the damages with Resync only, the values in CSV only, the elements when E
 // is not 0)
-void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
   line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
@@ -519,6 +519,10 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
   line.Add(" files with bare line feeds, ");
   line.AddNumber(ProblemCount(Problem::kFilterNotRead));
   line.Add(" filter files not read, ");
+}
+
+void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+  const WalkCounts& counts = report.Counts;
   if (settings.Resync) {
     line.AddNumber(counts.Damages);
     line.Add(" damages, ");
@@ -550,6 +554,11 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
       break;
   }
   line.Add("\n");
+}
+
+void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+  FormatSummaryCounts(settings, report, line);
+  FormatSummaryEnd(settings, report, line);
 }
 
 // The summary line of quiet mode, on standard error.
