@@ -18,10 +18,10 @@ void WriteCsvHeader(WalkContext& walk) {
 
 // The readable text first (the default), the debug dump last.
 constexpr OutputFormatRow kFormats[] = {
-    {"text", ".prs", OutputFormat::kText, false, false, true, WalkTextElements, nullptr, EndRecordLine},
-    {"jsonl", ".jsonl", OutputFormat::kJsonLines, false, false, true, WalkJsonElements, PrepareKeys, EndRecordLine},
-    {"csv", ".csv", OutputFormat::kCsv, false, true, true, WalkCsvElements, WriteCsvHeader, EndRecordLine},
-    {"", ".prs", OutputFormat::kText, true, false, false, WalkDumpElements, nullptr, nullptr},
+    {"text", ".prs", OutputFormat::kText, false, false, WalkTextElements, nullptr, EndRecordLine},
+    {"jsonl", ".jsonl", OutputFormat::kJsonLines, false, false, WalkJsonElements, PrepareKeys, EndRecordLine},
+    {"csv", ".csv", OutputFormat::kCsv, false, true, WalkCsvElements, WriteCsvHeader, EndRecordLine},
+    {"", ".prs", OutputFormat::kText, true, false, WalkDumpElements, nullptr, nullptr},
 };
 constexpr const OutputFormatRow& kDefaultFormat = kFormats[0];
 constexpr const OutputFormatRow& kDumpFormat = kFormats[std::size(kFormats) - 1];

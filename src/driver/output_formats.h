@@ -16,7 +16,6 @@ struct OutputFormatRow {
   OutputFormat Writer;    // the record writer the walk is told of (WalkSettings::Format)
   bool Dump;              // the debug dump (WalkSettings::DebugMode)
   bool HasColumns;        // the columns of the dictionary, chosen by Columns, are made before the walk
-  bool Shared;            // may be walked by two threads
   ElementsWalk Walk;      // walks the top-level elements up to an offset
   // What the output or the dictionary needs before the walk (the CSV header row, the JSON keys);
   // may be null.

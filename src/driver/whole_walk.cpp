@@ -11,8 +11,9 @@ int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalk
     walk.Csv = &ownLayout;
   }
   if (format.BeforeWalk != nullptr) format.BeforeWalk(walk);
-  const bool shared = format.Shared && CanWalkInStretches(walk);
-  const int result = shared ? WalkInStretches(walk, report, format.Walk) : format.Walk(walk, walk.Input.Size());
+  // Debug mode (the dump) is left to one thread: CanWalkInStretches tells.
+  const int result =
+      CanWalkInStretches(walk) ? WalkInStretches(walk, report, format.Walk) : format.Walk(walk, walk.Input.Size());
   if (format.AfterWalk != nullptr) format.AfterWalk(walk);
   if (walk.Csv == &ownLayout) walk.Csv = nullptr;
   return result;
