@@ -7,12 +7,21 @@ namespace orvalis {
 namespace {
 
 thread_local ConsoleLog* tLog = nullptr;
+thread_local HeldMessages* tHeld = nullptr;
 bool gQuiet = false;
-bool gMuted = false;
 uint64_t gProblems[static_cast<int>(Problem::kCount)] = {};
 
+// Writes to a stream, or holds the text for it while this thread's messages are held.
 void WriteTo(std::FILE* stream, std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream);
+  if (text.empty()) return;
+  if (tHeld == nullptr) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    return;
+  }
+  const bool errorStream = stream == stderr;
+  std::vector<HeldMessages::Piece>& pieces = tHeld->Pieces;
+  if (pieces.empty() || pieces.back().ErrorStream != errorStream) pieces.push_back({errorStream, std::string()});
+  pieces.back().Text.append(text);
 }
 
 }  // namespace
@@ -25,9 +34,20 @@ ConsoleToLog::ConsoleToLog(ConsoleLog& log) : previous_(tLog) { tLog = &log; }
 
 ConsoleToLog::~ConsoleToLog() { tLog = previous_; }
 
-ConsoleMuted::ConsoleMuted() : previous_(gMuted) { gMuted = true; }
+ConsoleToHeld::ConsoleToHeld(HeldMessages& held) : previous_(tHeld) { tHeld = &held; }
 
-ConsoleMuted::~ConsoleMuted() { gMuted = previous_; }
+ConsoleToHeld::~ConsoleToHeld() { tHeld = previous_; }
+
+void ShowHeld(const HeldMessages& held) {
+  for (const HeldMessages::Piece& piece : held.Pieces) WriteTo(piece.ErrorStream ? stderr : stdout, piece.Text);
+  for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
+    if (tHeld != nullptr) {
+      tHeld->Problems[problem] += held.Problems[problem];
+    } else {
+      gProblems[problem] += held.Problems[problem];
+    }
+  }
+}
 
 void Say(std::string_view text) {
   if (tLog != nullptr) {
@@ -36,7 +56,7 @@ void Say(std::string_view text) {
     } else {
       tLog->Outgrown = true;
     }
-  } else if (!gMuted) {
+  } else {
     WriteTo(gQuiet ? stderr : stdout, text);
   }
 }
@@ -53,7 +73,7 @@ void SayFormatted(const char* format, ...) {
 }
 
 void SayOnErrorStream(std::string_view text) {
-  if (!gMuted) WriteTo(stderr, text);
+  WriteTo(stderr, text);
 }
 
 void SayChrome(std::string_view text) {
@@ -72,7 +92,7 @@ void SayProgress(int percent) {
 }
 
 void CountProblem(Problem problem) {
-  if (!gMuted) ++gProblems[static_cast<int>(problem)];
+  ++(tHeld != nullptr ? tHeld->Problems : gProblems)[static_cast<int>(problem)];
 }
 
 uint64_t ProblemCount(Problem problem) { return gProblems[static_cast<int>(problem)]; }

@@ -4,7 +4,8 @@
 // cannot be opened, read or written to standard error. In quiet mode every message goes to
 // standard error, and the banner, the progress display and the completion line are dropped.
 // While a thread walks a stretch of the input ahead of its turn, its messages go to that
-// stretch's log instead, shown when the stretch's turn comes.
+// stretch's log instead, shown when the stretch's turn comes; the messages of a text file read
+// before its turn are held likewise.
 #pragma once
 
 #include <cstddef>
@@ -51,19 +52,6 @@ class ConsoleToLog {
   ConsoleLog* previous_;
 };
 
-// While it lives, the main thread's messages (to either stream) are dropped and its problems not
-// counted: a file read once early only to learn a name.
-class ConsoleMuted {
- public:
-  ConsoleMuted();
-  ConsoleMuted(const ConsoleMuted&) = delete;
-  ConsoleMuted& operator=(const ConsoleMuted&) = delete;
-  ~ConsoleMuted();
-
- private:
-  bool previous_;
-};
-
 // Says a message: on standard output (standard error in quiet mode), byte for byte, or in this
 // thread's log.
 void Say(std::string_view text);
@@ -95,5 +83,31 @@ enum class Problem {
 };
 void CountProblem(Problem problem);
 uint64_t ProblemCount(Problem problem);
+
+// The messages of a text file read before its turn, each with the stream it was to go to, and
+// the problems found in it: shown and counted at the file's turn (ShowHeld), or never.
+struct HeldMessages {
+  struct Piece {
+    bool ErrorStream;  // standard error, else standard output
+    std::string Text;
+  };
+  std::vector<Piece> Pieces;
+  uint64_t Problems[static_cast<int>(Problem::kCount)] = {};
+};
+
+// While it lives, this thread's messages (to either stream) and problems go to `held` instead.
+class ConsoleToHeld {
+ public:
+  explicit ConsoleToHeld(HeldMessages& held);
+  ConsoleToHeld(const ConsoleToHeld&) = delete;
+  ConsoleToHeld& operator=(const ConsoleToHeld&) = delete;
+  ~ConsoleToHeld();
+
+ private:
+  HeldMessages* previous_;
+};
+
+// Shows held messages, each on its stream and in its order, and counts their problems.
+void ShowHeld(const HeldMessages& held);
 
 }  // namespace orvalis

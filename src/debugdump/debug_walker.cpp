@@ -80,8 +80,10 @@ class DumpWriter : public WriterDefaults {
  public:
   static constexpr const char* kIndefinitePrimitive = "!!!! NonConstructed tag with undefinite length !!!!\n";
   static constexpr bool kTakesCommonElementsAtOnce = false;
-  // The dump shows progress, and writes out what it holds, at every element.
+  // The dump shows progress, and writes out what it holds, at every element: one thread walks,
+  // another writes.
   static constexpr ProgressAt kProgress = ProgressAt::kElements;
+  static constexpr bool kShared = false;
 
   DumpWriter(WalkContext& walk, const NoSetup&) : walk_(walk) { line_.reserve(kLineReserve); }
 

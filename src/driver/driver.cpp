@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <utility>
 #include <new>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include "driver/config_files.h"
 #include "driver/input_image.h"
 #include "driver/output_file.h"
+#include "driver/output_formats.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
 #include "decode/writers/csv_writer.h"
@@ -55,7 +57,7 @@ struct RunReport {
   uint32_t RecordsRead = 0;
   WalkCounts Counts;
   uint64_t StopOffset = 0;  // where a stopped walk stood
-  OutputFormat Format = OutputFormat::kText;
+  const OutputFormatRow* Format = nullptr;  // null before it is chosen
 };
 
 // What the ending after a fault in reading a mapped input needs, set while the walk goes on. The
@@ -64,7 +66,7 @@ struct FaultEnding {
   const RunSettings* Settings = nullptr;
   const WalkContext* Walk = nullptr;
   const OutputFile* Output = nullptr;
-  OutputFormat Format = OutputFormat::kText;
+  const OutputFormatRow* Format = nullptr;
 };
 FaultEnding gFaultEnding;
 void EndAfterInputFault();
@@ -102,11 +104,11 @@ uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
 // Walks the whole image and writes out the last record, then shows the completion line, unless
 // the input file (`input`, null for a stream) was cut short or grew meanwhile. Returns false when
 // a step stopped the walk, an exception escaped from it, or the input was cut short or grew.
-bool Walk(WalkContext& walk, const CsvLayout* columns, const InputImage& image, std::FILE* input,
-          const std::string& inputName, RunReport& report) {
+bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<const CsvLayout> columns,
+          const InputImage& image, std::FILE* input, const std::string& inputName, RunReport& report) {
   try {
     if (gInputLoadedHook != nullptr) gInputLoadedHook(inputName);
-    const bool completed = WalkWholeInput(walk, nullptr, columns) == 0;
+    const bool completed = WalkWholeInput(walk, format, nullptr, std::move(columns)) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
     if (image.CutShort()) {
@@ -141,6 +143,24 @@ bool Walk(WalkContext& walk, const CsvLayout* columns, const InputImage& image, 
   }
 }
 
+// Hands every text to the output and closes it, then gives it its name when the walk has run
+// (`walkRan`), or leaves the earlier output when it has not; false, after the message, when a
+// write failed.
+bool FinishOutputFile(WalkContext& walk, OutputFile& output, bool walkRan) {
+  const int writeError = FinishOutput(walk);
+  // A failed write (a full disk, say) must not pass for a finished conversion.
+  const bool written = writeError == 0 && std::ferror(output.Stream()) == 0;
+  const bool closed = output.Close();
+  if (writeError != 0) errno = writeError;
+  if (!written || !closed || (walkRan && !output.Commit())) {
+    PrintErrorForm("Error: can not write output file");
+    output.Discard();
+    return false;
+  }
+  if (!walkRan) output.Discard();
+  return true;
+}
+
 // ---- Standard streams (quiet mode) ----------------------------------------------------------
 
 bool IsStandardStream(const RunSettings& settings, const std::string& name) {
@@ -160,28 +180,42 @@ bool IsStreamInput(const RunSettings& settings, std::FILE* input) {
   return S_ISFIFO(info.st_mode);
 }
 
-std::FILE* OpenInput(const RunSettings& settings) {
-  if (IsStandardStream(settings, settings.InputFileName)) return stdin;
-  return OpenForReading(settings.InputFileName);
-}
+// ---- The text files read before their turn ------------------------------------------------------
 
-bool OpenOutput(const RunSettings& settings, OutputFile& output) {
-  if (!IsStandardStream(settings, settings.OutputFileName)) return output.Open(settings.OutputFileName);
-  output.OpenStandardOutput();
-  return true;
+// The main configuration file is read before the output is created, for what must be known by
+// then (the filter file in force, the output format, the CSV columns); so is the dictionary when
+// Columns names columns. What they say is held and shown at their turn, after the output has been
+// opened, or never when the run ends before it.
+struct EarlyFiles {
+  RunSettings Configured;  // the command line with the main configuration file applied
+  bool ConfigRead = false;
+  HeldMessages ConfigSaid;
+  std::unique_ptr<TBranch> Root;  // the dictionary read early, when it was
+  bool TagsRead = false;
+  HeldMessages TagsSaid;
+};
+
+// What a run opens, reads and makes before the walk, in the order it does.
+struct Conversion {
+  const OutputFormatRow* Format = nullptr;
+  EarlyFiles Early;
+  FilePtr Input;
+  InputImage Image;
+  bool Streamed = false;   // the input was read to its end; otherwise it is mapped or read later
+  uint64_t InputSize = 0;  // of an input that is not streamed
+  OutputFile Output;
+  std::unique_ptr<TBranch> Root;
+  std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
+  uint32_t FilterCount = 0;
+};
+
+void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early) {
+  early.Configured = settings;
+  const ConsoleToHeld hold(early.ConfigSaid);
+  early.ConfigRead = ReadMainConfig(early.Configured) == 0;
 }
 
 // ---- The files of the user's that the output must not be ------------------------------------
-
-// The main configuration file read once early and silently, for what must be known before the
-// output is created: the filter file in force (its last FilterFile line, else -f), the output
-// format and the CSV columns. Its messages and failures come when it is read at its turn.
-RunSettings ReadMainConfigEarly(const RunSettings& settings) {
-  RunSettings early = settings;
-  const ConsoleMuted muted;
-  ReadMainConfig(early);
-  return early;
-}
 
 bool IsUserFile(const std::string& output, const std::string& name) {
   return !name.empty() && (output == name || SameFile(output, name));
@@ -216,32 +250,25 @@ bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filte
 
 // ---- The output format ------------------------------------------------------------------------
 
-// The output format: OutputFormat in the main configuration file (read early), else -x, else
-// the readable text. False, after its message on standard error, for an unknown name, or a record
-// format together with debug mode.
-bool ChooseOutputFormat(RunSettings& settings, const RunSettings& early, OutputFormat& format) {
-  if (early.OutputFormatFromConfig) settings.OutputFormatName = early.OutputFormatName;
-  settings.Columns = early.Columns;
-  const std::string& name = settings.OutputFormatName;
-  if (name.empty() || name == "text") {
-    format = OutputFormat::kText;
-    return true;
-  }
-  if (name == "jsonl") {
-    format = OutputFormat::kJsonLines;
-  } else if (name == "csv") {
-    format = OutputFormat::kCsv;
-  } else {
+// The output format: OutputFormat in the main configuration file, else -x, else the readable
+// text; in debug mode (-d or DebugMode) the debug dump. Null, after its message on standard error,
+// for an unknown name, or a format that debug mode cannot write.
+const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
+  const std::string& name = configured.OutputFormatName;
+  const OutputFormatRow* format = FindOutputFormat(name);
+  if (format == nullptr) {
     SayOnErrorStream("Error: unknown output format \"" + name + "\" (" +
-                     (early.OutputFormatFromConfig ? "OutputFormat in " + settings.ConfigFileName : std::string("-x")) +
-                     "): use text, jsonl or csv\n");
-    return false;
+                     (configured.OutputFormatFromConfig ? "OutputFormat in " + configured.ConfigFileName
+                                                        : std::string("-x")) +
+                     "): use " + OutputFormatNames() + "\n");
+    return nullptr;
   }
-  if (settings.DebugMode || early.DebugMode) {
+  if (!configured.DebugMode) return format;
+  const OutputFormatRow* dump = InDebugMode(*format);
+  if (dump == nullptr) {
     SayOnErrorStream("Error: debug mode writes the debug dump, not " + name + ": leave out -d (or DebugMode=true) or the " + name + " format\n");
-    return false;
   }
-  return true;
+  return dump;
 }
 
 // The CSV columns of the dictionary, chosen by Columns. False, after its message on standard
@@ -255,24 +282,27 @@ bool ChooseColumns(const RunSettings& settings, TBranch& root, CsvLayout& layout
   return false;
 }
 
-// Checks the names of Columns before the output is created, on the dictionary read silently.
-bool ColumnsAreKnown(const RunSettings& settings) {
-  if (settings.Columns.empty()) return true;
-  auto root = std::make_unique<TBranch>(nullptr);
+// Checks the names of Columns before the output is created, on the dictionary read then (its
+// messages held for its turn). False, after the message, when one is not a column.
+bool ColumnsAreKnown(const RunSettings& settings, Conversion& run) {
+  const RunSettings& configured = run.Early.Configured;
+  if (!run.Format->HasColumns || configured.Columns.empty()) return true;
+  EarlyFiles& early = run.Early;
+  early.Root = std::make_unique<TBranch>(nullptr);
   {
-    const ConsoleMuted muted;
-    if (ReadTagsConfig(*root, settings.TagsFileName) != 0) return true;  // its message comes at its turn
+    const ConsoleToHeld hold(early.TagsSaid);
+    early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
   }
-  CsvLayout layout;
-  return ChooseColumns(settings, *root, layout);
+  if (!early.TagsRead) return true;  // its failure comes at its turn
+  run.Layout = std::make_shared<CsvLayout>();
+  return ChooseColumns(configured, *early.Root, *run.Layout);
 }
 
-// ---- The run ----------------------------------------------------------------------------------
+// ---- The run, phase by phase ------------------------------------------------------------------
 
-// Reads the command line; false, after the usage text or the message, when the run cannot start.
-// `early` is the main configuration file read early.
-bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, RunSettings& early,
-                     OutputFormat& format) {
+// Reads the command line, and the main configuration file early; chooses the format and names
+// the output. False, after the usage text or the message, when the run cannot start.
+bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, Conversion& run) {
   CommandLineFaults faults;
   const int parsed = ParseCommandLine(argc, argv, settings, &faults);
   SetQuiet(settings.Quiet);
@@ -285,129 +315,141 @@ bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, R
     PrintLongValue(faults.LongValue);
     return false;
   }
-  early = ReadMainConfigEarly(settings);
-  if (!ChooseOutputFormat(settings, early, format)) return false;
+  ReadMainConfigEarly(settings, run.Early);
+  run.Format = ChooseOutputFormat(run.Early.Configured);
+  if (run.Format == nullptr) return false;
   if (settings.OutputFileName.empty()) {
     if (IsStandardStream(settings, settings.InputFileName)) {
       SayOnErrorStream("Error: standard input has no output file name: name one with -o (-o - for standard output)\n");
       return false;
     }
-    settings.OutputFileName = settings.InputFileName + (format == OutputFormat::kJsonLines ? ".jsonl"
-                                                        : format == OutputFormat::kCsv     ? ".csv"
-                                                                                           : ".prs");
+    settings.OutputFileName = settings.InputFileName + run.Format->Extension;
   }
   return true;
 }
 
-// Brings the input into memory: read to its end when it is a stream, otherwise its length checked
-// now and the file mapped or read later (`streamed` tells which).
-bool TakeInputSize(const RunSettings& settings, std::FILE* input, InputImage& image, bool& streamed,
-                   uint64_t& inputSize) {
-  streamed = IsStreamInput(settings, input);
-  if (streamed) {
-    const StreamRead read = ReadStreamImage(input, kMaxInputSize, image);
+// Takes the input's size: read to its end when it is a stream, otherwise its length checked now
+// and the file mapped or read later.
+bool TakeInputSize(const RunSettings& settings, Conversion& run) {
+  run.Streamed = IsStreamInput(settings, run.Input.get());
+  if (run.Streamed) {
+    const StreamRead read = ReadStreamImage(run.Input.get(), kMaxInputSize, run.Image);
     if (read == StreamRead::kTooLarge) {
       SayOnErrorStream("Error: input file is too large: files of 4 GiB or more are not supported\n");
     }
     return read == StreamRead::kRead;
   }
-  if (!FileLength(input, inputSize) || !IsConvertibleInput(input, inputSize)) {
+  if (!FileLength(run.Input.get(), run.InputSize) || !IsConvertibleInput(run.Input.get(), run.InputSize)) {
     PrintErrorForm("Error: can not read input file");
     return false;
   }
-  if (inputSize > kMaxInputSize) {
+  if (run.InputSize > kMaxInputSize) {
     SayOnErrorStream("Error: input file is too large: files of 4 GiB or more are not supported\n");
     return false;
   }
   return true;
 }
 
-// Hands every text to the output and closes it, then gives it its name when the walk has run
-// (`walkRan`), or leaves the earlier output when it has not; false, after the message, when a
-// write failed.
-bool FinishOutputFile(WalkContext& walk, OutputFile& output, bool walkRan) {
-  const int writeError = FinishOutput(walk);
-  // A failed write (a full disk, say) must not pass for a finished conversion.
-  const bool written = writeError == 0 && std::ferror(output.Stream()) == 0;
-  const bool closed = output.Close();
-  if (writeError != 0) errno = writeError;
-  if (!written || !closed || (walkRan && !output.Commit())) {
-    PrintErrorForm("Error: can not write output file");
-    output.Discard();
+// Opens the input and takes its size; checks that the output spares the user's files and that
+// Columns names columns. False, after the message, when the run cannot go on.
+bool OpenInput(const RunSettings& settings, Conversion& run) {
+  run.Input.reset(IsStandardStream(settings, settings.InputFileName) ? stdin
+                                                                     : OpenForReading(settings.InputFileName));
+  if (!run.Input) {
+    PrintErrorForm("Error: can not open input file");
     return false;
   }
-  if (!walkRan) output.Discard();
-  return true;
+  return OutputSparesInput(settings, run.Input.get()) && TakeInputSize(settings, run) &&
+         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreKnown(settings, run);
 }
 
-int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
-  OutputFormat format = OutputFormat::kText;
-  RunSettings early;
-  if (!ReadCommandLine(argc, argv, settings, early, format)) return -1;
-  report.Format = format;
-
-  FilePtr input(OpenInput(settings));
-  if (!input) {
-    PrintErrorForm("Error: can not open input file");
-    return -1;
-  }
-  if (!OutputSparesInput(settings, input.get())) return -1;
-  InputImage image;
-  bool streamed = false;
-  uint64_t inputSize = 0;
-  if (!TakeInputSize(settings, input.get(), image, streamed, inputSize)) return -1;
-  if (!OutputSparesUserFiles(settings, early.FilterFileName)) return -1;
-  if (format == OutputFormat::kCsv && !ColumnsAreKnown(settings)) return -1;
-  OutputFile output;
-  if (!OpenOutput(settings, output)) {
+bool OpenOutput(const RunSettings& settings, OutputFile& output) {
+  if (IsStandardStream(settings, settings.OutputFileName)) {
+    output.OpenStandardOutput();
+  } else if (!output.Open(settings.OutputFileName)) {
     PrintErrorForm("Error: can not open output file");
-    return -1;
+    return false;
   }
   // The walk hands the output over in large blocks of its own: the stream need not buffer them.
   std::setvbuf(output.Stream(), nullptr, _IONBF, 0);
+  return true;
+}
 
-  if (ReadMainConfig(settings) != 0) {
+// The dictionary at its turn: the one read early, its messages shown now, or read now.
+bool TakeDictionary(const RunSettings& settings, Conversion& run) {
+  EarlyFiles& early = run.Early;
+  bool read = early.TagsRead;
+  if (early.Root != nullptr) {
+    ShowHeld(early.TagsSaid);
+    run.Root = std::move(early.Root);
+  } else {
+    run.Root = std::make_unique<TBranch>(nullptr);
+    read = ReadTagsConfig(*run.Root, settings.TagsFileName) == 0;
+  }
+  if (!read) Say("Error when reading TagsConfigFile. Exiting...");
+  return read;
+}
+
+// The text files at their turn, once the output is open: the main configuration file's messages
+// and settings, the dictionary, the filter file and the CSV columns. False, after the message,
+// when the run cannot go on.
+bool TakeTextFiles(RunSettings& settings, Conversion& run) {
+  EarlyFiles& early = run.Early;
+  ShowHeld(early.ConfigSaid);
+  early.Configured.OutputFileName = settings.OutputFileName;
+  settings = std::move(early.Configured);
+  if (!early.ConfigRead) {
     Say("Error when reading ConfigFile. Exiting...");
-    return -1;
+    return false;
   }
   FixUpRange(settings);
+  if (!TakeDictionary(settings, run)) return false;
+  if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *run.Root, run.FilterCount);
+  if (!run.Format->HasColumns || run.Layout != nullptr) return true;
+  run.Layout = std::make_shared<CsvLayout>();
+  return ChooseColumns(settings, *run.Root, *run.Layout);
+}
 
-  auto root = std::make_unique<TBranch>(nullptr);
-  if (ReadTagsConfig(*root, settings.TagsFileName) != 0) {
-    Say("Error when reading TagsConfigFile. Exiting...");
-    return -1;
-  }
-  uint32_t filterCount = 0;
-  if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *root, filterCount);
-  CsvLayout layout;
-  if (format == OutputFormat::kCsv && !ChooseColumns(settings, *root, layout)) return -1;
-
-  if (!streamed && !LoadInputImage(input.get(), inputSize, image)) return -1;
-  const InputFaultGuard faultGuard(image, EndAfterInputFault);
-
+WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run) {
   WalkSettings walkSettings;
-  walkSettings.Format = format;
-  walkSettings.DebugMode = settings.DebugMode;
+  walkSettings.Format = run.Format->Writer;
+  walkSettings.DebugMode = run.Format->Dump;
   walkSettings.RangeActive = settings.RangeActive;
   walkSettings.StartRec = static_cast<uint32_t>(settings.StartRec);
   walkSettings.EndRec = static_cast<uint32_t>(settings.EndRec);
-  walkSettings.FilterCount = filterCount;
+  walkSettings.FilterCount = run.FilterCount;
   walkSettings.SkipFiller = settings.SkipFiller;
   walkSettings.Resync = settings.Resync;
-  auto walk = std::make_unique<WalkContext>(walkSettings, image.Bytes(), image.Size, *root,
-                                            output.Stream());
-  gFaultEnding = {&settings, walk.get(), &output, format};
-  const bool completed = Walk(*walk, format == OutputFormat::kCsv ? &layout : nullptr, image,
-                              streamed ? nullptr : input.get(), settings.InputFileName, report);
+  return walkSettings;
+}
+
+// Walks the loaded input into the open output and finishes the output.
+int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
+  const InputFaultGuard faultGuard(run.Image, EndAfterInputFault);
+  auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run), run.Image.Bytes(), run.Image.Size,
+                                            *run.Root, run.Output.Stream());
+  gFaultEnding = {&settings, walk.get(), &run.Output, run.Format};
+  std::FILE* growing = run.Streamed ? nullptr : run.Input.get();
+  const bool completed = Walk(*walk, *run.Format, run.Layout, run.Image, growing, settings.InputFileName, report);
   gFaultEnding = {};
-  input.reset();
+  run.Input.reset();
   report.RecordsRead = walk->State.RecordCount;
   report.Counts = walk->Counts;
-  if (!FinishOutputFile(*walk, output, report.End != RunEnd::kFailed)) {
+  if (!FinishOutputFile(*walk, run.Output, report.End != RunEnd::kFailed)) {
     report.End = RunEnd::kFailed;
     return -1;
   }
   return completed ? 0 : -1;
+}
+
+int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
+  Conversion run;
+  if (!ReadCommandLine(argc, argv, settings, run)) return -1;
+  report.Format = run.Format;
+  if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
+  if (!TakeTextFiles(settings, run)) return -1;
+  if (!run.Streamed && !LoadInputImage(run.Input.get(), run.InputSize, run.Image)) return -1;
+  return WalkInput(settings, run, report);
 }
 
 // ---- The summary (quiet mode) and the status ------------------------------------------------
@@ -453,7 +495,7 @@ class FixedLine {
 // files not read, [G damages, first at offset O, ][N values not in the CSV, ][E elements past
 // their holder, ]END (the damages with Resync only, the values in CSV only, the elements when E
 // is not 0)
-void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
   line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
@@ -476,6 +518,10 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
   line.Add(" files with bare line feeds, ");
   line.AddNumber(ProblemCount(Problem::kFilterNotRead));
   line.Add(" filter files not read, ");
+}
+
+void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+  const WalkCounts& counts = report.Counts;
   if (settings.Resync) {
     line.AddNumber(counts.Damages);
     line.Add(" damages, ");
@@ -485,7 +531,7 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
       line.Add(", ");
     }
   }
-  if (report.Format == OutputFormat::kCsv) {
+  if (report.Format != nullptr && report.Format->HasColumns) {
     line.AddNumber(counts.ValuesNotInCsv);
     line.Add(" values not in the CSV, ");
   }
@@ -507,6 +553,11 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
       break;
   }
   line.Add("\n");
+}
+
+void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+  FormatSummaryCounts(settings, report, line);
+  FormatSummaryEnd(settings, report, line);
 }
 
 // The summary line of quiet mode, on standard error.

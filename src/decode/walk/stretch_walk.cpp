@@ -327,9 +327,10 @@ class SharedWalk {
 
 }  // namespace
 
-bool CanWalkInStretches(const WalkContext& walk) {
+bool CanWalkInStretches(const FormatWalk& format) {
+  const WalkContext& walk = format.Walk;
   const WalkSettings& settings = walk.Settings;
-  return !settings.DebugMode && !settings.RangeActive && settings.FilterCount == 0 &&
+  return format.MayBeShared() && !settings.RangeActive && settings.FilterCount == 0 &&
          walk.StretchSize > 0 && walk.Input.Position() == 0 &&
          walk.Input.Size() / kFewestStretches >= walk.StretchSize;
 }
@@ -339,7 +340,7 @@ int WalkInStretches(FormatWalk& format, StretchWalkReport* report) {
   StretchWalkReport unused;
   StretchWalkReport& said = report != nullptr ? *report : unused;
   said = StretchWalkReport{};
-  if (!CanWalkInStretches(walk)) {
+  if (!CanWalkInStretches(format)) {
     said.WentOnInOrder = !walk.Input.AtEnd();
     return WalkRestInOrder(format);
   }
@@ -349,7 +350,7 @@ int WalkInStretches(FormatWalk& format, StretchWalkReport* report) {
 
 #else  // no threads: the walk goes in order
 
-bool CanWalkInStretches(const WalkContext&) { return false; }
+bool CanWalkInStretches(const FormatWalk&) { return false; }
 
 int WalkInStretches(FormatWalk& format, StretchWalkReport* report) {
   if (report != nullptr) *report = StretchWalkReport{0, !format.Walk.Input.AtEnd()};

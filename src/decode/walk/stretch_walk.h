@@ -17,9 +17,10 @@
 
 namespace orvalis {
 
-// True when a walk may be shared: normal mode with neither a record range nor a filter (whose
-// decisions hang on every record before), an input of several stretches, and threads to be had.
-bool CanWalkInStretches(const WalkContext& walk);
+// True when a walk may be shared: a writer that may be (not the debug dump's), neither a record
+// range nor a filter (whose decisions hang on every record before), an input of several
+// stretches, and threads to be had.
+bool CanWalkInStretches(const FormatWalk& format);
 
 // How a shared walk went: the stretches taken over, and whether it went on in order before the
 // input's end.

@@ -76,6 +76,9 @@ struct WriterDefaults {
   // The common primitive element is taken without the general step (walk_steps.h).
   static constexpr bool kTakesCommonElementsAtOnce = true;
   static constexpr ProgressAt kProgress = ProgressAt::kRecords;
+  // Two threads may share the walk (walk/stretch_walk.h); a writer that writes out at every element
+  // walks with one, and the output is written by another.
+  static constexpr bool kShared = true;
 
   // True when an element of this item is named at all (and so can open a record): by its long
   // name.
@@ -117,6 +120,8 @@ class FormatWalk {
   virtual std::unique_ptr<FormatWalk> For(WalkContext& other) const = 0;
   // Takes over the writer's state of `ahead`, made by For(), whose stretch takes its turn.
   virtual void TakeOver(FormatWalk& ahead) = 0;
+  // True when two threads may share the walk.
+  virtual bool MayBeShared() const = 0;
 
   WalkContext& Walk;
 };
@@ -139,6 +144,7 @@ class WalkOf final : public FormatWalk {
     return std::make_unique<WalkOf>(other, setup_);
   }
   void TakeOver(FormatWalk& ahead) override { writer_.TakeOver(static_cast<WalkOf&>(ahead).writer_); }
+  bool MayBeShared() const override { return Writer::kShared; }
 
  private:
   std::shared_ptr<const Setup> setup_;

@@ -1,0 +1,68 @@
+#include "driver/output_formats.h"
+
+#include <iterator>
+#include <utility>
+
+#include "debugdump/debug_walker.h"
+#include "decode/writers/json_lines_writer.h"
+#include "decode/writers/text_writer.h"
+
+namespace orvalis {
+namespace {
+
+std::unique_ptr<FormatWalk> StartText(WalkContext& walk, std::shared_ptr<const CsvLayout>) { return TextWalk(walk); }
+
+std::unique_ptr<FormatWalk> StartJsonLines(WalkContext& walk, std::shared_ptr<const CsvLayout>) {
+  return JsonLinesWalk(walk, *walk.Root);
+}
+
+std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, std::shared_ptr<const CsvLayout> columns) {
+  if (columns == nullptr) columns = std::make_shared<const CsvLayout>(MakeCsvLayout(*walk.Root));
+  return CsvWalk(walk, std::move(columns));
+}
+
+std::unique_ptr<FormatWalk> StartDump(WalkContext& walk, std::shared_ptr<const CsvLayout>) { return DumpWalk(walk); }
+
+// The readable text first (the default), the debug dump last.
+constexpr OutputFormatRow kFormats[] = {
+    {"text", ".prs", OutputFormat::kText, false, false, StartText},
+    {"jsonl", ".jsonl", OutputFormat::kJsonLines, false, false, StartJsonLines},
+    {"csv", ".csv", OutputFormat::kCsv, false, true, StartCsv},
+    {"", ".prs", OutputFormat::kText, true, false, StartDump},
+};
+constexpr const OutputFormatRow& kDefaultFormat = kFormats[0];
+constexpr const OutputFormatRow& kDumpFormat = kFormats[std::size(kFormats) - 1];
+
+}  // namespace
+
+const OutputFormatRow* FindOutputFormat(std::string_view name) {
+  if (name.empty()) return &kDefaultFormat;
+  for (const OutputFormatRow& row : kFormats) {
+    if (!row.Dump && name == row.Name) return &row;
+  }
+  return nullptr;
+}
+
+const OutputFormatRow* InDebugMode(const OutputFormatRow& chosen) {
+  return &chosen == &kDefaultFormat ? &kDumpFormat : nullptr;
+}
+
+std::string OutputFormatNames() {
+  std::string names;
+  const std::size_t count = std::size(kFormats) - 1;  // all but the dump
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) names += i + 1 < count ? ", " : " or ";
+    names += kFormats[i].Name;
+  }
+  return names;
+}
+
+const OutputFormatRow& OutputFormatOfWalk(const WalkSettings& settings) {
+  if (settings.DebugMode) return kDumpFormat;
+  for (const OutputFormatRow& row : kFormats) {
+    if (row.Writer == settings.Format) return row;
+  }
+  return kDefaultFormat;
+}
+
+}  // namespace orvalis
