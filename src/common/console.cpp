@@ -1,5 +1,6 @@
 #include "common/console.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 
@@ -20,9 +21,38 @@ void WriteTo(std::FILE* stream, std::string_view text) {
   }
   const bool errorStream = stream == stderr;
   std::vector<HeldMessages::Piece>& pieces = tHeld->Pieces;
-  if (pieces.empty() || pieces.back().ErrorStream != errorStream) pieces.push_back({errorStream, std::string()});
-  pieces.back().Text.append(text);
+  if (pieces.empty() || pieces.back().ErrorStream != errorStream) pieces.push_back({errorStream, 0});
+  pieces.back().Size += text.size();
+  if (!tHeld->Spilled.empty() || tHeld->Text.size() + text.size() > HeldMessages::kInMemory) {
+    if (tHeld->Spilled.Append(text)) return;  // else (no temporary file) the text stays in memory
+  }
+  tHeld->Text.append(text);
 }
+
+// Writes held text in order, each character to the stream of its piece.
+class HeldTextWriter {
+ public:
+  explicit HeldTextWriter(const std::vector<HeldMessages::Piece>& pieces) : pieces_(pieces) {}
+  void Write(std::string_view text) {
+    while (!text.empty() && piece_ < pieces_.size()) {
+      if (left_ == 0) {
+        left_ = pieces_[piece_].Size;
+        if (left_ == 0) ++piece_;
+        continue;
+      }
+      const std::size_t n = text.size() < left_ ? text.size() : static_cast<std::size_t>(left_);
+      WriteTo(pieces_[piece_].ErrorStream ? stderr : stdout, text.substr(0, n));
+      text.remove_prefix(n);
+      left_ -= n;
+      if (left_ == 0) ++piece_;
+    }
+  }
+
+ private:
+  const std::vector<HeldMessages::Piece>& pieces_;
+  std::size_t piece_ = 0;
+  uint64_t left_ = 0;
+};
 
 }  // namespace
 
@@ -38,8 +68,19 @@ ConsoleToHeld::ConsoleToHeld(HeldMessages& held) : previous_(tHeld) { tHeld = &h
 
 ConsoleToHeld::~ConsoleToHeld() { tHeld = previous_; }
 
-void ShowHeld(const HeldMessages& held) {
-  for (const HeldMessages::Piece& piece : held.Pieces) WriteTo(piece.ErrorStream ? stderr : stdout, piece.Text);
+void ShowHeld(HeldMessages& held) {
+  HeldTextWriter writer(held.Pieces);
+  writer.Write(held.Text);
+  TextBuffer block;
+  const int error = held.Spilled.TakeBack(block, HeldMessages::kInMemory, [&writer](TextBuffer& taken) {
+    writer.Write(taken.view());
+  });
+  if (error != 0) {
+    errno = error;
+    std::perror("Error: messages held in a temporary file can not be read back");
+  }
+  held.Pieces.clear();
+  held.Text.clear();
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
     if (tHeld != nullptr) {
       tHeld->Problems[problem] += held.Problems[problem];

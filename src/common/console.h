@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/spilled_text.h"
+
 namespace orvalis {
 
 // Switches quiet mode on or off; set once, before any thread is started.
@@ -85,13 +87,18 @@ void CountProblem(Problem problem);
 uint64_t ProblemCount(Problem problem);
 
 // The messages of a text file read before its turn, each with the stream it was to go to, and
-// the problems found in it: shown and counted at the file's turn (ShowHeld), or never.
+// the problems found in it: shown and counted at the file's turn (ShowHeld), or never. The text
+// stays in memory up to kInMemory characters; what follows goes to a temporary file, so that a
+// file of many bad lines costs no more memory than one of a few.
 struct HeldMessages {
+  static constexpr std::size_t kInMemory = 1 << 20;
   struct Piece {
     bool ErrorStream;  // standard error, else standard output
-    std::string Text;
+    uint64_t Size;     // the characters of Text, then of Spilled, that go to it
   };
-  std::vector<Piece> Pieces;
+  std::vector<Piece> Pieces;  // in order, each stream's text of one stretch
+  std::string Text;           // the pieces' text from the first on
+  SpilledText Spilled;        // the text after Text, once Text is full
   uint64_t Problems[static_cast<int>(Problem::kCount)] = {};
 };
 
@@ -107,7 +114,8 @@ class ConsoleToHeld {
   HeldMessages* previous_;
 };
 
-// Shows held messages, each on its stream and in its order, and counts their problems.
-void ShowHeld(const HeldMessages& held);
+// Shows held messages, each on its stream and in its order, and counts their problems; the
+// messages are no longer held.
+void ShowHeld(HeldMessages& held);
 
 }  // namespace orvalis

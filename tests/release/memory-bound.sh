@@ -13,6 +13,8 @@
 #   value      one value of 50 MiB in text and CSV, 8 MiB in JSON Lines and the dump: checked
 #              against a value of two octets, its hexadecimal (and in the dump its length) put
 #              in the size of the large one
+#   messages   a main configuration file of 10 MiB of bad lines, whose messages (many times the
+#              file's size) are held until the file's turn: the output of the file without them
 #
 # Undeclared elements before any record are held-text-memory.sh's. Outputs are compared by
 # SHA-256 and deleted as they are checked. Peak memory means nothing under the sanitizers, so
@@ -138,6 +140,11 @@ for size, formats in ((50 * MiB, ([], ["-x", "csv"])), (8 * MiB, (["-x", "jsonl"
             digest.update(part)
         check(f"one value of {size // MiB} MiB, " + ("dump" if fmt == ["-d"] else fmt[-1] if fmt else "text"), ["-i", "value.ber"] + fmt,
               digest.hexdigest())
+
+# messages
+write("calls.ber", calls)
+check("a main configuration file of 10 MiB of bad lines", ["-i", "calls.ber"], run(["-i", "calls.ber"])[2],
+      cfg="x\r\n" * (10 * MiB // 3))
 
 shutil.rmtree(work)
 sys.exit(1 if failed else 0)
