@@ -190,10 +190,10 @@ inline void CheckCsv(std::string_view text) {
 inline void CheckRecordFormats(orvalis::WalkSettings settings, const uint8_t* data, std::size_t size,
                                orvalis::TBranch& root) {
   settings.DebugMode = false;
-  for (orvalis::OutputFormat format : {orvalis::OutputFormat::kJsonLines, orvalis::OutputFormat::kCsv}) {
+  for (std::string_view format : {"jsonl", "csv"}) {
     settings.Format = format;
     const std::string inOrder = WalkOutput(settings, data, size, root, 0);
-    if (format == orvalis::OutputFormat::kJsonLines) CheckJsonLines(inOrder);
+    if (format == "jsonl") CheckJsonLines(inOrder);
     else CheckCsv(inOrder);
     if (!settings.RangeActive && settings.FilterCount == 0 && WalkOutput(settings, data, size, root, 7) != inOrder) {
       std::abort();

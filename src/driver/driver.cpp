@@ -412,7 +412,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
 
 WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run) {
   WalkSettings walkSettings;
-  walkSettings.Format = run.Format->Writer;
+  walkSettings.Format = run.Format->Name;
   walkSettings.DebugMode = run.Format->Dump;
   walkSettings.RangeActive = settings.RangeActive;
   walkSettings.StartRec = static_cast<uint32_t>(settings.StartRec);

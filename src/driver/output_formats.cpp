@@ -25,10 +25,10 @@ std::unique_ptr<FormatWalk> StartDump(WalkContext& walk, std::shared_ptr<const C
 
 // The readable text first (the default), the debug dump last.
 constexpr OutputFormatRow kFormats[] = {
-    {"text", ".prs", OutputFormat::kText, false, false, StartText},
-    {"jsonl", ".jsonl", OutputFormat::kJsonLines, false, false, StartJsonLines},
-    {"csv", ".csv", OutputFormat::kCsv, false, true, StartCsv},
-    {"", ".prs", OutputFormat::kText, true, false, StartDump},
+    {"text", ".prs", false, false, StartText},
+    {"jsonl", ".jsonl", false, false, StartJsonLines},
+    {"csv", ".csv", false, true, StartCsv},
+    {"", ".prs", true, false, StartDump},
 };
 constexpr const OutputFormatRow& kDefaultFormat = kFormats[0];
 constexpr const OutputFormatRow& kDumpFormat = kFormats[std::size(kFormats) - 1];
@@ -59,10 +59,8 @@ std::string OutputFormatNames() {
 
 const OutputFormatRow& OutputFormatOfWalk(const WalkSettings& settings) {
   if (settings.DebugMode) return kDumpFormat;
-  for (const OutputFormatRow& row : kFormats) {
-    if (row.Writer == settings.Format) return row;
-  }
-  return kDefaultFormat;
+  const OutputFormatRow* row = FindOutputFormat(settings.Format);
+  return row != nullptr ? *row : kDefaultFormat;
 }
 
 }  // namespace orvalis

@@ -15,7 +15,6 @@ namespace orvalis {
 struct OutputFormatRow {
   const char* Name;       // as -x and OutputFormat name it; empty for the debug dump, which -d chooses
   const char* Extension;  // appended to the input's name when -o names no output
-  OutputFormat Writer;    // how a walk's settings name it (WalkSettings::Format, with DebugMode for the dump)
   bool Dump;              // the debug dump
   bool HasColumns;        // the columns of the dictionary, chosen by Columns, are made before the walk
   // The walk with the format's writer; `columns` are the chosen columns of a format that has

@@ -128,7 +128,7 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
   const std::string atEdge = hexText.substr(2 * kLongValueChunk - 3, 6);
   const std::string octetsAtEdge = octets.substr(kLongValueChunk - 2, 4);
   struct Row {
-    OutputFormat Format;
+    const char* Format;
     const char* Type;
     const char* Filter;  // the value's filter text, or null
     std::string Expected;
@@ -138,29 +138,29 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
   digits.pop_back();
   const std::string line = "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"value\":";
   const Row rows[] = {
-      {OutputFormat::kText, "HexNumber", nullptr, "Record 1\nValue: " + hexText + "\n"},
-      {OutputFormat::kText, "HexNumber", atEdge.c_str(), "Record 1\nValue: " + hexText + "\n"},
-      {OutputFormat::kText, "HexNumber", "not in it", ""},
-      {OutputFormat::kText, "String", nullptr, "Record 1\nValue: "},  // a piece too long: refused
-      {OutputFormat::kText, "String", octetsAtEdge.c_str(), "Record 1\nValue: "},
-      {OutputFormat::kText, "String", atEdge.c_str(), ""},
-      {OutputFormat::kJsonLines, "HexNumber", nullptr, line + "\"" + hexText + "\"}}\n"},
-      {OutputFormat::kJsonLines, "String", nullptr, line + Json(octets) + "}}\n"},
-      {OutputFormat::kJsonLines, "String", atEdge.c_str(), ""},
-      {OutputFormat::kCsv, "HexNumber", nullptr, "record,value\r\n1," + hexText + "\r\n"},
-      {OutputFormat::kCsv, "String", nullptr, "record,value\r\n1," + std::string(csvText.view()) + "\r\n"},
-      {OutputFormat::kCsv, "DecNumber", nullptr,
+      {"text", "HexNumber", nullptr, "Record 1\nValue: " + hexText + "\n"},
+      {"text", "HexNumber", atEdge.c_str(), "Record 1\nValue: " + hexText + "\n"},
+      {"text", "HexNumber", "not in it", ""},
+      {"text", "String", nullptr, "Record 1\nValue: "},  // a piece too long: refused
+      {"text", "String", octetsAtEdge.c_str(), "Record 1\nValue: "},
+      {"text", "String", atEdge.c_str(), ""},
+      {"jsonl", "HexNumber", nullptr, line + "\"" + hexText + "\"}}\n"},
+      {"jsonl", "String", nullptr, line + Json(octets) + "}}\n"},
+      {"jsonl", "String", atEdge.c_str(), ""},
+      {"csv", "HexNumber", nullptr, "record,value\r\n1," + hexText + "\r\n"},
+      {"csv", "String", nullptr, "record,value\r\n1," + std::string(csvText.view()) + "\r\n"},
+      {"csv", "DecNumber", nullptr,
        "record,value\r\n1,error: length of DecNumber type tag is more than 2 bytes; octets " + hexText + "\r\n"},
-      {OutputFormat::kCsv, "ReceivedDigits", nullptr,
+      {"csv", "ReceivedDigits", nullptr,
        "record,value.nature,value.natureCode,value.digits\r\n1,national (significant) number,3," + digits + "\r\n"},
       // A text of 2046 octets before a NUL: the longest piece, not refused.
-      {OutputFormat::kText, "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
+      {"text", "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
   };
   test::Bytes withNul = value;
   withNul[2046] = 0;
   for (const Row& row : rows) {
     for (std::size_t blockSize : {std::size_t{1000}, kOutputBlockSize}) {
-      SCOPED_TRACE(std::string(row.Type) + " " + std::to_string(static_cast<int>(row.Format)) + " " +
+      SCOPED_TRACE(std::string(row.Type) + " " + row.Format + " " +
                    (row.Filter ? "filter" : "-") + " blocks of " + std::to_string(blockSize));
       auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.1.TagName=value",
                                          "1.1.LongTagName=Value: ", std::string("1.1.Type=") + row.Type});
@@ -204,10 +204,10 @@ TEST(RecordWriters, WriteDictionaryTextsAsAnyTextInColumnOrder) {
             ",\"code\":" + std::to_string(code) + "}}}\n";
     csv += record + "," + texts[code][1] + "," + std::to_string(code) + "," + note + "\r\n";
   }
-  for (OutputFormat format : {OutputFormat::kJsonLines, OutputFormat::kCsv}) {
+  for (std::string_view format : {"jsonl", "csv"}) {
     WalkSettings settings;
     settings.Format = format;
-    EXPECT_EQ(test::RunWalk(*root, input, settings).Output, format == OutputFormat::kCsv ? csv : json);
+    EXPECT_EQ(test::RunWalk(*root, input, settings).Output, format == "csv" ? csv : json);
   }
 }
 
@@ -253,7 +253,7 @@ TEST(RecordWriters, DecodeEachTypeUpToItsEdges) {
        "\"keyed\":{\"error\":\"length of ValFromNonIndexedArr type tag is more than 2 bytes\",\"hex\":\"000101\"}"},
   };
   WalkSettings settings;
-  settings.Format = OutputFormat::kJsonLines;
+  settings.Format = "jsonl";
   for (const Row& row : rows) {
     SCOPED_TRACE(row.json);
     const test::Bytes input = test::Tlv({0xA1}, test::Tlv({row.tag}, row.value));
@@ -270,9 +270,9 @@ TEST(RecordWriters, GiveARepeatedConstructedFieldNoColumns) {
   const test::Bytes input = test::Tlv(
       {0xA1}, test::Cat({test::Tlv({0xA5}, test::Tlv({0x80}, {'N'})), test::Tlv({0xA5}, test::Tlv({0x80}, {'S'}))}));
   WalkSettings settings;
-  settings.Format = OutputFormat::kCsv;
+  settings.Format = "csv";
   EXPECT_EQ(test::RunWalk(*root, input, settings).Output, "record,trunk.group\r\n1,N\r\n");
-  settings.Format = OutputFormat::kJsonLines;
+  settings.Format = "jsonl";
   EXPECT_EQ(test::RunWalk(*root, input, settings).Output,
             "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":"
             "{\"trunk\":{\"group\":\"N\"},\"trunk#2\":{\"group\":\"S\"}}}\n");
@@ -285,13 +285,13 @@ TEST(Damaged, IsALineOfItsOwnInJsonLinesAndNoRowInCsv) {
                                      "1.0.LongTagName=Kind", "1.0.Type=DecNumber"});
   // A primitive element of the record's tag at offset 5 is damage: the walk goes on at 8.
   const test::Bytes input = {0xA1, 0x03, 0x80, 0x01, 0x05, 0x81, 0x7F, 0x00, 0xA1, 0x03, 0x80, 0x01, 0x07};
-  struct Row { OutputFormat format; std::string output; };
+  struct Row { std::string_view format; std::string output; };
   const Row rows[] = {
-      {OutputFormat::kJsonLines,
+      {"jsonl",
        "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"kind\":5}}\n"
        "{\"v\":1,\"record\":null,\"offset\":5,\"damaged\":{\"skipped\":3}}\n"
        "{\"v\":1,\"record\":2,\"offset\":8,\"path\":\"1\",\"fields\":{\"kind\":7}}\n"},
-      {OutputFormat::kCsv, "record,kind\r\n1,5\r\n2,7\r\n"},
+      {"csv", "record,kind\r\n1,5\r\n2,7\r\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.output);

@@ -21,12 +21,11 @@
 
 namespace orvalis {
 
-// What the output holds: the readable text, JSON Lines or CSV.
-enum class OutputFormat : int8_t { kText, kJsonLines, kCsv };
-
 // What a walk takes from the run's settings.
 struct WalkSettings {
-  OutputFormat Format = OutputFormat::kText;
+  // The output format by its name as -x gives it, or the debug dump: the writer the walk drives
+  // (driver/output_formats.h chooses it by these).
+  std::string_view Format = "text";
   bool DebugMode = false;
   bool RangeActive = false;
   uint32_t StartRec = 0;  // compared as unsigned
