@@ -111,9 +111,7 @@ class DumpWriter : public WriterDefaults {
       AppendToRecord(walk_, "\n");
       return;
     }
-    line_.clear();
-    AppendZeroPadded(line_, value.At, 10);
-    line_.append(": HEX contents of tag body: ");
+    OffsetLine(value.At).append("HEX contents of tag body: ");
     if (value.Length >= kLongValue) {  // in chunks, handed on as they are made
       AppendToRecord(walk_, line_);
       RecordChunks chunks{walk_};
@@ -130,10 +128,7 @@ class DumpWriter : public WriterDefaults {
   void EndOfContents() { AppendToRecord(walk_, kEndOfContentsLines); }
   // "0000002048: 1024 octets of filler (FFh) passed over", and an empty line.
   void Filler(uint64_t at, uint64_t count, uint8_t octet) {
-    line_.clear();
-    AppendZeroPadded(line_, at, 10);
-    line_.append(": ");
-    AppendDecimal(line_, count);
+    AppendDecimal(OffsetLine(at), count);
     line_.append(" octets of filler (");
     AppendHexOctet(line_, octet);
     line_.append("h) passed over\n\n");
@@ -143,10 +138,7 @@ class DumpWriter : public WriterDefaults {
   // empty line.
   void Damaged(uint64_t at, uint64_t resumedAt) {
     EndLineOfRecord(walk_);
-    line_.clear();
-    AppendZeroPadded(line_, at, 10);
-    line_.append(": ");
-    AppendDecimal(line_, resumedAt - at);
+    AppendDecimal(OffsetLine(at), resumedAt - at);
     line_.append(" octets skipped, input damaged; the walk goes on at offset ");
     AppendZeroPadded(line_, resumedAt, 10);
     line_.append("\n\n");
@@ -156,9 +148,7 @@ class DumpWriter : public WriterDefaults {
   // inside the record damaged: it may be a piece of that record", and an empty line.
   void InDoubt(uint64_t at, uint64_t damagedAt) {
     EndLineOfRecord(walk_);
-    line_.clear();
-    AppendZeroPadded(line_, at, 10);
-    line_.append(": the record at this offset was read after the damage at offset ");
+    OffsetLine(at).append("the record at this offset was read after the damage at offset ");
     AppendZeroPadded(line_, damagedAt, 10);
     line_.append(", inside the record damaged: it may be a piece of that record\n\n");
     AppendToRecord(walk_, line_);
@@ -166,6 +156,14 @@ class DumpWriter : public WriterDefaults {
 
  private:
   static constexpr std::size_t kLineReserve = 1000;
+
+  // Begins the line about the input at `at` with its offset: "0000002048: ".
+  TextBuffer& OffsetLine(uint64_t at) {
+    line_.clear();
+    AppendZeroPadded(line_, at, 10);
+    line_.append(": ");
+    return line_;
+  }
 
   WalkContext& walk_;
   TextBuffer line_;  // the line being formatted

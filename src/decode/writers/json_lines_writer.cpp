@@ -29,28 +29,27 @@ void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
 // keyed by its tag path, and its key here is null).
 class JsonKeys {
  public:
-  explicit JsonKeys(const TBranch& root) : keyOf_(LeafCount(root)), shared_(SharedTagNames(root)) {
-    Add(root);
+  explicit JsonKeys(const TBranch& root) : keyOf_(LeafCount(root)) {
+    Add(root, SharedTagNames(root));
     for (const auto& [serial, key] : keys_) keyOf_[serial] = &key;
   }
   const PaddedText* operator[](const TLeaf& leaf) const { return keyOf_[leaf.Serial]; }
 
  private:
-  void Add(const TBranch& branch) {
+  void Add(const TBranch& branch, const std::vector<bool>& shared) {
     TextBuffer key;
     for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-      if (leaf->Item.TagName && !shared_[leaf->Serial]) {
+      if (leaf->Item.TagName && !shared[leaf->Serial]) {
         key.clear();
         AppendJsonString(key, *leaf->Item.TagName);
         key.push_back(':');
         keys_.emplace_back(leaf->Serial, PaddedText(key.view()));
       }
-      if (leaf->Child) Add(*leaf->Child);
+      if (leaf->Child) Add(*leaf->Child, shared);
     }
   }
 
   std::vector<const PaddedText*> keyOf_;
-  std::vector<bool> shared_;
   std::vector<std::pair<uint32_t, PaddedText>> keys_;
 };
 
