@@ -1,0 +1,78 @@
+#!/usr/bin/env python3
+"""A mutation sample in slices: the workplace's mutation tool (../shared/tools/mutants.py) draws a
+sample of mutants by --n and --seed; a large sample with --attribute takes hours on two cores. This
+runs one slice of that same sample, so that the sample can be tried over several sittings, and then
+puts the slices' results together as one run of the whole sample would print them.
+
+  mutation-slices.py run FROM TO [mutants.py options]   mutants FROM..TO-1 of the sample (0-based)
+  mutation-slices.py combine SLICE.json ...             the score, the survivors and the tests
+
+Give `run` the tool's options as for a whole run, --json FILE among them (one file a slice), and
+--keep-work outside /tmp. `combine` checks that the slices do not overlap and says which mutants of
+the sample are missing when the slices' sizes do not add up.
+"""
+import importlib.util
+import json
+import os
+import sys
+
+TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "tools", "mutants.py")
+
+
+def run_slice(first, last, options):
+    spec = importlib.util.spec_from_file_location("mutants", TOOL)
+    tool = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(tool)
+    whole = tool.pick
+
+    def sliced(muts, n, seed):
+        sample = whole(muts, n, seed)
+        print(f"slice {first}..{last - 1} of a sample of {len(sample)} mutants", flush=True)
+        return sample[first:last]
+
+    tool.pick = sliced
+    sys.argv = [TOOL] + options
+    return tool.main()
+
+
+def combine(files):
+    muts, tests, seen = [], [], set()
+    for name in files:
+        with open(name) as fh:
+            part = json.load(fh)
+        for m in part["mutants"]:
+            key = (m["file"], m["line"], m["op"], m["after"])
+            if key in seen:
+                sys.exit(f"{name}: {m['file']}:{m['line']} {m['op']} is in an earlier slice too")
+            seen.add(key)
+            muts.append(m)
+        tests += [t for t in part["tests"] if t not in tests]
+    built = [m for m in muts if m["status"] != "unbuildable"]
+    killed = [m for m in built if m["status"] == "killed"]
+    survived = [m for m in built if m["status"] == "survived"]
+    kills, alone = {t: 0 for t in tests}, {t: 0 for t in tests}
+    for m in killed:
+        for t in m["killers"]:
+            kills[t] = kills.get(t, 0) + 1
+        if len(m["killers"]) == 1:
+            alone[m["killers"][0]] = alone.get(m["killers"][0], 0) + 1
+    print("survivors:")
+    for m in survived:
+        print(f"  {m['file']}:{m['line']} {m['op']}: {m['after'].strip()}")
+    print("\ntests that alone catch some mutant:")
+    for t, k in sorted(alone.items(), key=lambda kv: -kv[1]):
+        if k:
+            print(f"  {t}: {k} alone, {kills[t]} in all")
+    idle = sorted(t for t in tests if not alone.get(t))
+    print(f"\ntests that caught no mutant alone ({len(idle)} of {len(tests)})")
+    pct = 100.0 * len(killed) / len(built) if built else 0.0
+    print(f"score: {len(killed)} killed of {len(built)} mutants ({pct:.0f}%), "
+          f"{len(survived)} survived, {len(muts) - len(built)} did not build ({len(files)} slices)")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) >= 4 and sys.argv[1] == "run":
+        sys.exit(run_slice(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]))
+    if len(sys.argv) >= 3 and sys.argv[1] == "combine":
+        sys.exit(combine(sys.argv[2:]))
+    sys.exit(__doc__)
