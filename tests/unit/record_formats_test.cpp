@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "decode/writers/field_values.h"
 #include "decode/writers/long_values.h"
@@ -147,12 +148,13 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
       {"jsonl", "HexNumber", nullptr, line + "\"" + hexText + "\"}}\n"},
       {"jsonl", "String", nullptr, line + Json(octets) + "}}\n"},
       {"jsonl", "String", atEdge.c_str(), ""},
-      {"csv", "HexNumber", nullptr, "record,value\r\n1," + hexText + "\r\n"},
-      {"csv", "String", nullptr, "record,value\r\n1," + std::string(csvText.view()) + "\r\n"},
+      {"csv", "HexNumber", nullptr, "record,value,errors\r\n1," + hexText + ",\r\n"},
+      {"csv", "String", nullptr, "record,value,errors\r\n1," + std::string(csvText.view()) + ",\r\n"},
       {"csv", "DecNumber", nullptr,
-       "record,value\r\n1,error: length of DecNumber type tag is more than 2 bytes; octets " + hexText + "\r\n"},
+       "record,value,errors\r\n1,,value: length of DecNumber type tag is more than 2 bytes; octets " + hexText + "\r\n"},
       {"csv", "ReceivedDigits", nullptr,
-       "record,value.nature,value.natureCode,value.digits\r\n1,national (significant) number,3," + digits + "\r\n"},
+       "record,value.nature,value.natureCode,value.digits,errors\r\n1,national (significant) number,3," + digits +
+           ",\r\n"},
       // A text of 2046 octets before a NUL: the longest piece, not refused.
       {"text", "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
   };
@@ -196,13 +198,13 @@ TEST(RecordWriters, WriteDictionaryTextsAsAnyTextInColumnOrder) {
       {"\"" + longText + "\"", longText},
   };
   std::string json;
-  std::string csv = "record,kind.text,kind.code,note\r\n";
+  std::string csv = "record,kind.text,kind.code,note,errors\r\n";
   for (int code = 0; code < 4; ++code) {
     const std::string record = std::to_string(code + 1);
     json += "{\"v\":1,\"record\":" + record + ",\"offset\":" + std::to_string(code * (input.size() / 4)) +
             ",\"path\":\"1\",\"fields\":{\"note\":\"" + note + "\",\"kind\":{\"text\":" + texts[code][0] +
             ",\"code\":" + std::to_string(code) + "}}}\n";
-    csv += record + "," + texts[code][1] + "," + std::to_string(code) + "," + note + "\r\n";
+    csv += record + "," + texts[code][1] + "," + std::to_string(code) + "," + note + ",\r\n";
   }
   for (std::string_view format : {"jsonl", "csv"}) {
     WalkSettings settings;
@@ -262,43 +264,92 @@ TEST(RecordWriters, DecodeEachTypeUpToItsEdges) {
   }
 }
 
-// A constructed field that comes twice: in CSV the first one's fields have their columns, the
-// repeat's none (JSON Lines keys it "trunk#2").
-TEST(RecordWriters, GiveARepeatedConstructedFieldNoColumns) {
+// Repeated fields: occurrences counted within their holder, as JSON Lines counts them, get
+// columns up to their Occurs, on a value or on the field holding it; the others count as values
+// without a column, but only in records written. Two of each field here: trunk N (groups A, B)
+// and trunk S (group C).
+TEST(RecordWriters, RepeatsGetTheColumnsOfOccurs) {
+  const test::Bytes record = test::Tlv(
+      {0xA1}, test::Cat({test::Tlv({0xA5}, test::Cat({test::Tlv({0x80}, {'A'}), test::Tlv({0x80}, {'B'})})),
+                         test::Tlv({0xA5}, test::Tlv({0x80}, {'C'}))}));
+  struct Row {
+    std::vector<std::string> occurs;  // Occurs lines
+    const char* filter;               // the filter's value of group, or null
+    std::string csv;
+    uint64_t withoutColumn;
+  };
+  const Row rows[] = {
+      {{}, nullptr, "record,trunk.group,errors\r\n1,A,\r\n", 2},
+      {{"1.5.0.Occurs=2"}, nullptr, "record,trunk.group,trunk.group#2,errors\r\n1,A,B,\r\n", 1},
+      {{"1.5.Occurs=3"}, nullptr,
+       "record,trunk.group,trunk#2.group,trunk#3.group,errors\r\n1,A,C,,\r\n", 1},
+      {{"1.5.Occurs=2", "1.5.0.Occurs=2"}, nullptr,
+       "record,trunk.group,trunk.group#2,trunk#2.group,trunk#2.group#2,errors\r\n1,A,B,C,,\r\n", 0},
+      // Dropped by the filter: nothing written, nothing counted.
+      {{}, "Z", "record,trunk.group,errors\r\n", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.csv);
+    auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.5.TagName=trunk",
+                                       "1.5.0.TagName=group", "1.5.0.Type=String"});
+    for (const std::string& line : row.occurs) ApplyTagsLine(*root, line);
+    WalkSettings settings;
+    settings.Format = "csv";
+    if (row.filter != nullptr) {
+      bool found = false;
+      SetFilter(*root, "group", row.filter, found);
+      settings.FilterCount = 1;
+    }
+    // Twice, so that the first record's count is taken at the second's start and the second's at
+    // the end.
+    const test::WalkResult result = test::RunWalk(*root, test::Cat({record, record}), settings);
+    const std::size_t header = row.csv.find("\r\n") + 2;
+    const std::string rowText = row.csv.substr(header);
+    EXPECT_EQ(result.Output, row.csv.substr(0, header) + rowText +
+                                 (rowText.empty() ? "" : "2" + rowText.substr(rowText.find(','))));
+    EXPECT_EQ(result.Counts.ValuesWithoutColumn, 2 * row.withoutColumn);
+  }
   auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.5.TagName=trunk",
                                      "1.5.0.TagName=group", "1.5.0.Type=String"});
-  const test::Bytes input = test::Tlv(
-      {0xA1}, test::Cat({test::Tlv({0xA5}, test::Tlv({0x80}, {'N'})), test::Tlv({0xA5}, test::Tlv({0x80}, {'S'}))}));
   WalkSettings settings;
-  settings.Format = "csv";
-  EXPECT_EQ(test::RunWalk(*root, input, settings).Output, "record,trunk.group\r\n1,N\r\n");
   settings.Format = "jsonl";
-  EXPECT_EQ(test::RunWalk(*root, input, settings).Output,
+  EXPECT_EQ(test::RunWalk(*root, record, settings).Output,
             "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":"
-            "{\"trunk\":{\"group\":\"N\"},\"trunk#2\":{\"group\":\"S\"}}}\n");
+            "{\"trunk\":{\"group\":\"A\",\"group#2\":\"B\"},\"trunk#2\":{\"group\":\"C\"}}}\n");
 }
 
 // Two records with a stretch of damage between them: in JSON Lines a line of its own, in CSV no
-// row; in both, the records before and after it whole.
+// row; in both, the records before and after it whole. A record that damage cuts short is written
+// as far as it got, its CSV errors cell saying so after the values it could not decode (their
+// cells empty), quoted when a field's name asks for it.
 TEST(Damaged, IsALineOfItsOwnInJsonLinesAndNoRowInCsv) {
   auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=kind",
-                                     "1.0.LongTagName=Kind", "1.0.Type=DecNumber"});
+                                     "1.0.LongTagName=Kind", "1.0.Type=DecNumber", "1.1.TagName=a,b",
+                                     "1.1.Type=DateTime"});
   // A primitive element of the record's tag at offset 5 is damage: the walk goes on at 8.
-  const test::Bytes input = {0xA1, 0x03, 0x80, 0x01, 0x05, 0x81, 0x7F, 0x00, 0xA1, 0x03, 0x80, 0x01, 0x07};
-  struct Row { std::string_view format; std::string output; };
+  const test::Bytes between = {0xA1, 0x03, 0x80, 0x01, 0x05, 0x81, 0x7F, 0x00, 0xA1, 0x03, 0x80, 0x01, 0x07};
+  // Record 1 holds a DecNumber of three octets and a date of month 13, then damage at offset 16
+  // (an element longer than its record); the walk goes on at record 2, at offset 19.
+  const test::Bytes within = {0xA1, 0x10, 0x80, 0x03, 0x01, 0x02, 0x03, 0x81, 0x07, 0x24, 0x13, 0x01,
+                              0x00, 0x00, 0x00, 0x00, 0x80, 0x7F, 0x00, 0xA1, 0x03, 0x80, 0x01, 0x07};
+  struct Row { std::string_view format; const test::Bytes& input; std::string output; };
   const Row rows[] = {
-      {"jsonl",
+      {"jsonl", between,
        "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"kind\":5}}\n"
        "{\"v\":1,\"record\":null,\"offset\":5,\"damaged\":{\"skipped\":3}}\n"
        "{\"v\":1,\"record\":2,\"offset\":8,\"path\":\"1\",\"fields\":{\"kind\":7}}\n"},
-      {"csv", "record,kind\r\n1,5\r\n2,7\r\n"},
+      {"csv", between, "record,kind,\"a,b\",errors\r\n1,5,,\r\n2,7,,\r\n"},
+      {"csv", within,
+       "record,kind,\"a,b\",errors\r\n1,,,\"kind: length of DecNumber type tag is more than 2 bytes; octets 010203 | "
+       "a,b: not a valid date and time; octets 24130100000000 | damaged at offset 16: the record is cut short "
+       "(3 octets skipped)\"\r\n2,7,,\r\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.output);
     WalkSettings settings;
     settings.Format = row.format;
     settings.Resync = true;
-    EXPECT_EQ(test::RunWalk(*root, input, settings).Output, row.output);
+    EXPECT_EQ(test::RunWalk(*root, row.input, settings).Output, row.output);
   }
 }
 

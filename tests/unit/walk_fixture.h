@@ -71,6 +71,7 @@ struct WalkResult {
   std::string Console;   // standard output
   uint32_t Records = 0;  // records counted
   uint64_t PastHolder = 0;  // nested elements walked past their holder
+  WalkCounts Counts;        // all the walk counted
 };
 
 // Steps until the input is used up or a step returns -1, then writes out the last record, as the
@@ -103,6 +104,7 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
     WriteOutLastRecord(walk);
     result.Records = walk.State.RecordCount;
     result.PastHolder = walk.Counts.PastHolder;
+    result.Counts = walk.Counts;
   }
   std::fflush(stdout);
   result.Console = testing::internal::GetCapturedStdout();

@@ -160,7 +160,8 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     const int32_t holder = slot_[static_cast<std::size_t>(depth)];
     const CsvLayout::FieldSlots* field = leaf != nullptr ? &layout_.Slots[leaf->Serial] : nullptr;
     int32_t slot = kNoField;
-    if (field != nullptr && field->Occurs != 0 && holder != kNoField) {
+    // A value where the dictionary declares fields within (or the other way round) is no field.
+    if (field != nullptr && field->Occurs != 0 && holder != kNoField && constructed == (leaf->Child != nullptr)) {
       slot = holder == kBeyond || occurrence > field->Occurs
                  ? kBeyond
                  : holder * static_cast<int32_t>(field->Occurs) + static_cast<int32_t>(occurrence - 1);
