@@ -23,7 +23,8 @@ constexpr const char kUsage[] =
     " -q - quiet: messages on standard error, a summary line at the end\n"
     " -s - strict: exit status 1 when the run completed with problems\n"
     " -t - tag dictionary file name (default Tags.cfg)\n"
-    " -x - output format: text (default), jsonl (JSON Lines) or csv\n";
+    " -x - output format: text (default), jsonl (JSON Lines) or csv\n"
+    " -g - print the database table of the CSV: postgresql or sqlite (no input)\n";
 
 std::string* FieldOf(char option, RunSettings& settings) {
   switch (option) {
@@ -33,6 +34,7 @@ std::string* FieldOf(char option, RunSettings& settings) {
     case 'f': return &settings.FilterFileName;
     case 't': return &settings.TagsFileName;
     case 'x': return &settings.OutputFormatName;
+    case 'g': return &settings.TableDialect;
     default: return nullptr;
   }
 }

@@ -1,4 +1,4 @@
-// The command line: -d, -i, -o, -c, -f, -q, -s, -t, -x.
+// The command line: -d, -i, -o, -c, -f, -q, -s, -t, -x, -g.
 #pragma once
 
 #include "driver/run_settings.h"

@@ -75,6 +75,15 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.OutputFormatFromConfig = true;
     } else if (name == "Columns") {
       settings.Columns = std::string(value);
+    } else if (name == "ColumnNames" && (value == "sql" || value == "tags")) {
+      settings.SqlColumnNames = value == "sql";
+    } else if (name == "TableName" && !value.empty() && value.size() <= kMaxFileNameLength) {
+      settings.TableName = std::string(value);
+    } else if (name == "ColumnNames" || name == "TableName") {
+      SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
+                   name == "ColumnNames" ? "sql or tags" : "a name of 1 to 255 characters");
+      PrintText(value, "\n\n");
+      CountProblem(Problem::kBadConfigLine);
     } else {
       SayFormatted("Error in %s file: Unknown parameter in line:\n ", fileName.c_str());
       PrintText(name, "\n\n");

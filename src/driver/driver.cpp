@@ -27,7 +27,8 @@
 #include "driver/output_formats.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
-#include "decode/writers/csv_writer.h"
+#include "decode/writers/csv_layout.h"
+#include "decode/writers/table_definition.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis {
@@ -271,10 +272,15 @@ const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
   return dump;
 }
 
-// The CSV columns of the dictionary, chosen by Columns. False, after its message on standard
-// error, when Columns names one that is not a column.
-bool ChooseColumns(const RunSettings& settings, TBranch& root, CsvLayout& layout) {
-  layout = MakeCsvLayout(root);
+// The CSV columns of the dictionary, named as ColumnNames says and chosen by Columns. False, after
+// its message on standard error, when the dictionary's columns cannot be loaded as they are or
+// Columns names one that is not a column.
+bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
+  std::string problem;
+  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem)) {
+    SayOnErrorStream("Error: " + problem + " (" + settings.TagsFileName + ")\n");
+    return false;
+  }
   std::string unknown;
   if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
   SayOnErrorStream("Error: Columns in " + settings.ConfigFileName + " names \"" + unknown +
@@ -282,11 +288,10 @@ bool ChooseColumns(const RunSettings& settings, TBranch& root, CsvLayout& layout
   return false;
 }
 
-// Checks the names of Columns before the output is created, on the dictionary read then (its
-// messages held for its turn). False, after the message, when one is not a column.
-bool ColumnsAreKnown(const RunSettings& settings, Conversion& run) {
-  const RunSettings& configured = run.Early.Configured;
-  if (!run.Format->HasColumns || configured.Columns.empty()) return true;
+// Makes the CSV columns before the output is created, from the dictionary read then (its messages
+// held for its turn). False, after the message, when they cannot be made.
+bool ColumnsAreSound(const RunSettings& settings, Conversion& run) {
+  if (!run.Format->HasColumns) return true;
   EarlyFiles& early = run.Early;
   early.Root = std::make_unique<TBranch>(nullptr);
   {
@@ -295,16 +300,45 @@ bool ColumnsAreKnown(const RunSettings& settings, Conversion& run) {
   }
   if (!early.TagsRead) return true;  // its failure comes at its turn
   run.Layout = std::make_shared<CsvLayout>();
-  return ChooseColumns(configured, *early.Root, *run.Layout);
+  return ChooseColumns(run.Early.Configured, *early.Root, *run.Layout);
+}
+
+// -g: prints the table definition of the CSV that the dictionary and the main configuration file
+// give, on standard output, with no banner and its messages on standard error. Returns 0, or -1
+// after the message.
+int DefineTable(RunSettings& settings) {
+  SetQuiet(true);
+  SqlDialect dialect;
+  if (!FindSqlDialect(settings.TableDialect, dialect)) {
+    SayOnErrorStream("Error: unknown table dialect \"" + settings.TableDialect + "\" (-g): use postgresql or sqlite\n");
+    return -1;
+  }
+  if (ReadMainConfig(settings) != 0) return -1;
+  TBranch root(nullptr);
+  if (ReadTagsConfig(root, settings.TagsFileName) != 0) {
+    SayOnErrorStream("Error when reading TagsConfigFile.\n");
+    return -1;
+  }
+  CsvLayout layout;
+  if (!ChooseColumns(settings, root, layout)) return -1;
+  std::string text;
+  std::string problem;
+  if (!TableDefinition(layout, dialect, settings.TableName, text, problem)) {
+    SayOnErrorStream("Error: " + problem + "\n");
+    return -1;
+  }
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    PrintErrorForm("Error: can not write the table definition");
+    return -1;
+  }
+  return 0;
 }
 
 // ---- The run, phase by phase ------------------------------------------------------------------
 
-// Reads the command line, and the main configuration file early; chooses the format and names
-// the output. False, after the usage text or the message, when the run cannot start.
-bool ReadCommandLine(int argc, const char* const* argv, RunSettings& settings, Conversion& run) {
-  CommandLineFaults faults;
-  const int parsed = ParseCommandLine(argc, argv, settings, &faults);
+// Takes the command line read, and reads the main configuration file early; chooses the format and
+// names the output. False, after the usage text or the message, when the run cannot start.
+bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& settings, Conversion& run) {
   SetQuiet(settings.Quiet);
   PrintBanner();
   if (parsed != 0 || settings.InputFileName.empty()) {
@@ -350,8 +384,8 @@ bool TakeInputSize(const RunSettings& settings, Conversion& run) {
   return true;
 }
 
-// Opens the input and takes its size; checks that the output spares the user's files and that
-// Columns names columns. False, after the message, when the run cannot go on.
+// Opens the input and takes its size; checks that the output spares the user's files and makes
+// the CSV columns. False, after the message, when the run cannot go on.
 bool OpenInput(const RunSettings& settings, Conversion& run) {
   run.Input.reset(IsStandardStream(settings, settings.InputFileName) ? stdin
                                                                      : OpenForReading(settings.InputFileName));
@@ -360,7 +394,7 @@ bool OpenInput(const RunSettings& settings, Conversion& run) {
     return false;
   }
   return OutputSparesInput(settings, run.Input.get()) && TakeInputSize(settings, run) &&
-         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreKnown(settings, run);
+         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreSound(settings, run);
 }
 
 bool OpenOutput(const RunSettings& settings, OutputFile& output) {
@@ -443,8 +477,12 @@ int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
 }
 
 int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
+  CommandLineFaults faults;
+  const int parsed = ParseCommandLine(argc, argv, settings, &faults);
+  if (!settings.TableDialect.empty() && parsed == 0 && faults.LongValue == '\0') return DefineTable(settings);
+  settings.TableDialect.clear();
   Conversion run;
-  if (!ReadCommandLine(argc, argv, settings, run)) return -1;
+  if (!ReadCommandLine(parsed, faults, settings, run)) return -1;
   report.Format = run.Format;
   if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
   if (!TakeTextFiles(settings, run)) return -1;
@@ -456,7 +494,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
 
 bool HadProblems(const RunReport& report) {
   if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0 ||
-      report.Counts.PastHolder != 0) {
+      report.Counts.PastHolder != 0 || report.Counts.ValuesWithoutColumn != 0) {
     return true;
   }
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
@@ -492,9 +530,9 @@ class FixedLine {
 // The summary line:
 // orvalis: IN: R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
-// files not read, [G damages, first at offset O, ][N values not in the CSV, ][E elements past
-// their holder, ]END (the damages with Resync only, the values in CSV only, the elements when E
-// is not 0)
+// files not read, [G damages, first at offset O, ][N values not in the CSV, ][V values without a
+// column, ][E elements past their holder, ]END (the damages with Resync only, the values in CSV
+// only, the values without a column when V is not 0, the elements when E is not 0)
 void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
@@ -534,6 +572,10 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
   if (report.Format != nullptr && report.Format->HasColumns) {
     line.AddNumber(counts.ValuesNotInCsv);
     line.Add(" values not in the CSV, ");
+  }
+  if (counts.ValuesWithoutColumn != 0) {
+    line.AddNumber(counts.ValuesWithoutColumn);
+    line.Add(" values without a column, ");
   }
   if (counts.PastHolder != 0) {
     line.AddNumber(counts.PastHolder);
@@ -609,9 +651,10 @@ int RunOrvalis(int argc, const char* const* argv) {
     PrintErrorForm("Error: memory allocation fault");
     report.End = RunEnd::kFailed;
   }
-  if (status == 0 && settings.Strict && HadProblems(report)) status = kCompletedWithProblems;
+  const bool defined = !settings.TableDialect.empty();  // -g converts nothing: no summary, no strictness
+  if (status == 0 && settings.Strict && !defined && HadProblems(report)) status = kCompletedWithProblems;
   if (status == 0 && report.Counts.Damages != 0) status = kCompletedWithProblems;
-  if (settings.Quiet) PrintSummary(settings, report);
+  if (settings.Quiet && !defined) PrintSummary(settings, report);
   std::fflush(stdout);
   std::fflush(stderr);
   return status;

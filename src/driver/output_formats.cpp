@@ -1,6 +1,7 @@
 #include "driver/output_formats.h"
 
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include "debugdump/debug_walker.h"
@@ -17,7 +18,12 @@ std::unique_ptr<FormatWalk> StartJsonLines(WalkContext& walk, std::shared_ptr<co
 }
 
 std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, std::shared_ptr<const CsvLayout> columns) {
-  if (columns == nullptr) columns = std::make_shared<const CsvLayout>(MakeCsvLayout(*walk.Root));
+  if (columns == nullptr) {  // the dictionary's columns under their own names
+    auto layout = std::make_shared<CsvLayout>();
+    std::string problem;
+    MakeCsvLayout(*walk.Root, false, *layout, problem);
+    columns = std::move(layout);
+  }
   return CsvWalk(walk, std::move(columns));
 }
 

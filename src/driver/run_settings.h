@@ -24,6 +24,9 @@ struct RunSettings {
   std::string OutputFormatName;
   bool OutputFormatFromConfig = false;  // the main configuration file named it: it wins over -x
   std::string Columns;                  // Columns: the CSV columns chosen, comma-separated
+  bool SqlColumnNames = false;          // ColumnNames=sql: the CSV header names columns as SQL takes them
+  std::string TableName = "records";    // TableName: the table of -g's definition
+  std::string TableDialect;             // -g: the table definition to print ("postgresql", "sqlite")
 };
 
 }  // namespace orvalis

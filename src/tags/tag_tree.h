@@ -77,7 +77,12 @@ class TItem {
   std::unique_ptr<TIndValList> IndArr;
   std::unique_ptr<TNonIndValList> NonIndArr;
   std::optional<std::string> FilterValue;
+  // Occurs: how many occurrences of the tag within its holder get CSV columns.
+  uint32_t Occurs = 1;
 };
+
+// The largest Occurs a dictionary may give.
+constexpr uint32_t kMaxOccurs = 1000;
 
 class TLeaf {
  public:

@@ -77,6 +77,16 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
     IndArr = std::make_unique<TIndValList>(value);
   } else if (name == "NonIndArr") {
     NonIndArr = std::make_unique<TNonIndValList>(value);
+  } else if (name == "Occurs") {
+    const bool digits = !value.empty() && value.size() <= 4 &&
+                        value.find_first_not_of("0123456789") == std::string_view::npos;
+    const uint32_t occurs = digits ? static_cast<uint32_t>(ParseDecimalLong(value)) : 0;
+    if (occurs < 1 || occurs > kMaxOccurs) {
+      PrintText("Error in Tags.cfg file: Occurs is not a number from 1 to 1000 in line:\n ", line, "\n\n");
+      CountProblem(Problem::kBadDictionaryLine);
+    } else {
+      Occurs = occurs;
+    }
   }
   return 0;
 }

@@ -16,7 +16,10 @@ struct WalkCounts {
   uint64_t FillerRuns = 0;          // the runs they came in
   uint64_t Damages = 0;             // places of damage the walk went on after (Resync)
   uint64_t FirstDamageAt = 0;       // the offset of the first of them
-  uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds
+  uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds by their nature
+                                    // (outside records, without a name of their own)
+  uint64_t ValuesWithoutColumn = 0;  // values of written CSV rows that have a name but no column
+                                     // (occurrences beyond Occurs)
   uint64_t PastHolder = 0;          // nested elements walked past the end of the element holding
                                     // them (without Resync, where that is no damage)
 
@@ -33,6 +36,7 @@ struct WalkCounts {
     if (Damages == 0) FirstDamageAt = ahead.FirstDamageAt;
     Damages += ahead.Damages;
     ValuesNotInCsv += ahead.ValuesNotInCsv;
+    ValuesWithoutColumn += ahead.ValuesWithoutColumn;
     PastHolder += ahead.PastHolder;
   }
 };

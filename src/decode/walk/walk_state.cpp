@@ -100,8 +100,7 @@ bool HandOnHeldText(WalkContext& walk) {
 }
 
 void WriteOutRecord(WalkContext& walk) {
-  WalkState& state = walk.State;
-  if (state.RecordPasses && state.FilteredTagsSeen == walk.Settings.FilterCount) {
+  if (RecordIsKept(walk)) {
     if (!walk.Spilled.empty()) WriteSpilledText(walk);
     WriteRecordBuffer(walk);
   } else {
@@ -112,7 +111,7 @@ void WriteOutRecord(WalkContext& walk) {
 void CountRecordOutcome(WalkContext& walk) {
   const WalkState& state = walk.State;
   if (state.RecordCount == 0 || (walk.Settings.RangeActive && state.SkipRecord)) return;
-  if (!state.RecordPasses || state.FilteredTagsSeen != walk.Settings.FilterCount) {
+  if (!RecordIsKept(walk)) {
     ++walk.Counts.RecordsFilteredOut;
   }
 }

@@ -275,6 +275,11 @@ void AppendTagPathText(Text& out, const TagPath& path) {
 }
 std::string TagPathText(const TagPath& path);
 
+// True while the record under way passes the filter: its text will be written out.
+inline bool RecordIsKept(const WalkContext& walk) {
+  return walk.State.RecordPasses && walk.State.FilteredTagsSeen == walk.Settings.FilterCount;
+}
+
 // Writes the record's text out when it passed the filter, else drops it.
 void WriteOutRecord(WalkContext& walk);
 

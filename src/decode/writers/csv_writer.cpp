@@ -1,8 +1,9 @@
 #include "decode/writers/csv_writer.h"
 
 #include <charconv>
+#include <array>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
 
 #include "common/text_format.h"
 #include "decode/writers/field_values.h"
@@ -13,19 +14,37 @@
 namespace orvalis {
 namespace {
 
-// The row under way: its cells in the order they came, each column's place among them.
+// The row under way: its cells in the order they came, each column's place among them, and what
+// its errors cell will say.
 struct CsvRow {
   // The size that marks a cell as the long cell whose index stands where a cell's place would.
   static constexpr uint32_t kLongCellMark = UINT32_MAX;
+  // The size that marks the errors cell, made from Errors when the row is written.
+  static constexpr uint32_t kErrorsMark = UINT32_MAX - 1;
+
+  // A value that could not be decoded (its octets, within the input), or the damage that cut the
+  // record short (Field is -1; Octets null).
+  struct Error {
+    int32_t Field;
+    std::string_view Reason;
+    const uint8_t* Octets;
+    uint64_t Count;
+  };
 
   TextBuffer Text;
   std::vector<uint64_t> Cells;  // per column: where its cell begins in Text << 32 | its size (0: empty)
   std::vector<LongCell> LongCells;
+  std::vector<Error> Errors;
+  uint64_t DamagedAt = 0;
+  uint64_t ResumedAt = 0;
 
   void swap(CsvRow& other) {
     Text.swap(other.Text);
     Cells.swap(other.Cells);
     LongCells.swap(other.LongCells);
+    Errors.swap(other.Errors);
+    std::swap(DamagedAt, other.DamagedAt);
+    std::swap(ResumedAt, other.ResumedAt);
   }
 };
 
@@ -39,19 +58,39 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   void TakeOver(CsvWriter& ahead) {
     RecordLineWriter::TakeOver(ahead);
     row_.swap(ahead.row_);
+    slot_ = ahead.slot_;
+    std::swap(withoutColumn_, ahead.withoutColumn_);
   }
-  // Damage ends the row under way; it gets no row of its own.
-  void Damaged(uint64_t, uint64_t) { CloseLine(); }
+  // The values of a record without a column count once the record is known to be written: at
+  // the next record's start, or at the end of the walk.
+  void RecordFound() {
+    CloseLine();
+    CountValuesWithoutColumn();
+  }
+  void Finish() {
+    CloseLine();
+    CountValuesWithoutColumn();
+  }
+  // Damage ends the row under way, whose errors cell says so; it gets no row of its own.
+  void Damaged(uint64_t at, uint64_t resumedAt) {
+    if (line_.Open == RecordLine::kNone) return;
+    AddError({-1, {}, nullptr, 0});
+    row_.DamagedAt = at;
+    row_.ResumedAt = resumedAt;
+    CloseLine();
+  }
   void InDoubt(uint64_t, uint64_t) { CloseLine(); }
 
   // A row's cells go into the row's text in the order they come; the row is joined in the order
   // of the chosen columns when it ends.
-  void OpenLineText(RecordLine::Kind, const TagPath&, int, uint64_t, uint32_t number) {
+  void OpenLineText(RecordLine::Kind, const TagPath&, int base, uint64_t, uint32_t number) {
     const std::size_t columns = layout_.Names.size();
     if (row_.Cells.size() != columns) row_.Cells.resize(columns);
     std::memset(row_.Cells.data(), 0, columns * sizeof row_.Cells[0]);  // every cell empty
     row_.Text.clear();
     row_.LongCells.clear();
+    row_.Errors.clear();
+    slot_[static_cast<std::size_t>(base + 1)] = 0;
     char* out = row_.Text.extend(20);
     EndCell(row_, 0, 0, std::to_chars(out, out + 20, number).ptr);
   }
@@ -60,7 +99,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   // The row: the cells in the chosen order, each followed by a comma but the last, then CR LF.
   void CloseLineText(int) {
-    if (!row_.LongCells.empty()) return CloseLongLine();
+    if (!row_.LongCells.empty() || !row_.Errors.empty()) return CloseLongLine();
     std::size_t cells = row_.Text.size();  // the cells, each once
     if (layout_.ChosenAgain) {
       cells = 0;
@@ -81,16 +120,19 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     out.truncate(out.size() - room + static_cast<std::size_t>(to - start));
   }
 
-  // The field's column, for the first occurrence of a declared field outside any repeat.
-  void Member(const TLeaf* leaf, const TagPath&, int depth, uint32_t occurrence, bool constructed, uint64_t length) {
+  // The element's slot, and for a value its column. The first occurrence of a field in the first
+  // occurrence of each field holding it is the common case.
+  [[gnu::always_inline]] void Member(const TLeaf* leaf, const TagPath&, int depth, uint32_t occurrence,
+                                     bool constructed, uint64_t length) {
     valueColumn_ = -1;
-    if (constructed || length == 0) return;  // no value: an empty cell
-    const int32_t column = leaf != nullptr ? layout_.FieldColumn[leaf->Serial] : -1;
-    if (column > 0 && occurrence == 1 && (line_.Repeated & RecordLine::Bit(depth - 1)) == 0) {
-      valueColumn_ = column;
-    } else {
-      ++walk_.Counts.ValuesNotInCsv;
+    if (leaf != nullptr && !constructed && occurrence == 1 && slot_[static_cast<std::size_t>(depth)] == 0) {
+      const int32_t column = layout_.Slots[leaf->Serial].Column;
+      if (column > 0) {
+        if (length != 0) valueColumn_ = column;  // no value: an empty cell
+        return;
+      }
     }
+    AnyMember(leaf, depth, occurrence, constructed, length);
   }
 
   // Outside a record no row is open: a value there is in no column.
@@ -108,6 +150,47 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   }
 
  private:
+  // A slot of an element that is no field (not declared, without a name of its own) or lies in
+  // one, and of one beyond the occurrences that Occurs gives slots.
+  static constexpr int32_t kNoField = -1;
+  static constexpr int32_t kBeyond = -2;
+
+  [[gnu::noinline]] void AnyMember(const TLeaf* leaf, int depth, uint32_t occurrence, bool constructed,
+                                   uint64_t length) {
+    const int32_t holder = slot_[static_cast<std::size_t>(depth)];
+    const CsvLayout::FieldSlots* field = leaf != nullptr ? &layout_.Slots[leaf->Serial] : nullptr;
+    int32_t slot = kNoField;
+    if (field != nullptr && field->Occurs != 0 && holder != kNoField) {
+      slot = holder == kBeyond || occurrence > field->Occurs
+                 ? kBeyond
+                 : holder * static_cast<int32_t>(field->Occurs) + static_cast<int32_t>(occurrence - 1);
+    }
+    if (constructed) {
+      slot_[static_cast<std::size_t>(depth + 1)] = slot;
+      return;
+    }
+    if (length == 0) return;  // no value: an empty cell, or none
+    const int32_t column = slot >= 0 ? layout_.SlotColumns[field->First + static_cast<uint32_t>(slot)] : -1;
+    if (column > 0) {
+      valueColumn_ = column;
+    } else if (slot == kNoField) {
+      ++walk_.Counts.ValuesNotInCsv;
+    } else {
+      ++withoutColumn_;  // a field's value that no column takes
+    }
+  }
+
+  // Counts the values without a column of the record before, when it is written.
+  void CountValuesWithoutColumn() {
+    if (withoutColumn_ != 0 && RecordIsKept(walk_)) walk_.Counts.ValuesWithoutColumn += withoutColumn_;
+    withoutColumn_ = 0;
+  }
+
+  void AddError(const CsvRow::Error& error) {
+    if (row_.Errors.empty()) row_.Cells[layout_.ErrorsColumn] = CsvRow::kErrorsMark;
+    row_.Errors.push_back(error);
+  }
+
   // The cell of `column` is the row's text from `at` to `end` (a later cell of a column takes the
   // place of an earlier one).
   static void EndCell(CsvRow& row, uint32_t column, std::size_t at, const char* end) {
@@ -116,8 +199,8 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     row.Cells[column] = static_cast<uint64_t>(at) << 32 | (size - at);
   }
 
-  // The row of a long value's cell, which is made from the input's octets in chunks: each cell
-  // followed by a comma but the last, then CR LF.
+  // The row of a long value's cell or of errors, which are made from the input's octets in
+  // chunks: each cell followed by a comma but the last, then CR LF.
   [[gnu::noinline]] void CloseLongLine() {
     TextBuffer& out = walk_.State.RecordBuffer;
     bool first = true;
@@ -126,6 +209,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       first = false;
       const std::size_t at = static_cast<std::size_t>(cell >> 32);
       const uint32_t size = static_cast<uint32_t>(cell);
+      if (size == CsvRow::kErrorsMark) return PutErrorsCell();
       if (size == CsvRow::kLongCellMark) return PutLongCsvCell(walk_, row_.LongCells[at]);
       out.append(row_.Text.data() + at, size);
     };
@@ -135,6 +219,37 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       for (uint32_t column : layout_.Chosen) put(row_.Cells[column]);
     }
     out.append("\r\n");
+  }
+
+  // The errors cell: "FIELD: REASON; octets HEX" for each value that could not be decoded, and
+  // what damage did to the record, joined by " | ". The hexadecimal digits go in chunks.
+  [[gnu::noinline]] void PutErrorsCell() {
+    TextBuffer& out = walk_.State.RecordBuffer;
+    bool quoted = false;
+    for (const CsvRow::Error& error : row_.Errors) {
+      quoted = quoted || (error.Field >= 0 && CsvFieldNeedsQuotes(layout_.Fields[error.Field]));
+    }
+    if (quoted) out.push_back('"');
+    bool first = true;
+    for (const CsvRow::Error& error : row_.Errors) {
+      if (!first) out.append(" | ");
+      first = false;
+      if (error.Field < 0) {
+        out.append("damaged at offset ");
+        AppendDecimal(out, row_.DamagedAt);
+        out.append(": the record is cut short (");
+        AppendDecimal(out, row_.ResumedAt - row_.DamagedAt);
+        out.append(" octets skipped)");
+        continue;
+      }
+      AppendCsvOctets(out, layout_.Fields[error.Field]);
+      out.append(": ");
+      out.append(error.Reason);
+      out.append("; octets ");
+      RecordChunks chunks{walk_};
+      PutLongForm(chunks, error.Octets, error.Count, LongForm::kHex);
+    }
+    if (quoted) out.push_back('"');
   }
 
   // Writes a cell and a comma after it. The cell goes over in moves of 16 characters, which may
@@ -149,7 +264,8 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     return to + size + 1;
   }
 
-  // Writes a decoded value's parts into their cells, an error into the value's first cell.
+  // Writes a decoded value's parts into their cells; an error leaves them empty and goes to the
+  // errors cell.
   struct Sink {
     CsvWriter& Writer;
     uint32_t First;   // the column of the value's first part
@@ -158,15 +274,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
     CsvRow& Row() { return Writer.row_; }
     void Error(std::string_view message, const uint8_t* content, uint64_t length) {
-      if (length >= kLongValue) return Defer({content, length, LongForm::kError, message});
-      TextBuffer& text = Writer.errorText_;
-      text.assign("error: ");
-      text.append(message);
-      text.append("; octets ");
-      AppendHex(text, content, length);
-      At = Row().Text.size();
-      AppendCsvField(Row().Text, text.view());
-      EndCell(Row(), Column, At, Row().Text.data() + Row().Text.size());
+      Writer.AddError({static_cast<int32_t>(Writer.layout_.FieldOf[First]), message, content, length});
     }
     void Parts(const PartNames&) {}
     [[gnu::always_inline]] void Part(int index) { Column = First + static_cast<uint32_t>(index); }
@@ -189,9 +297,9 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     }
     void Null() {}
     void Beside(const uint8_t*, uint64_t) {}
-    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) { Defer({octets, count, form, {}}); }
+    [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) { Defer({octets, count, form}); }
     [[gnu::noinline, gnu::cold]] void LongText(std::string_view octets) {
-      Defer({reinterpret_cast<const uint8_t*>(octets.data()), octets.size(), LongForm::kText, {}});
+      Defer({reinterpret_cast<const uint8_t*>(octets.data()), octets.size(), LongForm::kText});
     }
     // The cell is made when the row is written.
     [[gnu::noinline, gnu::cold]] void Defer(const LongCell& cell) {
@@ -202,125 +310,13 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   const CsvLayout& layout_;
   int32_t valueColumn_ = -1;  // between an element's beginning and its value: its column (-1: none)
+  // By depth + 1: the slot of the open element of that depth (0 for a record, kNoField, kBeyond).
+  std::array<int32_t, RecordLine::kLevels> slot_{};
+  uint64_t withoutColumn_ = 0;  // values of the record under way that have a name but no column
   CsvRow row_;
-  TextBuffer errorText_;  // an error's text, before it is quoted into its cell
 };
-
-// ---- The CSV columns -------------------------------------------------------------------------
-
-struct LayoutBuilder {
-  CsvLayout& Layout;
-  const std::vector<bool>& Shared;
-  std::unordered_map<std::string, TagType> TypeOf;  // by the field's name
-  std::unordered_map<std::string, int32_t> ColumnOf;
-
-  void AddValue(const TLeaf& leaf, const std::string& name) {
-    const TItem& item = leaf.Item;
-    int32_t& fieldColumn = Layout.FieldColumn[leaf.Serial];
-    const PartNames parts = PartNamesOf(item.Type);
-    auto found = ColumnOf.find(name);
-    if (found != ColumnOf.end()) {
-      // The same name elsewhere: the same columns when its values have the same parts.
-      const PartNames there = PartNamesOf(TypeOf[name]);
-      fieldColumn = there.Count == parts.Count && there.Names[0] == parts.Names[0] ? found->second : -1;
-      return;
-    }
-    const int32_t column = static_cast<int32_t>(Layout.Names.size());
-    ColumnOf.emplace(name, column);
-    TypeOf.emplace(name, item.Type);
-    fieldColumn = column;
-    for (int part = 0; part < parts.Count; ++part) {
-      Layout.Names.push_back(parts.Count == 1 ? name : name + "." + std::string(parts.Names[part]));
-    }
-  }
-
-  // The fields under a record start, `prefix` being their parents' dotted names.
-  void AddFields(const TBranch& branch, const std::string& prefix) {
-    for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-      const TItem& item = leaf->Item;
-      if (item.OpensRecord) {
-        if (leaf->Child) AddFields(*leaf->Child, "");  // a record of its own
-        continue;
-      }
-      if (!item.TagName || Shared[leaf->Serial]) continue;  // keyed by its path: not a column
-      const std::string name = prefix + *item.TagName;
-      if (leaf->Child) {
-        AddFields(*leaf->Child, name + ".");
-      } else {
-        AddValue(*leaf, name);
-      }
-    }
-  }
-
-  // The record starts anywhere in the dictionary.
-  void FindRecords(const TBranch& branch) {
-    for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-      if (!leaf->Child) continue;
-      if (leaf->Item.OpensRecord) {
-        AddFields(*leaf->Child, "");
-      } else {
-        FindRecords(*leaf->Child);
-      }
-    }
-  }
-};
-
-void NoteChosenColumns(CsvLayout& layout) {
-  std::vector<bool> chosen(layout.Names.size());
-  layout.ChosenAgain = false;
-  layout.AllInOrder = layout.Chosen.size() == layout.Names.size();
-  for (std::size_t position = 0; position < layout.Chosen.size(); ++position) {
-    const uint32_t column = layout.Chosen[position];
-    layout.ChosenAgain = layout.ChosenAgain || chosen[column];
-    layout.AllInOrder = layout.AllInOrder && column == position;
-    chosen[column] = true;
-  }
-}
 
 }  // namespace
-
-CsvLayout MakeCsvLayout(const TBranch& root) {
-  const std::vector<bool> shared = SharedTagNames(root);
-  CsvLayout layout;
-  layout.FieldColumn.assign(LeafCount(root), -1);
-  layout.Names.push_back("record");
-  LayoutBuilder builder{layout, shared, {}, {}};
-  builder.FindRecords(root);
-  for (uint32_t column = 0; column < layout.Names.size(); ++column) layout.Chosen.push_back(column);
-  NoteChosenColumns(layout);
-  return layout;
-}
-
-bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unknown) {
-  std::vector<uint32_t> chosen;
-  while (!list.empty()) {
-    const std::size_t comma = list.find(',');
-    const std::string_view name = list.substr(0, comma);
-    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-    uint32_t column = 0;
-    while (column < layout.Names.size() && layout.Names[column] != name) ++column;
-    if (column == layout.Names.size()) {
-      unknown = std::string(name);
-      return false;
-    }
-    chosen.push_back(column);
-  }
-  if (!chosen.empty()) layout.Chosen = std::move(chosen);
-  NoteChosenColumns(layout);
-  return true;
-}
-
-std::string CsvHeader(const CsvLayout& layout) {
-  TextBuffer header;
-  bool first = true;
-  for (uint32_t column : layout.Chosen) {
-    if (!first) header.push_back(',');
-    first = false;
-    AppendCsvField(header, layout.Names[column]);
-  }
-  header.append("\r\n");
-  return std::string(header.view());
-}
 
 std::unique_ptr<FormatWalk> CsvWalk(WalkContext& walk, std::shared_ptr<const CsvLayout> layout) {
   if (walk.Input.Position() == 0) walk.Output.WriteText(CsvHeader(*layout));

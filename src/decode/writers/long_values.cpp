@@ -103,27 +103,18 @@ void PutLongJsonText(WalkContext& walk, std::string_view octets) {
 
 void PutLongCsvCell(WalkContext& walk, const LongCell& cell) {
   TextBuffer& out = walk.State.RecordBuffer;
-  if (cell.Form != LongForm::kText && cell.Form != LongForm::kError) {
+  if (cell.Form != LongForm::kText) {
     RecordChunks chunks{walk};
     PutLongForm(chunks, cell.Octets, cell.Count, cell.Form);
     return;
   }
-  // A text is a CSV field of its own octets; an error "error: <message>; octets <hexadecimal>",
-  // whose digits never ask for quotes.
+  // A text is a CSV field of its own octets.
   const std::string_view octets(reinterpret_cast<const char*>(cell.Octets), static_cast<std::size_t>(cell.Count));
-  std::string head;
-  if (cell.Form == LongForm::kError) head = "error: " + std::string(cell.Message) + "; octets ";
-  const bool quoted = CsvFieldNeedsQuotes(cell.Form == LongForm::kError ? std::string_view(head) : octets);
+  const bool quoted = CsvFieldNeedsQuotes(octets);
   if (quoted) out.push_back('"');
-  if (cell.Form == LongForm::kError) {
-    AppendCsvOctets(out, head);
-    RecordChunks chunks{walk};
-    PutLongForm(chunks, cell.Octets, cell.Count, LongForm::kHex);
-  } else {
-    for (std::size_t done = 0; done < octets.size(); done += kLongValueChunk) {
-      AppendCsvOctets(out, octets.substr(done, kLongValueChunk));
-      KeepHeldTextBounded(walk);
-    }
+  for (std::size_t done = 0; done < octets.size(); done += kLongValueChunk) {
+    AppendCsvOctets(out, octets.substr(done, kLongValueChunk));
+    KeepHeldTextBounded(walk);
   }
   if (quoted) out.push_back('"');
 }

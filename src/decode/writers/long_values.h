@@ -20,16 +20,14 @@ namespace orvalis {
 
 // How the octets of a long value are written: two characters per octet in
 // hexadecimal, as telephone digits (the last one left out when the count is odd), or as a line
-// code (hexadecimal, a "/" after the first two octets); or, in a CSV cell, as a text (a CSV field),
-// or as an error with the octets in hexadecimal.
-enum class LongForm : uint8_t { kHex, kDigits, kOddDigits, kLineCode, kText, kError };
+// code (hexadecimal, a "/" after the first two octets); or, in a CSV cell, as a text (a CSV field).
+enum class LongForm : uint8_t { kHex, kDigits, kOddDigits, kLineCode, kText };
 
 // A CSV cell of a long value, made from the input's octets when its row is written.
 struct LongCell {
   const uint8_t* Octets = nullptr;
   uint64_t Count = 0;
   LongForm Form = LongForm::kHex;
-  std::string_view Message;  // an error's message
 };
 
 // The octets that make one chunk of a long value's text.

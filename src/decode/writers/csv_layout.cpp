@@ -1,0 +1,256 @@
+#include "decode/writers/csv_layout.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "common/text_buffer.h"
+#include "common/text_format.h"
+#include "decode/writers/field_values.h"
+#include "decode/writers/record_text.h"
+
+namespace orvalis {
+namespace {
+
+// The type of a column by the type of its field and the name of its part ("" for a plain value).
+ColumnType TypeOfPart(TagType type, std::string_view part) {
+  if (part == "natureCode" || part == "planCode") return ColumnType::kSmallInteger;
+  if (part == "code") return ColumnType::kInteger;  // a mnemonic's, of up to two octets
+  if (part == "seconds") return ColumnType::kSeconds;
+  if (!part.empty()) return ColumnType::kText;
+  if (type == TagType::DecNumber) return ColumnType::kInteger;
+  if (type == TagType::DateTime) return ColumnType::kTimestamp;
+  return ColumnType::kText;
+}
+
+// The name of an occurrence: "name" for the first, "name#2" for the second ...
+std::string OccurrenceName(const std::string& name, uint32_t occurrence) {
+  return occurrence == 1 ? name : name + "#" + std::to_string(occurrence);
+}
+
+struct LayoutBuilder {
+  CsvLayout& Layout;
+  const std::vector<bool>& Shared;
+  struct Field {
+    uint32_t Column;
+    PartNames Parts;
+  };
+  std::unordered_map<std::string, Field> FieldNamed;
+  bool TooMany = false;
+
+  // The columns of one occurrence of a value named `name`: its own, or those of a field of the
+  // same name and the same parts met before.
+  int32_t ValueColumns(const TItem& item, const std::string& name) {
+    const PartNames parts = PartNamesOf(item.Type);
+    auto found = FieldNamed.find(name);
+    if (found != FieldNamed.end()) {
+      const PartNames& there = found->second.Parts;
+      const bool same = there.Count == parts.Count && std::equal(parts.Names, parts.Names + parts.Count, there.Names);
+      if (!same) return -1;  // the name is taken by a value of other parts
+      for (int part = 0; part < parts.Count; ++part) {
+        ColumnType& type = Layout.Types[found->second.Column + part];
+        if (type != TypeOfPart(item.Type, parts.Names[part])) type = ColumnType::kText;
+      }
+      return static_cast<int32_t>(found->second.Column);
+    }
+    if (Layout.Names.size() + parts.Count > kMaxCsvColumns) {
+      TooMany = true;
+      return -1;
+    }
+    const uint32_t column = static_cast<uint32_t>(Layout.Names.size());
+    const uint32_t field = static_cast<uint32_t>(Layout.Fields.size());
+    FieldNamed.emplace(name, Field{column, parts});
+    Layout.Fields.push_back(name);
+    for (int part = 0; part < parts.Count; ++part) {
+      Layout.Names.push_back(parts.Count == 1 ? name : name + "." + std::string(parts.Names[part]));
+      Layout.Types.push_back(TypeOfPart(item.Type, parts.Names[part]));
+      Layout.FieldOf.push_back(field);
+    }
+    return static_cast<int32_t>(column);
+  }
+
+  // The fields under a record start, in the slot `slot` of the `slots` that the fields holding
+  // them have; `prefix` is their dotted names with their occurrences.
+  void AddFields(const TBranch& branch, const std::string& prefix, uint64_t slot, uint64_t slots) {
+    for (const TLeaf* leaf = branch.First; leaf != nullptr && !TooMany; leaf = leaf->Next) {
+      const TItem& item = leaf->Item;
+      if (item.OpensRecord) {
+        if (leaf->Child) AddFields(*leaf->Child, "", 0, 1);  // a record of its own
+        continue;
+      }
+      if (!item.TagName || Shared[leaf->Serial]) continue;  // keyed by its path: not a column
+      const uint64_t ownSlots = slots * item.Occurs;
+      if (ownSlots > kMaxCsvColumns) {
+        TooMany = true;
+        return;
+      }
+      CsvLayout::FieldSlots& field = Layout.Slots[leaf->Serial];
+      if (field.Occurs == 0) {  // the first visit: the field's slots
+        field.Occurs = item.Occurs;
+        field.First = static_cast<uint32_t>(Layout.SlotColumns.size());
+        if (!leaf->Child) Layout.SlotColumns.resize(Layout.SlotColumns.size() + ownSlots, -1);
+      }
+      for (uint32_t occurrence = 1; occurrence <= item.Occurs && !TooMany; ++occurrence) {
+        const uint64_t ownSlot = slot * item.Occurs + (occurrence - 1);
+        const std::string name = OccurrenceName(prefix + *item.TagName, occurrence);
+        if (leaf->Child) {
+          AddFields(*leaf->Child, name + ".", ownSlot, ownSlots);
+        } else {
+          Layout.SlotColumns[field.First + ownSlot] = ValueColumns(item, name);
+        }
+      }
+      if (!leaf->Child) field.Column = Layout.SlotColumns[field.First];
+    }
+  }
+
+  // The record starts anywhere in the dictionary.
+  void FindRecords(const TBranch& branch) {
+    for (const TLeaf* leaf = branch.First; leaf != nullptr && !TooMany; leaf = leaf->Next) {
+      if (!leaf->Child) continue;
+      if (leaf->Item.OpensRecord) {
+        AddFields(*leaf->Child, "", 0, 1);
+      } else {
+        FindRecords(*leaf->Child);
+      }
+    }
+  }
+};
+
+void NoteChosenColumns(CsvLayout& layout) {
+  std::vector<bool> chosen(layout.Names.size());
+  layout.ChosenAgain = false;
+  layout.AllInOrder = layout.Chosen.size() == layout.Names.size();
+  for (std::size_t position = 0; position < layout.Chosen.size(); ++position) {
+    const uint32_t column = layout.Chosen[position];
+    layout.ChosenAgain = layout.ChosenAgain || chosen[column];
+    layout.AllInOrder = layout.AllInOrder && column == position;
+    chosen[column] = true;
+  }
+}
+
+bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
+bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The SQL names of the columns; false, with the problem, when two are alike.
+bool NameForSql(CsvLayout& layout, std::string& problem) {
+  std::unordered_map<std::string, uint32_t> columnNamed;
+  for (uint32_t column = 0; column < layout.Names.size(); ++column) {
+    std::string& header = layout.Headers[column];
+    header = SqlColumnName(layout.Names[column]);
+    const auto [there, added] = columnNamed.emplace(header, column);
+    if (!added) {
+      problem = "with ColumnNames=sql the CSV columns \"" + layout.Names[there->second] + "\" and \"" +
+                layout.Names[column] + "\" would both be named \"" + header + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem) {
+  const std::vector<bool> shared = SharedTagNames(root);
+  layout = CsvLayout();
+  layout.Slots.assign(LeafCount(root), CsvLayout::FieldSlots());
+  layout.Names.push_back("record");
+  layout.Types.push_back(ColumnType::kInteger);
+  layout.FieldOf.push_back(0);
+  layout.Fields.push_back("record");
+  LayoutBuilder builder{layout, shared, {}, false};
+  builder.FindRecords(root);
+  layout.ErrorsColumn = static_cast<uint32_t>(layout.Names.size());
+  layout.Names.emplace_back(kErrorsColumn);
+  layout.Types.push_back(ColumnType::kText);
+  layout.FieldOf.push_back(0);
+  layout.Headers = layout.Names;
+  for (uint32_t column = 0; column < layout.Names.size(); ++column) layout.Chosen.push_back(column);
+  NoteChosenColumns(layout);
+  // What cannot be loaded is refused; the layout is whole all the same.
+  if (builder.TooMany) {
+    problem = "the dictionary gives the CSV more than " + std::to_string(kMaxCsvColumns) +
+              " columns (Occurs multiplies them)";
+    return false;
+  }
+  if (builder.FieldNamed.count(std::string(kErrorsColumn)) != 0) {
+    problem = "the dictionary names a field \"errors\", the CSV column of values that cannot be decoded: give "
+              "its tag another TagName";
+    return false;
+  }
+  return !sqlNames || NameForSql(layout, problem);
+}
+
+bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unknown) {
+  std::vector<uint32_t> chosen;
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    const std::string_view name = list.substr(0, comma);
+    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    uint32_t column = 0;
+    while (column < layout.Names.size() && layout.Names[column] != name) ++column;
+    if (column == layout.Names.size()) {
+      unknown = std::string(name);
+      return false;
+    }
+    chosen.push_back(column);
+  }
+  if (!chosen.empty()) layout.Chosen = std::move(chosen);
+  NoteChosenColumns(layout);
+  return true;
+}
+
+std::string CsvHeader(const CsvLayout& layout) {
+  TextBuffer header;
+  bool first = true;
+  for (uint32_t column : layout.Chosen) {
+    if (!first) header.push_back(',');
+    first = false;
+    AppendCsvField(header, layout.Headers[column]);
+  }
+  header.append("\r\n");
+  return std::string(header.view());
+}
+
+std::string SqlColumnName(std::string_view name) {
+  constexpr std::size_t kLongestName = 63;  // PostgreSQL cuts longer names
+  std::string out;
+  bool apart = false;  // octets other than letters and digits came since the last word character
+  for (std::size_t at = 0; at < name.size(); ++at) {
+    const char c = name[at];
+    if (!IsLower(c) && !IsUpper(c) && !IsDigit(c)) {
+      apart = true;
+      continue;
+    }
+    if (apart || (IsUpper(c) && at > 0 && IsLower(name[at - 1]))) {
+      if (out.empty() || out.back() != '_') out.push_back('_');
+    }
+    apart = false;
+    out.push_back(IsUpper(c) ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  if (apart) out.push_back('_');
+  if (out.empty() || IsDigit(out.front())) out.insert(0, "c_");
+  if (IsReservedSqlWord(out)) out.push_back('_');
+  if (out.size() > kLongestName) out.resize(kLongestName);
+  return out;
+}
+
+bool IsReservedSqlWord(std::string_view word) {
+  // The words PostgreSQL reserves, and those it keeps for functions and types (sorted).
+  static constexpr std::string_view kReserved[] = {
+      "all", "analyse", "analyze", "and", "any", "array", "as", "asc", "asymmetric", "authorization",
+      "binary", "both", "case", "cast", "check", "collate", "collation", "column", "concurrently",
+      "constraint", "create", "cross", "current_catalog", "current_date", "current_role",
+      "current_schema", "current_time", "current_timestamp", "current_user", "default", "deferrable",
+      "desc", "distinct", "do", "else", "end", "except", "false", "fetch", "for", "foreign", "freeze",
+      "from", "full", "grant", "group", "having", "ilike", "in", "initially", "inner", "intersect",
+      "into", "is", "isnull", "join", "lateral", "leading", "left", "like", "limit", "localtime",
+      "localtimestamp", "natural", "not", "notnull", "null", "offset", "on", "only", "or", "order",
+      "outer", "overlaps", "placing", "primary", "references", "returning", "right", "select",
+      "session_user", "similar", "some", "symmetric", "table", "tablesample", "then", "to",
+      "trailing", "true", "union", "unique", "user", "using", "variadic", "verbose", "when", "where",
+      "window", "with",
+  };
+  return std::binary_search(std::begin(kReserved), std::end(kReserved), word);
+}
+
+}  // namespace orvalis

@@ -1,0 +1,76 @@
+// The CSV columns of a dictionary: their names (the dictionary's, and those the header row
+// writes), the type of value each holds, and where each field's value goes, occurrence by
+// occurrence. The CSV writer (csv_writer.cpp) fills them; the table definition
+// (table_definition.cpp) declares them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tags/tag_tree.h"
+
+namespace orvalis {
+
+// What a column holds, as a database would type it.
+enum class ColumnType : uint8_t { kText, kInteger, kSmallInteger, kSeconds, kTimestamp };
+
+// The name of the column of values that cannot be decoded, the last one.
+constexpr std::string_view kErrorsColumn = "errors";
+
+// The most columns a dictionary may give the CSV (Occurs multiplies them).
+constexpr std::size_t kMaxCsvColumns = 100000;
+
+// The columns: "record", then every field declared under a record start, by its dotted TagName
+// path (a value of several parts gives a column per part, "callingNumber.digits"; the second and
+// later occurrences that Occurs gives columns are "name#2" ...), in dictionary order, merged by
+// name across the places where records occur when their parts agree; then "errors".
+struct CsvLayout {
+  std::vector<std::string> Names;    // every column by the dictionary's names
+  std::vector<std::string> Headers;  // the names the header row writes (Names, or their SQL forms)
+  std::vector<ColumnType> Types;
+  std::vector<uint32_t> FieldOf;     // by column: its field in Fields (0 for "record" and "errors")
+  std::vector<std::string> Fields;   // the fields' dotted names, "callingNumber", "a.b#2"
+  uint32_t ErrorsColumn = 0;
+
+  std::vector<uint32_t> Chosen;  // the columns written, in order (indexes into Names)
+  // What the chosen columns are like, noted when they are chosen (until then, the safe side): a
+  // column chosen more than once, every column chosen in order.
+  bool ChosenAgain = true;
+  bool AllInOrder = false;
+
+  // By leaf Serial: where a field's values go. A field's occurrence within its holder, and the
+  // occurrences of the fields holding it, make its slot (0 for the first of each); each slot of
+  // a field of a value has the value's first column, or none.
+  struct FieldSlots {
+    int32_t Column = -1;  // the first column of slot 0 (-1: none)
+    uint32_t Occurs = 0;  // the occurrences that get slots (0: the leaf is no field)
+    uint32_t First = 0;   // its first slot in SlotColumns
+  };
+  std::vector<FieldSlots> Slots;
+  std::vector<int32_t> SlotColumns;  // per slot: the value's first column (-1: none)
+};
+
+// The columns of the dictionary, all chosen; with `sqlNames` the header row names them as a
+// database takes them unquoted (SqlColumnName). False, with `problem` set to a message, when a
+// column would be named "errors", the columns would be too many, or two SQL names would be alike.
+bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem);
+
+// Chooses and orders the columns by a comma-separated list of the dictionary's names. False,
+// with `unknown` set to the first name that is not a column, when one is not.
+bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unknown);
+
+// The header row.
+std::string CsvHeader(const CsvLayout& layout);
+
+// A column name as a database takes it without quotes: lower-case words joined by underscores
+// (a capital after a lower-case letter starts a word, a run of capitals is one word), every run
+// of other octets than letters and digits one underscore, "c_" before a leading digit, an
+// underscore after a word PostgreSQL reserves, at most 63 octets.
+std::string SqlColumnName(std::string_view name);
+
+// True for a word PostgreSQL reserves, which names no column unquoted.
+bool IsReservedSqlWord(std::string_view word);
+
+}  // namespace orvalis
