@@ -12,16 +12,20 @@
 set -u
 orvalis=$(realpath "$1")
 examples=$(realpath "$2")
-gen=$(realpath "${3:-$(dirname "$orvalis")/bench/orvalis-gen}")
+gen=$(realpath -m "${3:-$(dirname "$orvalis")/bench/orvalis-gen}")
 
 have() { command -v "$1" > /dev/null 2>&1; }
 missing=()
+# Debian keeps PostgreSQL's programs out of PATH; elsewhere they may be in it.
 pgbin=$(ls -d /usr/lib/postgresql/*/bin 2> /dev/null | sort -V | tail -n 1)
-[[ -n $pgbin ]] || pgbin=$(dirname "$(command -v pg_ctl 2> /dev/null || echo /none/pg_ctl)")
-for program in initdb pg_ctl psql; do
-  [[ -x $pgbin/$program ]] || have "$program" || missing+=("PostgreSQL's $program")
-done
-[[ -x $pgbin/psql ]] || pgbin=$(dirname "$(command -v psql 2> /dev/null || echo /none/psql)")
+[[ -n $pgbin ]] || pgbin=$(dirname "$(command -v initdb 2> /dev/null || echo /none/initdb)")
+if [[ -x $pgbin/initdb && -x $pgbin/pg_ctl && -x $pgbin/psql ]]; then
+  # COPY's "header match" came with PostgreSQL 15.
+  pgversion=$("$pgbin/psql" --version | grep -o '[0-9][0-9.]*' | head -n 1)
+  [[ ${pgversion%%.*} -ge 15 ]] || missing+=("PostgreSQL 15 or newer (found $pgversion)")
+else
+  missing+=("PostgreSQL's initdb, pg_ctl and psql")
+fi
 if have sqlite3; then
   version=$(sqlite3 --version | cut -d' ' -f1)
   [[ $(printf '%s\n3.32.0\n' "$version" | sort -V | head -n 1) == 3.32.0 ]] || missing+=("sqlite3 3.32 or newer (found $version)")
@@ -84,8 +88,9 @@ cp "$examples/calls.ber" example.ber
 # The dictionary with four columns for each occurrence of serviceCode: a fifth and sixth are left
 # out of the CSV.
 { cat "$examples/Tags.cfg"; printf '1.40.0.Occurs=4\r\n2.1.40.0.Occurs=4\r\n'; } > Tags.cfg
-# Generated records with repeated service codes, then 32 octets of filler, three records made by
-# hand, seven octets of garbage, 16 octets of filler and generated records again.
+# Generated records with repeated service codes, then: 32 octets of filler; garbage that reads as
+# a primitive element with a record's tag (damage, passed over); three records made by hand, 16
+# octets of filler between the second and the third; generated records again.
 #   DEC0DE01: a DecNumber of three octets (sequenceNumber), a date of month 13 (startTime);
 #             calling number 04123456
 #   DEC0DE02: every value well formed; calling number 004420712 (international)
@@ -96,22 +101,22 @@ hex() { python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1
 {
   cat part1.ber
   hex "$(printf '00%.0s' $(seq 32))"
+  hex "81 03 47 41 52"
   hex "A1 30  80 01 00  9F 1F 03 00 00 07  81 04 DE C0 DE 01  83 06 01 10 04 12 34 56
        86 07 06 13 23 10 00 00 00  87 07 06 04 23 10 05 00 00  88 02 75 30  8C 01 10"
   hex "A1 31  80 01 01  9F 1F 02 00 05  81 04 DE C0 DE 02  83 07 84 10 00 44 20 71 20
        86 07 06 04 23 11 00 00 00  87 07 06 04 23 11 16 40 00  88 03 01 86 A0  8C 01 10"
-  hex "A1 17  80 01 00  81 04 DE C0 DE 03  83 05 81 10 04 12 30  86 07 06 04 23 12 00"
-  printf 'GARBAGE'
   hex "$(printf 'FF%.0s' $(seq 16))"
+  hex "A1 17  80 01 00  81 04 DE C0 DE 03  83 05 81 10 04 12 30  86 07 06 04 23 12 00"
   cat part2.ber
 } > generated.ber
 
 # ---- what the text, JSON Lines and the CSV say ----
 # Prints shell assignments: the records of the readable text and the sum of its conversation
-# times in whole seconds; JSON Lines' sum of callDuration.seconds and its records with a third
-# serviceCode; from the CSV, the columns' names in this run by their default names (same order),
-# its rows with an errors cell, calling and dialled numbers that begin with 0, the startTime cells
-# and a median one.
+# times in whole seconds; JSON Lines' sum of callDuration.seconds, its records with a third
+# serviceCode and the sum of their codes, its serviceCodes past the fourth; from the CSV, this
+# run's column names by their default names (the same order), its rows with an errors cell,
+# calling and dialled numbers that begin with 0, the startTime cells and a median one.
 facts() {  # NAME DEFAULT_HEADER_CSV
   python3 - "$@" << 'PYTHON'
 import csv, decimal, json, re, shlex, sys
@@ -121,13 +126,18 @@ text = open(name + ".prs", encoding="utf-8", errors="replace").read()
 out["text_rows"] = len(re.findall(r"^Call record \d+$", text, re.M))
 out["text_seconds"] = sum(int(h) * 3600 + int(m) * 60 + int(s) for h, m, s in
                           re.findall(r"^\tConversation time:\t(\d+):(\d\d):(\d\d)$", text, re.M))
-seconds, third = decimal.Decimal(0), 0
+seconds, third, third_codes, beyond = decimal.Decimal(0), 0, 0, 0
 for line in open(name + ".jsonl", encoding="utf-8"):
     fields = json.loads(line, parse_float=decimal.Decimal).get("fields") or {}
     seconds += (fields.get("callDuration") or {}).get("seconds", 0)
-    third += "serviceCode#3" in (fields.get("supplementaryService") or {})
+    service = fields.get("supplementaryService") or {}
+    if "serviceCode#3" in service:
+        third += 1
+        third_codes += service["serviceCode#3"]["code"]
+    beyond += sum(1 for key in service if re.fullmatch(r"serviceCode#([5-9]|\d\d+)", key))
 out["json_seconds"] = format(seconds, ".2f")
-out["json_third"] = third
+out["json_third"] = "%d|%s" % (third, third_codes if third else "")
+out["json_beyond"] = beyond
 default = next(csv.reader(open(default_csv, encoding="utf-8", newline="")))
 rows = list(csv.reader(open(name + ".csv", encoding="utf-8", newline="")))
 header = rows.pop(0)
@@ -210,7 +220,7 @@ queries() {  # ENGINE
   check "$engine" "dialled digits that begin with 0" \
     "SELECT count(*) FROM records WHERE $DIALLED LIKE '0%'" "$csv_dialled0"
   check "$engine" "rows with errors" "SELECT count($E) FROM records" "$csv_errors"
-  check "$engine" "third service codes" "SELECT count($THIRD) FROM records" "$json_third"
+  check "$engine" "third service codes" "SELECT count($THIRD), sum($THIRD) FROM records" "$json_third"
 }
 
 # ---- the example and the generated file, with either names, in both databases ----
@@ -232,19 +242,29 @@ for input in example generated; do
     done
     facts=$(facts "$run" "$input-columns.csv") || { fail "$run: the outputs could not be read"; continue; }
     eval "$facts"
-    echo "--- $run: $text_rows records, $text_seconds s in the text, $json_seconds s in JSON Lines, $json_third third service codes"
+    echo "--- $run: $text_rows records, $text_seconds s in the text, $json_seconds s in JSON Lines;" \
+      "third service codes and the sum of their codes $json_third, $json_beyond past the fourth"
     ((text_rows > 0)) || fail "$run: no records in the text"
     [[ $names == columns || $sql_names_ok == 1 ]] || fail "$run: a column name in the header is not lower case: $(head -n 1 "$run.csv")"
     if [[ $input == generated ]]; then
-      ((json_third > 0 && csv_errors > 0)) || fail "$run: no third service code ($json_third) or no errors ($csv_errors)"
+      ((${json_third%|*} > 0 && json_beyond > 0 && csv_errors > 0)) ||
+        fail "$run: no third service code ($json_third), none past the fourth ($json_beyond) or no errors ($csv_errors)"
       [[ -n $csv_calling0 ]] || fail "$run: no calling number begins with 0"
     fi
+    # Occurs=4: a fifth and sixth serviceCode have no column, and the summary counts them.
+    without=$(sed -n 's/.* \([0-9]*\) values without a column.*/\1/p' "$run.csv.err")
+    [[ ${without:-0} == "$json_beyond" ]] || fail "$run: ${without:-0} values without a column, JSON Lines has $json_beyond past the fourth"
     for engine in postgresql sqlite; do
       load "$engine"
       queries "$engine"
+      # Values that do not decode leave their typed cells empty (NULL) and are told in errors,
+      # several joined by " | "; so is a record cut short.
       [[ $input == generated ]] && check "$engine" "the records made by hand" \
-        "SELECT $REF, count($E), count($SEQ), count($T), count($S) FROM records WHERE $REF LIKE 'DEC0DE%' GROUP BY $REF ORDER BY $REF" \
-        $'DEC0DE01|1|0|0|1\nDEC0DE02|0|1|1|1\nDEC0DE03|1|0|0|0'
+        "SELECT $REF, count($SEQ), count($T), count($S), count($E),
+           count(*) FILTER (WHERE $E LIKE 'sequenceNumber: %; octets 000007 | startTime: %; octets 06132310000000'),
+           count(*) FILTER (WHERE $E LIKE '%cut short%')
+         FROM records WHERE $REF LIKE 'DEC0DE%' GROUP BY $REF ORDER BY $REF" \
+        $'DEC0DE01|0|0|1|1|1|0\nDEC0DE02|1|1|1|0|0|0\nDEC0DE03|0|0|0|1|0|1'
     done
   done
 done
