@@ -38,6 +38,14 @@ cmp -s mixed.ber other.ber && fail "seeds 11 and 12 gave the same file"
 "$check" "$tags" indef.ber > indef.txt || fail "check indef"
 (( $(count indefinite indef.txt) > 137 )) || fail "--indefinite 100 left records definite"
 
+# --repeats P writes 2 to 6 service codes in one supplementary service of P percent of records;
+# without it no element repeats within its parent.
+"$gen" -q --seed 4 --records 300 --repeats 30 -o repeats.ber
+"$check" "$tags" repeats.ber > repeats.txt || fail "check repeats"
+[[ $(count repeated plain.txt) == 0 ]] || fail "repeated elements without --repeats"
+(( $(count repeated repeats.txt) > 90 )) || fail "--repeats 30 gave $(count repeated repeats.txt) repeats"
+[[ $(count most repeats.txt) == 6 ]] || fail "--repeats 30: at most $(count most repeats.txt) of one tag, not 6"
+
 # The checker itself notices damage: a wrong length octet, a cut file.
 cp mixed.ber bad.ber
 printf '\x05' | dd of=bad.ber bs=1 seek=1 conv=notrunc status=none

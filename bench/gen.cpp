@@ -34,6 +34,9 @@ constexpr const char* kUsage =
     "                      (default 10); blocks always have a definite length\n"
     "  --long-form P       P percent of definite lengths use one length octet more than\n"
     "                      needed, e.g. 81 05 instead of 05 (default 2)\n"
+    "  --repeats P         P percent of records hold 2 to 6 service codes, one after another,\n"
+    "                      in their supplementary service; a record without one gets one\n"
+    "                      (default 0: at most one service code in a record)\n"
     "  --no-header         leave out the file header element before the first record\n"
     "  -o, --output FILE   the file to write\n"
     "  -q, --quiet         print no summary line\n"
@@ -51,6 +54,7 @@ struct Options {
   Layout layout = Layout::kMixed;
   unsigned indefinite_percent = 10;
   unsigned long_form_percent = 2;
+  unsigned repeats_percent = 0;
   bool header = true;
   bool quiet = false;
   std::string output;
@@ -160,6 +164,8 @@ int ParseOptions(int argc, char** argv, Options& opt) {
       ok = ParsePercent(value, opt.indefinite_percent);
     } else if (name == "--long-form") {
       ok = ParsePercent(value, opt.long_form_percent);
+    } else if (name == "--repeats") {
+      ok = ParsePercent(value, opt.repeats_percent);
     } else if (name == "-o" || name == "--output") {
       opt.output = value;
     } else {
@@ -260,6 +266,7 @@ constexpr uint8_t kBearerServices[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 1
 namespace service {  // serviceCode, a NonIndArr; serviceStatus, an IndArr of five names
 constexpr uint8_t kForwarding[] = {17, 18, 19};
 constexpr uint8_t kAll[] = {17, 18, 19, 33, 41, 49, 65, 81};
+constexpr uint8_t kDuringCall[] = {33, 41, 65};  // call waiting, conference, malicious call id
 constexpr uint8_t kActivated = 0, kDeactivated = 1, kInvoked = 2, kInterrogated = 3, kRejected = 4;
 constexpr uint8_t kRequestOutcomes[] = {kActivated, kActivated, kDeactivated, kInterrogated,
                                         kRejected};
@@ -520,15 +527,18 @@ struct Call {
   uint8_t release_cause = cause::kNormal;
   bool incoming_trunk = false, outgoing_trunk = false, charging = false;
   uint8_t service_code = 0;  // 0: no supplementary service
+  uint8_t more_codes[5] = {};  // further service codes written after service_code
+  uint8_t more_code_count = 0;
   uint8_t service_status = 0;
   bool service_target = false;  // the service names the redirected number
 };
 
 class Traffic {
  public:
-  Traffic(Random& rng, unsigned indefinite_percent)
+  Traffic(Random& rng, unsigned indefinite_percent, unsigned repeats_percent)
       : rng_(rng),
         indefinite_percent_(indefinite_percent),
+        repeats_percent_(repeats_percent),
         // 23 April 2006 (day 2304 after 1 January 2000), plus some hours chosen by the seed.
         clock_{2304ll * 8640000 + rng.Below(6 * 3600) * 100ll} {}
 
@@ -577,9 +587,11 @@ class Traffic {
   Address ServiceString(const Call& call);
   uint8_t Category();
   uint32_t Conversation();
+  void MoreServiceCodes(Call& call);
 
   Random& rng_;
   unsigned indefinite_percent_;
+  unsigned repeats_percent_;
   Timestamp clock_;
   uint32_t sequence_ = 0;
 };
@@ -778,7 +790,20 @@ Call Traffic::PlanCall() {
   } else if (rng_.Chance(5)) {
     call.release_cause = cause::kNormalUnspecified;
   }
+  // Drawn last and only when asked for, so that files made without --repeats stay as they were.
+  if (repeats_percent_ > 0 && rng_.Chance(repeats_percent_)) MoreServiceCodes(call);
   return call;
+}
+
+// Several services in one record, such as call waiting and a conference during one call: the
+// supplementary service holds 2 to 6 service codes, the record's own first.
+void Traffic::MoreServiceCodes(Call& call) {
+  if (call.service_code == 0) {
+    call.service_code = rng_.Pick(service::kDuringCall);
+    call.service_status = service::kInvoked;
+  }
+  call.more_code_count = static_cast<uint8_t>(rng_.Between(1, 5));
+  for (uint8_t i = 0; i < call.more_code_count; ++i) call.more_codes[i] = rng_.Pick(service::kAll);
 }
 
 // Which elements a record holds depends on the kind of call; every record has a calling
@@ -850,6 +875,8 @@ void Traffic::WriteCharging(Encoder& enc, const Call& call) {
 void Traffic::WriteService(Encoder& enc, const Call& call) {
   Encoder::Mark group = enc.Open(kContext, tag::kSupplementaryService, Indefinite());
   PutOctet(enc, tag::kServiceCode, call.service_code);
+  for (uint8_t i = 0; i < call.more_code_count; ++i)
+    PutOctet(enc, tag::kServiceCode, call.more_codes[i]);
   if (call.service_target) PutNumber(enc, rng_, tag::kRedirectedTo, call.redirected);
   PutOctet(enc, tag::kServiceStatus, call.service_status);
   enc.Close(group);
@@ -886,7 +913,7 @@ class Generator {
       : opt_(opt),
         rng_(opt.seed),
         enc_(rng_, opt.long_form_percent),
-        traffic_(rng_, opt.indefinite_percent),
+        traffic_(rng_, opt.indefinite_percent, opt.repeats_percent),
         out_(file) {}
 
   bool Run() {

@@ -86,7 +86,7 @@ void ApplyParameter(Entry& entry, const std::string& name, const std::string& va
       }
       entry.keyed.emplace(std::stol(piece.substr(0, comma)), piece.substr(comma + 1));
     }
-  } else if (name != "LongTagName") {
+  } else if (name != "LongTagName" && name != "Occurs") {  // Occurs: CSV columns only
     throw std::runtime_error("unknown parameter in: " + line);
   }
 }
@@ -137,6 +137,8 @@ struct Tally {
   uint64_t duration_widths[5] = {};  // by content length 1..4
   uint64_t dec_widths[3] = {};       // DecNumber by content length 1..2
   uint64_t odd_addresses = 0, even_addresses = 0;
+  uint64_t repeated = 0;     // elements after the first of their tag within their parent
+  uint64_t most_of_one = 0;  // the most elements of one tag within one parent
 };
 
 class CheckError : public std::runtime_error {
@@ -204,7 +206,8 @@ class Walker {
   }
 
   // Walks one element that must end by `end`; `parent` is the enclosing element's entry.
-  void WalkElement(uint64_t end, const std::string& parent_path, const Entry* parent) {
+  // Returns its tag number.
+  unsigned WalkElement(uint64_t end, const std::string& parent_path, const Entry* parent) {
     if (++depth_ > 21) Fail(parent_path, "nesting deeper than 21 levels");
     Header h = ReadHeader(end, parent_path);
     std::string path =
@@ -233,25 +236,37 @@ class Walker {
       }
     }
     --depth_;
+    return h.tag;
   }
 
   void WalkDefinite(uint64_t content_end, const std::string& path, const Entry& entry) {
     BeginChildren(entry);
-    while (pos_ < content_end) WalkElement(content_end, path, &entry);
+    std::map<unsigned, uint64_t> by_tag;
+    while (pos_ < content_end) CountTag(entry, WalkElement(content_end, path, &entry), by_tag);
     EndChildren(path, entry);
   }
 
   void WalkIndefinite(uint64_t end, const std::string& path, const Entry& entry) {
     BeginChildren(entry);
+    std::map<unsigned, uint64_t> by_tag;
     for (;;) {
       if (end - pos_ >= 2 && data_[pos_] == 0 && data_[pos_ + 1] == 0) {
         pos_ += 2;
         break;
       }
       if (pos_ >= end) Fail(path, "no end-of-contents octets");
-      WalkElement(end, path, &entry);
+      CountTag(entry, WalkElement(end, path, &entry), by_tag);
     }
     EndChildren(path, entry);
+  }
+
+  // Elements of one tag within one parent: the second and later are repeats (not the records
+  // of a block).
+  void CountTag(const Entry& parent, unsigned tag, std::map<unsigned, uint64_t>& by_tag) {
+    if (parent.tag_name == "block") return;
+    uint64_t seen = ++by_tag[tag];
+    if (seen > 1) ++tally_.repeated;
+    if (seen > tally_.most_of_one) tally_.most_of_one = seen;
   }
 
   // Records stand at the top level or directly inside a block; blocks only at the top level
@@ -396,6 +411,9 @@ void PrintTally(const Tally& t) {
       "tags above 30 %llu\n",
       static_cast<unsigned long long>(t.indefinite), static_cast<unsigned long long>(t.long_form),
       static_cast<unsigned long long>(t.non_minimal), static_cast<unsigned long long>(t.high_tags));
+  std::printf("repeated %llu, at most %llu of one tag in one element\n",
+              static_cast<unsigned long long>(t.repeated),
+              static_cast<unsigned long long>(t.most_of_one));
   std::printf("values:");
   for (int type = 1; type < kTypeCount; ++type) {
     std::printf(" %s %llu", kTypeNames[type], static_cast<unsigned long long>(t.by_type[type]));

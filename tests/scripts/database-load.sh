@@ -1,0 +1,273 @@
+#!/bin/bash
+# The CSV loaded into real databases as written: a private PostgreSQL server and SQLite, each
+# given the table of `orvalis -g`, with the columns' own names and with ColumnNames=sql, for the
+# bundled example and for a generated file with repeated service codes, filler, garbage, a record
+# cut short and values that do not decode. Then queried: the rows against the readable text's
+# records, the conversation times against the text's and JSON Lines' sums, a timestamp column,
+# leading zeros, the errors column, the third occurrence of a repeated element.
+#   database-load.sh <path to orvalis> <examples folder> [<path to orvalis-gen>]
+# orvalis-gen is looked for in bench/ beside the program when not named.
+# Exit status 77 (ctest: skipped) when PostgreSQL, sqlite3 3.32 or newer or python3 is missing,
+# or when run as root with no user to run the server as. Prints every query and its answer.
+set -u
+orvalis=$(realpath "$1")
+examples=$(realpath "$2")
+gen=$(realpath -m "${3:-$(dirname "$orvalis")/bench/orvalis-gen}")
+
+have() { command -v "$1" > /dev/null 2>&1; }
+missing=()
+# Debian keeps PostgreSQL's programs out of PATH; elsewhere they may be in it.
+pgbin=$(ls -d /usr/lib/postgresql/*/bin 2> /dev/null | sort -V | tail -n 1)
+[[ -n $pgbin ]] || pgbin=$(dirname "$(command -v initdb 2> /dev/null || echo /none/initdb)")
+if [[ -x $pgbin/initdb && -x $pgbin/pg_ctl && -x $pgbin/psql ]]; then
+  # COPY's "header match" came with PostgreSQL 15.
+  pgversion=$("$pgbin/psql" --version | grep -o '[0-9][0-9.]*' | head -n 1)
+  [[ ${pgversion%%.*} -ge 15 ]] || missing+=("PostgreSQL 15 or newer (found $pgversion)")
+else
+  missing+=("PostgreSQL's initdb, pg_ctl and psql")
+fi
+if have sqlite3; then
+  version=$(sqlite3 --version | cut -d' ' -f1)
+  [[ $(printf '%s\n3.32.0\n' "$version" | sort -V | head -n 1) == 3.32.0 ]] || missing+=("sqlite3 3.32 or newer (found $version)")
+else
+  missing+=("sqlite3")
+fi
+have python3 || missing+=("python3")
+# The server refuses to run as root: root runs it as nobody.
+server_user=$(id -un)
+if [[ $(id -u) -eq 0 ]]; then
+  server_user=nobody
+  id -u nobody > /dev/null 2>&1 || missing+=("a user nobody to run the server as")
+  have runuser || have setpriv || missing+=("runuser or setpriv")
+fi
+if ((${#missing[@]} > 0)); then
+  echo "SKIPPED: database-load needs ${missing[*]} (.ci/run installs postgresql, sqlite3 and python3 with apt-get)"
+  exit 77
+fi
+[[ -x $gen ]] || { echo "FAIL: no generator at $gen (build the target orvalis-gen)"; exit 1; }
+
+as_server() {
+  if [[ $server_user == "$(id -un)" ]]; then
+    "$@"
+  elif have runuser; then
+    runuser -u "$server_user" -- "$@"
+  else
+    setpriv --reuid="$(id -u "$server_user")" --regid="$(id -g "$server_user")" --clear-groups -- "$@"
+  fi
+}
+
+work=$(mktemp -d)
+# Short, so that the server's socket path stays within its limit of 107 octets.
+pg=$(mktemp -d /tmp/orvalis-pg.XXXXXX)
+stop_server() {
+  [[ -f $pg/data/postmaster.pid ]] && (cd "$pg" && as_server "$pgbin/pg_ctl" -D "$pg/data" -m fast -w stop > /dev/null 2>&1)
+  rm -rf "$work" "$pg"
+}
+trap stop_server EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+cd "$work" || exit 1
+
+# ---- the private server: a Unix socket in its own folder, no TCP ----
+chown "$server_user" "$pg"
+if ! (cd "$pg" && as_server "$pgbin/initdb" -D "$pg/data" -A trust -U orvalis -E UTF8 --locale=C --no-sync > "$pg/initdb.log" 2>&1); then
+  cat "$pg/initdb.log"
+  echo "FAIL: initdb"
+  exit 1
+fi
+if ! (cd "$pg" && as_server "$pgbin/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 60 \
+  -o "-c listen_addresses='' -k $pg -c fsync=off -c full_page_writes=off" start > /dev/null); then
+  cat "$pg/server.log"
+  echo "FAIL: the server did not start"
+  exit 1
+fi
+psql_run() { "$pgbin/psql" -X -q -h "$pg" -U orvalis -d postgres -v ON_ERROR_STOP=1 "$@"; }
+
+# ---- the inputs ----
+cp "$examples/calls.ber" example.ber
+# The dictionary with four columns for each occurrence of serviceCode: a fifth and sixth are left
+# out of the CSV.
+{ cat "$examples/Tags.cfg"; printf '1.40.0.Occurs=4\r\n2.1.40.0.Occurs=4\r\n'; } > Tags.cfg
+# Generated records with repeated service codes, then: 32 octets of filler; garbage that reads as
+# a primitive element with a record's tag (damage, passed over); three records made by hand, 16
+# octets of filler between the second and the third; generated records again.
+#   DEC0DE01: a DecNumber of three octets (sequenceNumber), a date of month 13 (startTime);
+#             calling number 04123456
+#   DEC0DE02: every value well formed; calling number 004420712 (international)
+#   DEC0DE03: its startTime claims seven octets where five are left in the record: cut short
+"$gen" -q --seed 24 --records 250 --repeats 12 -o part1.ber || fail "orvalis-gen part 1: status $?"
+"$gen" -q --seed 25 --records 250 --repeats 12 --no-header -o part2.ber || fail "orvalis-gen part 2: status $?"
+hex() { python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.argv[1]))' "$*"; }
+{
+  cat part1.ber
+  hex "$(printf '00%.0s' $(seq 32))"
+  hex "81 03 47 41 52"
+  hex "A1 30  80 01 00  9F 1F 03 00 00 07  81 04 DE C0 DE 01  83 06 01 10 04 12 34 56
+       86 07 06 13 23 10 00 00 00  87 07 06 04 23 10 05 00 00  88 02 75 30  8C 01 10"
+  hex "A1 31  80 01 01  9F 1F 02 00 05  81 04 DE C0 DE 02  83 07 84 10 00 44 20 71 20
+       86 07 06 04 23 11 00 00 00  87 07 06 04 23 11 16 40 00  88 03 01 86 A0  8C 01 10"
+  hex "$(printf 'FF%.0s' $(seq 16))"
+  hex "A1 17  80 01 00  81 04 DE C0 DE 03  83 05 81 10 04 12 30  86 07 06 04 23 12 00"
+  cat part2.ber
+} > generated.ber
+
+# ---- what the text, JSON Lines and the CSV say ----
+# Prints shell assignments: the records of the readable text and the sum of its conversation
+# times in whole seconds; JSON Lines' sum of callDuration.seconds, its records with a third
+# serviceCode and the sum of their codes, its serviceCodes past the fourth; from the CSV, this
+# run's column names by their default names (the same order), its rows with an errors cell,
+# calling and dialled numbers that begin with 0, the startTime cells and a median one.
+facts() {  # NAME DEFAULT_HEADER_CSV
+  python3 - "$@" << 'PYTHON'
+import csv, decimal, json, re, shlex, sys
+name, default_csv = sys.argv[1], sys.argv[2]
+out = {}
+text = open(name + ".prs", encoding="utf-8", errors="replace").read()
+out["text_rows"] = len(re.findall(r"^Call record \d+$", text, re.M))
+out["text_seconds"] = sum(int(h) * 3600 + int(m) * 60 + int(s) for h, m, s in
+                          re.findall(r"^\tConversation time:\t(\d+):(\d\d):(\d\d)$", text, re.M))
+seconds, third, third_codes, beyond = decimal.Decimal(0), 0, 0, 0
+for line in open(name + ".jsonl", encoding="utf-8"):
+    fields = json.loads(line, parse_float=decimal.Decimal).get("fields") or {}
+    seconds += (fields.get("callDuration") or {}).get("seconds", 0)
+    service = fields.get("supplementaryService") or {}
+    if "serviceCode#3" in service:
+        third += 1
+        third_codes += service["serviceCode#3"]["code"]
+    beyond += sum(1 for key in service if re.fullmatch(r"serviceCode#([5-9]|\d\d+)", key))
+out["json_seconds"] = format(seconds, ".2f")
+out["json_third"] = "%d|%s" % (third, third_codes if third else "")
+out["json_beyond"] = beyond
+default = next(csv.reader(open(default_csv, encoding="utf-8", newline="")))
+rows = list(csv.reader(open(name + ".csv", encoding="utf-8", newline="")))
+header = rows.pop(0)
+if len(header) != len(default):
+    sys.exit("the CSV headers with either names differ in width")
+column = dict(zip(default, header))
+wanted = ("record", "callReference", "sequenceNumber", "startTime", "callDuration.seconds",
+          "callingNumber.digits", "dialledDigits.digits", "supplementaryService.serviceCode#3.code",
+          "errors")
+absent = [dotted for dotted in wanted if dotted not in column]
+if absent:
+    sys.exit("%s.csv has no column %s" % (name, ", ".join(absent)))
+for key, dotted in (("R", "record"), ("REF", "callReference"), ("SEQ", "sequenceNumber"),
+                    ("T", "startTime"), ("S", "callDuration.seconds"),
+                    ("CALLING", "callingNumber.digits"), ("DIALLED", "dialledDigits.digits"),
+                    ("THIRD", "supplementaryService.serviceCode#3.code"), ("E", "errors")):
+    out[key] = '"%s"' % column[dotted]
+at = {dotted: header.index(column[dotted]) for dotted in column}
+out["csv_errors"] = sum(1 for r in rows if r[at["errors"]])
+out["csv_calling0"] = "\n".join("%s:%s" % (r[at["record"]], r[at["callingNumber.digits"]])
+                                for r in rows if r[at["callingNumber.digits"]].startswith("0"))
+out["csv_dialled0"] = sum(1 for r in rows if r[at["dialledDigits.digits"]].startswith("0"))
+times = sorted(r[at["startTime"]] for r in rows if r[at["startTime"]])
+out["csv_times"] = len(times)
+out["mid_time"] = times[len(times) // 2]
+out["csv_later"] = sum(1 for t in times if t >= out["mid_time"])
+out["sql_names_ok"] = int(all(re.fullmatch(r"[a-z_][a-z0-9_]*", h) for h in header))
+for key, value in out.items():
+    print("%s=%s" % (key, shlex.quote(str(value))))
+PYTHON
+}
+
+# ---- each database ----
+# One query, printed with its answer; fails unless the answer is the expected one.
+check() {  # ENGINE WHAT QUERY EXPECTED
+  local answer
+  if [[ $1 == postgresql ]]; then
+    answer=$(psql_run -A -t -F '|' -c "$3" 2>&1)
+  else
+    answer=$(sqlite3 "$db" "$3" 2>&1)
+  fi
+  printf '%s> %s\n%s\n' "$1" "$3" "$answer" | sed '2,$s/^/  /'
+  [[ $answer == "$4" ]] || fail "$1, $run, $2: $answer, expected $4"
+}
+
+# Creates the table that `orvalis -g` defines and loads the CSV as written; nothing on stderr.
+load() {  # ENGINE
+  "$orvalis" -g "$1" -c "$run.cfg" -t Tags.cfg > "$run.$1.sql" 2> "$run.$1.err" || fail "$run: -g $1: status $?"
+  [[ -s $run.$1.err ]] && fail "$run: -g $1 said: $(cat "$run.$1.err")"
+  if [[ $1 == postgresql ]]; then
+    psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' -f "$run.$1.sql" \
+      -c "\\copy records from '$run.csv' with (format csv, header match, encoding 'UTF8')" > "$run.$1.load" 2>&1
+  else
+    db=$run.db
+    sqlite3 "$db" < "$run.$1.sql" > "$run.$1.load" 2>&1 &&
+      sqlite3 "$db" ".import --csv --skip 1 $run.csv records_load" >> "$run.$1.load" 2>&1
+  fi
+  local status=$?
+  ((status == 0)) && [[ ! -s $run.$1.load ]] || fail "$run: loading into $1 (status $status): $(head -c 600 "$run.$1.load")"
+}
+
+queries() {  # ENGINE
+  local engine=$1 two_places="round(sum($S), 2)" types="pg_typeof(max($T)), pg_typeof(max($S)), "
+  if [[ $engine == sqlite ]]; then
+    two_places="printf('%.2f', round(sum($S), 2))"
+    types=""
+  fi
+  check "$engine" "records" "SELECT count(*) FROM records" "$text_rows"
+  check "$engine" "whole seconds" "SELECT CAST(sum(floor($S)) AS bigint) FROM records" "$text_seconds"
+  check "$engine" "seconds" "SELECT $two_places FROM records" "$json_seconds"
+  local expected_types="timestamp without time zone|numeric|"
+  [[ $engine == sqlite ]] && expected_types=""
+  check "$engine" "start times" \
+    "SELECT ${types}count($T), count(*) FILTER (WHERE $T >= '$mid_time') FROM records" \
+    "$expected_types$csv_times|$csv_later"
+  [[ $engine == postgresql ]] && check "$engine" "a timestamp literal" \
+    "SELECT count(*) FROM records WHERE $T >= timestamp '$mid_time'" "$csv_later"
+  check "$engine" "calling numbers that begin with 0" \
+    "SELECT CAST($R AS text) || ':' || $CALLING FROM records WHERE $CALLING LIKE '0%' ORDER BY $R" "$csv_calling0"
+  check "$engine" "dialled digits that begin with 0" \
+    "SELECT count(*) FROM records WHERE $DIALLED LIKE '0%'" "$csv_dialled0"
+  check "$engine" "rows with errors" "SELECT count($E) FROM records" "$csv_errors"
+  check "$engine" "third service codes" "SELECT count($THIRD), sum($THIRD) FROM records" "$json_third"
+}
+
+# ---- the example and the generated file, with either names, in both databases ----
+for input in example generated; do
+  for names in columns sql; do
+    run=$input-$names
+    {
+      [[ $input == generated ]] && printf 'SkipFiller=true\r\nResync=true\r\n'
+      [[ $names == sql ]] && printf 'ColumnNames=sql\r\n'
+    } > "$run.cfg"
+    expected_status=0
+    [[ $input == generated ]] && expected_status=1  # Resync went on after damage
+    for format in prs jsonl csv; do
+      option=()
+      [[ $format == prs ]] || option=(-x "$format")
+      "$orvalis" -q "${option[@]}" -c "$run.cfg" -t Tags.cfg -i "$input.ber" -o "$run.$format" 2> "$run.$format.err"
+      status=$?
+      ((status == expected_status)) || fail "$run $format: status $status: $(head -c 600 "$run.$format.err")"
+    done
+    facts=$(facts "$run" "$input-columns.csv") || { fail "$run: the outputs could not be read"; continue; }
+    eval "$facts"
+    echo "--- $run: $text_rows records, $text_seconds s in the text, $json_seconds s in JSON Lines;" \
+      "third service codes and the sum of their codes $json_third, $json_beyond past the fourth"
+    ((text_rows > 0)) || fail "$run: no records in the text"
+    [[ $names == columns || $sql_names_ok == 1 ]] || fail "$run: a column name in the header is not lower case: $(head -n 1 "$run.csv")"
+    if [[ $input == generated ]]; then
+      ((${json_third%|*} > 0 && json_beyond > 0 && csv_errors > 0)) ||
+        fail "$run: no third service code ($json_third), none past the fourth ($json_beyond) or no errors ($csv_errors)"
+      [[ -n $csv_calling0 ]] || fail "$run: no calling number begins with 0"
+    fi
+    # Occurs=4: a fifth and sixth serviceCode have no column, and the summary counts them.
+    without=$(sed -n 's/.* \([0-9]*\) values without a column.*/\1/p' "$run.csv.err")
+    [[ ${without:-0} == "$json_beyond" ]] || fail "$run: ${without:-0} values without a column, JSON Lines has $json_beyond past the fourth"
+    for engine in postgresql sqlite; do
+      load "$engine"
+      queries "$engine"
+      # Values that do not decode leave their typed cells empty (NULL) and are told in errors,
+      # several joined by " | "; so is a record cut short.
+      [[ $input == generated ]] && check "$engine" "the records made by hand" \
+        "SELECT $REF, count($SEQ), count($T), count($S), count($E),
+           count(*) FILTER (WHERE $E LIKE 'sequenceNumber: %; octets 000007 | startTime: %; octets 06132310000000'),
+           count(*) FILTER (WHERE $E LIKE '%cut short%')
+         FROM records WHERE $REF LIKE 'DEC0DE%' GROUP BY $REF ORDER BY $REF" \
+        $'DEC0DE01|0|0|1|1|1|0\nDEC0DE02|1|1|1|0|0|0\nDEC0DE03|0|0|0|1|0|1'
+    done
+  done
+done
+
+[[ $failures -eq 0 ]] && echo "database-load: all passed"
+exit $failures
