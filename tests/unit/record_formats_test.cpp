@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "decode/writers/field_values.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/csv_writer.h"
+#include "decode/writers/table_definition.h"
 #include "walk_fixture.h"
 
 namespace orvalis {
@@ -316,6 +318,100 @@ TEST(RecordWriters, RepeatsGetTheColumnsOfOccurs) {
   EXPECT_EQ(test::RunWalk(*root, record, settings).Output,
             "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":"
             "{\"trunk\":{\"group\":\"A\",\"group#2\":\"B\"},\"trunk#2\":{\"group\":\"C\"}}}\n");
+}
+
+// A row's errors cell tells of a hundred values that could not be decoded and counts the others,
+// so that a record of endless bad values takes no endless memory.
+TEST(RecordWriters, TellOfAHundredErrorsInARowAndCountTheRest) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=kind",
+                                     "1.0.Type=DecNumber", "1.0.Occurs=1000"});
+  test::Bytes values;
+  for (int i = 0; i < 102; ++i) values = test::Cat({values, test::Tlv({0x80}, {0x01, 0x02, 0x03})});
+  WalkSettings settings;
+  settings.Format = "csv";
+  const std::string output = test::RunWalk(*root, test::Tlv({0xA1}, values), settings).Output;
+  const std::string told = ": length of DecNumber type tag is more than 2 bytes; octets 010203";  // kind, kind#2 ...
+  std::size_t count = 0;
+  for (std::size_t at = output.find(told); at != std::string::npos; at = output.find(told, at + 1)) ++count;
+  EXPECT_EQ(count, 100u);
+  const std::string tail = "kind#100: length of DecNumber type tag is more than 2 bytes; octets 010203 | 2 more values "
+                           "that cannot be decoded\r\n";
+  ASSERT_GT(output.size(), tail.size());
+  EXPECT_EQ(output.substr(output.size() - tail.size()), tail);
+}
+
+// Column names as SQL takes them unquoted.
+TEST(CsvLayout, SqlColumnNames) {
+  const std::string longName(70, 'a');
+  const std::pair<std::string_view, std::string> rows[] = {
+      {"callingNumber.digits", "calling_number_digits"},
+      {"startTime", "start_time"},
+      {"IMSI", "imsi"},
+      {"callIMSIvalue", "call_imsivalue"},  // a run of capitals is one word
+      {"supplementaryService.serviceCode#4.code", "supplementary_service_service_code_4_code"},
+      {"a..#b", "a_b"},
+      {"_x.", "_x_"},
+      {"caf\xC3\xA9", "caf_"},
+      {"9lives", "c_9lives"},
+      {"", "c_"},
+      {"offset", "offset_"},
+      {"User", "user_"},
+      {"users", "users"},
+      {longName, std::string(63, 'a')},
+  };
+  for (const auto& [name, sql] : rows) EXPECT_EQ(SqlColumnName(name), sql) << name;
+}
+
+// Fields of one name share columns only when all their parts agree (a duration and a mnemonic
+// do not: the later one's values have no column); a column of fields of different types is text.
+TEST(CsvLayout, SharedNamesAndTheirTypes) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=time",
+                                     "1.0.Type=Duration", "1.1.TagName=count", "1.1.Type=DecNumber",
+                                     "2.TagName=record", "2.LongTagName=Record", "2.0.TagName=time",
+                                     "2.0.Type=ValFromIndexedArr", "2.1.TagName=count", "2.1.Type=HexNumber"});
+  CsvLayout layout;
+  std::string problem;
+  ASSERT_TRUE(MakeCsvLayout(*root, false, layout, problem));
+  EXPECT_EQ(CsvHeader(layout), "record,time.text,time.seconds,count,errors\r\n");
+  const std::vector<ColumnType> types = {ColumnType::kInteger, ColumnType::kText, ColumnType::kSeconds,
+                                         ColumnType::kText, ColumnType::kText};
+  EXPECT_EQ(layout.Types, types);
+  WalkSettings settings;
+  settings.Format = "csv";
+  const test::WalkResult result =
+      test::RunWalk(*root, test::Tlv({0x62}, test::Cat({test::Tlv({0x80}, {0x01}), test::Tlv({0x81}, {0x0A})})), settings);
+  EXPECT_EQ(result.Output, "record,time.text,time.seconds,count,errors\r\n1,,,0A,\r\n");
+  EXPECT_EQ(result.Counts.ValuesWithoutColumn, 1u);
+}
+
+// What a database would not take is refused for the definition.
+TEST(TableDefinition, RefusesWhatADatabaseWouldNotTake) {
+  CsvLayout layout;
+  const auto columns = [&](std::size_t count, std::size_t nameLength) {
+    layout = CsvLayout();
+    for (std::size_t column = 0; column < count; ++column) {
+      layout.Headers.push_back(std::string(nameLength, 'c') + std::to_string(column));
+      layout.Types.push_back(ColumnType::kText);
+      layout.Chosen.push_back(static_cast<uint32_t>(column));
+    }
+  };
+  struct Row { std::size_t count, nameLength; SqlDialect dialect; bool taken; };
+  const Row rows[] = {
+      {1600, 1, SqlDialect::kPostgreSql, true},  {1601, 1, SqlDialect::kPostgreSql, false},
+      {1601, 1, SqlDialect::kSqlite, false},     {2, 62, SqlDialect::kPostgreSql, true},
+      {2, 63, SqlDialect::kPostgreSql, false},   {2, 63, SqlDialect::kSqlite, true},
+  };
+  for (const Row& row : rows) {
+    columns(row.count, row.nameLength);
+    std::string text, problem;
+    EXPECT_EQ(TableDefinition(layout, row.dialect, "records", text, problem), row.taken)
+        << row.count << " columns of " << row.nameLength << "+ octets: " << problem;
+  }
+  columns(2, 1);
+  layout.Chosen.push_back(0);
+  std::string text, problem;
+  EXPECT_FALSE(TableDefinition(layout, SqlDialect::kSqlite, "records", text, problem));
+  EXPECT_EQ(problem, "the CSV has two columns named \"c0\", which a table cannot have");
 }
 
 // Two records with a stretch of damage between them: in JSON Lines a line of its own, in CSV no

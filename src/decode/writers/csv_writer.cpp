@@ -35,6 +35,7 @@ struct CsvRow {
   std::vector<uint64_t> Cells;  // per column: where its cell begins in Text << 32 | its size (0: empty)
   std::vector<LongCell> LongCells;
   std::vector<Error> Errors;
+  uint64_t ErrorsLeftOut = 0;  // values that could not be decoded beyond the most an errors cell tells
   uint64_t DamagedAt = 0;
   uint64_t ResumedAt = 0;
 
@@ -43,6 +44,7 @@ struct CsvRow {
     Cells.swap(other.Cells);
     LongCells.swap(other.LongCells);
     Errors.swap(other.Errors);
+    std::swap(ErrorsLeftOut, other.ErrorsLeftOut);
     std::swap(DamagedAt, other.DamagedAt);
     std::swap(ResumedAt, other.ResumedAt);
   }
@@ -90,6 +92,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     row_.Text.clear();
     row_.LongCells.clear();
     row_.Errors.clear();
+    row_.ErrorsLeftOut = 0;
     slot_[static_cast<std::size_t>(base + 1)] = 0;
     char* out = row_.Text.extend(20);
     EndCell(row_, 0, 0, std::to_chars(out, out + 20, number).ptr);
@@ -187,8 +190,15 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     withoutColumn_ = 0;
   }
 
+  // The errors cell tells of the first kMostErrors values that could not be decoded, and counts
+  // the others, so that a row's memory stays bounded whatever its record holds.
+  static constexpr std::size_t kMostErrors = 100;
   void AddError(const CsvRow::Error& error) {
     if (row_.Errors.empty()) row_.Cells[layout_.ErrorsColumn] = CsvRow::kErrorsMark;
+    if (error.Field >= 0 && row_.Errors.size() >= kMostErrors) {
+      ++row_.ErrorsLeftOut;
+      return;
+    }
     row_.Errors.push_back(error);
   }
 
@@ -232,7 +242,9 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     }
     if (quoted) out.push_back('"');
     bool first = true;
+    uint64_t leftOut = row_.ErrorsLeftOut;  // told after the values told, before the damage
     for (const CsvRow::Error& error : row_.Errors) {
+      if (error.Field < 0 && leftOut != 0) PutErrorsLeftOut(leftOut);
       if (!first) out.append(" | ");
       first = false;
       if (error.Field < 0) {
@@ -250,7 +262,16 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       RecordChunks chunks{walk_};
       PutLongForm(chunks, error.Octets, error.Count, LongForm::kHex);
     }
+    if (leftOut != 0) PutErrorsLeftOut(leftOut);
     if (quoted) out.push_back('"');
+  }
+
+  void PutErrorsLeftOut(uint64_t& leftOut) {
+    TextBuffer& out = walk_.State.RecordBuffer;
+    out.append(" | ");
+    AppendDecimal(out, leftOut);
+    out.append(" more values that cannot be decoded");
+    leftOut = 0;
   }
 
   // Writes a cell and a comma after it. The cell goes over in moves of 16 characters, which may
