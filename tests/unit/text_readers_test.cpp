@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/console.h"
 #include "common/text_file.h"
 #include "common/text_format.h"
 #include "driver/config_files.h"
@@ -325,6 +326,34 @@ TEST(TextReaders, AFailedAllocationWhileApplyingTheTextIsReported) {
   EXPECT_FALSE(read);
   EXPECT_EQ(seen, "A=1\r\n");
   std::remove(name.c_str());
+}
+
+// Messages held while a text file is read early come out at their turn each on its own stream,
+// in order, whether they stayed in memory or (beyond its limit) went to a temporary file.
+TEST(HeldMessages, ComeOutOnTheirStreamsInOrder) {
+  SetQuiet(false);
+  for (std::size_t size : {std::size_t{10}, HeldMessages::kInMemory / 3 + 7}) {
+    SCOPED_TRACE(size);
+    const std::string a(size, 'a'), b(size, 'b'), c(size, 'c'), d(size, 'd');
+    HeldMessages held;
+    {
+      const ConsoleToHeld hold(held);
+      Say(a);
+      SayOnErrorStream(b);
+      SayOnErrorStream(c);
+      Say(d);
+      Say(a);
+      CountProblem(Problem::kBadConfigLine);
+    }
+    const uint64_t problems = ProblemCount(Problem::kBadConfigLine);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ShowHeld(held);
+    std::fflush(stdout);
+    EXPECT_TRUE(testing::internal::GetCapturedStdout() == a + d + a);
+    EXPECT_TRUE(testing::internal::GetCapturedStderr() == b + c);
+    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine), problems + 1);
+  }
 }
 
 // "<none>" for not found, "<null>" for an entry without text.
