@@ -8,12 +8,14 @@ puts the slices' results together as one run of the whole sample would print the
   mutation-slices.py combine SLICE.json ...             the score, the survivors and the tests
 
 Give `run` the tool's options as for a whole run, --json FILE among them (one file a slice), and
---keep-work outside /tmp. `combine` checks that the slices do not overlap and says which mutants of
-the sample are missing when the slices' sizes do not add up.
+--keep-work outside /tmp. `combine` checks that the slices do not overlap and counts what they
+hold. A slice cut short leaves what it tried in JSON.partial, which `combine` takes too, as it takes
+a slice's log (status and number of killers only).
 """
 import importlib.util
 import json
 import os
+import re
 import sys
 
 TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "tools", "mutants.py")
@@ -31,17 +33,53 @@ def run_slice(first, last, options):
         return sample[first:last]
 
     tool.pick = sliced
+    # The tool writes its JSON only at the end: what each mutant gave goes to JSON.partial as it
+    # comes, so that a sitting cut short keeps its results (`combine` takes the partial file too).
+    partial = options[options.index("--json") + 1] + ".partial" if "--json" in options else None
+    tried = []
+
+    def sliced_and_kept(muts, n, seed):
+        tried[:] = [sliced(muts, n, seed)]
+        return tried[0]
+
+    def print_and_keep(*args, **kwargs):
+        print(*args, **kwargs)
+        if partial and tried and args and str(args[0]).startswith("["):
+            with open(partial, "w") as fh:
+                json.dump({"mutants": [m for m in tried[0] if "status" in m], "tests": []}, fh, indent=1)
+
+    tool.pick = sliced_and_kept
+    tool.print = print_and_keep
     sys.argv = [TOOL] + options
     return tool.main()
+
+
+LOG_LINE = re.compile(r"^\[\d+/\d+\] (killed  |SURVIVED|no build) (\S+):(\d+) (\S+): (.*?)(  <- (\d+) test\(s\))?$")
+
+
+def read_slice(name):
+    """A slice's JSON, or the log of a slice that ended before its JSON (which tells each
+    mutant's status and how many tests killed it, not which)."""
+    if not name.endswith(".log"):
+        with open(name) as fh:
+            return json.load(fh)
+    status = {"killed  ": "killed", "SURVIVED": "survived", "no build": "unbuildable"}
+    muts = []
+    for line in open(name):
+        found = LOG_LINE.match(line.rstrip("\n"))
+        if found:
+            killers = ["(a test)"] * int(found.group(7) or 0)
+            muts.append({"file": found.group(2), "line": int(found.group(3)), "op": found.group(4),
+                         "after": found.group(5), "status": status[found.group(1)], "killers": killers})
+    return {"mutants": muts, "tests": []}
 
 
 def combine(files):
     muts, tests, seen = [], [], set()
     for name in files:
-        with open(name) as fh:
-            part = json.load(fh)
+        part = read_slice(name)
         for m in part["mutants"]:
-            key = (m["file"], m["line"], m["op"], m["after"])
+            key = (m["file"], m["line"], m["op"], m["after"].strip())
             if key in seen:
                 sys.exit(f"{name}: {m['file']}:{m['line']} {m['op']} is in an earlier slice too")
             seen.add(key)
@@ -52,6 +90,8 @@ def combine(files):
     survived = [m for m in built if m["status"] == "survived"]
     kills, alone = {t: 0 for t in tests}, {t: 0 for t in tests}
     for m in killed:
+        if "(a test)" in m["killers"]:
+            continue  # from a log: which tests, unknown
         for t in m["killers"]:
             kills[t] = kills.get(t, 0) + 1
         if len(m["killers"]) == 1:
