@@ -3,9 +3,15 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
 
-.PHONY: run test release clean fuzz
+.PHONY: run test release clean fuzz deps
 
-release:
+# zlib reads compressed inputs (Debian: zlib1g-dev): installed with apt-get where it is missing.
+deps:
+	@if command -v dpkg > /dev/null && ! dpkg -s zlib1g-dev > /dev/null 2>&1; then \
+		echo "installing zlib1g-dev"; apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive apt-get install -y -qq zlib1g-dev > /dev/null; fi
+
+release: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target orvalis
 
@@ -16,7 +22,7 @@ run: release
 	@echo "--- examples/calls.ber.prs (first 40 lines) ---"
 	@head -n 40 examples/calls.ber.prs
 
-test: release-checks
+test: deps release-checks
 	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DORVALIS_SANITIZE=ON >/dev/null
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -44,7 +50,7 @@ bench:
 # `make micro` runs the micro-benchmarks of the hot paths (walk of a record, each value decoder,
 # write-out of a record).
 .PHONY: micro
-micro:
+micro: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target orvalis-micro
 	$(RELEASE_DIR)/bench/orvalis-micro
@@ -53,7 +59,7 @@ micro:
 # runs each for FUZZ_SECONDS, one after another (fuzz/run.sh tells where inputs and faults go).
 FUZZ_SECONDS ?= 300
 
-fuzz:
+fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh build-fuzz
 
 # `make package` builds the Debian package build/package/orvalis_<version>_<arch>.deb with CPack
@@ -61,7 +67,7 @@ fuzz:
 PACKAGE_DIR := build/package
 
 .PHONY: package
-package:
+package: deps
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF \
 		-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target orvalis
@@ -74,6 +80,9 @@ WINDOWS_DIR := build/windows
 
 .PHONY: windows windows-e2e
 windows:
+	@if command -v dpkg > /dev/null && ! dpkg -s libz-mingw-w64-dev > /dev/null 2>&1; then \
+		echo "installing libz-mingw-w64-dev"; apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libz-mingw-w64-dev > /dev/null; fi
 	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 		-DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target orvalis

@@ -21,6 +21,7 @@
 #include "common/console.h"
 #include "common/text_file.h"
 #include "driver/command_line.h"
+#include "driver/compressed_input.h"
 #include "driver/config_files.h"
 #include "driver/input_image.h"
 #include "driver/output_file.h"
@@ -51,10 +52,11 @@ constexpr uint64_t kMaxInputSize = UINT32_MAX;
 constexpr const char kStandardStream[] = "-";
 
 // How a run ended, for the summary line of quiet mode.
-enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kGrew, kFailed };
+enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kGrew, kFailed, kNotInflated };
 
 struct RunReport {
   RunEnd End = RunEnd::kNotStarted;
+  InflateFault Inflate = InflateFault::kNone;  // what ended a compressed input early (kNotInflated)
   uint32_t RecordsRead = 0;
   WalkCounts Counts;
   uint64_t StopOffset = 0;  // where a stopped walk stood
@@ -71,6 +73,10 @@ struct FaultEnding {
 };
 FaultEnding gFaultEnding;
 void EndAfterInputFault();
+
+bool IsStandardStream(const RunSettings& settings, const std::string& name) {
+  return settings.Quiet && name == kStandardStream;
+}
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -102,16 +108,31 @@ uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
   return length - image.Size;
 }
 
+// The input's name in messages.
+std::string InputTitle(const RunSettings& settings) {
+  return IsStandardStream(settings, settings.InputFileName) ? "standard input" : settings.InputFileName;
+}
+
 // Walks the whole image and writes out the last record, then shows the completion line, unless
-// the input file (`input`, null for a stream) was cut short or grew meanwhile. Returns false when
-// a step stopped the walk, an exception escaped from it, or the input was cut short or grew.
+// the input file (`input`, null for a stream or a compressed file) was cut short or grew
+// meanwhile, or its compressed octets ended before their end (`inflated`). Returns false when a
+// step stopped the walk, an exception escaped from it, or the input was cut short, grew or was
+// not inflated whole.
 bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<const CsvLayout> columns,
-          const InputImage& image, std::FILE* input, const std::string& inputName, RunReport& report) {
+          const InputImage& image, std::FILE* input, const InflateReport& inflated, const RunSettings& settings,
+          RunReport& report) {
   try {
-    if (gInputLoadedHook != nullptr) gInputLoadedHook(inputName);
+    if (gInputLoadedHook != nullptr) gInputLoadedHook(settings.InputFileName);
     const bool completed = WalkWholeInput(walk, format, nullptr, std::move(columns)) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
+    if (inflated.Fault != InflateFault::kNone) {
+      std::fflush(stdout);
+      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size));
+      report.End = RunEnd::kNotInflated;
+      report.Inflate = inflated.Fault;
+      return false;
+    }
     if (image.CutShort()) {
       std::fflush(stdout);
       ReportInputCutShort();
@@ -164,10 +185,6 @@ bool FinishOutputFile(WalkContext& walk, OutputFile& output, bool walkRan) {
 
 // ---- Standard streams (quiet mode) ----------------------------------------------------------
 
-bool IsStandardStream(const RunSettings& settings, const std::string& name) {
-  return settings.Quiet && name == kStandardStream;
-}
-
 // True for an input that is read to its end rather than mapped: standard input that is not a
 // regular file, or a pipe, in quiet mode.
 bool IsStreamInput(const RunSettings& settings, std::FILE* input) {
@@ -204,6 +221,9 @@ struct Conversion {
   InputImage Image;
   bool Streamed = false;   // the input was read to its end; otherwise it is mapped or read later
   uint64_t InputSize = 0;  // of an input that is not streamed
+  Compression Compressed = Compression::kNone;
+  uint64_t SizeHint = 0;   // of a compressed file's contents, as its trailer gives it
+  InflateReport Inflated;
   OutputFile Output;
   std::unique_ptr<TBranch> Root;
   std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
@@ -362,12 +382,29 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
   return true;
 }
 
+// Takes the compression that the input's first octets (`head`) show. False, after the message,
+// for one that is not read.
+bool TakeCompression(const RunSettings& settings, const uint8_t* head, std::size_t size, Conversion& run) {
+  run.Compressed = CompressionOf(head, size);
+  if (run.Compressed == Compression::kNone || run.Compressed == Compression::kGzip) return true;
+  const std::string name = CompressionName(run.Compressed);
+  SayOnErrorStream("Error: " + InputTitle(settings) + " is compressed with " + name +
+                   ", which is not read: decompress it first (" + name + " -d)\n");
+  return false;
+}
+
 // Takes the input's size: read to its end when it is a stream, otherwise its length checked now
-// and the file mapped or read later.
+// and the file mapped or read later (inflated, when it is compressed).
 bool TakeInputSize(const RunSettings& settings, Conversion& run) {
   run.Streamed = IsStreamInput(settings, run.Input.get());
+  uint8_t head[kMagicSize];
   if (run.Streamed) {
-    const StreamRead read = ReadStreamImage(run.Input.get(), kMaxInputSize, run.Image);
+    const std::size_t headSize = std::fread(head, 1, sizeof head, run.Input.get());
+    if (!TakeCompression(settings, head, headSize, run)) return false;
+    if (run.Compressed == Compression::kGzip) {
+      return InflateInput(run.Input.get(), head, headSize, 0, kMaxInputSize, run.Image, run.Inflated);
+    }
+    const StreamRead read = ReadStreamImage(run.Input.get(), head, headSize, kMaxInputSize, run.Image);
     if (read == StreamRead::kTooLarge) {
       SayOnErrorStream("Error: input file is too large: files of 4 GiB or more are not supported\n");
     }
@@ -381,7 +418,20 @@ bool TakeInputSize(const RunSettings& settings, Conversion& run) {
     SayOnErrorStream("Error: input file is too large: files of 4 GiB or more are not supported\n");
     return false;
   }
+  if (run.InputSize == 0) return true;  // nothing to look at (and a pipe named is not waited for)
+  const std::size_t headSize = std::fread(head, 1, sizeof head, run.Input.get());
+  std::rewind(run.Input.get());
+  if (!TakeCompression(settings, head, headSize, run)) return false;
+  if (run.Compressed == Compression::kGzip) run.SizeHint = GzipSizeHint(run.Input.get(), run.InputSize);
   return true;
+}
+
+// Brings a file input into memory: mapped or read, or inflated when it is compressed.
+bool LoadInput(Conversion& run) {
+  if (run.Compressed == Compression::kGzip) {
+    return InflateInput(run.Input.get(), nullptr, 0, run.SizeHint, kMaxInputSize, run.Image, run.Inflated);
+  }
+  return LoadInputImage(run.Input.get(), run.InputSize, run.Image);
 }
 
 // Opens the input and takes its size; checks that the output spares the user's files and makes
@@ -463,8 +513,8 @@ int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
   auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run), run.Image.Bytes(), run.Image.Size,
                                             *run.Root, run.Output.Stream());
   gFaultEnding = {&settings, walk.get(), &run.Output, run.Format};
-  std::FILE* growing = run.Streamed ? nullptr : run.Input.get();
-  const bool completed = Walk(*walk, *run.Format, run.Layout, run.Image, growing, settings.InputFileName, report);
+  std::FILE* growing = run.Streamed || run.Compressed != Compression::kNone ? nullptr : run.Input.get();
+  const bool completed = Walk(*walk, *run.Format, run.Layout, run.Image, growing, run.Inflated, settings, report);
   gFaultEnding = {};
   run.Input.reset();
   report.RecordsRead = walk->State.RecordCount;
@@ -486,7 +536,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   report.Format = run.Format;
   if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
   if (!TakeTextFiles(settings, run)) return -1;
-  if (!run.Streamed && !LoadInputImage(run.Input.get(), run.InputSize, run.Image)) return -1;
+  if (!run.Streamed && !LoadInput(run)) return -1;
   return WalkInput(settings, run, report);
 }
 
@@ -586,6 +636,11 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
     case RunEnd::kFailed: line.Add("failed"); break;
     case RunEnd::kCutShort: line.Add("input cut short"); break;
     case RunEnd::kGrew: line.Add("input grew"); break;
+    case RunEnd::kNotInflated:
+      line.Add(report.Inflate == InflateFault::kTooLarge ? "compressed input too large"
+               : report.Inflate == InflateFault::kCutShort ? "compressed input cut short"
+                                                          : "compressed input corrupt");
+      break;
     case RunEnd::kCompleted: line.Add(HadProblems(report) ? "completed with problems" : "completed"); break;
     case RunEnd::kStopped:
       line.Add("stopped at offset ");

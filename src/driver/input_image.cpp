@@ -21,7 +21,7 @@ namespace {
 constexpr char kCutShortMessage[] = "Error: input file was cut short while it was being converted\n";
 
 bool ReadImage(std::FILE* input, uint64_t size, InputImage& image) {
-  image.Data.reset(new (std::nothrow) uint8_t[size + 1]);
+  image.Data = NewOctetBlock(size + 1);
   if (!image.Data) {
     errno = ENOMEM;
     PrintErrorForm("Error: memory allocation fault");
@@ -60,11 +60,16 @@ extern "C" void OnInputFault(int) {
 
 }  // namespace
 
-StreamRead ReadStreamImage(std::FILE* input, uint64_t maxSize, InputImage& image) {
+StreamRead ReadStreamImage(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t maxSize,
+                           InputImage& image) {
   constexpr uint64_t kFirstCapacity = 1 << 20;
   uint64_t capacity = kFirstCapacity;
   uint64_t size = 0;
-  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[capacity + 1]);
+  OctetBlock data = NewOctetBlock(capacity + 1);
+  if (data && headSize > 0) {
+    std::memcpy(data.get(), head, headSize);
+    size = headSize;
+  }
   for (;;) {
     if (!data) {
       errno = ENOMEM;
@@ -78,7 +83,7 @@ StreamRead ReadStreamImage(std::FILE* input, uint64_t maxSize, InputImage& image
         data.reset();
         continue;  // the memory message
       }
-      std::unique_ptr<uint8_t[]> larger(new (std::nothrow) uint8_t[grown + 1]);
+      OctetBlock larger = NewOctetBlock(grown + 1);
       if (larger) std::memcpy(larger.get(), data.get(), size);
       data = std::move(larger);
       capacity = grown;

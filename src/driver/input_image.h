@@ -4,9 +4,21 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace orvalis {
+
+// Memory taken with std::malloc, so that a growing image may be given more with std::realloc.
+struct FreeOctets {
+  void operator()(uint8_t* octets) const { std::free(octets); }
+};
+using OctetBlock = std::unique_ptr<uint8_t[], FreeOctets>;
+
+// A block of `size` octets, or null.
+inline OctetBlock NewOctetBlock(uint64_t size) {
+  return OctetBlock(size < SIZE_MAX ? static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(size))) : nullptr);
+}
 
 struct InputImage {
   InputImage() = default;
@@ -19,7 +31,7 @@ struct InputImage {
   // its new end that share its last page with it read as zeros, not as the file's octets.
   bool CutShort() const;
 
-  std::unique_ptr<uint8_t[]> Data;  // the input read: Size bytes and one more; null when mapped
+  OctetBlock Data;                  // the input read: Size bytes and one more; null when mapped
   const uint8_t* Mapped = nullptr;  // the input mapped: Size bytes
   int MappedFile = -1;              // a descriptor of the mapped file, for CutShort
   uint64_t Size = 0;
@@ -38,12 +50,14 @@ bool IsConvertibleInput(std::FILE* input, uint64_t size);
 // The message of an input cut short during the conversion, on standard error.
 void ReportInputCutShort();
 
-// Reads a stream (a pipe, standard input) to its end into the image, growing its buffer as it
-// goes (so memory may reach twice the input while it is read). Results:
+// Reads a stream (a pipe, standard input) to its end into the image, after the `headSize` octets
+// of it already read into `head` (at most 1 MiB), growing its buffer as it goes (so memory may
+// reach twice the input while it is read). Results:
 enum class StreamRead { kRead, kTooLarge, kFailed };
 // kTooLarge when the stream holds more than maxSize octets; kFailed, after its message in the
 // error form, when the buffer cannot be allocated or the stream cannot be read.
-StreamRead ReadStreamImage(std::FILE* input, uint64_t maxSize, InputImage& image);
+StreamRead ReadStreamImage(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t maxSize,
+                           InputImage& image);
 
 // While a guard lives, a fault in reading a mapped input (the file cut short by another program
 // while it is being converted) ends the program with "Error: input file was cut short while it

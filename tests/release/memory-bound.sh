@@ -15,6 +15,9 @@
 #              in the size of the large one
 #   messages   a main configuration file of 10 MiB of bad lines, whose messages (many times the
 #              file's size) are held until the file's turn: the output of the file without them
+#   gzip       50 MiB of those elements compressed, in one gzip member and in five (whose last
+#              trailer gives a fifth of the size, so the contents outgrow their first room): the
+#              limit is the contents' size plus 32 MiB, the output that of the contents
 #
 # Undeclared elements before any record are held-text-memory.sh's. Outputs are compared by
 # SHA-256 and deleted as they are checked. Peak memory means nothing under the sanitizers, so
@@ -22,7 +25,7 @@
 #   memory-bound.sh path/to/release/orvalis
 set -euo pipefail
 exec python3 - "$(realpath "$1")" "$(cd "$(dirname "$0")/../.." && pwd)" <<'PYTHON'
-import hashlib, os, re, shutil, struct, subprocess, sys, tempfile
+import gzip, hashlib, os, re, shutil, struct, subprocess, sys, tempfile
 
 orvalis, root = sys.argv[1], sys.argv[2]
 MiB = 1 << 20
@@ -57,10 +60,10 @@ def run(args, cfg="", keep=False):
     os.remove(out)
     return peak, status, digest.hexdigest()
 
-def check(name, args, expected, cfg=""):
+def check(name, args, expected, cfg="", size=None):
     global failed
     rss, status, digest = run(args, cfg)
-    size = os.path.getsize(os.path.join(work, args[args.index("-i") + 1]))
+    size = size or os.path.getsize(os.path.join(work, args[args.index("-i") + 1]))
     limit = size // 1024 + 32 * 1024
     if status != 0 or rss > limit or digest != expected:
         failed = True
@@ -91,6 +94,13 @@ for fmt in ([], ["-x", "csv"]):
 write("blocks.ber", bytes([0x62, 6, 0x85, 1, 7, 0x85, 1, 8]) * (MiB))
 args = ["-i", "blocks.ber", "-x", "jsonl"]
 check("blocks without records, 8 MiB, jsonl", args, in_order(args))
+# gzip
+contents = run(["-i", "zeros.ber"])[2]
+write("zeros.ber.gz", gzip.compress(bytes(50 * MiB), mtime=0))
+write("members.gz", b"".join(gzip.compress(bytes(10 * MiB), mtime=0) for _ in range(5)))
+for name in ("zeros.ber.gz", "members.gz"):
+    check(f"gzip, {name}", ["-i", name], contents, size=50 * MiB)
+    os.remove(os.path.join(work, name))
 os.remove(os.path.join(work, "zeros.ber"))
 os.remove(os.path.join(work, "blocks.ber"))
 

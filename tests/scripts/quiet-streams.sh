@@ -1,6 +1,7 @@
 #!/bin/bash
-# Quiet mode with pipes: standard input and output, a process substitution, the summary's counts
-# of a walk shared by two threads against a walk in order, and the end of a reader of -o -.
+# Quiet mode with pipes: standard input and output, a process substitution, compressed inputs,
+# the summary's counts of a walk shared by two threads against a walk in order, and the end of a
+# reader of -o -.
 #   quiet-streams.sh <path to orvalis> <examples folder>
 set -u
 orvalis=$1
@@ -46,6 +47,17 @@ cmp -s subst.prs plain.prs || fail "process substitution output differs"
 cat big.ber | "$orvalis" -i /dev/stdin -o refused.prs > /dev/null 2> refused.err
 [ $? -eq 255 ] || fail "a pipe without -q is not refused"
 grep -q '^Error: can not read input file' refused.err || fail "refusal message: $(cat refused.err)"
+
+# Compressed inputs give what their contents give: gzip on standard input, and a file of many
+# gzip members read whole, as zcat reads it.
+gzip -c big.ber | "$orvalis" -q -i - -o gz-piped.prs 2> /dev/null || fail "gzip piped status"
+cmp -s gz-piped.prs plain.prs || fail "gzip piped output differs from the plain conversion"
+split -b 300000 big.ber part.
+for part in part.*; do gzip -c "$part"; done > members.gz
+"$orvalis" -q -i members.gz -o members.prs 2> /dev/null || fail "gzip members status"
+zcat members.gz | "$orvalis" -q -i - -o zcat.prs 2> /dev/null || fail "zcat piped status"
+cmp -s members.prs zcat.prs || fail "gzip members differ from their contents read by zcat"
+cmp -s members.prs plain.prs || fail "gzip members differ from the plain conversion"
 
 # A reader that goes away ends the program by SIGPIPE, as Unix tools end.
 "$orvalis" -q -i big.ber -o - 2> /dev/null | head -c 100 > /dev/null

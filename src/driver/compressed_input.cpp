@@ -1,0 +1,276 @@
+#include "driver/compressed_input.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+
+#include "common/console.h"
+#include "common/text_file.h"
+
+namespace orvalis {
+namespace {
+
+constexpr uint8_t kGzipMagic[] = {0x1F, 0x8B, 0x08};
+constexpr uint8_t kMemberMagic[] = {0x1F, 0x8B};  // what begins a further member (zcat asks no more)
+constexpr uint8_t kZstdMagic[] = {0x28, 0xB5, 0x2F, 0xFD};
+constexpr uint8_t kXzMagic[] = {0xFD, 0x37, 0x7A, 0x58, 0x5A, 0x00};
+
+// The compressed octets are read in blocks of this size.
+constexpr std::size_t kReadBlock = 1 << 20;
+// zlib counts its room in 32 bits: the image is handed to it in parts of at most this size.
+constexpr uint64_t kLargestPart = uint64_t{1} << 30;
+// Deflate makes at most 1032 octets of one.
+constexpr uint64_t kDeflateRatio = 1032;
+
+template <std::size_t N>
+bool Begins(const uint8_t* head, std::size_t size, const uint8_t (&magic)[N]) {
+  return size >= N && std::memcmp(head, magic, N) == 0;
+}
+
+void SayNoMemory() {
+  errno = ENOMEM;
+  PrintErrorForm("Error: memory allocation fault");
+}
+
+// The compressed input, read block by block after its head; knows how many octets it has handed
+// over, so that a fault can say where it lies.
+class CompressedOctets {
+ public:
+  CompressedOctets(std::FILE* input, z_stream& z) : input_(input), z_(z) {}
+
+  bool Allocate() {
+    block_ = NewOctetBlock(kReadBlock);
+    return block_ != nullptr;
+  }
+  // Gives zlib the head, then the input's next block once it has used the last; keeps at least
+  // `keep` octets before it (moved to the block's start) for a look at them. False when the
+  // input cannot be read.
+  bool Refill(std::size_t keep = 0) {
+    if (ended_ || z_.avail_in > keep) return true;
+    if (z_.avail_in > 0) std::memmove(block_.get(), z_.next_in, z_.avail_in);
+    const std::size_t got = std::fread(block_.get() + z_.avail_in, 1, kReadBlock - z_.avail_in, input_);
+    if (got < kReadBlock - z_.avail_in) {
+      if (std::ferror(input_)) return false;
+      ended_ = true;
+    }
+    fed_ += got;
+    z_.next_in = block_.get();
+    z_.avail_in += static_cast<uInt>(got);
+    return true;
+  }
+  void FeedHead(const uint8_t* head, std::size_t size) {
+    z_.next_in = const_cast<Bytef*>(head);
+    z_.avail_in = static_cast<uInt>(size);
+    fed_ = size;
+  }
+  bool Ended() const { return ended_ && z_.avail_in == 0; }
+  // Where the next octet zlib would take lies in the input.
+  uint64_t Position() const { return fed_ - z_.avail_in; }
+
+ private:
+  std::FILE* input_;
+  z_stream& z_;
+  OctetBlock block_;
+  uint64_t fed_ = 0;
+  bool ended_ = false;
+};
+
+// The image being inflated into: grows by half again (taken with realloc, which moves large
+// blocks by remapping their pages rather than copying them) up to maxSize and one octet more.
+class GrowingImage {
+ public:
+  GrowingImage(uint64_t firstSize, uint64_t maxSize) : maxSize_(maxSize) {
+    capacity_ = firstSize < (uint64_t{1} << 16) ? uint64_t{1} << 16 : firstSize;
+    if (capacity_ > maxSize_ + 1) capacity_ = maxSize_ + 1;
+    data_ = NewOctetBlock(capacity_ + 1);
+  }
+  bool Allocated() const { return data_ != nullptr; }
+  // Hands zlib the room left, making more when none is left. False when the contents are at
+  // their largest (*full) or memory cannot be had.
+  bool GiveRoom(z_stream& z, bool& full) {
+    full = false;
+    if (size_ == capacity_) {
+      if (capacity_ > maxSize_) {
+        full = true;
+        return false;
+      }
+      uint64_t grown = capacity_ + capacity_ / 2;
+      if (grown > maxSize_ + 1) grown = maxSize_ + 1;
+      void* larger = grown + 1 < SIZE_MAX ? std::realloc(data_.get(), static_cast<std::size_t>(grown + 1)) : nullptr;
+      if (larger == nullptr) return false;
+      (void)data_.release();
+      data_.reset(static_cast<uint8_t*>(larger));
+      capacity_ = grown;
+    }
+    const uint64_t room = capacity_ - size_;
+    z.next_out = data_.get() + size_;
+    z.avail_out = static_cast<uInt>(room < kLargestPart ? room : kLargestPart);
+    return true;
+  }
+  // Counts what zlib wrote into the room it was given.
+  void Took(const z_stream& z) { size_ = static_cast<uint64_t>(z.next_out - data_.get()); }
+  uint64_t Size() const { return size_; }
+  // Drops the contents from `size` on.
+  void Cut(uint64_t size) { size_ = size; }
+  // Puts the contents, at most maxSize octets, into the image.
+  void MoveInto(InputImage& image) {
+    if (size_ > maxSize_) size_ = maxSize_;
+    data_[size_] = 0;
+    image.Data = std::move(data_);
+    image.Size = size_;
+  }
+
+ private:
+  uint64_t maxSize_;
+  uint64_t capacity_ = 0;
+  uint64_t size_ = 0;
+  OctetBlock data_;
+};
+
+// Ends zlib's state with its owner.
+struct InflateState {
+  z_stream Z{};
+  bool Started = false;
+  ~InflateState() {
+    if (Started) inflateEnd(&Z);
+  }
+};
+
+// After a member's end: another member follows, the input ends, or octets follow that begin no
+// member. False, with the fault, for the last.
+bool NextMember(CompressedOctets& octets, z_stream& z, InflateReport& report) {
+  if (octets.Ended()) return true;
+  if (!Begins(z.next_in, z.avail_in, kMemberMagic)) {
+    report.Fault = InflateFault::kTrailing;
+    report.At = octets.Position();
+    return false;
+  }
+  inflateReset(&z);
+  return true;
+}
+
+}  // namespace
+
+Compression CompressionOf(const uint8_t* head, std::size_t size) {
+  if (Begins(head, size, kGzipMagic)) return Compression::kGzip;
+  if (Begins(head, size, kZstdMagic)) return Compression::kZstd;
+  if (Begins(head, size, kXzMagic)) return Compression::kXz;
+  return Compression::kNone;
+}
+
+const char* CompressionName(Compression compression) {
+  switch (compression) {
+    case Compression::kGzip: return "gzip";
+    case Compression::kZstd: return "zstd";
+    case Compression::kXz: return "xz";
+    case Compression::kNone: break;
+  }
+  return "none";
+}
+
+bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t sizeHint,
+                  uint64_t maxSize, InputImage& image, InflateReport& report) {
+  report = InflateReport{};
+  InflateState state;
+  z_stream& z = state.Z;
+  CompressedOctets octets(input, z);
+  GrowingImage out(sizeHint, maxSize);
+  state.Started = inflateInit2(&z, 16 + MAX_WBITS) == Z_OK;  // a gzip wrapper, and only that
+  if (!state.Started || !octets.Allocate() || !out.Allocated()) {
+    SayNoMemory();
+    return false;
+  }
+  octets.FeedHead(head, headSize);
+  uint64_t checked = 0;  // the contents of the members whose check sum and length held
+  for (;;) {
+    bool full = false;
+    if (!out.GiveRoom(z, full)) {
+      if (!full) {
+        SayNoMemory();
+        return false;
+      }
+      report.Fault = InflateFault::kTooLarge;
+      report.At = octets.Position();
+      break;
+    }
+    if (!octets.Refill()) {
+      PrintErrorForm("Error: can not read input file");
+      return false;
+    }
+    const int result = inflate(&z, Z_NO_FLUSH);
+    out.Took(z);
+    if (result == Z_STREAM_END) {
+      ++report.Members;
+      checked = out.Size();
+      if (!octets.Refill(sizeof kMemberMagic - 1)) {
+        PrintErrorForm("Error: can not read input file");
+        return false;
+      }
+      if (octets.Ended() || !NextMember(octets, z, report)) break;
+      continue;
+    }
+    if (result == Z_OK) continue;
+    if (result == Z_BUF_ERROR && z.avail_out != 0 && octets.Ended()) {
+      report.Fault = InflateFault::kCutShort;
+      report.At = octets.Position();
+      break;
+    }
+    if (result == Z_BUF_ERROR) continue;
+    if (result == Z_MEM_ERROR) {
+      SayNoMemory();
+      return false;
+    }
+    // What the member inflated before its fault was found may be wrong already (deflate finds
+    // some faults only at the member's check sum): only whole members are kept.
+    report.Fault = InflateFault::kCorrupt;
+    report.At = octets.Position();
+    report.Detail = z.msg != nullptr ? z.msg : "not a gzip stream";
+    out.Cut(checked);
+    break;
+  }
+  out.MoveInto(image);
+  return true;
+}
+
+uint64_t GzipSizeHint(std::FILE* input, uint64_t fileSize) {
+  uint8_t trailer[4];
+  const bool read = fileSize >= sizeof trailer && std::fseek(input, -4L, SEEK_END) == 0 &&
+                    std::fread(trailer, 1, sizeof trailer, input) == sizeof trailer;
+  std::rewind(input);
+  if (!read) return 0;
+  const uint64_t size = uint64_t{trailer[0]} | uint64_t{trailer[1]} << 8 | uint64_t{trailer[2]} << 16 |
+                        uint64_t{trailer[3]} << 24;
+  return size / kDeflateRatio <= fileSize ? size : fileSize * kDeflateRatio;
+}
+
+std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents) {
+  char text[256];
+  switch (report.Fault) {
+    case InflateFault::kCutShort:
+      std::snprintf(text, sizeof text, "the gzip stream is cut short at offset %" PRIu64, report.At);
+      break;
+    case InflateFault::kCorrupt:
+      std::snprintf(text, sizeof text, "the gzip stream is corrupt at offset %" PRIu64 " (%s)", report.At,
+                    report.Detail.c_str());
+      break;
+    case InflateFault::kTrailing:
+      std::snprintf(text, sizeof text, "the octets at offset %" PRIu64 " after gzip member %" PRIu32 " begin no gzip member",
+                    report.At, report.Members);
+      break;
+    case InflateFault::kTooLarge:
+      std::snprintf(text, sizeof text, "the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported");
+      break;
+    case InflateFault::kNone: return std::string();
+  }
+  char converted[128];
+  std::snprintf(converted, sizeof converted,
+                report.Fault == InflateFault::kCorrupt
+                    ? "; only the %" PRIu64 " octets of contents of the whole members before it were read\n"
+                    : "; %" PRIu64 " octets of contents were read before it\n",
+                contents);
+  return "Error: " + inputName + ": " + text + converted;
+}
+
+}  // namespace orvalis
