@@ -10,6 +10,7 @@ namespace {
 thread_local ConsoleLog* tLog = nullptr;
 thread_local HeldMessages* tHeld = nullptr;
 bool gQuiet = false;
+bool gErrorLineOpen = false;  // the last text written to standard error did not end a line
 uint64_t gProblems[static_cast<int>(Problem::kCount)] = {};
 
 // Writes to a stream, or holds the text for it while this thread's messages are held.
@@ -17,6 +18,7 @@ void WriteTo(std::FILE* stream, std::string_view text) {
   if (text.empty()) return;
   if (tHeld == nullptr) {
     std::fwrite(text.data(), 1, text.size(), stream);
+    if (stream == stderr) gErrorLineOpen = text.back() != '\n';
     return;
   }
   const bool errorStream = stream == stderr;
@@ -116,6 +118,8 @@ void SayFormatted(const char* format, ...) {
 void SayOnErrorStream(std::string_view text) {
   WriteTo(stderr, text);
 }
+
+bool ErrorStreamAtLineStart() { return !gErrorLineOpen; }
 
 void SayChrome(std::string_view text) {
   if (!gQuiet) Say(text);

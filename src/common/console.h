@@ -68,6 +68,9 @@ void SayFormatted(const char* format, ...)
 // Says a message on standard error in both modes.
 void SayOnErrorStream(std::string_view text);
 
+// False when the last message written to standard error did not end its line.
+bool ErrorStreamAtLineStart();
+
 // The banner, the progress display and the completion line: dropped in quiet mode.
 void SayChrome(std::string_view text);
 

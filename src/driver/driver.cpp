@@ -577,8 +577,11 @@ class FixedLine {
   std::size_t size_ = 0;
 };
 
+// The name of a format in the summary line.
+const char* FormatTitle(const OutputFormatRow& format) { return format.Dump ? "dump" : format.Name; }
+
 // The summary line:
-// orvalis: IN: R records read, W written, T tags not found, P refused pieces, D bad dictionary
+// orvalis: IN -> OUT (FORMAT): R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
 // files not read, [G damages, first at offset O, ][N values not in the CSV, ][V values without a
 // column, ][E elements past their holder, ]END (the damages with Resync only, the values in CSV
@@ -587,7 +590,11 @@ void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, F
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
   line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
-  line.Add(": ");
+  line.Add(" -> ");
+  line.Add(settings.OutputFileName.empty() ? "(no output)" : settings.OutputFileName.c_str());
+  line.Add(" (");
+  line.Add(report.Format != nullptr ? FormatTitle(*report.Format) : "no format");
+  line.Add("): ");
   line.AddNumber(report.RecordsRead);
   line.Add(" records read, ");
   line.AddNumber(report.RecordsRead - counts.RecordsOutOfRange - counts.RecordsFilteredOut);
@@ -657,9 +664,10 @@ void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLi
   FormatSummaryEnd(settings, report, line);
 }
 
-// The summary line of quiet mode, on standard error.
+// The summary line of quiet mode, on standard error, on a line of its own.
 void PrintSummary(const RunSettings& settings, const RunReport& report) {
   FixedLine line;
+  if (!ErrorStreamAtLineStart()) line.Add("\n");
   FormatSummary(settings, report, line);
   std::fflush(stdout);
   SayOnErrorStream(std::string_view(line.Text(), line.Size()));

@@ -23,7 +23,7 @@ printf 'StartRec=1\r\n' > all.cfg   # a range that keeps every record and makes 
 "$orvalis" -q -t less.cfg -i big.ber -o shared.prs 2> shared.err
 "$orvalis" -q -t less.cfg -c all.cfg -i big.ber -o inorder.prs 2> inorder.err
 cmp -s shared.prs inorder.prs || fail "shared and in-order outputs differ"
-summary() { grep '^orvalis: ' "$1" | sed 's/^orvalis: [^:]*: //'; }
+summary() { grep '^orvalis: ' "$1" | sed 's/^orvalis: [^:]* -> [^:]* ([a-z]*): //'; }
 [ "$(summary shared.err)" = "$(summary inorder.err)" ] || fail "summaries differ: $(summary shared.err) / $(summary inorder.err)"
 case "$(summary shared.err)" in
   "10000 records read, 10000 written, 3280 tags not found,"*"completed with problems") ;;
@@ -36,7 +36,7 @@ mkdir elsewhere
 (cd elsewhere && cat ../big.ber | "$orvalis" -q -t "$work/Tags.cfg" -c "$work/Orvalis.cfg" -i - -o - > ../piped.prs 2> ../piped.err)
 [ $? -eq 0 ] || fail "piped run status"
 cmp -s piped.prs plain.prs || fail "piped output differs from the plain conversion"
-[ "$(cat piped.err)" = "orvalis: -: 10000 records read, 10000 written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad filter lines, 0 files with bare line feeds, 0 filter files not read, completed" ] ||
+[ "$(cat piped.err)" = "orvalis: - -> - (text): 10000 records read, 10000 written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad filter lines, 0 files with bare line feeds, 0 filter files not read, completed" ] ||
   fail "piped standard error: $(cat piped.err)"
 
 # A process substitution is a pipe too.

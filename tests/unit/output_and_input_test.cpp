@@ -138,7 +138,7 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
   const std::string cutShort = "Error: input file was cut short while it was being converted\n";
   const std::string grew = "Error: input file grew by 1000 octets while it was being converted; they were not converted\n";
   auto summary = [](int records, const std::string& end) {
-    return "orvalis: in.ber: " + std::to_string(records) + " records read, " + std::to_string(records) +
+    return "orvalis: in.ber -> out.prs (text): " + std::to_string(records) + " records read, " + std::to_string(records) +
            " written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad "
            "filter lines, 0 files with bare line feeds, 0 filter files not read, " + end + "\n";
   };
