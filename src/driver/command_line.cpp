@@ -24,6 +24,7 @@ constexpr const char kUsage[] =
     " -s - strict: exit status 1 when the run completed with problems\n"
     " -t - tag dictionary file name (default Tags.cfg)\n"
     " -x - output format: text (default), jsonl (JSON Lines) or csv\n"
+    " -l - list file: the input files, one name a line, into one output (instead of -i; needs -o)\n"
     " -g - print the database table of the CSV: postgresql or sqlite (no input)\n";
 
 std::string* FieldOf(char option, RunSettings& settings) {
@@ -35,6 +36,7 @@ std::string* FieldOf(char option, RunSettings& settings) {
     case 't': return &settings.TagsFileName;
     case 'x': return &settings.OutputFormatName;
     case 'g': return &settings.TableDialect;
+    case 'l': return &settings.ListFileName;
     default: return nullptr;
   }
 }

@@ -23,6 +23,7 @@
 #include "driver/command_line.h"
 #include "driver/compressed_input.h"
 #include "driver/config_files.h"
+#include "driver/input_list.h"
 #include "driver/input_image.h"
 #include "driver/output_file.h"
 #include "driver/output_formats.h"
@@ -52,12 +53,16 @@ constexpr uint64_t kMaxInputSize = UINT32_MAX;
 constexpr const char kStandardStream[] = "-";
 
 // How a run ended, for the summary line of quiet mode.
-enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kGrew, kFailed, kNotInflated };
+// How a run ended, for the summary line of quiet mode; with -l, how each input's conversion ended,
+// and for the run's total kSomeInputsFailed when not every input completed.
+enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kGrew, kFailed, kNotInflated, kSomeInputsFailed };
 
 struct RunReport {
   RunEnd End = RunEnd::kNotStarted;
   InflateFault Inflate = InflateFault::kNone;  // what ended a compressed input early (kNotInflated)
-  uint32_t RecordsRead = 0;
+  uint64_t Inputs = 0;        // with -l, in the run's total: the inputs listed
+  uint64_t InputsFailed = 0;  // and those whose conversion did not complete
+  uint64_t RecordsRead = 0;
   WalkCounts Counts;
   uint64_t StopOffset = 0;  // where a stopped walk stood
   const OutputFormatRow* Format = nullptr;  // null before it is chosen
@@ -213,10 +218,8 @@ struct EarlyFiles {
   HeldMessages TagsSaid;
 };
 
-// What a run opens, reads and makes before the walk, in the order it does.
-struct Conversion {
-  const OutputFormatRow* Format = nullptr;
-  EarlyFiles Early;
+// One input: the file, its image, and how it was read.
+struct InputPart {
   FilePtr Input;
   InputImage Image;
   bool Streamed = false;   // the input was read to its end; otherwise it is mapped or read later
@@ -224,6 +227,13 @@ struct Conversion {
   Compression Compressed = Compression::kNone;
   uint64_t SizeHint = 0;   // of a compressed file's contents, as its trailer gives it
   InflateReport Inflated;
+};
+
+// What a run opens, reads and makes before the walk, in the order it does.
+struct Conversion {
+  const OutputFormatRow* Format = nullptr;
+  EarlyFiles Early;
+  std::unique_ptr<InputPart> In = std::make_unique<InputPart>();  // the input being converted
   OutputFile Output;
   std::unique_ptr<TBranch> Root;
   std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
@@ -263,6 +273,8 @@ bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filte
     same = "dictionary file";
   } else if (IsUserFile(output, filterFile) || IsUserFile(output, settings.FilterFileName)) {
     same = "filter file";
+  } else if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(output, settings.ListFileName)) {
+    same = "list file";
   }
   if (same == nullptr) return true;
   SayOnErrorStream(std::string("Error: output file is the same as ") + same + "\n");
@@ -361,12 +373,21 @@ int DefineTable(RunSettings& settings) {
 bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& settings, Conversion& run) {
   SetQuiet(settings.Quiet);
   PrintBanner();
-  if (parsed != 0 || settings.InputFileName.empty()) {
+  const bool listed = !settings.ListFileName.empty();
+  if (parsed != 0 || (settings.InputFileName.empty() && !listed)) {
     PrintUsage();
     return false;
   }
   if (faults.LongValue != '\0') {
     PrintLongValue(faults.LongValue);
+    return false;
+  }
+  if (listed && !settings.InputFileName.empty()) {
+    SayOnErrorStream("Error: -i and -l both name the input: give one of them\n");
+    return false;
+  }
+  if (listed && settings.OutputFileName.empty()) {
+    SayOnErrorStream("Error: -l needs an output file: name one with -o (-o - for standard output)\n");
     return false;
   }
   ReadMainConfigEarly(settings, run.Early);
@@ -385,9 +406,9 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
 // Takes the compression that the input's first octets (`head`) show. False, after the message,
 // for one that is not read.
 bool TakeCompression(const RunSettings& settings, const uint8_t* head, std::size_t size, Conversion& run) {
-  run.Compressed = CompressionOf(head, size);
-  if (run.Compressed == Compression::kNone || run.Compressed == Compression::kGzip) return true;
-  const std::string name = CompressionName(run.Compressed);
+  run.In->Compressed = CompressionOf(head, size);
+  if (run.In->Compressed == Compression::kNone || run.In->Compressed == Compression::kGzip) return true;
+  const std::string name = CompressionName(run.In->Compressed);
   SayOnErrorStream("Error: " + InputTitle(settings) + " is compressed with " + name +
                    ", which is not read: decompress it first (" + name + " -d)\n");
   return false;
@@ -396,54 +417,54 @@ bool TakeCompression(const RunSettings& settings, const uint8_t* head, std::size
 // Takes the input's size: read to its end when it is a stream, otherwise its length checked now
 // and the file mapped or read later (inflated, when it is compressed).
 bool TakeInputSize(const RunSettings& settings, Conversion& run) {
-  run.Streamed = IsStreamInput(settings, run.Input.get());
+  run.In->Streamed = IsStreamInput(settings, run.In->Input.get());
   uint8_t head[kMagicSize];
-  if (run.Streamed) {
-    const std::size_t headSize = std::fread(head, 1, sizeof head, run.Input.get());
+  if (run.In->Streamed) {
+    const std::size_t headSize = std::fread(head, 1, sizeof head, run.In->Input.get());
     if (!TakeCompression(settings, head, headSize, run)) return false;
-    if (run.Compressed == Compression::kGzip) {
-      return InflateInput(run.Input.get(), head, headSize, 0, kMaxInputSize, run.Image, run.Inflated);
+    if (run.In->Compressed == Compression::kGzip) {
+      return InflateInput(run.In->Input.get(), head, headSize, 0, kMaxInputSize, run.In->Image, run.In->Inflated);
     }
-    const StreamRead read = ReadStreamImage(run.Input.get(), head, headSize, kMaxInputSize, run.Image);
+    const StreamRead read = ReadStreamImage(run.In->Input.get(), head, headSize, kMaxInputSize, run.In->Image);
     if (read == StreamRead::kTooLarge) {
       SayOnErrorStream("Error: input file is too large: files of 4 GiB or more are not supported\n");
     }
     return read == StreamRead::kRead;
   }
-  if (!FileLength(run.Input.get(), run.InputSize) || !IsConvertibleInput(run.Input.get(), run.InputSize)) {
+  if (!FileLength(run.In->Input.get(), run.In->InputSize) || !IsConvertibleInput(run.In->Input.get(), run.In->InputSize)) {
     PrintErrorForm("Error: can not read input file");
     return false;
   }
-  if (run.InputSize > kMaxInputSize) {
+  if (run.In->InputSize > kMaxInputSize) {
     SayOnErrorStream("Error: input file is too large: files of 4 GiB or more are not supported\n");
     return false;
   }
-  if (run.InputSize == 0) return true;  // nothing to look at (and a pipe named is not waited for)
-  const std::size_t headSize = std::fread(head, 1, sizeof head, run.Input.get());
-  std::rewind(run.Input.get());
+  if (run.In->InputSize == 0) return true;  // nothing to look at (and a pipe named is not waited for)
+  const std::size_t headSize = std::fread(head, 1, sizeof head, run.In->Input.get());
+  std::rewind(run.In->Input.get());
   if (!TakeCompression(settings, head, headSize, run)) return false;
-  if (run.Compressed == Compression::kGzip) run.SizeHint = GzipSizeHint(run.Input.get(), run.InputSize);
+  if (run.In->Compressed == Compression::kGzip) run.In->SizeHint = GzipSizeHint(run.In->Input.get(), run.In->InputSize);
   return true;
 }
 
 // Brings a file input into memory: mapped or read, or inflated when it is compressed.
 bool LoadInput(Conversion& run) {
-  if (run.Compressed == Compression::kGzip) {
-    return InflateInput(run.Input.get(), nullptr, 0, run.SizeHint, kMaxInputSize, run.Image, run.Inflated);
+  if (run.In->Compressed == Compression::kGzip) {
+    return InflateInput(run.In->Input.get(), nullptr, 0, run.In->SizeHint, kMaxInputSize, run.In->Image, run.In->Inflated);
   }
-  return LoadInputImage(run.Input.get(), run.InputSize, run.Image);
+  return LoadInputImage(run.In->Input.get(), run.In->InputSize, run.In->Image);
 }
 
 // Opens the input and takes its size; checks that the output spares the user's files and makes
 // the CSV columns. False, after the message, when the run cannot go on.
 bool OpenInput(const RunSettings& settings, Conversion& run) {
-  run.Input.reset(IsStandardStream(settings, settings.InputFileName) ? stdin
+  run.In->Input.reset(IsStandardStream(settings, settings.InputFileName) ? stdin
                                                                      : OpenForReading(settings.InputFileName));
-  if (!run.Input) {
+  if (!run.In->Input) {
     PrintErrorForm("Error: can not open input file");
     return false;
   }
-  return OutputSparesInput(settings, run.Input.get()) && TakeInputSize(settings, run) &&
+  return OutputSparesInput(settings, run.In->Input.get()) && TakeInputSize(settings, run) &&
          OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreSound(settings, run);
 }
 
@@ -494,8 +515,9 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
   return ChooseColumns(settings, *run.Root, *run.Layout);
 }
 
-WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run) {
+WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, bool continuesOutput) {
   WalkSettings walkSettings;
+  walkSettings.ContinuesOutput = continuesOutput;
   walkSettings.Format = run.Format->Name;
   walkSettings.DebugMode = run.Format->Dump;
   walkSettings.RangeActive = settings.RangeActive;
@@ -507,24 +529,35 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run) 
   return walkSettings;
 }
 
-// Walks the loaded input into the open output and finishes the output.
-int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
-  const InputFaultGuard faultGuard(run.Image, EndAfterInputFault);
-  auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run), run.Image.Bytes(), run.Image.Size,
-                                            *run.Root, run.Output.Stream());
+// Walks the loaded input into the open output (after the text of the inputs before it, with -l:
+// `continuesOutput`) and hands its text over. Returns the walk, for the output to be finished.
+std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conversion& run, bool continuesOutput,
+                                             RunReport& report, bool& completed) {
+  const InputFaultGuard faultGuard(run.In->Image, EndAfterInputFault);
+  auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run, continuesOutput), run.In->Image.Bytes(),
+                                            run.In->Image.Size, *run.Root, run.Output.Stream());
   gFaultEnding = {&settings, walk.get(), &run.Output, run.Format};
-  std::FILE* growing = run.Streamed || run.Compressed != Compression::kNone ? nullptr : run.Input.get();
-  const bool completed = Walk(*walk, *run.Format, run.Layout, run.Image, growing, run.Inflated, settings, report);
+  std::FILE* growing = run.In->Streamed || run.In->Compressed != Compression::kNone ? nullptr : run.In->Input.get();
+  completed = Walk(*walk, *run.Format, run.Layout, run.In->Image, growing, run.In->Inflated, settings, report);
   gFaultEnding = {};
-  run.Input.reset();
+  run.In->Input.reset();
   report.RecordsRead = walk->State.RecordCount;
   report.Counts = walk->Counts;
+  return walk;
+}
+
+// Walks the loaded input into the open output and finishes the output.
+int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
+  bool completed = false;
+  std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, false, report, completed);
   if (!FinishOutputFile(*walk, run.Output, report.End != RunEnd::kFailed)) {
     report.End = RunEnd::kFailed;
     return -1;
   }
   return completed ? 0 : -1;
 }
+
+int ConvertList(RunSettings& settings, Conversion& run, RunReport& total);
 
 int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
   CommandLineFaults faults;
@@ -534,9 +567,10 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   Conversion run;
   if (!ReadCommandLine(parsed, faults, settings, run)) return -1;
   report.Format = run.Format;
+  if (!settings.ListFileName.empty()) return ConvertList(settings, run, report);
   if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
   if (!TakeTextFiles(settings, run)) return -1;
-  if (!run.Streamed && !LoadInput(run)) return -1;
+  if (!run.In->Streamed && !LoadInput(run)) return -1;
   return WalkInput(settings, run, report);
 }
 
@@ -589,7 +623,12 @@ const char* FormatTitle(const OutputFormatRow& format) { return format.Dump ? "d
 void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
-  line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
+  if (report.Inputs != 0) {
+    line.AddNumber(report.Inputs);
+    line.Add(report.Inputs == 1 ? " input" : " inputs");
+  } else {
+    line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
+  }
   line.Add(" -> ");
   line.Add(settings.OutputFileName.empty() ? "(no output)" : settings.OutputFileName.c_str());
   line.Add(" (");
@@ -620,7 +659,7 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
   if (settings.Resync) {
     line.AddNumber(counts.Damages);
     line.Add(" damages, ");
-    if (counts.Damages != 0) {
+    if (counts.Damages != 0 && report.Inputs == 0) {
       line.Add("first at offset ");
       line.AddNumber(counts.FirstDamageAt);
       line.Add(", ");
@@ -643,6 +682,12 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
     case RunEnd::kFailed: line.Add("failed"); break;
     case RunEnd::kCutShort: line.Add("input cut short"); break;
     case RunEnd::kGrew: line.Add("input grew"); break;
+    case RunEnd::kSomeInputsFailed:
+      line.AddNumber(report.InputsFailed);
+      line.Add(" of ");
+      line.AddNumber(report.Inputs);
+      line.Add(" inputs not converted whole");
+      break;
     case RunEnd::kNotInflated:
       line.Add(report.Inflate == InflateFault::kTooLarge ? "compressed input too large"
                : report.Inflate == InflateFault::kCutShort ? "compressed input cut short"
@@ -697,6 +742,130 @@ void EndAfterInputFault() {
 // went on after damage (Resync) to the input's end.
 constexpr int kCompletedWithProblems = 1;
 
+int FinalStatus(const RunSettings& settings, const RunReport& report, int status) {
+  if (status == 0 && settings.Strict && HadProblems(report)) status = kCompletedWithProblems;
+  if (status == 0 && report.Counts.Damages != 0) status = kCompletedWithProblems;
+  return status;
+}
+
+// The worse of two statuses: 0, then 1, then -1.
+int WorseStatus(int a, int b) {
+  if (a == -1 || b == -1) return -1;
+  return a > b ? a : b;
+}
+
+// ---- Many inputs (-l) -------------------------------------------------------------------------
+
+// The names that the list file (standard input for -l - in quiet mode) holds. False, after the
+// message, when it cannot be read, names a file of 256 characters or more, or names none.
+bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names) {
+  const bool standard = IsStandardStream(settings, settings.ListFileName);
+  FilePtr list(standard ? stdin : OpenForReading(settings.ListFileName));
+  if (!list) {
+    PrintErrorForm("Error: can not open list file");
+    return false;
+  }
+  std::string text;
+  if (!ReadInputList(list.get(), text)) {
+    PrintErrorForm("Error: can not read list file");
+    return false;
+  }
+  const std::string title = standard ? "standard input" : settings.ListFileName;
+  std::size_t badLine = 0;
+  if (!SplitInputList(text, names, badLine)) {
+    SayOnErrorStream("Error: line " + std::to_string(badLine) + " of list file " + title +
+                     " names a file of more than " + std::to_string(kMaxFileNameLength) + " characters\n");
+    return false;
+  }
+  if (names.empty()) {
+    SayOnErrorStream("Error: list file " + title + " names no input file\n");
+    return false;
+  }
+  for (std::string& name : names) {
+    if (name == kStandardStream) name = "./-";  // a file of that name: the list names files only
+  }
+  return true;
+}
+
+// False, after its message, when the output is one of the inputs listed.
+bool OutputSparesListedInputs(const RunSettings& settings, const std::vector<std::string>& names) {
+  if (IsStandardStream(settings, settings.OutputFileName)) return true;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (IsUserFile(settings.OutputFileName, names[i])) {
+      SayOnErrorStream("Error: output file is the same as input file " + names[i] + " (line " +
+                       std::to_string(i + 1) + " of the list's names)\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+// Converts one listed input (settings.InputFileName) into the open output. Returns its status;
+// `outputFailed` when the output could not be written, which ends the run.
+int ConvertListedInput(const RunSettings& settings, Conversion& run, bool continuesOutput, RunReport& report,
+                       bool& outputFailed) {
+  run.In = std::make_unique<InputPart>();
+  run.In->Input.reset(OpenForReading(settings.InputFileName));
+  if (!run.In->Input) {
+    PrintErrorForm("Error: can not open input file");
+    return -1;
+  }
+  if (!TakeInputSize(settings, run) || (!run.In->Streamed && !LoadInput(run))) return -1;
+  bool completed = false;
+  std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, continuesOutput, report, completed);
+  const int writeError = FinishOutput(*walk);
+  run.In = std::make_unique<InputPart>();  // the input's memory is given back before the next
+  if (writeError != 0 || std::ferror(run.Output.Stream()) != 0) {
+    errno = writeError != 0 ? writeError : EIO;
+    PrintErrorForm("Error: can not write output file");
+    outputFailed = true;
+    report.End = RunEnd::kFailed;
+    return -1;
+  }
+  return completed ? 0 : -1;
+}
+
+void PrintSummary(const RunSettings& settings, const RunReport& report);
+
+// -l: the inputs that the list names, converted in their order into the one output, each walked
+// by itself (its own record numbers, range and filter), each under a line that names it; in quiet
+// mode a summary line for each. A file that cannot be read or is damaged is reported and the
+// others go on. Returns the worst of the inputs' statuses; `total` sums their counts.
+int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
+  std::vector<std::string> names;
+  if (!TakeInputList(settings, names) || !OutputSparesListedInputs(settings, names) ||
+      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !ColumnsAreSound(settings, run) ||
+      !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
+    return -1;
+  }
+  total.Inputs = names.size();
+  int worst = 0;
+  bool outputFailed = false;
+  for (std::size_t i = 0; i < names.size() && !outputFailed; ++i) {
+    settings.InputFileName = names[i];
+    SayFormatted("Input %zu of %zu: %s\n", i + 1, names.size(), names[i].c_str());
+    RunReport report;
+    report.Format = run.Format;
+    const int status = FinalStatus(settings, report,
+                                   ConvertListedInput(settings, run, i > 0, report, outputFailed));
+    if (settings.Quiet) PrintSummary(settings, report);
+    worst = WorseStatus(worst, status);
+    total.RecordsRead += report.RecordsRead;
+    total.Counts.Add(report.Counts);
+    if (report.End != RunEnd::kCompleted) ++total.InputsFailed;
+  }
+  settings.InputFileName.clear();
+  const bool written = !outputFailed && run.Output.Close() && run.Output.Commit();
+  if (!written) {
+    if (!outputFailed) PrintErrorForm("Error: can not write output file");
+    run.Output.Discard();
+    total.End = RunEnd::kFailed;
+    return -1;
+  }
+  total.End = total.InputsFailed == 0 ? RunEnd::kCompleted : RunEnd::kSomeInputsFailed;
+  return worst;
+}
+
 }  // namespace
 
 void SetInputLoadedHook(void (*hook)(const std::string& inputName)) { gInputLoadedHook = hook; }
@@ -715,8 +884,7 @@ int RunOrvalis(int argc, const char* const* argv) {
     report.End = RunEnd::kFailed;
   }
   const bool defined = !settings.TableDialect.empty();  // -g converts nothing: no summary, no strictness
-  if (status == 0 && settings.Strict && !defined && HadProblems(report)) status = kCompletedWithProblems;
-  if (status == 0 && report.Counts.Damages != 0) status = kCompletedWithProblems;
+  if (!defined) status = FinalStatus(settings, report, status);
   if (settings.Quiet && !defined) PrintSummary(settings, report);
   std::fflush(stdout);
   std::fflush(stderr);

@@ -33,6 +33,7 @@ struct WalkSettings {
   uint32_t FilterCount = 0;  // accepted filter lines; 0 without a filter
   bool SkipFiller = false;   // runs of 0x00 or 0xFF where a top-level element would begin are passed over
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
+  bool ContinuesOutput = false;  // the output holds an earlier input's text: no header again
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it

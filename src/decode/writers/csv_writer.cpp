@@ -341,7 +341,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 }  // namespace
 
 std::unique_ptr<FormatWalk> CsvWalk(WalkContext& walk, std::shared_ptr<const CsvLayout> layout) {
-  if (walk.Input.Position() == 0) walk.Output.WriteText(CsvHeader(*layout));
+  if (walk.Input.Position() == 0 && !walk.Settings.ContinuesOutput) walk.Output.WriteText(CsvHeader(*layout));
   return std::make_unique<WalkOf<CsvWriter, CsvLayout>>(walk, std::move(layout));
 }
 
