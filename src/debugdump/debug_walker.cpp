@@ -172,6 +172,7 @@ class DumpWriter : public WriterDefaults {
 }  // namespace
 
 std::unique_ptr<FormatWalk> DumpWalk(WalkContext& walk) {
+  WriteSourceLine(walk);
   static const auto setup = std::make_shared<const NoSetup>();
   return std::make_unique<WalkOf<DumpWriter, NoSetup>>(walk, setup);
 }

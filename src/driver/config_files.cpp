@@ -75,13 +75,17 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.OutputFormatFromConfig = true;
     } else if (name == "Columns") {
       settings.Columns = std::string(value);
+    } else if (name == "SourceColumn" && (value == "true" || value == "false")) {
+      settings.SourceColumn = value == "true";
     } else if (name == "ColumnNames" && (value == "sql" || value == "tags")) {
       settings.SqlColumnNames = value == "sql";
     } else if (name == "TableName" && !value.empty() && value.size() <= kMaxFileNameLength) {
       settings.TableName = std::string(value);
-    } else if (name == "ColumnNames" || name == "TableName") {
+    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
-                   name == "ColumnNames" ? "sql or tags" : "a name of 1 to 255 characters");
+                   name == "ColumnNames"    ? "sql or tags"
+                   : name == "SourceColumn" ? "true or false"
+                                            : "a name of 1 to 255 characters");
       PrintText(value, "\n\n");
       CountProblem(Problem::kBadConfigLine);
     } else {

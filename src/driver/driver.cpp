@@ -309,7 +309,7 @@ const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
 // Columns names one that is not a column.
 bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
   std::string problem;
-  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem)) {
+  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
     SayOnErrorStream("Error: " + problem + " (" + settings.TagsFileName + ")\n");
     return false;
   }
@@ -518,6 +518,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
 WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, bool continuesOutput) {
   WalkSettings walkSettings;
   walkSettings.ContinuesOutput = continuesOutput;
+  if (settings.SourceColumn) walkSettings.SourceName = settings.InputFileName;
   walkSettings.Format = run.Format->Name;
   walkSettings.DebugMode = run.Format->Dump;
   walkSettings.RangeActive = settings.RangeActive;

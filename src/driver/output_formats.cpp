@@ -21,7 +21,7 @@ std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, std::shared_ptr<const Cs
   if (columns == nullptr) {  // the dictionary's columns under their own names
     auto layout = std::make_shared<CsvLayout>();
     std::string problem;
-    MakeCsvLayout(*walk.Root, false, *layout, problem);
+    MakeCsvLayout(*walk.Root, false, *layout, problem, !walk.Settings.SourceName.empty());
     columns = std::move(layout);
   }
   return CsvWalk(walk, std::move(columns));

@@ -28,6 +28,7 @@ struct RunSettings {
   bool SqlColumnNames = false;          // ColumnNames=sql: the CSV header names columns as SQL takes them
   std::string TableName = "records";    // TableName: the table of -g's definition
   std::string TableDialect;             // -g: the table definition to print ("postgresql", "sqlite")
+  bool SourceColumn = false;            // SourceColumn=true: each record's input named in the output
 };
 
 }  // namespace orvalis

@@ -34,6 +34,7 @@ struct WalkSettings {
   bool SkipFiller = false;   // runs of 0x00 or 0xFF where a top-level element would begin are passed over
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
   bool ContinuesOutput = false;  // the output holds an earlier input's text: no header again
+  std::string_view SourceName;   // SourceColumn=true: the input's name, which the output tells; else empty
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it

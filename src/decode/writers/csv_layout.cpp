@@ -149,7 +149,8 @@ bool NameForSql(CsvLayout& layout, std::string& problem) {
 
 }  // namespace
 
-bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem) {
+bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
+                   bool sourceColumn) {
   const std::vector<bool> shared = SharedTagNames(root);
   layout = CsvLayout();
   layout.Slots.assign(LeafCount(root), CsvLayout::FieldSlots());
@@ -157,6 +158,12 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
   layout.Types.push_back(ColumnType::kInteger);
   layout.FieldOf.push_back(0);
   layout.Fields.push_back("record");
+  if (sourceColumn) {
+    layout.SourceColumn = static_cast<uint32_t>(layout.Names.size());
+    layout.Names.emplace_back(kSourceColumn);
+    layout.Types.push_back(ColumnType::kText);
+    layout.FieldOf.push_back(0);
+  }
   LayoutBuilder builder{layout, shared, {}, false};
   builder.FindRecords(root);
   layout.ErrorsColumn = static_cast<uint32_t>(layout.Names.size());
@@ -175,6 +182,11 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
   if (builder.FieldNamed.count(std::string(kErrorsColumn)) != 0) {
     problem = "the dictionary names a field \"errors\", the CSV column of values that cannot be decoded: give "
               "its tag another TagName";
+    return false;
+  }
+  if (sourceColumn && builder.FieldNamed.count(std::string(kSourceColumn)) != 0) {
+    problem = "the dictionary names a field \"file\", the CSV column of each record's input (SourceColumn=true): "
+              "give its tag another TagName";
     return false;
   }
   return !sqlNames || NameForSql(layout, problem);

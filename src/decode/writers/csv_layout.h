@@ -18,11 +18,13 @@ enum class ColumnType : uint8_t { kText, kInteger, kSmallInteger, kSeconds, kTim
 
 // The name of the column of values that cannot be decoded, the last one.
 constexpr std::string_view kErrorsColumn = "errors";
+// The name of the column of each record's input (SourceColumn=true), after "record".
+constexpr std::string_view kSourceColumn = "file";
 
 // The most columns a dictionary may give the CSV (Occurs multiplies them).
 constexpr std::size_t kMaxCsvColumns = 100000;
 
-// The columns: "record", then every field declared under a record start, by its dotted TagName
+// The columns: "record", "file" with SourceColumn=true, then every field declared under a record start, by its dotted TagName
 // path (a value of several parts gives a column per part, "callingNumber.digits"; the second and
 // later occurrences that Occurs gives columns are "name#2" ...), in dictionary order, merged by
 // name across the places where records occur when their parts agree; then "errors".
@@ -30,9 +32,10 @@ struct CsvLayout {
   std::vector<std::string> Names;    // every column by the dictionary's names
   std::vector<std::string> Headers;  // the names the header row writes (Names, or their SQL forms)
   std::vector<ColumnType> Types;
-  std::vector<uint32_t> FieldOf;     // by column: its field in Fields (0 for "record" and "errors")
+  std::vector<uint32_t> FieldOf;     // by column: its field in Fields (0 for "record", "file" and "errors")
   std::vector<std::string> Fields;   // the fields' dotted names, "callingNumber", "a.b#2"
   uint32_t ErrorsColumn = 0;
+  uint32_t SourceColumn = 0;  // the column of the input's name; 0: none
 
   std::vector<uint32_t> Chosen;  // the columns written, in order (indexes into Names)
   // What the chosen columns are like, noted when they are chosen (until then, the safe side): a
@@ -53,9 +56,11 @@ struct CsvLayout {
 };
 
 // The columns of the dictionary, all chosen; with `sqlNames` the header row names them as a
-// database takes them unquoted (SqlColumnName). False, with `problem` set to a message, when a
-// column would be named "errors", the columns would be too many, or two SQL names would be alike.
-bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem);
+// database takes them unquoted (SqlColumnName), with `sourceColumn` the input's name is a column.
+// False, with `problem` set to a message, when a column would be named "errors" (or "file" with
+// sourceColumn), the columns would be too many, or two SQL names would be alike.
+bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
+                   bool sourceColumn = false);
 
 // Chooses and orders the columns by a comma-separated list of the dictionary's names. False,
 // with `unknown` set to the first name that is not a column, when one is not.

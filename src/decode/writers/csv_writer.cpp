@@ -54,7 +54,9 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
  public:
   static constexpr bool kOutsideLines = false;
 
-  CsvWriter(WalkContext& walk, const CsvLayout& layout) : RecordLineWriter(walk), layout_(layout) {}
+  CsvWriter(WalkContext& walk, const CsvLayout& layout) : RecordLineWriter(walk), layout_(layout) {
+    if (layout_.SourceColumn != 0) AppendCsvField(sourceCell_, walk.Settings.SourceName);
+  }
 
   // A row left open where a stretch's walk stopped goes on with its cells.
   void TakeOver(CsvWriter& ahead) {
@@ -96,6 +98,11 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     slot_[static_cast<std::size_t>(base + 1)] = 0;
     char* out = row_.Text.extend(20);
     EndCell(row_, 0, 0, std::to_chars(out, out + 20, number).ptr);
+    if (layout_.SourceColumn != 0) {
+      const std::size_t at = row_.Text.size();
+      row_.Text.append(sourceCell_.view());
+      EndCell(row_, layout_.SourceColumn, at, row_.Text.data() + row_.Text.size());
+    }
   }
 
   void CloseObject() {}
@@ -336,6 +343,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   std::array<int32_t, RecordLine::kLevels> slot_{};
   uint64_t withoutColumn_ = 0;  // values of the record under way that have a name but no column
   CsvRow row_;
+  TextBuffer sourceCell_;  // the input's name as its cell writes it (SourceColumn=true)
 };
 
 }  // namespace

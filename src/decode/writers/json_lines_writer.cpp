@@ -57,7 +57,12 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
  public:
   static constexpr bool kOutsideLines = true;
 
-  JsonLinesWriter(WalkContext& walk, const JsonKeys& keys) : RecordLineWriter(walk), keys_(keys) {}
+  JsonLinesWriter(WalkContext& walk, const JsonKeys& keys) : RecordLineWriter(walk), keys_(keys) {
+    if (!walk.Settings.SourceName.empty()) {
+      fileMember_.append(",\"file\":");
+      AppendJsonString(fileMember_, walk.Settings.SourceName);
+    }
+  }
 
   // In a line of its own, after the line under way: {"v":1,"record":null,"offset":O,"damaged":{...}}.
   void Damaged(uint64_t at, uint64_t resumedAt) { DamageLine(at, "\"skipped\":", resumedAt - at); }
@@ -73,6 +78,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     } else {
       out.append("null");
     }
+    out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"path\":\"");
@@ -159,7 +165,9 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     TextBuffer& out = Out();
     out.append("{\"v\":");
     out.append(kSchemaVersion);
-    out.append(",\"record\":null,\"offset\":");
+    out.append(",\"record\":null");
+    out.append(fileMember_.view());
+    out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"damaged\":{");
     out.append(members);
@@ -260,6 +268,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
   };
 
   const JsonKeys& keys_;
+  TextBuffer fileMember_;  // ,"file":"NAME" after "record" (SourceColumn=true), else empty
   // Between an element's beginning and its value: the value is still to be written, and where its
   // key stands in the record's text (and, once that text was handed on, the key kept apart).
   bool valueDue_ = false;

@@ -54,7 +54,15 @@ void AppendRecordLine(WalkContext& walk, const TItem& item, uint32_t number) {
   EndPiece(walk, out);
 }
 
+void WriteSourceLine(WalkContext& walk) {
+  if (walk.Input.Position() != 0 || walk.Settings.SourceName.empty()) return;
+  walk.Output.WriteText("File: ");
+  walk.Output.WriteText(walk.Settings.SourceName);
+  walk.Output.WriteText("\n");
+}
+
 std::unique_ptr<FormatWalk> TextWalk(WalkContext& walk) {
+  WriteSourceLine(walk);
   static const auto setup = std::make_shared<const NoSetup>();
   return std::make_unique<WalkOf<TextWriter, NoSetup>>(walk, setup);
 }

@@ -28,6 +28,10 @@ void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt);
 // Begins a new line in the record's text unless it is empty or ends with one.
 void EndLineOfRecord(WalkContext& walk);
 
+// With SourceColumn=true, at the start of an input: the line "File: NAME" that names it, written
+// out whatever the range and filter decide.
+void WriteSourceLine(WalkContext& walk);
+
 class TextWriter : public WriterDefaults {
  public:
   TextWriter(WalkContext& walk, const NoSetup&) : walk_(walk) {}
