@@ -270,5 +270,24 @@ for input in example generated; do
   done
 done
 
+# ---- a day's files in one call: the rows of each file, told by the file column ----
+# The example, the generated file and the example compressed with gzip, listed (-l) into one CSV
+# with SourceColumn=true: each database counts per file the rows that each file's summary line
+# says were written.
+run=day
+printf 'SourceColumn=true\r\nSkipFiller=true\r\nResync=true\r\n' > "$run.cfg"
+gzip -c example.ber > example.ber.gz
+printf 'example.ber\ngenerated.ber\nexample.ber.gz\n' > "$run.list"
+"$orvalis" -q -x csv -c "$run.cfg" -t Tags.cfg -l "$run.list" -o "$run.csv" 2> "$run.csv.err"
+status=$?
+((status == 1)) || fail "$run: status $status, expected 1 (the generated file's damage): $(head -c 600 "$run.csv.err")"
+per_file=$(sed -n 's/^orvalis: \([^ ]*\) -> .*: [0-9]* records read, \([0-9]*\) written, .*/\1|\2/p' "$run.csv.err" |
+  grep -v '^[0-9]* inputs|' | LC_ALL=C sort -t '|' -k 1,1)
+[[ $(wc -l <<< "$per_file") == 3 ]] || fail "$run: per-file summary lines: $per_file"
+for engine in postgresql sqlite; do
+  load "$engine"
+  check "$engine" "rows per file" "SELECT file, count(*) FROM records GROUP BY file ORDER BY file" "$per_file"
+done
+
 [[ $failures -eq 0 ]] && echo "database-load: all passed"
 exit $failures
