@@ -25,6 +25,7 @@ constexpr const char kUsage[] =
     " -t - tag dictionary file name (default Tags.cfg)\n"
     " -x - output format: text (default), jsonl (JSON Lines) or csv\n"
     " -l - list file: the input files, one name a line, into one output (instead of -i; needs -o)\n"
+    " -m - manifest file: a JSON line for each input, telling what it gave\n"
     " -g - print the database table of the CSV: postgresql or sqlite (no input)\n";
 
 std::string* FieldOf(char option, RunSettings& settings) {
@@ -37,6 +38,7 @@ std::string* FieldOf(char option, RunSettings& settings) {
     case 'x': return &settings.OutputFormatName;
     case 'g': return &settings.TableDialect;
     case 'l': return &settings.ListFileName;
+    case 'm': return &settings.ManifestFileName;
     default: return nullptr;
   }
 }

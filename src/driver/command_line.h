@@ -1,4 +1,4 @@
-// The command line: -d, -i, -o, -c, -f, -q, -s, -t, -x, -l, -g.
+// The command line: -d, -i, -o, -c, -f, -q, -s, -t, -x, -l, -m, -g.
 #pragma once
 
 #include "driver/run_settings.h"

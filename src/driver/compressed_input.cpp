@@ -230,6 +230,7 @@ bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, u
     out.Cut(checked);
     break;
   }
+  report.Consumed = octets.Position();
   out.MoveInto(image);
   return true;
 }

@@ -36,6 +36,7 @@ struct InflateReport {
   InflateFault Fault = InflateFault::kNone;
   uint64_t At = 0;        // where in the compressed input the fault lies
   uint32_t Members = 0;   // the members read whole
+  uint64_t Consumed = 0;  // the compressed octets read
   std::string Detail;     // zlib's words for a corrupt stream
 };
 

@@ -24,6 +24,7 @@
 #include "driver/compressed_input.h"
 #include "driver/config_files.h"
 #include "driver/input_list.h"
+#include "driver/manifest.h"
 #include "driver/input_image.h"
 #include "driver/output_file.h"
 #include "driver/output_formats.h"
@@ -86,6 +87,16 @@ bool IsStandardStream(const RunSettings& settings, const std::string& name) {
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// True when two names name one file, also one that does not exist yet (two files a run creates).
+bool SameFileOrName(const std::string& a, const std::string& b) {
+  if (a == b || SameFile(a, b)) return true;
+  std::error_code error;
+  const std::filesystem::path first = std::filesystem::absolute(a, error).lexically_normal();
+  if (error) return false;
+  const std::filesystem::path second = std::filesystem::absolute(b, error).lexically_normal();
+  return !error && first == second;
 }
 
 // A non-zero StartRec or EndRec makes a record range; an EndRec of 0 in a range means no upper
@@ -227,6 +238,26 @@ struct InputPart {
   Compression Compressed = Compression::kNone;
   uint64_t SizeHint = 0;   // of a compressed file's contents, as its trailer gives it
   InflateReport Inflated;
+  // For the manifest: the JSON lines of the fields outside records, once read.
+  bool OutsideRead = false;
+  bool OutsideCut = false;
+  std::string Outside;
+};
+
+// The manifest (-m): opened once the run knows its output, a line for each input, and given its
+// name at the end whatever the run did.
+struct ManifestFile {
+  OutputFile File;
+  bool Open = false;
+  bool Wrote = false;   // a line was written
+  bool Failed = false;  // a write failed
+
+  void Write(const ManifestEntry& entry) {
+    TextBuffer line;
+    AppendManifestLine(line, entry);
+    if (std::fwrite(line.data(), 1, line.size(), File.Stream()) != line.size()) Failed = true;
+    Wrote = true;
+  }
 };
 
 // What a run opens, reads and makes before the walk, in the order it does.
@@ -235,6 +266,7 @@ struct Conversion {
   EarlyFiles Early;
   std::unique_ptr<InputPart> In = std::make_unique<InputPart>();  // the input being converted
   OutputFile Output;
+  ManifestFile* Manifest = nullptr;
   std::unique_ptr<TBranch> Root;
   std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
   uint32_t FilterCount = 0;
@@ -480,6 +512,43 @@ bool OpenOutput(const RunSettings& settings, OutputFile& output) {
   return true;
 }
 
+// Opens the manifest that -m names, once the output has its name. False, after the message, when
+// it would overwrite the output, the input or a file of the user's, or cannot be opened.
+bool OpenManifest(const RunSettings& settings, Conversion& run) {
+  const std::string& name = settings.ManifestFileName;
+  if (name.empty() || run.Manifest == nullptr) return true;
+  const char* same = nullptr;
+  if (IsStandardStream(settings, name)) {
+    if (IsStandardStream(settings, settings.OutputFileName)) same = "output file";
+  } else if (!IsStandardStream(settings, settings.OutputFileName) && SameFileOrName(name, settings.OutputFileName)) {
+    same = "output file";
+  } else if (IsStandardStream(settings, settings.InputFileName) ? IsStandardInputFile(name)
+                                                                 : IsUserFile(name, settings.InputFileName)) {
+    same = "input file";
+  } else if (IsUserFile(name, settings.ConfigFileName)) {
+    same = "configuration file";
+  } else if (IsUserFile(name, settings.TagsFileName)) {
+    same = "dictionary file";
+  } else if (IsUserFile(name, run.Early.Configured.FilterFileName) || IsUserFile(name, settings.FilterFileName)) {
+    same = "filter file";
+  } else if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(name, settings.ListFileName)) {
+    same = "list file";
+  }
+  if (same != nullptr) {
+    SayOnErrorStream(std::string("Error: manifest file is the same as ") + same + "\n");
+    return false;
+  }
+  ManifestFile& manifest = *run.Manifest;
+  if (IsStandardStream(settings, name)) {
+    manifest.File.OpenStandardOutput();
+  } else if (!manifest.File.Open(name)) {
+    PrintErrorForm("Error: can not open manifest file");
+    return false;
+  }
+  manifest.Open = true;
+  return true;
+}
+
 // The dictionary at its turn: the one read early, its messages shown now, or read now.
 bool TakeDictionary(const RunSettings& settings, Conversion& run) {
   EarlyFiles& early = run.Early;
@@ -530,6 +599,36 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
   return walkSettings;
 }
 
+// For the manifest: the fields outside records of the loaded input as JSON Lines writes them, by
+// a walk of their own (every record, no range, no filter) into a temporary file, its messages
+// dropped; the whole lines within kManifestOutside octets are kept.
+void CollectOutsideFields(const RunSettings& settings, Conversion& run) {
+  InputPart& in = *run.In;
+  FilePtr lines(std::tmpfile());
+  if (!lines) return;
+  WalkSettings walkSettings = WalkSettingsOf(settings, run, false);
+  walkSettings.Format = "jsonl";
+  walkSettings.DebugMode = false;
+  walkSettings.RangeActive = false;
+  walkSettings.FilterCount = 0;
+  walkSettings.SourceName = {};
+  {
+    ConsoleLog dropped;
+    dropped.Limit = 0;
+    const ConsoleToLog mute(dropped);
+    WalkContext walk(walkSettings, in.Image.Bytes(), in.Image.Size, *run.Root, lines.get());
+    WalkWholeInput(walk, OutsideFieldsFormat());
+    WriteOutLastRecord(walk);
+    if (FinishOutput(walk) != 0) return;
+  }
+  std::rewind(lines.get());
+  std::string text(kManifestOutside + 1, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), lines.get()));
+  if (std::ferror(lines.get())) return;
+  in.Outside = std::string(OutsideWithinBound(text, in.OutsideCut));
+  in.OutsideRead = true;
+}
+
 // Walks the loaded input into the open output (after the text of the inputs before it, with -l:
 // `continuesOutput`) and hands its text over. Returns the walk, for the output to be finished.
 std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conversion& run, bool continuesOutput,
@@ -541,6 +640,9 @@ std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conver
   std::FILE* growing = run.In->Streamed || run.In->Compressed != Compression::kNone ? nullptr : run.In->Input.get();
   completed = Walk(*walk, *run.Format, run.Layout, run.In->Image, growing, run.In->Inflated, settings, report);
   gFaultEnding = {};
+  if (run.Manifest != nullptr && run.Manifest->Open && report.End != RunEnd::kFailed) {
+    CollectOutsideFields(settings, run);
+  }
   run.In->Input.reset();
   report.RecordsRead = walk->State.RecordCount;
   report.Counts = walk->Counts;
@@ -559,8 +661,10 @@ int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
 }
 
 int ConvertList(RunSettings& settings, Conversion& run, RunReport& total);
+int FinalStatus(const RunSettings& settings, const RunReport& report, int status);
+void WriteManifestLine(const RunSettings& settings, const Conversion& run, const RunReport& report, int status);
 
-int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report) {
+int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report, ManifestFile& manifest) {
   CommandLineFaults faults;
   const int parsed = ParseCommandLine(argc, argv, settings, &faults);
   if (!settings.TableDialect.empty() && parsed == 0 && faults.LongValue == '\0') return DefineTable(settings);
@@ -568,11 +672,15 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   Conversion run;
   if (!ReadCommandLine(parsed, faults, settings, run)) return -1;
   report.Format = run.Format;
+  run.Manifest = &manifest;
+  if (!OpenManifest(settings, run)) return -1;
   if (!settings.ListFileName.empty()) return ConvertList(settings, run, report);
   if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
   if (!TakeTextFiles(settings, run)) return -1;
   if (!run.In->Streamed && !LoadInput(run)) return -1;
-  return WalkInput(settings, run, report);
+  const int status = WalkInput(settings, run, report);
+  WriteManifestLine(settings, run, report, FinalStatus(settings, report, status));
+  return status;
 }
 
 // ---- The summary (quiet mode) and the status ------------------------------------------------
@@ -655,6 +763,8 @@ void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, F
   line.Add(" filter files not read, ");
 }
 
+void FormatEnd(const RunReport& report, FixedLine& line);
+
 void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   if (settings.Resync) {
@@ -662,7 +772,7 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
     line.Add(" damages, ");
     if (counts.Damages != 0 && report.Inputs == 0) {
       line.Add("first at offset ");
-      line.AddNumber(counts.FirstDamageAt);
+      line.AddNumber(counts.FirstDamageAt());
       line.Add(", ");
     }
   }
@@ -678,6 +788,57 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
     line.AddNumber(counts.PastHolder);
     line.Add(" elements past their holder, ");
   }
+  FormatEnd(report, line);
+  line.Add("\n");
+}
+
+void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
+  FormatSummaryCounts(settings, report, line);
+  FormatSummaryEnd(settings, report, line);
+}
+
+// The manifest's line for the input converted last (or for a run that did not start), with the
+// run's final status.
+void WriteManifestLine(const RunSettings& settings, const Conversion& run, const RunReport& report, int status) {
+  if (run.Manifest == nullptr || !run.Manifest->Open) return;
+  const InputPart& in = *run.In;
+  ManifestEntry entry;
+  entry.Input = settings.InputFileName;
+  if (in.Compressed == Compression::kGzip) {
+    entry.Size = in.Streamed ? in.Inflated.Consumed : in.InputSize;
+    entry.Compression = CompressionName(in.Compressed);
+  } else {
+    entry.Size = in.Streamed ? in.Image.Size : in.InputSize;
+  }
+  entry.Contents = in.Image.Size;
+  entry.Output = settings.OutputFileName;
+  if (report.Format != nullptr) entry.Format = FormatTitle(*report.Format);
+  entry.RecordsRead = report.RecordsRead;
+  entry.RecordsWritten = report.RecordsRead - report.Counts.RecordsOutOfRange - report.Counts.RecordsFilteredOut;
+  entry.Counts = report.Counts;
+  entry.Csv = report.Format != nullptr && report.Format->HasColumns;
+  entry.Status = status == -1 ? 255 : status;
+  FixedLine end;
+  FormatEnd(report, end);
+  entry.End = std::string_view(end.Text(), end.Size());
+  entry.OutsideRead = in.OutsideRead;
+  entry.Outside = in.Outside;
+  entry.OutsideCut = in.OutsideCut;
+  run.Manifest->Write(entry);
+}
+
+// Gives the manifest its name. False, after the message, when it could not be written whole.
+bool FinishManifest(ManifestFile& manifest) {
+  if (!manifest.Open) return true;
+  if (!manifest.Failed && manifest.File.Close() && manifest.File.Commit()) return true;
+  PrintErrorForm("Error: can not write manifest file");
+  manifest.File.Discard();
+  return false;
+}
+
+// END of the summary line.
+void FormatEnd(const RunReport& report, FixedLine& line) {
+  const WalkCounts& counts = report.Counts;
   switch (report.End) {
     case RunEnd::kNotStarted: line.Add("not started"); break;
     case RunEnd::kFailed: line.Add("failed"); break;
@@ -702,12 +863,6 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
       line.AddNumber(counts.RecordsCompleted < report.RecordsRead ? counts.RecordsCompleted : report.RecordsRead);
       break;
   }
-  line.Add("\n");
-}
-
-void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
-  FormatSummaryCounts(settings, report, line);
-  FormatSummaryEnd(settings, report, line);
 }
 
 // The summary line of quiet mode, on standard error, on a line of its own.
@@ -788,12 +943,14 @@ bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names)
   return true;
 }
 
-// False, after its message, when the output is one of the inputs listed.
-bool OutputSparesListedInputs(const RunSettings& settings, const std::vector<std::string>& names) {
-  if (IsStandardStream(settings, settings.OutputFileName)) return true;
+// False, after its message, when the output (`what`: "output", or "manifest") is one of the
+// inputs listed.
+bool SparesListedInputs(const RunSettings& settings, const std::string& file, const char* what,
+                        const std::vector<std::string>& names) {
+  if (file.empty() || IsStandardStream(settings, file)) return true;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (IsUserFile(settings.OutputFileName, names[i])) {
-      SayOnErrorStream("Error: output file is the same as input file " + names[i] + " (line " +
+    if (IsUserFile(file, names[i])) {
+      SayOnErrorStream(std::string("Error: ") + what + " file is the same as input file " + names[i] + " (line " +
                        std::to_string(i + 1) + " of the list's names)\n");
       return false;
     }
@@ -805,7 +962,7 @@ bool OutputSparesListedInputs(const RunSettings& settings, const std::vector<std
 // `outputFailed` when the output could not be written, which ends the run.
 int ConvertListedInput(const RunSettings& settings, Conversion& run, bool continuesOutput, RunReport& report,
                        bool& outputFailed) {
-  run.In = std::make_unique<InputPart>();
+  run.In = std::make_unique<InputPart>();  // the input before gives its memory back
   run.In->Input.reset(OpenForReading(settings.InputFileName));
   if (!run.In->Input) {
     PrintErrorForm("Error: can not open input file");
@@ -815,7 +972,6 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, bool contin
   bool completed = false;
   std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, continuesOutput, report, completed);
   const int writeError = FinishOutput(*walk);
-  run.In = std::make_unique<InputPart>();  // the input's memory is given back before the next
   if (writeError != 0 || std::ferror(run.Output.Stream()) != 0) {
     errno = writeError != 0 ? writeError : EIO;
     PrintErrorForm("Error: can not write output file");
@@ -834,7 +990,8 @@ void PrintSummary(const RunSettings& settings, const RunReport& report);
 // others go on. Returns the worst of the inputs' statuses; `total` sums their counts.
 int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
-  if (!TakeInputList(settings, names) || !OutputSparesListedInputs(settings, names) ||
+  if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
+      !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
       !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !ColumnsAreSound(settings, run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;
@@ -850,6 +1007,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
     const int status = FinalStatus(settings, report,
                                    ConvertListedInput(settings, run, i > 0, report, outputFailed));
     if (settings.Quiet) PrintSummary(settings, report);
+    WriteManifestLine(settings, run, report, status);
     worst = WorseStatus(worst, status);
     total.RecordsRead += report.RecordsRead;
     total.Counts.Add(report.Counts);
@@ -874,9 +1032,10 @@ void SetInputLoadedHook(void (*hook)(const std::string& inputName)) { gInputLoad
 int RunOrvalis(int argc, const char* const* argv) {
   RunSettings settings;
   RunReport report;
+  ManifestFile manifest;
   int status = -1;
   try {
-    status = Run(settings, argc, argv, report);
+    status = Run(settings, argc, argv, report, manifest);
   } catch (const std::bad_alloc&) {
     // What the run needs beside the input (the walk's buffers, the dictionary's filter texts) was
     // not to be had: an honest end instead of an abort.
@@ -886,6 +1045,12 @@ int RunOrvalis(int argc, const char* const* argv) {
   }
   const bool defined = !settings.TableDialect.empty();  // -g converts nothing: no summary, no strictness
   if (!defined) status = FinalStatus(settings, report, status);
+  if (manifest.Open && !manifest.Wrote) {  // a run that did not start, or failed before its line
+    Conversion none;
+    none.Manifest = &manifest;
+    WriteManifestLine(settings, none, report, status);
+  }
+  if (!FinishManifest(manifest)) status = -1;
   if (settings.Quiet && !defined) PrintSummary(settings, report);
   std::fflush(stdout);
   std::fflush(stderr);

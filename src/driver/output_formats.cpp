@@ -29,6 +29,10 @@ std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, std::shared_ptr<const Cs
 
 std::unique_ptr<FormatWalk> StartDump(WalkContext& walk, std::shared_ptr<const CsvLayout>) { return DumpWalk(walk); }
 
+std::unique_ptr<FormatWalk> StartOutsideFields(WalkContext& walk, std::shared_ptr<const CsvLayout>) {
+  return OutsideFieldsWalk(walk, *walk.Root);
+}
+
 // The readable text first (the default), the debug dump last.
 constexpr OutputFormatRow kFormats[] = {
     {"text", ".prs", false, false, StartText},
@@ -40,6 +44,11 @@ constexpr const OutputFormatRow& kDefaultFormat = kFormats[0];
 constexpr const OutputFormatRow& kDumpFormat = kFormats[std::size(kFormats) - 1];
 
 }  // namespace
+
+const OutputFormatRow& OutsideFieldsFormat() {
+  static constexpr OutputFormatRow kOutsideFields = {"jsonl", ".jsonl", false, false, StartOutsideFields};
+  return kOutsideFields;
+}
 
 const OutputFormatRow* FindOutputFormat(std::string_view name) {
   if (name.empty()) return &kDefaultFormat;

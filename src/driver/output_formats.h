@@ -23,6 +23,10 @@ struct OutputFormatRow {
   std::unique_ptr<FormatWalk> (*Start)(WalkContext& walk, std::shared_ptr<const CsvLayout> columns);
 };
 
+// The JSON lines of the fields outside records alone, for a run's manifest: no format of the
+// table, which -x cannot choose.
+const OutputFormatRow& OutsideFieldsFormat();
+
 // The format of a name as -x or OutputFormat gives it (an empty name: the readable text); null
 // for an unknown name.
 const OutputFormatRow* FindOutputFormat(std::string_view name);

@@ -9,6 +9,7 @@ namespace orvalis {
 struct RunSettings {
   std::string InputFileName;  // -i, or the input of a list being converted
   std::string ListFileName;   // -l: the file that names the inputs, one a line
+  std::string ManifestFileName;  // -m: the manifest, a JSON line for each input
   std::string OutputFileName;  // the input name with ".prs" appended unless -o names one
   std::string ConfigFileName = "Orvalis.cfg";
   std::string FilterFileName;  // empty: no filter

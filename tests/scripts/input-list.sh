@@ -3,9 +3,15 @@
 # output what three separate runs give, each record with its file (SourceColumn=true), in the
 # readable text, JSON Lines and CSV (one header); the status is the worst of the files'; each
 # file's summary line counts what its separate run counts, and the total line their sums. The
-# list may come on standard input.
+# list may come on standard input. The manifest (-m) is valid JSON, a line for each input, whose
+# counts are those of the summary lines and whose fields outside records are JSON Lines' own.
 #   input-list.sh <path to orvalis> <examples folder>
+# Exit status 77 (ctest: skipped) without python3, which reads the manifest.
 set -u
+if ! command -v python3 > /dev/null; then
+  echo "SKIPPED: input-list needs python3 to read the manifest (.ci/run installs it with apt-get)"
+  exit 77
+fi
 orvalis=$1
 examples=$2
 work=$(mktemp -d)
@@ -39,7 +45,7 @@ for format in text jsonl csv; do
     counts "$input.err" >> separate.err
   done
   ((worst == 1)) || fail "$format: the separate runs' worst status is $worst, expected 1 (the damage)"
-  "$orvalis" -q -x "$format" -l list.txt -o all.$format 2> all.err
+  "$orvalis" -q -x "$format" -l list.txt -o all.$format -m all.$format.manifest 2> all.err
   status=$?
   ((status == worst)) || fail "$format: status $status, the separate runs' worst is $worst"
   cmp -s all.$format separate.$format || fail "$format: the output differs from the separate runs' outputs"
@@ -52,6 +58,37 @@ for format in text jsonl csv; do
   [[ $total == *": $read_sum records read, "*", $damages damages, "*"completed with problems" ]] ||
     fail "$format: total line: $total (expected $read_sum records read, $damages damages)"
 done
+
+# The manifest: a line for each input, its members those of the input's summary line; the fields
+# outside records those that JSON Lines writes (the example's, without SourceColumn).
+python3 - all.csv.manifest all.err "$examples" "$orvalis" << 'PYTHON' || fail "manifest"
+import json, re, subprocess, sys, tempfile, os
+manifest, err, examples, orvalis = sys.argv[1:]
+lines = [json.loads(line) for line in open(manifest, encoding="utf-8")]
+summaries = [l for l in open(err, encoding="utf-8") if re.match(r"orvalis: \S+ -> all\.csv", l)]
+assert [l["input"] for l in lines] == ["day1.ber", "day2.ber.gz", "day3.ber"], [l["input"] for l in lines]
+for entry, summary in zip(lines, summaries):
+    said = "%s -> all.csv (csv): %d records read, %d written, %d tags not found, %d refused pieces, " % (
+        entry["input"], entry["recordsRead"], entry["recordsWritten"], entry["tagsNotFound"], entry["refusedPieces"])
+    assert ("orvalis: " + said) in summary, (said, summary)
+    damages = entry["damages"]
+    assert (" %d damages, " % damages["count"]) in summary, (damages, summary)
+    if damages["count"]:
+        assert ("first at offset %d, " % damages["firstOffsets"][0]) in summary, summary
+    assert (" %d values not in the CSV, " % entry["valuesNotInCsv"]) in summary, summary
+    assert summary.rstrip("\n").endswith(", " + entry["end"]), (entry["end"], summary)
+    assert entry["output"] == "all.csv" and entry["format"] == "csv", entry
+assert [l["status"] for l in lines] == [0, 0, 1], [l["status"] for l in lines]
+assert lines[1]["compression"] == "gzip" and lines[1]["contents"] == lines[0]["contents"] == lines[0]["size"], lines[1]
+assert lines[1]["size"] == os.path.getsize("day2.ber.gz"), lines[1]["size"]
+# The example's fields outside records, against its JSON Lines without SourceColumn.
+work = tempfile.mkdtemp()
+open(os.path.join(work, "Orvalis.cfg"), "w").close()
+subprocess.run([orvalis, "-q", "-t", os.path.abspath("Tags.cfg"), "-x", "jsonl", "-i", os.path.join(examples, "calls.ber"),
+                "-o", os.path.join(work, "calls.jsonl")], cwd=work, check=True, stderr=subprocess.DEVNULL)
+nulls = [json.loads(l) for l in open(os.path.join(work, "calls.jsonl"), encoding="utf-8") if '"record":null' in l]
+assert lines[0]["outside"] == nulls and not lines[0]["outsideCut"], (len(lines[0]["outside"]), len(nulls))
+PYTHON
 
 # The list on standard input; the output on standard output.
 printf 'day1.ber\nday2.ber.gz\nday3.ber\n' | "$orvalis" -q -x jsonl -l - -o - > piped.jsonl 2> /dev/null

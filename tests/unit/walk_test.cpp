@@ -321,22 +321,32 @@ TEST(CommonElement, TakenAtOnceReadsAsTheGeneralStep) {
   }
 }
 
-// A stretch's counts join those of the walk before it: the first damage stays the earlier one's.
+// A stretch's counts join those of the walk before it: the first damage stays the earlier one's,
+// and the stretch's damages are noted after the walk's.
 TEST(WalkCounts, FirstDamageIsTheEarliest) {
   struct Row {
     uint64_t damages, firstAt, aheadDamages, aheadFirstAt, firstAfter;
   };
-  const Row rows[] = {{0, 0, 1, 500, 500}, {2, 100, 1, 500, 100}, {1, 100, 0, 0, 100}, {0, 0, 0, 0, 0}};
+  const Row rows[] = {{0, 0, 1, 500, 500}, {2, 100, 1, 500, 100}, {1, 100, 0, 0, 100}, {0, 0, 0, 0, 0},
+                      {9, 100, 2, 500, 100}, {10, 100, 1, 500, 100}};
   for (const Row& row : rows) {
     WalkCounts counts;
     counts.Damages = row.damages;
-    counts.FirstDamageAt = row.firstAt;
+    counts.DamagesAt[0] = row.firstAt;
     WalkCounts ahead;
     ahead.Damages = row.aheadDamages;
-    ahead.FirstDamageAt = row.aheadFirstAt;
+    ahead.DamagesAt[0] = row.aheadFirstAt;
+    ahead.DamagesAt[1] = row.aheadFirstAt + 1;
     counts.Add(ahead);
-    EXPECT_EQ(counts.FirstDamageAt, row.firstAfter) << row.damages << " " << row.aheadDamages;
+    EXPECT_EQ(counts.FirstDamageAt(), row.firstAfter) << row.damages << " " << row.aheadDamages;
     EXPECT_EQ(counts.Damages, row.damages + row.aheadDamages);
+    if (row.aheadDamages != 0 && row.damages < WalkCounts::kDamagesNoted) {
+      EXPECT_EQ(counts.DamagesAt[row.damages], row.aheadFirstAt) << row.damages;
+    }
+    if (row.damages + 1 >= WalkCounts::kDamagesNoted) {
+      EXPECT_EQ(counts.DamagesAt[WalkCounts::kDamagesNoted - 1], row.damages < WalkCounts::kDamagesNoted ? row.aheadFirstAt : 0u)
+          << "noted within bounds";
+    }
   }
 }
 

@@ -1,6 +1,8 @@
 // What a walk counts for the run's summary, apart from the walk's own state.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace orvalis {
@@ -15,13 +17,20 @@ struct WalkCounts {
   uint64_t FillerOctets = 0;        // octets of filler passed over (SkipFiller)
   uint64_t FillerRuns = 0;          // the runs they came in
   uint64_t Damages = 0;             // places of damage the walk went on after (Resync)
-  uint64_t FirstDamageAt = 0;       // the offset of the first of them
+  static constexpr std::size_t kDamagesNoted = 10;
+  std::array<uint64_t, kDamagesNoted> DamagesAt{};  // the offsets of the first of them
   uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds by their nature
                                     // (outside records, without a name of their own)
   uint64_t ValuesWithoutColumn = 0;  // values of written CSV rows that have a name but no column
                                      // (occurrences beyond Occurs)
   uint64_t PastHolder = 0;          // nested elements walked past the end of the element holding
                                     // them (without Resync, where that is no damage)
+
+  uint64_t FirstDamageAt() const { return DamagesAt[0]; }
+  void NoteDamage(uint64_t at) {
+    if (Damages < kDamagesNoted) DamagesAt[Damages] = at;
+    ++Damages;
+  }
 
   // Adds the counts of a stretch walked ahead, when its turn takes it over.
   void Add(const WalkCounts& ahead) {
@@ -33,7 +42,9 @@ struct WalkCounts {
     if (ahead.LastRecordCompleted != 0) LastRecordCompleted = ahead.LastRecordCompleted;
     FillerOctets += ahead.FillerOctets;
     FillerRuns += ahead.FillerRuns;
-    if (Damages == 0) FirstDamageAt = ahead.FirstDamageAt;
+    for (uint64_t noted = 0; noted < ahead.Damages && Damages + noted < kDamagesNoted; ++noted) {
+      DamagesAt[Damages + noted] = ahead.DamagesAt[noted];
+    }
     Damages += ahead.Damages;
     ValuesNotInCsv += ahead.ValuesNotInCsv;
     ValuesWithoutColumn += ahead.ValuesWithoutColumn;

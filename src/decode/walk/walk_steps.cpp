@@ -32,7 +32,7 @@ bool PassesOverCleanly(WalkContext& walk, uint64_t length) {
 void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
   WalkCounts& counts = walk.Counts;
   const uint64_t at = walk.Damage.At;
-  if (counts.Damages++ == 0) counts.FirstDamageAt = at;
+  counts.NoteDamage(at);
   SayFormatted("Error: input damaged at offset %" PRIu64 " (%s): %" PRIu64
                " octets skipped, the walk goes on at offset %" PRIu64 "%s; last record completed: %" PRIu32 ".\n\n",
                at, walk.Damage.Why, resumedAt - at, resumedAt, resumedAt >= walk.Input.Size() ? " (the end)" : "",

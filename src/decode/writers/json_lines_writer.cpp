@@ -277,10 +277,49 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
   TextBuffer savedKey_;
 };
 
+// The lines of the fields outside records alone, as JSON Lines writes them: no line is made of a
+// record, nor of damage.
+class OutsideFieldsWriter : public JsonLinesWriter {
+ public:
+  using JsonLinesWriter::JsonLinesWriter;
+
+  void RecordStarts(const RecordRead& record) {
+    CloseLine();
+    recordDepth_ = record.Depth;
+  }
+  void Element(const ElementRead& element) {
+    if (recordDepth_ >= 0 && element.Depth <= recordDepth_) recordDepth_ = -1;  // a record without contents
+    if (recordDepth_ < 0) JsonLinesWriter::Element(element);
+  }
+  void Value(const ValueRead& value) {
+    if (recordDepth_ < 0) JsonLinesWriter::Value(value);
+  }
+  void ElementEnds(int holderDepth) {
+    if (recordDepth_ < 0) return JsonLinesWriter::ElementEnds(holderDepth);
+    if (holderDepth < recordDepth_) recordDepth_ = -1;  // the record's own end
+  }
+  void Damaged(uint64_t, uint64_t) {
+    CloseLine();
+    recordDepth_ = -1;
+  }
+  void InDoubt(uint64_t, uint64_t) {}
+  void TakeOver(OutsideFieldsWriter& ahead) {
+    JsonLinesWriter::TakeOver(ahead);
+    recordDepth_ = ahead.recordDepth_;
+  }
+
+ private:
+  int recordDepth_ = -1;  // the depth of the record being read; -1 outside records
+};
+
 }  // namespace
 
 std::unique_ptr<FormatWalk> JsonLinesWalk(WalkContext& walk, const TBranch& root) {
   return std::make_unique<WalkOf<JsonLinesWriter, JsonKeys>>(walk, std::make_shared<const JsonKeys>(root));
+}
+
+std::unique_ptr<FormatWalk> OutsideFieldsWalk(WalkContext& walk, const TBranch& root) {
+  return std::make_unique<WalkOf<OutsideFieldsWriter, JsonKeys>>(walk, std::make_shared<const JsonKeys>(root));
 }
 
 }  // namespace orvalis

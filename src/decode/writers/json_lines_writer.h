@@ -13,4 +13,8 @@ namespace orvalis {
 // The walk into JSON Lines over the dictionary `root` (which must outlive it).
 std::unique_ptr<FormatWalk> JsonLinesWalk(WalkContext& walk, const TBranch& root);
 
+// The walk into the JSON lines of the fields outside records alone (a file header, a block's own
+// fields, a trailer), for a run's manifest.
+std::unique_ptr<FormatWalk> OutsideFieldsWalk(WalkContext& walk, const TBranch& root);
+
 }  // namespace orvalis

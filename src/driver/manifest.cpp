@@ -1,0 +1,104 @@
+#include "driver/manifest.h"
+
+#include "common/text_format.h"
+#include "decode/writers/record_text.h"
+
+namespace orvalis {
+namespace {
+
+void Key(TextBuffer& out, std::string_view key) {
+  out.append(",\"");
+  out.append(key);
+  out.append("\":");
+}
+
+void Number(TextBuffer& out, std::string_view key, uint64_t value) {
+  Key(out, key);
+  AppendDecimal(out, value);
+}
+
+// A string, or null when it is empty.
+void Text(TextBuffer& out, std::string_view key, std::string_view value) {
+  Key(out, key);
+  if (value.empty()) {
+    out.append("null");
+  } else {
+    AppendJsonString(out, value);
+  }
+}
+
+}  // namespace
+
+void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry) {
+  const WalkCounts& counts = entry.Counts;
+  out.append("{\"v\":1");
+  Text(out, "input", entry.Input);
+  Number(out, "size", entry.Size);
+  Number(out, "contents", entry.Contents);
+  Text(out, "compression", entry.Compression);
+  Text(out, "output", entry.Output);
+  Text(out, "format", entry.Format);
+  Number(out, "recordsRead", entry.RecordsRead);
+  Number(out, "recordsWritten", entry.RecordsWritten);
+  Number(out, "tagsNotFound", counts.TagsNotFound);
+  Number(out, "refusedPieces", counts.RefusedPieces);
+  Key(out, "damages");
+  out.append("{\"count\":");
+  AppendDecimal(out, counts.Damages);
+  out.append(",\"firstOffsets\":[");
+  for (uint64_t noted = 0; noted < counts.Damages && noted < WalkCounts::kDamagesNoted; ++noted) {
+    if (noted > 0) out.push_back(',');
+    AppendDecimal(out, counts.DamagesAt[noted]);
+  }
+  out.append("]}");
+  Key(out, "valuesNotInCsv");
+  if (entry.Csv) {
+    AppendDecimal(out, counts.ValuesNotInCsv);
+  } else {
+    out.append("null");
+  }
+  Key(out, "valuesWithoutColumn");
+  if (entry.Csv) {
+    AppendDecimal(out, counts.ValuesWithoutColumn);
+  } else {
+    out.append("null");
+  }
+  Number(out, "elementsPastHolder", counts.PastHolder);
+  Key(out, "filler");
+  out.append("{\"octets\":");
+  AppendDecimal(out, counts.FillerOctets);
+  out.append(",\"runs\":");
+  AppendDecimal(out, counts.FillerRuns);
+  out.push_back('}');
+  Number(out, "status", static_cast<uint64_t>(entry.Status));
+  Text(out, "end", entry.End);
+  Key(out, "outside");
+  if (!entry.OutsideRead) {
+    out.append("null,\"outsideCut\":false}\n");
+    return;
+  }
+  out.push_back('[');
+  std::string_view lines = entry.Outside;
+  bool first = true;
+  while (!lines.empty()) {
+    const std::size_t end = lines.find('\n');
+    if (!first) out.push_back(',');
+    first = false;
+    out.append(lines.substr(0, end));
+    lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+  }
+  out.push_back(']');
+  Key(out, "outsideCut");
+  out.append(entry.OutsideCut ? "true" : "false");
+  out.append("}\n");
+}
+
+std::string_view OutsideWithinBound(std::string_view lines, bool& cut) {
+  cut = false;
+  if (lines.size() <= kManifestOutside) return lines;
+  cut = true;
+  const std::size_t lastEnd = lines.substr(0, kManifestOutside).rfind('\n');
+  return lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
+}
+
+}  // namespace orvalis
