@@ -92,7 +92,8 @@ windows-e2e: windows
 	tests/e2e/run-under-wine.sh $(WINDOWS_DIR)/orvalis.exe
 
 # `make valgrind` converts the bundled example under valgrind's memcheck, in normal mode, in debug
-# mode, and cut short with a filter and a range in force; any error or leak fails it.
+# mode, cut short with a filter and a range in force, and as a list of inputs (compressed, cut
+# short, damaged) into one CSV with a manifest; any error or leak fails it.
 .PHONY: valgrind
 valgrind: release
 	cd examples && valgrind -q --leak-check=full --errors-for-leak-kinds=all --error-exitcode=9 \
@@ -104,4 +105,12 @@ valgrind: release
 	cd examples && valgrind -q --leak-check=full --errors-for-leak-kinds=all --error-exitcode=9 \
 		../$(RELEASE_DIR)/orvalis -d -i ../$(RELEASE_DIR)/valgrind-cut.ber -c ../$(RELEASE_DIR)/valgrind.cfg \
 		-f filter.cfg -o ../$(RELEASE_DIR)/valgrind-cut.prs > /dev/null; test $$? -eq 255
+	gzip -c examples/calls.ber > $(RELEASE_DIR)/valgrind.ber.gz
+	head -c 20000 $(RELEASE_DIR)/valgrind.ber.gz > $(RELEASE_DIR)/valgrind-cut.ber.gz
+	printf '%s\n' calls.ber ../$(RELEASE_DIR)/valgrind.ber.gz ../$(RELEASE_DIR)/valgrind-cut.ber.gz \
+		../$(RELEASE_DIR)/valgrind-cut.ber > $(RELEASE_DIR)/valgrind.list
+	printf 'SourceColumn=true\r\nResync=true\r\n' > $(RELEASE_DIR)/valgrind-list.cfg
+	cd examples && valgrind -q --leak-check=full --errors-for-leak-kinds=all --error-exitcode=9 \
+		../$(RELEASE_DIR)/orvalis -q -x csv -c ../$(RELEASE_DIR)/valgrind-list.cfg -l ../$(RELEASE_DIR)/valgrind.list \
+		-o ../$(RELEASE_DIR)/valgrind.csv -m ../$(RELEASE_DIR)/valgrind.manifest 2> /dev/null; test $$? -eq 255
 	@echo "valgrind: no errors, no leaks"
