@@ -588,6 +588,8 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
   WalkSettings walkSettings;
   walkSettings.ContinuesOutput = continuesOutput;
   if (settings.SourceColumn) walkSettings.SourceName = settings.InputFileName;
+  const InflateFault fault = run.In->Inflated.Fault;
+  walkSettings.InputEndsEarly = fault != InflateFault::kNone && fault != InflateFault::kTrailing;
   walkSettings.Format = run.Format->Name;
   walkSettings.DebugMode = run.Format->Dump;
   walkSettings.RangeActive = settings.RangeActive;

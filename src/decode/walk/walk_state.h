@@ -35,6 +35,9 @@ struct WalkSettings {
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
   bool ContinuesOutput = false;  // the output holds an earlier input's text: no header again
   std::string_view SourceName;   // SourceColumn=true: the input's name, which the output tells; else empty
+  // The input's octets end before those of its source did (a compressed input that was not read
+  // to its end): an element that runs past their end is that cut, not damage, even with Resync.
+  bool InputEndsEarly = false;
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it

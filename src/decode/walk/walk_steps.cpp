@@ -9,7 +9,9 @@
 
 namespace orvalis {
 int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char* why, std::string_view message) {
-  if (!walk.Settings.Resync) {
+  const bool cut = walk.Settings.InputEndsEarly &&
+                   (std::string_view(why) == kInputEndsInside || std::string_view(why) == kNoEndOfContents);
+  if (!walk.Settings.Resync || cut) {
     Say(message);
     return -1;
   }
