@@ -19,7 +19,9 @@
 # "compared: N runs, D differ"; the status is 1 when a run differs.
 #
 # Environment: GEN, the generator (default build/release/bench/orvalis-gen, built when missing);
-# COMPARE_QUICK=1 leaves out the 10 MiB and 100 MiB files.
+# COMPARE_QUICK=1 leaves out the 10 MiB and 100 MiB files; NEW_STDERR_SED, a sed script applied to
+# the new build's standard error before it is compared, to set aside a change of a message made on
+# purpose (the runs' output is named `result`).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -120,6 +122,9 @@ compare() {
   rm -f "$run_dir"/{old,new}.*
   run_one "$old" old "$input" "$how" "$@"
   run_one "$new" new "$input" "$how" "$@"
+  if [[ -n ${NEW_STDERR_SED:-} && -e $run_dir/new.stderr ]]; then
+    sed -e "$NEW_STDERR_SED" "$run_dir/new.stderr" > "$run_dir/new.stderr.sed" && mv "$run_dir/new.stderr.sed" "$run_dir/new.stderr"
+  fi
   runs=$((runs + 1))
   local same=1 part
   for part in out stdout stderr status; do
