@@ -12,14 +12,7 @@ if ! command -v python3 > /dev/null; then
   echo "SKIPPED: input-list needs python3 to read the manifest (.ci/run installs it with apt-get)"
   exit 77
 fi
-orvalis=$1
-examples=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-cd "$work" || exit 1
+source "$(dirname "$0")/script-start.sh"
 cp "$examples/Tags.cfg" .
 printf 'SourceColumn=true\r\nResync=true\r\n' > Orvalis.cfg
 cp "$examples/calls.ber" day1.ber

@@ -4,14 +4,7 @@
 # reader of -o -.
 #   quiet-streams.sh <path to orvalis> <examples folder>
 set -u
-orvalis=$1
-examples=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-cd "$work" || exit 1
+source "$(dirname "$0")/script-start.sh"
 cp "$examples/Tags.cfg" "$examples/Orvalis.cfg" .
 # Twenty copies of the example: over 1 MiB, so that two threads share the walk; without the
 # dictionary's lines for tag 1.3 every record at the top level has a tag not found.
