@@ -1003,7 +1003,8 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   bool outputFailed = false;
   for (std::size_t i = 0; i < names.size() && !outputFailed; ++i) {
     settings.InputFileName = names[i];
-    SayFormatted("Input %zu of %zu: %s\n", i + 1, names.size(), names[i].c_str());
+    SayFormatted("Input %" PRIu64 " of %" PRIu64 ": %s\n", static_cast<uint64_t>(i + 1),
+                 static_cast<uint64_t>(names.size()), names[i].c_str());
     RunReport report;
     report.Format = run.Format;
     const int status = FinalStatus(settings, report,
