@@ -140,6 +140,11 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
   for (std::size_t i = 1; i < value.size(); ++i) digits.append(kAddressDigitPairs.Text + 2 * value[i], 2);
   digits.pop_back();
   const std::string line = "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"value\":";
+  test::Bytes withNul = value;  // the value of the rows that come last
+  withNul[2046] = 0;
+  TextBuffer nulHexText;
+  AppendHex(nulHexText, withNul.data(), withNul.size());
+  const std::string nulHex(nulHexText.view());
   const Row rows[] = {
       {"text", "HexNumber", nullptr, "Record 1\nValue: " + hexText + "\n"},
       {"text", "HexNumber", atEdge.c_str(), "Record 1\nValue: " + hexText + "\n"},
@@ -157,11 +162,11 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
       {"csv", "ReceivedDigits", nullptr,
        "record,value.nature,value.natureCode,value.digits,errors\r\n1,national (significant) number,3," + digits +
            ",\r\n"},
-      // A text of 2046 octets before a NUL: the longest piece, not refused.
+      // A text of 2046 octets before a NUL: the longest piece, not refused; in JSON Lines the text,
+      // then every octet in hexadecimal under the key with "_hex" added.
       {"text", "String", nullptr, "Record 1\nValue: " + octets.substr(0, 2046) + "\n"},
+      {"jsonl", "String", nullptr, line + Json(octets.substr(0, 2046)) + ",\"value_hex\":\"" + nulHex + "\"}}\n"},
   };
-  test::Bytes withNul = value;
-  withNul[2046] = 0;
   for (const Row& row : rows) {
     for (std::size_t blockSize : {std::size_t{1000}, kOutputBlockSize}) {
       SCOPED_TRACE(std::string(row.Type) + " " + row.Format + " " +
@@ -175,7 +180,8 @@ TEST(LongValue, ChunksMakeTheTextOfTheWholeValue) {
         SetFilter(*root, "value", row.Filter, found);
         settings.FilterCount = 1;
       }
-      const test::Bytes input = test::Tlv({0xA1}, test::Tlv({0x81}, &row == &rows[std::size(rows) - 1] ? withNul : value));
+      const bool nul = &row >= &rows[std::size(rows) - 2];
+      const test::Bytes input = test::Tlv({0xA1}, test::Tlv({0x81}, nul ? withNul : value));
       const std::string output = test::RunWalk(*root, input, settings, blockSize).Output;
       EXPECT_TRUE(output == row.Expected) << "output of " << output.size() << " octets, not " << row.Expected.size();
     }
@@ -382,6 +388,31 @@ TEST(CsvLayout, SharedNamesAndTheirTypes) {
       test::RunWalk(*root, test::Tlv({0x62}, test::Cat({test::Tlv({0x80}, {0x01}), test::Tlv({0x81}, {0x0A})})), settings);
   EXPECT_EQ(result.Output, "record,time.text,time.seconds,count,errors\r\n1,,,0A,\r\n");
   EXPECT_EQ(result.Counts.ValuesWithoutColumn, 1u);
+}
+
+// A column chosen again is written again, however long the row grows (its room is reckoned
+// cell by cell, not from the row's own text).
+TEST(CsvLayout, AColumnChosenManyTimesIsWrittenEachTime) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=name",
+                                     "1.0.Type=String"});
+  static std::shared_ptr<CsvLayout> layout;  // for the walk's maker, which takes nothing along
+  layout = std::make_shared<CsvLayout>();
+  std::string problem, unknown, columns = "record";
+  ASSERT_TRUE(MakeCsvLayout(*root, false, *layout, problem));
+  for (int i = 0; i < 4000; ++i) columns += ",name";
+  ASSERT_TRUE(ChooseCsvColumns(*layout, columns, unknown));
+  const std::string name(40, 'n');
+  const test::Bytes input = test::Tlv({0xA1}, test::Tlv({0x80}, test::Bytes(name.begin(), name.end())));
+  WalkSettings settings;
+  settings.Format = "csv";
+  const test::WalkResult result = test::RunWalk(*root, input, settings, kOutputBlockSize, 0, nullptr,
+                                                [](WalkContext& walk) { return CsvWalk(walk, layout); });
+  std::string expected = "record", row = "1";
+  for (int i = 0; i < 4000; ++i) {
+    expected += ",name";
+    row += "," + name;
+  }
+  EXPECT_TRUE(result.Output == expected + "\r\n" + row + "\r\n") << result.Output.size() << " octets";
 }
 
 // What a database would not take is refused for the definition.

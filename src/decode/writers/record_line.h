@@ -25,7 +25,6 @@ struct RecordLine {
   int8_t CloseAt = -2;  // the line ends once the walk is back at this depth
   int8_t Innermost = -2;  // the depth of the innermost open object
   uint32_t HasMembers = 0;  // bit depth + 1: the object of that depth has a member already
-  uint32_t Repeated = 0;  // bit depth + 1: the object of that depth is a repeat or lies in one
   std::array<uint32_t, kLevels> ObjectAt{};  // the serial number of the open object of each depth
 
   static uint32_t Bit(int depth) { return 1u << (depth + 1); }
@@ -107,7 +106,6 @@ class RecordLineWriter : public WriterDefaults {
     line_.CloseAt = -2;
     line_.Innermost = -2;
     line_.HasMembers = 0;
-    line_.Repeated = 0;
   }
 
   WalkContext& walk_;
@@ -121,7 +119,6 @@ class RecordLineWriter : public WriterDefaults {
     line_.CloseAt = static_cast<int8_t>(kind == RecordLine::kRecord ? base - 1 : base);
     line_.Innermost = static_cast<int8_t>(base);
     line_.HasMembers = 0;
-    line_.Repeated = 0;
     line_.ObjectAt[static_cast<std::size_t>(base + 1)] = occurrences_.NewObject();
     self().OpenLineText(kind, path, base, offset, number);
   }
@@ -142,10 +139,8 @@ class RecordLineWriter : public WriterDefaults {
     const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, path.Ids[depth]);
     self().Member(leaf, path, depth, occurrence, constructed, length);
     if (constructed) {
-      const bool repeated = occurrence > 1 || (line_.Repeated & RecordLine::Bit(depth - 1)) != 0;
       line_.Innermost = static_cast<int8_t>(depth);
       line_.HasMembers &= ~RecordLine::Bit(depth);
-      line_.Repeated = repeated ? line_.Repeated | RecordLine::Bit(depth) : line_.Repeated & ~RecordLine::Bit(depth);
       line_.ObjectAt[static_cast<std::size_t>(depth + 1)] = occurrences_.NewObject();
     }
   }
