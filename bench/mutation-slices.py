@@ -5,23 +5,39 @@ runs one slice of that same sample, so that the sample can be tried over several
 puts the slices' results together as one run of the whole sample would print them.
 
   mutation-slices.py run FROM TO [mutants.py options]   mutants FROM..TO-1 of the sample (0-based)
-  mutation-slices.py combine SLICE.json ...             the score, the survivors and the tests
+  mutation-slices.py run-some I,J,... [options]         those mutants of the sample, again
+  mutation-slices.py combine SLICE.json ... [--again RERUN.json ...]
+                                                        the score, the survivors and the tests; the
+                                                        mutants of a re-run replace the slices' own
 
 Give `run` the tool's options as for a whole run, --json FILE among them (one file a slice), and
 --keep-work outside /tmp. `combine` checks that the slices do not overlap and counts what they
 hold. A slice cut short leaves what it tried in JSON.partial, which `combine` takes too, as it takes
 a slice's log (status and number of killers only).
+
+Run as root, a mutant of the output file's code may replace a device the tests write to
+(/dev/full) with a regular file; every later mutant then fails that test. A run says so at its
+end when /dev/full is no longer a character device: restore it (mknod -m 666 /dev/full c 1 7) and
+run the mutants that only that test killed again (run-some, then combine --again).
 """
 import importlib.util
 import json
 import os
 import re
+import stat
 import sys
 
 TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "tools", "mutants.py")
 
 
-def run_slice(first, last, options):
+def dev_full_intact():
+    try:
+        return stat.S_ISCHR(os.stat("/dev/full").st_mode)
+    except OSError:
+        return False
+
+
+def run_slice(first, last, options, picks=None):
     spec = importlib.util.spec_from_file_location("mutants", TOOL)
     tool = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(tool)
@@ -29,6 +45,9 @@ def run_slice(first, last, options):
 
     def sliced(muts, n, seed):
         sample = whole(muts, n, seed)
+        if picks is not None:
+            print(f"mutants {', '.join(map(str, picks))} of a sample of {len(sample)} mutants", flush=True)
+            return [sample[i] for i in picks]
         print(f"slice {first}..{last - 1} of a sample of {len(sample)} mutants", flush=True)
         return sample[first:last]
 
@@ -51,7 +70,12 @@ def run_slice(first, last, options):
     tool.pick = sliced_and_kept
     tool.print = print_and_keep
     sys.argv = [TOOL] + options
-    return tool.main()
+    intact = dev_full_intact()
+    status = tool.main()
+    if intact and not dev_full_intact():
+        print("WARNING: /dev/full is no longer a character device: a mutant replaced it, and every mutant "
+              "after it failed e2e.driver-output-device-full; restore it and run those again", flush=True)
+    return status
 
 
 LOG_LINE = re.compile(r"^\[\d+/\d+\] (killed  |SURVIVED|no build) (\S+):(\d+) (\S+): (.*?)(  <- (\d+) test\(s\))?$")
@@ -75,6 +99,14 @@ def read_slice(name):
 
 
 def combine(files):
+    again = []
+    if "--again" in files:
+        at = files.index("--again")
+        files, again = files[:at], files[at + 1:]
+    replaced = {}
+    for name in again:
+        for m in read_slice(name)["mutants"]:
+            replaced[(m["file"], m["line"], m["op"], m["after"].strip())] = m
     muts, tests, seen = [], [], set()
     for name in files:
         part = read_slice(name)
@@ -83,8 +115,10 @@ def combine(files):
             if key in seen:
                 sys.exit(f"{name}: {m['file']}:{m['line']} {m['op']} is in an earlier slice too")
             seen.add(key)
-            muts.append(m)
+            muts.append(replaced.pop(key, m))
         tests += [t for t in part["tests"] if t not in tests]
+    if replaced:
+        sys.exit("--again holds mutants that no slice holds: " + ", ".join(f"{k[0]}:{k[1]}" for k in replaced))
     built = [m for m in muts if m["status"] != "unbuildable"]
     killed = [m for m in built if m["status"] == "killed"]
     survived = [m for m in built if m["status"] == "survived"]
@@ -111,6 +145,8 @@ def combine(files):
 
 
 if __name__ == "__main__":
+    if len(sys.argv) >= 3 and sys.argv[1] == "run-some":
+        sys.exit(run_slice(0, 0, sys.argv[3:], [int(i) for i in sys.argv[2].split(",")]))
     if len(sys.argv) >= 4 and sys.argv[1] == "run":
         sys.exit(run_slice(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]))
     if len(sys.argv) >= 3 and sys.argv[1] == "combine":
