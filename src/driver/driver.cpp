@@ -293,21 +293,22 @@ bool OutputSparesInput(const RunSettings& settings, std::FILE* input) {
   return !same;
 }
 
-// False, after its message, when the output would overwrite the main configuration file, the
-// dictionary, the filter file in force or the one -f names.
+// Which of the files the run reads `name` is: the main configuration file, the dictionary, the
+// filter file in force (`filterFile`) or the one -f names, or the list of inputs; null for none.
+const char* UserFileNamed(const RunSettings& settings, const std::string& filterFile, const std::string& name) {
+  if (IsUserFile(name, settings.ConfigFileName)) return "configuration file";
+  if (IsUserFile(name, settings.TagsFileName)) return "dictionary file";
+  if (IsUserFile(name, filterFile) || IsUserFile(name, settings.FilterFileName)) return "filter file";
+  if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(name, settings.ListFileName)) {
+    return "list file";
+  }
+  return nullptr;
+}
+
+// False, after its message, when the output would overwrite one of the files the run reads.
 bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile) {
   if (IsStandardStream(settings, settings.OutputFileName)) return true;
-  const std::string& output = settings.OutputFileName;
-  const char* same = nullptr;
-  if (IsUserFile(output, settings.ConfigFileName)) {
-    same = "configuration file";
-  } else if (IsUserFile(output, settings.TagsFileName)) {
-    same = "dictionary file";
-  } else if (IsUserFile(output, filterFile) || IsUserFile(output, settings.FilterFileName)) {
-    same = "filter file";
-  } else if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(output, settings.ListFileName)) {
-    same = "list file";
-  }
+  const char* same = UserFileNamed(settings, filterFile, settings.OutputFileName);
   if (same == nullptr) return true;
   SayOnErrorStream(std::string("Error: output file is the same as ") + same + "\n");
   return false;
@@ -525,14 +526,8 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
   } else if (IsStandardStream(settings, settings.InputFileName) ? IsStandardInputFile(name)
                                                                  : IsUserFile(name, settings.InputFileName)) {
     same = "input file";
-  } else if (IsUserFile(name, settings.ConfigFileName)) {
-    same = "configuration file";
-  } else if (IsUserFile(name, settings.TagsFileName)) {
-    same = "dictionary file";
-  } else if (IsUserFile(name, run.Early.Configured.FilterFileName) || IsUserFile(name, settings.FilterFileName)) {
-    same = "filter file";
-  } else if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(name, settings.ListFileName)) {
-    same = "list file";
+  } else {
+    same = UserFileNamed(settings, run.Early.Configured.FilterFileName, name);
   }
   if (same != nullptr) {
     SayOnErrorStream(std::string("Error: manifest file is the same as ") + same + "\n");
