@@ -78,7 +78,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     } else {
       out.append("null");
     }
-    out.append(fileMember_.view());
+    if (!fileMember_.empty()) out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"path\":\"");
@@ -166,7 +166,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     out.append("{\"v\":");
     out.append(kSchemaVersion);
     out.append(",\"record\":null");
-    out.append(fileMember_.view());
+    if (!fileMember_.empty()) out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"damaged\":{");
