@@ -19,6 +19,10 @@ Run as root, a mutant of the output file's code may replace a device the tests w
 (/dev/full) with a regular file; every later mutant then fails that test. A run says so at its
 end when /dev/full is no longer a character device: restore it (mknod -m 666 /dev/full c 1 7) and
 run the mutants that only that test killed again (run-some, then combine --again).
+
+A slice stopped in the middle of a mutant leaves its scratch build compiled from the mutated line
+(the copy of the project that the next run makes keeps the files' times): remove the build folder
+under --keep-work before the next slice, or its baseline fails.
 """
 import importlib.util
 import json
