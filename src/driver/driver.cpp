@@ -181,16 +181,23 @@ bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<cons
   }
 }
 
+// Hands every text of the walk to the output. Returns 0 when all of it was written, else the
+// failed write's error (EIO when only the stream noted the failure). A failed write (a full
+// disk, say) must not pass for a finished conversion.
+int HandOverText(WalkContext& walk, OutputFile& output) {
+  const int writeError = FinishOutput(walk);
+  if (writeError != 0) return writeError;
+  return std::ferror(output.Stream()) != 0 ? EIO : 0;
+}
+
 // Hands every text to the output and closes it, then gives it its name when the walk has run
 // (`walkRan`), or leaves the earlier output when it has not; false, after the message, when a
 // write failed.
 bool FinishOutputFile(WalkContext& walk, OutputFile& output, bool walkRan) {
-  const int writeError = FinishOutput(walk);
-  // A failed write (a full disk, say) must not pass for a finished conversion.
-  const bool written = writeError == 0 && std::ferror(output.Stream()) == 0;
+  const int writeError = HandOverText(walk, output);
   const bool closed = output.Close();
   if (writeError != 0) errno = writeError;
-  if (!written || !closed || (walkRan && !output.Commit())) {
+  if (writeError != 0 || !closed || (walkRan && !output.Commit())) {
     PrintErrorForm("Error: can not write output file");
     output.Discard();
     return false;
@@ -968,9 +975,9 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, bool contin
   if (!TakeInputSize(settings, run) || (!run.In->Streamed && !LoadInput(run))) return -1;
   bool completed = false;
   std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, continuesOutput, report, completed);
-  const int writeError = FinishOutput(*walk);
-  if (writeError != 0 || std::ferror(run.Output.Stream()) != 0) {
-    errno = writeError != 0 ? writeError : EIO;
+  const int writeError = HandOverText(*walk, run.Output);
+  if (writeError != 0) {
+    errno = writeError;
     PrintErrorForm("Error: can not write output file");
     outputFailed = true;
     report.End = RunEnd::kFailed;
