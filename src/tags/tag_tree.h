@@ -55,7 +55,6 @@ inline bool operator==(const TagPath& a, const TagPath& b) {
   }
   return true;
 }
-inline bool operator!=(const TagPath& a, const TagPath& b) { return !(a == b); }
 
 class TBranch;
 
