@@ -53,8 +53,11 @@ make_corpus() (
   mangle insert 40 13 "$corpus/blocks.ber" "$corpus/inserted.ber"
   head -c 777777 "$corpus/mixed.ber" > "$corpus/cut.ber"
   mangle random 200000 14 "$corpus/random.ber"
+  mkdir -p "$corpus/gz"
+  for f in example small mixed damaged padded-00; do gzip -9 -n -c "$corpus/$f.ber" > "$corpus/gz/$f.ber.gz"; done
+  head -c 300000 "$corpus/gz/mixed.ber.gz" > "$corpus/gz/cut.ber.gz"
 )
-[[ -f $corpus/random.ber ]] || make_corpus || { echo "the corpus could not be made" >&2; exit 2; }
+[[ -f $corpus/gz/cut.ber.gz ]] || make_corpus || { echo "the corpus could not be made" >&2; exit 2; }
 if [[ ${COMPARE_QUICK:-0} != 1 ]]; then
   [[ -f $corpus/large-10m.ber ]] || "$gen" -q --size 10M --seed 10 -o "$corpus/large-10m.ber" || exit 2
   [[ -f $corpus/large-100m.ber ]] || "$gen" -q --size 100M --seed 100 -o "$corpus/large-100m.ber" || exit 2
@@ -82,9 +85,10 @@ mkdir -p "$run_dir" "$work/diff"
 cp "$root/examples/Tags.cfg" "$root/examples/filter.cfg" "$run_dir/"
 
 # Runs one binary in the run folder, its output named as for the other; leaves the output's
-# SHA-256 (when there is an output), stdout, stderr and status in $run_dir/$2.*, and says so when
-# the run left any other file behind. With `pipe` the output is a pipe hashed as it streams;
-# with `stdin` the input comes from standard input.
+# SHA-256 (when there is an output), the manifest's (when there is one), stdout, stderr and status
+# in $run_dir/$2.*, and says so when the run left any other file behind. With `pipe` the output is a
+# pipe hashed as it streams; with `stdin` the input comes from standard input; with `args` the
+# arguments name the input and the output themselves.
 run_one() {
   local binary=$1 tag=$2 input=$3 how=$4
   shift 4
@@ -102,13 +106,16 @@ run_one() {
     else
       if [[ $how == stdin ]]; then
         "$binary" "$@" -i - -o result < "$input" > "$tag.stdout" 2> "$tag.stderr"
+      elif [[ $how == args ]]; then
+        "$binary" "$@" > "$tag.stdout" 2> "$tag.stderr"
       else
         "$binary" "$@" -i "$input" -o result > "$tag.stdout" 2> "$tag.stderr"
       fi
       echo $? > "$tag.status"
       [[ -e result ]] && { sha256sum < result | cut -c1-64 > "$tag.out"; rm -f result; }
     fi
-    left=$(ls -A | grep -v -x -E '(old|new)\.(out|stdout|stderr|status)|Tags\.cfg|filter\.cfg|Orvalis\.cfg')
+    [[ -e manifest ]] && { sha256sum < manifest | cut -c1-64 > "$tag.manifest"; rm -f manifest; }
+    left=$(ls -A | grep -v -x -E '(old|new)\.(out|manifest|stdout|stderr|status)|Tags\.cfg|filter\.cfg|Orvalis\.cfg|three\.list')
     [[ -z $left ]] || { echo "left behind by $binary $*: $left"; rm -f -- $left; }
   )
 }
@@ -127,14 +134,14 @@ compare() {
   fi
   runs=$((runs + 1))
   local same=1 part
-  for part in out stdout stderr status; do
+  for part in out manifest stdout stderr status; do
     same_part "$run_dir/old.$part" "$run_dir/new.$part" || same=0
   done
   [[ $same == 1 ]] && return
   differ=$((differ + 1))
   echo "differs: $name"
   mkdir -p "$work/diff/$name"
-  for part in out stdout stderr status; do
+  for part in out manifest stdout stderr status; do
     same_part "$run_dir/old.$part" "$run_dir/new.$part" ||
       cp "$run_dir/old.$part" "$run_dir/new.$part" "$work/diff/$name/" 2> /dev/null
   done
@@ -164,6 +171,69 @@ for input in "$corpus"/*.ber; do
     fi
   done
 done
-rm -f "$run_dir"/{old,new}.*
+
+# ---- gzip inputs, manifests, lists and table definitions ---------------------------------------
+# name|lines of the main configuration file
+around=(
+  "plain|"
+  "resync|Resync=true"
+  "both|SkipFiller=true\r\nResync=true"
+)
+for input in "$corpus"/gz/*.ber.gz; do
+  file=$(basename "$input" .ber.gz)
+  for setting in "${around[@]}"; do
+    name=${setting%%|*}
+    printf "${setting#*|}\r\n" > "$run_dir/Orvalis.cfg"
+    for format in text jsonl csv debug; do
+      args=()
+      [[ $format == debug ]] && args+=(-d) || args+=(-x "$format")
+      compare "gz-$file-$name-$format" "$input" file "${args[@]}"
+      compare "gz-$file-$name-$format-quiet" "$input" file "${args[@]}" -q
+    done
+  done
+  printf '\r\n' > "$run_dir/Orvalis.cfg"
+  compare "gz-$file-plain-text-standard-input" "$input" stdin -q
+done
+
+# The manifest: a shared walk, a padded file, damage gone on after, a cut file, a gzip input.
+for input in "$corpus"/{example,mixed,padded-00,damaged,cut}.ber "$corpus"/gz/{small,cut}.ber.gz; do
+  file=$(basename "$input")
+  for setting in "${around[@]}" "range|StartRec=3\r\nEndRec=40" "filter|FilterFile=filter.cfg"; do
+    name=${setting%%|*}
+    printf "${setting#*|}\r\n" > "$run_dir/Orvalis.cfg"
+    for format in text jsonl csv; do
+      compare "manifest-$file-$name-$format" "$input" file -x "$format" -m manifest
+      compare "manifest-$file-$name-$format-quiet" "$input" file -x "$format" -m manifest -q
+    done
+    compare "manifest-$file-$name-debug" "$input" file -d -m manifest
+  done
+done
+
+# Lists of three inputs: the example, a gzip file, a damaged file.
+printf '%s\n' "$corpus/example.ber" "$corpus/gz/small.ber.gz" "$corpus/damaged.ber" > "$run_dir/three.list"
+for setting in "${around[@]}" "source|SourceColumn=true\r\nResync=true" "filter|FilterFile=filter.cfg"; do
+  name=${setting%%|*}
+  printf "${setting#*|}\r\n" > "$run_dir/Orvalis.cfg"
+  for format in text jsonl csv debug; do
+    args=()
+    [[ $format == debug ]] && args+=(-d) || args+=(-x "$format")
+    compare "list-$name-$format" - args "${args[@]}" -l three.list -o result
+    compare "list-$name-$format-quiet" - args "${args[@]}" -l three.list -o result -q
+    compare "list-$name-$format-manifest" - args "${args[@]}" -l three.list -o result -m manifest -q
+  done
+done
+
+# Table definitions.
+for setting in "plain|" "sql|ColumnNames=sql" "source|SourceColumn=true\r\nTableName=day" \
+  "columns|Columns=callReference,record,calledNumber.digits,callDuration.seconds" \
+  "sql-columns|ColumnNames=sql\r\nColumns=record,startTime,callingNumber.digits,errors"; do
+  name=${setting%%|*}
+  printf "${setting#*|}\r\n" > "$run_dir/Orvalis.cfg"
+  for dialect in postgresql sqlite; do
+    compare "table-$name-$dialect" - args -g "$dialect"
+  done
+done
+
+rm -f "$run_dir"/{old,new}.* "$run_dir/three.list"
 echo "compared: $runs runs, $differ differ"
 [[ $differ == 0 ]]
