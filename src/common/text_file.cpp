@@ -30,6 +30,26 @@ std::FILE* OpenForReading(const std::string& name) {
   return file;
 }
 
+FileKind KindOfNamedFile(const std::string& name) {
+  struct stat info;
+  if (stat(name.c_str(), &info) != 0) return FileKind::kUnknown;
+  if (S_ISREG(info.st_mode)) return FileKind::kRegular;
+  if (S_ISDIR(info.st_mode)) return FileKind::kFolder;
+#ifdef S_ISFIFO
+  if (S_ISFIFO(info.st_mode)) return FileKind::kPipe;
+#endif
+  return FileKind::kOther;
+}
+
+std::FILE* OpenTextFileForReading(const std::string& name) {
+  const FileKind kind = KindOfNamedFile(name);
+  if (kind == FileKind::kPipe || kind == FileKind::kOther) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return OpenForReading(name);
+}
+
 bool FileLength(std::FILE* file, uint64_t& length) {
 #ifdef _WIN32
   if (_fseeki64(file, 0, SEEK_END) != 0) return false;

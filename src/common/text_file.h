@@ -17,6 +17,16 @@ void PrintErrorForm(const char* text);
 // caller's error form reads "Is a directory" on every system. Returns null on failure.
 std::FILE* OpenForReading(const std::string& name);
 
+// What a name stands for, taken from the name before the file is opened: opening a named pipe
+// waits until a program opens it for writing, and opening a device may wait or act. kUnknown when
+// the name cannot be looked at (a missing file, say): opening it then tells why.
+enum class FileKind { kUnknown, kRegular, kFolder, kPipe, kOther };  // kOther: a device, a socket
+FileKind KindOfNamedFile(const std::string& name);
+
+// OpenForReading for a text file, which is read by its length: a named pipe, a device or a
+// socket is refused without being opened, with errno set to EINVAL.
+std::FILE* OpenTextFileForReading(const std::string& name);
+
 // Reads an open file whole into text (its length taken by seeking to the end). Returns false with
 // errno set when the file's length cannot be taken or its buffer cannot be allocated.
 bool ReadWholeFile(std::FILE* file, std::string& text);
@@ -33,7 +43,7 @@ void WarnOfBareLineFeeds(const std::string& name, std::string_view text);
 // after an allocation failed in apply, what apply built is incomplete.
 template <typename Apply>
 bool ReadTextFile(const std::string& name, const char* openError, const char* memoryError, Apply&& apply) {
-  std::FILE* file = OpenForReading(name);
+  std::FILE* file = OpenTextFileForReading(name);
   if (file == nullptr) {
     PrintErrorForm(openError);
     return false;

@@ -495,11 +495,29 @@ bool LoadInput(Conversion& run) {
   return LoadInputImage(run.In->Input.get(), run.In->InputSize, run.In->Image);
 }
 
+// False, after the message that the input's length or nature gives, for a named input that is
+// not opened: a named pipe where pipes are not read (`readsPipes`: -i in quiet mode; never on a
+// list's line, which would wait for its writer and hold up the inputs after it), whose opening
+// would wait for a program to write into it; a device or a socket, which is no billing file.
+bool InputMayBeOpened(const std::string& name, bool readsPipes) {
+  const FileKind kind = KindOfNamedFile(name);
+  if (kind == FileKind::kPipe && !readsPipes) {
+    errno = ESPIPE;  // as the pipe's length, which cannot be taken
+  } else if (kind == FileKind::kOther) {
+    errno = EINVAL;
+  } else {
+    return true;
+  }
+  PrintErrorForm("Error: can not read input file");
+  return false;
+}
+
 // Opens the input and takes its size; checks that the output spares the user's files and makes
 // the CSV columns. False, after the message, when the run cannot go on.
 bool OpenInput(const RunSettings& settings, Conversion& run) {
-  run.In->Input.reset(IsStandardStream(settings, settings.InputFileName) ? stdin
-                                                                     : OpenForReading(settings.InputFileName));
+  const bool standard = IsStandardStream(settings, settings.InputFileName);
+  if (!standard && !InputMayBeOpened(settings.InputFileName, settings.Quiet)) return false;
+  run.In->Input.reset(standard ? stdin : OpenForReading(settings.InputFileName));
   if (!run.In->Input) {
     PrintErrorForm("Error: can not open input file");
     return false;
@@ -916,8 +934,33 @@ int WorseStatus(int a, int b) {
 
 // ---- Many inputs (-l) -------------------------------------------------------------------------
 
+// The message of a list that ReadInputList refused (`read`, at `line`), on standard error.
+void ReportListFault(ListRead read, const std::string& title, std::size_t line) {
+  const std::string where = "Error: line " + std::to_string(line) + " of list file " + title;
+  switch (read) {
+    case ListRead::kRead: return;
+    case ListRead::kUnreadable: PrintErrorForm("Error: can not read list file"); return;
+    case ListRead::kLongName:
+      SayOnErrorStream(where + " names a file of more than " + std::to_string(kMaxFileNameLength) + " characters\n");
+      return;
+    case ListRead::kNulOctet:
+      SayOnErrorStream(where + " holds a NUL octet: a list names one file a line (make it with find ... -print0 | tr '\\0' '\\n')\n");
+      return;
+    case ListRead::kTooManyNames:
+      SayOnErrorStream("Error: list file " + title + " names more than " + std::to_string(kMaxListedNames) +
+                       " files: split it into lists of at most " + std::to_string(kMaxListedNames) +
+                       " lines (split -l " + std::to_string(kMaxListedNames) + ")\n");
+      return;
+    case ListRead::kTooLarge:
+      SayOnErrorStream("Error: list file " + title + " holds more than " + std::to_string(kMaxListOctets >> 20) +
+                       " MiB: split it into smaller lists (split -l " + std::to_string(kMaxListedNames) + ")\n");
+      return;
+  }
+}
+
 // The names that the list file (standard input for -l - in quiet mode) holds. False, after the
-// message, when it cannot be read, names a file of 256 characters or more, or names none.
+// message, when it cannot be read, holds a NUL octet, names a file of 256 characters or more,
+// is beyond the bounds of a list, or names none.
 bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names) {
   const bool standard = IsStandardStream(settings, settings.ListFileName);
   FilePtr list(standard ? stdin : OpenForReading(settings.ListFileName));
@@ -925,16 +968,11 @@ bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names)
     PrintErrorForm("Error: can not open list file");
     return false;
   }
-  std::string text;
-  if (!ReadInputList(list.get(), text)) {
-    PrintErrorForm("Error: can not read list file");
-    return false;
-  }
   const std::string title = standard ? "standard input" : settings.ListFileName;
-  std::size_t badLine = 0;
-  if (!SplitInputList(text, names, badLine)) {
-    SayOnErrorStream("Error: line " + std::to_string(badLine) + " of list file " + title +
-                     " names a file of more than " + std::to_string(kMaxFileNameLength) + " characters\n");
+  std::size_t line = 0;
+  const ListRead read = ReadInputList(list.get(), names, line);
+  if (read != ListRead::kRead) {
+    ReportListFault(read, title, line);
     return false;
   }
   if (names.empty()) {
@@ -967,6 +1005,7 @@ bool SparesListedInputs(const RunSettings& settings, const std::string& file, co
 int ConvertListedInput(const RunSettings& settings, Conversion& run, bool continuesOutput, RunReport& report,
                        bool& outputFailed) {
   run.In = std::make_unique<InputPart>();  // the input before gives its memory back
+  if (!InputMayBeOpened(settings.InputFileName, false)) return -1;
   run.In->Input.reset(OpenForReading(settings.InputFileName));
   if (!run.In->Input) {
     PrintErrorForm("Error: can not open input file");

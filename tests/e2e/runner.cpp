@@ -91,15 +91,17 @@ void RunSetup(const fs::path& setupFile, const fs::path& work) {
     const Strings w{std::istream_iterator<std::string>(words), {}};
     if (w.empty() || w[0][0] == '#') continue;
     const std::string where = setupFile.string() + " line " + std::to_string(n + 1);
-    static const Strings kActions = {"mkdir", "link", "symlink", "copy", "chmod", "truncate"};
+    static const Strings kActions = {"mkdir", "mkfifo", "link", "symlink", "copy", "chmod", "truncate"};
     if (std::find(kActions.begin(), kActions.end(), w[0]) == kActions.end())
       throw CaseError(where + ": unknown action '" + w[0] + "'");
-    const std::size_t operands = w[0] == "mkdir" ? 1 : 2;
+    const std::size_t operands = w[0] == "mkdir" || w[0] == "mkfifo" ? 1 : 2;
     if (w.size() != operands + 1)
       throw CaseError(where + ": '" + w[0] + "' takes " + std::to_string(operands) + " operand(s)");
     int rc = 0;
     if (w[0] == "mkdir") {
       rc = mkdir((work / w[1]).c_str(), 0755);
+    } else if (w[0] == "mkfifo") {
+      rc = mkfifo((work / w[1]).c_str(), 0644);
     } else if (w[0] == "link") {
       rc = link((work / w[1]).c_str(), (work / w[2]).c_str());
     } else if (w[0] == "symlink") {
