@@ -306,6 +306,7 @@ TEST(GzipBoundKeys, OnlyNumbersInTheirRange) {
       {"GzipMaxRatio=1033\r\n", UINT32_MAX, 0, ratioBad + "1033\n\n", 1},
       {"GzipMaxRatio=0\r\n", UINT32_MAX, 0, ratioBad + "0\n\n", 1},
       {"GzipMaxRatio=-1\r\n", UINT32_MAX, 0, ratioBad + "-1\n\n", 1},
+      {"GzipMaxRatio=sql\r\n", UINT32_MAX, 0, ratioBad + "sql\n\n", 1},  // a word another key takes
       {"GzipMaxRatio=100\r\nGzipMaxRatio= 7\r\nGzipMaxContents=9\r\nGzipMaxContents=9x\r\n", 9, 100,
        ratioBad + " 7\n\n" + contentsBad + "9x\n\n", 2},
   };
