@@ -21,8 +21,12 @@ constexpr uint8_t kXzMagic[] = {0xFD, 0x37, 0x7A, 0x58, 0x5A, 0x00};
 constexpr std::size_t kReadBlock = 1 << 20;
 // zlib counts its room in 32 bits: the image is handed to it in parts of at most this size.
 constexpr uint64_t kLargestPart = uint64_t{1} << 30;
-// Deflate makes at most 1032 octets of one.
-constexpr uint64_t kDeflateRatio = 1032;
+// The image's first size: what the trailer claims, read before the octets it describes, is taken
+// at its word up to 64 MiB and 8 times the file's size (deflate seldom makes more of a billing
+// file); past that the image grows as the contents come.
+constexpr uint64_t kTrustedClaim = uint64_t{64} << 20;
+constexpr uint64_t kUsualRatio = 8;
+constexpr uint64_t kSmallestImage = uint64_t{1} << 16;
 
 template <std::size_t N>
 bool Begins(const uint8_t* head, std::size_t size, const uint8_t (&magic)[N]) {
@@ -68,6 +72,8 @@ class CompressedOctets {
   bool Ended() const { return ended_ && z_.avail_in == 0; }
   // Where the next octet zlib would take lies in the input.
   uint64_t Position() const { return fed_ - z_.avail_in; }
+  // The octets read so far, the head's too.
+  uint64_t Read() const { return fed_; }
 
  private:
   std::FILE* input_;
@@ -77,34 +83,75 @@ class CompressedOctets {
   bool ended_ = false;
 };
 
+// The image's first size for the trailer's claim and the file's size (0: a stream).
+uint64_t FirstImageSize(uint64_t sizeHint, uint64_t fileSize) {
+  uint64_t size = sizeHint < kTrustedClaim ? sizeHint : kTrustedClaim;
+  if (fileSize != 0 && fileSize * kUsualRatio < size) size = fileSize * kUsualRatio;
+  return size < kSmallestImage ? kSmallestImage : size;
+}
+
+// The most contents that the compressed octets allow, and the bound that sets it.
+class ContentsLimit {
+ public:
+  ContentsLimit(uint64_t maxSize, const CompressedSide& side) : maxSize_(maxSize), side_(side) {}
+  // The bound once `read` compressed octets have been read.
+  uint64_t Bound(uint64_t read) const {
+    const uint64_t ratioed = RatioBound(read);
+    return ratioed < maxSize_ ? ratioed : maxSize_;
+  }
+  // The bound at its largest: a file's, or for a stream the largest contents.
+  uint64_t Largest() const { return side_.FileSize != 0 ? Bound(0) : maxSize_; }
+  // Notes in the report the bound that the contents ran past.
+  void Tell(uint64_t read, InflateReport& report) const {
+    if (RatioBound(read) < maxSize_) {
+      report.Bound = side_.FileSize != 0 ? ContentsBound::kMaxRatio : ContentsBound::kMaxRatioRead;
+      report.BoundValue = side_.MaxRatio;
+      report.BoundCompressed = Compressed(read);
+    } else {
+      report.Bound = ContentsBound::kMaxContents;
+      report.BoundValue = maxSize_;
+    }
+  }
+
+ private:
+  // A stream's ratio is held against what has been read of it.
+  uint64_t Compressed(uint64_t read) const { return side_.FileSize != 0 ? side_.FileSize : read; }
+  uint64_t RatioBound(uint64_t read) const {
+    return side_.MaxRatio == 0 ? UINT64_MAX : Compressed(read) * side_.MaxRatio;
+  }
+
+  uint64_t maxSize_;
+  CompressedSide side_;
+};
+
 // The image being inflated into: grows by half again (taken with realloc, which moves large
-// blocks by remapping their pages rather than copying them) up to maxSize and one octet more.
+// blocks by remapping their pages rather than copying them), or to the size the trailer claims
+// when that is nearer, up to the contents' bound and one octet more (which tells contents past it).
 class GrowingImage {
  public:
-  GrowingImage(uint64_t firstSize, uint64_t maxSize) : maxSize_(maxSize) {
-    capacity_ = firstSize < (uint64_t{1} << 16) ? uint64_t{1} << 16 : firstSize;
-    if (capacity_ > maxSize_ + 1) capacity_ = maxSize_ + 1;
+  GrowingImage(uint64_t firstSize, uint64_t sizeHint, uint64_t bound) : sizeHint_(sizeHint), bound_(bound) {
+    capacity_ = firstSize < bound + 1 ? firstSize : bound + 1;
     data_ = NewOctetBlock(capacity_ + 1);
   }
   bool Allocated() const { return data_ != nullptr; }
-  // Hands zlib the room left, making more when none is left. False when the contents are at
-  // their largest (*full) or memory cannot be had.
-  bool GiveRoom(z_stream& z, bool& full) {
-    full = false;
+  // Hands zlib the room left within `bound` octets and one more, making more when none is left.
+  // False when the contents are past the bound (*full) or memory cannot be had.
+  bool GiveRoom(z_stream& z, uint64_t bound, bool& full) {
+    bound_ = bound;
+    full = Past(bound);
+    if (full) return false;
     if (size_ == capacity_) {
-      if (capacity_ > maxSize_) {
-        full = true;
-        return false;
-      }
       uint64_t grown = capacity_ + capacity_ / 2;
-      if (grown > maxSize_ + 1) grown = maxSize_ + 1;
+      if (sizeHint_ > capacity_ && sizeHint_ < grown) grown = sizeHint_;
+      if (grown > bound + 1) grown = bound + 1;
       void* larger = grown + 1 < SIZE_MAX ? std::realloc(data_.get(), static_cast<std::size_t>(grown + 1)) : nullptr;
       if (larger == nullptr) return false;
       (void)data_.release();
       data_.reset(static_cast<uint8_t*>(larger));
       capacity_ = grown;
     }
-    const uint64_t room = capacity_ - size_;
+    uint64_t room = capacity_ - size_;
+    if (room > bound + 1 - size_) room = bound + 1 - size_;
     z.next_out = data_.get() + size_;
     z.avail_out = static_cast<uInt>(room < kLargestPart ? room : kLargestPart);
     return true;
@@ -112,18 +159,20 @@ class GrowingImage {
   // Counts what zlib wrote into the room it was given.
   void Took(const z_stream& z) { size_ = static_cast<uint64_t>(z.next_out - data_.get()); }
   uint64_t Size() const { return size_; }
+  bool Past(uint64_t bound) const { return size_ > bound; }
   // Drops the contents from `size` on.
   void Cut(uint64_t size) { size_ = size; }
-  // Puts the contents, at most maxSize octets, into the image.
+  // Puts the contents, at most the last bound's octets, into the image.
   void MoveInto(InputImage& image) {
-    if (size_ > maxSize_) size_ = maxSize_;
+    if (size_ > bound_) size_ = bound_;
     data_[size_] = 0;
     image.Data = std::move(data_);
     image.Size = size_;
   }
 
  private:
-  uint64_t maxSize_;
+  uint64_t sizeHint_;
+  uint64_t bound_;
   uint64_t capacity_ = 0;
   uint64_t size_ = 0;
   OctetBlock data_;
@@ -171,12 +220,13 @@ const char* CompressionName(Compression compression) {
 }
 
 bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t sizeHint,
-                  uint64_t maxSize, InputImage& image, InflateReport& report) {
+                  uint64_t maxSize, InputImage& image, InflateReport& report, const CompressedSide& side) {
   report = InflateReport{};
   InflateState state;
   z_stream& z = state.Z;
   CompressedOctets octets(input, z);
-  GrowingImage out(sizeHint, maxSize);
+  const ContentsLimit limit(maxSize, side);
+  GrowingImage out(FirstImageSize(sizeHint, side.FileSize), sizeHint, limit.Largest());
   state.Started = inflateInit2(&z, 16 + MAX_WBITS) == Z_OK;  // a gzip wrapper, and only that
   if (!state.Started || !octets.Allocate() || !out.Allocated()) {
     SayNoMemory();
@@ -184,24 +234,33 @@ bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, u
   }
   octets.FeedHead(head, headSize);
   uint64_t checked = 0;  // the contents of the members whose check sum and length held
+  const auto tooLarge = [&]() {
+    report.Fault = InflateFault::kTooLarge;
+    report.At = octets.Position();
+    limit.Tell(octets.Read(), report);
+  };
   for (;;) {
-    bool full = false;
-    if (!out.GiveRoom(z, full)) {
-      if (!full) {
-        SayNoMemory();
-        return false;
-      }
-      report.Fault = InflateFault::kTooLarge;
-      report.At = octets.Position();
-      break;
-    }
     if (!octets.Refill()) {
       PrintErrorForm("Error: can not read input file");
       return false;
     }
+    const uint64_t bound = limit.Bound(octets.Read());
+    bool full = false;
+    if (!out.GiveRoom(z, bound, full)) {
+      if (!full) {
+        SayNoMemory();
+        return false;
+      }
+      tooLarge();
+      break;
+    }
     const int result = inflate(&z, Z_NO_FLUSH);
     out.Took(z);
     if (result == Z_STREAM_END) {
+      if (out.Past(bound)) {  // the octet past the bound was the member's last
+        tooLarge();
+        break;
+      }
       ++report.Members;
       checked = out.Size();
       if (!octets.Refill(sizeof kMemberMagic - 1)) {
@@ -246,8 +305,41 @@ uint64_t GzipSizeHint(std::FILE* input, uint64_t fileSize) {
   return size / kDeflateRatio <= fileSize ? size : fileSize * kDeflateRatio;
 }
 
-std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents) {
-  char text[256];
+namespace {
+
+// The text of contents too large: the words of old for the largest input, the key and its file
+// for a bound of the operator's.
+void DescribeTooLarge(const InflateReport& report, const std::string& configName, char* text, std::size_t size) {
+  const char* config = configName.c_str();
+  switch (report.Bound) {
+    case ContentsBound::kMaxContents:
+      if (report.BoundValue >= kLargestContents) {
+        std::snprintf(text, size, "the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported");
+        break;
+      }
+      std::snprintf(text, size, "the gzip contents are more than %" PRIu64 " octets, the most that GzipMaxContents in %s allows",
+                    report.BoundValue, config);
+      break;
+    case ContentsBound::kMaxRatio:
+      std::snprintf(text, size,
+                    "the gzip contents are more than %" PRIu64 " times the file's %" PRIu64
+                    " octets, the most that GzipMaxRatio in %s allows",
+                    report.BoundValue, report.BoundCompressed, config);
+      break;
+    case ContentsBound::kMaxRatioRead:
+      std::snprintf(text, size,
+                    "the gzip contents are more than %" PRIu64 " times the %" PRIu64
+                    " compressed octets read so far, the most that GzipMaxRatio in %s allows",
+                    report.BoundValue, report.BoundCompressed, config);
+      break;
+  }
+}
+
+}  // namespace
+
+std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents,
+                                const std::string& configName) {
+  char text[640];
   switch (report.Fault) {
     case InflateFault::kCutShort:
       std::snprintf(text, sizeof text, "the gzip stream is cut short at offset %" PRIu64, report.At);
@@ -261,7 +353,7 @@ std::string InflateFaultMessage(const std::string& inputName, const InflateRepor
                     report.At, report.Members);
       break;
     case InflateFault::kTooLarge:
-      std::snprintf(text, sizeof text, "the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported");
+      DescribeTooLarge(report, configName, text, sizeof text);
       break;
     case InflateFault::kNone: return std::string();
   }

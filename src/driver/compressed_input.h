@@ -29,7 +29,28 @@ enum class InflateFault : uint8_t {
   kCutShort,  // the input ends inside a member
   kCorrupt,   // zlib refused the octets (a bad block, a bad check sum or length)
   kTrailing,  // octets after the last member that begin no member
-  kTooLarge,  // the contents run past the largest input
+  kTooLarge,  // the contents run past the largest input, or past a bound of the operator's
+};
+
+// The largest contents, the walk's 32-bit offsets' bound and GzipMaxContents' default.
+constexpr uint64_t kLargestContents = UINT32_MAX;
+// Deflate makes at most 1032 octets of one: GzipMaxRatio's largest value.
+constexpr uint32_t kDeflateRatio = 1032;
+
+// Which bound stopped contents that were too large.
+enum class ContentsBound : uint8_t {
+  kMaxContents,   // GzipMaxContents, at most the largest input (4 GiB less one octet)
+  kMaxRatio,      // GzipMaxRatio, held against the file's size
+  kMaxRatioRead,  // GzipMaxRatio, held against the compressed octets of a stream read so far
+};
+
+// The compressed side of a gzip input, beside the largest contents: the file's size (0 for a
+// stream, whose size is not known beforehand) and the largest ratio of contents to compressed
+// octets (GzipMaxRatio; 0: none), held against the file's size, or for a stream against the
+// octets read so far.
+struct CompressedSide {
+  uint64_t FileSize = 0;
+  uint32_t MaxRatio = 0;
 };
 
 struct InflateReport {
@@ -38,23 +59,34 @@ struct InflateReport {
   uint32_t Members = 0;   // the members read whole
   uint64_t Consumed = 0;  // the compressed octets read
   std::string Detail;     // zlib's words for a corrupt stream
+  // Contents too large (kTooLarge): the bound that stopped them, its value (octets, or the ratio)
+  // and for the ratio the compressed octets it was held against.
+  ContentsBound Bound = ContentsBound::kMaxContents;
+  uint64_t BoundValue = 0;
+  uint64_t BoundCompressed = 0;
 };
 
 // Reads the gzip input to its end (its first `headSize` octets already read into `head`) and
-// inflates its members one after another into the image, which starts at `sizeHint` octets (0:
-// unknown) and grows as needed. Contents of more than `maxSize` octets end at maxSize (kTooLarge).
-// What was inflated before a fault stays in the image, except after a corrupt member: then only
-// the members before it, whose check sums held. Returns false, after the message in the
-// error form, when memory cannot be had or the input cannot be read.
+// inflates its members one after another into the image, which starts at the size its trailer
+// claims (`sizeHint`, 0: unknown), but at no more than 64 MiB nor 8 times the file's size (a
+// claim read before the octets it describes is not to be trusted with memory), and grows by half
+// as needed. Contents of more than `maxSize` octets end at maxSize (kTooLarge), and so do contents
+// of more than the ratio times the compressed octets. What was inflated before a fault stays in
+// the image, except after a corrupt member: then only the members before it, whose check sums
+// held. Returns false, after the message in the error form, when memory cannot be had or the
+// input cannot be read.
 bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t sizeHint,
-                  uint64_t maxSize, InputImage& image, InflateReport& report);
+                  uint64_t maxSize, InputImage& image, InflateReport& report,
+                  const CompressedSide& side = CompressedSide());
 
 // The contents' size that the last member's trailer of a gzip file of `fileSize` octets gives
 // (modulo 4 GiB), bounded by what deflate can make of the file; 0 when it cannot be read. The file
 // is read from its start again afterwards.
 uint64_t GzipSizeHint(std::FILE* input, uint64_t fileSize);
 
-// The error message of a fault, naming the input, ending in a line feed.
-std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents);
+// The error message of a fault, naming the input, ending in a line feed. Contents past a bound
+// smaller than the largest input name its key in the main configuration file `configName`.
+std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents,
+                                const std::string& configName);
 
 }  // namespace orvalis

@@ -9,6 +9,7 @@
 #include "common/text_file.h"
 #include "common/text_format.h"
 #include "driver/command_line.h"
+#include "driver/compressed_input.h"
 
 namespace orvalis {
 namespace {
@@ -38,6 +39,20 @@ void ForEachSetting(const std::string& fileName, std::string_view text, Problem 
   });
 }
 
+// A number of digits only (no sign, no blanks) from 1 to `largest`; false for anything else.
+bool ParseBound(std::string_view value, uint64_t largest, uint64_t& number) {
+  if (value.empty()) return false;
+  uint64_t parsed = 0;
+  for (const char digit : value) {
+    if (digit < '0' || digit > '9') return false;
+    parsed = parsed * 10 + static_cast<uint64_t>(digit - '0');
+    if (parsed > largest) return false;
+  }
+  if (parsed == 0) return false;
+  number = parsed;
+  return true;
+}
+
 }  // namespace
 
 int ReadMainConfig(RunSettings& settings) {
@@ -50,6 +65,7 @@ int ReadMainConfig(RunSettings& settings) {
 void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
   const std::string& fileName = settings.ConfigFileName;
   ForEachSetting(fileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
+    uint64_t number = 0;
     if (name == "StartRec") {
       settings.StartRec = ParseDecimalLong(value);
     } else if (name == "EndRec") {
@@ -81,11 +97,18 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.SqlColumnNames = value == "sql";
     } else if (name == "TableName" && !value.empty() && value.size() <= kMaxFileNameLength) {
       settings.TableName = std::string(value);
-    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn") {
+    } else if (name == "GzipMaxContents" && ParseBound(value, kLargestContents, number)) {
+      settings.GzipMaxContents = number;
+    } else if (name == "GzipMaxRatio" && ParseBound(value, kDeflateRatio, number)) {
+      settings.GzipMaxRatio = static_cast<uint32_t>(number);
+    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "GzipMaxContents" ||
+               name == "GzipMaxRatio") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
-                   name == "ColumnNames"    ? "sql or tags"
-                   : name == "SourceColumn" ? "true or false"
-                                            : "a name of 1 to 255 characters");
+                   name == "ColumnNames"       ? "sql or tags"
+                   : name == "SourceColumn"    ? "true or false"
+                   : name == "GzipMaxContents" ? "a number from 1 to 4294967295"
+                   : name == "GzipMaxRatio"    ? "a number from 1 to 1032"
+                                               : "a name of 1 to 255 characters");
       PrintText(value, "\n\n");
       CountProblem(Problem::kBadConfigLine);
     } else {

@@ -144,7 +144,7 @@ bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<cons
     ReportFiller(walk);
     if (inflated.Fault != InflateFault::kNone) {
       std::fflush(stdout);
-      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size));
+      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size, settings.ConfigFileName));
       report.End = RunEnd::kNotInflated;
       report.Inflate = inflated.Fault;
       return false;
@@ -277,6 +277,8 @@ struct Conversion {
   std::unique_ptr<TBranch> Root;
   std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
   uint32_t FilterCount = 0;
+  uint64_t GzipMaxContents = kMaxInputSize;  // the bounds of gzip contents, from the main configuration file
+  uint32_t GzipMaxRatio = 0;
 };
 
 void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early) {
@@ -431,6 +433,8 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
     return false;
   }
   ReadMainConfigEarly(settings, run.Early);
+  run.GzipMaxContents = run.Early.Configured.GzipMaxContents;
+  run.GzipMaxRatio = run.Early.Configured.GzipMaxRatio;
   run.Format = ChooseOutputFormat(run.Early.Configured);
   if (run.Format == nullptr) return false;
   if (settings.OutputFileName.empty()) {
@@ -463,7 +467,8 @@ bool TakeInputSize(const RunSettings& settings, Conversion& run) {
     const std::size_t headSize = std::fread(head, 1, sizeof head, run.In->Input.get());
     if (!TakeCompression(settings, head, headSize, run)) return false;
     if (run.In->Compressed == Compression::kGzip) {
-      return InflateInput(run.In->Input.get(), head, headSize, 0, kMaxInputSize, run.In->Image, run.In->Inflated);
+      return InflateInput(run.In->Input.get(), head, headSize, 0, run.GzipMaxContents, run.In->Image, run.In->Inflated,
+                          CompressedSide{0, run.GzipMaxRatio});
     }
     const StreamRead read = ReadStreamImage(run.In->Input.get(), head, headSize, kMaxInputSize, run.In->Image);
     if (read == StreamRead::kTooLarge) {
@@ -490,7 +495,8 @@ bool TakeInputSize(const RunSettings& settings, Conversion& run) {
 // Brings a file input into memory: mapped or read, or inflated when it is compressed.
 bool LoadInput(Conversion& run) {
   if (run.In->Compressed == Compression::kGzip) {
-    return InflateInput(run.In->Input.get(), nullptr, 0, run.In->SizeHint, kMaxInputSize, run.In->Image, run.In->Inflated);
+    return InflateInput(run.In->Input.get(), nullptr, 0, run.In->SizeHint, run.GzipMaxContents, run.In->Image,
+                        run.In->Inflated, CompressedSide{run.In->InputSize, run.GzipMaxRatio});
   }
   return LoadInputImage(run.In->Input.get(), run.In->InputSize, run.In->Image);
 }

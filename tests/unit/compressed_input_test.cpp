@@ -1,5 +1,6 @@
 // Compressed inputs: the magic that tells them, and gzip inflated member by member into the image,
-// with what a cut, corrupt, trailing or too large stream leaves in it.
+// with what a cut, corrupt, trailing or too large stream leaves in it, the memory the image takes,
+// and the bounds of the contents with their keys.
 #include <zlib.h>
 
 #include <cstdio>
@@ -7,7 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "common/console.h"
 #include "driver/compressed_input.h"
+#include "driver/config_files.h"
 
 namespace orvalis::test {
 namespace {
@@ -41,10 +48,12 @@ struct Inflated {
   bool Read = false;
   InflateReport Report;
   std::string Image;
+  std::size_t Held = 0;  // the octets of the image's block, where the C library tells them (else 0)
 };
 
 // Inflates `file` given as a file, its first `headSize` octets handed over as already read.
-Inflated InflateFile(const std::string& file, std::size_t headSize, uint64_t sizeHint, uint64_t maxSize) {
+Inflated InflateFile(const std::string& file, std::size_t headSize, uint64_t sizeHint, uint64_t maxSize,
+                     const CompressedSide& side = CompressedSide()) {
   std::FILE* input = std::tmpfile();
   EXPECT_NE(input, nullptr);
   std::fwrite(file.data(), 1, file.size(), input);
@@ -53,11 +62,14 @@ Inflated InflateFile(const std::string& file, std::size_t headSize, uint64_t siz
   Inflated result;
   InputImage image;
   result.Read = InflateInput(input, reinterpret_cast<const uint8_t*>(file.data()), headSize, sizeHint, maxSize,
-                             image, result.Report);
+                             image, result.Report, side);
   std::fclose(input);
   if (result.Read) {
     EXPECT_EQ(image.Bytes()[image.Size], 0) << "the octet after the image";
     result.Image.assign(reinterpret_cast<const char*>(image.Bytes()), image.Size);
+#if defined(__GLIBC__)
+    result.Held = malloc_usable_size(image.Data.get());
+#endif
   }
   return result;
 }
@@ -140,6 +152,175 @@ TEST(InflateInput, CutInsideTheContentsKeepsWhatWasInflated) {
   EXPECT_GT(result.Image.size(), 0u);
   EXPECT_LT(result.Image.size(), contents.size());
   EXPECT_TRUE(contents.compare(0, result.Image.size(), result.Image) == 0) << "a prefix of the contents";
+}
+
+// A trailer is read before the octets it describes: its claim does not decide the memory taken.
+TEST(InflateInput, FirstImageBoundedByTheCompressedOctets) {
+  const std::string contents = Contents(300000, 5);
+  const std::string file = GzipMember(contents);
+  std::string repeated;  // a block of 1000 octets a thousand times: deflate makes little of it
+  for (int i = 0; i < 1000; ++i) repeated += Contents(1000, 6);
+  const std::string compact = GzipMember(repeated);
+  ASSERT_LT(compact.size() * 8, 65536u) << "the image starts at its smallest";
+  const struct {
+    const char* Name;
+    std::string File;
+    uint64_t SizeHint;
+    CompressedSide Side;
+    std::string Image;
+    std::size_t MostHeld;  // the image's octets, the one after it and the C library's rounding aside
+  } rows[] = {
+      {"a claim of 4 GiB in a file", file, UINT32_MAX, {file.size(), 0}, contents, 8 * file.size()},
+      {"a claim of 4 GiB in a stream", file, UINT32_MAX, {}, contents, std::size_t{64} << 20},
+      {"a claim beyond the first image is grown to", compact, repeated.size(), {compact.size(), 0}, repeated,
+       repeated.size()},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    const Inflated result = InflateFile(row.File, 0, row.SizeHint, UINT32_MAX, row.Side);
+    ASSERT_TRUE(result.Read);
+    EXPECT_EQ(result.Report.Fault, InflateFault::kNone);
+    EXPECT_TRUE(result.Image == row.Image) << "image of " << result.Image.size() << " octets";
+    EXPECT_LE(result.Held, row.MostHeld + 1 + 4096) << "the image's block";
+  }
+}
+
+TEST(InflateInput, ContentsBounds) {
+  const std::string first = Contents(300000, 1);
+  const std::string one = GzipMember(first);
+  ASSERT_LT(one.size() * 2, first.size()) << "the contents are more than twice the file";
+  const uint64_t enough = first.size() / one.size() + 1;  // the least ratio that holds the contents
+  const struct {
+    const char* Name;
+    uint64_t MaxSize;
+    CompressedSide Side;
+    InflateFault Fault;
+    std::size_t ImageSize;
+    ContentsBound Bound;
+    uint64_t BoundValue;
+    uint64_t BoundCompressed;
+    uint32_t Members;
+  } rows[] = {
+      {"the octet past the largest contents is the member's last", first.size() - 1, {}, InflateFault::kTooLarge,
+       first.size() - 1, ContentsBound::kMaxContents, first.size() - 1, 0, 0},
+      {"a ratio that the file's size holds", UINT32_MAX, {one.size(), static_cast<uint32_t>(enough)},
+       InflateFault::kNone, first.size(), ContentsBound::kMaxContents, 0, 0, 1},
+      {"a ratio one less", UINT32_MAX, {one.size(), static_cast<uint32_t>(enough - 1)}, InflateFault::kTooLarge,
+       (enough - 1) * one.size(), ContentsBound::kMaxRatio, enough - 1, one.size(), 0},
+      {"past twice the file's size", UINT32_MAX, {one.size(), 2}, InflateFault::kTooLarge, 2 * one.size(),
+       ContentsBound::kMaxRatio, 2, one.size(), 0},
+      {"the largest contents below the ratio's bound", 1000, {one.size(), 2}, InflateFault::kTooLarge, 1000,
+       ContentsBound::kMaxContents, 1000, 0, 0},
+      {"a stream read at once, past twice its octets", UINT32_MAX, {0, 2}, InflateFault::kTooLarge, 2 * one.size(),
+       ContentsBound::kMaxRatioRead, 2, one.size(), 0},
+      {"a stream that its ratio holds", UINT32_MAX, {0, static_cast<uint32_t>(enough)}, InflateFault::kNone,
+       first.size(), ContentsBound::kMaxContents, 0, 0, 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    const Inflated result = InflateFile(one, 0, first.size(), row.MaxSize, row.Side);
+    ASSERT_TRUE(result.Read);
+    EXPECT_EQ(result.Report.Fault, row.Fault);
+    EXPECT_EQ(result.Report.Members, row.Members);
+    EXPECT_TRUE(result.Image == first.substr(0, row.ImageSize)) << "image of " << result.Image.size() << " octets";
+    if (row.Fault == InflateFault::kTooLarge) {
+      EXPECT_EQ(result.Report.Bound, row.Bound);
+      EXPECT_EQ(result.Report.BoundValue, row.BoundValue);
+      EXPECT_EQ(result.Report.BoundCompressed, row.BoundCompressed);
+    }
+  }
+}
+
+// A stream's size is not known beforehand: its ratio is held against the octets read so far, so
+// contents that the whole file's size would hold stop where their first part outgrows its octets.
+TEST(InflateInput, StreamRatioHeldAsItIsRead) {
+  const std::string contents = std::string(40 << 20, '\0') + Contents(3 << 20, 7);
+  const std::string file = GzipMember(contents);
+  ASSERT_GT(file.size(), 1u << 20) << "more than one block of compressed octets";
+  const uint32_t ratio = static_cast<uint32_t>(contents.size() / file.size() + 1);
+  const Inflated whole = InflateFile(file, 0, 0, UINT32_MAX, {file.size(), ratio});
+  ASSERT_TRUE(whole.Read);
+  EXPECT_EQ(whole.Report.Fault, InflateFault::kNone);
+  EXPECT_EQ(whole.Image.size(), contents.size());
+  const Inflated streamed = InflateFile(file, 0, 0, UINT32_MAX, {0, ratio});
+  ASSERT_TRUE(streamed.Read);
+  EXPECT_EQ(streamed.Report.Fault, InflateFault::kTooLarge);
+  EXPECT_EQ(streamed.Report.Bound, ContentsBound::kMaxRatioRead);
+  EXPECT_LT(streamed.Report.BoundCompressed, file.size());
+  EXPECT_EQ(streamed.Image.size(), ratio * streamed.Report.BoundCompressed);
+  EXPECT_TRUE(contents.compare(0, streamed.Image.size(), streamed.Image) == 0) << "a prefix of the contents";
+}
+
+TEST(InflateFaultMessage, TooLargeNamesTheBoundOfTheOperator) {
+  const struct {
+    ContentsBound Bound;
+    uint64_t Value;
+    uint64_t Compressed;
+    std::string Expected;
+  } rows[] = {
+      {ContentsBound::kMaxContents, UINT32_MAX, 0,
+       "the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported"},
+      {ContentsBound::kMaxContents, UINT32_MAX - 1, 0,
+       "the gzip contents are more than 4294967294 octets, the most that GzipMaxContents in my.cfg allows"},
+      {ContentsBound::kMaxRatio, 2, 5000,
+       "the gzip contents are more than 2 times the file's 5000 octets, the most that GzipMaxRatio in my.cfg allows"},
+      {ContentsBound::kMaxRatioRead, 3, 7000,
+       "the gzip contents are more than 3 times the 7000 compressed octets read so far, the most that GzipMaxRatio "
+       "in my.cfg allows"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Expected);
+    InflateReport report;
+    report.Fault = InflateFault::kTooLarge;
+    report.Bound = row.Bound;
+    report.BoundValue = row.Value;
+    report.BoundCompressed = row.Compressed;
+    EXPECT_EQ(InflateFaultMessage("day1.gz", report, 10000, "my.cfg"),
+              "Error: day1.gz: " + row.Expected + "; 10000 octets of contents were read before it\n");
+  }
+}
+
+// The two keys take digits only, within their range; any other value is a bad line that leaves
+// the setting as it was.
+TEST(GzipBoundKeys, OnlyNumbersInTheirRange) {
+  const std::string contentsBad = "Error in Orvalis.cfg file: GzipMaxContents is a number from 1 to 4294967295, not:\n ";
+  const std::string ratioBad = "Error in Orvalis.cfg file: GzipMaxRatio is a number from 1 to 1032, not:\n ";
+  const struct {
+    std::string Text;
+    uint64_t Contents;
+    uint32_t Ratio;
+    std::string Console;
+    uint64_t BadLines;
+  } rows[] = {
+      {"GzipMaxContents=1000\r\n", 1000, 0, "", 0},
+      {"GzipMaxContents=0004294967295\r\n", UINT32_MAX, 0, "", 0},
+      {"GzipMaxContents=1\r\n", 1, 0, "", 0},
+      {"GzipMaxContents=4294967296\r\n", UINT32_MAX, 0, contentsBad + "4294967296\n\n", 1},
+      {"GzipMaxContents=18446744073709551617\r\n", UINT32_MAX, 0, contentsBad + "18446744073709551617\n\n", 1},
+      {"GzipMaxContents=0\r\n", UINT32_MAX, 0, contentsBad + "0\n\n", 1},
+      {"GzipMaxContents=+5\r\n", UINT32_MAX, 0, contentsBad + "+5\n\n", 1},
+      {"GzipMaxContents=5k\r\n", UINT32_MAX, 0, contentsBad + "5k\n\n", 1},
+      {"GzipMaxContents=\r\n", UINT32_MAX, 0, contentsBad + "\n\n", 1},
+      {"GzipMaxRatio=1032\r\n", UINT32_MAX, 1032, "", 0},
+      {"GzipMaxRatio=1\r\n", UINT32_MAX, 1, "", 0},
+      {"GzipMaxRatio=1033\r\n", UINT32_MAX, 0, ratioBad + "1033\n\n", 1},
+      {"GzipMaxRatio=0\r\n", UINT32_MAX, 0, ratioBad + "0\n\n", 1},
+      {"GzipMaxRatio=-1\r\n", UINT32_MAX, 0, ratioBad + "-1\n\n", 1},
+      {"GzipMaxRatio=sql\r\n", UINT32_MAX, 0, ratioBad + "sql\n\n", 1},  // a word another key takes
+      {"GzipMaxRatio=100\r\nGzipMaxRatio= 7\r\nGzipMaxContents=9\r\nGzipMaxContents=9x\r\n", 9, 100,
+       ratioBad + " 7\n\n" + contentsBad + "9x\n\n", 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Text);
+    RunSettings settings;
+    const uint64_t badBefore = ProblemCount(Problem::kBadConfigLine);
+    testing::internal::CaptureStdout();
+    ApplyMainConfigText(settings, row.Text);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.Console);
+    EXPECT_EQ(settings.GzipMaxContents, row.Contents);
+    EXPECT_EQ(settings.GzipMaxRatio, row.Ratio);
+    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - badBefore, row.BadLines);
+  }
 }
 
 TEST(GzipSizeHint, TrailerBoundedByWhatDeflateCanMake) {
