@@ -24,16 +24,19 @@ cp calls.ber day.ber
 cmp -s day.ber calls.ber || fail "standard input as the output: the input was changed"
 
 # A run killed in the middle leaves the earlier output whole (and its temporary file). The filter
-# file is a named pipe, so that the run waits, its temporary created, until the pipe is opened;
-# then it converts 40 copies of the example in debug mode (200 MB of dump) until it is killed.
+# file is a named pipe, so that the run waits until the pipe is opened, its output not yet opened
+# (the text files are read first); then it converts 40 copies of the example in debug mode (200 MB
+# of dump) until it is killed.
 for i in $(seq 40); do cat calls.ber; done > big.ber
 cp earlier out.prs
 mkfifo filter.pipe
 "$orvalis" -q -d -f filter.pipe -i big.ber -o out.prs 2> /dev/null &
 run=$!
-for i in $(seq 1000); do [ -n "$(temporaries)" ] && break; sleep 0.01; done
-[ -n "$(temporaries)" ] || fail "no temporary file while the run waits"
+sleep 0.5
+[ -z "$(temporaries)" ] || fail "a temporary file while the run waits for its filter file"
 timeout 10 sh -c ": > filter.pipe"  # a filter file cannot be read from a pipe: the run goes on without it
+for i in $(seq 1000); do [ -n "$(temporaries)" ] && break; sleep 0.01; done
+[ -n "$(temporaries)" ] || fail "no temporary file once the filter file was read"
 for i in $(seq 1000); do
   [ "$(stat -c %s "$(temporaries | head -n 1)" 2>/dev/null || echo 0)" -gt 1000000 ] && break
   sleep 0.01
@@ -44,8 +47,9 @@ cmp -s out.prs earlier || fail "the killed run changed the earlier output"
 [ "$(temporaries | wc -l)" -eq 1 ] || fail "the killed run's temporary file: $(ls -A)"
 rm -f .out.prs.*.part
 
-# A write that fails (here past a limit of the file size) leaves the earlier output, no temporary.
-(ulimit -f 100; trap '' XFSZ; exec "$orvalis" -q -i calls.ber -o out.prs) 2> limit.err
+# A write that fails (here past a limit of the file size, which does not end the program by its
+# signal) leaves the earlier output, no temporary.
+(ulimit -f 100; exec "$orvalis" -q -i calls.ber -o out.prs) 2> limit.err
 [ $? -eq 255 ] || fail "a failed write: status"
 grep -q '^Error: can not write output file: ' limit.err || fail "a failed write: $(cat limit.err)"
 cmp -s out.prs earlier || fail "a failed write changed the earlier output"
