@@ -629,31 +629,37 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
 // For the manifest: the fields outside records of the loaded input as JSON Lines writes them, by
 // a walk of their own (every record, no range, no filter), its messages dropped; the whole lines
 // within kManifestOutside octets are kept. The walk's text stays in memory up to one octet more
-// than that, which tells whether more followed, and the rest is dropped as it comes. A walk that
-// fails (no memory) is told, counted as a problem of the run, and noted in the manifest's line.
-void CollectOutsideFields(const RunSettings& settings, Conversion& run, RunReport& report) {
+// than that, which tells whether more followed, and the rest is dropped as it comes.
+void CollectOutsideFields(const RunSettings& settings, Conversion& run) {
+  InputPart& in = *run.In;
+  std::string text;
+  WalkSettings walkSettings = WalkSettingsOf(settings, run, false);
+  walkSettings.Format = "jsonl";
+  walkSettings.DebugMode = false;
+  walkSettings.RangeActive = false;
+  walkSettings.FilterCount = 0;
+  walkSettings.SourceName = {};
+  {
+    ConsoleLog dropped;
+    dropped.Limit = 0;
+    const ConsoleToLog mute(dropped);
+    WalkContext walk(walkSettings, in.Image.Bytes(), in.Image.Size, *run.Root, nullptr);
+    walk.Output.KeepInMemory(text, kManifestOutside + 1);
+    WalkWholeInput(walk, OutsideFieldsFormat());
+    WriteOutLastRecord(walk);
+    FinishOutput(walk);
+  }
+  in.Outside = std::string(OutsideWithinBound(text, in.OutsideCut));
+  in.OutsideRead = true;
+}
+
+// CollectOutsideFields, whose failure (no memory) is told, counted as a problem of the run, and
+// noted in the manifest's line.
+void ReadOutsideFields(const RunSettings& settings, Conversion& run, RunReport& report) {
   InputPart& in = *run.In;
   try {
     if (gOutsideWalkHook != nullptr) gOutsideWalkHook(settings.InputFileName);
-    std::string text;
-    WalkSettings walkSettings = WalkSettingsOf(settings, run, false);
-    walkSettings.Format = "jsonl";
-    walkSettings.DebugMode = false;
-    walkSettings.RangeActive = false;
-    walkSettings.FilterCount = 0;
-    walkSettings.SourceName = {};
-    {
-      ConsoleLog dropped;
-      dropped.Limit = 0;
-      const ConsoleToLog mute(dropped);
-      WalkContext walk(walkSettings, in.Image.Bytes(), in.Image.Size, *run.Root, nullptr);
-      walk.Output.KeepInMemory(text, kManifestOutside + 1);
-      WalkWholeInput(walk, OutsideFieldsFormat());
-      WriteOutLastRecord(walk);
-      FinishOutput(walk);
-    }
-    in.Outside = std::string(OutsideWithinBound(text, in.OutsideCut));
-    in.OutsideRead = true;
+    CollectOutsideFields(settings, run);
     return;
   } catch (const std::bad_alloc&) {
     in.OutsideFault = "memory allocation fault";
@@ -678,7 +684,7 @@ std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conver
   completed = Walk(*walk, *run.Format, run.Layout, run.In->Image, growing, run.In->Inflated, settings, report);
   gFaultEnding = {};
   if (run.Manifest != nullptr && run.Manifest->Open && report.End != RunEnd::kFailed) {
-    CollectOutsideFields(settings, run, report);
+    ReadOutsideFields(settings, run, report);
   }
   run.In->Input.reset();
   report.RecordsRead = walk->State.RecordCount;
