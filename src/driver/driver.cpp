@@ -234,7 +234,7 @@ struct EarlyFiles {
   RunSettings Configured;  // the command line with the main configuration file applied
   bool ConfigRead = false;
   HeldMessages ConfigSaid;
-  std::unique_ptr<TBranch> Root;  // the dictionary, when it was read (whether or not it could be)
+  std::unique_ptr<TBranch> Root;  // the dictionary, when it was read whole
   bool TagsRead = false;
   HeldMessages TagsSaid;
   uint32_t FilterCount = 0;  // the filter file's accepted lines
@@ -291,6 +291,13 @@ void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early) {
   early.ConfigRead = ReadMainConfig(early.Configured) == 0;
 }
 
+// Takes the room that a text file's held messages may need, before the file is read: the message
+// that memory ran out comes while what the file built holds all there was, and must need no more.
+void MakeRoomToHold(HeldMessages& held) {
+  held.Text.reserve(HeldMessages::kInMemory);
+  held.Pieces.reserve(8);  // a piece for each change of stream: a file says a few at most
+}
+
 // Reads the dictionary and the filter file early, each where it would be read at its turn: the
 // dictionary once the main configuration file was read (for CSV, whose columns are made before the
 // output is opened, in any case), the filter file once both were.
@@ -298,11 +305,14 @@ void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
   EarlyFiles& early = run.Early;
   if (!early.ConfigRead && !run.Format->HasColumns) return;
   early.Root = std::make_unique<TBranch>(nullptr);
+  MakeRoomToHold(early.TagsSaid);
   {
     const ConsoleToHeld hold(early.TagsSaid);
     early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
   }
+  if (!early.TagsRead) early.Root.reset();  // what was built gives its memory back (it may be all there was)
   if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;
+  MakeRoomToHold(early.FilterSaid);
   const ConsoleToHeld hold(early.FilterSaid);
   ReadFilterFile(early.Configured, *early.Root, early.FilterCount);
 }
