@@ -6,7 +6,9 @@
 namespace orvalis {
 
 void BlockWriter::WriteNow(std::string_view text) {
-  if (file_ != nullptr && !text.empty()) {
+  if (kept_ != nullptr) {
+    kept_->append(text.substr(0, keptLimit_ - kept_->size()));  // beyond the limit: dropped
+  } else if (file_ != nullptr && !text.empty()) {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() && error_ == 0) {
       error_ = errno != 0 ? errno : EIO;
@@ -17,6 +19,13 @@ void BlockWriter::WriteNow(std::string_view text) {
 void BlockWriter::WriteSpare() {
   WriteNow(spare_.view());
   spare_.clear();
+}
+
+void BlockWriter::KeepInMemory(std::string& kept, std::size_t limit) {
+  kept.reserve(limit);
+  kept_ = &kept;
+  keptLimit_ = limit;
+  file_ = nullptr;  // every block on the spot, without a thread
 }
 
 void BlockWriter::WriteText(std::string_view text) {
@@ -54,7 +63,8 @@ void BlockWriter::Run() {
 
 void BlockWriter::Write(TextBuffer& block) {
   if (file_ == nullptr) {
-    block.clear();  // nowhere to write: no thread is needed to drop it
+    WriteNow(block.view());  // kept in memory, or nowhere to write: no thread is needed
+    block.clear();
     return;
   }
   if (block.empty()) return;

@@ -1,9 +1,12 @@
 // Writes the output in large blocks. Where the platform has threads, a block is written by a
 // thread of its own while the walk fills the next one, so the file system's work and the walk's
 // overlap; elsewhere each block is written on the spot. The bytes and their order are the same.
+// A writer may keep the text in memory instead, up to a bound, for a walk whose text only matters
+// that far.
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "common/text_buffer.h"
@@ -35,6 +38,10 @@ class BlockWriter {
   void WriteInPlace(bool inPlace);
   // Writes the text on the spot, after every block taken before.
   void WriteText(std::string_view text);
+  // From now on (before the first block) keeps the text in `kept`, empty, instead of writing it:
+  // its first `limit` octets, room for which is taken now (std::bad_alloc when there is none); the
+  // rest is dropped as it comes, and no thread is started.
+  void KeepInMemory(std::string& kept, std::size_t limit);
   // Notes that text meant for the file was lost before it reached the writer (errno `error`):
   // Finish reports it as a failed write.
   void Fail(int error) {
@@ -47,6 +54,8 @@ class BlockWriter {
   void WriteNow(std::string_view text);
 
   std::FILE* file_;
+  std::string* kept_ = nullptr;  // the text kept in memory, up to keptLimit_ octets; null: written
+  std::size_t keptLimit_ = 0;
   int error_ = 0;  // errno of the first failed write
   TextBuffer spare_;  // the block being written, or an empty one
 #if ORVALIS_THREADS

@@ -46,6 +46,7 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 void (*gInputLoadedHook)(const std::string& inputName) = nullptr;
+void (*gOutsideWalkHook)(const std::string& inputName) = nullptr;
 
 // The largest input that the walk's 32-bit offsets can address.
 constexpr uint64_t kMaxInputSize = UINT32_MAX;
@@ -66,6 +67,7 @@ struct RunReport {
   uint64_t RecordsRead = 0;
   WalkCounts Counts;
   uint64_t StopOffset = 0;  // where a stopped walk stood
+  uint64_t OutsideNotRead = 0;  // -m: the inputs whose fields outside records could not be read (a problem)
   const OutputFormatRow* Format = nullptr;  // null before it is chosen
 };
 
@@ -223,17 +225,20 @@ bool IsStreamInput(const RunSettings& settings, std::FILE* input) {
 
 // ---- The text files read before their turn ------------------------------------------------------
 
-// The main configuration file is read before the output is created, for what must be known by
-// then (the filter file in force, the output format, the CSV columns); so is the dictionary when
-// Columns names columns. What they say is held and shown at their turn, after the output has been
-// opened, or never when the run ends before it.
+// The three text files are read before any output is opened: the main configuration file for what
+// must be known by then (the filter file in force, the output format, the CSV columns), the
+// dictionary and the filter file so that a run that cannot read them leaves an earlier output as
+// it was. What they say is held and shown at their turn, after the output has been opened, or
+// never when the run ends before it.
 struct EarlyFiles {
   RunSettings Configured;  // the command line with the main configuration file applied
   bool ConfigRead = false;
   HeldMessages ConfigSaid;
-  std::unique_ptr<TBranch> Root;  // the dictionary read early, when it was
+  std::unique_ptr<TBranch> Root;  // the dictionary, when it was read whole
   bool TagsRead = false;
   HeldMessages TagsSaid;
+  uint32_t FilterCount = 0;  // the filter file's accepted lines
+  HeldMessages FilterSaid;
 };
 
 // One input: the file, its image, and how it was read.
@@ -249,6 +254,7 @@ struct InputPart {
   bool OutsideRead = false;
   bool OutsideCut = false;
   std::string Outside;
+  const char* OutsideFault = "";  // why the walk of those fields failed; empty when it did not
 };
 
 // The manifest (-m): opened once the run knows its output, a line for each input, and given its
@@ -262,7 +268,7 @@ struct ManifestFile {
   void Write(const ManifestEntry& entry) {
     TextBuffer line;
     AppendManifestLine(line, entry);
-    if (std::fwrite(line.data(), 1, line.size(), File.Stream()) != line.size()) Failed = true;
+    if (!File.Cut() || std::fwrite(line.data(), 1, line.size(), File.Stream()) != line.size()) Failed = true;
     Wrote = true;
   }
 };
@@ -285,6 +291,32 @@ void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early) {
   early.Configured = settings;
   const ConsoleToHeld hold(early.ConfigSaid);
   early.ConfigRead = ReadMainConfig(early.Configured) == 0;
+}
+
+// Takes the room that a text file's held messages may need, before the file is read: the message
+// that memory ran out comes while what the file built holds all there was, and must need no more.
+void MakeRoomToHold(HeldMessages& held) {
+  held.Text.reserve(HeldMessages::kInMemory);
+  held.Pieces.reserve(8);  // a piece for each change of stream: a file says a few at most
+}
+
+// Reads the dictionary and the filter file early, each where it would be read at its turn: the
+// dictionary once the main configuration file was read (for CSV, whose columns are made before the
+// output is opened, in any case), the filter file once both were.
+void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
+  EarlyFiles& early = run.Early;
+  if (!early.ConfigRead && !run.Format->HasColumns) return;
+  early.Root = std::make_unique<TBranch>(nullptr);
+  MakeRoomToHold(early.TagsSaid);
+  {
+    const ConsoleToHeld hold(early.TagsSaid);
+    early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
+  }
+  if (!early.TagsRead) early.Root.reset();  // what was built gives its memory back (it may be all there was)
+  if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;
+  MakeRoomToHold(early.FilterSaid);
+  const ConsoleToHeld hold(early.FilterSaid);
+  ReadFilterFile(early.Configured, *early.Root, early.FilterCount);
 }
 
 // ---- The files of the user's that the output must not be ------------------------------------
@@ -362,16 +394,11 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
   return false;
 }
 
-// Makes the CSV columns before the output is created, from the dictionary read then (its messages
+// Makes the CSV columns before the output is created, from the dictionary read early (its messages
 // held for its turn). False, after the message, when they cannot be made.
-bool ColumnsAreSound(const RunSettings& settings, Conversion& run) {
+bool ColumnsAreSound(Conversion& run) {
   if (!run.Format->HasColumns) return true;
   EarlyFiles& early = run.Early;
-  early.Root = std::make_unique<TBranch>(nullptr);
-  {
-    const ConsoleToHeld hold(early.TagsSaid);
-    early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
-  }
   if (!early.TagsRead) return true;  // its failure comes at its turn
   run.Layout = std::make_shared<CsvLayout>();
   return ChooseColumns(run.Early.Configured, *early.Root, *run.Layout);
@@ -444,6 +471,7 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
     }
     settings.OutputFileName = settings.InputFileName + run.Format->Extension;
   }
+  ReadTextFilesEarly(settings, run);
   return true;
 }
 
@@ -529,7 +557,7 @@ bool OpenInput(const RunSettings& settings, Conversion& run) {
     return false;
   }
   return OutputSparesInput(settings, run.In->Input.get()) && TakeInputSize(settings, run) &&
-         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreSound(settings, run);
+         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreSound(run);
 }
 
 bool OpenOutput(const RunSettings& settings, OutputFile& output) {
@@ -542,6 +570,14 @@ bool OpenOutput(const RunSettings& settings, OutputFile& output) {
   // The walk hands the output over in large blocks of its own: the stream need not buffer them.
   std::setvbuf(output.Stream(), nullptr, _IONBF, 0);
   return true;
+}
+
+// Once an input is loaded, right before its walk writes the output: an output written in place is
+// cut (once). False, after the message, when it cannot be.
+bool BeginOutput(OutputFile& output) {
+  if (output.Cut()) return true;
+  PrintErrorForm("Error: can not write output file");
+  return false;
 }
 
 // Opens the manifest that -m names, once the output has its name. False, after the message, when
@@ -575,23 +611,17 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
   return true;
 }
 
-// The dictionary at its turn: the one read early, its messages shown now, or read now.
-bool TakeDictionary(const RunSettings& settings, Conversion& run) {
+// The dictionary at its turn: the one read early, its messages shown now.
+bool TakeDictionary(Conversion& run) {
   EarlyFiles& early = run.Early;
-  bool read = early.TagsRead;
-  if (early.Root != nullptr) {
-    ShowHeld(early.TagsSaid);
-    run.Root = std::move(early.Root);
-  } else {
-    run.Root = std::make_unique<TBranch>(nullptr);
-    read = ReadTagsConfig(*run.Root, settings.TagsFileName) == 0;
-  }
-  if (!read) Say("Error when reading TagsConfigFile. Exiting...");
-  return read;
+  ShowHeld(early.TagsSaid);
+  run.Root = std::move(early.Root);
+  if (!early.TagsRead) Say("Error when reading TagsConfigFile. Exiting...");
+  return early.TagsRead;
 }
 
 // The text files at their turn, once the output is open: the main configuration file's messages
-// and settings, the dictionary, the filter file and the CSV columns. False, after the message,
+// and settings, the dictionary's, the filter file's and the CSV columns. False, after the message,
 // when the run cannot go on.
 bool TakeTextFiles(RunSettings& settings, Conversion& run) {
   EarlyFiles& early = run.Early;
@@ -603,8 +633,11 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     return false;
   }
   FixUpRange(settings);
-  if (!TakeDictionary(settings, run)) return false;
-  if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *run.Root, run.FilterCount);
+  if (!TakeDictionary(run)) return false;
+  if (!settings.FilterFileName.empty()) {
+    ShowHeld(early.FilterSaid);
+    run.FilterCount = early.FilterCount;
+  }
   if (!run.Format->HasColumns || run.Layout != nullptr) return true;
   run.Layout = std::make_shared<CsvLayout>();
   return ChooseColumns(settings, *run.Root, *run.Layout);
@@ -628,12 +661,12 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
 }
 
 // For the manifest: the fields outside records of the loaded input as JSON Lines writes them, by
-// a walk of their own (every record, no range, no filter) into a temporary file, its messages
-// dropped; the whole lines within kManifestOutside octets are kept.
+// a walk of their own (every record, no range, no filter), its messages dropped; the whole lines
+// within kManifestOutside octets are kept. The walk's text stays in memory up to one octet more
+// than that, which tells whether more followed, and the rest is dropped as it comes.
 void CollectOutsideFields(const RunSettings& settings, Conversion& run) {
   InputPart& in = *run.In;
-  FilePtr lines(std::tmpfile());
-  if (!lines) return;
+  std::string text;
   WalkSettings walkSettings = WalkSettingsOf(settings, run, false);
   walkSettings.Format = "jsonl";
   walkSettings.DebugMode = false;
@@ -644,17 +677,33 @@ void CollectOutsideFields(const RunSettings& settings, Conversion& run) {
     ConsoleLog dropped;
     dropped.Limit = 0;
     const ConsoleToLog mute(dropped);
-    WalkContext walk(walkSettings, in.Image.Bytes(), in.Image.Size, *run.Root, lines.get());
+    WalkContext walk(walkSettings, in.Image.Bytes(), in.Image.Size, *run.Root, nullptr);
+    walk.Output.KeepInMemory(text, kManifestOutside + 1);
     WalkWholeInput(walk, OutsideFieldsFormat());
     WriteOutLastRecord(walk);
-    if (FinishOutput(walk) != 0) return;
+    FinishOutput(walk);
   }
-  std::rewind(lines.get());
-  std::string text(kManifestOutside + 1, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), lines.get()));
-  if (std::ferror(lines.get())) return;
   in.Outside = std::string(OutsideWithinBound(text, in.OutsideCut));
   in.OutsideRead = true;
+}
+
+// CollectOutsideFields, whose failure (no memory) is told, counted as a problem of the run, and
+// noted in the manifest's line.
+void ReadOutsideFields(const RunSettings& settings, Conversion& run, RunReport& report) {
+  InputPart& in = *run.In;
+  try {
+    if (gOutsideWalkHook != nullptr) gOutsideWalkHook(settings.InputFileName);
+    CollectOutsideFields(settings, run);
+    return;
+  } catch (const std::bad_alloc&) {
+    in.OutsideFault = "memory allocation fault";
+  } catch (...) {
+    in.OutsideFault = "exception has been thrown";
+  }
+  ++report.OutsideNotRead;
+  std::fflush(stdout);
+  SayOnErrorStream(std::string("Error: the fields outside records of ") + InputTitle(settings) +
+                   " were not read for the manifest: " + in.OutsideFault + "\n");
 }
 
 // Walks the loaded input into the open output (after the text of the inputs before it, with -l:
@@ -669,7 +718,7 @@ std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conver
   completed = Walk(*walk, *run.Format, run.Layout, run.In->Image, growing, run.In->Inflated, settings, report);
   gFaultEnding = {};
   if (run.Manifest != nullptr && run.Manifest->Open && report.End != RunEnd::kFailed) {
-    CollectOutsideFields(settings, run);
+    ReadOutsideFields(settings, run, report);
   }
   run.In->Input.reset();
   report.RecordsRead = walk->State.RecordCount;
@@ -705,7 +754,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   if (!settings.ListFileName.empty()) return ConvertList(settings, run, report);
   if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
   if (!TakeTextFiles(settings, run)) return -1;
-  if (!run.In->Streamed && !LoadInput(run)) return -1;
+  if ((!run.In->Streamed && !LoadInput(run)) || !BeginOutput(run.Output)) return -1;
   const int status = WalkInput(settings, run, report);
   WriteManifestLine(settings, run, report, FinalStatus(settings, report, status));
   return status;
@@ -715,7 +764,7 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
 
 bool HadProblems(const RunReport& report) {
   if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0 ||
-      report.Counts.PastHolder != 0 || report.Counts.ValuesWithoutColumn != 0) {
+      report.Counts.PastHolder != 0 || report.Counts.ValuesWithoutColumn != 0 || report.OutsideNotRead != 0) {
     return true;
   }
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
@@ -852,6 +901,7 @@ void WriteManifestLine(const RunSettings& settings, const Conversion& run, const
   entry.OutsideRead = in.OutsideRead;
   entry.Outside = in.Outside;
   entry.OutsideCut = in.OutsideCut;
+  entry.OutsideFault = in.OutsideFault;
   run.Manifest->Write(entry);
 }
 
@@ -908,6 +958,7 @@ void PrintSummary(const RunSettings& settings, const RunReport& report) {
 void EndAfterInputFault() {
   const FaultEnding& ending = gFaultEnding;
   if (ending.Output != nullptr) ending.Output->CommitFromSignalHandler();
+  RemoveTemporariesFromSignalHandler();  // the manifest's: the run ends without its line
 #ifndef _WIN32
   if (ending.Settings == nullptr || !ending.Settings->Quiet || ending.Walk == nullptr) return;
   RunReport report;
@@ -1018,6 +1069,11 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, bool contin
     return -1;
   }
   if (!TakeInputSize(settings, run) || (!run.In->Streamed && !LoadInput(run))) return -1;
+  if (!BeginOutput(run.Output)) {
+    outputFailed = true;
+    report.End = RunEnd::kFailed;
+    return -1;
+  }
   bool completed = false;
   std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, continuesOutput, report, completed);
   const int writeError = HandOverText(*walk, run.Output);
@@ -1041,7 +1097,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
   if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
       !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
-      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !ColumnsAreSound(settings, run) ||
+      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !ColumnsAreSound(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;
   }
@@ -1061,10 +1117,12 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
     worst = WorseStatus(worst, status);
     total.RecordsRead += report.RecordsRead;
     total.Counts.Add(report.Counts);
+    total.OutsideNotRead += report.OutsideNotRead;
     if (report.End != RunEnd::kCompleted) ++total.InputsFailed;
   }
   settings.InputFileName.clear();
-  const bool written = !outputFailed && run.Output.Close() && run.Output.Commit();
+  // An output written in place that no input began to write is cut, as a temporary replaces it.
+  const bool written = !outputFailed && run.Output.Cut() && run.Output.Close() && run.Output.Commit();
   if (!written) {
     if (!outputFailed) PrintErrorForm("Error: can not write output file");
     run.Output.Discard();
@@ -1079,11 +1137,14 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
 
 void SetInputLoadedHook(void (*hook)(const std::string& inputName)) { gInputLoadedHook = hook; }
 
+void SetOutsideWalkHook(void (*hook)(const std::string& inputName)) { gOutsideWalkHook = hook; }
+
 int RunOrvalis(int argc, const char* const* argv) {
   RunSettings settings;
   RunReport report;
   ManifestFile manifest;
   int status = -1;
+  RemoveTemporariesOnSignals();
   try {
     status = Run(settings, argc, argv, report, manifest);
   } catch (const std::bad_alloc&) {

@@ -15,4 +15,8 @@ int RunOrvalis(int argc, const char* const* argv);
 // met as the walk's own exceptions are). Null: none.
 void SetInputLoadedHook(void (*hook)(const std::string& inputName));
 
+// For tests: a function called with the input file's name as the manifest's walk of the fields
+// outside records begins (what it throws is met as that walk's own exceptions are). Null: none.
+void SetOutsideWalkHook(void (*hook)(const std::string& inputName));
+
 }  // namespace orvalis

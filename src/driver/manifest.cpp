@@ -74,7 +74,9 @@ void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry) {
   Text(out, "end", entry.End);
   Key(out, "outside");
   if (!entry.OutsideRead) {
-    out.append("null,\"outsideCut\":false}\n");
+    out.append("null,\"outsideCut\":false");
+    if (!entry.OutsideFault.empty()) Text(out, "outsideFault", entry.OutsideFault);  // only then
+    out.append("}\n");
     return;
   }
   out.push_back('[');

@@ -31,6 +31,7 @@ struct ManifestEntry {
   bool OutsideRead = false;     // the fields outside records were read (else "outside" is null)
   std::string_view Outside;     // the JSON lines of the fields outside records, each ending in a line feed
   bool OutsideCut = false;      // more lines followed those that Outside holds
+  std::string_view OutsideFault;  // why the walk of those fields failed ("outsideFault"); empty: it did not
 };
 
 // Appends the entry's line, a line feed at its end, to `out`.

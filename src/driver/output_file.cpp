@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #ifdef _WIN32
@@ -67,7 +70,40 @@ std::string TemporaryName(const std::string& target, uint64_t seed, bool cut) {
   return name + kTemporarySuffix;
 }
 
+// The temporaries being written, where a signal handler finds them: each name is copied into room
+// of its own when the temporary is made, so that the handler reads nothing the run changes.
+constexpr int kTemporarySlots = 4;  // the output and the manifest, and room to spare
+constexpr std::size_t kLongestPath = 4096;
+struct TemporarySlot {
+  std::atomic<bool> InUse{false};
+  char Name[kLongestPath];
+};
+TemporarySlot gTemporaries[kTemporarySlots];
+
+// Notes a temporary's name; returns its slot, or -1 when there is no room (a longer name).
+int NoteTemporary(const std::string& name) {
+  if (name.size() >= kLongestPath) return -1;
+  for (int slot = 0; slot < kTemporarySlots; ++slot) {
+    TemporarySlot& room = gTemporaries[slot];
+    if (room.InUse.load()) continue;
+    std::memcpy(room.Name, name.c_str(), name.size() + 1);
+    room.InUse.store(true);
+    return slot;
+  }
+  return -1;
+}
+
+void ForgetTemporary(int& slot) {
+  if (slot >= 0) gTemporaries[slot].InUse.store(false);
+  slot = -1;
+}
+
 #ifndef _WIN32
+extern "C" void OnEndingSignal(int signal) {
+  RemoveTemporariesFromSignalHandler();
+  raise(signal);  // its default action, put back as the handler was entered (SA_RESETHAND)
+}
+
 // False where the folder keeps others from replacing the file: in a folder with the sticky bit
 // (/tmp, say), only the owners of the file and of the folder may rename over it.
 bool MayReplace(const std::string& target, const struct stat& file) {
@@ -84,8 +120,28 @@ bool MayReplace(const std::string& target, const struct stat& file) {
 
 bool OutputFile::OpenInPlace(const std::string& name) {
   target_ = name;
-  stream_ = std::fopen(name.c_str(), "wb");
-  return stream_ != nullptr;
+  const int file = open(name.c_str(), O_WRONLY | O_CREAT | O_BINARY, 0666);  // not cut yet
+  if (file < 0) return false;
+  stream_ = fdopen(file, "wb");
+  if (stream_ == nullptr) {
+    close(file);
+    return false;
+  }
+  uncut_ = true;
+  return true;
+}
+
+bool OutputFile::Cut() {
+  if (!uncut_ || stream_ == nullptr) return true;
+  uncut_ = false;
+  const int file = fileno(stream_);
+  struct stat info;
+  if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return true;  // nothing to cut
+#ifdef _WIN32
+  return _chsize(file, 0) == 0;
+#else
+  return ftruncate(file, 0) == 0;
+#endif
 }
 
 void OutputFile::OpenStandardOutput() {
@@ -103,6 +159,7 @@ bool OutputFile::OpenTemporary(const std::string& target, const void* replaced) 
       if (errno == EEXIST) continue;
       return false;
     }
+    slot_ = NoteTemporary(name);
 #ifndef _WIN32
     if (replaced != nullptr) {
       // The owner and mode of the file replaced; the owner only where the system allows it.
@@ -121,6 +178,7 @@ bool OutputFile::OpenTemporary(const std::string& target, const void* replaced) 
     if (stream_ == nullptr) {
       close(file);
       std::remove(name.c_str());
+      ForgetTemporary(slot_);
       return false;
     }
     target_ = target;
@@ -170,6 +228,7 @@ bool OutputFile::Commit() {
     Discard();
     return false;
   }
+  ForgetTemporary(slot_);
   temporary_.clear();
   return true;
 }
@@ -179,6 +238,7 @@ void OutputFile::Discard() {
   Close();
   if (!temporary_.empty()) {
     std::remove(temporary_.c_str());
+    ForgetTemporary(slot_);
     temporary_.clear();
     if (!existed_) {
       const int file = open(target_.c_str(), O_WRONLY | O_CREAT | O_BINARY, 0666);
@@ -212,6 +272,32 @@ bool IsStandardInputFile(const std::string& name) {
 
 void OutputFile::CommitFromSignalHandler() const {
   if (!temporary_.empty()) ReplaceWith(temporary_.c_str(), target_.c_str());
+}
+
+void RemoveTemporariesFromSignalHandler() {
+#ifndef _WIN32
+  for (TemporarySlot& room : gTemporaries) {
+    if (room.InUse.load()) unlink(room.Name);
+  }
+#endif
+}
+
+void RemoveTemporariesOnSignals() {
+#ifndef _WIN32
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) != 0 || before.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = OnEndingSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(signal, &action, nullptr);
+  }
+#endif
 }
 
 }  // namespace orvalis

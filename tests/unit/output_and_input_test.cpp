@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "common/block_writer.h"
 #include "driver/driver.h"
 #include "driver/input_image.h"
+#include "driver/output_file.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {
@@ -49,6 +51,33 @@ TEST(BlockWriter, BlocksReachTheFileWholeAndInOrder) {
   written.resize(std::fread(written.data(), 1, written.size(), file));
   EXPECT_EQ(written, expected);
   std::fclose(file);
+}
+
+// A writer that keeps its text in memory keeps exactly the first octets up to its limit, whatever
+// the blocks' sizes and wherever the limit falls among them, and writes no file.
+TEST(BlockWriter, KeptInMemoryUpToItsLimit) {
+  const std::string blocks[] = {"", "abc", std::string(5000, 'd'), "e", std::string(70000, 'f'), "ghij"};
+  std::string all;
+  for (const std::string& block : blocks) all += block;
+  for (std::size_t limit : {std::size_t{0}, std::size_t{2}, std::size_t{3}, std::size_t{4}, std::size_t{5003},
+                            std::size_t{5004}, std::size_t{65537}, all.size(), all.size() + 10}) {
+    SCOPED_TRACE(limit);
+    std::string kept;
+    BlockWriter writer(nullptr);
+    writer.KeepInMemory(kept, limit);
+    TextBuffer block;
+    for (std::size_t i = 0; i < std::size(blocks); ++i) {
+      if (i % 2 == 0) {
+        block.append(blocks[i]);
+        writer.Write(block);
+        EXPECT_TRUE(block.empty());
+      } else {
+        writer.WriteText(blocks[i]);
+      }
+    }
+    EXPECT_EQ(writer.Finish(), 0);
+    EXPECT_EQ(kept, all.substr(0, limit));
+  }
 }
 
 // However small the output blocks, the output is the same as when it is written all at once:
@@ -181,6 +210,129 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
     for (const auto& entry : fs::directory_iterator(dir)) {
       EXPECT_NE(entry.path().filename().string().rfind(".out.prs.", 0), 0u) << entry.path();  // no temporary left
     }
+  }
+  fs::remove_all(dir);
+}
+
+// An output written in place (here a file with another hard link) keeps what it held until it is
+// cut, once: a run that gives up before leaves it as it was, and a second cut (the next input of a
+// list) keeps what the first inputs wrote.
+TEST(OutputFileInPlace, KeepsTheEarlierTextUntilItIsCut) {
+  const fs::path dir = fs::temp_directory_path() / ("orvalis-in-place-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const fs::path out = dir / "out.prs";
+  const std::string earlier = "an earlier output, longer than the new text\n";
+  struct Row { const char* name; int cuts; const char* text; std::string result; };
+  const Row rows[] = {
+      {"given up before the cut", 0, "", earlier},
+      {"cut, then written", 1, "new\n", "new\n"},
+      {"cut again after the text", 2, "new\n", "new\nnew\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove(dir / "other.prs");
+    std::ofstream(out, std::ios::binary) << earlier;
+    fs::create_hard_link(out, dir / "other.prs");
+    {
+      OutputFile output;
+      ASSERT_TRUE(output.Open(out.string()));
+      EXPECT_EQ(ReadFile(out), earlier);  // opened, not yet cut
+      for (int cut = 0; cut < row.cuts; ++cut) {
+        ASSERT_TRUE(output.Cut());
+        ASSERT_GE(std::fputs(row.text, output.Stream()), 0);
+      }
+      if (row.cuts == 0) {
+        output.Discard();
+      } else {
+        ASSERT_TRUE(output.Close());
+        ASSERT_TRUE(output.Commit());
+      }
+    }
+    EXPECT_EQ(ReadFile(out), row.result);
+    EXPECT_EQ(ReadFile(dir / "other.prs"), row.result);  // the same file: written in place
+  }
+  fs::remove_all(dir);
+}
+
+// The temporaries being written are where the signals' handler finds them, however many outputs
+// were opened and committed or given up before.
+TEST(OutputFileTemporary, RemovedByTheSignalsHandler) {
+  const fs::path dir = fs::temp_directory_path() / ("orvalis-temporaries-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  auto temporaries = [&dir] {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) count += entry.path().extension() == ".part";
+    return count;
+  };
+  for (int i = 0; i < 6; ++i) {
+    OutputFile done;
+    ASSERT_TRUE(done.Open((dir / ("out" + std::to_string(i))).string()));
+    if (i % 2 == 0) {
+      ASSERT_TRUE(done.Close() && done.Commit());
+    }  // the others given up as they end
+  }
+  OutputFile output, manifest;
+  ASSERT_TRUE(output.Open((dir / "out.prs").string()));
+  ASSERT_TRUE(manifest.Open((dir / "run.manifest").string()));
+  EXPECT_EQ(temporaries(), 2);
+  RemoveTemporariesFromSignalHandler();
+  EXPECT_EQ(temporaries(), 0);
+  output.Close();
+  manifest.Close();
+  fs::remove_all(dir);
+}
+
+// A manifest's walk of the fields outside records that fails (memory running out, another
+// exception) is told on standard error naming the input, is a problem of the run (status 1 in
+// strict mode), and its line says so in a member of its own; the output is not touched by it.
+void FailOutsideWalk(const std::string& name) {
+  if (name == "memory.ber") throw std::bad_alloc();
+  throw std::runtime_error("not the walk's");
+}
+
+TEST(ManifestOutsideWalk, AFailureIsToldAndCounted) {
+  const fs::path dir = fs::temp_directory_path() / ("orvalis-outside-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const Bytes file = Cat({Tlv({0x83}, {0x01}), Tlv({0xA1}, Tlv({0x80}, {0x05}))});  // a header, a record
+  std::ofstream(dir / "Tags.cfg", std::ios::binary)
+      << "1.TagName=record\r\n1.LongTagName=Record\r\n1.0.TagName=type\r\n1.0.LongTagName=Type: \r\n"
+         "1.0.Type=DecNumber\r\n3.TagName=header\r\n3.LongTagName=Header: \r\n3.Type=DecNumber\r\n";
+  std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
+  struct Row { const char* input; bool strict; int status; const char* fault; };
+  const Row rows[] = {
+      {"memory.ber", false, 0, "memory allocation fault"},
+      {"memory.ber", true, 1, "memory allocation fault"},
+      {"other.ber", true, 1, "exception has been thrown"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.input) + (row.strict ? " -s" : ""));
+    std::ofstream(dir / row.input, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (chdir(dir.c_str()) != 0 || !std::freopen("errors.txt", "wb", stderr)) _exit(99);
+      SetOutsideWalkHook(FailOutsideWalk);
+      const char* argv[] = {"orvalis", "-q", "-i", row.input, "-o", "out.prs", "-m", "run.manifest", "-s"};
+      _exit(RunOrvalis(row.strict ? 9 : 8, argv) & 0xFF);
+    }
+    int waited = 0;
+    ASSERT_EQ(waitpid(child, &waited, 0), child);
+    ASSERT_TRUE(WIFEXITED(waited));
+    EXPECT_EQ(WEXITSTATUS(waited), row.status);
+    EXPECT_EQ(ReadFile(dir / "errors.txt"),
+              std::string("Error: the fields outside records of ") + row.input +
+                  " were not read for the manifest: " + row.fault + "\norvalis: " + row.input +
+                  " -> out.prs (text): 1 records read, 1 written, 0 tags not found, 0 refused pieces, 0 bad "
+                  "dictionary lines, 0 bad configuration lines, 0 bad filter lines, 0 files with bare line feeds, "
+                  "0 filter files not read, completed with problems\n");
+    const std::string manifest = ReadFile(dir / "run.manifest");
+    EXPECT_NE(manifest.find(std::string("\"status\":") + std::to_string(row.status) +
+                            ",\"end\":\"completed with problems\",\"outside\":null,\"outsideCut\":false,"
+                            "\"outsideFault\":\"" + row.fault + "\"}\n"),
+              std::string::npos)
+        << manifest;
+    EXPECT_EQ(ReadFile(dir / "out.prs"), "Header: 1\nRecord 1\nType: 5\n");
   }
   fs::remove_all(dir);
 }
