@@ -12,12 +12,6 @@
 //     the cursor;
 //   - nesting goes no deeper than the policy's kDeepest.
 // What a policy decides:
-//   bool RefusesZeroIdentifier()
-//                             true: in the contents of an element of definite length, an
-//                             identifier octet 00 is a flaw (kZeroIdentifier), as it is to the
-//                             walk with Resync: those octets only end contents of indefinite
-//                             length. At the top level and in contents of indefinite length
-//                             (where 00 00 ends them) it reads as an element either way
 //   using Scope               what it knows of where an element lies (a dictionary branch, or
 //                             nothing), handed from an element to those nested in it
 //   kLengthOctets             the most length octets followed (a longer long form is a flaw)
@@ -30,7 +24,13 @@
 //   Entry<Scope> Look(scope, id, depth)
 //                             whether the tag is declared where it lies, whether the contents of
 //                             a constructed element of definite length are passed over element by
-//                             element (else at once), and the scope of its nested elements.
+//                             element (else at once), and the scope of its nested elements
+//   bool RefusesZeroIdentifier()
+//                             true: in the contents of an element of definite length, an
+//                             identifier octet 00 is a flaw (kZeroIdentifier), as it is to the
+//                             walk with Resync: those octets only end contents of indefinite
+//                             length. At the top level and in contents of indefinite length
+//                             (where 00 00 ends them) it reads as an element either way.
 // The contents of an element of indefinite length are always passed over element by element:
 // there is no other way to find their end.
 #pragma once

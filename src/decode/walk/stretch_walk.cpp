@@ -56,7 +56,7 @@ struct Stretch {
 // element by element (read on, and required to end at the block's end); every other element of
 // definite length is passed over at once. The scope is the branch whose records are counted: the
 // root at depth 0, a block's at depth 1, null below. With Resync an identifier octet 00 in a
-// block's contents ends the plan, as it is damage to the walk.
+// block's contents of definite length ends the plan: the walk calls it damage.
 struct PlanScan {
   using Scope = const TBranch*;
   // The most length octets that the scan follows.
