@@ -246,6 +246,8 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
       {"00 00 ending a nested element of indefinite length",
        Cat({{0x05}, Tlv({0xA1}, Indefinite(0xA2, Tlv({0x83}, {0x05}))), call}), false, false, 1, false},
       {"80 00, an empty element of tag 0", Cat({{0x05}, Tlv({0xA1}, {0x80, 0x00}), call}), false, false, 1, false},
+      {"00 01 05 in contents of indefinite length", Cat({{0x05}, Indefinite(0xA1, {0x00, 0x01, 0x05}), call}), false,
+       false, 1, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -295,8 +297,10 @@ TEST(WalkProperties, ZeroIdentifierInDefiniteContentsIsDamageWithResync) {
       {"00 00 ending a nested element of indefinite length",
        Cat({Tlv({0xA1}, Cat({{0x80, 0x01, 0x05}, Indefinite(0xA2, {0x80, 0x01, 0x06})})), next}), resync,
        "Record 1\nCall type:\t5\nSub\nCode:\t6\n" + nextText, {}},
-      {"00 in contents of indefinite length", Cat({Indefinite(0xA1, {0x00, 0x01, 0x05}), next}), resync,
-       "Record 1\nCall type:\t5\n" + nextText, {}},
+      // after a record of definite length at the same depth
+      {"00 in contents of indefinite length",
+       Cat({Tlv({0xA1}, {0x80, 0x01, 0x04}), Indefinite(0xA1, {0x00, 0x01, 0x05}), next}), resync,
+       "Record 1\nCall type:\t4\nRecord 2\nCall type:\t5\nRecord 3\nCall type:\t7\n", {}},
       {"80 00, an empty element of tag 0", Cat({Tlv({0xA1}, {0x80, 0x00, 0x80, 0x01, 0x05}), next}), resync,
        "Record 1\nCall type:\tCall type:\t5\n" + nextText, {}},
       {"00 00 at the top level", Cat({Tlv({0xA1}, {0x80, 0x01, 0x05}), {0x00, 0x00}, next}), resync,
