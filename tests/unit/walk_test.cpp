@@ -192,7 +192,7 @@ TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
 
 // Where the walk goes on after damage: the earliest candidate from the search's first octet.
 TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
-  auto root = SampleDictionary({"3.LongTagName=Trailer\\n", "3.Type=HexNumber"});
+  auto root = SampleDictionary({"3.LongTagName=Trailer\\n", "3.Type=HexNumber", "1.2.0.LongTagName=Code:\\t"});
   // Records of tag 1 nested in one another down to depth 20, the deepest the walk reads.
   std::string path = "1";
   for (int depth = 1; depth <= kMaxDepth; ++depth) ApplyTagsLine(*root, (path += ".1") + ".LongTagName=Nested");
@@ -238,6 +238,16 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
       // until the check has read as many headers as it may: taken on the strength of those
       {"a nested element read past the record's end until the check stops",
        Cat({{0x05, 0xA1, 0x02, 0xA1, 0x80}, manyElements, {0x00, 0x00}}), false, false, 1, false},
+      // identifier octet 00 in contents of definite length, which the walk calls damage
+      {"00 00 in a record's contents", Cat({{0x05}, Tlv({0xA1}, {0x80, 0x01, 0x05, 0x00, 0x00}), call}), false,
+       false, 8, false},
+      {"00 00 in a nested element's contents",
+       Cat({{0x05}, Tlv({0xA1}, Tlv({0xA2}, {0x83, 0x01, 0x05, 0x00, 0x00})), call}), false, false, 10, false},
+      {"00 00 ending a nested element of indefinite length",
+       Cat({{0x05}, Tlv({0xA1}, Indefinite(0xA2, Tlv({0x83}, {0x05}))), call}), false, false, 1, false},
+      {"80 00, an empty element of tag 0", Cat({{0x05}, Tlv({0xA1}, {0x80, 0x00}), call}), false, false, 1, false},
+      {"00 01 05 in contents of indefinite length", Cat({{0x05}, Indefinite(0xA1, {0x00, 0x01, 0x05}), call}), false,
+       false, 1, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -245,6 +255,101 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
     const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller);
     EXPECT_EQ(point.At, row.at);
     EXPECT_EQ(point.Block, row.foundInBlock ? block : nullptr);
+  }
+}
+
+// With Resync, an identifier octet 00 in contents of definite length, at any depth, is damage:
+// the walk marks it and goes on at the next record. Elsewhere it reads as without Resync: at the
+// top level (without SkipFiller), as the end of contents of indefinite length, and in a block the
+// walk went on in whose length it does not know. 80 00 is an element of tag 0 of its own.
+TEST(WalkProperties, ZeroIdentifierInDefiniteContentsIsDamageWithResync) {
+  auto root = SampleDictionary({"1.2.0.LongTagName=Code:\\t", "1.2.0.Type=DecNumber", "2.0.LongTagName=Count:\\t",
+                                "2.0.Type=DecNumber"});
+  const Bytes next = Tlv({0xA1}, {0x80, 0x01, 0x07});
+  const std::string nextText = "Record 2\nCall type:\t7\n";
+  const Bytes zerosInRecord = Tlv({0xA1}, {0x80, 0x01, 0x05, 0x00, 0x00});  // 00 00 at offset 5
+  const Bytes zerosInNested = Tlv({0xA1}, Cat({{0x80, 0x01, 0x05}, Tlv({0xA2}, {0x80, 0x01, 0x06, 0x00, 0x00})}));
+  WalkSettings resync;
+  resync.Resync = true;
+  WalkSettings skipped = Range(2, 2);
+  skipped.Resync = true;
+  struct Row {
+    const char* what;
+    Bytes input;
+    WalkSettings settings;
+    std::string output;  // the whole output, or with `within` a part of it
+    std::vector<uint64_t> damagesAt;
+    bool within = false;
+  };
+  const Row rows[] = {
+      {"00 00 in a record's contents", Cat({zerosInRecord, next}), resync,
+       "Record 1\nCall type:\t5\n*** input damaged at offset 5, 2 octets skipped, going on at offset 7\n" + nextText,
+       {5}},
+      {"00 00 in a record's contents, without Resync", Cat({zerosInRecord, next}), {},
+       "Record 1\nCall type:\t5\nCall type:\t" + nextText, {}},
+      {"00 00 in a nested element's contents", Cat({zerosInNested, next}), resync,
+       "Record 1\nCall type:\t5\nSub\nCode:\t6\n*** input damaged at offset 10, 2 octets skipped, going on at offset 12\n" +
+           nextText,
+       {10}},
+      {"00 with a length of its own", Cat({Tlv({0xA1}, {0x80, 0x01, 0x05, 0x00, 0x02, 0x01, 0x02}), next}), resync,
+       "Record 1\nCall type:\t5\n*** input damaged at offset 5, 4 octets skipped, going on at offset 9\n" + nextText,
+       {5}},
+      {"00 00 ending a nested element of indefinite length",
+       Cat({Tlv({0xA1}, Cat({{0x80, 0x01, 0x05}, Indefinite(0xA2, {0x80, 0x01, 0x06})})), next}), resync,
+       "Record 1\nCall type:\t5\nSub\nCode:\t6\n" + nextText, {}},
+      // after a record of definite length at the same depth
+      {"00 in contents of indefinite length",
+       Cat({Tlv({0xA1}, {0x80, 0x01, 0x04}), Indefinite(0xA1, {0x00, 0x01, 0x05}), next}), resync,
+       "Record 1\nCall type:\t4\nRecord 2\nCall type:\t5\nRecord 3\nCall type:\t7\n", {}},
+      {"80 00, an empty element of tag 0", Cat({Tlv({0xA1}, {0x80, 0x00, 0x80, 0x01, 0x05}), next}), resync,
+       "Record 1\nCall type:\tCall type:\t5\n" + nextText, {}},
+      {"00 00 at the top level", Cat({Tlv({0xA1}, {0x80, 0x01, 0x05}), {0x00, 0x00}, next}), resync,
+       "Record 1\nCall type:\t5\nTag 0. not found, please, add it to Tags.cfg or report about this error to "
+       "billing-tools@example.org\n" + nextText,
+       {}},
+      {"the dump", Cat({zerosInRecord, next}), Debug(resync),
+       "0000000005: 0000 0000 = 00h\n"
+       "            00.. .... Class of tag = Universal\n"
+       "            ..0. .... Encoding = Primitive\n"
+       "            ...0 0000 TagId=0\n"
+       "0000000005: 2 octets skipped, input damaged; the walk goes on at offset 0000000007\n",
+       {5}, true},
+      {"a record outside the range", Cat({zerosInRecord, next}), skipped, nextText, {5}},
+      {"a record outside the range, in a nested element", Cat({zerosInNested, next}), skipped, nextText, {10}},
+      // the walk goes on in the damaged block, up to its end: 00 00 in it is damage again
+      {"in the block the walk went on in",
+       Tlv({0xA2}, Cat({Call(9), Tlv({0xA1}, {0x80, 0x01, 0x08, 0x00, 0x00}), Call(7), {0x00, 0x00}, Call(6)})),
+       resync,
+       "Block\nRecord 1\nCall type:\t9\nRecord 2\nCall type:\t8\n"
+       "*** input damaged at offset 12, 2 octets skipped, going on at offset 14\nRecord 3\nCall type:\t7\n"
+       "*** input damaged at offset 19, 2 octets skipped, going on at offset 21\nRecord 4\nCall type:\t6\n",
+       {12, 19}},
+      // the record after the damage is taken as block 2's (00 01 09 after it is the block's
+      // tag 0), whose length the walk never read
+      {"in a block of unknown length", Cat({zerosInRecord, next, {0x00, 0x01, 0x09}}), resync,
+       "Record 1\nCall type:\t5\n*** input damaged at offset 5, 2 octets skipped, going on at offset 7\n" + nextText +
+           "Count:\t9\n",
+       {5}},
+  };
+  const std::string kWhy = "(the element there has identifier octet 00, which only ends contents of indefinite length)";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const WalkResult result = RunWalk(*root, row.input, row.settings);
+    EXPECT_EQ(result.Status, 0);
+    if (row.within) {
+      EXPECT_NE(result.Output.find(row.output), std::string::npos) << result.Output;
+    } else {
+      EXPECT_EQ(result.Output, row.output);
+    }
+    EXPECT_EQ(result.Counts.Damages, row.damagesAt.size()) << result.Console;
+    std::size_t said = 0;
+    for (std::size_t at = result.Console.find(kWhy); at != std::string::npos; at = result.Console.find(kWhy, at + 1)) {
+      ++said;
+    }
+    EXPECT_EQ(said, row.damagesAt.size()) << result.Console;
+    for (std::size_t k = 0; k < row.damagesAt.size() && k < result.Counts.Damages; ++k) {
+      EXPECT_EQ(result.Counts.DamagesAt[k], row.damagesAt[k]);
+    }
   }
 }
 
@@ -494,6 +599,37 @@ TEST(StretchWalk, ZeroPaddingIsFillerThoughTagZeroIsDeclared) {
   Bytes damaged = padded;
   damaged[padded.size() / 2] ^= 0x80;
   EXPECT_EQ(WalkBothWays(*root, damaged, kStretchSize, nullptr, settings).Status, 0);
+}
+
+// With Resync, an identifier octet 00 in a block's contents is damage to the walk: the plan of
+// stretches ends before that block, as before one the scan cannot follow, and the shared walk
+// writes the walk in order's bytes. Without Resync those octets are elements and the plan goes on.
+// Octets zeroed anywhere: the two walks agree.
+TEST(StretchWalk, ZeroIdentifierInABlockEndsThePlanWithResync) {
+  auto root = Dictionary();
+  const Bytes regular = RegularFile(6, 1);
+  const Bytes nineLengthOctets = {0x83, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0xAB, 0xCD};
+  const Bytes zeros = Cat({regular, Tlv({0xA2}, Cat({Call(1), {0x00, 0x00}, Call(2)})), regular});
+  const Bytes unfollowed = Cat({regular, Tlv({0xA2}, Cat({Call(1), nineLengthOctets, Call(2)})), regular});
+  WalkSettings resync;
+  resync.Resync = true;
+  StretchWalkReport withZeros, notFollowed, withoutResync;
+  const WalkResult result = WalkBothWays(*root, zeros, 64, &withZeros, resync);
+  EXPECT_EQ(result.Counts.Damages, 1u);
+  WalkBothWays(*root, unfollowed, 64, &notFollowed, resync);
+  EXPECT_TRUE(withZeros.WentOnInOrder);
+  EXPECT_GE(withZeros.TakenOver, 2u);
+  EXPECT_EQ(withZeros.TakenOver, notFollowed.TakenOver);
+  WalkBothWays(*root, zeros, 64, &withoutResync);
+  EXPECT_FALSE(withoutResync.WentOnInOrder);
+
+  const Bytes file = RegularFile(2, 1);
+  for (std::size_t at = 0; at + 2 <= file.size(); ++at) {
+    SCOPED_TRACE("zeroed at " + std::to_string(at));
+    Bytes zeroed = file;
+    zeroed[at] = zeroed[at + 1] = 0x00;
+    WalkBothWays(*root, zeroed, 24, nullptr, resync);
+  }
 }
 
 // Inputs shorter than eight stretches, the debug mode, a range and a filter are walked in order.

@@ -30,9 +30,14 @@ enum class HeaderRead {
 };
 
 struct ElementIdentifier {
+  uint8_t FirstOctet = 0;  // as read: its class bits, the constructed bit, the tag number or 1F
   bool Constructed = false;
   int32_t TagId = 0;
 };
+
+// True for the identifier octet 00 (universal class, primitive, tag 0): the first of the
+// end-of-contents octets, which end contents of indefinite length and begin no element.
+inline bool IsEndOfContentsOctet(const ElementIdentifier& id) { return id.FirstOctet == 0; }
 
 struct ElementLength {
   bool Indefinite = false;
@@ -57,6 +62,7 @@ inline HeaderRead ReadIdentifierOctets(ByteCursor& at, ElementIdentifier& id, Ex
   if (!at.Peek(0, octet)) return HeaderRead::kInputEnded;
   explain.IdentifierOctet(octet);
   at.Skip(1);
+  id.FirstOctet = octet;
   id.Constructed = (octet & kConstructedBit) != 0;
   id.TagId = octet & kTagNumberMask;
   if (id.TagId != kHighTagNumber) return HeaderRead::kRead;

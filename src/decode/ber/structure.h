@@ -24,7 +24,13 @@
 //   Entry<Scope> Look(scope, id, depth)
 //                             whether the tag is declared where it lies, whether the contents of
 //                             a constructed element of definite length are passed over element by
-//                             element (else at once), and the scope of its nested elements.
+//                             element (else at once), and the scope of its nested elements
+//   bool RefusesZeroIdentifier()
+//                             true: in the contents of an element of definite length, an
+//                             identifier octet 00 is a flaw (kZeroIdentifier), as it is to the
+//                             walk with Resync: those octets only end contents of indefinite
+//                             length. At the top level and in contents of indefinite length
+//                             (where 00 00 ends them) it reads as an element either way.
 // The contents of an element of indefinite length are always passed over element by element:
 // there is no other way to find their end.
 #pragma once
@@ -46,6 +52,7 @@ enum class Flaw : uint8_t {
   kPrimitiveIndefinite,  // a primitive element of indefinite length
   kNoEndOfContents,      // fewer than two octets left before an element of indefinite length ends
   kContentsOverrun,      // nested elements that end past the length's end (contents read on)
+  kZeroIdentifier,       // an identifier octet 00 in contents of definite length (a policy that refuses it)
   kUndeclared,           // a tag the policy does not declare there
   kBudgetSpent,          // the policy's budget of headers ran out: no verdict
 };
@@ -91,15 +98,21 @@ inline bool Fail(StructureFault& fault, const ByteCursor& at, uint64_t begin, Fl
 
 }  // namespace structure
 
-template <typename Policy>
-bool PassOverElement(ByteCursor& at, int depth, typename Policy::Scope scope, Policy& policy, StructureFault& fault);
+// Where an element lies: in the contents of an element of definite length, or elsewhere (the
+// top level, contents of indefinite length).
+enum class Holder : uint8_t { kOther, kDefinite };
 
-// The elements from the read position up to the cursor's end, `depth` levels deep.
+template <typename Policy>
+bool PassOverElement(ByteCursor& at, int depth, typename Policy::Scope scope, Policy& policy, StructureFault& fault,
+                     Holder holder = Holder::kOther);
+
+// The elements from the read position up to the cursor's end, `depth` levels deep: the contents
+// of an element of definite length.
 template <typename Policy>
 bool PassOverElements(ByteCursor& at, int depth, typename Policy::Scope scope, Policy& policy,
                       StructureFault& fault) {
   while (!at.AtEnd()) {
-    if (!PassOverElement(at, depth, scope, policy, fault)) return false;
+    if (!PassOverElement(at, depth, scope, policy, fault, Holder::kDefinite)) return false;
   }
   return true;
 }
@@ -129,21 +142,25 @@ bool PassOverRest(ByteCursor& at, uint64_t begin, const ElementIdentifier& id,
   } else {
     const uint64_t end = at.Position() + length.Value;
     while (at.Position() < end) {
-      if (!PassOverElement(at, depth + 1, entry.Inner, policy, fault)) return false;
+      if (!PassOverElement(at, depth + 1, entry.Inner, policy, fault, Holder::kDefinite)) return false;
     }
     return at.Position() == end || structure::Fail(fault, at, begin, Flaw::kContentsOverrun);
   }
 }
 
-// Moves past one element `depth` levels deep, which lies in `scope`; false, with the fault, where
-// it does not read as well-formed or the policy stops.
+// Moves past one element `depth` levels deep, which lies in `scope` and in `holder`; false, with the
+// fault, where it does not read as well-formed or the policy stops.
 template <typename Policy>
-bool PassOverElement(ByteCursor& at, int depth, typename Policy::Scope scope, Policy& policy, StructureFault& fault) {
+bool PassOverElement(ByteCursor& at, int depth, typename Policy::Scope scope, Policy& policy, StructureFault& fault,
+                     Holder holder) {
   const uint64_t begin = at.Position();
   if (!policy.Spend()) return structure::Fail(fault, at, begin, Flaw::kBudgetSpent);
   if (depth > Policy::kDeepest) return structure::Fail(fault, at, begin, Flaw::kNestedTooDeep);
   ElementIdentifier id;
   if (ReadIdentifierOctets(at, id) != HeaderRead::kRead) return structure::Fail(fault, at, begin, Flaw::kCutShort);
+  if (holder == Holder::kDefinite && IsEndOfContentsOctet(id) && policy.RefusesZeroIdentifier()) {
+    return structure::Fail(fault, at, begin, Flaw::kZeroIdentifier);
+  }
   const Entry<typename Policy::Scope> entry = policy.Look(scope, id, depth);
   if (!entry.Declared) return structure::Fail(fault, at, begin, Flaw::kUndeclared);
   return PassOverRest(at, begin, id, entry, depth, policy, fault);

@@ -7,8 +7,9 @@ namespace {
 
 // The check of a candidate's nested elements: every tag declared under the path of the element
 // holding it (the scope is that element's branch, null when it declares none), all length octets
-// followed, the contents of a definite length read on and required to end at its end, at most
-// kCheckedElements headers.
+// followed, the contents of a definite length read on and required to end at its end, no
+// identifier octet 00 in them (the walk with Resync calls it damage), at most kCheckedElements
+// headers.
 struct CandidateCheck {
   using Scope = const TBranch*;
   static constexpr int kLengthOctets = kMaxLengthOctets;
@@ -17,6 +18,7 @@ struct CandidateCheck {
 
   uint32_t Left = kCheckedElements;
 
+  static bool RefusesZeroIdentifier() { return true; }
   bool Spend() {
     if (Left == 0) return false;
     --Left;
@@ -30,13 +32,15 @@ struct CandidateCheck {
 };
 
 // The check of a record passed over unseen: no dictionary, all length octets followed, the
-// contents of a definite length read with a cursor of their own, no budget.
+// contents of a definite length read with a cursor of their own and holding no identifier octet
+// 00, no budget.
 struct SkippedRecordCheck {
   struct Scope {};
   static constexpr int kLengthOctets = kMaxLengthOctets;
   static constexpr int kDeepest = kMaxDepth;
   static constexpr bool kBoundsContents = true;
 
+  static bool RefusesZeroIdentifier() { return true; }
   static bool Spend() { return true; }
   static Entry<Scope> Look(Scope, const ElementIdentifier&, int) { return {true, true, {}}; }
 };
@@ -122,6 +126,7 @@ const char* WhyMalformed(Flaw flaw, bool holderEnds) {
     case Flaw::kLengthTooLarge: return kLengthTooLarge;
     case Flaw::kNestedTooDeep: return kNestedTooDeep;
     case Flaw::kPrimitiveIndefinite: return kPrimitiveIndefinite;
+    case Flaw::kZeroIdentifier: return kZeroIdentifier;
     case Flaw::kNoEndOfContents: return holderEnds ? kRunsPastHolder : kNoEndOfContents;
     default: return holderEnds ? kRunsPastHolder : kInputEndsInside;
   }

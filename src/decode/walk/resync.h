@@ -12,8 +12,9 @@
 //     127, so an element begins at the last 0xFF;
 //   - a single 0xFF octet, unless the top level declares tag 127 (which 0xFF begins).
 // Between the nested elements of a block it is not filler: there a run of 0x00 reads as the
-// end-of-contents octets or empty elements of tag 0, as the block's length says, and a padded
-// block is written by the exchange as a whole, padding after it.
+// end-of-contents octets of a block of indefinite length, and a padded block is written by the
+// exchange as a whole, padding after it. In contents of definite length, an identifier octet 0x00
+// is damage with Resync (without it, an empty element of tag 0).
 //
 // A place to go on after damage (a candidate) is an element at or after the search's first
 // octet that
@@ -22,7 +23,8 @@
 //   - holds at least one nested element (an empty element is no record: two octets such as
 //     A1 00 turn up in any value);
 //   - has nested elements whose tags are all declared under its path, read as well-formed elements
-//     up to its end (its length, or its end-of-contents octets), no deeper than the walk goes;
+//     up to its end (its length, or its end-of-contents octets), no deeper than the walk goes,
+//     none with identifier octet 00 in contents of definite length (damage to the walk);
 //   - is followed by a clean beginning: the input's end, end-of-contents octets (in a block),
 //     filler (with SkipFiller), or an element whose identifier and length octets read and whose
 //     tag the top level (or the block) declares (whether its contents read is that element's own
@@ -47,6 +49,8 @@ constexpr const char kNestedTooDeep[] = "the element there is nested deeper than
 constexpr const char kPrimitiveIndefinite[] = "the element there is primitive with indefinite length";
 constexpr const char kNoEndOfContents[] = "the element there has no end-of-contents octets";
 constexpr const char kPrimitiveRecord[] = "the element there has a record's tag but is primitive";
+constexpr const char kZeroIdentifier[] =
+    "the element there has identifier octet 00, which only ends contents of indefinite length";
 
 // What failed, for the console line: a flaw a pass over elements found (decode/ber/structure.h),
 // or the walk's own. Octets that ran out (kCutShort, kNoEndOfContents) ran out at the end of the
@@ -59,9 +63,10 @@ struct Malformed {
   const char* Why = "";
 };
 
-// Reads the elements from the read position up to the cursor's end, `depth` levels deep, as
-// well-formed elements (without the dictionary: identifier and length octets, lengths within
-// what holds them, end-of-contents octets, nesting no deeper than the walk goes). False, with the
+// Reads the elements from the read position up to the cursor's end (contents of definite length),
+// `depth` levels deep, as well-formed elements (without the dictionary: identifier and length
+// octets, lengths within what holds them, end-of-contents octets, no identifier octet 00 in
+// contents of definite length, nesting no deeper than the walk goes). False, with the
 // innermost element that does not read, at the first such. The check of a record passed over
 // unseen.
 bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad);

@@ -55,7 +55,8 @@ struct Stretch {
 // holds as elements of their own. Only a block's contents of definite length are passed over
 // element by element (read on, and required to end at the block's end); every other element of
 // definite length is passed over at once. The scope is the branch whose records are counted: the
-// root at depth 0, a block's at depth 1, null below.
+// root at depth 0, a block's at depth 1, null below. With Resync an identifier octet 00 in a
+// block's contents of definite length ends the plan: the walk calls it damage.
 struct PlanScan {
   using Scope = const TBranch*;
   // The most length octets that the scan follows.
@@ -64,7 +65,9 @@ struct PlanScan {
   static constexpr bool kBoundsContents = false;
 
   uint32_t Records = 0;
+  bool Resync = false;
 
+  bool RefusesZeroIdentifier() const { return Resync; }
   static bool Spend() { return true; }
   Entry<Scope> Look(Scope branch, const ElementIdentifier& id, int depth) {
     const TLeaf* leaf = branch != nullptr ? branch->FindById(id.TagId) : nullptr;
@@ -81,7 +84,7 @@ struct PlanScan {
 // Moves past one top-level element, counting the records it is or holds as elements of its own.
 // With SkipFiller, the filler before it is passed over with it, as the walk passes over it, so
 // that no stretch begins inside a run of filler; filler up to the input's end is an element too.
-bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, uint32_t& records) {
+bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, bool resync, uint32_t& records) {
   if (skipFiller) {
     for (FillerRun filler; (filler = FillerAt(at, root)).Octets != 0;) {
       at.Skip(filler.Octets);
@@ -89,7 +92,7 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, uint32
     }
     if (at.AtEnd()) return true;
   }
-  PlanScan scan{records};
+  PlanScan scan{records, resync};
   StructureFault fault;
   if (!PassOverElement(at, 0, &root, scan, fault)) return false;
   records = scan.Records;
@@ -100,8 +103,9 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, uint32
 // end, or before an element that the scan does not follow or that is too long for a stretch.
 class StretchPlan {
  public:
-  StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize, bool skipFiller)
-      : at_(input), root_(root), stretchSize_(stretchSize), skipFiller_(skipFiller) {}
+  StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize, const WalkSettings& settings)
+      : at_(input), root_(root), stretchSize_(stretchSize), skipFiller_(settings.SkipFiller),
+        resync_(settings.Resync) {}
 
   // The stretch of index k; false when the plan ends before it.
   bool Get(std::size_t k, Stretch& stretch) {
@@ -121,7 +125,7 @@ class StretchPlan {
     while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
       ByteCursor at = at_;
       uint32_t records = records_;
-      if (!ScanTopElement(at, root_, skipFiller_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
+      if (!ScanTopElement(at, root_, skipFiller_, resync_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
         ended_ = true;  // from here on the walk goes in order
         break;
       }
@@ -138,6 +142,7 @@ class StretchPlan {
   const TBranch& root_;
   uint64_t stretchSize_;
   bool skipFiller_;
+  bool resync_;
   uint32_t records_ = 0;
   bool ended_ = false;
   std::vector<Stretch> stretches_;
@@ -190,7 +195,7 @@ class SharedWalk {
  public:
   SharedWalk(FormatWalk& format, StretchWalkReport& report)
       : format_(format), walk_(format.Walk), report_(report),
-        plan_(walk_.Input, *walk_.Root, walk_.StretchSize, walk_.Settings.SkipFiller) {}
+        plan_(walk_.Input, *walk_.Root, walk_.StretchSize, walk_.Settings) {}
 
   int Run() {
     Stretch stretch;

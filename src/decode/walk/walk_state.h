@@ -178,6 +178,11 @@ struct WalkContext {
   // Where the walk stood after the last element it counted as walked past its holder: the
   // elements holding that one end there too, and are not counted again.
   uint64_t PastHolderAt = 0;
+  // Bit d (Resync only): the constructed element read last at depth d has contents of definite
+  // length, where an identifier octet 00 is damage; clear for contents of indefinite length. Each
+  // such element sets its bit before its contents are read, and the block the walk goes on in
+  // after damage has its own set by the resume; at the top level it tells nothing.
+  uint32_t DefiniteAt = 0;
   // Damage that stopped the steps under way, for the top level to go on after (Resync only).
   struct {
     bool Pending = false;

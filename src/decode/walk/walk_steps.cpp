@@ -56,6 +56,8 @@ void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedI
   state.Path.Ids[0] = point.Block->Item.TagId;
   state.CurrentBranch = point.Block->Child.get();
   state.Lost = false;
+  // The block's contents are of definite length where its end is known.
+  NoteContentsLength(walk, state.ResumedEnd != 0);
 }
 
 void ReportTagNotFound(WalkContext& walk) {

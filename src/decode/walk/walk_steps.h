@@ -9,9 +9,11 @@
 // nesting deeper than allowed, a primitive element of indefinite length, end-of-contents octets
 // missing), each step returns -1 up to the top level. Without Resync its message was said and the
 // walk stops there. With Resync the damage is noted instead (WalkContext::Damage), a nested
-// element that runs past the end of the element holding it is damage too, and the top level
-// (WalkTopLevel) says it on the console, has the writer mark it and goes on at the next place a
-// record can be read (resync.h).
+// element that runs past the end of the element holding it is damage too, and so is an identifier
+// octet 00 in contents of definite length (those octets only end contents of indefinite length;
+// at the top level they are SkipFiller's to pass over, or an element as without Resync), and the
+// top level (WalkTopLevel) says it on the console, has the writer mark it and goes on at the next
+// place a record can be read (resync.h).
 #pragma once
 
 #include <cstddef>
@@ -50,6 +52,22 @@ inline bool EnterLevel(WalkContext& walk) {
   const uint64_t at = walk.Input.Position();
   StopAtDamage(walk, at, at + 1, kNestedTooDeep, kTooDeepMessage);
   return false;
+}
+
+static_assert(kMaxDepth < 32, "a bit of WalkContext::DefiniteAt for each depth");
+
+// Notes whether the contents of the constructed element being read (Resync: definite or
+// indefinite length) are of definite length, for the elements nested in it.
+inline void NoteContentsLength(WalkContext& walk, bool definite) {
+  const uint32_t bit = 1u << walk.State.Path.Depth;
+  walk.DefiniteAt = definite ? walk.DefiniteAt | bit : walk.DefiniteAt & ~bit;
+}
+
+// True when the element being read lies in contents of definite length: below the top level, in
+// an element whose bit of DefiniteAt is set (Resync only).
+inline bool InDefiniteContents(const WalkContext& walk) {
+  const int depth = walk.State.Path.Depth;
+  return depth > 0 && ((walk.DefiniteAt >> (depth - 1)) & 1u) != 0;
 }
 
 // Enters the element's tag number in the path.
@@ -133,10 +151,23 @@ int WalkElement(WalkContext& walk, Writer& writer);
 template <typename Writer>
 int WalkElements(WalkContext& walk, Writer& writer, uint64_t end);
 
+// The first identifier octets that may begin a common element: those of a primitive element, but
+// 00 (which the general step reads: with Resync it is damage in contents of definite length). A
+// table, so that the common element pays one test for both.
+struct FirstOctetTable {
+  bool Common[256] = {};
+};
+constexpr FirstOctetTable CommonFirstOctets() {
+  FirstOctetTable table;
+  for (int octet = 1; octet < 256; ++octet) table.Common[octet] = (octet & kConstructedBit) == 0;
+  return table;
+}
+inline constexpr FirstOctetTable kCommonFirstOctets = CommonFirstOctets();
+
 // The common element taken at once: a primitive element of definite length, within the input,
-// whose tag is found in the current branch and neither opens a record nor lies in a skipped
-// record. It reads as WalkElement reads it, without the general checks. False, with nothing read,
-// for any other element.
+// whose identifier octet is not 00, whose tag is found in the current branch and neither opens a
+// record nor lies in a skipped record. It reads as WalkElement reads it, without the general
+// checks. False, with nothing read, for any other element.
 template <typename Writer>
 [[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk, Writer& writer) {
   WalkState& state = walk.State;
@@ -146,7 +177,7 @@ template <typename Writer>
   ByteCursor at = walk.Input;
   ElementIdentifier id;
   ElementLength length;
-  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || id.Constructed ||
+  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || !kCommonFirstOctets.Common[id.FirstOctet] ||
       ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left()) {
     return false;
   }
@@ -196,7 +227,7 @@ inline void CountPastHolder(WalkContext& walk, uint64_t end) {
 // The nested elements of a constructed element of definite length, up to `end`. Without Resync a
 // nested element that runs past `end` is read to its own end, as it says, and counted. With
 // Resync, they are read with a cursor of their own that ends at `end`, so that a nested element
-// running past it is damage.
+// running past it is damage, and an identifier octet 00 among them is damage.
 template <typename Writer>
 int WalkContents(WalkContext& walk, Writer& writer, uint64_t end) {
   if (!walk.Settings.Resync) {
@@ -204,6 +235,7 @@ int WalkContents(WalkContext& walk, Writer& writer, uint64_t end) {
     if (result == 0) CountPastHolder(walk, end);
     return result;
   }
+  NoteContentsLength(walk, true);
   ByteCursor holder = walk.Input;
   const bool topLevel = walk.State.Path.Depth == 0;
   walk.Input = holder.Contents(end - holder.Position());
@@ -219,6 +251,7 @@ int WalkContents(WalkContext& walk, Writer& writer, uint64_t end) {
 // the result is -1, as it is when the input ends first or an element stops the walk.
 template <typename Writer>
 int WalkIndefiniteContents(WalkContext& walk, Writer& writer, bool constructed, uint64_t at) {
+  NoteContentsLength(walk, false);
   ByteCursor& input = walk.Input;
   for (;;) {
     if (input.Left() < 2) {
@@ -300,6 +333,11 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   ElementIdentifier id;
   if (ReadIdentifierOctets(walk.Input, id, writer.Explanation()) != HeaderRead::kRead) {
     return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
+  }
+  // With Resync, 00 in contents of definite length is no element: those octets end only contents
+  // of indefinite length.
+  if (IsEndOfContentsOctet(id) && walk.Settings.Resync && InDefiniteContents(walk)) {
+    return StopAtDamage(walk, at, at + 1, kZeroIdentifier, kEndOfInputMessage);
   }
   EnterTag(walk, id.TagId);
   TLeaf* leaf = LookUpTag(walk);
