@@ -496,6 +496,62 @@ TEST(StretchWalk, ZeroPaddingIsFillerThoughTagZeroIsDeclared) {
   EXPECT_EQ(WalkBothWays(*root, damaged, kStretchSize, nullptr, settings).Status, 0);
 }
 
+// The messages of a shared walk go where those of the thread that started it go (the manifest's
+// second walk sends them nowhere): those of the stretches that the helper thread walks, shown at
+// their turn, and those of the walk in order that the helper goes on with after damage in its
+// stretch (stretch 1 or 3 of 100 octets).
+TEST(StretchWalk, MessagesGoWhereTheStartingThreadsGo) {
+  auto root = Dictionary();
+  std::vector<std::size_t> ends = {0};
+  const Bytes file = RegularFile(20, 1, &ends);
+  std::vector<std::size_t> stretchEnds = {0};  // as the plan cuts them
+  for (std::size_t end : ends) {
+    if (end - stretchEnds.back() >= 100) stretchEnds.push_back(end);
+  }
+  // A record of definite length in the stretch, its tag made primitive: damage with Resync.
+  const auto damagedIn = [&](std::size_t stretch) {
+    for (std::size_t k = 1; k < ends.size(); ++k) {
+      const std::size_t at = ends[k - 1];
+      if (at >= stretchEnds[stretch] && ends[k] <= stretchEnds[stretch + 1] && file[at] == 0xA1 && file[at + 1] != 0x80) {
+        Bytes damaged = file;
+        damaged[at] = 0x81;
+        return damaged;
+      }
+    }
+    ADD_FAILURE() << "no record to damage in stretch " << stretch;
+    return file;
+  };
+  WalkSettings resync;
+  resync.Resync = true;
+  struct Row { const char* what; Bytes file; WalkSettings settings; bool goesOnInOrder; };
+  const Row rows[] = {
+      {"messages of stretches shown at their turn", file, {}, false},
+      {"damage in stretch 1", damagedIn(1), resync, true},
+      {"damage in stretch 3", damagedIn(3), resync, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ConsoleLog inOrderLog, sharedLog;
+    WalkResult inOrder, shared;
+    StretchWalkReport report;
+    {
+      const ConsoleToLog toLog(inOrderLog);
+      inOrder = RunWalk(*root, row.file, row.settings);
+    }
+    {
+      const ConsoleToLog toLog(sharedLog);
+      shared = RunWalk(*root, row.file, row.settings, kOutputBlockSize, 100, &report);
+    }
+    EXPECT_EQ(shared.Console, "");
+    EXPECT_EQ(sharedLog.Text, inOrderLog.Text);
+    EXPECT_NE(inOrderLog.Text.find(row.goesOnInOrder ? "Error: input damaged" : "Error: tag 6. not found"),
+              std::string::npos);
+    EXPECT_EQ(shared.Output, inOrder.Output);
+    EXPECT_GE(report.TakenOver, 1u);
+    EXPECT_EQ(report.WentOnInOrder, row.goesOnInOrder);
+  }
+}
+
 // Inputs shorter than eight stretches, the debug mode, a range and a filter are walked in order.
 TEST(StretchWalk, LeavesSmallInputsAndOtherModesToOneThread) {
   auto root = Dictionary();

@@ -200,7 +200,12 @@ class SharedWalk {
     walk_.Output.WriteInPlace(true);  // each turn writes its own text: two threads, not three
     std::thread helper;
     try {
-      helper = std::thread([this, &second] { Serve(*second, 1); });
+      // The helper's messages (a stretch's, shown at its turn, and the walk in order's after it)
+      // go where this thread's go: to the console, or where the caller sent them.
+      helper = std::thread([this, &second, route = ThisThreadsRoute()] {
+        const ConsoleOnRoute onRoute(route);
+        Serve(*second, 1);
+      });
     } catch (const std::system_error&) {
       return GoOnInOrder();
     }
