@@ -3,6 +3,7 @@
 // file, the console, the status and the record count of the walk in order, byte for byte. Each
 // walk must end and read nothing outside the input (the sanitizers watch).
 #include <algorithm>
+#include <tuple>
 
 #include "debugdump/debug_walker.h"
 #include "decode/walk/resync.h"
@@ -12,8 +13,11 @@
 namespace orvalis::test {
 namespace {
 
+// The sample dictionary with fields that CSV gives columns (callType, name, sub.digits: once each).
 std::unique_ptr<TBranch> Dictionary() {
   return SampleDictionary({
+      "1.0.TagName=callType", "1.33.TagName=name", "1.2.TagName=sub", "1.2.3.TagName=digits",
+      "2.1.0.TagName=callType", "3.TagName=trailer",
       "3.LongTagName=Trailer:\\t", "3.Type=HexNumber",
       // records two levels down, which the stretch scan does not count
       "4.TagName=file", "4.LongTagName=File\\n", "4.2.TagName=block", "4.2.LongTagName=Block\\n",
@@ -24,8 +28,9 @@ std::unique_ptr<TBranch> Dictionary() {
 Bytes Call(uint8_t value) { return Tlv({0xA1}, Tlv({0x80}, {value})); }
 
 // Eight records in top-level elements of every kind: records and blocks, definite and indefinite,
-// long-form lengths, primitive elements between records, unknown tags (messages), and in round 0
-// a record whose name is refused for its length (a message in the middle of a record's text).
+// long-form lengths, primitive elements between records, unknown tags (messages), a record whose
+// call type comes twice (a value without a CSV column), and in round 0 a record whose name is
+// refused for its length (a message in the middle of a record's text).
 Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends = nullptr) {
   Bytes file;
   for (int round = firstRound; round < firstRound + rounds; ++round) {
@@ -38,7 +43,7 @@ Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends
              Tlv({0x83}, {0xBE, 0xEF}),
              Tlv({0xA1}, Tlv({0x9F, 0x21}, Repeat(round == 0 ? 2100 : 150, 'x'))),
              Tlv({0x86}, {0x00}),
-             Tlv({0xA1}, Tlv({0x80}, {0x01, 0x02, 0x03})),
+             Tlv({0xA1}, Cat({Tlv({0x80}, {0x01, 0x02, 0x03}), Tlv({0x80}, {seed})})),
          }) {
       file = Cat({file, element});
       if (ends != nullptr) ends->push_back(file.size());
@@ -47,17 +52,40 @@ Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends
   return file;
 }
 
-// Walks the input in order, and shared by two threads in stretches of that size; both must agree.
+// The counts of the run's summary.
+auto SummaryCounts(const WalkCounts& counts) {
+  return std::make_tuple(counts.TagsNotFound, counts.RefusedPieces, counts.RecordsCompleted, counts.FillerOctets,
+                         counts.FillerRuns, counts.Damages, counts.DamagesAt, counts.ValuesNotInCsv,
+                         counts.ValuesWithoutColumn, counts.PastHolder);
+}
+
+// Walks the input in order, and shared by two threads in stretches of that size, in every format
+// (text, JSON Lines, CSV); both ways must agree in output, console, status, records and every
+// count of the summary. Returns the readable text's walk in order (and its shared walk's report).
 WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
                         StretchWalkReport* report = nullptr, const WalkSettings& settings = {}) {
-  const WalkResult inOrder = RunWalk(root, input, settings);
-  const WalkResult shared = RunWalk(root, input, settings, kOutputBlockSize, stretchSize, report);
-  EXPECT_EQ(shared.Status, inOrder.Status);
-  EXPECT_EQ(shared.Records, inOrder.Records);
-  EXPECT_EQ(shared.PastHolder, inOrder.PastHolder);
-  EXPECT_EQ(shared.Output, inOrder.Output);
-  EXPECT_EQ(shared.Console, inOrder.Console);
-  return inOrder;
+  WalkResult text;
+  for (const char* format : {"text", "jsonl", "csv"}) {
+    SCOPED_TRACE(format);
+    WalkSettings each = settings;
+    each.Format = format;
+    StretchWalkReport told;
+    const WalkResult inOrder = RunWalk(root, input, each);
+    const WalkResult shared = RunWalk(root, input, each, kOutputBlockSize, stretchSize, &told);
+    EXPECT_EQ(shared.Status, inOrder.Status);
+    EXPECT_EQ(shared.Records, inOrder.Records);
+    EXPECT_EQ(shared.Output, inOrder.Output);
+    EXPECT_EQ(shared.Console, inOrder.Console);
+    EXPECT_TRUE(SummaryCounts(shared.Counts) == SummaryCounts(inOrder.Counts))
+        << "values without a column " << shared.Counts.ValuesWithoutColumn << " shared, "
+        << inOrder.Counts.ValuesWithoutColumn << " in order; values not in the CSV " << shared.Counts.ValuesNotInCsv
+        << " shared, " << inOrder.Counts.ValuesNotInCsv << " in order";
+    if (format == std::string_view("text")) {
+      text = inOrder;
+      if (report != nullptr) *report = told;
+    }
+  }
+  return text;
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -494,6 +522,33 @@ TEST(StretchWalk, ZeroPaddingIsFillerThoughTagZeroIsDeclared) {
   Bytes damaged = padded;
   damaged[padded.size() / 2] ^= 0x80;
   EXPECT_EQ(WalkBothWays(*root, damaged, kStretchSize, nullptr, settings).Status, 0);
+}
+
+// What a writer counts of the record under way (here CSV's values without a column) counts once,
+// for the record it belongs to, when a stretch takes its turn: the walk in order's record ends at
+// the stretch's first record start, or goes on through a stretch without one. Stretches of 24
+// octets: three records of 8 octets; four records of 5 octets and one of 8; a trailer alone.
+TEST(StretchWalk, CountsOfTheRecordUnderWayAtATurnCountOnce) {
+  auto root = Dictionary();
+  const Bytes twice = Tlv({0xA1}, Cat({Tlv({0x80}, {1}), Tlv({0x80}, {2})}));  // a value without a column
+  const Bytes once = Tlv({0xA1}, Tlv({0x80}, {1}));
+  const Bytes trailer = Tlv({0x83}, Repeat(40, 0xAB));
+  struct Row { const char* what; Bytes part; uint64_t withoutColumn; };
+  const Row rows[] = {
+      {"each stretch ends with the record", Cat({twice, twice, twice}), 3},
+      {"a stretch without a record start follows the record", Cat({once, once, once, once, twice, trailer}), 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes file;
+    for (int k = 0; k < 20; ++k) file = Cat({file, row.part});
+    StretchWalkReport report;
+    WalkBothWays(*root, file, 24, &report);
+    EXPECT_GE(report.TakenOver, 8u);
+    WalkSettings csv;
+    csv.Format = "csv";
+    EXPECT_EQ(RunWalk(*root, file, csv).Counts.ValuesWithoutColumn, 20 * row.withoutColumn);
+  }
 }
 
 // The messages of a shared walk go where those of the thread that started it go (the manifest's

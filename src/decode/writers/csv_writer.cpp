@@ -63,17 +63,6 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     RecordLineWriter::TakeOver(ahead);
     row_.swap(ahead.row_);
     slot_ = ahead.slot_;
-    std::swap(withoutColumn_, ahead.withoutColumn_);
-  }
-  // The values of a record without a column count once the record is known to be written: at
-  // the next record's start, or at the end of the walk.
-  void RecordFound() {
-    CloseLine();
-    CountValuesWithoutColumn();
-  }
-  void Finish() {
-    CloseLine();
-    CountValuesWithoutColumn();
   }
   // Damage ends the row under way, whose errors cell says so; it gets no row of its own.
   void Damaged(uint64_t at, uint64_t resumedAt) {
@@ -187,14 +176,9 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     } else if (slot == kNoField) {
       ++walk_.Counts.ValuesNotInCsv;
     } else {
-      ++withoutColumn_;  // a field's value that no column takes
+      ++walk_.State.Pending.ValuesWithoutColumn;  // a field's value that no column takes; counted
+                                                  // once the record is known to be written
     }
-  }
-
-  // Counts the values without a column of the record before, when it is written.
-  void CountValuesWithoutColumn() {
-    if (withoutColumn_ != 0 && RecordIsKept(walk_)) walk_.Counts.ValuesWithoutColumn += withoutColumn_;
-    withoutColumn_ = 0;
   }
 
   // The errors cell tells of the first kMostErrors values that could not be decoded, and counts
@@ -341,7 +325,6 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   int32_t valueColumn_ = -1;  // between an element's beginning and its value: its column (-1: none)
   // By depth + 1: the slot of the open element of that depth (0 for a record, kNoField, kBeyond).
   std::array<int32_t, RecordLine::kLevels> slot_{};
-  uint64_t withoutColumn_ = 0;  // values of the record under way that have a name but no column
   CsvRow row_;
   TextBuffer sourceCell_;  // the input's name as its cell writes it (SourceColumn=true)
 };
