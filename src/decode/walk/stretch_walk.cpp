@@ -279,9 +279,10 @@ class SharedWalk {
   // Shows the stretch's messages with the percentages still due among them, writes its text up
   // to its last record start after the record left open before it (the rest stays open, as the
   // walk in order keeps it), and moves the walk in order to where the stretch's walk stopped.
-  // What the walk in order holds of its record under way (its text and the counts) is decided at
-  // the stretch's first record start, as in a walk in order: when the stretch has one, it is
-  // written and counted before the stretch's own; otherwise the stretch's is added to it.
+  // What the walk in order holds of its record under way (its text, the counts and what its writer
+  // holds of it) is decided at the stretch's first record start, as in a walk in order: when the
+  // stretch has one, it is written and counted before the stretch's own; otherwise the stretch's
+  // is added to it.
   void TakeOver(StretchWorker& worker) {
     const WalkState& ahead = worker.Walk.State;
     const bool recordStarted = ahead.RecordCount != worker.Span.RecordsBefore;
@@ -303,6 +304,9 @@ class SharedWalk {
 
     const std::string_view text = ahead.RecordBuffer.view();
     if (recordStarted) {
+      // The writer's text of the record before comes first: a writer writes nothing between
+      // records that a stretch's text would hold before its first record start.
+      format_.RecordFound();
       CountRecordOutcome(walk_);
       walk_.Output.WriteText(open.view());
       walk_.Output.WriteText(text.substr(0, ahead.RecordStart));
