@@ -66,6 +66,18 @@ ConsoleToLog::ConsoleToLog(ConsoleLog& log) : previous_(tLog) { tLog = &log; }
 
 ConsoleToLog::~ConsoleToLog() { tLog = previous_; }
 
+ConsoleRoute ThisThreadsRoute() { return {tLog, tHeld}; }
+
+ConsoleOnRoute::ConsoleOnRoute(const ConsoleRoute& route) : previous_(ThisThreadsRoute()) {
+  tLog = route.Log;
+  tHeld = route.Held;
+}
+
+ConsoleOnRoute::~ConsoleOnRoute() {
+  tLog = previous_.Log;
+  tHeld = previous_.Held;
+}
+
 ConsoleToHeld::ConsoleToHeld(HeldMessages& held) : previous_(tHeld) { tHeld = &held; }
 
 ConsoleToHeld::~ConsoleToHeld() { tHeld = previous_; }

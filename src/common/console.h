@@ -22,6 +22,8 @@ namespace orvalis {
 void SetQuiet(bool quiet);
 bool Quiet();
 
+struct HeldMessages;
+
 // The messages of a stretch walked ahead, and the places among them where the walk reached a
 // progress percentage (shown in its turn only when above the last one shown by then).
 struct ConsoleLog {
@@ -52,6 +54,27 @@ class ConsoleToLog {
 
  private:
   ConsoleLog* previous_;
+};
+
+// Where this thread's messages go: the console, a log (ConsoleToLog) or held messages
+// (ConsoleToHeld). A thread that works for another takes the other's route (ConsoleOnRoute), so
+// that what it says goes where the other's messages go.
+struct ConsoleRoute {
+  ConsoleLog* Log = nullptr;
+  HeldMessages* Held = nullptr;
+};
+ConsoleRoute ThisThreadsRoute();
+
+// While it lives, this thread's messages take `route`.
+class ConsoleOnRoute {
+ public:
+  explicit ConsoleOnRoute(const ConsoleRoute& route);
+  ConsoleOnRoute(const ConsoleOnRoute&) = delete;
+  ConsoleOnRoute& operator=(const ConsoleOnRoute&) = delete;
+  ~ConsoleOnRoute();
+
+ private:
+  ConsoleRoute previous_;
 };
 
 // Says a message: on standard output (standard error in quiet mode), byte for byte, or in this

@@ -445,11 +445,13 @@ TEST(TableDefinition, RefusesWhatADatabaseWouldNotTake) {
   EXPECT_EQ(problem, "the CSV has two columns named \"c0\", which a table cannot have");
 }
 
-// Two records with a stretch of damage between them: in JSON Lines a line of its own, in CSV no
-// row; in both, the records before and after it whole. A record that damage cuts short is written
-// as far as it got, its CSV errors cell saying so after the values it could not decode (their
-// cells empty), quoted when a field's name asks for it.
-TEST(Damaged, IsALineOfItsOwnInJsonLinesAndNoRowInCsv) {
+// Damage in JSON Lines is a line of its own, in CSV no row: the records before and after it are
+// whole. In CSV it marks the record it touches, in the errors cell (quoted when a field's name or
+// a mark's comma asks for it), after the values it could not decode (their cells empty): the
+// record it cut short, written as far as it got, the record it follows, and a record read after
+// it inside the damaged record, which a damage after it marks too. With Columns leaving out
+// errors, the rows are the same without marks.
+TEST(Damaged, IsALineOfItsOwnInJsonLinesAndMarksItsRecordsInCsv) {
   auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.TagName=kind",
                                      "1.0.LongTagName=Kind", "1.0.Type=DecNumber", "1.1.TagName=a,b",
                                      "1.1.Type=DateTime"});
@@ -459,24 +461,45 @@ TEST(Damaged, IsALineOfItsOwnInJsonLinesAndNoRowInCsv) {
   // (an element longer than its record); the walk goes on at record 2, at offset 19.
   const test::Bytes within = {0xA1, 0x10, 0x80, 0x03, 0x01, 0x02, 0x03, 0x81, 0x07, 0x24, 0x13, 0x01,
                               0x00, 0x00, 0x00, 0x00, 0x80, 0x7F, 0x00, 0xA1, 0x03, 0x80, 0x01, 0x07};
-  struct Row { std::string_view format; const test::Bytes& input; std::string output; };
+  // Record 2 of ten octets is damaged at offset 10 (a length of five octets); the walk goes on at
+  // record 3, at offset 12, inside the octets record 2 claims; damage at 17 follows record 3 (the
+  // walk goes on at record 4, at 20).
+  const test::Bytes inDoubt = {0xA1, 0x03, 0x80, 0x01, 0x01, 0xA1, 0x0A, 0x80, 0x01, 0x02, 0x81, 0x85,
+                               0xA1, 0x03, 0x80, 0x01, 0x07, 0x81, 0x7F, 0x00, 0xA1, 0x03, 0x80, 0x01, 0x03};
+  struct Row { std::string_view format; const test::Bytes& input; const char* columns; std::string output; };
   const Row rows[] = {
-      {"jsonl", between,
+      {"jsonl", between, nullptr,
        "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"kind\":5}}\n"
        "{\"v\":1,\"record\":null,\"offset\":5,\"damaged\":{\"skipped\":3}}\n"
        "{\"v\":1,\"record\":2,\"offset\":8,\"path\":\"1\",\"fields\":{\"kind\":7}}\n"},
-      {"csv", between, "record,kind,\"a,b\",errors\r\n1,5,,\r\n2,7,,\r\n"},
-      {"csv", within,
+      {"csv", between, nullptr,
+       "record,kind,\"a,b\",errors\r\n1,5,,damaged at offset 5 after the record (3 octets skipped)\r\n2,7,,\r\n"},
+      {"csv", within, nullptr,
        "record,kind,\"a,b\",errors\r\n1,,,\"kind: length of DecNumber type tag is more than 2 bytes; octets 010203 | "
        "a,b: not a valid date and time; octets 24130100000000 | damaged at offset 16: the record is cut short "
        "(3 octets skipped)\"\r\n2,7,,\r\n"},
+      {"csv", inDoubt, nullptr,
+       "record,kind,\"a,b\",errors\r\n1,1,,\r\n2,2,,damaged at offset 10: the record is cut short (2 octets skipped)\r\n"
+       "3,7,,\"read after the damage at offset 10, inside the record damaged: it may be a piece of that record | "
+       "damaged at offset 17 after the record (3 octets skipped)\"\r\n4,3,,\r\n"},
+      {"csv", inDoubt, "record,kind", "record,kind\r\n1,1\r\n2,2\r\n3,7\r\n4,3\r\n"},
+      {"csv", within, "kind,record", "kind,record\r\n,1\r\n7,2\r\n"},
   };
+  static std::shared_ptr<CsvLayout> layout;  // for the walk's maker, which takes nothing along
   for (const Row& row : rows) {
     SCOPED_TRACE(row.output);
     WalkSettings settings;
     settings.Format = row.format;
     settings.Resync = true;
-    EXPECT_EQ(test::RunWalk(*root, row.input, settings).Output, row.output);
+    test::FormatMaker maker = nullptr;
+    if (row.columns != nullptr) {
+      layout = std::make_shared<CsvLayout>();
+      std::string problem, unknown;
+      ASSERT_TRUE(MakeCsvLayout(*root, false, *layout, problem));
+      ASSERT_TRUE(ChooseCsvColumns(*layout, row.columns, unknown));
+      maker = [](WalkContext& walk) { return CsvWalk(walk, layout); };
+    }
+    EXPECT_EQ(test::RunWalk(*root, row.input, settings, kOutputBlockSize, 0, nullptr, maker).Output, row.output);
   }
 }
 

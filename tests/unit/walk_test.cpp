@@ -3,6 +3,10 @@
 // file, the console, the status and the record count of the walk in order, byte for byte. Each
 // walk must end and read nothing outside the input (the sanitizers watch).
 #include <algorithm>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <tuple>
 
 #include "debugdump/debug_walker.h"
 #include "decode/walk/resync.h"
@@ -12,8 +16,11 @@
 namespace orvalis::test {
 namespace {
 
+// The sample dictionary with fields that CSV gives columns (callType, name, sub.digits: once each).
 std::unique_ptr<TBranch> Dictionary() {
   return SampleDictionary({
+      "1.0.TagName=callType", "1.33.TagName=name", "1.2.TagName=sub", "1.2.3.TagName=digits",
+      "2.1.0.TagName=callType", "3.TagName=trailer",
       "3.LongTagName=Trailer:\\t", "3.Type=HexNumber",
       // records two levels down, which the stretch scan does not count
       "4.TagName=file", "4.LongTagName=File\\n", "4.2.TagName=block", "4.2.LongTagName=Block\\n",
@@ -24,8 +31,9 @@ std::unique_ptr<TBranch> Dictionary() {
 Bytes Call(uint8_t value) { return Tlv({0xA1}, Tlv({0x80}, {value})); }
 
 // Eight records in top-level elements of every kind: records and blocks, definite and indefinite,
-// long-form lengths, primitive elements between records, unknown tags (messages), and in round 0
-// a record whose name is refused for its length (a message in the middle of a record's text).
+// long-form lengths, primitive elements between records, unknown tags (messages), a record whose
+// call type comes twice (a value without a CSV column), and in round 0 a record whose name is
+// refused for its length (a message in the middle of a record's text).
 Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends = nullptr) {
   Bytes file;
   for (int round = firstRound; round < firstRound + rounds; ++round) {
@@ -38,7 +46,7 @@ Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends
              Tlv({0x83}, {0xBE, 0xEF}),
              Tlv({0xA1}, Tlv({0x9F, 0x21}, Repeat(round == 0 ? 2100 : 150, 'x'))),
              Tlv({0x86}, {0x00}),
-             Tlv({0xA1}, Tlv({0x80}, {0x01, 0x02, 0x03})),
+             Tlv({0xA1}, Cat({Tlv({0x80}, {0x01, 0x02, 0x03}), Tlv({0x80}, {seed})})),
          }) {
       file = Cat({file, element});
       if (ends != nullptr) ends->push_back(file.size());
@@ -47,17 +55,40 @@ Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends
   return file;
 }
 
-// Walks the input in order, and shared by two threads in stretches of that size; both must agree.
+// The counts of the run's summary.
+auto SummaryCounts(const WalkCounts& counts) {
+  return std::make_tuple(counts.TagsNotFound, counts.RefusedPieces, counts.RecordsCompleted, counts.FillerOctets,
+                         counts.FillerRuns, counts.Damages, counts.DamagesAt, counts.ValuesNotInCsv,
+                         counts.ValuesWithoutColumn, counts.PastHolder);
+}
+
+// Walks the input in order, and shared by two threads in stretches of that size, in every format
+// (text, JSON Lines, CSV); both ways must agree in output, console, status, records and every
+// count of the summary. Returns the readable text's walk in order (and its shared walk's report).
 WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
                         StretchWalkReport* report = nullptr, const WalkSettings& settings = {}) {
-  const WalkResult inOrder = RunWalk(root, input, settings);
-  const WalkResult shared = RunWalk(root, input, settings, kOutputBlockSize, stretchSize, report);
-  EXPECT_EQ(shared.Status, inOrder.Status);
-  EXPECT_EQ(shared.Records, inOrder.Records);
-  EXPECT_EQ(shared.PastHolder, inOrder.PastHolder);
-  EXPECT_EQ(shared.Output, inOrder.Output);
-  EXPECT_EQ(shared.Console, inOrder.Console);
-  return inOrder;
+  WalkResult text;
+  for (const char* format : {"text", "jsonl", "csv"}) {
+    SCOPED_TRACE(format);
+    WalkSettings each = settings;
+    each.Format = format;
+    StretchWalkReport told;
+    const WalkResult inOrder = RunWalk(root, input, each);
+    const WalkResult shared = RunWalk(root, input, each, kOutputBlockSize, stretchSize, &told);
+    EXPECT_EQ(shared.Status, inOrder.Status);
+    EXPECT_EQ(shared.Records, inOrder.Records);
+    EXPECT_EQ(shared.Output, inOrder.Output);
+    EXPECT_EQ(shared.Console, inOrder.Console);
+    EXPECT_TRUE(SummaryCounts(shared.Counts) == SummaryCounts(inOrder.Counts))
+        << "values without a column " << shared.Counts.ValuesWithoutColumn << " shared, "
+        << inOrder.Counts.ValuesWithoutColumn << " in order; values not in the CSV " << shared.Counts.ValuesNotInCsv
+        << " shared, " << inOrder.Counts.ValuesNotInCsv << " in order";
+    if (format == std::string_view("text")) {
+      text = inOrder;
+      if (report != nullptr) *report = told;
+    }
+  }
+  return text;
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -189,6 +220,130 @@ TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
     }
   }
 }
+
+// The marks of damage that a walk's output gives each record, by the record's number (0: before
+// the first record), in order: "damage O+S" (at offset O, S octets skipped) and "doubt D" (read
+// after the damage at D, inside the damaged record).
+using Marks = std::map<uint32_t, std::vector<std::string>>;
+std::string DamageMark(uint64_t at, uint64_t skipped) {
+  return "damage " + std::to_string(at) + "+" + std::to_string(skipped);
+}
+std::string DoubtMark(uint64_t at) { return "doubt " + std::to_string(at); }
+
+// The readable text's markers, each the mark of the record whose text it follows.
+Marks TextMarks(const std::string& text) {
+  Marks marks;
+  uint32_t record = 0;
+  std::istringstream lines(text);
+  unsigned long long at = 0, skipped = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::sscanf(line.c_str(), "Record %llu", &at) == 1) {
+      record = static_cast<uint32_t>(at);
+    } else if (std::sscanf(line.c_str(), "*** input damaged at offset %llu, %llu octets skipped", &at, &skipped) == 2) {
+      marks[record].push_back(DamageMark(at, skipped));
+    } else if (std::sscanf(line.c_str(), "*** read after the damage at offset %llu,", &at) == 1) {
+      marks[record].push_back(DoubtMark(at));
+    }
+  }
+  return marks;
+}
+
+// The marks of the CSV's errors cells ("record,errors": the records' fields have no columns).
+Marks CsvMarks(const std::string& csv) {
+  Marks marks;
+  std::size_t begin = csv.find("\r\n") + 2;
+  for (std::size_t end; (end = csv.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+    const std::string row = csv.substr(begin, end - begin);
+    const std::size_t comma = row.find(',');
+    std::string cell = row.substr(comma + 1);
+    if (!cell.empty() && cell[0] == '"') cell = cell.substr(1, cell.size() - 2);
+    std::vector<std::string>& told = marks[static_cast<uint32_t>(std::stoul(row.substr(0, comma)))];
+    for (std::size_t from = 0; from < cell.size();) {
+      std::size_t to = cell.find(" | ", from);
+      if (to == std::string::npos) to = cell.size();
+      const std::string mark = cell.substr(from, to - from);
+      unsigned long long at = 0, skipped = 0;
+      if (std::sscanf(mark.c_str(), "damaged at offset %llu: the record is cut short (%llu octets skipped)", &at,
+                      &skipped) == 2 ||
+          std::sscanf(mark.c_str(), "damaged at offset %llu after the record (%llu octets skipped)", &at, &skipped) == 2) {
+        told.push_back(DamageMark(at, skipped));
+      } else if (std::sscanf(mark.c_str(), "read after the damage at offset %llu, inside the record damaged: it may be "
+                                           "a piece of that record", &at) == 1) {
+        told.push_back(DoubtMark(at));
+      } else {
+        told.push_back("? " + mark);
+      }
+      from = to + 3;
+    }
+    if (told.empty()) marks.erase(static_cast<uint32_t>(std::stoul(row.substr(0, comma))));
+  }
+  return marks;
+}
+
+// The marks of JSON Lines' damage lines, in order.
+std::vector<std::string> JsonMarks(const std::string& lines) {
+  std::vector<std::string> marks;
+  std::istringstream in(lines);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t damaged = line.find("\"damaged\":{");
+    if (damaged == std::string::npos) continue;
+    const uint64_t offset = std::stoull(line.substr(line.find("\"offset\":") + 9));
+    const std::string what = line.substr(damaged + 11);
+    if (what.compare(0, 10, "\"skipped\":") == 0) {
+      marks.push_back(DamageMark(offset, std::stoull(what.substr(10))));
+    } else {
+      marks.push_back(DoubtMark(std::stoull(what.substr(what.find("\"damagedAt\":") + 12))));
+    }
+  }
+  return marks;
+}
+
+// Every record that a format marks is marked in every format: with Resync, after a byte flipped
+// anywhere and after octets deleted or repeated anywhere, each record's CSV errors cell holds the
+// marks that follow the record's text, and the JSON damage lines are the text's markers.
+TEST(WalkProperties, EveryFormatMarksTheRecordsOfDamage) {
+  auto root = SampleDictionary();
+  Bytes file;
+  for (int copy = 0; copy < 2; ++copy) {
+    for (const Element& element : SampleElements()) file = Cat({file, element.bytes});
+  }
+  std::vector<Bytes> damaged;
+  for (std::size_t at = 0; at < file.size(); ++at) {
+    for (uint8_t mask : {0xFF, 0x80, 0x01}) {
+      damaged.push_back(file);
+      damaged.back()[at] ^= mask;
+    }
+    for (std::size_t size : {3, 11}) {
+      const auto from = file.begin() + static_cast<std::ptrdiff_t>(at);
+      const auto to = file.begin() + static_cast<std::ptrdiff_t>(std::min(at + size, file.size()));
+      damaged.push_back(Cat({Bytes(file.begin(), from), Bytes(to, file.end())}));
+      damaged.push_back(Cat({Bytes(file.begin(), to), Bytes(from, file.end())}));
+    }
+  }
+  std::size_t doubts = 0;
+  std::size_t afterRecords = 0;
+  for (std::size_t k = 0; k < damaged.size(); ++k) {
+    SCOPED_TRACE("damaged file " + std::to_string(k));
+    WalkSettings settings;
+    settings.Resync = true;
+    const std::string text = RunWalk(*root, damaged[k], settings).Output;
+    settings.Format = "jsonl";
+    const std::string json = RunWalk(*root, damaged[k], settings).Output;
+    settings.Format = "csv";
+    const std::string csv = RunWalk(*root, damaged[k], settings).Output;
+    Marks marks = TextMarks(text);
+    std::vector<std::string> inOrder;
+    for (const auto& [record, told] : marks) inOrder.insert(inOrder.end(), told.begin(), told.end());
+    EXPECT_EQ(JsonMarks(json), inOrder);
+    marks.erase(0);
+    ASSERT_EQ(CsvMarks(csv), marks) << text << csv;
+    doubts += std::count(csv.begin(), csv.end(), '"') != 0;
+    afterRecords += csv.find("after the record") != std::string::npos;
+  }
+  EXPECT_GT(doubts, 10u);  // both kinds of mark are among them
+  EXPECT_GT(afterRecords, 10u);
+}
+
 
 // Where the walk goes on after damage: the earliest candidate from the search's first octet.
 TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
@@ -629,6 +784,89 @@ TEST(StretchWalk, ZeroIdentifierInABlockEndsThePlanWithResync) {
     Bytes zeroed = file;
     zeroed[at] = zeroed[at + 1] = 0x00;
     WalkBothWays(*root, zeroed, 24, nullptr, resync);
+  }
+}
+
+// What a writer counts of the record under way (here CSV's values without a column) counts once,
+// for the record it belongs to, when a stretch takes its turn: the walk in order's record ends at
+// the stretch's first record start, or goes on through a stretch without one. Stretches of 24
+// octets: three records of 8 octets; four records of 5 octets and one of 8; a trailer alone.
+TEST(StretchWalk, CountsOfTheRecordUnderWayAtATurnCountOnce) {
+  auto root = Dictionary();
+  const Bytes twice = Tlv({0xA1}, Cat({Tlv({0x80}, {1}), Tlv({0x80}, {2})}));  // a value without a column
+  const Bytes once = Tlv({0xA1}, Tlv({0x80}, {1}));
+  const Bytes trailer = Tlv({0x83}, Repeat(40, 0xAB));
+  struct Row { const char* what; Bytes part; uint64_t withoutColumn; };
+  const Row rows[] = {
+      {"each stretch ends with the record", Cat({twice, twice, twice}), 3},
+      {"a stretch without a record start follows the record", Cat({once, once, once, once, twice, trailer}), 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes file;
+    for (int k = 0; k < 20; ++k) file = Cat({file, row.part});
+    StretchWalkReport report;
+    WalkBothWays(*root, file, 24, &report);
+    EXPECT_GE(report.TakenOver, 8u);
+    WalkSettings csv;
+    csv.Format = "csv";
+    EXPECT_EQ(RunWalk(*root, file, csv).Counts.ValuesWithoutColumn, 20 * row.withoutColumn);
+  }
+}
+
+// The messages of a shared walk go where those of the thread that started it go (the manifest's
+// second walk sends them nowhere): those of the stretches that the helper thread walks, shown at
+// their turn, and those of the walk in order that the helper goes on with after damage in its
+// stretch (stretch 1 or 3 of 100 octets).
+TEST(StretchWalk, MessagesGoWhereTheStartingThreadsGo) {
+  auto root = Dictionary();
+  std::vector<std::size_t> ends = {0};
+  const Bytes file = RegularFile(20, 1, &ends);
+  std::vector<std::size_t> stretchEnds = {0};  // as the plan cuts them
+  for (std::size_t end : ends) {
+    if (end - stretchEnds.back() >= 100) stretchEnds.push_back(end);
+  }
+  // A record of definite length in the stretch, its tag made primitive: damage with Resync.
+  const auto damagedIn = [&](std::size_t stretch) {
+    for (std::size_t k = 1; k < ends.size(); ++k) {
+      const std::size_t at = ends[k - 1];
+      if (at >= stretchEnds[stretch] && ends[k] <= stretchEnds[stretch + 1] && file[at] == 0xA1 && file[at + 1] != 0x80) {
+        Bytes damaged = file;
+        damaged[at] = 0x81;
+        return damaged;
+      }
+    }
+    ADD_FAILURE() << "no record to damage in stretch " << stretch;
+    return file;
+  };
+  WalkSettings resync;
+  resync.Resync = true;
+  struct Row { const char* what; Bytes file; WalkSettings settings; bool goesOnInOrder; };
+  const Row rows[] = {
+      {"messages of stretches shown at their turn", file, {}, false},
+      {"damage in stretch 1", damagedIn(1), resync, true},
+      {"damage in stretch 3", damagedIn(3), resync, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ConsoleLog inOrderLog, sharedLog;
+    WalkResult inOrder, shared;
+    StretchWalkReport report;
+    {
+      const ConsoleToLog toLog(inOrderLog);
+      inOrder = RunWalk(*root, row.file, row.settings);
+    }
+    {
+      const ConsoleToLog toLog(sharedLog);
+      shared = RunWalk(*root, row.file, row.settings, kOutputBlockSize, 100, &report);
+    }
+    EXPECT_EQ(shared.Console, "");
+    EXPECT_EQ(sharedLog.Text, inOrderLog.Text);
+    EXPECT_NE(inOrderLog.Text.find(row.goesOnInOrder ? "Error: input damaged" : "Error: tag 6. not found"),
+              std::string::npos);
+    EXPECT_EQ(shared.Output, inOrder.Output);
+    EXPECT_GE(report.TakenOver, 1u);
+    EXPECT_EQ(report.WentOnInOrder, row.goesOnInOrder);
   }
 }
 

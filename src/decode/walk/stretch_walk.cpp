@@ -205,7 +205,12 @@ class SharedWalk {
     walk_.Output.WriteInPlace(true);  // each turn writes its own text: two threads, not three
     std::thread helper;
     try {
-      helper = std::thread([this, &second] { Serve(*second, 1); });
+      // The helper's messages (a stretch's, shown at its turn, and the walk in order's after it)
+      // go where this thread's go: to the console, or where the caller sent them.
+      helper = std::thread([this, &second, route = ThisThreadsRoute()] {
+        const ConsoleOnRoute onRoute(route);
+        Serve(*second, 1);
+      });
     } catch (const std::system_error&) {
       return GoOnInOrder();
     }
@@ -279,11 +284,17 @@ class SharedWalk {
   // Shows the stretch's messages with the percentages still due among them, writes its text up
   // to its last record start after the record left open before it (the rest stays open, as the
   // walk in order keeps it), and moves the walk in order to where the stretch's walk stopped.
+  // What the walk in order holds of its record under way (its text, the counts and what its writer
+  // holds of it) is decided at the stretch's first record start, as in a walk in order: when the
+  // stretch has one, it is written and counted before the stretch's own; otherwise the stretch's
+  // is added to it.
   void TakeOver(StretchWorker& worker) {
     const WalkState& ahead = worker.Walk.State;
+    const bool recordStarted = ahead.RecordCount != worker.Span.RecordsBefore;
     // The walk's own state, each field handed over here (a field added to it does not compile
-    // until it is): the messages with the percentages still due, the text, the next percentage.
-    auto& [open, recordStart, lastPercent, nextPercentAt] = static_cast<WalkOwnState&>(walk_.State);
+    // until it is): the messages with the percentages still due, the text, the record's counts,
+    // the next percentage.
+    auto& [open, recordStart, pending, lastPercent, nextPercentAt] = static_cast<WalkOwnState&>(walk_.State);
     const std::string_view console = worker.Log.Text;
     std::size_t shown = 0;
     for (const ConsoleLog::Progress& progress : worker.Log.Progresses) {
@@ -297,12 +308,18 @@ class SharedWalk {
     Say(console.substr(shown));
 
     const std::string_view text = ahead.RecordBuffer.view();
-    if (ahead.RecordCount != worker.Span.RecordsBefore) {
+    if (recordStarted) {
+      // The writer's text of the record before comes first: a writer writes nothing between
+      // records that a stretch's text would hold before its first record start.
+      format_.RecordFound();
+      CountRecordOutcome(walk_);
       walk_.Output.WriteText(open.view());
       walk_.Output.WriteText(text.substr(0, ahead.RecordStart));
       open.assign(text.substr(ahead.RecordStart));
+      pending = ahead.Pending;
     } else {
       open.append(text);
+      pending.Add(ahead.Pending);
     }
     recordStart = 0;
     nextPercentAt = 0;  // worked out again at the next record start

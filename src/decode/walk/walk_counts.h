@@ -7,7 +7,25 @@
 
 namespace orvalis {
 
-struct WalkCounts {
+// What the walk counts of a record that the summary counts only once the record is known to be
+// written: the counts of the record under way wait in the walk's state (WalkOwnState::Pending)
+// until its outcome is counted (CountRecordOutcome, at the next record's start or the walk's end),
+// then join the walk's counts or go with the record. A stretch walked ahead hands its own over at
+// its turn by the same rule as its text (stretch_walk.cpp). A count added here is added by Add,
+// which does not compile until it names it.
+struct RecordCounts {
+  uint64_t ValuesWithoutColumn = 0;  // values of written CSV rows that have a name but no column
+                                     // (occurrences beyond Occurs)
+
+  void Add(const RecordCounts& more) {
+    auto& [withoutColumn] = *this;
+    const auto& [moreWithoutColumn] = more;
+    withoutColumn += moreWithoutColumn;
+  }
+};
+
+// The counts of the records written (RecordCounts), and the walk's own.
+struct WalkCounts : RecordCounts {
   uint64_t TagsNotFound = 0;        // every element whose tag is not in the dictionary
   uint64_t RefusedPieces = 0;       // pieces of text left out for their length
   uint32_t RecordsCompleted = 0;    // records whose element was walked to its end
@@ -21,8 +39,6 @@ struct WalkCounts {
   std::array<uint64_t, kDamagesNoted> DamagesAt{};  // the offsets of the first of them
   uint64_t ValuesNotInCsv = 0;      // values of a CSV walk that no column holds by their nature
                                     // (outside records, without a name of their own)
-  uint64_t ValuesWithoutColumn = 0;  // values of written CSV rows that have a name but no column
-                                     // (occurrences beyond Occurs)
   uint64_t PastHolder = 0;          // nested elements walked past the end of the element holding
                                     // them (without Resync, where that is no damage)
 
@@ -31,6 +47,9 @@ struct WalkCounts {
     if (Damages < kDamagesNoted) DamagesAt[Damages] = at;
     ++Damages;
   }
+
+  // Adds the counts of a record written.
+  void AddWritten(const RecordCounts& record) { RecordCounts::Add(record); }
 
   // Adds the counts of a stretch walked ahead, when its turn takes it over.
   void Add(const WalkCounts& ahead) {
@@ -47,7 +66,7 @@ struct WalkCounts {
     }
     Damages += ahead.Damages;
     ValuesNotInCsv += ahead.ValuesNotInCsv;
-    ValuesWithoutColumn += ahead.ValuesWithoutColumn;
+    RecordCounts::Add(ahead);
     PastHolder += ahead.PastHolder;
   }
 };

@@ -109,10 +109,14 @@ void WriteOutRecord(WalkContext& walk) {
 }
 
 void CountRecordOutcome(WalkContext& walk) {
-  const WalkState& state = walk.State;
+  WalkState& state = walk.State;
+  const RecordCounts pending = state.Pending;
+  state.Pending = {};
   if (state.RecordCount == 0 || (walk.Settings.RangeActive && state.SkipRecord)) return;
   if (!RecordIsKept(walk)) {
     ++walk.Counts.RecordsFilteredOut;
+  } else {
+    walk.Counts.AddWritten(pending);
   }
 }
 

@@ -89,22 +89,26 @@ inline bool WalkCarry::SameAs(const WalkCarry& other) const {
   return Canonical().Fields() == other.Canonical().Fields();
 }
 
-// What each walk keeps for itself: the text it made, and the progress it showed.
+// What each walk keeps for itself: the text it made, the counts of the record under way, and the
+// progress it showed.
 struct WalkOwnState {
   // The text of the records that passed and are still to be written, then the text of the record
   // being read, from RecordStart on.
   TextBuffer RecordBuffer;
   std::size_t RecordStart = 0;
+  // What the writer counted of the record being read, for the summary once the record is written.
+  RecordCounts Pending;
   int LastPercent = 0;
   uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
 
-  // The walk of a stretch ahead of its turn starts with no text, and notes every percentage it
-  // reaches (its turn shows those still due). A field added here does not compile until it is
-  // named here too.
+  // The walk of a stretch ahead of its turn starts with no text and nothing counted, and notes
+  // every percentage it reaches (its turn shows those still due). A field added here does not
+  // compile until it is named here too.
   void ForStretch() {
-    auto& [text, recordStart, lastPercent, nextPercentAt] = *this;
+    auto& [text, recordStart, pending, lastPercent, nextPercentAt] = *this;
     text.clear();
     recordStart = 0;
+    pending = {};
     lastPercent = -1;
     nextPercentAt = 0;
   }
@@ -297,7 +301,8 @@ void WriteOutRecord(WalkContext& walk);
 void WriteOutLastRecord(WalkContext& walk);
 
 // Counts the outcome of the record under way (none before the first record): dropped by the
-// filter, or skipped by the range (counted when it starts).
+// filter, or skipped by the range (counted when it starts); a record written adds what its writer
+// counted of it (Pending) to the walk's counts.
 void CountRecordOutcome(WalkContext& walk);
 
 // Writes out whatever the record's text holds.

@@ -20,7 +20,8 @@
 //                                `damagedAt`, may be a piece of the damaged record
 //   Finish()                     the walk ended: what the writer holds of a line goes to the text
 //   TakeOver(ahead)              a stretch walked ahead by another walk's writer of the same kind
-//                                takes its turn: the writer takes over that writer's state
+//                                takes its turn: the writer takes over that writer's state (after
+//                                RecordFound() when the stretch holds a record start)
 //   Explanation()                what hears each identifier and length octet as it is read
 //
 // A writer derives from WriterDefaults, which has every hook as a no-op, and has the ones it
@@ -118,6 +119,9 @@ class FormatWalk {
   virtual void Finish() = 0;
   // The same writer, with a state of its own, for another walk (a stretch walked ahead).
   virtual std::unique_ptr<FormatWalk> For(WalkContext& other) const = 0;
+  // A record start that a stretch walked ahead read first, at its turn, before its text: what the
+  // writer holds of the record before it ends there, as at a record start of the walk in order.
+  virtual void RecordFound() = 0;
   // Takes over the writer's state of `ahead`, made by For(), whose stretch takes its turn.
   virtual void TakeOver(FormatWalk& ahead) = 0;
   // True when two threads may share the walk.
@@ -143,6 +147,7 @@ class WalkOf final : public FormatWalk {
   std::unique_ptr<FormatWalk> For(WalkContext& other) const override {
     return std::make_unique<WalkOf>(other, setup_);
   }
+  void RecordFound() override { writer_.RecordFound(); }
   void TakeOver(FormatWalk& ahead) override { writer_.TakeOver(static_cast<WalkOf&>(ahead).writer_); }
   bool MayBeShared() const override { return Writer::kShared; }
 

@@ -10,6 +10,7 @@
 #include "decode/writers/long_values.h"
 #include "decode/writers/record_line.h"
 #include "decode/writers/record_text.h"
+#include "decode/writers/text_writer.h"
 
 namespace orvalis {
 namespace {
@@ -22,8 +23,13 @@ struct CsvRow {
   // The size that marks the errors cell, made from Errors when the row is written.
   static constexpr uint32_t kErrorsMark = UINT32_MAX - 1;
 
-  // A value that could not be decoded (its octets, within the input), or the damage that cut the
-  // record short (Field is -1; Octets null).
+  // What an errors cell tells besides the values that could not be decoded: the damage that cut
+  // the record short, damage found after the record's end, and that the record was read after
+  // damage inside the damaged record (the offsets are the row's).
+  enum Mark : int32_t { kCutShort = -1, kDamagedAfter = -2, kInDoubt = -3 };
+
+  // A value that could not be decoded (its octets, within the input), or a mark (Field is the
+  // Mark; Octets null).
   struct Error {
     int32_t Field;
     std::string_view Reason;
@@ -36,8 +42,9 @@ struct CsvRow {
   std::vector<LongCell> LongCells;
   std::vector<Error> Errors;
   uint64_t ErrorsLeftOut = 0;  // values that could not be decoded beyond the most an errors cell tells
-  uint64_t DamagedAt = 0;
+  uint64_t DamagedAt = 0;  // the damage of kCutShort or kDamagedAfter, and where the walk went on
   uint64_t ResumedAt = 0;
+  uint64_t DoubtedAt = 0;  // the damage of kInDoubt
 
   void swap(CsvRow& other) {
     Text.swap(other.Text);
@@ -47,6 +54,7 @@ struct CsvRow {
     std::swap(ErrorsLeftOut, other.ErrorsLeftOut);
     std::swap(DamagedAt, other.DamagedAt);
     std::swap(ResumedAt, other.ResumedAt);
+    std::swap(DoubtedAt, other.DoubtedAt);
   }
 };
 
@@ -58,32 +66,42 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     if (layout_.SourceColumn != 0) AppendCsvField(sourceCell_, walk.Settings.SourceName);
   }
 
-  // A row left open where a stretch's walk stopped goes on with its cells.
+  // A row left open or held where a stretch's walk stopped goes on with its cells and marks. The
+  // walk in order holds none then: a stretch that has a row had a record start, where the walk in
+  // order's row was written (RecordFound).
   void TakeOver(CsvWriter& ahead) {
+    if (ahead.line_.Open == RecordLine::kNone && !ahead.rowHeld_) return;
     RecordLineWriter::TakeOver(ahead);
     row_.swap(ahead.row_);
     slot_ = ahead.slot_;
-    std::swap(withoutColumn_, ahead.withoutColumn_);
+    rowHeld_ = ahead.rowHeld_;
+    ahead.rowHeld_ = false;
   }
-  // The values of a record without a column count once the record is known to be written: at
-  // the next record's start, or at the end of the walk.
-  void RecordFound() {
-    CloseLine();
-    CountValuesWithoutColumn();
-  }
-  void Finish() {
-    CloseLine();
-    CountValuesWithoutColumn();
-  }
-  // Damage ends the row under way, whose errors cell says so; it gets no row of its own.
+  // A record's row is held after the record's end, for the marks that the text and JSON Lines
+  // give the record after it, and written at the next record's start or the end of the walk.
+  void RecordFound() { WriteRow(); }
+  void Finish() { WriteRow(); }
+  // Damage ends the record under way or follows the record whose row is held; the row's errors
+  // cell says so and the row is written. The damage gets no row of its own.
   void Damaged(uint64_t at, uint64_t resumedAt) {
-    if (line_.Open == RecordLine::kNone) return;
-    AddError({-1, {}, nullptr, 0});
+    if (line_.Open != RecordLine::kNone) {
+      AddError({CsvRow::kCutShort, {}, nullptr, 0});
+    } else if (rowHeld_) {
+      AddError({CsvRow::kDamagedAfter, {}, nullptr, 0});
+    } else {
+      return;
+    }
     row_.DamagedAt = at;
     row_.ResumedAt = resumedAt;
-    CloseLine();
+    WriteRow();
   }
-  void InDoubt(uint64_t, uint64_t) { CloseLine(); }
+  // The record just read may be a piece of the damaged one: its held row says so, and stays held
+  // for a damage that follows.
+  void InDoubt(uint64_t, uint64_t damagedAt) {
+    if (!rowHeld_) return;
+    AddError({CsvRow::kInDoubt, {}, nullptr, 0});
+    row_.DoubtedAt = damagedAt;
+  }
 
   // A row's cells go into the row's text in the order they come; the row is joined in the order
   // of the chosen columns when it ends.
@@ -107,9 +125,12 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   void CloseObject() {}
 
+  // The record's line ends: its row is held (WriteRow writes it).
+  void CloseLineText(int) { rowHeld_ = true; }
+
   // The row: the cells in the chosen order, each followed by a comma but the last, then CR LF.
-  void CloseLineText(int) {
-    if (!row_.LongCells.empty() || !row_.Errors.empty()) return CloseLongLine();
+  void WriteHeldRow() {
+    if (!row_.LongCells.empty() || !row_.Errors.empty()) return WriteLongRow();
     std::size_t cells = row_.Text.size();  // the cells, each once
     if (layout_.ChosenAgain) {
       cells = 0;
@@ -187,14 +208,17 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     } else if (slot == kNoField) {
       ++walk_.Counts.ValuesNotInCsv;
     } else {
-      ++withoutColumn_;  // a field's value that no column takes
+      ++walk_.State.Pending.ValuesWithoutColumn;  // a field's value that no column takes; counted
+                                                  // once the record is known to be written
     }
   }
 
-  // Counts the values without a column of the record before, when it is written.
-  void CountValuesWithoutColumn() {
-    if (withoutColumn_ != 0 && RecordIsKept(walk_)) walk_.Counts.ValuesWithoutColumn += withoutColumn_;
-    withoutColumn_ = 0;
+  // Ends the record's line, and writes its row when it has one.
+  void WriteRow() {
+    CloseLine();
+    if (!rowHeld_) return;
+    rowHeld_ = false;
+    WriteHeldRow();
   }
 
   // The errors cell tells of the first kMostErrors values that could not be decoded, and counts
@@ -219,7 +243,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   // The row of a long value's cell or of errors, which are made from the input's octets in
   // chunks: each cell followed by a comma but the last, then CR LF.
-  [[gnu::noinline]] void CloseLongLine() {
+  [[gnu::noinline]] void WriteLongRow() {
     TextBuffer& out = walk_.State.RecordBuffer;
     bool first = true;
     const auto put = [&](uint64_t cell) {
@@ -240,26 +264,23 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   }
 
   // The errors cell: "FIELD: REASON; octets HEX" for each value that could not be decoded, and
-  // what damage did to the record, joined by " | ". The hexadecimal digits go in chunks.
+  // the marks of damage, joined by " | ". The hexadecimal digits go in chunks.
   [[gnu::noinline]] void PutErrorsCell() {
     TextBuffer& out = walk_.State.RecordBuffer;
     bool quoted = false;
     for (const CsvRow::Error& error : row_.Errors) {
-      quoted = quoted || (error.Field >= 0 && CsvFieldNeedsQuotes(layout_.Fields[error.Field]));
+      quoted = quoted || (error.Field >= 0 ? CsvFieldNeedsQuotes(layout_.Fields[error.Field])
+                                           : error.Field == CsvRow::kInDoubt);  // its text holds a comma
     }
     if (quoted) out.push_back('"');
     bool first = true;
-    uint64_t leftOut = row_.ErrorsLeftOut;  // told after the values told, before the damage
+    uint64_t leftOut = row_.ErrorsLeftOut;  // told after the values told, before the marks
     for (const CsvRow::Error& error : row_.Errors) {
       if (error.Field < 0 && leftOut != 0) PutErrorsLeftOut(leftOut);
       if (!first) out.append(" | ");
       first = false;
       if (error.Field < 0) {
-        out.append("damaged at offset ");
-        AppendDecimal(out, row_.DamagedAt);
-        out.append(": the record is cut short (");
-        AppendDecimal(out, row_.ResumedAt - row_.DamagedAt);
-        out.append(" octets skipped)");
+        PutMark(static_cast<CsvRow::Mark>(error.Field));
         continue;
       }
       AppendCsvOctets(out, layout_.Fields[error.Field]);
@@ -271,6 +292,29 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     }
     if (leftOut != 0) PutErrorsLeftOut(leftOut);
     if (quoted) out.push_back('"');
+  }
+
+  // The words of a damage's mark around its offset and the octets skipped; a record in doubt's
+  // are the readable text's marker's.
+  static constexpr std::string_view kCutShortWords[] = {"damaged at offset ", ": the record is cut short (",
+                                                        " octets skipped)"};
+  static constexpr std::string_view kDamagedAfterWords[] = {"damaged at offset ", " after the record (",
+                                                            " octets skipped)"};
+
+  void PutMark(CsvRow::Mark mark) {
+    TextBuffer& out = walk_.State.RecordBuffer;
+    if (mark == CsvRow::kInDoubt) {
+      out.append(kInDoubtBefore);
+      AppendDecimal(out, row_.DoubtedAt);
+      out.append(kInDoubtAfter);
+      return;
+    }
+    const std::string_view* words = mark == CsvRow::kCutShort ? kCutShortWords : kDamagedAfterWords;
+    out.append(words[0]);
+    AppendDecimal(out, row_.DamagedAt);
+    out.append(words[1]);
+    AppendDecimal(out, row_.ResumedAt - row_.DamagedAt);
+    out.append(words[2]);
   }
 
   void PutErrorsLeftOut(uint64_t& leftOut) {
@@ -341,8 +385,8 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   int32_t valueColumn_ = -1;  // between an element's beginning and its value: its column (-1: none)
   // By depth + 1: the slot of the open element of that depth (0 for a record, kNoField, kBeyond).
   std::array<int32_t, RecordLine::kLevels> slot_{};
-  uint64_t withoutColumn_ = 0;  // values of the record under way that have a name but no column
   CsvRow row_;
+  bool rowHeld_ = false;  // the row's record ended; the row waits for its marks
   TextBuffer sourceCell_;  // the input's name as its cell writes it (SourceColumn=true)
 };
 

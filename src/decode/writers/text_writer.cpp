@@ -27,9 +27,11 @@ void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt) {
 void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt) {
   EndLineOfRecord(walk);
   TextBuffer& text = walk.ValueText;
-  text.assign("*** read after the damage at offset ");
+  text.assign("*** ");
+  text.append(kInDoubtBefore);
   AppendDecimal(text, damagedAt);
-  text.append(", inside the record damaged: it may be a piece of that record\n");
+  text.append(kInDoubtAfter);
+  text.push_back('\n');
   AppendToRecord(walk, text);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
@@ -22,7 +23,10 @@ void AppendTagNotFoundLine(WalkContext& walk, const TagPath& path);
 void AppendDamageMarker(WalkContext& walk, uint64_t at, uint64_t resumedAt);
 
 // The marker of a record in doubt, on a line of its own: "*** read after the damage at offset
-// 120007, inside the record damaged: it may be a piece of that record".
+// 120007, inside the record damaged: it may be a piece of that record". Its words around the
+// offset, which CSV's errors cell tells too:
+constexpr std::string_view kInDoubtBefore = "read after the damage at offset ";
+constexpr std::string_view kInDoubtAfter = ", inside the record damaged: it may be a piece of that record";
 void AppendInDoubtMarker(WalkContext& walk, uint64_t damagedAt);
 
 // Begins a new line in the record's text unless it is empty or ends with one.
