@@ -77,15 +77,17 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.Columns = std::string(value);
     } else if (name == "SourceColumn" && (value == "true" || value == "false")) {
       settings.SourceColumn = value == "true";
+    } else if (name == "InertFormulas" && (value == "true" || value == "false")) {
+      settings.InertFormulas = value == "true";
     } else if (name == "ColumnNames" && (value == "sql" || value == "tags")) {
       settings.SqlColumnNames = value == "sql";
     } else if (name == "TableName" && !value.empty() && value.size() <= kMaxFileNameLength) {
       settings.TableName = std::string(value);
-    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn") {
+    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
-                   name == "ColumnNames"    ? "sql or tags"
-                   : name == "SourceColumn" ? "true or false"
-                                            : "a name of 1 to 255 characters");
+                   name == "ColumnNames" ? "sql or tags"
+                   : name == "TableName" ? "a name of 1 to 255 characters"
+                                         : "true or false");
       PrintText(value, "\n\n");
       CountProblem(Problem::kBadConfigLine);
     } else {

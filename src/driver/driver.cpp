@@ -30,7 +30,9 @@
 #include "driver/output_formats.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
+#include "common/text_format.h"
 #include "decode/writers/csv_layout.h"
+#include "decode/writers/json_lines_writer.h"
 #include "decode/writers/table_definition.h"
 #include "tags/tags_reader.h"
 
@@ -353,6 +355,7 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
     SayOnErrorStream("Error: " + problem + " (" + settings.TagsFileName + ")\n");
     return false;
   }
+  layout.InertFormulas = settings.InertFormulas;
   std::string unknown;
   if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
   SayOnErrorStream("Error: Columns in " + settings.ConfigFileName + " names \"" + unknown +
@@ -551,6 +554,15 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
   return true;
 }
 
+// JSON Lines: false, after the message, when two members of one object would have one key.
+bool JsonKeysServe(const RunSettings& settings, const Conversion& run) {
+  if (std::string_view(run.Format->Name) != "jsonl") return true;
+  std::string problem;
+  if (JsonKeysAreSound(*run.Root, problem)) return true;
+  SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
+  return false;
+}
+
 // The dictionary at its turn: the one read early, its messages shown now, or read now.
 bool TakeDictionary(const RunSettings& settings, Conversion& run) {
   EarlyFiles& early = run.Early;
@@ -579,7 +591,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     return false;
   }
   FixUpRange(settings);
-  if (!TakeDictionary(settings, run)) return false;
+  if (!TakeDictionary(settings, run) || !JsonKeysServe(settings, run)) return false;
   if (!settings.FilterFileName.empty()) ReadFilterFile(settings, *run.Root, run.FilterCount);
   if (!run.Format->HasColumns || run.Layout != nullptr) return true;
   run.Layout = std::make_shared<CsvLayout>();

@@ -30,6 +30,7 @@ struct RunSettings {
   std::string TableName = "records";    // TableName: the table of -g's definition
   std::string TableDialect;             // -g: the table definition to print ("postgresql", "sqlite")
   bool SourceColumn = false;            // SourceColumn=true: each record's input named in the output
+  bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
 };
 
 }  // namespace orvalis
