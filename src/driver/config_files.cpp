@@ -16,7 +16,8 @@ namespace {
 // Calls apply(name, value) for every line of the form name=value, and reports the other lines
 // that are neither comments nor empty.
 template <typename Apply>
-void ForEachSetting(const std::string& fileName, std::string_view text, Problem badLine, Apply&& apply) {
+void ForEachSetting(const std::string& name, std::string_view text, Problem badLine, Apply&& apply) {
+  const std::string fileName = ConsoleName(name);
   unsigned long lineNumber = 0;
   ForEachLine(text, [&](std::string_view line) {
     ++lineNumber;
@@ -48,8 +49,8 @@ int ReadMainConfig(RunSettings& settings) {
 }
 
 void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
-  const std::string& fileName = settings.ConfigFileName;
-  ForEachSetting(fileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
+  const std::string fileName = ConsoleName(settings.ConfigFileName);
+  ForEachSetting(settings.ConfigFileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
     if (name == "StartRec") {
       settings.StartRec = ParseDecimalLong(value);
     } else if (name == "EndRec") {
@@ -112,9 +113,10 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
   return 0;
 }
 
-uint32_t ApplyFilterText(const std::string& fileName, std::string_view text, TBranch& root) {
+uint32_t ApplyFilterText(const std::string& name, std::string_view text, TBranch& root) {
   uint32_t filterCount = 0;
-  ForEachSetting(fileName, text, Problem::kBadFilterLine, [&](std::string_view name, std::string_view value) {
+  const std::string fileName = ConsoleName(name);
+  ForEachSetting(name, text, Problem::kBadFilterLine, [&](std::string_view name, std::string_view value) {
     bool filterFound = false;
     SetFilter(root, name, value, filterFound);
     if (filterFound) {
