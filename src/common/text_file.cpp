@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "common/console.h"
+#include "common/text_format.h"
 
 namespace orvalis {
 
@@ -96,7 +97,7 @@ void WarnOfBareLineFeeds(const std::string& name, std::string_view text) {
   const uint64_t count = CountBareLineFeeds(text);
   if (count == 0) return;
   SayFormatted("Warning: %s holds %llu line feed%s without a carriage return: lines must end with CR LF.\n\n",
-               name.c_str(), static_cast<unsigned long long>(count), count == 1 ? "" : "s");
+               ConsoleName(name).c_str(), static_cast<unsigned long long>(count), count == 1 ? "" : "s");
   CountProblem(Problem::kBareLineFeeds);
 }
 

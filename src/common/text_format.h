@@ -24,6 +24,18 @@ inline void PrintText(std::string_view a, std::string_view b = {}, std::string_v
 // give 0.
 int32_t ParseDecimalLong(std::string_view text);
 
+// True when the octets are valid UTF-8: every sequence complete, in its shortest form, neither a
+// surrogate nor above U+10FFFF.
+bool IsValidUtf8(std::string_view octets);
+
+// A name (a file's, a TagName) for a console line: its octets as they are, but the control
+// octets (0x00 to 0x1F and 0x7F) written \xHH, so that no name moves the cursor or colours the
+// terminal; with `highOctets`, the octets above 0x7F too (a name that is not valid UTF-8, shown in
+// the message that says so).
+std::string ConsoleName(std::string_view name, bool highOctets = false);
+// An octet that ConsoleName writes as \xHH.
+inline bool IsControlOctet(uint8_t octet) { return octet < 0x20 || octet == 0x7F; }
+
 // Appends a number in decimal. Text is std::string or TextBuffer.
 template <typename Text>
 void AppendDecimal(Text& out, uint64_t value) {

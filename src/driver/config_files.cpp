@@ -17,7 +17,8 @@ namespace {
 // Calls apply(name, value) for every line of the form name=value, and reports the other lines
 // that are neither comments nor empty.
 template <typename Apply>
-void ForEachSetting(const std::string& fileName, std::string_view text, Problem badLine, Apply&& apply) {
+void ForEachSetting(const std::string& name, std::string_view text, Problem badLine, Apply&& apply) {
+  const std::string fileName = ConsoleName(name);
   unsigned long lineNumber = 0;
   ForEachLine(text, [&](std::string_view line) {
     ++lineNumber;
@@ -63,8 +64,8 @@ int ReadMainConfig(RunSettings& settings) {
 }
 
 void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
-  const std::string& fileName = settings.ConfigFileName;
-  ForEachSetting(fileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
+  const std::string fileName = ConsoleName(settings.ConfigFileName);
+  ForEachSetting(settings.ConfigFileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
     uint64_t number = 0;
     if (name == "StartRec") {
       settings.StartRec = ParseDecimalLong(value);
@@ -93,6 +94,8 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.Columns = std::string(value);
     } else if (name == "SourceColumn" && (value == "true" || value == "false")) {
       settings.SourceColumn = value == "true";
+    } else if (name == "InertFormulas" && (value == "true" || value == "false")) {
+      settings.InertFormulas = value == "true";
     } else if (name == "ColumnNames" && (value == "sql" || value == "tags")) {
       settings.SqlColumnNames = value == "sql";
     } else if (name == "TableName" && !value.empty() && value.size() <= kMaxFileNameLength) {
@@ -101,14 +104,14 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.GzipMaxContents = number;
     } else if (name == "GzipMaxRatio" && ParseBound(value, kDeflateRatio, number)) {
       settings.GzipMaxRatio = static_cast<uint32_t>(number);
-    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "GzipMaxContents" ||
-               name == "GzipMaxRatio") {
+    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas" ||
+               name == "GzipMaxContents" || name == "GzipMaxRatio") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
                    name == "ColumnNames"       ? "sql or tags"
-                   : name == "SourceColumn"    ? "true or false"
+                   : name == "TableName"       ? "a name of 1 to 255 characters"
                    : name == "GzipMaxContents" ? "a number from 1 to 4294967295"
                    : name == "GzipMaxRatio"    ? "a number from 1 to 1032"
-                                               : "a name of 1 to 255 characters");
+                                               : "true or false");
       PrintText(value, "\n\n");
       CountProblem(Problem::kBadConfigLine);
     } else {
@@ -133,9 +136,10 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
   return 0;
 }
 
-uint32_t ApplyFilterText(const std::string& fileName, std::string_view text, TBranch& root) {
+uint32_t ApplyFilterText(const std::string& name, std::string_view text, TBranch& root) {
   uint32_t filterCount = 0;
-  ForEachSetting(fileName, text, Problem::kBadFilterLine, [&](std::string_view name, std::string_view value) {
+  const std::string fileName = ConsoleName(name);
+  ForEachSetting(name, text, Problem::kBadFilterLine, [&](std::string_view name, std::string_view value) {
     bool filterFound = false;
     SetFilter(root, name, value, filterFound);
     if (filterFound) {

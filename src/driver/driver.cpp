@@ -30,7 +30,9 @@
 #include "driver/output_formats.h"
 #include "driver/run_settings.h"
 #include "driver/whole_walk.h"
+#include "common/text_format.h"
 #include "decode/writers/csv_layout.h"
+#include "decode/writers/json_lines_writer.h"
 #include "decode/writers/table_definition.h"
 #include "tags/tags_reader.h"
 
@@ -128,7 +130,7 @@ uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
 
 // The input's name in messages.
 std::string InputTitle(const RunSettings& settings) {
-  return IsStandardStream(settings, settings.InputFileName) ? "standard input" : settings.InputFileName;
+  return IsStandardStream(settings, settings.InputFileName) ? "standard input" : ConsoleName(settings.InputFileName);
 }
 
 // Walks the whole image and writes out the last record, then shows the completion line, unless
@@ -146,7 +148,7 @@ bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<cons
     ReportFiller(walk);
     if (inflated.Fault != InflateFault::kNone) {
       std::fflush(stdout);
-      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size, settings.ConfigFileName));
+      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size, ConsoleName(settings.ConfigFileName)));
       report.End = RunEnd::kNotInflated;
       report.Inflate = inflated.Fault;
       return false;
@@ -364,8 +366,8 @@ const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
   const std::string& name = configured.OutputFormatName;
   const OutputFormatRow* format = FindOutputFormat(name);
   if (format == nullptr) {
-    SayOnErrorStream("Error: unknown output format \"" + name + "\" (" +
-                     (configured.OutputFormatFromConfig ? "OutputFormat in " + configured.ConfigFileName
+    SayOnErrorStream("Error: unknown output format \"" + ConsoleName(name) + "\" (" +
+                     (configured.OutputFormatFromConfig ? "OutputFormat in " + ConsoleName(configured.ConfigFileName)
                                                         : std::string("-x")) +
                      "): use " + OutputFormatNames() + "\n");
     return nullptr;
@@ -384,12 +386,13 @@ const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
 bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
   std::string problem;
   if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
-    SayOnErrorStream("Error: " + problem + " (" + settings.TagsFileName + ")\n");
+    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
     return false;
   }
+  layout.InertFormulas = settings.InertFormulas;
   std::string unknown;
   if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
-  SayOnErrorStream("Error: Columns in " + settings.ConfigFileName + " names \"" + unknown +
+  SayOnErrorStream("Error: Columns in " + ConsoleName(settings.ConfigFileName) + " names \"" + ConsoleName(unknown) +
                    "\", which is not a CSV column of the dictionary\n");
   return false;
 }
@@ -411,7 +414,8 @@ int DefineTable(RunSettings& settings) {
   SetQuiet(true);
   SqlDialect dialect;
   if (!FindSqlDialect(settings.TableDialect, dialect)) {
-    SayOnErrorStream("Error: unknown table dialect \"" + settings.TableDialect + "\" (-g): use postgresql or sqlite\n");
+    SayOnErrorStream("Error: unknown table dialect \"" + ConsoleName(settings.TableDialect) +
+                     "\" (-g): use postgresql or sqlite\n");
     return -1;
   }
   if (ReadMainConfig(settings) != 0) return -1;
@@ -611,6 +615,15 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
   return true;
 }
 
+// JSON Lines: false, after the message, when two members of one object would have one key.
+bool JsonKeysServe(const RunSettings& settings, const Conversion& run) {
+  if (std::string_view(run.Format->Name) != "jsonl") return true;
+  std::string problem;
+  if (JsonKeysAreSound(*run.Root, problem)) return true;
+  SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
+  return false;
+}
+
 // The dictionary at its turn: the one read early, its messages shown now.
 bool TakeDictionary(Conversion& run) {
   EarlyFiles& early = run.Early;
@@ -633,7 +646,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     return false;
   }
   FixUpRange(settings);
-  if (!TakeDictionary(run)) return false;
+  if (!TakeDictionary(run) || !JsonKeysServe(settings, run)) return false;
   if (!settings.FilterFileName.empty()) {
     ShowHeld(early.FilterSaid);
     run.FilterCount = early.FilterCount;
@@ -780,6 +793,21 @@ class FixedLine {
   void Add(const char* text) {
     while (*text != '\0' && size_ < sizeof text_) text_[size_++] = *text++;
   }
+  // A file's name, its control octets written \xHH (as ConsoleName writes them); `none` when it is
+  // empty.
+  void AddName(const std::string& name, const char* none) {
+    if (name.empty()) return Add(none);
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (char c : name) {
+      const uint8_t octet = static_cast<uint8_t>(c);
+      if (!IsControlOctet(octet)) {
+        if (size_ < sizeof text_) text_[size_++] = c;
+        continue;
+      }
+      const char escaped[5] = {'\\', 'x', kHex[octet >> 4], kHex[octet & 0x0F], '\0'};
+      Add(escaped);
+    }
+  }
   void AddNumber(uint64_t number) {
     char digits[20];
     int count = 0;
@@ -813,10 +841,10 @@ void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, F
     line.AddNumber(report.Inputs);
     line.Add(report.Inputs == 1 ? " input" : " inputs");
   } else {
-    line.Add(settings.InputFileName.empty() ? "(no input)" : settings.InputFileName.c_str());
+    line.AddName(settings.InputFileName, "(no input)");
   }
   line.Add(" -> ");
-  line.Add(settings.OutputFileName.empty() ? "(no output)" : settings.OutputFileName.c_str());
+  line.AddName(settings.OutputFileName, "(no output)");
   line.Add(" (");
   line.Add(report.Format != nullptr ? FormatTitle(*report.Format) : "no format");
   line.Add("): ");
@@ -1025,7 +1053,7 @@ bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names)
     PrintErrorForm("Error: can not open list file");
     return false;
   }
-  const std::string title = standard ? "standard input" : settings.ListFileName;
+  const std::string title = standard ? "standard input" : ConsoleName(settings.ListFileName);
   std::size_t line = 0;
   const ListRead read = ReadInputList(list.get(), names, line);
   if (read != ListRead::kRead) {
@@ -1049,7 +1077,7 @@ bool SparesListedInputs(const RunSettings& settings, const std::string& file, co
   if (file.empty() || IsStandardStream(settings, file)) return true;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (IsUserFile(file, names[i])) {
-      SayOnErrorStream(std::string("Error: ") + what + " file is the same as input file " + names[i] + " (line " +
+      SayOnErrorStream(std::string("Error: ") + what + " file is the same as input file " + ConsoleName(names[i]) + " (line " +
                        std::to_string(i + 1) + " of the list's names)\n");
       return false;
     }
@@ -1107,7 +1135,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   for (std::size_t i = 0; i < names.size() && !outputFailed; ++i) {
     settings.InputFileName = names[i];
     SayFormatted("Input %" PRIu64 " of %" PRIu64 ": %s\n", static_cast<uint64_t>(i + 1),
-                 static_cast<uint64_t>(names.size()), names[i].c_str());
+                 static_cast<uint64_t>(names.size()), ConsoleName(names[i]).c_str());
     RunReport report;
     report.Format = run.Format;
     const int status = FinalStatus(settings, report,

@@ -27,16 +27,32 @@ void Text(TextBuffer& out, std::string_view key, std::string_view value) {
   }
 }
 
+// A file's name, or null when it is empty: as it is when it is valid UTF-8; otherwise its octets
+// above 0x7F as characters, and then also all its octets in hexadecimal under `hexKey`.
+void Name(TextBuffer& out, std::string_view key, std::string_view hexKey, std::string_view name) {
+  Key(out, key);
+  if (name.empty()) {
+    out.append("null");
+    return;
+  }
+  AppendJsonName(out, name);
+  if (IsValidUtf8(name)) return;
+  Key(out, hexKey);
+  out.push_back('"');
+  AppendHex(out, reinterpret_cast<const uint8_t*>(name.data()), name.size());
+  out.push_back('"');
+}
+
 }  // namespace
 
 void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry) {
   const WalkCounts& counts = entry.Counts;
   out.append("{\"v\":1");
-  Text(out, "input", entry.Input);
+  Name(out, "input", "inputHex", entry.Input);
   Number(out, "size", entry.Size);
   Number(out, "contents", entry.Contents);
   Text(out, "compression", entry.Compression);
-  Text(out, "output", entry.Output);
+  Name(out, "output", "outputHex", entry.Output);
   Text(out, "format", entry.Format);
   Number(out, "recordsRead", entry.RecordsRead);
   Number(out, "recordsWritten", entry.RecordsWritten);

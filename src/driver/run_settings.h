@@ -32,6 +32,7 @@ struct RunSettings {
   bool SourceColumn = false;            // SourceColumn=true: each record's input named in the output
   uint64_t GzipMaxContents = UINT32_MAX;  // GzipMaxContents: the most octets of a gzip input's contents
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
+  bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
 };
 
 }  // namespace orvalis

@@ -363,6 +363,9 @@ TEST(CsvLayout, SqlColumnNames) {
       {"offset", "offset_"},
       {"User", "user_"},
       {"users", "users"},
+      {"transaction", "transaction_"},  // SQLite refuses it unquoted
+      {"time", "time_"},                // PostgreSQL takes it for columns only
+      {"name", "name"},                 // PostgreSQL takes it as any name, SQLite knows no such word
       {longName, std::string(63, 'a')},
   };
   for (const auto& [name, sql] : rows) EXPECT_EQ(SqlColumnName(name), sql) << name;

@@ -7,6 +7,7 @@
 #include "common/text_format.h"
 #include "decode/writers/field_values.h"
 #include "decode/writers/record_text.h"
+#include "decode/writers/sql_words.h"
 
 namespace orvalis {
 namespace {
@@ -27,22 +28,41 @@ std::string OccurrenceName(const std::string& name, uint32_t occurrence) {
   return occurrence == 1 ? name : name + "#" + std::to_string(occurrence);
 }
 
+// A leaf's path of tag numbers, "1.9.0".
+std::string PathOf(const TLeaf& leaf) {
+  std::string path = std::to_string(leaf.Item.TagId);
+  for (const TLeaf* up = leaf.Owner->Parent; up != nullptr; up = up->Owner->Parent) {
+    path = std::to_string(up->Item.TagId) + "." + path;
+  }
+  return path;
+}
+
 struct LayoutBuilder {
   CsvLayout& Layout;
   const std::vector<bool>& Shared;
   struct Field {
     uint32_t Column;
     PartNames Parts;
+    const TLeaf* Record;  // the record start under which the name was met first
+    const TLeaf* Leaf;    // and its field there
   };
   std::unordered_map<std::string, Field> FieldNamed;
   bool TooMany = false;
+  std::string Collision;  // two fields of one record whose columns would have one name
 
   // The columns of one occurrence of a value named `name`: its own, or those of a field of the
-  // same name and the same parts met before.
-  int32_t ValueColumns(const TItem& item, const std::string& name) {
+  // same name and the same parts met before under another record start (a record at the top
+  // level and in a block). Two fields of one record that a name would join (a TagName "a.b"
+  // beside "b" in "a", a TagName "n#2" beside the second "n") are a collision: refused.
+  int32_t ValueColumns(const TLeaf& leaf, const TLeaf& record, const std::string& name) {
+    const TItem& item = leaf.Item;
     const PartNames parts = PartNamesOf(item.Type);
     auto found = FieldNamed.find(name);
     if (found != FieldNamed.end()) {
+      if (found->second.Record == &record && found->second.Leaf != &leaf && Collision.empty()) {
+        Collision = "the fields at " + PathOf(*found->second.Leaf) + " and " + PathOf(leaf) +
+                    " would both have the CSV column \"" + name + "\": give one of them another TagName";
+      }
       const PartNames& there = found->second.Parts;
       const bool same = there.Count == parts.Count && std::equal(parts.Names, parts.Names + parts.Count, there.Names);
       if (!same) return -1;  // the name is taken by a value of other parts
@@ -58,7 +78,7 @@ struct LayoutBuilder {
     }
     const uint32_t column = static_cast<uint32_t>(Layout.Names.size());
     const uint32_t field = static_cast<uint32_t>(Layout.Fields.size());
-    FieldNamed.emplace(name, Field{column, parts});
+    FieldNamed.emplace(name, Field{column, parts, &record, &leaf});
     Layout.Fields.push_back(name);
     for (int part = 0; part < parts.Count; ++part) {
       Layout.Names.push_back(parts.Count == 1 ? name : name + "." + std::string(parts.Names[part]));
@@ -70,11 +90,12 @@ struct LayoutBuilder {
 
   // The fields under a record start, in the slot `slot` of the `slots` that the fields holding
   // them have; `prefix` is their dotted names with their occurrences.
-  void AddFields(const TBranch& branch, const std::string& prefix, uint64_t slot, uint64_t slots) {
+  void AddFields(const TLeaf& record, const TBranch& branch, const std::string& prefix, uint64_t slot,
+                 uint64_t slots) {
     for (const TLeaf* leaf = branch.First; leaf != nullptr && !TooMany; leaf = leaf->Next) {
       const TItem& item = leaf->Item;
       if (item.OpensRecord) {
-        if (leaf->Child) AddFields(*leaf->Child, "", 0, 1);  // a record of its own
+        if (leaf->Child) AddFields(*leaf, *leaf->Child, "", 0, 1);  // a record of its own
         continue;
       }
       if (!item.TagName || Shared[leaf->Serial]) continue;  // keyed by its path: not a column
@@ -93,9 +114,9 @@ struct LayoutBuilder {
         const uint64_t ownSlot = slot * item.Occurs + (occurrence - 1);
         const std::string name = OccurrenceName(prefix + *item.TagName, occurrence);
         if (leaf->Child) {
-          AddFields(*leaf->Child, name + ".", ownSlot, ownSlots);
+          AddFields(record, *leaf->Child, name + ".", ownSlot, ownSlots);
         } else {
-          Layout.SlotColumns[field.First + ownSlot] = ValueColumns(item, name);
+          Layout.SlotColumns[field.First + ownSlot] = ValueColumns(*leaf, record, name);
         }
       }
       if (!leaf->Child) field.Column = Layout.SlotColumns[field.First];
@@ -107,13 +128,14 @@ struct LayoutBuilder {
     for (const TLeaf* leaf = branch.First; leaf != nullptr && !TooMany; leaf = leaf->Next) {
       if (!leaf->Child) continue;
       if (leaf->Item.OpensRecord) {
-        AddFields(*leaf->Child, "", 0, 1);
+        AddFields(*leaf, *leaf->Child, "", 0, 1);
       } else {
         FindRecords(*leaf->Child);
       }
     }
   }
 };
+
 
 void NoteChosenColumns(CsvLayout& layout) {
   std::vector<bool> chosen(layout.Names.size());
@@ -164,7 +186,7 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
     layout.Types.push_back(ColumnType::kText);
     layout.FieldOf.push_back(0);
   }
-  LayoutBuilder builder{layout, shared, {}, false};
+  LayoutBuilder builder{layout, shared, {}, false, {}};
   builder.FindRecords(root);
   layout.ErrorsColumn = static_cast<uint32_t>(layout.Names.size());
   layout.Names.emplace_back(kErrorsColumn);
@@ -178,6 +200,17 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
     problem = "the dictionary gives the CSV more than " + std::to_string(kMaxCsvColumns) +
               " columns (Occurs multiplies them)";
     return false;
+  }
+  if (!builder.Collision.empty()) {
+    problem = builder.Collision;
+    return false;
+  }
+  for (const std::string& field : layout.Fields) {
+    if (!IsValidUtf8(field)) {
+      problem = "the dictionary's names of the CSV column \"" + ConsoleName(field, true) +
+                "\" are not valid UTF-8, which the CSV header and a table's names must be";
+      return false;
+    }
   }
   if (builder.FieldNamed.count(std::string(kErrorsColumn)) != 0) {
     problem = "the dictionary names a field \"errors\", the CSV column of values that cannot be decoded: give "
@@ -217,7 +250,7 @@ std::string CsvHeader(const CsvLayout& layout) {
   for (uint32_t column : layout.Chosen) {
     if (!first) header.push_back(',');
     first = false;
-    AppendCsvField(header, layout.Headers[column]);
+    AppendCsvName(header, layout.Headers[column]);
   }
   header.append("\r\n");
   return std::string(header.view());
@@ -241,28 +274,13 @@ std::string SqlColumnName(std::string_view name) {
   }
   if (apart) out.push_back('_');
   if (out.empty() || IsDigit(out.front())) out.insert(0, "c_");
-  if (IsReservedSqlWord(out)) out.push_back('_');
+  if (NeedsSqlSuffix(out)) out.push_back('_');
   if (out.size() > kLongestName) out.resize(kLongestName);
   return out;
 }
 
-bool IsReservedSqlWord(std::string_view word) {
-  // The words PostgreSQL reserves, and those it keeps for functions and types (sorted).
-  static constexpr std::string_view kReserved[] = {
-      "all", "analyse", "analyze", "and", "any", "array", "as", "asc", "asymmetric", "authorization",
-      "binary", "both", "case", "cast", "check", "collate", "collation", "column", "concurrently",
-      "constraint", "create", "cross", "current_catalog", "current_date", "current_role",
-      "current_schema", "current_time", "current_timestamp", "current_user", "default", "deferrable",
-      "desc", "distinct", "do", "else", "end", "except", "false", "fetch", "for", "foreign", "freeze",
-      "from", "full", "grant", "group", "having", "ilike", "in", "initially", "inner", "intersect",
-      "into", "is", "isnull", "join", "lateral", "leading", "left", "like", "limit", "localtime",
-      "localtimestamp", "natural", "not", "notnull", "null", "offset", "on", "only", "or", "order",
-      "outer", "overlaps", "placing", "primary", "references", "returning", "right", "select",
-      "session_user", "similar", "some", "symmetric", "table", "tablesample", "then", "to",
-      "trailing", "true", "union", "unique", "user", "using", "variadic", "verbose", "when", "where",
-      "window", "with",
-  };
-  return std::binary_search(std::begin(kReserved), std::end(kReserved), word);
+bool NeedsSqlSuffix(std::string_view word) {
+  return (SqlKeywordKinds(word) & (kPgReserved | kPgColumnName | kSqlite)) != 0;
 }
 
 }  // namespace orvalis

@@ -36,6 +36,8 @@ struct CsvLayout {
   std::vector<std::string> Fields;   // the fields' dotted names, "callingNumber", "a.b#2"
   uint32_t ErrorsColumn = 0;
   uint32_t SourceColumn = 0;  // the column of the input's name; 0: none
+  // InertFormulas=true: a text cell that a spreadsheet would take for a formula gets a leading "'".
+  bool InertFormulas = false;
 
   std::vector<uint32_t> Chosen;  // the columns written, in order (indexes into Names)
   // What the chosen columns are like, noted when they are chosen (until then, the safe side): a
@@ -72,10 +74,12 @@ std::string CsvHeader(const CsvLayout& layout);
 // A column name as a database takes it without quotes: lower-case words joined by underscores
 // (a capital after a lower-case letter starts a word, a run of capitals is one word), every run
 // of other octets than letters and digits one underscore, "c_" before a leading digit, an
-// underscore after a word PostgreSQL reserves, at most 63 octets.
+// underscore after a keyword that a database does not take as a name unquoted everywhere
+// (NeedsSqlSuffix), at most 63 octets.
 std::string SqlColumnName(std::string_view name);
 
-// True for a word PostgreSQL reserves, which names no column unquoted.
-bool IsReservedSqlWord(std::string_view word);
+// True for a keyword that PostgreSQL does not take as any name (reserved, or kept for column
+// names only) or that SQLite knows as a keyword: ColumnNames=sql adds an underscore to it.
+bool NeedsSqlSuffix(std::string_view word);
 
 }  // namespace orvalis

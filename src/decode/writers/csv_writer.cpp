@@ -63,7 +63,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   static constexpr bool kOutsideLines = false;
 
   CsvWriter(WalkContext& walk, const CsvLayout& layout) : RecordLineWriter(walk), layout_(layout) {
-    if (layout_.SourceColumn != 0) AppendCsvField(sourceCell_, walk.Settings.SourceName);
+    if (layout_.SourceColumn != 0) AppendCsvName(sourceCell_, walk.Settings.SourceName, layout_.InertFormulas);
   }
 
   // A row left open or held where a stretch's walk stopped goes on with its cells and marks. The
@@ -252,7 +252,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       const std::size_t at = static_cast<std::size_t>(cell >> 32);
       const uint32_t size = static_cast<uint32_t>(cell);
       if (size == CsvRow::kErrorsMark) return PutErrorsCell();
-      if (size == CsvRow::kLongCellMark) return PutLongCsvCell(walk_, row_.LongCells[at]);
+      if (size == CsvRow::kLongCellMark) return PutLongCsvCell(walk_, row_.LongCells[at], layout_.InertFormulas);
       out.append(row_.Text.data() + at, size);
     };
     if (layout_.AllInOrder) {
@@ -283,7 +283,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
         PutMark(static_cast<CsvRow::Mark>(error.Field));
         continue;
       }
-      AppendCsvOctets(out, layout_.Fields[error.Field]);
+      AppendCsvNameOctets(out, layout_.Fields[error.Field]);
       out.append(": ");
       out.append(error.Reason);
       out.append("; octets ");
@@ -359,11 +359,11 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     void End(const char* end) { EndCell(Row(), Column, At, end); }
     void Text(std::string_view octets) {
       At = Row().Text.size();
-      AppendCsvField(Row().Text, octets);
+      AppendCsvText(Row().Text, octets, Writer.layout_.InertFormulas);
       EndCell(Row(), Column, At, Row().Text.data() + Row().Text.size());
     }
     void Text(const PaddedText& text) {
-      if (!text.Plain()) return Text(text.view());
+      if (!text.Plain() || Writer.layout_.InertFormulas) return Text(text.view());
       At = Row().Text.size();
       char* at = Row().Text.extend(text.size() + PaddedText::kPadding);
       EndCell(Row(), Column, At, PutPadded(at, text));

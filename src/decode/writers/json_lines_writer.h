@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "decode/walk/writer.h"
 #include "tags/tag_tree.h"
@@ -12,6 +13,11 @@ namespace orvalis {
 
 // The walk into JSON Lines over the dictionary `root` (which must outlive it).
 std::unique_ptr<FormatWalk> JsonLinesWalk(WalkContext& walk, const TBranch& root);
+
+// False, with `problem` naming both paths, when two members of one object would have one key: a
+// field "X_hex" beside a String field "X" (whose octets after a NUL go under "X_hex"), or "X#N"
+// beside a field "X" (whose N-th occurrence is keyed so).
+bool JsonKeysAreSound(const TBranch& root, std::string& problem);
 
 // The walk into the JSON lines of the fields outside records alone (a file header, a block's own
 // fields, a trailer), for a run's manifest.

@@ -101,7 +101,7 @@ void PutLongJsonText(WalkContext& walk, std::string_view octets) {
   }
 }
 
-void PutLongCsvCell(WalkContext& walk, const LongCell& cell) {
+void PutLongCsvCell(WalkContext& walk, const LongCell& cell, bool inert) {
   TextBuffer& out = walk.State.RecordBuffer;
   if (cell.Form != LongForm::kText) {
     RecordChunks chunks{walk};
@@ -112,6 +112,7 @@ void PutLongCsvCell(WalkContext& walk, const LongCell& cell) {
   const std::string_view octets(reinterpret_cast<const char*>(cell.Octets), static_cast<std::size_t>(cell.Count));
   const bool quoted = CsvFieldNeedsQuotes(octets);
   if (quoted) out.push_back('"');
+  if (inert && LooksLikeFormula(octets)) out.push_back('\'');
   for (std::size_t done = 0; done < octets.size(); done += kLongValueChunk) {
     AppendCsvOctets(out, octets.substr(done, kLongValueChunk));
     KeepHeldTextBounded(walk);

@@ -86,7 +86,8 @@ void RefuseLongDigitLine(WalkContext& walk, const TItem& item, const AddressValu
 // Writes a JSON string's octets in chunks into the record's text, without its quotes.
 void PutLongJsonText(WalkContext& walk, std::string_view octets);
 
-// Writes a long CSV cell into the record's text, chunk by chunk.
-void PutLongCsvCell(WalkContext& walk, const LongCell& cell);
+// Writes a long CSV cell into the record's text, chunk by chunk; a text that looks like a formula
+// gets a leading "'" when `inert` (InertFormulas=true).
+void PutLongCsvCell(WalkContext& walk, const LongCell& cell, bool inert);
 
 }  // namespace orvalis

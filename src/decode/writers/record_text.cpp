@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/padded_text.h"
+#include "common/text_format.h"
 
 namespace orvalis {
 namespace {
@@ -154,6 +155,15 @@ void AppendCsvField(TextBuffer& out, std::string_view octets) {
   if (quoted) out.push_back('"');
 }
 
+void AppendCsvText(TextBuffer& out, std::string_view octets, bool inert) {
+  if (!inert || !LooksLikeFormula(octets)) return AppendCsvField(out, octets);
+  const bool quoted = CsvFieldNeedsQuotes(octets);
+  if (quoted) out.push_back('"');
+  out.push_back('\'');
+  AppendCsvOctets(out, octets);
+  if (quoted) out.push_back('"');
+}
+
 bool CsvFieldNeedsQuotes(std::string_view octets) {
   bool quoted = false;
   for (char c : octets) quoted = quoted || kNeeds.Csv[static_cast<uint8_t>(c)] == kEscape;
@@ -170,6 +180,37 @@ void AppendCsvOctets(TextBuffer& out, std::string_view octets) {
       out.push_back(c);
     }
   }
+}
+
+void AppendJsonName(TextBuffer& out, std::string_view name) {
+  if (!IsValidUtf8(name)) return AppendJsonString(out, name);
+  out.push_back('"');
+  for (char c : name) {
+    const uint8_t octet = static_cast<uint8_t>(c);
+    if (octet >= 0x80) {
+      out.push_back(c);
+    } else {
+      char* at = out.extend(6);
+      out.truncate(static_cast<std::size_t>(PutJsonOctet(at, octet) - out.data()));
+    }
+  }
+  out.push_back('"');
+}
+
+void AppendCsvNameOctets(TextBuffer& out, std::string_view name) {
+  if (!IsValidUtf8(name)) return AppendCsvOctets(out, name);
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+}
+
+void AppendCsvName(TextBuffer& out, std::string_view name, bool inert) {
+  const bool quoted = CsvFieldNeedsQuotes(name);
+  if (quoted) out.push_back('"');
+  if (inert && LooksLikeFormula(name)) out.push_back('\'');
+  AppendCsvNameOctets(out, name);
+  if (quoted) out.push_back('"');
 }
 
 }  // namespace orvalis

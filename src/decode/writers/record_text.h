@@ -25,4 +25,26 @@ void AppendCsvOctets(TextBuffer& out, std::string_view octets);
 // return or a line feed, with every quotation mark inside doubled; the octets above 0x7F as above.
 void AppendCsvField(TextBuffer& out, std::string_view octets);
 
+// True for a text that a spreadsheet would take for a formula: one that begins with "=", "+", "-",
+// "@", a tab or a carriage return. With InertFormulas=true such a text cell gets a leading "'".
+inline bool LooksLikeFormula(std::string_view text) {
+  if (text.empty()) return false;
+  const char first = text.front();
+  return first == '=' || first == '+' || first == '-' || first == '@' || first == '\t' || first == '\r';
+}
+
+// AppendCsvField, with a leading "'" inside the field for a text that looks like a formula when
+// `inert`.
+void AppendCsvText(TextBuffer& out, std::string_view octets, bool inert);
+
+// A name (a TagName, a file's name) as a JSON string or as a CSV field: its octets as they are
+// when they are valid UTF-8 (escaped or quoted as the format needs), else every octet above 0x7F
+// as one character, as AppendJsonString and AppendCsvField write any octets. So a name is the same
+// text in the CSV header, the JSON keys, the table definition and the manifest.
+void AppendJsonName(TextBuffer& out, std::string_view name);
+void AppendCsvName(TextBuffer& out, std::string_view name, bool inert = false);
+// (`inert`: a leading "'" for a name that looks like a formula, as AppendCsvText.) AppendCsvName's
+// octets without the quotes:
+void AppendCsvNameOctets(TextBuffer& out, std::string_view name);
+
 }  // namespace orvalis
