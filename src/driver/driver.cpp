@@ -397,12 +397,19 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
   return false;
 }
 
-// Makes the CSV columns before the output is created, from the dictionary read early (its messages
-// held for its turn). False, after the message, when they cannot be made.
+// Makes the CSV columns, or checks the JSON Lines keys, before the output is created, from the
+// dictionary read early (its messages held for its turn). False, after the message, when they
+// cannot be made or two keys of one object would be one.
 bool ColumnsAreSound(Conversion& run) {
-  if (!run.Format->HasColumns) return true;
   EarlyFiles& early = run.Early;
   if (!early.TagsRead) return true;  // its failure comes at its turn
+  if (std::string_view(run.Format->Name) == "jsonl") {
+    std::string problem;
+    if (JsonKeysAreSound(*early.Root, problem)) return true;
+    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(early.Configured.TagsFileName) + ")\n");
+    return false;
+  }
+  if (!run.Format->HasColumns) return true;
   run.Layout = std::make_shared<CsvLayout>();
   return ChooseColumns(run.Early.Configured, *early.Root, *run.Layout);
 }
@@ -615,15 +622,6 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
   return true;
 }
 
-// JSON Lines: false, after the message, when two members of one object would have one key.
-bool JsonKeysServe(const RunSettings& settings, const Conversion& run) {
-  if (std::string_view(run.Format->Name) != "jsonl") return true;
-  std::string problem;
-  if (JsonKeysAreSound(*run.Root, problem)) return true;
-  SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
-  return false;
-}
-
 // The dictionary at its turn: the one read early, its messages shown now.
 bool TakeDictionary(Conversion& run) {
   EarlyFiles& early = run.Early;
@@ -646,7 +644,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     return false;
   }
   FixUpRange(settings);
-  if (!TakeDictionary(run) || !JsonKeysServe(settings, run)) return false;
+  if (!TakeDictionary(run)) return false;
   if (!settings.FilterFileName.empty()) {
     ShowHeld(early.FilterSaid);
     run.FilterCount = early.FilterCount;
