@@ -368,7 +368,7 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
 bool ColumnsAreSound(const RunSettings& settings, Conversion& run) {
   if (!run.Format->HasColumns) return true;
   EarlyFiles& early = run.Early;
-  early.Root = std::make_unique<TBranch>(nullptr);
+  early.Root = NewDictionary();
   {
     const ConsoleToHeld hold(early.TagsSaid);
     early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
@@ -390,7 +390,8 @@ int DefineTable(RunSettings& settings) {
     return -1;
   }
   if (ReadMainConfig(settings) != 0) return -1;
-  TBranch root(nullptr);
+  const std::unique_ptr<TBranch> dictionary = NewDictionary();
+  TBranch& root = *dictionary;
   if (ReadTagsConfig(root, settings.TagsFileName) != 0) {
     SayOnErrorStream("Error when reading TagsConfigFile.\n");
     return -1;
@@ -572,7 +573,7 @@ bool TakeDictionary(const RunSettings& settings, Conversion& run) {
     ShowHeld(early.TagsSaid);
     run.Root = std::move(early.Root);
   } else {
-    run.Root = std::make_unique<TBranch>(nullptr);
+    run.Root = NewDictionary();
     read = ReadTagsConfig(*run.Root, settings.TagsFileName) == 0;
   }
   if (!read) Say("Error when reading TagsConfigFile. Exiting...");

@@ -124,6 +124,28 @@ inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
 
 // ---- The walk, for a writer ---------------------------------------------------------------------
 
+// The filter step on a value of a filtered tag, whatever the writer: the value's readable text (by
+// the writer's list of value types) is laid out at the end of the record's text, sought, and
+// taken back.
+template <typename Values>
+[[gnu::noinline]] void FeedFilter(WalkContext& walk, const ValueRead& value) {
+  const TItem& item = value.Leaf->Item;
+  TextBuffer& text = walk.State.RecordBuffer;
+  const std::size_t mark = text.size();
+  walk.LayingOutForFilter = true;
+  const bool holds = Values::FilterHolds(walk, item, value.Octets, value.Length);
+  walk.LayingOutForFilter = false;
+  text.truncate(mark);
+  CountFilteredValue(walk, holds);
+}
+
+// Tells the writer a primitive element's contents, and feeds the filter with them.
+template <typename Writer>
+[[gnu::always_inline]] inline void TellValue(WalkContext& walk, Writer& writer, const ValueRead& value) {
+  writer.Value(value);
+  if (value.Leaf != nullptr && value.Leaf->Item.FilterValue) FeedFilter<typename Writer::Values>(walk, value);
+}
+
 template <typename Writer>
 int WalkElement(WalkContext& walk, Writer& writer);
 
@@ -160,7 +182,7 @@ template <typename Writer>
   walk.Input = at;
   writer.Element(ElementRead{leaf, state.Path, depth, false, length, offset});
   if (length.Value > 0) {
-    writer.Value(ValueRead{leaf, at.Here(), length.Value, at.Position()});
+    TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
     walk.Input.Skip(length.Value);
   }
   writer.ElementEnds(state.Path.Depth);
@@ -343,7 +365,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
       if (WalkContents(walk, writer, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
   } else if (length.Value > 0) {
-    writer.Value(ValueRead{leaf, input.Here(), length.Value, input.Position()});
+    TellValue(walk, writer, ValueRead{leaf, input.Here(), length.Value, input.Position()});
     input.Skip(length.Value);
   }
   LeaveElement(walk, id.Constructed ? leaf : nullptr);
