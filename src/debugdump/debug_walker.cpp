@@ -85,6 +85,7 @@ class DumpWriter : public WriterDefaults {
   // another writes.
   static constexpr ProgressAt kProgress = ProgressAt::kElements;
   static constexpr bool kShared = false;
+  static constexpr bool kExplainsOctets = true;
 
   DumpWriter(WalkContext& walk, const NoSetup&) : walk_(walk) { line_.reserve(kLineReserve); }
 
@@ -127,6 +128,10 @@ class DumpWriter : public WriterDefaults {
     AppendToRecord(walk_, "\n");
   }
   void EndOfContents() { AppendToRecord(walk_, kEndOfContentsLines); }
+  // The line under way is formatted and appended at once; the dump is never shared by two
+  // threads, so nothing is handed over.
+  void Finish() {}
+  void TakeOver(DumpWriter&) {}
   // "0000002048: 1024 octets of filler (FFh) passed over", and an empty line.
   void Filler(uint64_t at, uint64_t count, uint8_t octet) {
     AppendDecimal(OffsetLine(at), count);

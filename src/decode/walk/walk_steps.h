@@ -124,6 +124,32 @@ inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
 
 // ---- The walk, for a writer ---------------------------------------------------------------------
 
+// The debug dump's hooks, told only to a writer that explains every octet.
+template <typename Writer>
+[[gnu::always_inline]] inline auto ExplanationOf(Writer& writer) {
+  if constexpr (Writer::kExplainsOctets) {
+    return writer.Explanation();
+  } else {
+    return Unexplained{};
+  }
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellTag(Writer& writer, const TagPath& path, const TLeaf* leaf) {
+  if constexpr (Writer::kExplainsOctets) writer.Tag(path, leaf);
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellContentsBegin(Writer& writer) {
+  if constexpr (Writer::kExplainsOctets) writer.ContentsBegin();
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellEndOfContents(Writer& writer) {
+  if constexpr (Writer::kExplainsOctets) writer.EndOfContents();
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellFiller(Writer& writer, uint64_t at, uint64_t count, uint8_t octet) {
+  if constexpr (Writer::kExplainsOctets) writer.Filler(at, count, octet);
+}
+
 // The filter step on a value of a filtered tag, whatever the writer: the value's readable text (by
 // the writer's list of value types) is laid out at the end of the record's text, sought, and
 // taken back.
@@ -251,7 +277,7 @@ int WalkIndefiniteContents(WalkContext& walk, Writer& writer, bool constructed, 
     }
     if (input.AtEndOfContents()) {
       input.Skip(2);
-      writer.EndOfContents();
+      TellEndOfContents(writer);
       return 0;
     }
     if (!constructed) return StopAtDamage(walk, at, at + 1, kPrimitiveIndefinite, Writer::kIndefinitePrimitive);
@@ -320,12 +346,12 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   if (!EnterLevel(walk)) return -1;
   walk.ElementOffset = walk.Input.Position();
   ElementIdentifier id;
-  if (ReadIdentifierOctets(walk.Input, id, writer.Explanation()) != HeaderRead::kRead) {
+  if (ReadIdentifierOctets(walk.Input, id, ExplanationOf(writer)) != HeaderRead::kRead) {
     return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
   }
   EnterTag(walk, id.TagId);
   TLeaf* leaf = LookUpTag(walk);
-  writer.Tag(walk.State.Path, leaf);
+  TellTag(writer, walk.State.Path, leaf);
   ProgressAtElement<Writer>(walk);
   bool recordStart = false;
   if (leaf == nullptr) {
@@ -342,7 +368,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   }
 
   ElementLength length;
-  const HeaderRead read = ReadLengthOctets(walk.Input, length, writer.Explanation());
+  const HeaderRead read = ReadLengthOctets(walk.Input, length, ExplanationOf(writer));
   if (!LengthFits(walk, read, length, at)) return -1;
   const int depth = walk.State.Path.Depth;
   if (!recordStart && !InSkippedRecord(walk)) {
@@ -361,7 +387,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
     }
   } else if (id.Constructed) {
     if (length.Value > 0) {
-      writer.ContentsBegin();
+      TellContentsBegin(writer);
       if (WalkContents(walk, writer, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
   } else if (length.Value > 0) {
@@ -389,7 +415,7 @@ void PassOverFiller(WalkContext& walk, Writer& writer, const FillerRun& filler) 
   walk.Input.Skip(filler.Octets);
   ++walk.Counts.FillerRuns;
   walk.Counts.FillerOctets += filler.Octets;
-  writer.Filler(at, filler.Octets, filler.Octet);
+  TellFiller(writer, at, filler.Octets, filler.Octet);
 }
 
 // Says the damage noted on the console (with the place the walk goes on at) and counts it.
@@ -437,7 +463,7 @@ bool StaysInResumedBlock(WalkContext& walk, Writer& writer) {
   }
   if (at.AtEndOfContents()) {
     walk.Input.Skip(2);
-    writer.EndOfContents();
+    TellEndOfContents(writer);
   }
   state.ResumedIn = nullptr;
   state.ResumedEnd = 0;

@@ -47,6 +47,9 @@ class TextWriter : public WriterDefaults {
   // Filler leaves no trace in the text: a padded file reads as the same file unpadded.
   void Damaged(uint64_t at, uint64_t resumedAt) { AppendDamageMarker(walk_, at, resumedAt); }
   void InDoubt(uint64_t, uint64_t damagedAt) { AppendInDoubtMarker(walk_, damagedAt); }
+  // Everything goes into the record's text at once: nothing is held, nothing to hand over.
+  void Finish() {}
+  void TakeOver(TextWriter&) {}
 
  protected:
   WalkContext& walk_;
