@@ -319,7 +319,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       EndCell(Row(), Column, At, Row().Text.data() + Row().Text.size());
     }
     void Text(const PaddedText& text) {
-      if (!text.Plain() || Writer.layout_.InertFormulas) return Text(text.view());
+      if (!PlainForCsv(text) || Writer.layout_.InertFormulas) return Text(text.view());
       At = Row().Text.size();
       char* at = Row().Text.extend(text.size() + PaddedText::kPadding);
       EndCell(Row(), Column, At, PutPadded(at, text));

@@ -215,7 +215,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     }
     void Text(std::string_view octets) { AppendJsonString(Out, octets); }
     void Text(const PaddedText& text) {
-      if (!text.Plain()) return Text(text.view());
+      if (!PlainForJson(text)) return Text(text.view());
       char* at = Out.extend(text.size() + 2 + PaddedText::kPadding);
       *at = '"';
       at = PutPadded(at + 1, text);
