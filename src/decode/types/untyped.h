@@ -12,7 +12,7 @@ struct UntypedType {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t*, uint64_t) { SetPiece(walk, "\n"); }
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t*, uint64_t) { SetPiece(walk, "\n"); }
   template <typename Sink>
   static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     field_layout::PutHex(sink, c, length);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 
 #include "decode/types/date_time.h"
@@ -55,16 +56,33 @@ struct ValueTypeList {
 
   static constexpr ValueTypeCatalog Catalog() { return {kInfo, kCount}; }
 
-  // Calls visit(Row{}) for the row of the code (a code beyond the list: the first row's).
+  // Calls visit(Row{}) for the row of the code (a code beyond the list: the first row's), through
+  // one jump on the code.
   template <typename Visit>
   [[gnu::always_inline]] static void VisitRow(TagType code, Visit&& visit) {
     const auto index = static_cast<std::size_t>(code);
-    VisitFrom<0, Rows...>(index < kCount ? index : 0, visit);
+    switch (index < kCount ? index : 0) {
+#define ORVALIS_ROW_CASE(I) \
+  case I:                   \
+    if constexpr (I < kCount) return visit(RowAt<I>{}); \
+    break;
+#define ORVALIS_ROW_CASES8(I) \
+  ORVALIS_ROW_CASE(I) ORVALIS_ROW_CASE(I + 1) ORVALIS_ROW_CASE(I + 2) ORVALIS_ROW_CASE(I + 3) \
+  ORVALIS_ROW_CASE(I + 4) ORVALIS_ROW_CASE(I + 5) ORVALIS_ROW_CASE(I + 6) ORVALIS_ROW_CASE(I + 7)
+      ORVALIS_ROW_CASES8(0) ORVALIS_ROW_CASES8(8) ORVALIS_ROW_CASES8(16) ORVALIS_ROW_CASES8(24)
+      ORVALIS_ROW_CASES8(32) ORVALIS_ROW_CASES8(40) ORVALIS_ROW_CASES8(48) ORVALIS_ROW_CASES8(56)
+#undef ORVALIS_ROW_CASES8
+#undef ORVALIS_ROW_CASE
+      default:
+        break;
+    }
   }
+  static_assert(kCount <= 64, "VisitRow has cases for 64 rows: give it more");
 
-  // The readable text of a value.
+  // The readable text of a value: a jump to the type's layout (a long value's apart).
   static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-    VisitRow(item.Type, [&](auto row) { TextOf<decltype(row)>(walk, item, c, length); });
+    if (length >= kLongValue) return LongTextOf(walk, item, c, length);
+    VisitRow(item.Type, [&](auto row) { decltype(row)::Text(walk, item, c, length); });
   }
   // The debug dump's decoded value.
   static void Dump(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
@@ -99,15 +117,11 @@ struct ValueTypeList {
   }
 
  private:
-  template <std::size_t Index, typename Row, typename... Rest, typename Visit>
-  [[gnu::always_inline]] static void VisitFrom(std::size_t code, Visit& visit) {
-    if constexpr (sizeof...(Rest) == 0) {
-      (void)code;  // the last row: the code is its
-      return visit(Row{});
-    } else {
-      if (code == Index) return visit(Row{});
-      return VisitFrom<Index + 1, Rest...>(code, visit);
-    }
+  template <std::size_t I>
+  using RowAt = std::tuple_element_t<(I < kCount ? I : 0), std::tuple<Rows...>>;
+  [[gnu::noinline, gnu::cold]] static void LongTextOf(WalkContext& walk, const TItem& item, const uint8_t* c,
+                                                      uint64_t length) {
+    VisitRow(item.Type, [&](auto row) { TextOf<decltype(row)>(walk, item, c, length); });
   }
   template <typename Row>
   static void TextOf(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {

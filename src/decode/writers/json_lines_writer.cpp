@@ -97,7 +97,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
 
   // The member's key: the TagName, or the tag path where the element has none of its own (not
   // found, no TagName, or one that a sibling shares); "#N" added for the N-th occurrence.
-  void Member(const TLeaf* leaf, const TagPath& path, int depth, uint32_t occurrence, bool constructed,
+  [[gnu::always_inline]] void Member(const TLeaf* leaf, const TagPath& path, int depth, uint32_t occurrence, bool constructed,
               uint64_t length) {
     TextBuffer& out = Out();
     const uint32_t parent = RecordLine::Bit(depth - 1);
