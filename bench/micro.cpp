@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "decode/writers/text_writer.h"
-#include "decode/writers/text_values.h"
+#include "decode/types/value_types.h"
 #include "decode/walk/walk_state.h"
 #include "debugdump/debug_walker.h"
 #include "tags/tags_reader.h"
@@ -48,7 +48,10 @@ const std::vector<uint8_t> kRecord = {
 };
 
 struct Bench {
-  Bench() : root(nullptr), output(std::fopen("/dev/null", "wb")) { ApplyTagsText(root, kDictionary); }
+  Bench() : root(nullptr), output(std::fopen("/dev/null", "wb")) {
+    root.Types = ValueTypes::Names();
+    ApplyTagsText(root, kDictionary);
+  }
   ~Bench() { std::fclose(output); }
   TBranch root;
   std::FILE* output;
@@ -91,9 +94,9 @@ void BM_DecodeValue(benchmark::State& state) {
   const TItem& item = bench.root.FindById(1)->Child->FindById(tag)->Item;
   state.SetLabel(item.TagName ? *item.TagName : "");
   WalkContext walk(WalkSettings{}, kRecord.data(), kRecord.size(), bench.root, bench.output);
-  walk.Input.Skip(at + 2);
+  const uint8_t* octets = kRecord.data() + at + 2;
   for (auto _ : state) {
-    DecodeValue(walk, item, length);
+    ValueTypes::Text(walk, item, octets, length);
     walk.State.RecordBuffer.clear();
     walk.State.RecordStart = 0;
   }

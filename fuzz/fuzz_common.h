@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "decode/types/value_types.h"
 #include "decode/walk/walk_state.h"
 #include "driver/whole_walk.h"
 #include "tags/tag_tree.h"
@@ -186,7 +187,7 @@ inline std::FILE* DiscardedOutput() {
 }
 
 inline std::unique_ptr<orvalis::TBranch> BuildTree(std::string_view tagsText) {
-  auto root = std::make_unique<orvalis::TBranch>(nullptr);
+  auto root = orvalis::NewDictionary();
   orvalis::ApplyTagsText(*root, tagsText);
   return root;
 }

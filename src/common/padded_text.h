@@ -16,10 +16,29 @@ class PaddedText {
  public:
   static constexpr std::size_t kPadding = 32;
 
+  // The kinds of octet a text holds, as one bit each: what a format that escapes or quotes some
+  // of them asks of a text (decode/writers/record_text.h), so that a text that needs nothing is
+  // copied whole.
+  enum OctetKind : uint8_t {
+    kControl = 1,     // below 0x20 (a tab, a line end among them)
+    kLineEnd = 2,     // a carriage return or a line feed
+    kQuote = 4,       // a quotation mark
+    kBackslash = 8,   // a reverse solidus
+    kComma = 16,
+    kHigh = 32,       // above 0x7F
+    kDelete = 64,     // 0x7F
+  };
+  static constexpr uint8_t KindsOf(char c) {
+    const auto octet = static_cast<uint8_t>(c);
+    return static_cast<uint8_t>((octet < 0x20 ? kControl : 0) | (octet == '\r' || octet == '\n' ? kLineEnd : 0) |
+                                (octet == '"' ? kQuote : 0) | (octet == '\\' ? kBackslash : 0) |
+                                (octet == ',' ? kComma : 0) | (octet >= 0x80 ? kHigh : 0) | (octet == 0x7F ? kDelete : 0));
+  }
+
   explicit PaddedText(std::string_view text)
-      : data_(new char[text.size() + kPadding]()), size_(text.size()), plain_(true) {
+      : data_(new char[text.size() + kPadding]()), size_(text.size()), kinds_(0) {
     if (size_ != 0) std::memcpy(data_.get(), text.data(), size_);
-    for (char c : text) plain_ = plain_ && PlainOctet(c);
+    for (char c : text) kinds_ = static_cast<uint8_t>(kinds_ | KindsOf(c));
   }
   PaddedText(const PaddedText& other) : PaddedText(other.view()) {}
   PaddedText& operator=(const PaddedText& other) {
@@ -33,16 +52,14 @@ class PaddedText {
   const char* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
   std::string_view view() const { return std::string_view(data_.get(), size_); }
-  // Printable ASCII without quotation marks, reverse solidi or commas: a text that JSON and CSV
-  // take as it is (the record formats check at compile time that they escape none of these).
-  bool Plain() const { return plain_; }
-  static constexpr bool PlainOctet(char c) { return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\' && c != ','; }
+  // The kinds of octet the text holds (OctetKind bits).
+  uint8_t Kinds() const { return kinds_; }
   operator std::string_view() const { return view(); }
 
  private:
   std::unique_ptr<char[]> data_;
   std::size_t size_;
-  bool plain_;
+  uint8_t kinds_;
 };
 
 // Writes the text where `to` points, which has room for PaddedText::kPadding characters more than

@@ -93,7 +93,7 @@ class TextBuffer {
     std::memset(data_.get() + size_, c, count);
     size_ += count;
   }
-  void push_back(char c) {
+  [[gnu::always_inline]] void push_back(char c) {
     if (size_ == capacity_) Grow(1);
     data_[size_++] = c;
   }

@@ -38,7 +38,7 @@ inline bool IsControlOctet(uint8_t octet) { return octet < 0x20 || octet == 0x7F
 
 // Appends a number in decimal. Text is std::string or TextBuffer.
 template <typename Text>
-void AppendDecimal(Text& out, uint64_t value) {
+[[gnu::always_inline]] inline void AppendDecimal(Text& out, uint64_t value) {
   if (value < 10) {  // nibbles, tag numbers: the common case
     out.push_back(static_cast<char>('0' + value));
     return;

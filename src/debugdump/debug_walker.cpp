@@ -3,13 +3,12 @@
 #include <string_view>
 
 #include "common/text_format.h"
-#include "debugdump/dump_values.h"
 #include "debugdump/octet_annotations.h"
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
-#include "decode/writers/long_values.h"
+#include "decode/types/long_text.h"
+#include "decode/types/value_types.h"
 #include "decode/writers/text_writer.h"
-#include "decode/writers/text_values.h"
 
 namespace orvalis {
 namespace {
@@ -78,12 +77,15 @@ struct OctetExplanation {
 
 class DumpWriter : public WriterDefaults {
  public:
+  using Values = ValueTypes;
+
   static constexpr const char* kIndefinitePrimitive = "!!!! NonConstructed tag with undefinite length !!!!\n";
   static constexpr bool kTakesCommonElementsAtOnce = false;
   // The dump shows progress, and writes out what it holds, at every element: one thread walks,
   // another writes.
   static constexpr ProgressAt kProgress = ProgressAt::kElements;
   static constexpr bool kShared = false;
+  static constexpr bool kExplainsOctets = true;
 
   DumpWriter(WalkContext& walk, const NoSetup&) : walk_(walk) { line_.reserve(kLineReserve); }
 
@@ -122,10 +124,14 @@ class DumpWriter : public WriterDefaults {
     }
     line_.append("\n            Decoded value of a tag: ");
     AppendWholeLine(walk_, line_);
-    DumpDecodedValue(walk_, value.Leaf->Item, value.Length);
+    Values::Dump(walk_, value.Leaf->Item, value.Octets, value.Length);
     AppendToRecord(walk_, "\n");
   }
   void EndOfContents() { AppendToRecord(walk_, kEndOfContentsLines); }
+  // The line under way is formatted and appended at once; the dump is never shared by two
+  // threads, so nothing is handed over.
+  void Finish() {}
+  void TakeOver(DumpWriter&) {}
   // "0000002048: 1024 octets of filler (FFh) passed over", and an empty line.
   void Filler(uint64_t at, uint64_t count, uint8_t octet) {
     AppendDecimal(OffsetLine(at), count);

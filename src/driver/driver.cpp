@@ -308,7 +308,7 @@ void MakeRoomToHold(HeldMessages& held) {
 void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
   EarlyFiles& early = run.Early;
   if (!early.ConfigRead && !run.Format->HasColumns) return;
-  early.Root = std::make_unique<TBranch>(nullptr);
+  early.Root = NewDictionary();
   MakeRoomToHold(early.TagsSaid);
   {
     const ConsoleToHeld hold(early.TagsSaid);
@@ -426,7 +426,8 @@ int DefineTable(RunSettings& settings) {
     return -1;
   }
   if (ReadMainConfig(settings) != 0) return -1;
-  TBranch root(nullptr);
+  const std::unique_ptr<TBranch> dictionary = NewDictionary();
+  TBranch& root = *dictionary;
   if (ReadTagsConfig(root, settings.TagsFileName) != 0) {
     SayOnErrorStream("Error when reading TagsConfigFile.\n");
     return -1;

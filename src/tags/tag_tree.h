@@ -24,19 +24,25 @@
 
 namespace orvalis {
 
-// How a tag's primitive value is decoded; the codes are those of the Type parameter.
-enum class TagType : int8_t {
-  None = 0,
-  DateTime = 1,
-  String = 2,
-  Number = 3,
-  HexNumber = 4,
-  DecNumber = 5,
-  ValFromIndexedArr = 6,
-  ValFromNonIndexedArr = 7,
-  Duration = 8,
-  LineCode = 9,
-  ReceivedDigits = 10,
+// How a tag's primitive value is decoded: the code of its value type, the type's place in the list
+// of types (decode/types/value_types.h); 0 when the dictionary gives none.
+enum class TagType : uint8_t { None = 0 };
+
+// The value types a dictionary may name with its Type parameter, by their codes: Names[code] for
+// codes 1 to Count - 1 (the list of types gives them to the reader).
+struct ValueTypeNames {
+  const std::string_view* Names = nullptr;
+  std::size_t Count = 0;
+  // The code of a type's name; false for a name that is none of them.
+  bool Find(std::string_view name, TagType& code) const {
+    for (std::size_t i = 1; i < Count; ++i) {
+      if (name == Names[i]) {
+        code = static_cast<TagType>(i);
+        return true;
+      }
+    }
+    return false;
+  }
 };
 
 // The deepest nesting the walkers accept: depths 0 to kMaxDepth.
@@ -65,7 +71,8 @@ class TItem {
 
   // Applies one Tags.cfg parameter. `line` is the line cut at its "=", used only in messages.
   // Returns -1 after the unknown-type message, 0 otherwise.
-  int SetParameter(std::string_view line, std::string_view name, std::string_view value);
+  int SetParameter(std::string_view line, std::string_view name, std::string_view value,
+                   const ValueTypeNames& types);
 
   // What the walk reads of every element comes first.
   int32_t TagId;
@@ -117,8 +124,10 @@ class TBranch {
   TLeaf* Parent;  // the leaf whose Child this branch is; null for the root
   TLeaf* First = nullptr;
   TLeaf* Last = nullptr;
-  // In the root: the leaves declared in the whole tree so far (the next leaf's Serial).
+  // In the root: the leaves declared in the whole tree so far (the next leaf's Serial), and the
+  // value types its Type parameters may name.
   uint32_t LeavesDeclared = 0;
+  ValueTypeNames Types;
 
   // Only in the branch below a leaf of depth kMaxDepth, which holds no leaves: the TagName of
   // each tag declared at or below it, under the tag's path from the branch down (its tag numbers

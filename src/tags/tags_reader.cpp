@@ -11,11 +11,6 @@
 namespace orvalis {
 namespace {
 
-constexpr std::string_view kTypeNames[] = {
-    "DateTime",  "String",   "Number",           "HexNumber",  "DecNumber",
-    "ValFromIndexedArr", "ValFromNonIndexedArr", "Duration", "LineCode", "ReceivedDigits",
-};
-
 // Replaces every backslash-letter escape with the character it stands for.
 void ReplaceEscape(std::string& text, char letter, char replacement) {
   std::size_t at = 0;
@@ -32,7 +27,7 @@ bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 // A parameter of a tag below depth kMaxDepth, whose path from the branch is path: its messages
 // are those of any tag, but of what it sets only a first TagName is kept, in the branch.
 void ApplyDeepParameter(TBranch& branch, const std::string& path, int32_t tagId, std::string_view line,
-                        std::string_view name, std::string_view value) {
+                        std::string_view name, std::string_view value, const ValueTypeNames& types) {
   TItem item(tagId);
   const std::string* known = nullptr;
   if (branch.DeepNames) {
@@ -40,7 +35,7 @@ void ApplyDeepParameter(TBranch& branch, const std::string& path, int32_t tagId,
     if (found != branch.DeepNames->end()) known = &found->second;
   }
   if (known != nullptr) item.TagName = *known;
-  item.SetParameter(line, name, value);
+  item.SetParameter(line, name, value, types);
   if (known == nullptr && item.TagName) {
     if (!branch.DeepNames) branch.DeepNames = std::make_unique<std::unordered_map<std::string, std::string>>();
     branch.DeepNames->emplace(path, std::move(*item.TagName));
@@ -49,7 +44,8 @@ void ApplyDeepParameter(TBranch& branch, const std::string& path, int32_t tagId,
 
 }  // namespace
 
-int TItem::SetParameter(std::string_view line, std::string_view name, std::string_view value) {
+int TItem::SetParameter(std::string_view line, std::string_view name, std::string_view value,
+                        const ValueTypeNames& types) {
   if (name == "TagName") {
     if (TagName) {
       PrintText("Warning: Redefining parameter in Tags.cfg line ", line, "\n");
@@ -64,12 +60,7 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
     ReplaceEscape(text, 'n', '\n');
     LongTagName.emplace(text);
   } else if (name == "Type") {
-    for (std::size_t i = 0; i < std::size(kTypeNames); ++i) {
-      if (value == kTypeNames[i]) {
-        Type = static_cast<TagType>(i + 1);
-        return 0;
-      }
-    }
+    if (types.Find(value, Type)) return 0;
     PrintText("Error in Tags.cfg file: Unknown TypeOfTag in line:\n ", line, "\n\n");
     CountProblem(Problem::kBadDictionaryLine);
     return -1;
@@ -116,7 +107,9 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
     if (depth > kMaxDepth) {
       AppendDecimal(deepPath, static_cast<int64_t>(tagId));
       deepPath.push_back('.');
-      if (parameter) ApplyDeepParameter(*branch, deepPath, tagId, line.substr(0, equals), name, line.substr(equals + 1));
+      if (parameter) {
+        ApplyDeepParameter(*branch, deepPath, tagId, line.substr(0, equals), name, line.substr(equals + 1), root.Types);
+      }
       continue;
     }
     TLeaf* leaf = branch->FindById(tagId);
@@ -124,7 +117,7 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
       leaf = branch->Append(std::make_unique<TLeaf>(TItem(tagId), branch));
       leaf->Serial = root.LeavesDeclared++;
     }
-    if (parameter) leaf->Item.SetParameter(line.substr(0, equals), name, line.substr(equals + 1));
+    if (parameter) leaf->Item.SetParameter(line.substr(0, equals), name, line.substr(equals + 1), root.Types);
     branch = leaf->Child.get();
     previous = leaf;
   }

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "decode/writers/field_values.h"
+#include "decode/types/value_types.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/csv_writer.h"
 #include "decode/writers/table_definition.h"

@@ -14,6 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "decode/types/value_types.h"
+
 #include "common/console.h"
 #include "common/text_file.h"
 #include "common/text_format.h"
@@ -107,6 +109,7 @@ struct ReaderRow {
 
 std::string Read(const ReaderRow& row) {
   TBranch root(nullptr);
+  root.Types = ValueTypes::Names();
   if (row.reader == Reader::Tags) {
     ApplyTagsText(root, row.text);
     return Describe(root);
@@ -271,6 +274,7 @@ TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
   std::string text;
   for (int32_t id = 1000; id < 51000; ++id) text += std::to_string(id) + ".TagName=t\r\n";
   TBranch root(nullptr);
+  root.Types = ValueTypes::Names();
   ApplyTagsText(root, text);
   EXPECT_EQ(root.Count(), 50000);
   EXPECT_EQ(root.FindById(50999), root.Last);

@@ -15,6 +15,7 @@
 #include "decode/walk/walk_state.h"
 #include "decode/walk/writer.h"
 #include "driver/whole_walk.h"
+#include "decode/types/value_types.h"
 #include "tags/tags_reader.h"
 
 namespace orvalis::test {
@@ -22,7 +23,7 @@ namespace orvalis::test {
 using Bytes = std::vector<uint8_t>;
 
 inline std::unique_ptr<TBranch> BuildDictionary(std::initializer_list<std::string_view> lines) {
-  auto root = std::make_unique<TBranch>(nullptr);
+  auto root = NewDictionary();
   for (std::string_view line : lines) ApplyTagsLine(*root, line);
   return root;
 }

@@ -535,6 +535,7 @@ TEST(WalkProperties, ExtremeLengthsAndNestings) {
     for (const WalkSettings& settings : {WalkSettings{}, Debug()}) {
       SCOPED_TRACE(std::string(row.name) + (settings.DebugMode ? " (debug)" : ""));
       TBranch root(nullptr);
+      root.Types = ValueTypes::Names();
       const WalkResult result = RunWalk(root, row.input, settings);
       EXPECT_EQ(result.Status, row.status);
       EXPECT_EQ(result.Console.find(kEndOfInput) != std::string::npos, row.message == "end of input");

@@ -31,7 +31,7 @@ void RefuseLastPiece(WalkContext& walk) {
   walk.ValueText.assign(record.view().substr(walk.PieceStart));
   record.truncate(walk.PieceStart);
   walk.PieceStart = kRefusedPiece;
-  RefusePiece(walk);
+  if (!walk.LayingOutForFilter) RefusePiece(walk);
 }
 
 std::string TagPathText(const TagPath& path) {

@@ -178,6 +178,9 @@ struct WalkContext {
   // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
+  // The walk lays out a value's readable text only for the filter to seek in (FeedFilter): a piece
+  // too long is then refused without a word, since nothing is left out of any output.
+  bool LayingOutForFilter = false;
   WalkCounts Counts;  // for the run's summary
   // Where the walk stood after the last element it counted as walked past its holder: the
   // elements holding that one end there too, and are not counted again.
@@ -288,6 +291,14 @@ void AppendTagPathText(Text& out, const TagPath& path) {
   }
 }
 std::string TagPathText(const TagPath& path);
+
+// The filter step on a value of a filtered tag: it counts in the record, and the record fails when
+// the value's readable text lacks the filter value (`holds` false).
+inline void CountFilteredValue(WalkContext& walk, bool holds) {
+  WalkState& state = walk.State;
+  if (!holds) state.RecordPasses = false;
+  ++state.FilteredTagsSeen;
+}
 
 // True while the record under way passes the filter: its text will be written out.
 inline bool RecordIsKept(const WalkContext& walk) {

@@ -142,6 +142,54 @@ inline void LeaveElement(WalkContext& walk, const TLeaf* constructedLeaf) {
 
 // ---- The walk, for a writer ---------------------------------------------------------------------
 
+// The debug dump's hooks, told only to a writer that explains every octet.
+template <typename Writer>
+[[gnu::always_inline]] inline auto ExplanationOf(Writer& writer) {
+  if constexpr (Writer::kExplainsOctets) {
+    return writer.Explanation();
+  } else {
+    return Unexplained{};
+  }
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellTag(Writer& writer, const TagPath& path, const TLeaf* leaf) {
+  if constexpr (Writer::kExplainsOctets) writer.Tag(path, leaf);
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellContentsBegin(Writer& writer) {
+  if constexpr (Writer::kExplainsOctets) writer.ContentsBegin();
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellEndOfContents(Writer& writer) {
+  if constexpr (Writer::kExplainsOctets) writer.EndOfContents();
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellFiller(Writer& writer, uint64_t at, uint64_t count, uint8_t octet) {
+  if constexpr (Writer::kExplainsOctets) writer.Filler(at, count, octet);
+}
+
+// The filter step on a value of a filtered tag, whatever the writer: the value's readable text (by
+// the writer's list of value types) is laid out at the end of the record's text, sought, and
+// taken back.
+template <typename Values>
+[[gnu::noinline]] void FeedFilter(WalkContext& walk, const ValueRead& value) {
+  const TItem& item = value.Leaf->Item;
+  TextBuffer& text = walk.State.RecordBuffer;
+  const std::size_t mark = text.size();
+  walk.LayingOutForFilter = true;
+  const bool holds = Values::FilterHolds(walk, item, value.Octets, value.Length);
+  walk.LayingOutForFilter = false;
+  text.truncate(mark);
+  CountFilteredValue(walk, holds);
+}
+
+// Tells the writer a primitive element's contents, and feeds the filter with them.
+template <typename Writer>
+[[gnu::always_inline]] inline void TellValue(WalkContext& walk, Writer& writer, const ValueRead& value) {
+  writer.Value(value);
+  if (value.Leaf != nullptr && value.Leaf->Item.FilterValue) FeedFilter<typename Writer::Values>(walk, value);
+}
+
 template <typename Writer>
 int WalkElement(WalkContext& walk, Writer& writer);
 
@@ -191,7 +239,7 @@ template <typename Writer>
   walk.Input = at;
   writer.Element(ElementRead{leaf, state.Path, depth, false, length, offset});
   if (length.Value > 0) {
-    writer.Value(ValueRead{leaf, at.Here(), length.Value, at.Position()});
+    TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
     walk.Input.Skip(length.Value);
   }
   writer.ElementEnds(state.Path.Depth);
@@ -262,7 +310,7 @@ int WalkIndefiniteContents(WalkContext& walk, Writer& writer, bool constructed, 
     }
     if (input.AtEndOfContents()) {
       input.Skip(2);
-      writer.EndOfContents();
+      TellEndOfContents(writer);
       return 0;
     }
     if (!constructed) return StopAtDamage(walk, at, at + 1, kPrimitiveIndefinite, Writer::kIndefinitePrimitive);
@@ -331,7 +379,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   if (!EnterLevel(walk)) return -1;
   walk.ElementOffset = walk.Input.Position();
   ElementIdentifier id;
-  if (ReadIdentifierOctets(walk.Input, id, writer.Explanation()) != HeaderRead::kRead) {
+  if (ReadIdentifierOctets(walk.Input, id, ExplanationOf(writer)) != HeaderRead::kRead) {
     return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
   }
   // With Resync, 00 in contents of definite length is no element: those octets end only contents
@@ -341,7 +389,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   }
   EnterTag(walk, id.TagId);
   TLeaf* leaf = LookUpTag(walk);
-  writer.Tag(walk.State.Path, leaf);
+  TellTag(writer, walk.State.Path, leaf);
   ProgressAtElement<Writer>(walk);
   bool recordStart = false;
   if (leaf == nullptr) {
@@ -358,7 +406,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   }
 
   ElementLength length;
-  const HeaderRead read = ReadLengthOctets(walk.Input, length, writer.Explanation());
+  const HeaderRead read = ReadLengthOctets(walk.Input, length, ExplanationOf(writer));
   if (!LengthFits(walk, read, length, at)) return -1;
   const int depth = walk.State.Path.Depth;
   if (!recordStart && !InSkippedRecord(walk)) {
@@ -377,11 +425,11 @@ int WalkElement(WalkContext& walk, Writer& writer) {
     }
   } else if (id.Constructed) {
     if (length.Value > 0) {
-      writer.ContentsBegin();
+      TellContentsBegin(writer);
       if (WalkContents(walk, writer, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
   } else if (length.Value > 0) {
-    writer.Value(ValueRead{leaf, input.Here(), length.Value, input.Position()});
+    TellValue(walk, writer, ValueRead{leaf, input.Here(), length.Value, input.Position()});
     input.Skip(length.Value);
   }
   LeaveElement(walk, id.Constructed ? leaf : nullptr);
@@ -405,7 +453,7 @@ void PassOverFiller(WalkContext& walk, Writer& writer, const FillerRun& filler) 
   walk.Input.Skip(filler.Octets);
   ++walk.Counts.FillerRuns;
   walk.Counts.FillerOctets += filler.Octets;
-  writer.Filler(at, filler.Octets, filler.Octet);
+  TellFiller(writer, at, filler.Octets, filler.Octet);
 }
 
 // Says the damage noted on the console (with the place the walk goes on at) and counts it.
@@ -453,7 +501,7 @@ bool StaysInResumedBlock(WalkContext& walk, Writer& writer) {
   }
   if (at.AtEndOfContents()) {
     walk.Input.Skip(2);
-    writer.EndOfContents();
+    TellEndOfContents(writer);
   }
   state.ResumedIn = nullptr;
   state.ResumedEnd = 0;

@@ -24,8 +24,8 @@
 //                                RecordFound() when the stretch holds a record start)
 //   Explanation()                what hears each identifier and length octet as it is read
 //
-// A writer derives from WriterDefaults, which has every hook as a no-op, and has the ones it
-// needs. It is chosen once per run as a type, so the walk calls it without indirection; its state
+// A writer derives from WriterDefaults, which has the hooks a writer may leave out as no-ops, and
+// has the others itself. It is chosen once per run as a type, so the walk calls it without indirection; its state
 // is its own (and what it writes goes to the walk's record text, through the walk context it
 // keeps). What a format is besides its writer (its name, its extension) is the driver's table.
 #pragma once
@@ -71,6 +71,12 @@ struct RecordRead {
 // also writes out the text held, when no record decision can hold it back).
 enum class ProgressAt : uint8_t { kRecords, kElements };
 
+// The hooks a writer may leave out, as no-ops. A writer must have the others itself, so that one
+// left out or misspelt does not compile:
+//   RecordStarts, Value, Damaged, InDoubt, Finish, TakeOver (a writer with no state of its own says
+//   so in its TakeOver)
+// and the debug dump's (an extension of the walk for the writer that explains every octet:
+// kExplainsOctets true) Explanation, Tag, ContentsBegin, EndOfContents, Filler.
 struct WriterDefaults {
   // The message for a primitive element of indefinite length.
   static constexpr const char* kIndefinitePrimitive = "Error:!!!! NonConstructed tag with undefinite length !!!!\n";
@@ -80,28 +86,18 @@ struct WriterDefaults {
   // Two threads may share the walk (walk/stretch_walk.h); a writer that writes out at every element
   // walks with one, and the output is written by another.
   static constexpr bool kShared = true;
+  // The writer hears every identifier and length octet, every tag and filler (the debug dump).
+  static constexpr bool kExplainsOctets = false;
 
   // True when an element of this item is named at all (and so can open a record): by its long
   // name.
   static bool Names(const TItem& item) { return item.LongTagName.has_value(); }
 
-  Unexplained Explanation() { return {}; }
-  void Tag(const TagPath&, const TLeaf*) {}
   void RecordFound() {}
-  void RecordStarts(const RecordRead&) {}
   void Named(const TItem&) {}
   void TagNotFound(const TagPath&) {}
   void Element(const ElementRead&) {}
-  void ContentsBegin() {}
-  void Value(const ValueRead&) {}
-  void EndOfContents() {}
   void ElementEnds(int) {}
-  void Filler(uint64_t, uint64_t, uint8_t) {}
-  void Damaged(uint64_t, uint64_t) {}
-  void InDoubt(uint64_t, uint64_t) {}
-  void Finish() {}
-  template <typename Same>
-  void TakeOver(Same&) {}
 };
 
 // A walk with its writer, as the callers of a walk see it: the whole input's walk, or a stretch's.

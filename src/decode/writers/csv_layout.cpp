@@ -5,23 +5,11 @@
 
 #include "common/text_buffer.h"
 #include "common/text_format.h"
-#include "decode/writers/field_values.h"
 #include "decode/writers/record_text.h"
 #include "decode/writers/sql_words.h"
 
 namespace orvalis {
 namespace {
-
-// The type of a column by the type of its field and the name of its part ("" for a plain value).
-ColumnType TypeOfPart(TagType type, std::string_view part) {
-  if (part == "natureCode" || part == "planCode") return ColumnType::kSmallInteger;
-  if (part == "code") return ColumnType::kInteger;  // a mnemonic's, of up to two octets
-  if (part == "seconds") return ColumnType::kSeconds;
-  if (!part.empty()) return ColumnType::kText;
-  if (type == TagType::DecNumber) return ColumnType::kInteger;
-  if (type == TagType::DateTime) return ColumnType::kTimestamp;
-  return ColumnType::kText;
-}
 
 // The name of an occurrence: "name" for the first, "name#2" for the second ...
 std::string OccurrenceName(const std::string& name, uint32_t occurrence) {
@@ -40,6 +28,7 @@ std::string PathOf(const TLeaf& leaf) {
 struct LayoutBuilder {
   CsvLayout& Layout;
   const std::vector<bool>& Shared;
+  const ValueTypeCatalog& Types;
   struct Field {
     uint32_t Column;
     PartNames Parts;
@@ -56,7 +45,8 @@ struct LayoutBuilder {
   // beside "b" in "a", a TagName "n#2" beside the second "n") are a collision: refused.
   int32_t ValueColumns(const TLeaf& leaf, const TLeaf& record, const std::string& name) {
     const TItem& item = leaf.Item;
-    const PartNames parts = PartNamesOf(item.Type);
+    const ValueTypeInfo& type = Types.Info(item.Type);
+    const PartNames& parts = type.Parts;
     auto found = FieldNamed.find(name);
     if (found != FieldNamed.end()) {
       if (found->second.Record == &record && found->second.Leaf != &leaf && Collision.empty()) {
@@ -67,8 +57,8 @@ struct LayoutBuilder {
       const bool same = there.Count == parts.Count && std::equal(parts.Names, parts.Names + parts.Count, there.Names);
       if (!same) return -1;  // the name is taken by a value of other parts
       for (int part = 0; part < parts.Count; ++part) {
-        ColumnType& type = Layout.Types[found->second.Column + part];
-        if (type != TypeOfPart(item.Type, parts.Names[part])) type = ColumnType::kText;
+        ColumnType& column = Layout.Types[found->second.Column + part];
+        if (column != type.Column(item, part)) column = ColumnType::kText;
       }
       return static_cast<int32_t>(found->second.Column);
     }
@@ -82,7 +72,7 @@ struct LayoutBuilder {
     Layout.Fields.push_back(name);
     for (int part = 0; part < parts.Count; ++part) {
       Layout.Names.push_back(parts.Count == 1 ? name : name + "." + std::string(parts.Names[part]));
-      Layout.Types.push_back(TypeOfPart(item.Type, parts.Names[part]));
+      Layout.Types.push_back(type.Column(item, part));
       Layout.FieldOf.push_back(field);
     }
     return static_cast<int32_t>(column);
@@ -172,7 +162,7 @@ bool NameForSql(CsvLayout& layout, std::string& problem) {
 }  // namespace
 
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
-                   bool sourceColumn) {
+                   bool sourceColumn, const ValueTypeCatalog& types) {
   const std::vector<bool> shared = SharedTagNames(root);
   layout = CsvLayout();
   layout.Slots.assign(LeafCount(root), CsvLayout::FieldSlots());
@@ -186,7 +176,7 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
     layout.Types.push_back(ColumnType::kText);
     layout.FieldOf.push_back(0);
   }
-  LayoutBuilder builder{layout, shared, {}, false, {}};
+  LayoutBuilder builder{layout, shared, types, {}, false, {}};
   builder.FindRecords(root);
   layout.ErrorsColumn = static_cast<uint32_t>(layout.Names.size());
   layout.Names.emplace_back(kErrorsColumn);

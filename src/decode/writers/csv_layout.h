@@ -9,12 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/types/value_types.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
-
-// What a column holds, as a database would type it.
-enum class ColumnType : uint8_t { kText, kInteger, kSmallInteger, kSeconds, kTimestamp };
 
 // The name of the column of values that cannot be decoded, the last one.
 constexpr std::string_view kErrorsColumn = "errors";
@@ -61,8 +59,9 @@ struct CsvLayout {
 // database takes them unquoted (SqlColumnName), with `sourceColumn` the input's name is a column.
 // False, with `problem` set to a message, when a column would be named "errors" (or "file" with
 // sourceColumn), the columns would be too many, or two SQL names would be alike.
+// The types' parts and columns are those of the list `types`.
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
-                   bool sourceColumn = false);
+                   bool sourceColumn = false, const ValueTypeCatalog& types = ValueTypes::Catalog());
 
 // Chooses and orders the columns by a comma-separated list of the dictionary's names. False,
 // with `unknown` set to the first name that is not a column, when one is not.

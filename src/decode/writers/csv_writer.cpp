@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "common/text_format.h"
-#include "decode/writers/field_values.h"
+#include "decode/types/value_types.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/record_line.h"
 #include "decode/writers/record_text.h"
@@ -177,7 +177,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     valueColumn_ = -1;
     if (column < 0 || leaf == nullptr) return;
     Sink sink{*this, static_cast<uint32_t>(column), static_cast<uint32_t>(column)};
-    DecodeFieldValue(leaf->Item, octets, length, sink);
+    Values::Fields(sink, leaf->Item, octets, length);
   }
 
  private:
@@ -363,7 +363,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       EndCell(Row(), Column, At, Row().Text.data() + Row().Text.size());
     }
     void Text(const PaddedText& text) {
-      if (!text.Plain() || Writer.layout_.InertFormulas) return Text(text.view());
+      if (!PlainForCsv(text) || Writer.layout_.InertFormulas) return Text(text.view());
       At = Row().Text.size();
       char* at = Row().Text.extend(text.size() + PaddedText::kPadding);
       EndCell(Row(), Column, At, PutPadded(at, text));

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/text_format.h"
-#include "decode/writers/field_values.h"
+#include "decode/types/value_types.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/record_line.h"
 #include "decode/writers/record_text.h"
@@ -97,7 +97,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
 
   // The member's key: the TagName, or the tag path where the element has none of its own (not
   // found, no TagName, or one that a sibling shares); "#N" added for the N-th occurrence.
-  void Member(const TLeaf* leaf, const TagPath& path, int depth, uint32_t occurrence, bool constructed,
+  [[gnu::always_inline]] void Member(const TLeaf* leaf, const TagPath& path, int depth, uint32_t occurrence, bool constructed,
               uint64_t length) {
     TextBuffer& out = Out();
     const uint32_t parent = RecordLine::Bit(depth - 1);
@@ -151,7 +151,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
       out.push_back('"');
       return;
     }
-    DecodeFieldValue(leaf->Item, octets, length, sink);
+    Values::Fields(sink, leaf->Item, octets, length);
   }
 
   void OutsideAnyLine(bool) {}
@@ -215,7 +215,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter> {
     }
     void Text(std::string_view octets) { AppendJsonString(Out, octets); }
     void Text(const PaddedText& text) {
-      if (!text.Plain()) return Text(text.view());
+      if (!PlainForJson(text)) return Text(text.view());
       char* at = Out.extend(text.size() + 2 + PaddedText::kPadding);
       *at = '"';
       at = PutPadded(at + 1, text);
@@ -345,7 +345,8 @@ std::string_view RepeatedName(std::string_view key) {
   return number >= 2 ? key.substr(0, hash) : std::string_view();
 }
 
-bool BranchKeysAreSound(const TBranch& branch, const std::vector<bool>& shared, std::string& problem) {
+bool BranchKeysAreSound(const TBranch& branch, const std::vector<bool>& shared, const ValueTypeCatalog& types,
+                        std::string& problem) {
   std::unordered_map<std::string_view, const TLeaf*> named;
   for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
     if (leaf->Item.TagName && !shared[leaf->Serial]) named.emplace(*leaf->Item.TagName, leaf);
@@ -357,7 +358,7 @@ bool BranchKeysAreSound(const TBranch& branch, const std::vector<bool>& shared, 
     constexpr std::string_view kHex = "_hex";
     if (key.size() > kHex.size() && key.substr(key.size() - kHex.size()) == kHex) {
       const auto found = named.find(key.substr(0, key.size() - kHex.size()));
-      if (found != named.end() && found->second->Item.Type == TagType::String) other = found->second;
+      if (found != named.end() && types.Info(found->second->Item.Type).OctetsBeside) other = found->second;
     }
     if (const std::string_view repeated = RepeatedName(key); other == nullptr && !repeated.empty()) {
       const auto found = named.find(repeated);
@@ -370,15 +371,15 @@ bool BranchKeysAreSound(const TBranch& branch, const std::vector<bool>& shared, 
     }
   }
   for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
-    if (leaf->Child && !BranchKeysAreSound(*leaf->Child, shared, problem)) return false;
+    if (leaf->Child && !BranchKeysAreSound(*leaf->Child, shared, types, problem)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool JsonKeysAreSound(const TBranch& root, std::string& problem) {
-  return BranchKeysAreSound(root, SharedTagNames(root), problem);
+bool JsonKeysAreSound(const TBranch& root, std::string& problem, const ValueTypeCatalog& types) {
+  return BranchKeysAreSound(root, SharedTagNames(root), types, problem);
 }
 
 }  // namespace orvalis

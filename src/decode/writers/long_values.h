@@ -1,87 +1,13 @@
-// Long values: a primitive value of kLongValue octets or more has its text made in chunks, each
-// handed on as it is made (written out, kept in the temporary file, or dropped: see
-// KeepHeldTextBounded), so that no value's text is ever held whole, however long the value. The
-// bytes are those that the text made in one go would have. Shorter values, nearly all of them, keep
-// their own paths.
+// Long values in the record formats: a JSON string's octets and a CSV cell made in chunks (see
+// decode/types/long_text.h), each handed on as it is made.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <string_view>
 
-#include "common/text_buffer.h"
-#include "common/text_format.h"
-#include "decode/values/value_readers.h"
+#include "decode/types/long_text.h"
 #include "decode/walk/walk_state.h"
-#include "decode/writers/text_values.h"
 
 namespace orvalis {
-
-// How the octets of a long value are written: two characters per octet in
-// hexadecimal, as telephone digits (the last one left out when the count is odd), or as a line
-// code (hexadecimal, a "/" after the first two octets); or, in a CSV cell, as a text (a CSV field).
-enum class LongForm : uint8_t { kHex, kDigits, kOddDigits, kLineCode, kText };
-
-// A CSV cell of a long value, made from the input's octets when its row is written.
-struct LongCell {
-  const uint8_t* Octets = nullptr;
-  uint64_t Count = 0;
-  LongForm Form = LongForm::kHex;
-};
-
-// The octets that make one chunk of a long value's text.
-constexpr std::size_t kLongValueChunk = 16 << 10;
-
-// Chunks into the record's text: the text held is handed on after each.
-struct RecordChunks {
-  WalkContext& Walk;
-  char* Room(std::size_t n) { return Walk.State.RecordBuffer.extend(n); }
-  void Done(const char* end) {
-    TextBuffer& text = Walk.State.RecordBuffer;
-    text.truncate(static_cast<std::size_t>(end - text.data()));
-    KeepHeldTextBounded(Walk);  // a stretch walked ahead stops at its next element
-  }
-};
-
-// Writes `count` octets in the form given (kHex, kDigits, kOddDigits or kLineCode), chunk by chunk:
-// `out.Room(n)` gives room for n characters, `out.Done(end)` ends each chunk.
-template <typename Chunks>
-void PutLongForm(Chunks& out, const uint8_t* octets, uint64_t count, LongForm form) {
-  const OctetPairs& pairs = form == LongForm::kHex || form == LongForm::kLineCode ? kUpperHexPairs : kAddressDigitPairs;
-  for (uint64_t done = 0; done < count;) {
-    const std::size_t n = count - done < kLongValueChunk ? static_cast<std::size_t>(count - done) : kLongValueChunk;
-    char* to = out.Room(2 * n + 1);
-    if (form == LongForm::kLineCode && done == 0) {  // a line code's first two octets, then "/"
-      const LineCodeValue code = ReadLineCode(octets, count);
-      to = PutOctetPairs(to, octets, code.Head);
-      *to++ = '/';
-      to = PutOctetPairs(to, octets + code.Head, n - code.Head);
-    } else {
-      to = PutOctetPairs(to, octets + done, n, pairs);
-    }
-    done += n;
-    if (done == count && form == LongForm::kOddDigits) --to;
-    out.Done(to);
-  }
-}
-
-// Seeks a text in a text that comes in chunks.
-class ChunkedSearch {
- public:
-  explicit ChunkedSearch(std::string_view wanted) : wanted_(wanted), found_(wanted.empty()) {}
-  void Feed(std::string_view chunk);
-  bool Found() const { return found_; }
-
- private:
-  std::string_view wanted_;
-  bool found_;
-  std::string tail_;  // the last characters fed, fewer than wanted_ has
-};
-
-// A long address's digit line, too long for a piece: said refused; its text is made, in chunks,
-// only for the filter to seek in.
-void RefuseLongDigitLine(WalkContext& walk, const TItem& item, const AddressValue& address);
 
 // Writes a JSON string's octets in chunks into the record's text, without its quotes.
 void PutLongJsonText(WalkContext& walk, std::string_view octets);

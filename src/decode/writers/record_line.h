@@ -11,7 +11,7 @@
 
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
-#include "decode/writers/text_values.h"
+#include "decode/types/value_types.h"
 
 namespace orvalis {
 
@@ -53,10 +53,6 @@ struct TagOccurrences {
   }
 };
 
-// The text form of a filtered tag's value goes through the readable text's decoder and the filter
-// step, as in the readable output, and is then taken back from the record's text.
-void ApplyFilterToText(WalkContext& walk, const TItem& item, uint64_t length);
-
 // The writer of a record format `Format`, which derives from it and lays out:
 //   OpenLineText(kind, path, base, offset, number)  the line's beginning, its fields those of
 //                                            the element of depth `base` of the path
@@ -70,6 +66,8 @@ void ApplyFilterToText(WalkContext& walk, const TItem& item, uint64_t length);
 template <typename Format>
 class RecordLineWriter : public WriterDefaults {
  public:
+  using Values = ValueTypes;
+
   explicit RecordLineWriter(WalkContext& walk) : walk_(walk) {}
 
   // The line under way ends before the walk writes out or drops the record before.
@@ -81,10 +79,7 @@ class RecordLineWriter : public WriterDefaults {
   [[gnu::always_inline]] void Element(const ElementRead& element) {
     BeginElement(element.Leaf, element.Path, element.Depth, element.Constructed, element.Length.Value, element.Offset);
   }
-  [[gnu::always_inline]] void Value(const ValueRead& value) {
-    if (value.Leaf != nullptr && value.Leaf->Item.FilterValue) ApplyFilterToText(walk_, value.Leaf->Item, value.Length);
-    self().ValueText(value.Leaf, value.Octets, value.Length);
-  }
+  [[gnu::always_inline]] void Value(const ValueRead& value) { self().ValueText(value.Leaf, value.Octets, value.Length); }
   [[gnu::always_inline]] void ElementEnds(int depth) { EndElement(depth); }
   void Finish() { CloseLine(); }
   // A stretch's line is open only where the stretch's walk stopped inside a record: the walk

@@ -26,16 +26,17 @@ constexpr NeedTable MakeNeedTable() {
 }
 constexpr NeedTable kNeeds = MakeNeedTable();
 
-// A dictionary text marked plain is copied as it is into both formats: no octet of it may need more.
+// A dictionary text plain for a format is copied as it is: no octet of it may need more there.
 constexpr bool PlainOctetsNeedNothing() {
   for (int octet = 0; octet < 256; ++octet) {
-    if (PaddedText::PlainOctet(static_cast<char>(octet)) && (kNeeds.Json[octet] != kAsIs || kNeeds.Csv[octet] != kAsIs)) {
+    const uint8_t kinds = PaddedText::KindsOf(static_cast<char>(octet));
+    if ((JsonTakesAsIs(kinds) && kNeeds.Json[octet] != kAsIs) || (CsvTakesAsIs(kinds) && kNeeds.Csv[octet] != kAsIs)) {
       return false;
     }
   }
   return true;
 }
-static_assert(PlainOctetsNeedNothing(), "a plain dictionary text would need escaping or quoting");
+static_assert(PlainOctetsNeedNothing(), "a dictionary text plain for a format would need escaping or quoting there");
 
 void AppendLatin1(TextBuffer& out, uint8_t octet) {
   out.push_back(static_cast<char>(0xC0 | (octet >> 6)));

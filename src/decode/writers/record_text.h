@@ -6,9 +6,21 @@
 
 #include <string_view>
 
+#include "common/padded_text.h"
 #include "common/text_buffer.h"
 
 namespace orvalis {
+
+// True for a dictionary text that the format takes as it is (neither escaped, quoted nor mapped):
+// the record writers then copy it whole.
+constexpr bool JsonTakesAsIs(uint8_t kinds) {
+  return (kinds & (PaddedText::kControl | PaddedText::kQuote | PaddedText::kBackslash | PaddedText::kHigh)) == 0;
+}
+constexpr bool CsvTakesAsIs(uint8_t kinds) {
+  return (kinds & (PaddedText::kLineEnd | PaddedText::kQuote | PaddedText::kComma | PaddedText::kHigh)) == 0;
+}
+inline bool PlainForJson(const PaddedText& text) { return JsonTakesAsIs(text.Kinds()); }
+inline bool PlainForCsv(const PaddedText& text) { return CsvTakesAsIs(text.Kinds()); }
 
 // Appends the octets as a JSON string, quotes included: a quotation mark, a reverse solidus and
 // the control characters (below 0x20) escaped, the octets above 0x7F as above.

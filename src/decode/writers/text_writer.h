@@ -8,7 +8,7 @@
 
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
-#include "decode/writers/text_values.h"
+#include "decode/types/value_types.h"
 
 namespace orvalis {
 
@@ -38,17 +38,22 @@ void WriteSourceLine(WalkContext& walk);
 
 class TextWriter : public WriterDefaults {
  public:
+  using Values = ValueTypes;
+
   TextWriter(WalkContext& walk, const NoSetup&) : walk_(walk) {}
 
   void RecordStarts(const RecordRead& record) { AppendRecordLine(walk_, record.Item, record.Number); }
   void Named(const TItem& item) { AppendToRecord(walk_, *item.LongTagName); }
   void TagNotFound(const TagPath& path) { AppendTagNotFoundLine(walk_, path); }
   void Value(const ValueRead& value) {
-    if (value.Leaf != nullptr) DecodeValue(walk_, value.Leaf->Item, value.Length);
+    if (value.Leaf != nullptr) Values::Text(walk_, value.Leaf->Item, value.Octets, value.Length);
   }
   // Filler leaves no trace in the text: a padded file reads as the same file unpadded.
   void Damaged(uint64_t at, uint64_t resumedAt) { AppendDamageMarker(walk_, at, resumedAt); }
   void InDoubt(uint64_t, uint64_t damagedAt) { AppendInDoubtMarker(walk_, damagedAt); }
+  // Everything goes into the record's text at once: nothing is held, nothing to hand over.
+  void Finish() {}
+  void TakeOver(TextWriter&) {}
 
  protected:
   WalkContext& walk_;

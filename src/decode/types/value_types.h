@@ -1,0 +1,149 @@
+// The value types, a row each: the list that the dictionary reader, the writers, the CSV columns
+// and the table definition find every type through. A new type is a class in a file of its own
+// (value_type.h says what it has) and a row here. The list is a type, so the walk's writers call
+// each type's layouts without indirection; a list with more rows (a test's) is used alike.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+
+#include "decode/types/date_time.h"
+#include "decode/types/dec_number.h"
+#include "decode/types/duration.h"
+#include "decode/types/hex_number.h"
+#include "decode/types/line_code.h"
+#include "decode/types/mnemonics.h"
+#include "decode/types/number.h"
+#include "decode/types/received_digits.h"
+#include "decode/types/string_value.h"
+#include "decode/types/untyped.h"
+#include "decode/types/value_type.h"
+#include "tags/tag_tree.h"
+
+namespace orvalis {
+
+namespace value_type_traits {
+template <typename T, typename = void>
+struct HasDump : std::false_type {};
+template <typename T>
+struct HasDump<T, std::void_t<decltype(&T::Dump)>> : std::true_type {};
+template <typename T, typename = void>
+struct HasLong : std::false_type {};
+template <typename T>
+struct HasLong<T, std::void_t<decltype(&T::LongText), decltype(&T::LongFilter)>> : std::true_type {};
+template <typename T, typename = void>
+struct OctetsBeside : std::false_type {};
+template <typename T>
+struct OctetsBeside<T, std::void_t<decltype(T::kOctetsBeside)>> : std::bool_constant<T::kOctetsBeside> {};
+}  // namespace value_type_traits
+
+
+// The first row is the tag without a type (code 0); the codes of the others are their places.
+template <typename... Rows>
+struct ValueTypeList {
+  static constexpr std::size_t kCount = sizeof...(Rows);
+  static_assert(kCount >= 1 && kCount <= 255, "a type's code is one octet");
+
+  static constexpr ValueTypeInfo kInfo[kCount] = {
+      {Rows::kName, Rows::kParts, &Rows::Column, value_type_traits::OctetsBeside<Rows>::value}...};
+
+  // The names for the dictionary reader: kNames[code].
+  static constexpr std::string_view kNames[kCount] = {Rows::kName...};
+  static ValueTypeNames Names() { return {kNames, kCount}; }
+
+  static constexpr ValueTypeCatalog Catalog() { return {kInfo, kCount}; }
+
+  // Calls visit(Row{}) for the row of the code (a code beyond the list: the first row's), through
+  // one jump on the code.
+  template <typename Visit>
+  [[gnu::always_inline]] static void VisitRow(TagType code, Visit&& visit) {
+    const auto index = static_cast<std::size_t>(code);
+    switch (index < kCount ? index : 0) {
+#define ORVALIS_ROW_CASE(I) \
+  case I:                   \
+    if constexpr (I < kCount) return visit(RowAt<I>{}); \
+    break;
+#define ORVALIS_ROW_CASES8(I) \
+  ORVALIS_ROW_CASE(I) ORVALIS_ROW_CASE(I + 1) ORVALIS_ROW_CASE(I + 2) ORVALIS_ROW_CASE(I + 3) \
+  ORVALIS_ROW_CASE(I + 4) ORVALIS_ROW_CASE(I + 5) ORVALIS_ROW_CASE(I + 6) ORVALIS_ROW_CASE(I + 7)
+      ORVALIS_ROW_CASES8(0) ORVALIS_ROW_CASES8(8) ORVALIS_ROW_CASES8(16) ORVALIS_ROW_CASES8(24)
+      ORVALIS_ROW_CASES8(32) ORVALIS_ROW_CASES8(40) ORVALIS_ROW_CASES8(48) ORVALIS_ROW_CASES8(56)
+#undef ORVALIS_ROW_CASES8
+#undef ORVALIS_ROW_CASE
+      default:
+        break;
+    }
+  }
+  static_assert(kCount <= 64, "VisitRow has cases for 64 rows: give it more");
+
+  // The readable text of a value: a jump to the type's layout (a long value's apart).
+  static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+    if (length >= kLongValue) return LongTextOf(walk, item, c, length);
+    VisitRow(item.Type, [&](auto row) { decltype(row)::Text(walk, item, c, length); });
+  }
+  // The debug dump's decoded value.
+  static void Dump(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+    VisitRow(item.Type, [&](auto row) {
+      using Row = decltype(row);
+      if constexpr (value_type_traits::HasDump<Row>::value) {
+        Row::Dump(walk, item, c, length);
+      } else {
+        TextOf<Row>(walk, item, c, length);
+      }
+    });
+  }
+  // The record formats' value, told to the sink.
+  template <typename Sink>
+  [[gnu::always_inline]] static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
+    VisitRow(item.Type, [&](auto row) { decltype(row)::Fields(sink, item, c, length); });
+  }
+  // True when the item's filter value is in the value's readable text (an address's digit line);
+  // what the text adds to the record's text is left there for the caller to take back.
+  static bool FilterHolds(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+    bool holds = false;
+    VisitRow(item.Type, [&](auto row) {
+      using Row = decltype(row);
+      if constexpr (value_type_traits::HasLong<Row>::value) {
+        holds = length >= kLongValue ? Row::LongFilter(walk, item, c, length)
+                                     : ShortValueHolds<Row>(walk, item, c, length);
+      } else {
+        holds = ShortValueHolds<Row>(walk, item, c, length);
+      }
+    });
+    return holds;
+  }
+
+ private:
+  template <std::size_t I>
+  using RowAt = std::tuple_element_t<(I < kCount ? I : 0), std::tuple<Rows...>>;
+  [[gnu::noinline, gnu::cold]] static void LongTextOf(WalkContext& walk, const TItem& item, const uint8_t* c,
+                                                      uint64_t length) {
+    VisitRow(item.Type, [&](auto row) { TextOf<decltype(row)>(walk, item, c, length); });
+  }
+  template <typename Row>
+  static void TextOf(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+    if constexpr (value_type_traits::HasLong<Row>::value) {
+      if (length >= kLongValue) return Row::LongText(walk, item, c, length);
+    }
+    Row::Text(walk, item, c, length);
+  }
+};
+
+// The program's value types, in the order of their codes: the first ten are the dictionary's
+// codes 1 to 10 of old.
+using ValueTypes = ValueTypeList<UntypedType, DateTimeType, StringType, NumberType, HexNumberType, DecNumberType,
+                                 IndexedMnemonicType, KeyedMnemonicType, DurationType, LineCodeType,
+                                 ReceivedDigitsType>;
+
+// An empty dictionary whose Type parameters name the types of a list.
+template <typename Types = ValueTypes>
+std::unique_ptr<TBranch> NewDictionary() {
+  auto root = std::make_unique<TBranch>(nullptr);
+  root->Types = Types::Names();
+  return root;
+}
+
+}  // namespace orvalis
