@@ -83,6 +83,19 @@ nulls = [json.loads(l) for l in open(os.path.join(work, "calls.jsonl"), encoding
 assert lines[0]["outside"] == nulls and not lines[0]["outsideCut"], (len(lines[0]["outside"]), len(nulls))
 PYTHON
 
+# The fields outside records are those of the whole input, whatever the filter keeps.
+cp "$examples/filter.cfg" filter.cfg
+printf 'FilterFile=filter.cfg\r\n' > filtered.cfg
+"$orvalis" -q -c filtered.cfg -x jsonl -i "$examples/calls.ber" -o filtered.jsonl -m filtered.manifest 2> /dev/null
+: > whole.cfg
+"$orvalis" -q -c whole.cfg -x jsonl -i "$examples/calls.ber" -o whole.jsonl -m whole.manifest 2> /dev/null
+python3 - filtered.manifest whole.manifest << 'PYTHON' || fail "the filter changed the manifest's fields outside records"
+import json, sys
+filtered, whole = (json.loads(open(name, encoding="utf-8").readline()) for name in sys.argv[1:])
+assert filtered["recordsWritten"] < whole["recordsWritten"], (filtered["recordsWritten"], whole["recordsWritten"])
+assert filtered["outside"] == whole["outside"], (len(filtered["outside"]), len(whole["outside"]))
+PYTHON
+
 # The list on standard input; the output on standard output.
 printf 'day1.ber\nday2.ber.gz\nday3.ber\n' | "$orvalis" -q -x jsonl -l - -o - > piped.jsonl 2> /dev/null
 cmp -s piped.jsonl all.jsonl || fail "the list on standard input gives another output"

@@ -183,11 +183,14 @@ template <typename Values>
   CountFilteredValue(walk, holds);
 }
 
-// Tells the writer a primitive element's contents, and feeds the filter with them.
+// Tells the writer a primitive element's contents, and feeds the filter with them when the walk
+// has one (a walk without, such as the manifest's, passes over the filter's marks in the tree).
 template <typename Writer>
 [[gnu::always_inline]] inline void TellValue(WalkContext& walk, Writer& writer, const ValueRead& value) {
   writer.Value(value);
-  if (value.Leaf != nullptr && value.Leaf->Item.FilterValue) FeedFilter<typename Writer::Values>(walk, value);
+  if (value.Leaf != nullptr && value.Leaf->Item.FilterValue && walk.Settings.FilterCount != 0) {
+    FeedFilter<typename Writer::Values>(walk, value);
+  }
 }
 
 template <typename Writer>
