@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "common/block_writer.h"
+#include "driver/config_files.h"
 #include "driver/driver.h"
 #include "driver/input_image.h"
 #include "driver/manifest.h"
@@ -340,9 +341,12 @@ TEST(ManifestOutsideWalk, AFailureIsToldAndCounted) {
 
 // The manifest's walk of the fields outside records gives the "record":null lines of JSON Lines
 // without its damage lines, whatever the range, filter, format, debug mode and source name of the
-// run; Resync as the run says. It keeps the text up to its bound and says nothing on the console.
+// run, and a filter that names a field outside records too; Resync as the run says. It keeps the
+// text up to its bound and says nothing on the console.
 TEST(ManifestOutsideWalk, GivesTheNullLinesOfJsonLinesUpToItsBound) {
   auto root = SampleDictionary({"3.TagName=header", "3.Type=DecNumber", "2.5.TagName=count", "2.5.Type=DecNumber"});
+  auto filteredRoot = SampleDictionary({"3.TagName=header", "3.Type=DecNumber", "2.5.TagName=count", "2.5.Type=DecNumber"});
+  ASSERT_EQ(ApplyFilterText("Filter.cfg", "header=9\r\ncount=2\r\n", *filteredRoot), 2u);
   const Bytes record = Tlv({0xA1}, Tlv({0x80}, {0x05}));
   const Bytes damaged = {0xA1, 0x03, 0x80, 0x05, 0x01};  // a record whose value runs past it
   const Bytes input = Cat({Tlv({0x83}, {0x01}), record, Tlv({0xA2}, Cat({record, Tlv({0x85}, {0x02}), record})),
@@ -373,14 +377,22 @@ TEST(ManifestOutsideWalk, GivesTheNullLinesOfJsonLinesUpToItsBound) {
   named.SourceName = "in.ber";
   filtered.FilterCount = 1;
   ranged.Resync = true;
+  WalkSettings filteredOutside = resync;
+  filteredOutside.FilterCount = 2;
   const struct {
     const char* Name;
     WalkSettings Settings;
     std::string Expected;
+    TBranch* Root;
   } rows[] = {
-      {"resync", resync, expected},      {"csv", csv, expected},         {"debug", debug, expected},
-      {"source name", named, expected},  {"filter", filtered, expected}, {"range", ranged, expected},
-      {"no resync", WalkSettings{}, nullLines(WalkSettings{})},
+      {"resync", resync, expected, root.get()},
+      {"csv", csv, expected, root.get()},
+      {"debug", debug, expected, root.get()},
+      {"source name", named, expected, root.get()},
+      {"filter", filtered, expected, root.get()},
+      {"range", ranged, expected, root.get()},
+      {"filter outside records", filteredOutside, expected, filteredRoot.get()},
+      {"no resync", WalkSettings{}, nullLines(WalkSettings{}), root.get()},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -388,7 +400,7 @@ TEST(ManifestOutsideWalk, GivesTheNullLinesOfJsonLinesUpToItsBound) {
                              std::size_t{1} << 16}) {
       std::string text;
       testing::internal::CaptureStdout();
-      WalkOutsideFields(row.Settings, input.data(), input.size(), *root, text, keep);
+      WalkOutsideFields(row.Settings, input.data(), input.size(), *row.Root, text, keep);
       EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
       EXPECT_EQ(text, row.Expected.substr(0, keep));
     }
