@@ -1,6 +1,6 @@
 // libFuzzer target: the list of inputs (-l). The bytes are a list, read as the program reads it,
-// once as they are and once repeated past the first block of 64 KiB that the reader takes, so that
-// lines cross the blocks' edges at every place. The names read, the fault and its line must be
+// as they are and after lines that put the edge of the reader's blocks of 64 KiB inside it, so
+// that its lines cross the edge. The names read, the fault and its line must be
 // those of a plain reading of the lines, block by block: a line's NUL octet or a name longer than
 // the longest file name is met in the first block that shows it, a NUL first within a block.
 #include <cstdio>
@@ -79,15 +79,27 @@ void CheckList(const std::string& list) {
   if ((read.Read == ListRead::kNulOctet || read.Read == ListRead::kLongName) && read.Line != expected.Line) std::abort();
 }
 
+// Names of 199 octets and their line ends, up to `size` octets, the last name shorter.
+std::string NamesBefore(std::size_t size) {
+  std::string names;
+  while (names.size() < size) {
+    const std::size_t line = size - names.size() < 200 ? size - names.size() : 200;
+    names.append(line - 1, 'p');
+    names.push_back('\n');
+  }
+  return names;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string list(reinterpret_cast<const char*>(data), size);
   CheckList(list);
   if (size == 0 || size > kBlock) return 0;
-  std::string repeated;
-  while (repeated.size() <= kBlock) repeated += list;
-  repeated += list;
-  CheckList(repeated);
+  // The list after lines that end where the reader's second block begins `into` octets of it: in
+  // its middle, and where its first octet says.
+  for (const std::size_t into : {size / 2, std::size_t{data[0]} % (size + 1)}) {
+    CheckList(NamesBefore(kBlock - into) + list);
+  }
   return 0;
 }
