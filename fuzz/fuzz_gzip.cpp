@@ -1,7 +1,8 @@
 // libFuzzer target: gzip inputs. The bytes are a compressed file, inflated as the program inflates
 // a file (its trailer's claim for the first image, GzipMaxRatio held against the file's size) and
 // as a stream (read after its head, the ratio held against what was read), under bounds set low so
-// that a bomb takes little memory and time; the contents are then walked as the program walks them.
+// that a bomb takes little memory and time; contents of up to 64 KiB are then walked as the program
+// walks them.
 //   - A file and a stream without a ratio give the same contents and the same report.
 //   - The contents never pass the bounds; a ratio leaves the contents it allows as they were.
 //   - Every fault has its message; the walk of the contents reads nothing outside them, and its
@@ -21,11 +22,12 @@ using orvalis::ContentsBound;
 using orvalis::InflateFault;
 using orvalis::InflateReport;
 
-// GzipMaxContents of the target: a bomb stops here.
-constexpr uint64_t kMaxContents = 64 * 1024;
-// Contents up to this size are walked in every format; larger ones (bombs, mostly) only into the
-// readable text, which keeps the target fast.
+// GzipMaxContents of the target: a bomb stops here, after the image grew from its first 64 KiB.
+constexpr uint64_t kMaxContents = 256 * 1024;
+// Contents up to the first size are walked in every format, up to the second into the readable
+// text; larger ones (bombs, mostly) are not walked, which keeps the target fast.
 constexpr std::size_t kWalkedInEveryFormat = 16 * 1024;
+constexpr std::size_t kWalked = 64 * 1024;
 
 struct Inflated {
   InflateReport Report;
@@ -73,6 +75,7 @@ void CheckMessage(const Inflated& inflated) {
 // The walk of the contents, in an exactly sized copy, as the driver walks them.
 void WalkContents(const Inflated& inflated, uint8_t settingsByte) {
   const std::size_t size = inflated.Contents.size();
+  if (size > kWalked) return;
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size + 1]);
   std::memcpy(copy.get(), inflated.Contents.data(), size);
   orvalis_fuzz::ChosenSettings chosen = orvalis_fuzz::SettingsFromByte(settingsByte, false);
