@@ -20,8 +20,6 @@ int WalkWholeInput(WalkContext& walk, StretchWalkReport* report) {
 
 void WalkOutsideFields(WalkSettings settings, const uint8_t* data, uint64_t size, TBranch& root, std::string& text,
                        std::size_t keep) {
-  settings.Format = "jsonl";
-  settings.DebugMode = false;
   settings.RangeActive = false;
   settings.FilterCount = 0;
   settings.SourceName = {};

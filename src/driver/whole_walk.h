@@ -23,9 +23,9 @@ int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalk
 int WalkWholeInput(WalkContext& walk, StretchWalkReport* report = nullptr);
 
 // The fields outside records of the `size` octets at `data` as JSON Lines writes them, for a run's
-// manifest: a walk of their own over every record (no range, no filter, no source name, whatever
-// `settings` say; Resync, SkipFiller and an input that ends early as they say), its messages
-// dropped. The text is kept in `text` up to `keep` octets and dropped past them as it comes.
+// manifest: a walk of their own over every record with the writer of those fields, whatever format
+// `settings` name (no range, no filter, no source name, whatever they say; Resync, SkipFiller and
+// an input that ends early as they say), its messages dropped. The text is kept in `text` up to `keep` octets and dropped past them as it comes.
 void WalkOutsideFields(WalkSettings settings, const uint8_t* data, uint64_t size, TBranch& root, std::string& text,
                        std::size_t keep);
 

@@ -426,6 +426,22 @@ TEST(ManifestOutsideWalk, KeepsTheWholeLinesWithinTheBound) {
   EXPECT_FALSE(cut);
 }
 
+// A manifest's line names the offsets of the first ten places of damage, however many there were.
+TEST(ManifestLine, NamesTheFirstTenPlacesOfDamage) {
+  for (uint64_t damages : {0, 1, 10, 11, 12}) {
+    ManifestEntry entry;
+    for (uint64_t i = 0; i < damages; ++i) entry.Counts.NoteDamage(100 + i);
+    TextBuffer line;
+    AppendManifestLine(line, entry);
+    std::string offsets;
+    for (uint64_t i = 0; i < damages && i < 10; ++i) offsets += (i > 0 ? "," : "") + std::to_string(100 + i);
+    EXPECT_NE(line.view().find("\"damages\":{\"count\":" + std::to_string(damages) + ",\"firstOffsets\":[" + offsets +
+                               "]}"),
+              std::string_view::npos)
+        << line.view();
+  }
+}
+
 // A guard puts back the handling of the signal that was in force before it.
 TEST(InputFaultGuard, PutsBackTheHandlingItFound) {
   struct sigaction before {};
