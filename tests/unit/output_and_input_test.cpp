@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include "common/block_writer.h"
+#include "driver/config_files.h"
 #include "driver/driver.h"
 #include "driver/input_image.h"
+#include "driver/manifest.h"
 #include "driver/output_file.h"
 #include "walk_fixture.h"
 
@@ -335,6 +337,109 @@ TEST(ManifestOutsideWalk, AFailureIsToldAndCounted) {
     EXPECT_EQ(ReadFile(dir / "out.prs"), "Header: 1\nRecord 1\nType: 5\n");
   }
   fs::remove_all(dir);
+}
+
+// The manifest's walk of the fields outside records gives the "record":null lines of JSON Lines
+// without its damage lines, whatever the range, filter, format, debug mode and source name of the
+// run, and a filter that names a field outside records too; Resync as the run says. It keeps the
+// text up to its bound and says nothing on the console.
+TEST(ManifestOutsideWalk, GivesTheNullLinesOfJsonLinesUpToItsBound) {
+  auto root = SampleDictionary({"3.TagName=header", "3.Type=DecNumber", "2.5.TagName=count", "2.5.Type=DecNumber"});
+  auto filteredRoot = SampleDictionary({"3.TagName=header", "3.Type=DecNumber", "2.5.TagName=count", "2.5.Type=DecNumber"});
+  ASSERT_EQ(ApplyFilterText("Filter.cfg", "header=9\r\ncount=2\r\n", *filteredRoot), 2u);
+  const Bytes record = Tlv({0xA1}, Tlv({0x80}, {0x05}));
+  const Bytes damaged = {0xA1, 0x03, 0x80, 0x05, 0x01};  // a record whose value runs past it
+  const Bytes input = Cat({Tlv({0x83}, {0x01}), record, Tlv({0xA2}, Cat({record, Tlv({0x85}, {0x02}), record})),
+                           damaged, Tlv({0x83}, {0x04}), Tlv({0xA2}, Tlv({0x85}, {0x03})), {0x83, 0x02, 0x01}});
+  const auto nullLines = [&](WalkSettings settings) {
+    settings.Format = "jsonl";
+    const std::string all = RunWalk(*root, input, settings).Output;
+    std::string lines;
+    for (std::size_t at = 0, end; at < all.size(); at = end + 1) {
+      end = all.find('\n', at);
+      const std::string line = all.substr(at, end + 1 - at);
+      if (line.find("\"record\":null") != std::string::npos && line.find("\"damaged\"") == std::string::npos) {
+        lines += line;
+      }
+    }
+    return lines;
+  };
+  WalkSettings resync;
+  resync.Resync = true;
+  const std::string expected = nullLines(resync);
+  ASSERT_EQ(expected,  // the header; each block's own fields, around its records; no damage line
+            "{\"v\":1,\"record\":null,\"offset\":0,\"path\":\"\",\"fields\":{\"header\":1}}\n"
+            "{\"v\":1,\"record\":null,\"offset\":8,\"path\":\"\",\"fields\":{\"block\":{}}}\n"
+            "{\"v\":1,\"record\":null,\"offset\":15,\"path\":\"2\",\"fields\":{\"count\":2}}\n"
+            "{\"v\":1,\"record\":null,\"offset\":31,\"path\":\"\",\"fields\":{\"block\":{\"count\":3}}}\n");
+  WalkSettings csv = resync, debug = Debug(resync), named = resync, filtered = resync, ranged = Range(2, 2);
+  csv.Format = "csv";
+  named.SourceName = "in.ber";
+  filtered.FilterCount = 1;
+  ranged.Resync = true;
+  WalkSettings filteredOutside = resync;
+  filteredOutside.FilterCount = 2;
+  const struct {
+    const char* Name;
+    WalkSettings Settings;
+    std::string Expected;
+    TBranch* Root;
+  } rows[] = {
+      {"resync", resync, expected, root.get()},
+      {"csv", csv, expected, root.get()},
+      {"debug", debug, expected, root.get()},
+      {"source name", named, expected, root.get()},
+      {"filter", filtered, expected, root.get()},
+      {"range", ranged, expected, root.get()},
+      {"filter outside records", filteredOutside, expected, filteredRoot.get()},
+      {"no resync", WalkSettings{}, nullLines(WalkSettings{}), root.get()},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    for (std::size_t keep : {std::size_t{0}, std::size_t{1}, row.Expected.size() - 1, row.Expected.size(),
+                             std::size_t{1} << 16}) {
+      std::string text;
+      testing::internal::CaptureStdout();
+      WalkOutsideFields(row.Settings, input.data(), input.size(), *row.Root, text, keep);
+      EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+      EXPECT_EQ(text, row.Expected.substr(0, keep));
+    }
+  }
+}
+
+// The manifest keeps the whole lines within its bound, and tells when more followed.
+TEST(ManifestOutsideWalk, KeepsTheWholeLinesWithinTheBound) {
+  const std::string lines = "{\"a\":1}\n{\"bb\":2}\n";
+  const struct {
+    std::size_t Bound;
+    std::string_view Kept;
+    bool Cut;
+  } rows[] = {{0, "", true}, {7, "", true}, {8, "{\"a\":1}\n", true}, {16, "{\"a\":1}\n", true},
+              {17, lines, false}, {100, lines, false}};
+  for (const auto& row : rows) {
+    bool cut = !row.Cut;
+    EXPECT_EQ(OutsideWithinBound(lines, cut, row.Bound), row.Kept) << row.Bound;
+    EXPECT_EQ(cut, row.Cut) << row.Bound;
+  }
+  bool cut = true;
+  EXPECT_EQ(OutsideWithinBound(std::string(kManifestOutside, 'x'), cut).size(), kManifestOutside);
+  EXPECT_FALSE(cut);
+}
+
+// A manifest's line names the offsets of the first ten places of damage, however many there were.
+TEST(ManifestLine, NamesTheFirstTenPlacesOfDamage) {
+  for (uint64_t damages : {0, 1, 10, 11, 12}) {
+    ManifestEntry entry;
+    for (uint64_t i = 0; i < damages; ++i) entry.Counts.NoteDamage(100 + i);
+    TextBuffer line;
+    AppendManifestLine(line, entry);
+    std::string offsets;
+    for (uint64_t i = 0; i < damages && i < 10; ++i) offsets += (i > 0 ? "," : "") + std::to_string(100 + i);
+    EXPECT_NE(line.view().find("\"damages\":{\"count\":" + std::to_string(damages) + ",\"firstOffsets\":[" + offsets +
+                               "]}"),
+              std::string_view::npos)
+        << line.view();
+  }
 }
 
 // A guard puts back the handling of the signal that was in force before it.
