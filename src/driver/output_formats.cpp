@@ -53,7 +53,8 @@ constexpr std::size_t DefaultIndex() {
   return i;
 }
 static_assert(CountDefaults() == 1, "exactly one format named by -x is the default");
-static_assert(kFormats[kNamedCount].Dump, "the debug dump is the last row");
+static_assert(kFormats[kNamedCount].Dump && !kFormats[kNamedCount].Default,
+              "the debug dump is the last row, which -x cannot name");
 
 constexpr const OutputFormatRow& kDefaultFormat = kFormats[DefaultIndex()];
 constexpr const OutputFormatRow& kDumpFormat = kFormats[kNamedCount];
