@@ -285,7 +285,9 @@ struct Conversion {
   std::unique_ptr<TBranch> Root;
   std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
   uint32_t FilterCount = 0;
-  uint64_t GzipMaxContents = kMaxInputSize;  // the bounds of gzip contents, from the main configuration file
+  // The bounds of gzip contents, from the main configuration file: kept here, since an input may
+  // be loaded before or after the file's settings are taken over (TakeTextFiles).
+  uint64_t GzipMaxContents = kMaxInputSize;
   uint32_t GzipMaxRatio = 0;
 };
 
@@ -400,7 +402,7 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
 // Makes the CSV columns, or checks the JSON Lines keys, before the output is created, from the
 // dictionary read early (its messages held for its turn). False, after the message, when they
 // cannot be made or two keys of one object would be one.
-bool ColumnsAreSound(Conversion& run) {
+bool KeysAndColumnsAreSound(Conversion& run) {
   EarlyFiles& early = run.Early;
   if (!early.TagsRead) return true;  // its failure comes at its turn
   if (std::string_view(run.Format->Name) == "jsonl") {
@@ -569,7 +571,7 @@ bool OpenInput(const RunSettings& settings, Conversion& run) {
     return false;
   }
   return OutputSparesInput(settings, run.In->Input.get()) && TakeInputSize(settings, run) &&
-         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreSound(run);
+         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && KeysAndColumnsAreSound(run);
 }
 
 bool OpenOutput(const RunSettings& settings, OutputFile& output) {
@@ -650,9 +652,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     ShowHeld(early.FilterSaid);
     run.FilterCount = early.FilterCount;
   }
-  if (!run.Format->HasColumns || run.Layout != nullptr) return true;
-  run.Layout = std::make_shared<CsvLayout>();
-  return ChooseColumns(settings, *run.Root, *run.Layout);
+  return true;  // the CSV columns were made before the output was opened
 }
 
 WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, bool continuesOutput) {
@@ -782,14 +782,14 @@ class FixedLine {
   // empty.
   void AddName(const std::string& name, const char* none) {
     if (name.empty()) return Add(none);
-    static constexpr char kHex[] = "0123456789ABCDEF";
     for (char c : name) {
       const uint8_t octet = static_cast<uint8_t>(c);
       if (!IsControlOctet(octet)) {
         if (size_ < sizeof text_) text_[size_++] = c;
         continue;
       }
-      const char escaped[5] = {'\\', 'x', kHex[octet >> 4], kHex[octet & 0x0F], '\0'};
+      char escaped[5] = {};
+      PutEscapedOctet(escaped, octet);
       Add(escaped);
     }
   }
@@ -1110,7 +1110,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
   if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
       !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
-      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !ColumnsAreSound(run) ||
+      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !KeysAndColumnsAreSound(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;
   }

@@ -300,12 +300,9 @@ inline void CountFilteredValue(WalkContext& walk, bool holds) {
   ++state.FilteredTagsSeen;
 }
 
-// True while the record under way passes the filter: its text will be written out. A walk without a
-// filter keeps every text, also over a dictionary whose filter marks another walk follows (the
-// manifest's walk of the fields outside records).
+// True while the record under way passes the filter: its text will be written out.
 inline bool RecordIsKept(const WalkContext& walk) {
-  const uint32_t filterCount = walk.Settings.FilterCount;
-  return filterCount == 0 || (walk.State.RecordPasses && walk.State.FilteredTagsSeen == filterCount);
+  return walk.State.RecordPasses && walk.State.FilteredTagsSeen == walk.Settings.FilterCount;
 }
 
 // Writes the record's text out when it passed the filter, else drops it.
