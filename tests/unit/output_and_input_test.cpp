@@ -30,31 +30,6 @@ std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(BlockWriter, BlocksReachTheFileWholeAndInOrder) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  std::string expected;
-  {
-    BlockWriter writer(file);
-    TextBuffer block;
-    for (int i = 0; i < 300; ++i) {
-      // Sizes from empty to well above a page, each block's text its own.
-      const std::string text = std::to_string(i) + std::string(static_cast<std::size_t>(i * 37 % 9000), 'a' + i % 26);
-      block.append(text);
-      expected += text;
-      writer.Write(block);
-      EXPECT_TRUE(block.empty());
-    }
-    EXPECT_EQ(writer.Finish(), 0);
-    EXPECT_EQ(writer.Finish(), 0);  // nothing further to wait for
-  }
-  std::rewind(file);
-  std::string written(expected.size() + 1, '\0');
-  written.resize(std::fread(written.data(), 1, written.size(), file));
-  EXPECT_EQ(written, expected);
-  std::fclose(file);
-}
-
 // A writer that keeps its text in memory keeps exactly the first octets up to its limit, whatever
 // the blocks' sizes and wherever the limit falls among them, and writes no file.
 TEST(BlockWriter, KeptInMemoryUpToItsLimit) {
@@ -118,24 +93,6 @@ TEST(RecordOutput, DoesNotDependOnTheBlockSize) {
       EXPECT_EQ(blocks.Status, whole.Status);
     }
   }
-}
-
-TEST(InputImageFile, HoldsTheFileBytesMappedOrRead) {
-  const fs::path path = fs::temp_directory_path() / ("orvalis-input-" + std::to_string(getpid()) + ".ber");
-  std::string bytes(70000, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
-  for (const std::string& content : {bytes, std::string()}) {
-    std::ofstream(path, std::ios::binary) << content;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    InputImage image;
-    ASSERT_TRUE(LoadInputImage(file, content.size(), image));
-    std::fclose(file);  // the image outlives the open file
-    ASSERT_EQ(image.Size, content.size());
-    ASSERT_NE(image.Bytes(), nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.Bytes()), image.Size), content);
-  }
-  fs::remove(path);
 }
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -213,74 +170,6 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
       EXPECT_NE(entry.path().filename().string().rfind(".out.prs.", 0), 0u) << entry.path();  // no temporary left
     }
   }
-  fs::remove_all(dir);
-}
-
-// An output written in place (here a file with another hard link) keeps what it held until it is
-// cut, once: a run that gives up before leaves it as it was, and a second cut (the next input of a
-// list) keeps what the first inputs wrote.
-TEST(OutputFileInPlace, KeepsTheEarlierTextUntilItIsCut) {
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-in-place-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const fs::path out = dir / "out.prs";
-  const std::string earlier = "an earlier output, longer than the new text\n";
-  struct Row { const char* name; int cuts; const char* text; std::string result; };
-  const Row rows[] = {
-      {"given up before the cut", 0, "", earlier},
-      {"cut, then written", 1, "new\n", "new\n"},
-      {"cut again after the text", 2, "new\n", "new\nnew\n"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    fs::remove(dir / "other.prs");
-    std::ofstream(out, std::ios::binary) << earlier;
-    fs::create_hard_link(out, dir / "other.prs");
-    {
-      OutputFile output;
-      ASSERT_TRUE(output.Open(out.string()));
-      EXPECT_EQ(ReadFile(out), earlier);  // opened, not yet cut
-      for (int cut = 0; cut < row.cuts; ++cut) {
-        ASSERT_TRUE(output.Cut());
-        ASSERT_GE(std::fputs(row.text, output.Stream()), 0);
-      }
-      if (row.cuts == 0) {
-        output.Discard();
-      } else {
-        ASSERT_TRUE(output.Close());
-        ASSERT_TRUE(output.Commit());
-      }
-    }
-    EXPECT_EQ(ReadFile(out), row.result);
-    EXPECT_EQ(ReadFile(dir / "other.prs"), row.result);  // the same file: written in place
-  }
-  fs::remove_all(dir);
-}
-
-// The temporaries being written are where the signals' handler finds them, however many outputs
-// were opened and committed or given up before.
-TEST(OutputFileTemporary, RemovedByTheSignalsHandler) {
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-temporaries-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  auto temporaries = [&dir] {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) count += entry.path().extension() == ".part";
-    return count;
-  };
-  for (int i = 0; i < 6; ++i) {
-    OutputFile done;
-    ASSERT_TRUE(done.Open((dir / ("out" + std::to_string(i))).string()));
-    if (i % 2 == 0) {
-      ASSERT_TRUE(done.Close() && done.Commit());
-    }  // the others given up as they end
-  }
-  OutputFile output, manifest;
-  ASSERT_TRUE(output.Open((dir / "out.prs").string()));
-  ASSERT_TRUE(manifest.Open((dir / "run.manifest").string()));
-  EXPECT_EQ(temporaries(), 2);
-  RemoveTemporariesFromSignalHandler();
-  EXPECT_EQ(temporaries(), 0);
-  output.Close();
-  manifest.Close();
   fs::remove_all(dir);
 }
 
