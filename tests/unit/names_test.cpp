@@ -133,8 +133,8 @@ TEST(JsonKeys, FieldsThatOneKeyWouldJoinAreRefused) {
       {{"1.1.TagName=n_hex", "1.1.Type=HexNumber"}, ""},
       {{"1.0.TagName=n", "1.1.TagName=n#2"},
        "the fields at 1.0 and 1.1 would both have the JSON key \"n#2\": give one of them another TagName"},
-      {{"1.2.TagName=g", "1.2.0.TagName=n", "1.2.1.TagName=n#12"},
-       "the fields at 1.2.0 and 1.2.1 would both have the JSON key \"n#12\": give one of them another TagName"},
+      {{"1.2.TagName=g", "1.2.0.TagName=n", "1.2.1.TagName=n#19"},
+       "the fields at 1.2.0 and 1.2.1 would both have the JSON key \"n#19\": give one of them another TagName"},
       {{"1.0.TagName=n", "1.1.TagName=n#1", "1.2.TagName=n#02", "1.3.TagName=n#x", "1.4.TagName=#2"}, ""},
       {{"1.0.TagName=n", "1.5.TagName=other", "1.5.0.TagName=n#2"}, ""},  // not siblings
   };

@@ -214,6 +214,7 @@ TEST(CsvLayout, SqlColumnNames) {
   const std::pair<std::string_view, std::string> rows[] = {
       {"callingNumber.digits", "calling_number_digits"},
       {"startTime", "start_time"},
+      {"zipZone9", "zip_zone9"},  // the last letters and digit of each kind
       {"IMSI", "imsi"},
       {"callIMSIvalue", "call_imsivalue"},  // a run of capitals is one word
       {"supplementaryService.serviceCode#4.code", "supplementary_service_service_code_4_code"},
