@@ -159,7 +159,8 @@ inline constexpr std::string_view kRichTags =
     "0.Type=Duration\r\n";
 
 // Filter texts: names found at both record places, a name found nowhere and a line without "=";
-// the second has empty values (every text contains them) and a name used only inside blocks.
+// the second has empty values (every text contains them), a name used only inside blocks and one
+// of a field outside records (the file header's).
 inline constexpr std::string_view kFilterA =
     "# filter\r\n"
     "callingNumber=12\r\n"
@@ -169,7 +170,8 @@ inline constexpr std::string_view kFilterA =
 inline constexpr std::string_view kFilterB =
     "bearerService=\r\n"
     "receivedDigits=\r\n"
-    "trunkGroup=A\r\n";
+    "trunkGroup=A\r\n"
+    "fileExchange=EXCH\r\n";
 
 // Sends the console to /dev/null: the walkers and readers print on standard output.
 inline void SilenceConsole() {

@@ -2,12 +2,17 @@
 """Writes the hand-made seed files of fuzz/corpus/ (the generated ones come from orvalis-gen).
 
 Each walker seed is one settings byte (see SettingsFromByte in fuzz_common.h) followed by a
-billing input for the fixed dictionary in fuzz_common.h. Run from the repository root:
+billing input for the fixed dictionary in fuzz_common.h; a seed of fuzz_manifest_walk has a second
+byte before the input (see fuzz_manifest_walk.cpp). The seeds of fuzz_gzip are gzip files of those
+inputs (whole, cut, corrupt, of several members, a bomb); those of fuzz_input_list lists of inputs.
+Run from the repository root:
     python3 fuzz/make_seeds.py [path/to/orvalis-gen]
 """
 import os
+import struct
 import subprocess
 import sys
+import zlib
 
 ROOT = os.path.dirname(os.path.abspath(__file__))
 SEPARATOR = b"\0@@\0"
@@ -103,6 +108,79 @@ def rich_tags():
                     for line in body.splitlines() if line.strip())
 
 
+def gzip_member(data, time_stamp=0, level=6, name=None):
+    """One gzip member; the first two octets of its time stamp choose the ratio and the walk
+    settings of fuzz_gzip."""
+    deflate = zlib.compressobj(level, zlib.DEFLATED, -15)
+    body = deflate.compress(data) + deflate.flush()
+    flags = 0x08 if name is not None else 0
+    head = b"\x1f\x8b\x08" + bytes([flags]) + struct.pack("<I", time_stamp) + b"\x00\x03"
+    if name is not None:
+        head += name + b"\0"
+    return head + body + struct.pack("<II", zlib.crc32(data), len(data) & 0xFFFFFFFF)
+
+
+def stamp(ratio, settings):
+    return (ratio - 1) | (settings << 8)
+
+
+def gzip_seeds(walkers):
+    records = walkers["header_and_records"][1:]
+    block = walkers["block"][1:]
+    whole = gzip_member(records, stamp(32, 0x00))
+    corrupt = bytearray(whole)
+    corrupt[-6] ^= 0x01  # the check sum
+    return {
+        "whole": whole,
+        "members": gzip_member(block, stamp(32, 0x01)) + gzip_member(records, stamp(32, 0x00)),
+        "empty_member_first": gzip_member(b"", stamp(32, 0x00)) + whole,
+        "cut": whole[:len(whole) // 2],
+        "cut_in_trailer": whole[:-3],
+        "trailing_octets": whole + b"junk",
+        "trailing_magic": whole + b"\x1f\x8b",
+        "corrupt_check_sum": bytes(corrupt),
+        "corrupt_second_member": gzip_member(block, stamp(32, 0x00)) + bytes(corrupt),
+        "ratio_cuts": gzip_member(records * 4, stamp(2, 0x80)),
+        "stored_resync": gzip_member(records + b"\x00\x17" + block, stamp(32, 0x80), level=0),
+        "named_range": gzip_member(walkers["range_second_record"][1:], stamp(32, 0x13), name=b"calls.ber"),
+        "bomb": gzip_member(b"\0" * (1 << 20), stamp(32, 0x00), level=9),
+        "bomb_records": gzip_member(records * 3000, stamp(32, 0x00), level=9),
+    }
+
+
+def manifest_seeds(walkers):
+    header = walkers["header_and_records"][1:]
+    many_headers = b"".join(prim(100, b"top%d" % i) + cons(3, prim(2, bytes([i]))) for i in range(40))
+    damaged = header + b"\xa1\x03\x80\x05\x01" + cons(2, prim(2, b"\x01\x02\x03"), block_record(1))
+    # The second byte: the run's format (0 text, 1 JSON Lines, 2 CSV, 3 the dump), an input that
+    # ends early (4), the small bound of the kept text (16 + 8 * the top five bits).
+    return {
+        "header_text": b"\x00\x00" + header,
+        "block_jsonl_range": b"\x03\x01" + walkers["block"][1:] + header,
+        "filter_csv": b"\x20\x02" + header + cons(2, block_record(1), prim(2, b"\x01\x02")),
+        "many_headers_small_bound": b"\x00\x09" + many_headers,
+        "many_headers_dump": b"\x41\xfb" + many_headers + header,
+        "damaged_resync": b"\x80\x01" + damaged,
+        "damaged_stops": b"\x00\x00" + damaged,
+        "cut_ends_early": b"\x00\x05" + header[:-5],
+        "filler": b"\x60\x00" + b"\0" * 8 + header + b"\xff" * 4 + cons(3, prim(0, b"X")),
+    }
+
+
+def list_seeds():
+    return {
+        "names": b"a.ber\nb.ber.gz\n./dir/c.ber\n",
+        "crlf_empty_lines": b"a.ber\r\n\r\n\nb c.ber\r\n\r\r\n",
+        "no_final_line_feed": b"a.ber\nlast.ber",
+        "longest_name": b"x" * 255 + b"\r\n" + b"y" * 255 + b"\n",
+        "name_too_long": b"a\n" + b"x" * 256 + b"\n",
+        "name_too_long_with_cr": b"x" * 256 + b"\r\n",
+        "nul_octet": b"a.ber\nb\0c\nd\n",
+        "print0": b"a.ber\0b.ber\0",
+        "long_then_nul": b"x" * 300 + b"\0\n",
+    }
+
+
 def write(directory, name, data):
     os.makedirs(directory, exist_ok=True)
     with open(os.path.join(directory, name), "wb") as out:
@@ -156,6 +234,13 @@ def main():
     }
     for name, data in readers.items():
         write(os.path.join(corpus, "fuzz_text_readers"), name, data)
+
+    for name, data in gzip_seeds(walkers).items():
+        write(os.path.join(corpus, "fuzz_gzip"), name, data)
+    for name, data in manifest_seeds(walkers).items():
+        write(os.path.join(corpus, "fuzz_manifest_walk"), name, data)
+    for name, data in list_seeds().items():
+        write(os.path.join(corpus, "fuzz_input_list"), name, data)
 
 
 if __name__ == "__main__":

@@ -12,7 +12,8 @@ FUZZ_DIR="$(cd "$(dirname "$0")" && pwd)"
 BUILD_DIR="${1:-build-fuzz}"
 SECONDS_PER_TARGET="${FUZZ_SECONDS:-8}"
 CXX_FUZZ="${CXX_FUZZ:-clang++}"
-TARGETS=(fuzz_walk fuzz_debug_walk fuzz_dictionary_and_walk fuzz_text_readers)
+TARGETS=(fuzz_walk fuzz_debug_walk fuzz_dictionary_and_walk fuzz_text_readers fuzz_gzip fuzz_input_list
+         fuzz_manifest_walk)
 
 mkdir -p "$BUILD_DIR"
 BUILD_DIR="$(cd "$BUILD_DIR" && pwd)"
@@ -31,10 +32,12 @@ fi
 cmake -S "$FUZZ_DIR" -B "$BUILD_DIR" -DCMAKE_CXX_COMPILER="$CXX_FUZZ" >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
+# The dictionary of a target's mutations, as libFuzzer's option; none for the compressed bytes.
 dict_of() {
   case "$1" in
-    fuzz_walk|fuzz_debug_walk) echo "$FUZZ_DIR/dict/ber.dict" ;;
-    *) echo "$FUZZ_DIR/dict/text.dict" ;;
+    fuzz_walk|fuzz_debug_walk|fuzz_manifest_walk) echo "-dict=$FUZZ_DIR/dict/ber.dict" ;;
+    fuzz_gzip) ;;
+    *) echo "-dict=$FUZZ_DIR/dict/text.dict" ;;
   esac
 }
 
@@ -62,8 +65,9 @@ for target in "${TARGETS[@]}"; do
   artifacts="$BUILD_DIR/artifacts/$target/"
   mkdir -p "$work" "$artifacts"
   log="$BUILD_DIR/$target.fuzz.log"
+  dict="$(dict_of "$target")"
   if ! "$binary" -max_total_time="$SECONDS_PER_TARGET" -timeout=10 -rss_limit_mb=2048 \
-      -dict="$(dict_of "$target")" -artifact_prefix="$artifacts" -print_final_stats=1 \
+      ${dict:+"$dict"} -artifact_prefix="$artifacts" -print_final_stats=1 \
       "$work" "$FUZZ_DIR/corpus/$target" >"$log" 2>&1; then
     echo "fuzz: $target: FAULT while fuzzing, reproducer in $artifacts, see $log"
     grep -E 'ERROR|SUMMARY' "$log" | tail -n 5 || true

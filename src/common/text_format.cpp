@@ -65,9 +65,8 @@ std::string ConsoleName(std::string_view name, bool highOctets) {
       shown.push_back(c);
       continue;
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const char escaped[4] = {'\\', 'x', kHex[octet >> 4], kHex[octet & 0x0F]};
-    shown.append(escaped, 4);
+    char escaped[4];
+    shown.append(escaped, static_cast<std::size_t>(PutEscapedOctet(escaped, octet) - escaped));
   }
   return shown;
 }

@@ -114,6 +114,14 @@ inline char* PutOctetPairs(char* out, const uint8_t* octets, uint64_t count,
   return out;
 }
 
+// Writes an octet as the console lines show one that would drive the terminal, "\xHH", and
+// returns its end (four characters; nothing allocated, so the signal path may use it).
+inline char* PutEscapedOctet(char* out, uint8_t octet) {
+  out[0] = '\\';
+  out[1] = 'x';
+  return PutOctetPairs(out + 2, &octet, 1);
+}
+
 // Appends `count` octets in upper-case hexadecimal; one octet ("%02X").
 void AppendHex(TextBuffer& out, const uint8_t* octets, uint64_t count);
 inline void AppendHexOctet(TextBuffer& out, uint8_t octet) { PutOctetPairs(out.extend(2), &octet, 1); }

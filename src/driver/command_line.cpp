@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/console.h"
+#include "driver/output_formats.h"
 
 namespace orvalis {
 namespace {
@@ -13,7 +14,8 @@ constexpr const char kBanner[] =
     "Written by the Orvalis team <billing-tools@example.org>, 23 Apr, 2006.\n"
     "\n";
 
-constexpr const char kUsage[] =
+// The usage text around the line of -x, whose list of formats comes from the table of formats.
+constexpr const char kUsageBeforeFormats[] =
     "Usage: Orvalis [-d] -i<file name> [-o<file name>] [-c<file name>] [-f<file name>]\n"
     " -d - debug mode (be careful, output file can be huge)\n"
     " -i - input file name\n"
@@ -23,7 +25,9 @@ constexpr const char kUsage[] =
     " -q - quiet: messages on standard error, a summary line at the end\n"
     " -s - strict: exit status 1 when the run completed with problems\n"
     " -t - tag dictionary file name (default Tags.cfg)\n"
-    " -x - output format: text (default), jsonl (JSON Lines) or csv\n"
+    " -x - output format: ";
+constexpr const char kUsageAfterFormats[] =
+    "\n"
     " -l - list file: the input files, one name a line, into one output (instead of -i; needs -o)\n"
     " -m - manifest file: a JSON line for each input, telling what it gave\n"
     " -g - print the database table of the CSV: postgresql or sqlite (no input)\n";
@@ -49,7 +53,7 @@ void PrintBanner() { SayChrome(kBanner); }
 
 void PrintUsage() {
   PrintBanner();
-  Say(kUsage);
+  Say(kUsageBeforeFormats + OutputFormatUsage() + kUsageAfterFormats);
 }
 
 void PrintLongValue(char option) {

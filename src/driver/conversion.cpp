@@ -214,7 +214,7 @@ bool OpenInput(const RunSettings& settings, Conversion& run) {
     return false;
   }
   return OutputSparesInput(settings, run.In->Input.get()) && TakeInputSize(settings, run) &&
-         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && ColumnsAreSound(run);
+         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && KeysAndColumnsAreSound(run);
 }
 
 bool OpenOutput(const RunSettings& settings, OutputFile& output) {

@@ -105,7 +105,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
   if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
       !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
-      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !ColumnsAreSound(run) ||
+      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !KeysAndColumnsAreSound(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;
   }

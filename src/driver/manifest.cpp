@@ -111,11 +111,11 @@ void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry) {
   out.append("}\n");
 }
 
-std::string_view OutsideWithinBound(std::string_view lines, bool& cut) {
+std::string_view OutsideWithinBound(std::string_view lines, bool& cut, std::size_t bound) {
   cut = false;
-  if (lines.size() <= kManifestOutside) return lines;
+  if (lines.size() <= bound) return lines;
   cut = true;
-  const std::size_t lastEnd = lines.substr(0, kManifestOutside).rfind('\n');
+  const std::size_t lastEnd = lines.substr(0, bound).rfind('\n');
   return lastEnd == std::string_view::npos ? std::string_view() : lines.substr(0, lastEnd + 1);
 }
 

@@ -3,6 +3,7 @@
 // status and what ended its conversion, and the fields outside its records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -37,8 +38,7 @@ struct ManifestEntry {
 // Appends the entry's line, a line feed at its end, to `out`.
 void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry);
 
-// The whole JSON lines at the start of `lines` that fit in kManifestOutside octets; `cut` when
-// more followed.
-std::string_view OutsideWithinBound(std::string_view lines, bool& cut);
+// The whole JSON lines at the start of `lines` that fit in `bound` octets; `cut` when more followed.
+std::string_view OutsideWithinBound(std::string_view lines, bool& cut, std::size_t bound = kManifestOutside);
 
 }  // namespace orvalis

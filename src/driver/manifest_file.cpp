@@ -17,22 +17,8 @@ namespace {
 void CollectOutsideFields(const RunSettings& settings, Conversion& run) {
   InputPart& in = *run.In;
   std::string text;
-  WalkSettings walkSettings = WalkSettingsOf(settings, run, false);
-  walkSettings.Format = "jsonl";
-  walkSettings.DebugMode = false;
-  walkSettings.RangeActive = false;
-  walkSettings.FilterCount = 0;
-  walkSettings.SourceName = {};
-  {
-    ConsoleLog dropped;
-    dropped.Limit = 0;
-    const ConsoleToLog mute(dropped);
-    WalkContext walk(walkSettings, in.Image.Bytes(), in.Image.Size, *run.Root, nullptr);
-    walk.Output.KeepInMemory(text, kManifestOutside + 1);
-    WalkWholeInput(walk, OutsideFieldsFormat());
-    WriteOutLastRecord(walk);
-    FinishOutput(walk);
-  }
+  WalkOutsideFields(WalkSettingsOf(settings, run, false), in.Image.Bytes(), in.Image.Size, *run.Root, text,
+                    kManifestOutside + 1);
   in.Outside = std::string(OutsideWithinBound(text, in.OutsideCut));
   in.OutsideRead = true;
 }

@@ -33,27 +33,55 @@ std::unique_ptr<FormatWalk> StartOutsideFields(WalkContext& walk, std::shared_pt
   return OutsideFieldsWalk(walk, *walk.Root);
 }
 
-// The readable text first (the default), the debug dump last.
+// The formats that -x names, in the order of their lists, then the debug dump.
 constexpr OutputFormatRow kFormats[] = {
-    {"text", ".prs", false, false, StartText},
-    {"jsonl", ".jsonl", false, false, StartJsonLines},
-    {"csv", ".csv", false, true, StartCsv},
-    {"", ".prs", true, false, StartDump},
+    {"text", "", true, ".prs", false, false, StartText},
+    {"jsonl", "JSON Lines", false, ".jsonl", false, false, StartJsonLines},
+    {"csv", "", false, ".csv", false, true, StartCsv},
+    {"", "", false, ".prs", true, false, StartDump},
 };
-constexpr const OutputFormatRow& kDefaultFormat = kFormats[0];
-constexpr const OutputFormatRow& kDumpFormat = kFormats[std::size(kFormats) - 1];
+constexpr std::size_t kNamedCount = std::size(kFormats) - 1;  // all but the dump
+
+constexpr std::size_t CountDefaults() {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < kNamedCount; ++i) count += kFormats[i].Default ? 1 : 0;
+  return count;
+}
+constexpr std::size_t DefaultIndex() {
+  std::size_t i = 0;
+  while (!kFormats[i].Default) ++i;
+  return i;
+}
+static_assert(CountDefaults() == 1, "exactly one format named by -x is the default");
+static_assert(kFormats[kNamedCount].Dump && !kFormats[kNamedCount].Default,
+              "the debug dump is the last row, which -x cannot name");
+
+constexpr const OutputFormatRow& kDefaultFormat = kFormats[DefaultIndex()];
+constexpr const OutputFormatRow& kDumpFormat = kFormats[kNamedCount];
+
+// The names of the formats that -x names, "a, b or c", each followed by what `note` appends.
+template <typename Note>
+std::string ListNamedFormats(Note note) {
+  std::string list;
+  for (std::size_t i = 0; i < kNamedCount; ++i) {
+    if (i > 0) list += i + 1 < kNamedCount ? ", " : " or ";
+    list += kFormats[i].Name;
+    note(kFormats[i], list);
+  }
+  return list;
+}
 
 }  // namespace
 
 const OutputFormatRow& OutsideFieldsFormat() {
-  static constexpr OutputFormatRow kOutsideFields = {"jsonl", ".jsonl", false, false, StartOutsideFields};
+  static constexpr OutputFormatRow kOutsideFields = {"jsonl", "", false, ".jsonl", false, false, StartOutsideFields};
   return kOutsideFields;
 }
 
 const OutputFormatRow* FindOutputFormat(std::string_view name) {
   if (name.empty()) return &kDefaultFormat;
-  for (const OutputFormatRow& row : kFormats) {
-    if (!row.Dump && name == row.Name) return &row;
+  for (const OutputFormatRow& row : NamedOutputFormats()) {
+    if (name == row.Name) return &row;
   }
   return nullptr;
 }
@@ -62,14 +90,20 @@ const OutputFormatRow* InDebugMode(const OutputFormatRow& chosen) {
   return &chosen == &kDefaultFormat ? &kDumpFormat : nullptr;
 }
 
+NamedFormats NamedOutputFormats() { return {kFormats, kFormats + kNamedCount}; }
+
 std::string OutputFormatNames() {
-  std::string names;
-  const std::size_t count = std::size(kFormats) - 1;  // all but the dump
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i > 0) names += i + 1 < count ? ", " : " or ";
-    names += kFormats[i].Name;
-  }
-  return names;
+  return ListNamedFormats([](const OutputFormatRow&, std::string&) {});
+}
+
+std::string OutputFormatUsage() {
+  return ListNamedFormats([](const OutputFormatRow& row, std::string& list) {
+    const char* note = row.Default ? "default" : row.Gloss;
+    if (*note == '\0') return;
+    list += " (";
+    list += note;
+    list += ')';
+  });
 }
 
 const OutputFormatRow& OutputFormatOfWalk(const WalkSettings& settings) {

@@ -125,7 +125,9 @@ struct Conversion {
   std::unique_ptr<TBranch> Root;
   std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
   uint32_t FilterCount = 0;
-  uint64_t GzipMaxContents = kMaxInputSize;  // the bounds of gzip contents, from the main configuration file
+  // The bounds of gzip contents, from the main configuration file: kept here, since an input may
+  // be loaded before or after the file's settings are taken over (TakeTextFiles).
+  uint64_t GzipMaxContents = kMaxInputSize;
   uint32_t GzipMaxRatio = 0;
 };
 
@@ -140,14 +142,14 @@ class FixedLine {
   // empty.
   void AddName(const std::string& name, const char* none) {
     if (name.empty()) return Add(none);
-    static constexpr char kHex[] = "0123456789ABCDEF";
     for (char c : name) {
       const uint8_t octet = static_cast<uint8_t>(c);
       if (!IsControlOctet(octet)) {
         if (size_ < sizeof text_) text_[size_++] = c;
         continue;
       }
-      const char escaped[5] = {'\\', 'x', kHex[octet >> 4], kHex[octet & 0x0F], '\0'};
+      char escaped[5] = {};
+      PutEscapedOctet(escaped, octet);
       Add(escaped);
     }
   }
@@ -174,7 +176,7 @@ void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early);
 void ReadTextFilesEarly(const RunSettings& settings, Conversion& run);
 const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured);
 bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout);
-bool ColumnsAreSound(Conversion& run);
+bool KeysAndColumnsAreSound(Conversion& run);
 bool TakeTextFiles(RunSettings& settings, Conversion& run);
 
 std::string InputTitle(const RunSettings& settings);

@@ -109,7 +109,7 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
 // Makes the CSV columns, or checks the JSON Lines keys, before the output is created, from the
 // dictionary read early (its messages held for its turn). False, after the message, when they
 // cannot be made or two keys of one object would be one.
-bool ColumnsAreSound(Conversion& run) {
+bool KeysAndColumnsAreSound(Conversion& run) {
   EarlyFiles& early = run.Early;
   if (!early.TagsRead) return true;  // its failure comes at its turn
   if (std::string_view(run.Format->Name) == "jsonl") {
@@ -141,9 +141,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     ShowHeld(early.FilterSaid);
     run.FilterCount = early.FilterCount;
   }
-  if (!run.Format->HasColumns || run.Layout != nullptr) return true;
-  run.Layout = std::make_shared<CsvLayout>();
-  return ChooseColumns(settings, *run.Root, *run.Layout);
+  return true;  // the CSV columns were made before the output was opened
 }
 
 }  // namespace orvalis

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/console.h"
+
 namespace orvalis {
 
 int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalkReport* report,
@@ -14,6 +16,21 @@ int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalk
 
 int WalkWholeInput(WalkContext& walk, StretchWalkReport* report) {
   return WalkWholeInput(walk, OutputFormatOfWalk(walk.Settings), report);
+}
+
+void WalkOutsideFields(WalkSettings settings, const uint8_t* data, uint64_t size, TBranch& root, std::string& text,
+                       std::size_t keep) {
+  settings.RangeActive = false;
+  settings.FilterCount = 0;
+  settings.SourceName = {};
+  ConsoleLog dropped;
+  dropped.Limit = 0;
+  const ConsoleToLog mute(dropped);
+  WalkContext walk(settings, data, size, root, nullptr);
+  walk.Output.KeepInMemory(text, keep);
+  WalkWholeInput(walk, OutsideFieldsFormat());
+  WriteOutLastRecord(walk);
+  FinishOutput(walk);
 }
 
 }  // namespace orvalis

@@ -185,6 +185,25 @@ std::string Compare(const std::string& what, const std::string& expected, const 
          "  expected: " + context(expected) + "  actual:   " + context(actual);
 }
 
+// What a case expects on `stream` ("stdout" or "stderr"): expected/<stream> (empty when missing),
+// or the expected/<stream> of the case that expected/<stream>-from names, a folder beside this one
+// whose file is its own (so that one fixture holds a text that many runs print). `what` gets the
+// name a mismatch is told under: the stream, and the case its text comes from.
+std::string ExpectedStream(const fs::path& caseDir, const std::string& stream, std::string& what) {
+  const fs::path own = caseDir / "expected" / stream, from = caseDir / "expected" / (stream + "-from");
+  what = stream;
+  if (!Exists(from)) return ReadIfThere(own);
+  if (Exists(own)) throw CaseError(caseDir.string() + ": both expected/" + stream + " and expected/" + stream + "-from");
+  const Strings lines = SplitLines(ReadFile(from));
+  if (lines.size() != 1 || lines[0].empty() || lines[0].find('/') != std::string::npos || lines[0] == "." ||
+      lines[0] == "..")
+    throw CaseError(from.string() + ": must hold the name of one case folder on one line");
+  const fs::path other = caseDir.parent_path() / lines[0] / "expected" / stream;
+  if (!Exists(other)) throw CaseError(from.string() + ": " + other.string() + " does not exist");
+  what = stream + " (expected as in " + lines[0] + ")";
+  return ReadFile(other);
+}
+
 // The failures of the run, in the working directory `base`/work.
 std::string RunAndCompare(const std::string& program, const fs::path& caseDir, const fs::path& base) {
   if (!Exists(caseDir / "args"))
@@ -195,6 +214,14 @@ std::string RunAndCompare(const std::string& program, const fs::path& caseDir, c
   char* end = nullptr;
   const long expectedStatus = std::strtol(statusText.c_str(), &end, 10);
   if (end == statusText.c_str()) throw CaseError(statusPath.string() + ": not a number");
+  struct Stream {
+    std::string Name, What, Expected;
+  };
+  std::vector<Stream> streams;
+  for (const char* stream : {"stdout", "stderr"}) {
+    streams.push_back({stream, "", ""});
+    streams.back().Expected = ExpectedStream(caseDir, stream, streams.back().What);
+  }
 
   const fs::path work = base / "work", files = caseDir / "files";
   fs::create_directory(work);
@@ -214,8 +241,7 @@ std::string RunAndCompare(const std::string& program, const fs::path& caseDir, c
   std::string failures = Run(program, SplitLines(ReadFile(caseDir / "args")), work, base, code);
   if (failures.empty() && code != expectedStatus)
     failures = "exit status: expected " + std::to_string(expectedStatus) + ", got " + std::to_string(code) + "\n";
-  for (const char* stream : {"stdout", "stderr"})
-    failures += Compare(stream, ReadIfThere(caseDir / "expected" / stream), ReadFile(base / stream));
+  for (const auto& [stream, what, expected] : streams) failures += Compare(what, expected, ReadFile(base / stream));
   const fs::path expectedFiles = caseDir / "expected" / "files";
   if (fs::is_directory(expectedFiles)) {
     for (const auto& entry : fs::recursive_directory_iterator(expectedFiles)) {

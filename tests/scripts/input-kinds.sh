@@ -36,16 +36,12 @@ row() {
   [ -z "$absent" ] || [ ! -e "$absent" ] || fail "$*: $absent was made"
 }
 
+# (a named pipe as the input, the main configuration file, the dictionary and the filter file:
+# end-to-end cases)
 # status message on standard error                                        standard input  absent   arguments
-row 255 'Error: can not read input file: Illegal seek'                     ''  out.prs  -i pipe -o out.prs
-row 255 'Error: can not read input file: Invalid argument'                 ''  out.prs  -q -i /dev/zero -o out.prs
-row 255 'Error: can not open specified config file: Invalid argument'      ''  ''       -q -c pipe -i calls.ber -o out.prs
 row 255 'Error: can not open specified config file: Invalid argument'      ''  ''       -q -c /dev/null -i calls.ber -o out.prs
-row 255 'Error: can not open TagsConfigFile file: Invalid argument'        ''  ''       -q -t pipe -i calls.ber -o out.prs
 row 255 'Error: can not open TagsConfigFile file: Invalid argument'        ''  ''       -q -t /dev/zero -i calls.ber -o out.prs
-row 0   'Error: can not open specified filter file: Invalid argument'      ''  ''       -q -f pipe -i calls.ber -o out.prs
 row 0   'Error: can not open specified filter file: Invalid argument'      ''  ''       -q -c filter-pipe.cfg -i calls.ber -o out.prs
-row 0   'Error: can not open specified filter file: Invalid argument'      ''  ''       -q -f /dev/null -i calls.ber -o out.prs
 if [ -n "$sockets" ]; then
   row 255 'Error: can not read input file: Invalid argument'               ''  out.prs  -q -i sock -o out.prs
   row 255 'Error: can not open TagsConfigFile file: Invalid argument'      ''  ''       -q -t sock -i calls.ber -o out.prs

@@ -52,25 +52,17 @@ zcat members.gz | "$orvalis" -q -i - -o zcat.prs 2> /dev/null || fail "zcat pipe
 cmp -s members.prs zcat.prs || fail "gzip members differ from their contents read by zcat"
 cmp -s members.prs plain.prs || fail "gzip members differ from the plain conversion"
 
-# GzipMaxRatio holds a file's contents to its size, a stream's to the octets read so far (here all
-# of them, in one block); what fits is converted (the record under way cut short), and the message
-# names the key.
+# GzipMaxRatio holds a stream's contents to the octets read so far (here all of them, in one
+# block; a file's to its size: an end-to-end case): what fits is converted, and the message names
+# the key.
 printf 'GzipMaxRatio=2\r\n' > ratio.cfg
 gzip -c big.ber > big.ber.gz
 size=$(wc -c < big.ber.gz)
 [ "$size" -lt 1048576 ] && [ $((2 * size)) -lt "$(wc -c < big.ber)" ] || fail "big.ber.gz of $size octets"
-"$orvalis" -q -c ratio.cfg -i big.ber.gz -o ratio-file.prs 2> ratio-file.err
-[ $? -eq 255 ] || fail "a file past its ratio: not status 255"
 cat big.ber.gz | "$orvalis" -q -c ratio.cfg -i - -o ratio-pipe.prs 2> ratio-pipe.err
-[ $? -eq 255 ] || fail "a stream past its ratio: not status 255"
-read_before="octets, the most that GzipMaxRatio in ratio.cfg allows; $((2 * size)) octets of contents were read before it"
-[ "$(grep '^Error: big' ratio-file.err)" = "Error: big.ber.gz: the gzip contents are more than 2 times the file's $size $read_before" ] ||
-  fail "a file past its ratio: $(cat ratio-file.err)"
-[ "$(grep '^Error: standard' ratio-pipe.err)" = "Error: standard input: the gzip contents are more than 2 times the $size compressed octets read so far, ${read_before#octets, }" ] ||
+[ $? -eq 255 ] && [ -s ratio-pipe.prs ] || fail "a stream past its ratio: not status 255, or nothing converted"
+[ "$(grep "^Error: standard" ratio-pipe.err)" = "Error: standard input: the gzip contents are more than 2 times the $size compressed octets read so far, the most that GzipMaxRatio in ratio.cfg allows; $((2 * size)) octets of contents were read before it" ] ||
   fail "a stream past its ratio: $(cat ratio-pipe.err)"
-grep -q 'compressed input too large$' ratio-pipe.err || fail "a stream past its ratio: summary $(tail -n 1 ratio-pipe.err)"
-cmp -s ratio-file.prs ratio-pipe.prs || fail "a file and a stream past their ratio differ"
-[ -s ratio-file.prs ] || fail "a file past its ratio: nothing converted"
 
 # A reader that goes away ends the program by SIGPIPE, as Unix tools end.
 "$orvalis" -q -i big.ber -o - 2> /dev/null | head -c 100 > /dev/null

@@ -251,37 +251,20 @@ TEST(InflateInput, StreamRatioHeldAsItIsRead) {
   EXPECT_TRUE(contents.compare(0, streamed.Image.size(), streamed.Image) == 0) << "a prefix of the contents";
 }
 
-TEST(InflateFaultMessage, TooLargeNamesTheBoundOfTheOperator) {
-  const struct {
-    ContentsBound Bound;
-    uint64_t Value;
-    uint64_t Compressed;
-    std::string Expected;
-  } rows[] = {
-      {ContentsBound::kMaxContents, UINT32_MAX, 0,
-       "the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported"},
-      {ContentsBound::kMaxContents, UINT32_MAX - 1, 0,
-       "the gzip contents are more than 4294967294 octets, the most that GzipMaxContents in my.cfg allows"},
-      {ContentsBound::kMaxRatio, 2, 5000,
-       "the gzip contents are more than 2 times the file's 5000 octets, the most that GzipMaxRatio in my.cfg allows"},
-      {ContentsBound::kMaxRatioRead, 3, 7000,
-       "the gzip contents are more than 3 times the 7000 compressed octets read so far, the most that GzipMaxRatio "
-       "in my.cfg allows"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.Expected);
-    InflateReport report;
-    report.Fault = InflateFault::kTooLarge;
-    report.Bound = row.Bound;
-    report.BoundValue = row.Value;
-    report.BoundCompressed = row.Compressed;
-    EXPECT_EQ(InflateFaultMessage("day1.gz", report, 10000, "my.cfg"),
-              "Error: day1.gz: " + row.Expected + "; 10000 octets of contents were read before it\n");
-  }
+// At the largest contents of all the words of old; the operator's bounds are named with their key
+// and file (end-to-end cases, and the quiet streams' script for a stream's ratio).
+TEST(InflateFaultMessage, TooLargeAtTheLargestContentsKeepsItsWords) {
+  InflateReport report;
+  report.Fault = InflateFault::kTooLarge;
+  report.Bound = ContentsBound::kMaxContents;
+  report.BoundValue = UINT32_MAX;
+  EXPECT_EQ(InflateFaultMessage("day1.gz", report, 10000, "my.cfg"),
+            "Error: day1.gz: the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported; 10000 "
+            "octets of contents were read before it\n");
 }
 
 // The two keys take digits only, within their range; any other value is a bad line that leaves
-// the setting as it was.
+// the setting as it was (values past the range and with other characters: an end-to-end case).
 TEST(GzipBoundKeys, OnlyNumbersInTheirRange) {
   const std::string contentsBad = "Error in Orvalis.cfg file: GzipMaxContents is a number from 1 to 4294967295, not:\n ";
   const std::string ratioBad = "Error in Orvalis.cfg file: GzipMaxRatio is a number from 1 to 1032, not:\n ";
@@ -295,17 +278,14 @@ TEST(GzipBoundKeys, OnlyNumbersInTheirRange) {
       {"GzipMaxContents=1000\r\n", 1000, 0, "", 0},
       {"GzipMaxContents=0004294967295\r\n", UINT32_MAX, 0, "", 0},
       {"GzipMaxContents=1\r\n", 1, 0, "", 0},
-      {"GzipMaxContents=4294967296\r\n", UINT32_MAX, 0, contentsBad + "4294967296\n\n", 1},
       {"GzipMaxContents=18446744073709551617\r\n", UINT32_MAX, 0, contentsBad + "18446744073709551617\n\n", 1},
       {"GzipMaxContents=0\r\n", UINT32_MAX, 0, contentsBad + "0\n\n", 1},
       {"GzipMaxContents=+5\r\n", UINT32_MAX, 0, contentsBad + "+5\n\n", 1},
-      {"GzipMaxContents=5k\r\n", UINT32_MAX, 0, contentsBad + "5k\n\n", 1},
       {"GzipMaxContents=\r\n", UINT32_MAX, 0, contentsBad + "\n\n", 1},
       {"GzipMaxRatio=1032\r\n", UINT32_MAX, 1032, "", 0},
       {"GzipMaxRatio=1\r\n", UINT32_MAX, 1, "", 0},
       {"GzipMaxRatio=1033\r\n", UINT32_MAX, 0, ratioBad + "1033\n\n", 1},
       {"GzipMaxRatio=0\r\n", UINT32_MAX, 0, ratioBad + "0\n\n", 1},
-      {"GzipMaxRatio=-1\r\n", UINT32_MAX, 0, ratioBad + "-1\n\n", 1},
       {"GzipMaxRatio=sql\r\n", UINT32_MAX, 0, ratioBad + "sql\n\n", 1},  // a word another key takes
       {"GzipMaxRatio=100\r\nGzipMaxRatio= 7\r\nGzipMaxContents=9\r\nGzipMaxContents=9x\r\n", 9, 100,
        ratioBad + " 7\n\n" + contentsBad + "9x\n\n", 2},

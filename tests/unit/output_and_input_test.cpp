@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include "common/block_writer.h"
+#include "driver/config_files.h"
 #include "driver/driver.h"
 #include "driver/input_image.h"
+#include "driver/manifest.h"
 #include "driver/output_file.h"
 #include "walk_fixture.h"
 
@@ -26,31 +28,6 @@ namespace fs = std::filesystem;
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TEST(BlockWriter, BlocksReachTheFileWholeAndInOrder) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  std::string expected;
-  {
-    BlockWriter writer(file);
-    TextBuffer block;
-    for (int i = 0; i < 300; ++i) {
-      // Sizes from empty to well above a page, each block's text its own.
-      const std::string text = std::to_string(i) + std::string(static_cast<std::size_t>(i * 37 % 9000), 'a' + i % 26);
-      block.append(text);
-      expected += text;
-      writer.Write(block);
-      EXPECT_TRUE(block.empty());
-    }
-    EXPECT_EQ(writer.Finish(), 0);
-    EXPECT_EQ(writer.Finish(), 0);  // nothing further to wait for
-  }
-  std::rewind(file);
-  std::string written(expected.size() + 1, '\0');
-  written.resize(std::fread(written.data(), 1, written.size(), file));
-  EXPECT_EQ(written, expected);
-  std::fclose(file);
 }
 
 // A writer that keeps its text in memory keeps exactly the first octets up to its limit, whatever
@@ -116,24 +93,6 @@ TEST(RecordOutput, DoesNotDependOnTheBlockSize) {
       EXPECT_EQ(blocks.Status, whole.Status);
     }
   }
-}
-
-TEST(InputImageFile, HoldsTheFileBytesMappedOrRead) {
-  const fs::path path = fs::temp_directory_path() / ("orvalis-input-" + std::to_string(getpid()) + ".ber");
-  std::string bytes(70000, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
-  for (const std::string& content : {bytes, std::string()}) {
-    std::ofstream(path, std::ios::binary) << content;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    InputImage image;
-    ASSERT_TRUE(LoadInputImage(file, content.size(), image));
-    std::fclose(file);  // the image outlives the open file
-    ASSERT_EQ(image.Size, content.size());
-    ASSERT_NE(image.Bytes(), nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.Bytes()), image.Size), content);
-  }
-  fs::remove(path);
 }
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -214,74 +173,6 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
   fs::remove_all(dir);
 }
 
-// An output written in place (here a file with another hard link) keeps what it held until it is
-// cut, once: a run that gives up before leaves it as it was, and a second cut (the next input of a
-// list) keeps what the first inputs wrote.
-TEST(OutputFileInPlace, KeepsTheEarlierTextUntilItIsCut) {
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-in-place-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const fs::path out = dir / "out.prs";
-  const std::string earlier = "an earlier output, longer than the new text\n";
-  struct Row { const char* name; int cuts; const char* text; std::string result; };
-  const Row rows[] = {
-      {"given up before the cut", 0, "", earlier},
-      {"cut, then written", 1, "new\n", "new\n"},
-      {"cut again after the text", 2, "new\n", "new\nnew\n"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    fs::remove(dir / "other.prs");
-    std::ofstream(out, std::ios::binary) << earlier;
-    fs::create_hard_link(out, dir / "other.prs");
-    {
-      OutputFile output;
-      ASSERT_TRUE(output.Open(out.string()));
-      EXPECT_EQ(ReadFile(out), earlier);  // opened, not yet cut
-      for (int cut = 0; cut < row.cuts; ++cut) {
-        ASSERT_TRUE(output.Cut());
-        ASSERT_GE(std::fputs(row.text, output.Stream()), 0);
-      }
-      if (row.cuts == 0) {
-        output.Discard();
-      } else {
-        ASSERT_TRUE(output.Close());
-        ASSERT_TRUE(output.Commit());
-      }
-    }
-    EXPECT_EQ(ReadFile(out), row.result);
-    EXPECT_EQ(ReadFile(dir / "other.prs"), row.result);  // the same file: written in place
-  }
-  fs::remove_all(dir);
-}
-
-// The temporaries being written are where the signals' handler finds them, however many outputs
-// were opened and committed or given up before.
-TEST(OutputFileTemporary, RemovedByTheSignalsHandler) {
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-temporaries-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  auto temporaries = [&dir] {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) count += entry.path().extension() == ".part";
-    return count;
-  };
-  for (int i = 0; i < 6; ++i) {
-    OutputFile done;
-    ASSERT_TRUE(done.Open((dir / ("out" + std::to_string(i))).string()));
-    if (i % 2 == 0) {
-      ASSERT_TRUE(done.Close() && done.Commit());
-    }  // the others given up as they end
-  }
-  OutputFile output, manifest;
-  ASSERT_TRUE(output.Open((dir / "out.prs").string()));
-  ASSERT_TRUE(manifest.Open((dir / "run.manifest").string()));
-  EXPECT_EQ(temporaries(), 2);
-  RemoveTemporariesFromSignalHandler();
-  EXPECT_EQ(temporaries(), 0);
-  output.Close();
-  manifest.Close();
-  fs::remove_all(dir);
-}
-
 // A manifest's walk of the fields outside records that fails (memory running out, another
 // exception) is told on standard error naming the input, is a problem of the run (status 1 in
 // strict mode), and its line says so in a member of its own; the output is not touched by it.
@@ -335,6 +226,109 @@ TEST(ManifestOutsideWalk, AFailureIsToldAndCounted) {
     EXPECT_EQ(ReadFile(dir / "out.prs"), "Header: 1\nRecord 1\nType: 5\n");
   }
   fs::remove_all(dir);
+}
+
+// The manifest's walk of the fields outside records gives the "record":null lines of JSON Lines
+// without its damage lines, whatever the range, filter, format, debug mode and source name of the
+// run, and a filter that names a field outside records too; Resync as the run says. It keeps the
+// text up to its bound and says nothing on the console.
+TEST(ManifestOutsideWalk, GivesTheNullLinesOfJsonLinesUpToItsBound) {
+  auto root = SampleDictionary({"3.TagName=header", "3.Type=DecNumber", "2.5.TagName=count", "2.5.Type=DecNumber"});
+  auto filteredRoot = SampleDictionary({"3.TagName=header", "3.Type=DecNumber", "2.5.TagName=count", "2.5.Type=DecNumber"});
+  ASSERT_EQ(ApplyFilterText("Filter.cfg", "header=9\r\ncount=2\r\n", *filteredRoot), 2u);
+  const Bytes record = Tlv({0xA1}, Tlv({0x80}, {0x05}));
+  const Bytes damaged = {0xA1, 0x03, 0x80, 0x05, 0x01};  // a record whose value runs past it
+  const Bytes input = Cat({Tlv({0x83}, {0x01}), record, Tlv({0xA2}, Cat({record, Tlv({0x85}, {0x02}), record})),
+                           damaged, Tlv({0x83}, {0x04}), Tlv({0xA2}, Tlv({0x85}, {0x03})), {0x83, 0x02, 0x01}});
+  const auto nullLines = [&](WalkSettings settings) {
+    settings.Format = "jsonl";
+    const std::string all = RunWalk(*root, input, settings).Output;
+    std::string lines;
+    for (std::size_t at = 0, end; at < all.size(); at = end + 1) {
+      end = all.find('\n', at);
+      const std::string line = all.substr(at, end + 1 - at);
+      if (line.find("\"record\":null") != std::string::npos && line.find("\"damaged\"") == std::string::npos) {
+        lines += line;
+      }
+    }
+    return lines;
+  };
+  WalkSettings resync;
+  resync.Resync = true;
+  const std::string expected = nullLines(resync);
+  ASSERT_EQ(expected,  // the header; each block's own fields, around its records; no damage line
+            "{\"v\":1,\"record\":null,\"offset\":0,\"path\":\"\",\"fields\":{\"header\":1}}\n"
+            "{\"v\":1,\"record\":null,\"offset\":8,\"path\":\"\",\"fields\":{\"block\":{}}}\n"
+            "{\"v\":1,\"record\":null,\"offset\":15,\"path\":\"2\",\"fields\":{\"count\":2}}\n"
+            "{\"v\":1,\"record\":null,\"offset\":31,\"path\":\"\",\"fields\":{\"block\":{\"count\":3}}}\n");
+  WalkSettings csv = resync, debug = Debug(resync), named = resync, filtered = resync, ranged = Range(2, 2);
+  csv.Format = "csv";
+  named.SourceName = "in.ber";
+  filtered.FilterCount = 1;
+  ranged.Resync = true;
+  WalkSettings filteredOutside = resync;
+  filteredOutside.FilterCount = 2;
+  const struct {
+    const char* Name;
+    WalkSettings Settings;
+    std::string Expected;
+    TBranch* Root;
+  } rows[] = {
+      {"resync", resync, expected, root.get()},
+      {"csv", csv, expected, root.get()},
+      {"debug", debug, expected, root.get()},
+      {"source name", named, expected, root.get()},
+      {"filter", filtered, expected, root.get()},
+      {"range", ranged, expected, root.get()},
+      {"filter outside records", filteredOutside, expected, filteredRoot.get()},
+      {"no resync", WalkSettings{}, nullLines(WalkSettings{}), root.get()},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    for (std::size_t keep : {std::size_t{0}, std::size_t{1}, row.Expected.size() - 1, row.Expected.size(),
+                             std::size_t{1} << 16}) {
+      std::string text;
+      testing::internal::CaptureStdout();
+      WalkOutsideFields(row.Settings, input.data(), input.size(), *row.Root, text, keep);
+      EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+      EXPECT_EQ(text, row.Expected.substr(0, keep));
+    }
+  }
+}
+
+// The manifest keeps the whole lines within its bound, and tells when more followed.
+TEST(ManifestOutsideWalk, KeepsTheWholeLinesWithinTheBound) {
+  const std::string lines = "{\"a\":1}\n{\"bb\":2}\n";
+  const struct {
+    std::size_t Bound;
+    std::string_view Kept;
+    bool Cut;
+  } rows[] = {{0, "", true}, {7, "", true}, {8, "{\"a\":1}\n", true}, {16, "{\"a\":1}\n", true},
+              {17, lines, false}, {100, lines, false}};
+  for (const auto& row : rows) {
+    bool cut = !row.Cut;
+    EXPECT_EQ(OutsideWithinBound(lines, cut, row.Bound), row.Kept) << row.Bound;
+    EXPECT_EQ(cut, row.Cut) << row.Bound;
+  }
+  bool cut = true;
+  EXPECT_EQ(OutsideWithinBound(std::string(kManifestOutside, 'x'), cut).size(), kManifestOutside);
+  EXPECT_FALSE(cut);
+}
+
+// A manifest's line names the offsets of the first ten places of damage, however many there were.
+TEST(ManifestLine, NamesTheFirstTenPlacesOfDamage) {
+  for (uint64_t damages : {0, 1, 10, 11, 12}) {
+    ManifestEntry entry;
+    for (uint64_t i = 0; i < damages; ++i) entry.Counts.NoteDamage(100 + i);
+    TextBuffer line;
+    AppendManifestLine(line, entry);
+    std::string offsets;
+    for (uint64_t i = 0; i < damages && i < 10; ++i) offsets += (i > 0 ? "," : "") + std::to_string(100 + i);
+    EXPECT_NE(line.view().find("\"damages\":{\"count\":" + std::to_string(damages) + ",\"firstOffsets\":[" + offsets +
+                               "]}"),
+              std::string_view::npos)
+        << line.view();
+  }
 }
 
 // A guard puts back the handling of the signal that was in force before it.

@@ -45,43 +45,40 @@ template <typename Sink>
   sink.EndParts();
 }
 
-}  // namespace mnemonic_layout
-
-struct IndexedMnemonicType {
-  static constexpr std::string_view kName = "ValFromIndexedArr";
+// The two types but for their list, whose entry `List::Find` gives, and their failure.
+template <typename List>
+struct MnemonicType {
   static constexpr PartNames kParts = mnemonic_layout::kParts;
   static ColumnType Column(const TItem& item, int part) { return mnemonic_layout::Column(item, part); }
 
   [[gnu::noinline]] static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
     const SmallValue value = ReadSmallValue(c, length);
-    if (value.TooLong()) return SetFailureLine(walk, ValueFailure::kIndexedTooLong);
-    mnemonic_layout::AppendMnemonic(walk, item.IndArr ? item.IndArr->Lookup(value.Value) : nullptr, value.Value);
+    if (value.TooLong()) return SetFailureLine(walk, List::kTooLong);
+    AppendMnemonic(walk, List::Find(item, value.Value), value.Value);
   }
   template <typename Sink>
   static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
     const SmallValue value = ReadSmallValue(c, length);
-    if (value.TooLong()) return field_layout::PutFailure(sink, ValueFailure::kIndexedTooLong, c, length);
-    mnemonic_layout::PutMnemonic(sink, item.IndArr ? item.IndArr->Lookup(value.Value) : nullptr, value.Value);
+    if (value.TooLong()) return field_layout::PutFailure(sink, List::kTooLong, c, length);
+    PutMnemonic(sink, List::Find(item, value.Value), value.Value);
   }
 };
 
-struct KeyedMnemonicType {
-  static constexpr std::string_view kName = "ValFromNonIndexedArr";
-  static constexpr PartNames kParts = mnemonic_layout::kParts;
-  static ColumnType Column(const TItem& item, int part) { return mnemonic_layout::Column(item, part); }
+}  // namespace mnemonic_layout
 
-  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-    const SmallValue value = ReadSmallValue(c, length);
-    if (value.TooLong()) return SetFailureLine(walk, ValueFailure::kNonIndexedTooLong);
-    MnemonicHit hit = item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(value.Value)) : nullptr;
-    mnemonic_layout::AppendMnemonic(walk, hit, value.Value);
+struct IndexedMnemonicType : mnemonic_layout::MnemonicType<IndexedMnemonicType> {
+  static constexpr std::string_view kName = "ValFromIndexedArr";
+  static constexpr ValueFailure kTooLong = ValueFailure::kIndexedTooLong;
+  static MnemonicHit Find(const TItem& item, uint32_t value) {
+    return item.IndArr ? item.IndArr->Lookup(value) : nullptr;
   }
-  template <typename Sink>
-  static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
-    const SmallValue value = ReadSmallValue(c, length);
-    if (value.TooLong()) return field_layout::PutFailure(sink, ValueFailure::kNonIndexedTooLong, c, length);
-    mnemonic_layout::PutMnemonic(
-        sink, item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(value.Value)) : nullptr, value.Value);
+};
+
+struct KeyedMnemonicType : mnemonic_layout::MnemonicType<KeyedMnemonicType> {
+  static constexpr std::string_view kName = "ValFromNonIndexedArr";
+  static constexpr ValueFailure kTooLong = ValueFailure::kNonIndexedTooLong;
+  static MnemonicHit Find(const TItem& item, uint32_t value) {
+    return item.NonIndArr ? item.NonIndArr->Lookup(static_cast<int32_t>(value)) : nullptr;
   }
 };
 

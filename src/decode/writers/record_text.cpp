@@ -156,13 +156,23 @@ void AppendCsvField(TextBuffer& out, std::string_view octets) {
   if (quoted) out.push_back('"');
 }
 
+namespace {
+
+// A CSV cell: quoted when it must be, a formula made inert on request, its octets put by `put`.
+void AppendCsvCell(TextBuffer& out, std::string_view text, bool inert,
+                   void (*put)(TextBuffer&, std::string_view)) {
+  const bool quoted = CsvFieldNeedsQuotes(text);
+  if (quoted) out.push_back('"');
+  if (inert && LooksLikeFormula(text)) out.push_back('\'');
+  put(out, text);
+  if (quoted) out.push_back('"');
+}
+
+}  // namespace
+
 void AppendCsvText(TextBuffer& out, std::string_view octets, bool inert) {
   if (!inert || !LooksLikeFormula(octets)) return AppendCsvField(out, octets);
-  const bool quoted = CsvFieldNeedsQuotes(octets);
-  if (quoted) out.push_back('"');
-  out.push_back('\'');
-  AppendCsvOctets(out, octets);
-  if (quoted) out.push_back('"');
+  AppendCsvCell(out, octets, true, AppendCsvOctets);
 }
 
 bool CsvFieldNeedsQuotes(std::string_view octets) {
@@ -207,11 +217,7 @@ void AppendCsvNameOctets(TextBuffer& out, std::string_view name) {
 }
 
 void AppendCsvName(TextBuffer& out, std::string_view name, bool inert) {
-  const bool quoted = CsvFieldNeedsQuotes(name);
-  if (quoted) out.push_back('"');
-  if (inert && LooksLikeFormula(name)) out.push_back('\'');
-  AppendCsvNameOctets(out, name);
-  if (quoted) out.push_back('"');
+  AppendCsvCell(out, name, inert, AppendCsvNameOctets);
 }
 
 }  // namespace orvalis

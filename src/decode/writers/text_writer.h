@@ -36,11 +36,13 @@ void EndLineOfRecord(WalkContext& walk);
 // out whatever the range and filter decide.
 void WriteSourceLine(WalkContext& walk);
 
-class TextWriter : public WriterDefaults {
+// The writer over a list of value types (the program's, or a test's with rows of its own).
+template <typename Types>
+class TextWriterOf : public WriterDefaults {
  public:
-  using Values = ValueTypes;
+  using Values = Types;
 
-  TextWriter(WalkContext& walk, const NoSetup&) : walk_(walk) {}
+  TextWriterOf(WalkContext& walk, const NoSetup&) : walk_(walk) {}
 
   void RecordStarts(const RecordRead& record) { AppendRecordLine(walk_, record.Item, record.Number); }
   void Named(const TItem& item) { AppendToRecord(walk_, *item.LongTagName); }
@@ -53,11 +55,12 @@ class TextWriter : public WriterDefaults {
   void InDoubt(uint64_t, uint64_t damagedAt) { AppendInDoubtMarker(walk_, damagedAt); }
   // Everything goes into the record's text at once: nothing is held, nothing to hand over.
   void Finish() {}
-  void TakeOver(TextWriter&) {}
+  void TakeOver(TextWriterOf&) {}
 
  protected:
   WalkContext& walk_;
 };
+using TextWriter = TextWriterOf<ValueTypes>;
 
 // The walk into the readable text.
 std::unique_ptr<FormatWalk> TextWalk(WalkContext& walk);
