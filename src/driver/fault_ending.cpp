@@ -1,0 +1,33 @@
+// The end of a run after a fault in reading a mapped input, from the signal handler.
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "driver/run_parts.h"
+
+namespace orvalis {
+
+FaultEnding gFaultEnding;
+
+// After a fault in reading a mapped input, in the signal handler (after the cut-short message):
+// the output takes its name, as when a shortened input is found at the end of the walk, and the
+// summary line of quiet mode follows with the counts that the walk had reached.
+void EndAfterInputFault() {
+  const FaultEnding& ending = gFaultEnding;
+  if (ending.Output != nullptr) ending.Output->CommitFromSignalHandler();
+  RemoveTemporariesFromSignalHandler();  // the manifest's: the run ends without its line
+#ifndef _WIN32
+  if (ending.Settings == nullptr || !ending.Settings->Quiet || ending.Walk == nullptr) return;
+  RunReport report;
+  report.End = RunEnd::kCutShort;
+  report.Format = ending.Format;
+  report.RecordsRead = ending.Walk->State.RecordCount;
+  report.Counts = ending.Walk->Counts;
+  FixedLine line;
+  FormatSummary(*ending.Settings, report, line);
+  const ssize_t written = write(STDERR_FILENO, line.Text(), line.Size());
+  (void)written;
+#endif
+}
+
+}  // namespace orvalis

@@ -1,0 +1,230 @@
+// What the driver's rooms share: the run's state and the functions one room calls in another.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/console.h"
+#include "common/text_buffer.h"
+#include "common/text_format.h"
+#include "decode/walk/walk_counts.h"
+#include "decode/walk/walk_state.h"
+#include "decode/writers/csv_layout.h"
+#include "driver/compressed_input.h"
+#include "driver/input_image.h"
+#include "driver/manifest.h"
+#include "driver/output_file.h"
+#include "driver/output_formats.h"
+#include "driver/run_settings.h"
+#include "tags/tag_tree.h"
+
+namespace orvalis {
+
+// Closes a file the run opened; the standard streams stay open.
+struct FileCloser {
+  void operator()(std::FILE* file) const {
+    if (file != stdin && file != stdout) std::fclose(file);
+  }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// For tests (driver.h): called as an input's walk begins, and as the manifest's walk begins.
+extern void (*gInputLoadedHook)(const std::string& inputName);
+extern void (*gOutsideWalkHook)(const std::string& inputName);
+
+// The largest input that the walk's 32-bit offsets can address.
+constexpr uint64_t kMaxInputSize = UINT32_MAX;
+
+// In quiet mode, the name that stands for a standard stream (-i -, -o -).
+constexpr const char kStandardStream[] = "-";
+
+// How a run ended, for the summary line of quiet mode; with -l, how each input's conversion ended,
+// and for the run's total kSomeInputsFailed when not every input completed.
+enum class RunEnd { kNotStarted, kCompleted, kStopped, kCutShort, kGrew, kFailed, kNotInflated, kSomeInputsFailed };
+
+struct RunReport {
+  RunEnd End = RunEnd::kNotStarted;
+  InflateFault Inflate = InflateFault::kNone;  // what ended a compressed input early (kNotInflated)
+  uint64_t Inputs = 0;        // with -l, in the run's total: the inputs listed
+  uint64_t InputsFailed = 0;  // and those whose conversion did not complete
+  uint64_t RecordsRead = 0;
+  WalkCounts Counts;
+  uint64_t StopOffset = 0;  // where a stopped walk stood
+  uint64_t OutsideNotRead = 0;  // -m: the inputs whose fields outside records could not be read (a problem)
+  const OutputFormatRow* Format = nullptr;  // null before it is chosen
+};
+
+// What the ending after a fault in reading a mapped input needs, set while the walk goes on. The
+// ending runs in the signal handler (EndAfterInputFault, fault_ending.cpp).
+struct FaultEnding {
+  const RunSettings* Settings = nullptr;
+  const WalkContext* Walk = nullptr;
+  const OutputFile* Output = nullptr;
+  const OutputFormatRow* Format = nullptr;
+};
+extern FaultEnding gFaultEnding;
+
+// The three text files are read before any output is opened: the main configuration file for what
+// must be known by then (the filter file in force, the output format, the CSV columns), the
+// dictionary and the filter file so that a run that cannot read them leaves an earlier output as
+// it was. What they say is held and shown at their turn, after the output has been opened, or
+// never when the run ends before it.
+struct EarlyFiles {
+  RunSettings Configured;  // the command line with the main configuration file applied
+  bool ConfigRead = false;
+  HeldMessages ConfigSaid;
+  std::unique_ptr<TBranch> Root;  // the dictionary, when it was read whole
+  bool TagsRead = false;
+  HeldMessages TagsSaid;
+  uint32_t FilterCount = 0;  // the filter file's accepted lines
+  HeldMessages FilterSaid;
+};
+
+// One input: the file, its image, and how it was read.
+struct InputPart {
+  FilePtr Input;
+  InputImage Image;
+  bool Streamed = false;   // the input was read to its end; otherwise it is mapped or read later
+  uint64_t InputSize = 0;  // of an input that is not streamed
+  Compression Compressed = Compression::kNone;
+  uint64_t SizeHint = 0;   // of a compressed file's contents, as its trailer gives it
+  InflateReport Inflated;
+  // For the manifest: the JSON lines of the fields outside records, once read.
+  bool OutsideRead = false;
+  bool OutsideCut = false;
+  std::string Outside;
+  const char* OutsideFault = "";  // why the walk of those fields failed; empty when it did not
+};
+
+// The manifest (-m): opened once the run knows its output, a line for each input, and given its
+// name at the end whatever the run did.
+struct ManifestFile {
+  OutputFile File;
+  bool Open = false;
+  bool Wrote = false;   // a line was written
+  bool Failed = false;  // a write failed
+
+  void Write(const ManifestEntry& entry) {
+    TextBuffer line;
+    AppendManifestLine(line, entry);
+    if (!File.Cut() || std::fwrite(line.data(), 1, line.size(), File.Stream()) != line.size()) Failed = true;
+    Wrote = true;
+  }
+};
+
+// What a run opens, reads and makes before the walk, in the order it does.
+struct Conversion {
+  const OutputFormatRow* Format = nullptr;
+  EarlyFiles Early;
+  std::unique_ptr<InputPart> In = std::make_unique<InputPart>();  // the input being converted
+  OutputFile Output;
+  ManifestFile* Manifest = nullptr;
+  std::unique_ptr<TBranch> Root;
+  std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
+  uint32_t FilterCount = 0;
+  // The bounds of gzip contents, from the main configuration file: kept here, since an input may
+  // be loaded before or after the file's settings are taken over (TakeTextFiles).
+  uint64_t GzipMaxContents = kMaxInputSize;
+  uint32_t GzipMaxRatio = 0;
+};
+
+// A line built in place, without memory of its own nor the C library's formatting: the summary
+// line is also written from the handler of an input fault, where neither may be used.
+class FixedLine {
+ public:
+  void Add(const char* text) {
+    while (*text != '\0' && size_ < sizeof text_) text_[size_++] = *text++;
+  }
+  // A file's name, its control octets written \xHH (as ConsoleName writes them); `none` when it is
+  // empty.
+  void AddName(const std::string& name, const char* none) {
+    if (name.empty()) return Add(none);
+    for (char c : name) {
+      const uint8_t octet = static_cast<uint8_t>(c);
+      if (!IsControlOctet(octet)) {
+        if (size_ < sizeof text_) text_[size_++] = c;
+        continue;
+      }
+      char escaped[5] = {};
+      PutEscapedOctet(escaped, octet);
+      Add(escaped);
+    }
+  }
+  void AddNumber(uint64_t number) {
+    char digits[20];
+    int count = 0;
+    do {
+      digits[count++] = static_cast<char>('0' + number % 10);
+      number /= 10;
+    } while (number != 0);
+    while (count > 0 && size_ < sizeof text_) text_[size_++] = digits[--count];
+  }
+  const char* Text() const { return text_; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  char text_[1024];
+  std::size_t size_ = 0;
+};
+
+// ---- The run's phases (text_files.cpp, conversion.cpp) ---------------------------------------
+
+void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early);
+void ReadTextFilesEarly(const RunSettings& settings, Conversion& run);
+const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured);
+bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout);
+bool KeysAndColumnsAreSound(Conversion& run);
+bool TakeTextFiles(RunSettings& settings, Conversion& run);
+
+std::string InputTitle(const RunSettings& settings);
+int HandOverText(WalkContext& walk, OutputFile& output);
+bool TakeInputSize(const RunSettings& settings, Conversion& run);
+bool LoadInput(Conversion& run);
+bool InputMayBeOpened(const std::string& name, bool readsPipes);
+bool OpenInput(const RunSettings& settings, Conversion& run);
+bool OpenOutput(const RunSettings& settings, OutputFile& output);
+bool BeginOutput(OutputFile& output);
+WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, bool continuesOutput);
+std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conversion& run, bool continuesOutput,
+                                             RunReport& report, bool& completed);
+int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report);
+
+// ---- The files of the user's that the output must not be (spared_files.cpp) -------------------
+
+bool IsStandardStream(const RunSettings& settings, const std::string& name);
+bool SameFileOrName(const std::string& a, const std::string& b);
+bool IsUserFile(const std::string& output, const std::string& name);
+bool OutputSparesInput(const RunSettings& settings, std::FILE* input);
+const char* UserFileNamed(const RunSettings& settings, const std::string& filterFile, const std::string& name);
+bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile);
+bool SparesListedInputs(const RunSettings& settings, const std::string& file, const char* what,
+                        const std::vector<std::string>& names);
+
+// ---- Many inputs (listed_inputs.cpp) ----------------------------------------------------------
+
+int ConvertList(RunSettings& settings, Conversion& run, RunReport& total);
+
+// ---- The manifest (manifest_file.cpp) ---------------------------------------------------------
+
+bool OpenManifest(const RunSettings& settings, Conversion& run);
+void ReadOutsideFields(const RunSettings& settings, Conversion& run, RunReport& report);
+void WriteManifestLine(const RunSettings& settings, const Conversion& run, const RunReport& report, int status);
+bool FinishManifest(ManifestFile& manifest);
+
+// ---- The summary and the status (run_summary.cpp) ---------------------------------------------
+
+const char* FormatTitle(const OutputFormatRow& format);
+void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line);
+void FormatEnd(const RunReport& report, FixedLine& line);
+void PrintSummary(const RunSettings& settings, const RunReport& report);
+int FinalStatus(const RunSettings& settings, const RunReport& report, int status);
+int WorseStatus(int a, int b);
+
+// ---- After a fault in reading a mapped input (fault_ending.cpp) -------------------------------
+
+void EndAfterInputFault();
+
+}  // namespace orvalis

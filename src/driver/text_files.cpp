@@ -1,0 +1,147 @@
+// The three text files, read before the output is opened and taken at their turn; format, columns.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "decode/writers/json_lines_writer.h"
+#include "driver/config_files.h"
+#include "driver/run_parts.h"
+#include "tags/tags_reader.h"
+
+namespace orvalis {
+namespace {
+
+// A non-zero StartRec or EndRec makes a record range; an EndRec of 0 in a range means no upper
+// bound.
+void FixUpRange(RunSettings& settings) {
+  if (settings.StartRec != 0 || settings.EndRec != 0) {
+    settings.RangeActive = true;
+    if (settings.EndRec == 0) settings.EndRec = -1;  // all ones: no upper bound
+  }
+}
+
+// Takes the room that a text file's held messages may need, before the file is read: the message
+// that memory ran out comes while what the file built holds all there was, and must need no more.
+void MakeRoomToHold(HeldMessages& held) {
+  held.Text.reserve(HeldMessages::kInMemory);
+  held.Pieces.reserve(8);  // a piece for each change of stream: a file says a few at most
+}
+
+// The dictionary at its turn: the one read early, its messages shown now.
+bool TakeDictionary(Conversion& run) {
+  EarlyFiles& early = run.Early;
+  ShowHeld(early.TagsSaid);
+  run.Root = std::move(early.Root);
+  if (!early.TagsRead) Say("Error when reading TagsConfigFile. Exiting...");
+  return early.TagsRead;
+}
+
+}  // namespace
+
+// ---- The text files read before their turn ------------------------------------------------------
+
+void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early) {
+  early.Configured = settings;
+  const ConsoleToHeld hold(early.ConfigSaid);
+  early.ConfigRead = ReadMainConfig(early.Configured) == 0;
+}
+
+// Reads the dictionary and the filter file early, each where it would be read at its turn: the
+// dictionary once the main configuration file was read (for CSV, whose columns are made before the
+// output is opened, in any case), the filter file once both were.
+void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
+  EarlyFiles& early = run.Early;
+  if (!early.ConfigRead && !run.Format->HasColumns) return;
+  early.Root = NewDictionary();
+  MakeRoomToHold(early.TagsSaid);
+  {
+    const ConsoleToHeld hold(early.TagsSaid);
+    early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
+  }
+  if (!early.TagsRead) early.Root.reset();  // what was built gives its memory back (it may be all there was)
+  if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;
+  MakeRoomToHold(early.FilterSaid);
+  const ConsoleToHeld hold(early.FilterSaid);
+  ReadFilterFile(early.Configured, *early.Root, early.FilterCount);
+}
+
+// ---- The output format ------------------------------------------------------------------------
+
+// The output format: OutputFormat in the main configuration file, else -x, else the readable
+// text; in debug mode (-d or DebugMode) the debug dump. Null, after its message on standard error,
+// for an unknown name, or a format that debug mode cannot write.
+const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
+  const std::string& name = configured.OutputFormatName;
+  const OutputFormatRow* format = FindOutputFormat(name);
+  if (format == nullptr) {
+    SayOnErrorStream("Error: unknown output format \"" + ConsoleName(name) + "\" (" +
+                     (configured.OutputFormatFromConfig ? "OutputFormat in " + ConsoleName(configured.ConfigFileName)
+                                                        : std::string("-x")) +
+                     "): use " + OutputFormatNames() + "\n");
+    return nullptr;
+  }
+  if (!configured.DebugMode) return format;
+  const OutputFormatRow* dump = InDebugMode(*format);
+  if (dump == nullptr) {
+    SayOnErrorStream("Error: debug mode writes the debug dump, not " + name + ": leave out -d (or DebugMode=true) or the " + name + " format\n");
+  }
+  return dump;
+}
+
+// The CSV columns of the dictionary, named as ColumnNames says and chosen by Columns. False, after
+// its message on standard error, when the dictionary's columns cannot be loaded as they are or
+// Columns names one that is not a column.
+bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
+  std::string problem;
+  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
+    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
+    return false;
+  }
+  layout.InertFormulas = settings.InertFormulas;
+  std::string unknown;
+  if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
+  SayOnErrorStream("Error: Columns in " + ConsoleName(settings.ConfigFileName) + " names \"" + ConsoleName(unknown) +
+                   "\", which is not a CSV column of the dictionary\n");
+  return false;
+}
+
+// Makes the CSV columns, or checks the JSON Lines keys, before the output is created, from the
+// dictionary read early (its messages held for its turn). False, after the message, when they
+// cannot be made or two keys of one object would be one.
+bool KeysAndColumnsAreSound(Conversion& run) {
+  EarlyFiles& early = run.Early;
+  if (!early.TagsRead) return true;  // its failure comes at its turn
+  if (std::string_view(run.Format->Name) == "jsonl") {
+    std::string problem;
+    if (JsonKeysAreSound(*early.Root, problem)) return true;
+    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(early.Configured.TagsFileName) + ")\n");
+    return false;
+  }
+  if (!run.Format->HasColumns) return true;
+  run.Layout = std::make_shared<CsvLayout>();
+  return ChooseColumns(run.Early.Configured, *early.Root, *run.Layout);
+}
+
+// The text files at their turn, once the output is open: the main configuration file's messages
+// and settings, the dictionary's, the filter file's and the CSV columns. False, after the message,
+// when the run cannot go on.
+bool TakeTextFiles(RunSettings& settings, Conversion& run) {
+  EarlyFiles& early = run.Early;
+  ShowHeld(early.ConfigSaid);
+  early.Configured.OutputFileName = settings.OutputFileName;
+  settings = std::move(early.Configured);
+  if (!early.ConfigRead) {
+    Say("Error when reading ConfigFile. Exiting...");
+    return false;
+  }
+  FixUpRange(settings);
+  if (!TakeDictionary(run)) return false;
+  if (!settings.FilterFileName.empty()) {
+    ShowHeld(early.FilterSaid);
+    run.FilterCount = early.FilterCount;
+  }
+  return true;  // the CSV columns were made before the output was opened
+}
+
+}  // namespace orvalis
