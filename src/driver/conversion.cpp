@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -38,12 +39,12 @@ uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
 // meanwhile, or its compressed octets ended before their end (`inflated`). Returns false when a
 // step stopped the walk, an exception escaped from it, or the input was cut short, grew or was
 // not inflated whole.
-bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<const CsvLayout> columns,
+bool Walk(WalkContext& walk, const OutputFormatRow& format, const FormatSetup& setup,
           const InputImage& image, std::FILE* input, const InflateReport& inflated, const RunSettings& settings,
           RunReport& report) {
   try {
     if (gInputLoadedHook != nullptr) gInputLoadedHook(settings.InputFileName);
-    const bool completed = WalkWholeInput(walk, format, nullptr, std::move(columns)) == 0;
+    const bool completed = WalkWholeInput(walk, format, nullptr, setup) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
     if (inflated.Fault != InflateFault::kNone) {
@@ -85,11 +86,12 @@ bool Walk(WalkContext& walk, const OutputFormatRow& format, std::shared_ptr<cons
   }
 }
 
-// Hands every text to the output and closes it, then gives it its name when the walk has run
-// (`walkRan`), or leaves the earlier output when it has not; false, after the message, when a
-// write failed.
-bool FinishOutputFile(WalkContext& walk, OutputFile& output, bool walkRan) {
-  const int writeError = HandOverText(walk, output);
+// Hands every text to the output and closes it, then gives it its name after the format's
+// trailer when the walk has run (`walkRan`), or leaves the earlier output when it has not; false,
+// after the message, when a write failed.
+bool FinishOutputFile(WalkContext& walk, const OutputFormatRow& format, OutputFile& output, bool walkRan) {
+  int writeError = HandOverText(walk, output);
+  if (writeError == 0 && walkRan) writeError = WriteTrailer(format, output);
   const bool closed = output.Close();
   if (writeError != 0) errno = writeError;
   if (writeError != 0 || !closed || (walkRan && !output.Commit())) {
@@ -141,6 +143,16 @@ int HandOverText(WalkContext& walk, OutputFile& output) {
   const int writeError = FinishOutput(walk);
   if (writeError != 0) return writeError;
   return std::ferror(output.Stream()) != 0 ? EIO : 0;
+}
+
+// Writes the format's trailer at the end of the output, after every text handed over. Returns 0,
+// or the failed write's error.
+int WriteTrailer(const OutputFormatRow& format, OutputFile& output) {
+  const std::size_t size = std::strlen(format.Trailer);
+  if (size == 0) return 0;
+  errno = 0;
+  if (std::fwrite(format.Trailer, 1, size, output.Stream()) == size && std::fflush(output.Stream()) == 0) return 0;
+  return errno != 0 ? errno : EIO;
 }
 
 // Takes the input's size: read to its end when it is a stream, otherwise its length checked now
@@ -214,7 +226,7 @@ bool OpenInput(const RunSettings& settings, Conversion& run) {
     return false;
   }
   return OutputSparesInput(settings, run.In->Input.get()) && TakeInputSize(settings, run) &&
-         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && KeysAndColumnsAreSound(run);
+         OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) && FormatIsPrepared(run);
 }
 
 bool OpenOutput(const RunSettings& settings, OutputFile& output) {
@@ -261,9 +273,10 @@ std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conver
   const InputFaultGuard faultGuard(run.In->Image, EndAfterInputFault);
   auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run, continuesOutput), run.In->Image.Bytes(),
                                             run.In->Image.Size, *run.Root, run.Output.Stream());
-  gFaultEnding = {&settings, walk.get(), &run.Output, run.Format};
+  run.OutputBegun = true;
+  gFaultEnding = {&settings, walk.get(), &run.Output, run.Format, fileno(run.Output.Stream())};
   std::FILE* growing = run.In->Streamed || run.In->Compressed != Compression::kNone ? nullptr : run.In->Input.get();
-  completed = Walk(*walk, *run.Format, run.Layout, run.In->Image, growing, run.In->Inflated, settings, report);
+  completed = Walk(*walk, *run.Format, run.Setup, run.In->Image, growing, run.In->Inflated, settings, report);
   gFaultEnding = {};
   if (run.Manifest != nullptr && run.Manifest->Open && report.End != RunEnd::kFailed) {
     ReadOutsideFields(settings, run, report);
@@ -278,7 +291,7 @@ std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conver
 int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report) {
   bool completed = false;
   std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, false, report, completed);
-  if (!FinishOutputFile(*walk, run.Output, report.End != RunEnd::kFailed)) {
+  if (!FinishOutputFile(*walk, *run.Format, run.Output, report.End != RunEnd::kFailed)) {
     report.End = RunEnd::kFailed;
     return -1;
   }

@@ -10,11 +10,23 @@ namespace orvalis {
 FaultEnding gFaultEnding;
 
 // After a fault in reading a mapped input, in the signal handler (after the cut-short message):
-// the output takes its name, as when a shortened input is found at the end of the walk, and the
-// summary line of quiet mode follows with the counts that the walk had reached.
+// the output takes its name after the format's trailer, as when a shortened input is found at the
+// end of the walk, and the summary line of quiet mode follows with the counts that the walk had
+// reached.
 void EndAfterInputFault() {
   const FaultEnding& ending = gFaultEnding;
-  if (ending.Output != nullptr) ending.Output->CommitFromSignalHandler();
+  if (ending.Output != nullptr) {
+#ifndef _WIN32
+    const OutputFormatRow* format = ending.Format;
+    std::size_t size = 0;
+    while (format != nullptr && format->Trailer[size] != '\0') ++size;
+    if (size != 0 && ending.OutputDescriptor >= 0) {
+      const ssize_t written = write(ending.OutputDescriptor, format->Trailer, size);
+      (void)written;  // the output takes its name in any case, as the text before it did
+    }
+#endif
+    ending.Output->CommitFromSignalHandler();
+  }
   RemoveTemporariesFromSignalHandler();  // the manifest's: the run ends without its line
 #ifndef _WIN32
   if (ending.Settings == nullptr || !ending.Settings->Quiet || ending.Walk == nullptr) return;

@@ -67,8 +67,7 @@ bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names)
 
 // Converts one listed input (settings.InputFileName) into the open output. Returns its status;
 // `outputFailed` when the output could not be written, which ends the run.
-int ConvertListedInput(const RunSettings& settings, Conversion& run, bool continuesOutput, RunReport& report,
-                       bool& outputFailed) {
+int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& report, bool& outputFailed) {
   run.In = std::make_unique<InputPart>();  // the input before gives its memory back
   if (!InputMayBeOpened(settings.InputFileName, false)) return -1;
   run.In->Input.reset(OpenForReading(settings.InputFileName));
@@ -83,7 +82,7 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, bool contin
     return -1;
   }
   bool completed = false;
-  std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, continuesOutput, report, completed);
+  std::unique_ptr<WalkContext> walk = WalkLoadedInput(settings, run, run.OutputBegun, report, completed);
   const int writeError = HandOverText(*walk, run.Output);
   if (writeError != 0) {
     errno = writeError;
@@ -105,7 +104,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
   if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
       !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
-      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !KeysAndColumnsAreSound(run) ||
+      !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !FormatIsPrepared(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;
   }
@@ -119,7 +118,7 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
     RunReport report;
     report.Format = run.Format;
     const int status = FinalStatus(settings, report,
-                                   ConvertListedInput(settings, run, i > 0, report, outputFailed));
+                                   ConvertListedInput(settings, run, report, outputFailed));
     if (settings.Quiet) PrintSummary(settings, report);
     WriteManifestLine(settings, run, report, status);
     worst = WorseStatus(worst, status);
@@ -129,8 +128,11 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
     if (report.End != RunEnd::kCompleted) ++total.InputsFailed;
   }
   settings.InputFileName.clear();
-  // An output written in place that no input began to write is cut, as a temporary replaces it.
-  const bool written = !outputFailed && run.Output.Cut() && run.Output.Close() && run.Output.Commit();
+  // An output written in place that no input began to write is cut, as a temporary replaces it;
+  // one that an input began to write ends with the format's trailer.
+  const int trailerError = outputFailed || !run.OutputBegun ? 0 : WriteTrailer(*run.Format, run.Output);
+  if (trailerError != 0) errno = trailerError;
+  const bool written = !outputFailed && trailerError == 0 && run.Output.Cut() && run.Output.Close() && run.Output.Commit();
   if (!written) {
     if (!outputFailed) PrintErrorForm("Error: can not write output file");
     run.Output.Discard();

@@ -90,7 +90,7 @@ void WriteManifestLine(const RunSettings& settings, const Conversion& run, const
   }
   entry.Contents = in.Image.Size;
   entry.Output = settings.OutputFileName;
-  if (report.Format != nullptr) entry.Format = FormatTitle(*report.Format);
+  if (report.Format != nullptr) entry.Format = report.Format->Title;
   entry.RecordsRead = report.RecordsRead;
   entry.RecordsWritten = report.RecordsRead - report.Counts.RecordsOutOfRange - report.Counts.RecordsFilteredOut;
   entry.Counts = report.Counts;

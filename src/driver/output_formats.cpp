@@ -1,23 +1,44 @@
 #include "driver/output_formats.h"
 
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
+#include "common/console.h"
+#include "common/text_format.h"
 #include "debugdump/debug_walker.h"
+#include "decode/writers/csv_writer.h"
 #include "decode/writers/json_lines_writer.h"
 #include "decode/writers/text_writer.h"
 
 namespace orvalis {
 namespace {
 
-std::unique_ptr<FormatWalk> StartText(WalkContext& walk, std::shared_ptr<const CsvLayout>) { return TextWalk(walk); }
+std::unique_ptr<FormatWalk> StartText(WalkContext& walk, const FormatSetup&) { return TextWalk(walk); }
 
-std::unique_ptr<FormatWalk> StartJsonLines(WalkContext& walk, std::shared_ptr<const CsvLayout>) {
+// The keys of every object are told apart (JsonKeysAreSound).
+bool PrepareJsonLines(const RunSettings& settings, const TBranch& root, FormatSetup&) {
+  std::string problem;
+  if (JsonKeysAreSound(root, problem)) return true;
+  SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
+  return false;
+}
+
+std::unique_ptr<FormatWalk> StartJsonLines(WalkContext& walk, const FormatSetup&) {
   return JsonLinesWalk(walk, *walk.Root);
 }
 
-std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, std::shared_ptr<const CsvLayout> columns) {
+// The setup: the chosen columns (a CsvLayout).
+bool PrepareCsv(const RunSettings& settings, const TBranch& root, FormatSetup& setup) {
+  auto layout = std::make_shared<CsvLayout>();
+  if (!ChooseColumns(settings, root, *layout)) return false;
+  setup = std::move(layout);
+  return true;
+}
+
+std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, const FormatSetup& setup) {
+  std::shared_ptr<const CsvLayout> columns = std::static_pointer_cast<const CsvLayout>(setup);
   if (columns == nullptr) {  // the dictionary's columns under their own names
     auto layout = std::make_shared<CsvLayout>();
     std::string problem;
@@ -27,70 +48,97 @@ std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, std::shared_ptr<const Cs
   return CsvWalk(walk, std::move(columns));
 }
 
-std::unique_ptr<FormatWalk> StartDump(WalkContext& walk, std::shared_ptr<const CsvLayout>) { return DumpWalk(walk); }
+std::unique_ptr<FormatWalk> StartDump(WalkContext& walk, const FormatSetup&) { return DumpWalk(walk); }
 
-std::unique_ptr<FormatWalk> StartOutsideFields(WalkContext& walk, std::shared_ptr<const CsvLayout>) {
+std::unique_ptr<FormatWalk> StartOutsideFields(WalkContext& walk, const FormatSetup&) {
   return OutsideFieldsWalk(walk, *walk.Root);
 }
 
 // The formats that -x names, in the order of their lists, then the debug dump.
 constexpr OutputFormatRow kFormats[] = {
-    {"text", "", true, ".prs", false, false, StartText},
-    {"jsonl", "JSON Lines", false, ".jsonl", false, false, StartJsonLines},
-    {"csv", "", false, ".csv", false, true, StartCsv},
-    {"", "", false, ".prs", true, false, StartDump},
+    {"text", "", true, ".prs", "text", false, false, nullptr, StartText, ""},
+    {"jsonl", "JSON Lines", false, ".jsonl", "jsonl", false, false, PrepareJsonLines, StartJsonLines, ""},
+    {"csv", "", false, ".csv", "csv", false, true, PrepareCsv, StartCsv, ""},
+    {"", "", false, ".prs", "dump", true, false, nullptr, StartDump, ""},
 };
-constexpr std::size_t kNamedCount = std::size(kFormats) - 1;  // all but the dump
 
-constexpr std::size_t CountDefaults() {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < kNamedCount; ++i) count += kFormats[i].Default ? 1 : 0;
-  return count;
+constexpr bool IsSound(const OutputFormatRow* rows, std::size_t count) {
+  std::size_t defaults = 0;
+  for (std::size_t i = 0; i + 1 < count; ++i) defaults += rows[i].Default && !rows[i].Dump ? 1 : 0;
+  return count >= 2 && defaults == 1 && rows[count - 1].Dump && !rows[count - 1].Default;
 }
-constexpr std::size_t DefaultIndex() {
+static_assert(IsSound(kFormats, std::size(kFormats)),
+              "exactly one format named by -x is the default, and the debug dump is the last row");
+
+FormatList gInUse = {kFormats, std::size(kFormats)};
+
+std::size_t NamedCount() { return gInUse.Count - 1; }  // all but the dump
+
+const OutputFormatRow& DefaultFormat() {
   std::size_t i = 0;
-  while (!kFormats[i].Default) ++i;
-  return i;
+  while (!gInUse.First[i].Default) ++i;
+  return gInUse.First[i];
 }
-static_assert(CountDefaults() == 1, "exactly one format named by -x is the default");
-static_assert(kFormats[kNamedCount].Dump && !kFormats[kNamedCount].Default,
-              "the debug dump is the last row, which -x cannot name");
-
-constexpr const OutputFormatRow& kDefaultFormat = kFormats[DefaultIndex()];
-constexpr const OutputFormatRow& kDumpFormat = kFormats[kNamedCount];
 
 // The names of the formats that -x names, "a, b or c", each followed by what `note` appends.
 template <typename Note>
 std::string ListNamedFormats(Note note) {
   std::string list;
-  for (std::size_t i = 0; i < kNamedCount; ++i) {
-    if (i > 0) list += i + 1 < kNamedCount ? ", " : " or ";
-    list += kFormats[i].Name;
-    note(kFormats[i], list);
+  const std::size_t count = NamedCount();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) list += i + 1 < count ? ", " : " or ";
+    list += gInUse.First[i].Name;
+    note(gInUse.First[i], list);
   }
   return list;
 }
 
 }  // namespace
 
+FormatList ProgramFormats() { return {kFormats, std::size(kFormats)}; }
+
+FormatsInUse::FormatsInUse(FormatList formats) : before_(gInUse) {
+  if (!IsSound(formats.First, formats.Count)) throw std::invalid_argument("a list of formats needs one default and the dump last");
+  gInUse = formats;
+}
+
+FormatsInUse::~FormatsInUse() { gInUse = before_; }
+
+bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
+  std::string problem;
+  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
+    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
+    return false;
+  }
+  layout.InertFormulas = settings.InertFormulas;
+  std::string unknown;
+  if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
+  SayOnErrorStream("Error: Columns in " + ConsoleName(settings.ConfigFileName) + " names \"" + ConsoleName(unknown) +
+                   "\", which is not a CSV column of the dictionary\n");
+  return false;
+}
+
 const OutputFormatRow& OutsideFieldsFormat() {
-  static constexpr OutputFormatRow kOutsideFields = {"jsonl", "", false, ".jsonl", false, false, StartOutsideFields};
+  static constexpr OutputFormatRow kOutsideFields = {"jsonl", "",    false, ".jsonl", "jsonl", false,
+                                                     false,   nullptr, StartOutsideFields, ""};
   return kOutsideFields;
 }
 
 const OutputFormatRow* FindOutputFormat(std::string_view name) {
-  if (name.empty()) return &kDefaultFormat;
+  if (name.empty()) return &DefaultFormat();
   for (const OutputFormatRow& row : NamedOutputFormats()) {
     if (name == row.Name) return &row;
   }
   return nullptr;
 }
 
+const OutputFormatRow& DumpFormat() { return gInUse.First[NamedCount()]; }
+
 const OutputFormatRow* InDebugMode(const OutputFormatRow& chosen) {
-  return &chosen == &kDefaultFormat ? &kDumpFormat : nullptr;
+  return &chosen == &DefaultFormat() ? &DumpFormat() : nullptr;
 }
 
-NamedFormats NamedOutputFormats() { return {kFormats, kFormats + kNamedCount}; }
+NamedFormats NamedOutputFormats() { return {gInUse.First, gInUse.First + NamedCount()}; }
 
 std::string OutputFormatNames() {
   return ListNamedFormats([](const OutputFormatRow&, std::string&) {});
@@ -107,9 +155,9 @@ std::string OutputFormatUsage() {
 }
 
 const OutputFormatRow& OutputFormatOfWalk(const WalkSettings& settings) {
-  if (settings.DebugMode) return kDumpFormat;
+  if (settings.DebugMode) return DumpFormat();
   const OutputFormatRow* row = FindOutputFormat(settings.Format);
-  return row != nullptr ? *row : kDefaultFormat;
+  return row != nullptr ? *row : DefaultFormat();
 }
 
 }  // namespace orvalis

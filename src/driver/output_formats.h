@@ -1,17 +1,25 @@
 // The output formats: what each is called and how the usage text tells it, the default name of its
-// output and the walk with its writer. A new format is a writer in decode/writers/ and a row here
-// (and its name in the README and the manual page, which a unit test compares with the rows).
+// output, what it makes before the walk, the walk with its writer and what ends its output. A new
+// format is a writer in decode/writers/ and a row here (and its name in the README and the manual
+// page, which a unit test compares with the rows).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "decode/walk/walk_state.h"
 #include "decode/walk/writer.h"
-#include "decode/writers/csv_writer.h"
+#include "decode/writers/csv_layout.h"
+#include "driver/run_settings.h"
+#include "tags/tag_tree.h"
 
 namespace orvalis {
+
+// What a format makes once a run, before its output is opened, for every walk of the run (the CSV
+// columns): of the format's own type, which only its row's Prepare and Start know; null for none.
+using FormatSetup = std::shared_ptr<const void>;
 
 struct OutputFormatRow {
   const char* Name;       // as -x and OutputFormat name it; empty for the debug dump, which -d chooses
@@ -19,13 +27,53 @@ struct OutputFormatRow {
                           // the default, which says "default" there; empty for none
   bool Default;           // chosen when neither -x nor OutputFormat names one (exactly one row)
   const char* Extension;  // appended to the input's name when -o names no output
-  bool Dump;              // the debug dump
-  bool HasColumns;        // the columns of the dictionary, chosen by Columns, are made before the walk
-  // The walk with the format's writer; `columns` are the chosen columns of a format that has
-  // them (all the dictionary's when null). What the output needs before the walk (the CSV header
-  // row) is written here.
-  std::unique_ptr<FormatWalk> (*Start)(WalkContext& walk, std::shared_ptr<const CsvLayout> columns);
+  const char* Title;      // the format in the summary line and the manifest ("dump")
+  bool Dump;              // written in debug mode (-d) instead of the default: the debug dump
+  // The dictionary's columns, chosen by Columns: made before the output is opened (the dictionary
+  // is read for them even when the main configuration file was not), and the summary line and the
+  // manifest count the values that are in none of them.
+  bool HasColumns;
+  // Before the output is opened, from the dictionary and the run's settings: the setup that every
+  // walk of the run shares. False, after its message, when the format cannot be written from this
+  // dictionary. Null: nothing to make or check.
+  bool (*Prepare)(const RunSettings& settings, const TBranch& root, FormatSetup& setup);
+  // The walk with the format's writer, from what Prepare made (null when it did not run: the
+  // format makes its own from the dictionary). What the output needs before the first record (the
+  // CSV header row) is written here when the walk begins an output.
+  std::unique_ptr<FormatWalk> (*Start)(WalkContext& walk, const FormatSetup& setup);
+  // Written once at the end of an output that a walk wrote into, after the text of its last input,
+  // on every path that gives the output its name (the ending after an input fault included): a
+  // document's closing tag. Empty for none.
+  const char* Trailer;
 };
+
+// The formats a run knows: the program's, or a test's with rows of its own. The named ones in the
+// order of their lists (exactly one the default), then the debug dump.
+struct FormatList {
+  const OutputFormatRow* First;
+  std::size_t Count;  // the dump included
+};
+
+// The program's formats.
+FormatList ProgramFormats();
+
+// The formats that the lookups below use, while an object of this class lives (for a test's run
+// with rows of its own); the program's otherwise.
+class FormatsInUse {
+ public:
+  explicit FormatsInUse(FormatList formats);
+  ~FormatsInUse();
+  FormatsInUse(const FormatsInUse&) = delete;
+  FormatsInUse& operator=(const FormatsInUse&) = delete;
+
+ private:
+  FormatList before_;
+};
+
+// The CSV columns of the dictionary, named as ColumnNames says and chosen by Columns. False, after
+// its message on standard error, when the dictionary's columns cannot be loaded as they are or
+// Columns names one that is not a column.
+bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout);
 
 // The JSON lines of the fields outside records alone, for a run's manifest: no format of the
 // table, which -x cannot choose.
@@ -38,6 +86,9 @@ const OutputFormatRow* FindOutputFormat(std::string_view name);
 // The format that debug mode writes instead of `chosen`: the debug dump for the readable text,
 // null for a format that debug mode cannot write.
 const OutputFormatRow* InDebugMode(const OutputFormatRow& chosen);
+
+// The debug dump's row.
+const OutputFormatRow& DumpFormat();
 
 // The formats that -x and OutputFormat can name, in the order their lists give them.
 struct NamedFormats {

@@ -64,6 +64,7 @@ struct FaultEnding {
   const WalkContext* Walk = nullptr;
   const OutputFile* Output = nullptr;
   const OutputFormatRow* Format = nullptr;
+  int OutputDescriptor = -1;  // the output's, for the format's trailer
 };
 extern FaultEnding gFaultEnding;
 
@@ -123,7 +124,8 @@ struct Conversion {
   OutputFile Output;
   ManifestFile* Manifest = nullptr;
   std::unique_ptr<TBranch> Root;
-  std::shared_ptr<CsvLayout> Layout;  // the CSV columns, made once
+  FormatSetup Setup;  // what the format made before the output was opened (the CSV columns)
+  bool OutputBegun = false;  // a walk began to write into the output (-l: an earlier input's)
   uint32_t FilterCount = 0;
   // The bounds of gzip contents, from the main configuration file: kept here, since an input may
   // be loaded before or after the file's settings are taken over (TakeTextFiles).
@@ -175,12 +177,12 @@ class FixedLine {
 void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early);
 void ReadTextFilesEarly(const RunSettings& settings, Conversion& run);
 const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured);
-bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout);
-bool KeysAndColumnsAreSound(Conversion& run);
+bool FormatIsPrepared(Conversion& run);
 bool TakeTextFiles(RunSettings& settings, Conversion& run);
 
 std::string InputTitle(const RunSettings& settings);
 int HandOverText(WalkContext& walk, OutputFile& output);
+int WriteTrailer(const OutputFormatRow& format, OutputFile& output);
 bool TakeInputSize(const RunSettings& settings, Conversion& run);
 bool LoadInput(Conversion& run);
 bool InputMayBeOpened(const std::string& name, bool readsPipes);
@@ -216,7 +218,6 @@ bool FinishManifest(ManifestFile& manifest);
 
 // ---- The summary and the status (run_summary.cpp) ---------------------------------------------
 
-const char* FormatTitle(const OutputFormatRow& format);
 void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line);
 void FormatEnd(const RunReport& report, FixedLine& line);
 void PrintSummary(const RunSettings& settings, const RunReport& report);

@@ -37,7 +37,7 @@ void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, F
   line.Add(" -> ");
   line.AddName(settings.OutputFileName, "(no output)");
   line.Add(" (");
-  line.Add(report.Format != nullptr ? FormatTitle(*report.Format) : "no format");
+  line.Add(report.Format != nullptr ? report.Format->Title : "no format");
   line.Add("): ");
   line.AddNumber(report.RecordsRead);
   line.Add(" records read, ");
@@ -87,9 +87,6 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
 }
 
 }  // namespace
-
-// The name of a format in the summary line.
-const char* FormatTitle(const OutputFormatRow& format) { return format.Dump ? "dump" : format.Name; }
 
 void FormatSummary(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   FormatSummaryCounts(settings, report, line);

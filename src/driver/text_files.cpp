@@ -89,38 +89,13 @@ const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
   return dump;
 }
 
-// The CSV columns of the dictionary, named as ColumnNames says and chosen by Columns. False, after
-// its message on standard error, when the dictionary's columns cannot be loaded as they are or
-// Columns names one that is not a column.
-bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
-  std::string problem;
-  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
-    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
-    return false;
-  }
-  layout.InertFormulas = settings.InertFormulas;
-  std::string unknown;
-  if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
-  SayOnErrorStream("Error: Columns in " + ConsoleName(settings.ConfigFileName) + " names \"" + ConsoleName(unknown) +
-                   "\", which is not a CSV column of the dictionary\n");
-  return false;
-}
-
-// Makes the CSV columns, or checks the JSON Lines keys, before the output is created, from the
-// dictionary read early (its messages held for its turn). False, after the message, when they
-// cannot be made or two keys of one object would be one.
-bool KeysAndColumnsAreSound(Conversion& run) {
+// What the format makes or checks before the output is created (the CSV columns, the JSON Lines
+// keys), from the dictionary read early (its messages held for its turn). False, after the
+// message, when the format cannot be written from it.
+bool FormatIsPrepared(Conversion& run) {
   EarlyFiles& early = run.Early;
   if (!early.TagsRead) return true;  // its failure comes at its turn
-  if (std::string_view(run.Format->Name) == "jsonl") {
-    std::string problem;
-    if (JsonKeysAreSound(*early.Root, problem)) return true;
-    SayOnErrorStream("Error: " + problem + " (" + ConsoleName(early.Configured.TagsFileName) + ")\n");
-    return false;
-  }
-  if (!run.Format->HasColumns) return true;
-  run.Layout = std::make_shared<CsvLayout>();
-  return ChooseColumns(run.Early.Configured, *early.Root, *run.Layout);
+  return run.Format->Prepare == nullptr || run.Format->Prepare(early.Configured, *early.Root, run.Setup);
 }
 
 // The text files at their turn, once the output is open: the main configuration file's messages
@@ -141,7 +116,7 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
     ShowHeld(early.FilterSaid);
     run.FilterCount = early.FilterCount;
   }
-  return true;  // the CSV columns were made before the output was opened
+  return true;  // what the format makes was made before the output was opened
 }
 
 }  // namespace orvalis

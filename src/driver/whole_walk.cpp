@@ -7,8 +7,8 @@
 namespace orvalis {
 
 int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalkReport* report,
-                   std::shared_ptr<const CsvLayout> columns) {
-  const std::unique_ptr<FormatWalk> walkOf = format.Start(walk, std::move(columns));
+                   const FormatSetup& setup) {
+  const std::unique_ptr<FormatWalk> walkOf = format.Start(walk, setup);
   const int result = CanWalkInStretches(*walkOf) ? WalkInStretches(*walkOf, report) : walkOf->Elements(walk.Input.Size());
   walkOf->Finish();
   return result;

@@ -12,12 +12,12 @@
 
 namespace orvalis {
 
-// Walks from the read position to the input's end with the writer of `format` (`columns`: the
-// chosen columns of a format that has them). Returns 0 at the end, -1 when an element stopped the
+// Walks from the read position to the input's end with the writer of `format` (`setup`: what its
+// Prepare made, if it ran). Returns 0 at the end, -1 when an element stopped the
 // walk (after its message). What the last record holds is left for WriteOutLastRecord. `report`
 // tells how a shared walk went.
 int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalkReport* report = nullptr,
-                   std::shared_ptr<const CsvLayout> columns = nullptr);
+                   const FormatSetup& setup = nullptr);
 
 // The same, in the format that walk.Settings names.
 int WalkWholeInput(WalkContext& walk, StretchWalkReport* report = nullptr);

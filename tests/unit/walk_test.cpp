@@ -63,12 +63,13 @@ auto SummaryCounts(const WalkCounts& counts) {
 }
 
 // Walks the input in order, and shared by two threads in stretches of that size, in every format
-// (text, JSON Lines, CSV); both ways must agree in output, console, status, records and every
+// that -x names; both ways must agree in output, console, status, records and every
 // count of the summary. Returns the readable text's walk in order (and its shared walk's report).
 WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
                         StretchWalkReport* report = nullptr, const WalkSettings& settings = {}) {
   WalkResult text;
-  for (const char* format : {"text", "jsonl", "csv"}) {
+  for (const OutputFormatRow& row : NamedOutputFormats()) {
+    const std::string_view format = row.Name;
     SCOPED_TRACE(format);
     WalkSettings each = settings;
     each.Format = format;
@@ -83,7 +84,7 @@ WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
         << "values without a column " << shared.Counts.ValuesWithoutColumn << " shared, "
         << inOrder.Counts.ValuesWithoutColumn << " in order; values not in the CSV " << shared.Counts.ValuesNotInCsv
         << " shared, " << inOrder.Counts.ValuesNotInCsv << " in order";
-    if (format == std::string_view("text")) {
+    if (row.Default) {
       text = inOrder;
       if (report != nullptr) *report = told;
     }

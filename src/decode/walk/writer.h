@@ -74,7 +74,8 @@ enum class ProgressAt : uint8_t { kRecords, kElements };
 // The hooks a writer may leave out, as no-ops. A writer must have the others itself, so that one
 // left out or misspelt does not compile:
 //   RecordStarts, Value, Damaged, InDoubt, Finish, TakeOver (a writer with no state of its own says
-//   so in its TakeOver)
+//   so in its TakeOver), and Values: the list of value types it lays out (ValueTypes), whose
+//   readable text the walk matches the filter against
 // and the debug dump's (an extension of the walk for the writer that explains every octet:
 // kExplainsOctets true) Explanation, Tag, ContentsBegin, EndOfContents, Filler.
 struct WriterDefaults {

@@ -1,0 +1,300 @@
+// Every row of the table of formats, and a row of the test's own added as the checklist says
+// (tally_format.h), through whole runs on files: the bundled example, under a filter, shared by
+// two threads and in order, after damage and under -l. Each format gives the records, the marks,
+// the summary line and the status that the readable text gives.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/output_formats.h"
+#include "tally_format.h"
+#include "walk_fixture.h"
+
+namespace orvalis::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A format's output as the records and marks it tells, in order: "record N", "damage O+S" (at
+// offset O, S octets skipped), "doubt D" (read after the damage at D).
+using Tally = std::vector<std::string>;
+
+std::string Damage(unsigned long long at, unsigned long long skipped) {
+  return "damage " + std::to_string(at) + "+" + std::to_string(skipped);
+}
+
+// The readable text and the debug dump: the record lines of the bundled dictionary, the markers.
+Tally TextTally(const std::string& text) {
+  Tally tally;
+  std::istringstream lines(text);
+  unsigned long long a = 0, b = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::sscanf(line.c_str(), "Call record %llu", &a) == 1) {
+      tally.push_back("record " + std::to_string(a));
+    } else if (std::sscanf(line.c_str(), "*** input damaged at offset %llu, %llu octets skipped", &a, &b) == 2) {
+      tally.push_back(Damage(a, b));
+    } else if (std::sscanf(line.c_str(), "*** read after the damage at offset %llu,", &a) == 1) {
+      tally.push_back("doubt " + std::to_string(a));
+    } else if (line.find(" octets skipped, input damaged;") != std::string::npos &&
+               std::sscanf(line.c_str(), "%llu: %llu", &a, &b) == 2) {
+      tally.push_back(Damage(a, b));
+    } else if (line.find(": the record at this offset was read after") != std::string::npos &&
+               std::sscanf(line.c_str(), "%llu: the record at this offset was read after the damage at offset %llu",
+                           &a, &b) == 2) {
+      tally.push_back("doubt " + std::to_string(b));
+    }
+  }
+  return tally;
+}
+
+Tally JsonLinesTally(const std::string& text) {
+  Tally tally;
+  std::istringstream lines(text);
+  unsigned long long a = 0, b = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::sscanf(line.c_str(), "{\"v\":1,\"record\":%llu,", &a) == 1) {
+      tally.push_back("record " + std::to_string(a));
+    } else if (std::sscanf(line.c_str(), "{\"v\":1,\"record\":null,\"offset\":%llu,\"damaged\":{\"skipped\":%llu}", &a,
+                           &b) == 2) {
+      tally.push_back(Damage(a, b));
+    } else if (std::sscanf(line.c_str(), "{\"v\":1,\"record\":null,\"offset\":%llu,\"damaged\":{\"inDoubt\":true,"
+                                         "\"damagedAt\":%llu}", &a, &b) == 2) {
+      tally.push_back("doubt " + std::to_string(b));
+    }
+  }
+  return tally;
+}
+
+// CSV by RFC 4180: the first cell of a row is its record, the last its errors, whose marks are
+// " | "-separated. The header row is told as "header".
+Tally CsvTally(const std::string& text) {
+  Tally tally;
+  std::vector<std::string> cells(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c != '"') cells.back() += c;
+      else if (i + 1 < text.size() && text[i + 1] == '"') cells.back() += text[++i];
+      else quoted = false;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      cells.emplace_back();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+      if (cells[0] == "record") {
+        tally.push_back("header");
+      } else {
+        tally.push_back("record " + cells[0]);
+        const std::string& errors = cells.back();
+        for (std::size_t from = 0; from < errors.size();) {
+          std::size_t to = errors.find(" | ", from);
+          if (to == std::string::npos) to = errors.size();
+          const std::string mark = errors.substr(from, to - from);
+          unsigned long long a = 0, b = 0;
+          if (std::sscanf(mark.c_str(), "damaged at offset %llu: the record is cut short (%llu octets", &a, &b) == 2 ||
+              std::sscanf(mark.c_str(), "damaged at offset %llu after the record (%llu octets", &a, &b) == 2) {
+            tally.push_back(Damage(a, b));
+          } else if (std::sscanf(mark.c_str(), "read after the damage at offset %llu,", &a) == 1) {
+            tally.push_back("doubt " + std::to_string(a));
+          } else {
+            tally.push_back("? " + mark);
+          }
+          from = to + 3;
+        }
+      }
+      cells.assign(1, "");
+    } else {
+      cells.back() += c;
+    }
+  }
+  return tally;
+}
+
+Tally TallyTally(const std::string& text) {
+  Tally tally;
+  std::istringstream lines(text);
+  unsigned long long a = 0, b = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::sscanf(line.c_str(), "record %llu at", &a) == 1) {
+      tally.push_back("record " + std::to_string(a));
+    } else if (std::sscanf(line.c_str(), "damaged at %llu, going on at %llu", &a, &b) == 2) {
+      tally.push_back(Damage(a, b - a));
+    } else if (std::sscanf(line.c_str(), "in doubt at %llu, after the damage at %llu", &a, &b) == 2) {
+      tally.push_back("doubt " + std::to_string(b));
+    }
+  }
+  return tally;
+}
+
+// How the test reads each row's output; a row without one fails the test.
+const std::map<std::string, Tally (*)(const std::string&)> kReaders = {
+    {"text", TextTally}, {"dump", TextTally}, {"jsonl", JsonLinesTally}, {"csv", CsvTally}, {"tally", TallyTally}};
+
+// The program's rows with the tally row added before the dump.
+std::vector<OutputFormatRow> RowsWithTally() {
+  std::vector<OutputFormatRow> rows(NamedOutputFormats().begin(), NamedOutputFormats().end());
+  rows.push_back(kTallyRow);
+  rows.push_back(DumpFormat());
+  return rows;
+}
+
+struct RunSeen {
+  int Status = -1;
+  std::string Errors;
+  std::string Output;
+};
+
+// The input cut short across pages as the walk begins: reading past its new end is a fault, after
+// which the fault's handler gives the output its name.
+void CutUnderTheWalk(const std::string& name) { fs::resize_file(name, 3 * static_cast<uint64_t>(sysconf(_SC_PAGESIZE))); }
+
+// Runs the program, with the tally row among its formats, in a child process in `dir`: quiet,
+// `format` (-d for the dump) into out.FORMAT, with `more` arguments.
+RunSeen RunFormat(const fs::path& dir, const OutputFormatRow& format, std::vector<std::string> more,
+                  bool cutUnderTheWalk = false) {
+  const std::string output = std::string("out.") + format.Title;
+  std::vector<std::string> args = {"orvalis", "-q", "-o", output};
+  if (format.Dump) args.push_back("-d");
+  else args.insert(args.end(), {"-x", format.Name});
+  args.insert(args.end(), more.begin(), more.end());
+  fs::remove(dir / output);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(dir.c_str()) != 0 || !std::freopen("errors.txt", "wb", stderr)) _exit(99);
+    const std::vector<OutputFormatRow> rows = RowsWithTally();
+    const FormatsInUse formats({rows.data(), rows.size()});
+    if (cutUnderTheWalk) SetInputLoadedHook(CutUnderTheWalk);
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    _exit(RunOrvalis(static_cast<int>(argv.size()), argv.data()) & 0xFF);
+  }
+  RunSeen seen;
+  int waited = 0;
+  if (child < 0 || waitpid(child, &waited, 0) != child || !WIFEXITED(waited)) return seen;
+  seen.Status = WEXITSTATUS(waited);
+  seen.Errors = ReadFile(dir / "errors.txt");
+  seen.Output = ReadFile(dir / output);
+  return seen;
+}
+
+// The console's text with the format's own words made the text's: its title and output, and the
+// count of values not in the CSV.
+std::string AsTheTextsErrors(std::string errors, const OutputFormatRow& format) {
+  const std::string title = format.Title;
+  errors = std::regex_replace(errors, std::regex("out\\." + title + " \\(" + title + "\\)"), "out.text (text)");
+  return std::regex_replace(errors, std::regex(" [0-9]+ values not in the CSV,"), "");
+}
+
+class FormatRows : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = fs::temp_directory_path() / ("orvalis-rows-" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+    const fs::path examples = fs::path(ORVALIS_SOURCE_DIR) / "examples";
+    for (const char* name : {"Tags.cfg", "calls.ber", "filter.cfg"}) fs::copy_file(examples / name, dir_ / name);
+    const std::string calls = ReadFile(dir_ / "calls.ber");
+    WriteFile(dir_ / "Orvalis.cfg", "");
+    WriteFile(dir_ / "resync.cfg", "Resync=true\r\n");
+    WriteFile(dir_ / "in-order.cfg", "StartRec=1\r\n");
+    std::string big;
+    while (big.size() < 1200000) big += calls;  // more than eight stretches of the shared walk
+    WriteFile(dir_ / "big.ber", big);
+    std::string damaged = calls;
+    for (std::size_t at : {3001, 20007, 20013, 41000}) damaged[at] = static_cast<char>(damaged[at] ^ 0xFF);
+    WriteFile(dir_ / "damaged.ber", damaged);
+    WriteFile(dir_ / "list", "missing.ber\ndamaged.ber\ncalls.ber\n");
+  }
+  static void TearDownTestSuite() { fs::remove_all(dir_); }
+
+  static fs::path dir_;
+};
+fs::path FormatRows::dir_;
+
+// Shared by two threads (an input of more than eight stretches) a format also writes what it
+// writes walked in order (a range from the first record); the debug dump, which is never shared,
+// is left out there.
+TEST_F(FormatRows, EachTellsTheRecordsMarksCountsAndStatusOfTheText) {
+  const struct Case { const char* name; std::vector<std::string> args; bool shared; } cases[] = {
+      {"the bundled example", {"-i", "calls.ber"}, false},
+      {"under a filter", {"-i", "calls.ber", "-f", "filter.cfg"}, false},
+      {"shared by two threads", {"-i", "big.ber"}, true},
+      {"after damage", {"-i", "damaged.ber", "-c", "resync.cfg"}, false},
+      {"a list with an input not read first", {"-l", "list", "-c", "resync.cfg"}, false},
+  };
+  const std::vector<OutputFormatRow> rows = RowsWithTally();
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.name);
+    const RunSeen text = RunFormat(dir_, rows.front(), each.args);
+    const Tally expected = TextTally(text.Output);
+    ASSERT_GT(expected.size(), 10u);
+    for (const OutputFormatRow& row : rows) {
+      if (each.shared && row.Dump) continue;
+      SCOPED_TRACE(row.Title);
+      ASSERT_EQ(kReaders.count(row.Title), 1u) << "the test has no reader of this format";
+      const RunSeen seen = RunFormat(dir_, row, each.args);
+      EXPECT_EQ(seen.Status, text.Status);
+      EXPECT_EQ(AsTheTextsErrors(seen.Errors, row), text.Errors);
+      Tally told = kReaders.at(row.Title)(seen.Output);
+      if (row.HasColumns) {
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(told.front(), "header");
+        told.erase(told.begin());
+      }
+      EXPECT_EQ(told, expected);
+      if (!each.shared) continue;
+      std::vector<std::string> inOrderArgs = each.args;
+      inOrderArgs.insert(inOrderArgs.end(), {"-c", "in-order.cfg"});
+      const RunSeen inOrder = RunFormat(dir_, row, inOrderArgs);
+      EXPECT_EQ(inOrder.Status, seen.Status);
+      EXPECT_EQ(inOrder.Errors, seen.Errors);
+      EXPECT_TRUE(inOrder.Output == seen.Output) << "the outputs differ";
+    }
+  }
+}
+
+// The first line and the trailer of a format come once in every output that a walk wrote into:
+// after one input, after a list (whose first input is not read), and after a fault in reading the
+// input, where the fault's handler gives the output its name.
+TEST_F(FormatRows, AFormatsTrailerEndsEveryOutput) {
+  const struct Case { const char* name; std::vector<std::string> args; bool cut; int status; } cases[] = {
+      {"one input", {"-i", "calls.ber"}, false, 0},
+      {"a list", {"-l", "list", "-c", "resync.cfg"}, false, 255},
+      {"a fault in reading the input", {"-i", "cut.ber"}, true, 255},
+  };
+  for (const Case& each : cases) {
+    SCOPED_TRACE(each.name);
+    if (each.cut) fs::copy_file(dir_ / "calls.ber", dir_ / "cut.ber", fs::copy_options::overwrite_existing);
+    const RunSeen seen = RunFormat(dir_, kTallyRow, each.args, each.cut);
+    EXPECT_EQ(seen.Status, each.status) << seen.Errors;
+    EXPECT_EQ(seen.Output.rfind(kTallyFirstLine, 0), 0u);
+    EXPECT_EQ(seen.Output.find(kTallyFirstLine, 1), std::string::npos);
+    const std::string trailer = kTallyTrailer;
+    ASSERT_GE(seen.Output.size(), trailer.size());
+    EXPECT_EQ(seen.Output.substr(seen.Output.size() - trailer.size()), trailer);
+    EXPECT_EQ(seen.Output.find(trailer), seen.Output.size() - trailer.size());
+  }
+}
+
+}  // namespace
+}  // namespace orvalis::test
