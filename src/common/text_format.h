@@ -36,9 +36,10 @@ std::string ConsoleName(std::string_view name, bool highOctets = false);
 // An octet that ConsoleName writes as \xHH.
 inline bool IsControlOctet(uint8_t octet) { return octet < 0x20 || octet == 0x7F; }
 
-// Appends a number in decimal. Text is std::string or TextBuffer.
+// Appends a number in decimal. Text is std::string or TextBuffer. (Not forced inline: forced into
+// its many callers, it left its conversion, std::to_chars, a call of its own.)
 template <typename Text>
-[[gnu::always_inline]] inline void AppendDecimal(Text& out, uint64_t value) {
+void AppendDecimal(Text& out, uint64_t value) {
   if (value < 10) {  // nibbles, tag numbers: the common case
     out.push_back(static_cast<char>('0' + value));
     return;

@@ -53,8 +53,9 @@ void PutVerbatim(Sink& sink, std::string_view text) {
   sink.End(out + text.size());
 }
 
+// Forced inline: two types lay out their values so, and the compiler would make one of them a call.
 template <typename Sink>
-void PutHex(Sink& sink, const uint8_t* c, uint64_t length) {
+[[gnu::always_inline]] inline void PutHex(Sink& sink, const uint8_t* c, uint64_t length) {
   if (length >= kLongValue) return sink.LongVerbatim(c, length, LongForm::kHex);
   sink.End(PutOctetPairs(sink.Begin(PartKind::kVerbatim, static_cast<std::size_t>(2 * length)), c, length));
 }

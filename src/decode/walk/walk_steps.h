@@ -170,14 +170,14 @@ template <typename Writer>
 
 // The filter step on a value of a filtered tag, whatever the writer: the value's readable text (by
 // the writer's list of value types) is laid out at the end of the record's text, sought, and
-// taken back.
+// taken back. It takes the value's parts rather than the ValueRead: a reference would make every
+// value's ValueRead be laid out in memory on the hot path, though few values come here.
 template <typename Values>
-[[gnu::noinline]] void FeedFilter(WalkContext& walk, const ValueRead& value) {
-  const TItem& item = value.Leaf->Item;
+[[gnu::noinline]] void FeedFilter(WalkContext& walk, const TItem& item, const uint8_t* octets, uint64_t length) {
   TextBuffer& text = walk.State.RecordBuffer;
   const std::size_t mark = text.size();
   walk.LayingOutForFilter = true;
-  const bool holds = Values::FilterHolds(walk, item, value.Octets, value.Length);
+  const bool holds = Values::FilterHolds(walk, item, octets, length);
   walk.LayingOutForFilter = false;
   text.truncate(mark);
   CountFilteredValue(walk, holds);
@@ -189,7 +189,7 @@ template <typename Writer>
 [[gnu::always_inline]] inline void TellValue(WalkContext& walk, Writer& writer, const ValueRead& value) {
   writer.Value(value);
   if (value.Leaf != nullptr && value.Leaf->Item.FilterValue && walk.Settings.FilterCount != 0) {
-    FeedFilter<typename Writer::Values>(walk, value);
+    FeedFilter<typename Writer::Values>(walk, value.Leaf->Item, value.Octets, value.Length);
   }
 }
 

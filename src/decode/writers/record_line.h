@@ -53,6 +53,12 @@ struct TagOccurrences {
   }
 };
 
+// The filter step over the program's value types is made once, in record_line.cpp: made in each
+// record writer's unit as well, it took up the room the compiler gives that unit for inlining,
+// and the writer's own small steps (the copy of a member's key, of a part's name) became calls.
+extern template void FeedFilter<ValueTypes>(WalkContext& walk, const TItem& item, const uint8_t* octets,
+                                            uint64_t length);
+
 // The writer of a record format `Format`, which derives from it and lays out:
 //   OpenLineText(kind, path, base, offset, number)  the line's beginning, its fields those of
 //                                            the element of depth `base` of the path
