@@ -261,6 +261,28 @@ TEST(TextReaders, HostileText) {
   });
 }
 
+// The lines of a text as the three readers get them: split at CR LF, or at LF in a text without
+// any CR LF; a text ending in its line end has no empty line after it.
+TEST(TextReaders, LinesEndAtCrLfOrInATextWithoutAnyAtLf) {
+  const std::pair<std::string_view, std::vector<std::string>> rows[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\n", {"a"}},
+      {"\r\n", {""}},
+      {"a\n\nb\r", {"a", "", "b\r"}},
+      {"a\rb\n\rc", {"a\rb", "\rc"}},
+      {"a\nb\r\nc\n", {"a\nb", "c\n"}},
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+  };
+  for (const auto& [text, lines] : rows) {
+    SCOPED_TRACE(testing::PrintToString(std::string(text)));
+    std::vector<std::string> seen;
+    ForEachLine(text, [&](std::string_view line) { seen.emplace_back(line); });
+    EXPECT_EQ(seen, lines);
+  }
+}
+
 // The line feeds that the warning counts: those without a CR on either side, in a text that holds
 // a CR LF; in a text written with line feeds alone they are its line ends, and none is counted.
 TEST(TextReaders, BareLineFeedsAreCountedAmongCrLfOnly) {
