@@ -294,6 +294,10 @@ TEST(TextReaders, BareLineFeedsAreCountedAmongCrLfOnly) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
     EXPECT_EQ(CountBareLineFeeds(text), count);
   }
+  // The octets around the text are not its own: a CR just before its first octet or just after
+  // its last one leaves a line feed there bare.
+  const std::string_view around = "\r\nA=1\r\nB=2\n\r";
+  EXPECT_EQ(CountBareLineFeeds(around.substr(1, around.size() - 2)), 2u);  // "\nA=1\r\nB=2\n"
 }
 
 // A switch of the main configuration file takes exactly true or false. Any other value is a bad
