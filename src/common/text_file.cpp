@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "common/console.h"
+#include "common/line_splitter.h"
 #include "common/text_format.h"
 
 namespace orvalis {
@@ -84,6 +85,7 @@ bool ReadWholeFile(std::FILE* file, std::string& text) {
 }
 
 uint64_t CountBareLineFeeds(std::string_view text) {
+  if (LineEndOf(text) == "\n") return 0;  // written with line feeds alone: each ends a line
   uint64_t count = 0;
   for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
     const bool crBefore = at > 0 && text[at - 1] == '\r';

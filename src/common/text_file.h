@@ -31,13 +31,13 @@ std::FILE* OpenTextFileForReading(const std::string& name);
 // errno set when the file's length cannot be taken or its buffer cannot be allocated.
 bool ReadWholeFile(std::FILE* file, std::string& text);
 
-// Says one warning line naming the file when its text holds line feeds without carriage returns
-// (CountBareLineFeeds), and counts it.
+// Says one warning line naming the file when its text mixes CR LF with line feeds without
+// carriage returns (CountBareLineFeeds), and counts it.
 void WarnOfBareLineFeeds(const std::string& name, std::string_view text);
 
-// The one loader of the text files. Reads the named text file whole, warns of its line feeds
-// without carriage returns, and hands its text to apply(std::string_view). When the file
-// cannot be opened, prints openError in the error form; when its length cannot be taken, or its
+// The one loader of the text files. Reads the named text file whole, warns of line feeds without
+// carriage returns among CR LF line ends, and hands its text to apply(std::string_view). When the
+// file cannot be opened, prints openError in the error form; when its length cannot be taken, or its
 // text or anything that apply builds from it cannot be allocated, prints memoryError in the error
 // form (with "Cannot allocate memory" for an allocation). Returns true when apply ran to its end;
 // after an allocation failed in apply, what apply built is incomplete.
@@ -68,9 +68,10 @@ bool ReadTextFile(const std::string& name, const char* openError, const char* me
 
 namespace orvalis {
 
-// The line feeds of a text file's text that have no carriage return on either side: a file
-// written with line feeds alone. (A line feed that ends a value, right before the line's CR LF,
-// is not one of them.)
+// The line feeds of a text file's text that have no carriage return on either side, in a text
+// whose lines end with CR LF: a file that mixes CR LF with line feeds alone. (A line feed that
+// ends a value, right before the line's CR LF, is not one of them; in a text without any CR LF
+// every line feed ends a line, and none is counted.)
 uint64_t CountBareLineFeeds(std::string_view text);
 
 

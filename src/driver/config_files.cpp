@@ -40,6 +40,9 @@ void ForEachSetting(const std::string& name, std::string_view text, Problem badL
   });
 }
 
+// The value of a switch: exactly "true" or "false".
+bool IsSwitchValue(std::string_view value) { return value == "true" || value == "false"; }
+
 // A number of digits only (no sign, no blanks) from 1 to `largest`; false for anything else.
 bool ParseBound(std::string_view value, uint64_t largest, uint64_t& number) {
   if (value.empty()) return false;
@@ -79,14 +82,14 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       } else {
         settings.FilterFileName = std::string(value);
       }
-    } else if (name == "DebugMode") {
-      if (value == "true") settings.DebugMode = true;
-    } else if (name == "Strict") {
-      if (value == "true") settings.Strict = true;
-    } else if (name == "SkipFiller") {
-      if (value == "true") settings.SkipFiller = true;
-    } else if (name == "Resync") {
-      if (value == "true") settings.Resync = true;
+    } else if (name == "DebugMode" && IsSwitchValue(value)) {
+      if (value == "true") settings.DebugMode = true;  // false switches nothing off (nor -d)
+    } else if (name == "Strict" && IsSwitchValue(value)) {
+      if (value == "true") settings.Strict = true;  // false switches nothing off (nor -s)
+    } else if (name == "SkipFiller" && IsSwitchValue(value)) {
+      settings.SkipFiller = value == "true";
+    } else if (name == "Resync" && IsSwitchValue(value)) {
+      settings.Resync = value == "true";
     } else if (name == "OutputFormat") {
       settings.OutputFormatName = std::string(value.substr(0, kMaxFileNameLength + 1));
       settings.OutputFormatFromConfig = true;
@@ -105,7 +108,8 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
     } else if (name == "GzipMaxRatio" && ParseBound(value, kDeflateRatio, number)) {
       settings.GzipMaxRatio = static_cast<uint32_t>(number);
     } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas" ||
-               name == "GzipMaxContents" || name == "GzipMaxRatio") {
+               name == "GzipMaxContents" || name == "GzipMaxRatio" || name == "DebugMode" || name == "Strict" ||
+               name == "SkipFiller" || name == "Resync") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
                    name == "ColumnNames"       ? "sql or tags"
                    : name == "TableName"       ? "a name of 1 to 255 characters"

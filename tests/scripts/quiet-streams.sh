@@ -10,7 +10,8 @@ cp "$examples/Tags.cfg" "$examples/Orvalis.cfg" .
 # dictionary's lines for tag 1.3 every record at the top level has a tag not found.
 for i in $(seq 20); do cat "$examples/calls.ber"; done > big.ber
 grep -v '^1\.3\.' Tags.cfg > less.cfg
-printf 'StartRec=1\r\n' > all.cfg   # a range that keeps every record and makes the walk go in order
+# The example's configuration and a range that keeps every record and makes the walk go in order.
+{ cat Orvalis.cfg; printf 'StartRec=1\r\n'; } > all.cfg
 
 "$orvalis" -i big.ber -o plain.prs > /dev/null || fail "plain conversion"
 "$orvalis" -q -t less.cfg -i big.ber -o shared.prs 2> shared.err
@@ -29,7 +30,7 @@ mkdir elsewhere
 (cd elsewhere && cat ../big.ber | "$orvalis" -q -t "$work/Tags.cfg" -c "$work/Orvalis.cfg" -i - -o - > ../piped.prs 2> ../piped.err)
 [ $? -eq 0 ] || fail "piped run status"
 cmp -s piped.prs plain.prs || fail "piped output differs from the plain conversion"
-[ "$(cat piped.err)" = "orvalis: - -> - (text): 10000 records read, 10000 written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad filter lines, 0 files with bare line feeds, 0 filter files not read, completed" ] ||
+[ "$(cat piped.err)" = "orvalis: - -> - (text): 10000 records read, 10000 written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad filter lines, 0 files with bare line feeds, 0 filter files not read, 0 damages, completed" ] ||
   fail "piped standard error: $(cat piped.err)"
 
 # A process substitution is a pipe too.

@@ -12,11 +12,13 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "decode/types/value_types.h"
 
 #include "common/console.h"
+#include "common/line_splitter.h"
 #include "common/text_file.h"
 #include "common/text_format.h"
 #include "driver/config_files.h"
@@ -213,14 +215,22 @@ TEST(TextReaders, HostileText) {
        "3 4 "},
       {"enormous", Reader::Filter, "callingNumber=" + huge + "\r\ntrunkGroup=T1\r\n", TooLong("Filter.cfg", 1),
        "1 " + Filtered("", ":F=T1")},
-      // Without CR LF the whole text is one line; lone CR and LF are ordinary characters of it.
-      {"no line end", Reader::Tags, "1.TagName=a\n2.TagName=b\r3.TagName=c", "", "1:N=a\n2.TagName=b\r3.TagName=c"},
-      {"no line end", Reader::Config, "StartRec=5\nEndRec=6", "", "5 0 "},
-      {"2.4 MB with lone line feeds", Reader::Tags, Times(200000, "1.TagName=x\n"), TooLong("Tags.cfg", 1), ""},
-      {"bare line feeds", Reader::Tags, few, TagsNoEquals(few), ""},
-      {"many bare line feeds", Reader::Tags, many, TooLong("Tags.cfg", 1), ""},
+      // Without any line end the whole text is one line, a lone CR an ordinary character of it. A
+      // text without CR LF was written with line feeds alone: each LF ends a line. Among CR LF
+      // line ends, lone CR and LF are ordinary characters.
+      {"no line end", Reader::Tags, "1.TagName=a\r2.TagName=b", "", "1:N=a\r2.TagName=b"},
+      {"no line end", Reader::Config, "StartRec=5", "", "5 0 "},
+      {"line feeds alone", Reader::Tags, "1.TagName=a\n2.TagName=b\r3.TagName=c\n\n#\n4.TagName=d", "",
+       "1:N=a,2:N=b\r3.TagName=c,4:N=d"},
+      {"line feeds alone", Reader::Config, "StartRec=5\nEndRec=6", "", "5 6 "},
+      {"line feeds alone", Reader::Filter, "callingNumber=1\ntrunkGroup=A\n", "", "2 " + Filtered(":F=1", ":F=A")},
+      {"line feeds among CR LF", Reader::Tags, "1.TagName=a\n2.TagName=b\r\n3.TagName=c", "", "1:N=a\n2.TagName=b,3:N=c"},
+      {"line feeds among CR LF", Reader::Config, "StartRec=5\nEndRec=6\r\n", "", "5 0 "},
+      {"2.4 MB with lone line feeds", Reader::Tags, "\r\n" + Times(200000, "1.TagName=x\n"), TooLong("Tags.cfg", 2), ""},
+      {"line feeds alone", Reader::Tags, few, "", ""},
+      {"many bare line feeds", Reader::Tags, many + "\r\n", TooLong("Tags.cfg", 1), ""},
       {"bare line feeds, then a line", Reader::Tags, few + "\r\n1.TagName=after\r\n", TagsNoEquals(few), "1:N=after"},
-      {"bare line feeds", Reader::Config, few, NoEquals(cfg.c_str(), few), "0 0 "},
+      {"line feeds alone", Reader::Config, few + "StartRec=4", "", "4 0 "},
       {"many bare line feeds", Reader::Config, many + "\r\nStartRec=2", TooLong("Orvalis.cfg", 1), "2 0 "},
       {"bare line feeds", Reader::Filter, few + "\r\n\r\ntrunkGroup=A", NoEquals("Filter.cfg", few),
        "1 " + Filtered("", ":F=A")},
@@ -249,6 +259,89 @@ TEST(TextReaders, HostileText) {
       {"numbers beyond 32 bits", Reader::Config, "StartRec=99999999999\r\nEndRec=-99999999999999999999999\r\n", "",
        "2147483647 -2147483648 "},
   });
+}
+
+// The lines of a text as the three readers get them: split at CR LF, or at LF in a text without
+// any CR LF; a text ending in its line end has no empty line after it.
+TEST(TextReaders, LinesEndAtCrLfOrInATextWithoutAnyAtLf) {
+  const std::pair<std::string_view, std::vector<std::string>> rows[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\n", {"a"}},
+      {"\r\n", {""}},
+      {"a\n\nb\r", {"a", "", "b\r"}},
+      {"a\rb\n\rc", {"a\rb", "\rc"}},
+      {"a\nb\r\nc\n", {"a\nb", "c\n"}},
+      {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+  };
+  for (const auto& [text, lines] : rows) {
+    SCOPED_TRACE(testing::PrintToString(std::string(text)));
+    std::vector<std::string> seen;
+    ForEachLine(text, [&](std::string_view line) { seen.emplace_back(line); });
+    EXPECT_EQ(seen, lines);
+  }
+}
+
+// The line feeds that the warning counts: those without a CR on either side, in a text that holds
+// a CR LF; in a text written with line feeds alone they are its line ends, and none is counted.
+TEST(TextReaders, BareLineFeedsAreCountedAmongCrLfOnly) {
+  const std::pair<std::string_view, uint64_t> rows[] = {
+      {"", 0}, {"\n", 0}, {"A=1\nB=2\n", 0}, {"A=1\rB=2\n\r", 0}, {"A=1\r\n", 0},
+      {"A=1\r\nB=2\n", 1}, {"\nA=1\r\n", 1}, {"A=1\n\r\nB=2\nC\n\n\r\n", 2},
+  };
+  for (const auto& [text, count] : rows) {
+    SCOPED_TRACE(testing::PrintToString(std::string(text)));
+    EXPECT_EQ(CountBareLineFeeds(text), count);
+  }
+  // The octets around the text are not its own: a CR just before its first octet or just after
+  // its last one leaves a line feed there bare.
+  const std::string_view around = "\r\nA=1\r\nB=2\n\r";
+  EXPECT_EQ(CountBareLineFeeds(around.substr(1, around.size() - 2)), 2u);  // "\nA=1\r\nB=2\n"
+}
+
+// A switch of the main configuration file takes exactly true or false. Any other value is a bad
+// line in the form of the other keys' values, and leaves the setting as it was; false switches
+// SkipFiller and Resync off (the last line wins) but not DebugMode nor Strict, which -d and -s
+// also switch on.
+TEST(TextReaders, SwitchesTakeTrueOrFalse) {
+  struct Row {
+    const char* lines;
+    bool before;         // every switch before the file is read
+    const char* after;   // DebugMode, Strict, SkipFiller, Resync after it: 1 or 0 each
+    int badLines;
+  };
+  const Row rows[] = {
+      {"DebugMode=true\r\nStrict=true\r\nSkipFiller=true\r\nResync=true", false, "1111", 0},
+      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false", false, "0000", 0},
+      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false", true, "1100", 0},
+      {"SkipFiller=true\r\nResync=true\r\nSkipFiller=false\r\nResync=false", false, "0000", 0},
+      {"DebugMode=True\r\nStrict=1\r\nSkipFiller=yes\r\nResync=TRUE", false, "0000", 4},
+      {"DebugMode=no\r\nStrict=\r\nSkipFiller=true \r\nResync= false", true, "1111", 4},
+      {"Resync=true\r\nResync=on", false, "0001", 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(std::string(row.lines)) + (row.before ? " after -d, -s" : ""));
+    RunSettings settings;
+    settings.DebugMode = settings.Strict = settings.SkipFiller = settings.Resync = row.before;
+    const uint64_t bad = ProblemCount(Problem::kBadConfigLine);
+    testing::internal::CaptureStdout();
+    ApplyMainConfigText(settings, row.lines);
+    const std::string console = testing::internal::GetCapturedStdout();
+    std::string after;
+    for (bool on : {settings.DebugMode, settings.Strict, settings.SkipFiller, settings.Resync}) after += on ? '1' : '0';
+    EXPECT_EQ(after, row.after);
+    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - bad, static_cast<uint64_t>(row.badLines));
+    std::string expected;  // the message of each bad line, in the file's order
+    ForEachLine(row.lines, [&](std::string_view line) {
+      const std::string_view name = line.substr(0, line.find('=')), value = line.substr(line.find('=') + 1);
+      if (value != "true" && value != "false") {
+        expected += "Error in Orvalis.cfg file: " + std::string(name) + " is true or false, not:\n " + std::string(value) +
+                    "\n\n";
+      }
+    });
+    EXPECT_EQ(console, expected);
+  }
 }
 
 // Tag numbers outside 0..31 go through other indexes than those of a one-octet identifier (one
