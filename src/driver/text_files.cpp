@@ -63,7 +63,7 @@ void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
   if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;
   MakeRoomToHold(early.FilterSaid);
   const ConsoleToHeld hold(early.FilterSaid);
-  ReadFilterFile(early.Configured, *early.Root, early.FilterCount);
+  early.FilterRead = ReadFilterFile(early.Configured, *early.Root, early.FilterCount) == 0;
 }
 
 // ---- The output format ------------------------------------------------------------------------
@@ -114,6 +114,11 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
   if (!TakeDictionary(run)) return false;
   if (!settings.FilterFileName.empty()) {
     ShowHeld(early.FilterSaid);
+    // Without its filter the run would write the records that the filter was to keep out.
+    if (!early.FilterRead) {
+      Say("Error when reading FilterFile. Exiting...");
+      return false;
+    }
     run.FilterCount = early.FilterCount;
   }
   return true;  // what the format makes was made before the output was opened
