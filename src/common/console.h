@@ -107,6 +107,7 @@ enum class Problem {
   kBadFilterLine,
   kBareLineFeeds,   // a text file holding line feeds without carriage returns
   kFilterNotRead,   // a filter file that could not be read (the run ends)
+  kDictionaryLacks,  // a dictionary without what the format names: a record start, any tag
   kCount
 };
 void CountProblem(Problem problem);
