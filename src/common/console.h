@@ -106,7 +106,8 @@ enum class Problem {
   kBadConfigLine,
   kBadFilterLine,
   kBareLineFeeds,   // a text file holding line feeds without carriage returns
-  kFilterNotRead,   // the run went on without its filter
+  kFilterNotRead,   // a filter file that could not be read (the run ends)
+  kDictionaryLacks,  // a dictionary without what the format names: a record start, any tag
   kCount
 };
 void CountProblem(Problem problem);

@@ -38,6 +38,7 @@ int DefineTable(RunSettings& settings) {
     SayOnErrorStream("Error when reading TagsConfigFile.\n");
     return -1;
   }
+  if (!DictionaryNamesElements(settings, root)) return -1;
   CsvLayout layout;
   if (!ChooseColumns(settings, root, layout)) return -1;
   std::string text;

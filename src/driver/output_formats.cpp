@@ -56,7 +56,7 @@ std::unique_ptr<FormatWalk> StartOutsideFields(WalkContext& walk, const FormatSe
 
 // The formats that -x names, in the order of their lists, then the debug dump.
 constexpr OutputFormatRow kFormats[] = {
-    {"text", "", true, ".prs", "text", false, false, nullptr, StartText, ""},
+    {"text", "", true, ".prs", "text", false, false, nullptr, StartText, "", true},
     {"jsonl", "JSON Lines", false, ".jsonl", "jsonl", false, false, PrepareJsonLines, StartJsonLines, ""},
     {"csv", "", false, ".csv", "csv", false, true, PrepareCsv, StartCsv, ""},
     {"", "", false, ".prs", "dump", true, false, nullptr, StartDump, ""},
@@ -104,7 +104,38 @@ FormatsInUse::FormatsInUse(FormatList formats) : before_(gInUse) {
 
 FormatsInUse::~FormatsInUse() { gInUse = before_; }
 
+// What a dictionary without a path, or without a record start, is told.
+constexpr const char kNoElementPath[] =
+    " declares no tag that an element can have (a path of tag numbers from 0 to 127, as in 1.TagName=record)";
+constexpr const char kNoRecordStart[] = " declares no record start (a tag with TagName=record and a LongTagName)";
+constexpr const char kDictionaryHint[] = "Hint: -t names the dictionary, -c the main configuration file\n";
+
+bool DictionaryNamesElements(const RunSettings& settings, const TBranch& root) {
+  if (DeclaresElementPath(root)) return true;
+  SayOnErrorStream("Error: dictionary " + ConsoleName(settings.TagsFileName) + kNoElementPath + "\n");
+  SayOnErrorStream(kDictionaryHint);
+  return false;
+}
+
+void WarnOfWhatDictionaryLacks(const OutputFormatRow& format, const RunSettings& settings, const TBranch& root) {
+  std::string lack;
+  if (format.Dump && !DeclaresElementPath(root)) {
+    lack = std::string(kNoElementPath) + ": no element is named";
+  } else if (!format.Dump && format.WantsRecordStart && !DeclaresNamedRecordStart(root)) {
+    lack = std::string(kNoRecordStart) + ": the output holds no record";
+  } else {
+    return;
+  }
+  Say("Warning: dictionary " + ConsoleName(settings.TagsFileName) + lack + ".\n\n");
+  CountProblem(Problem::kDictionaryLacks);
+}
+
 bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
+  if (!DeclaresNamedRecordStart(root)) {
+    SayOnErrorStream("Error: dictionary " + ConsoleName(settings.TagsFileName) + kNoRecordStart +
+                     ": the CSV would have no row\n");
+    return false;
+  }
   std::string problem;
   if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
     SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");

@@ -45,6 +45,9 @@ struct OutputFormatRow {
   // on every path that gives the output its name (the ending after an input fault included): a
   // document's closing tag. Empty for none.
   const char* Trailer;
+  // The format's output is read by its records (the readable text): a dictionary that declares no
+  // record start that its walk opens is warned of before the walk, a problem under -s.
+  bool WantsRecordStart = false;
 };
 
 // The formats a run knows: the program's, or a test's with rows of its own. The named ones in the
@@ -70,9 +73,18 @@ class FormatsInUse {
   FormatList before_;
 };
 
+// False, after its message and a hint at -t and -c on standard error, when the dictionary
+// declares no path that an element can have: it would name nothing (a main configuration file
+// named as the dictionary, say). Every format but the debug dump needs one.
+bool DictionaryNamesElements(const RunSettings& settings, const TBranch& root);
+
+// What the dictionary lacks for the format (a record start for a format that wants one, any path
+// for the debug dump), said as a warning and counted as a problem; nothing when it lacks nothing.
+void WarnOfWhatDictionaryLacks(const OutputFormatRow& format, const RunSettings& settings, const TBranch& root);
+
 // The CSV columns of the dictionary, named as ColumnNames says and chosen by Columns. False, after
-// its message on standard error, when the dictionary's columns cannot be loaded as they are or
-// Columns names one that is not a column.
+// its message on standard error, when the dictionary declares no record start (a CSV of no row),
+// its columns cannot be loaded as they are or Columns names one that is not a column.
 bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout);
 
 // The JSON lines of the fields outside records alone, for a run's manifest: no format of the

@@ -80,6 +80,7 @@ struct EarlyFiles {
   std::unique_ptr<TBranch> Root;  // the dictionary, when it was read whole
   bool TagsRead = false;
   HeldMessages TagsSaid;
+  bool FilterRead = false;   // the filter file in force was read whole (none: false)
   uint32_t FilterCount = 0;  // the filter file's accepted lines
   HeldMessages FilterSaid;
 };

@@ -63,7 +63,7 @@ void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
   if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;
   MakeRoomToHold(early.FilterSaid);
   const ConsoleToHeld hold(early.FilterSaid);
-  ReadFilterFile(early.Configured, *early.Root, early.FilterCount);
+  early.FilterRead = ReadFilterFile(early.Configured, *early.Root, early.FilterCount) == 0;
 }
 
 // ---- The output format ------------------------------------------------------------------------
@@ -90,12 +90,17 @@ const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured) {
 }
 
 // What the format makes or checks before the output is created (the CSV columns, the JSON Lines
-// keys), from the dictionary read early (its messages held for its turn). False, after the
-// message, when the format cannot be written from it.
+// keys), from the dictionary read early (its messages held for its turn, a warning of what it
+// lacks for the format among them). False, after the message, when the format cannot be written
+// from it: every format but the debug dump needs a path that an element can have.
 bool FormatIsPrepared(Conversion& run) {
   EarlyFiles& early = run.Early;
   if (!early.TagsRead) return true;  // its failure comes at its turn
-  return run.Format->Prepare == nullptr || run.Format->Prepare(early.Configured, *early.Root, run.Setup);
+  if (!run.Format->Dump && !DictionaryNamesElements(early.Configured, *early.Root)) return false;
+  if (run.Format->Prepare != nullptr && !run.Format->Prepare(early.Configured, *early.Root, run.Setup)) return false;
+  const ConsoleToHeld hold(early.TagsSaid);
+  WarnOfWhatDictionaryLacks(*run.Format, early.Configured, *early.Root);
+  return true;
 }
 
 // The text files at their turn, once the output is open: the main configuration file's messages
@@ -114,6 +119,11 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
   if (!TakeDictionary(run)) return false;
   if (!settings.FilterFileName.empty()) {
     ShowHeld(early.FilterSaid);
+    // Without its filter the run would write the records that the filter was to keep out.
+    if (!early.FilterRead) {
+      Say("Error when reading FilterFile. Exiting...");
+      return false;
+    }
     run.FilterCount = early.FilterCount;
   }
   return true;  // what the format makes was made before the output was opened

@@ -76,6 +76,28 @@ void ClearFilter(TBranch& branch) {
   }
 }
 
+namespace {
+
+bool IsElementTagId(int32_t tagId) { return tagId >= 0 && tagId <= kLargestElementTagId; }
+
+}  // namespace
+
+bool DeclaresElementPath(const TBranch& root) {
+  for (const TLeaf* leaf = root.First; leaf != nullptr; leaf = leaf->Next) {
+    if (IsElementTagId(leaf->Item.TagId)) return true;
+  }
+  return false;
+}
+
+bool DeclaresNamedRecordStart(const TBranch& branch) {
+  for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+    if (!IsElementTagId(leaf->Item.TagId)) continue;
+    if (leaf->Item.OpensRecord && leaf->Item.LongTagName) return true;
+    if (leaf->Child && DeclaresNamedRecordStart(*leaf->Child)) return true;
+  }
+  return false;
+}
+
 uint32_t LeafCount(const TBranch& branch) {
   uint32_t count = 0;
   for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {

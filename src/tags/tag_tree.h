@@ -168,4 +168,19 @@ std::vector<bool> SharedTagNames(const TBranch& root);
 // Takes the FilterValue from every item in the tree.
 void ClearFilter(TBranch& branch);
 
+// The largest tag number that identifier octets carry (the low five bits of the first octet, or
+// the seven bits of the octet after it): a tag of another number, which only a dictionary can
+// declare, is never an element's.
+constexpr int32_t kLargestElementTagId = 127;
+
+// True when the dictionary declares a path that an element can have: the root holds a tag of a
+// number from 0 to kLargestElementTagId. False for a dictionary of no tag at all, such as a file
+// of lines without a path (a main configuration file's), where every element is not found.
+bool DeclaresElementPath(const TBranch& root);
+
+// True when a walk that names elements by their LongTagName (the record formats') can open a
+// record: a tag whose TagName is "record" and which has a LongTagName, on a path that an element
+// can have.
+bool DeclaresNamedRecordStart(const TBranch& root);
+
 }  // namespace orvalis

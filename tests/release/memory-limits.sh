@@ -9,7 +9,8 @@
 #   wide     Tags.cfg of 20000 distinct paths 21 levels deep (1 MB), a dictionary far larger than
 #            the limit: the memory message of Tags.cfg and status 255, no abort
 #   filter   a filter line whose text 100000 tags would each take (200 MB): the memory message of
-#            the filter file, and the run goes on without a filter, status 0
+#            the filter file, then that the run ends, status 255 and an empty output (the run did
+#            not go on without its filter)
 #
 # It needs a build without AddressSanitizer, which reserves far more address space than the limit.
 #
@@ -89,11 +90,12 @@ grep -qx 'Error: memory allocation for TagsConfigFile is not successful: .*' "$s
 awk 'BEGIN { for (k = 1; k <= 100000; ++k) printf "%d.TagName=f\r\n", 1000 + k }' | setup filter
 awk 'BEGIN { printf "f="; for (i = 0; i < 2000; ++i) printf "x"; printf "\r\n" }' > "$scratch/filter/filter.cfg"
 LIMIT=$limit_kib run filter -f filter.cfg
-[[ $(cat "$scratch/filter/status") == 0 ]] || fail filter "status $(cat "$scratch/filter/status") under ulimit -v $limit_kib"
+[[ $(cat "$scratch/filter/status") == 255 ]] || fail filter "status $(cat "$scratch/filter/status") under ulimit -v $limit_kib, not 255"
 grep -qx 'Error: memory allocation for FilterFile is not successful: .*' "$scratch/filter/stderr" &&
   [[ $(wc -l < "$scratch/filter/stderr") == 1 ]] || fail filter "standard error: $(head -c 300 "$scratch/filter/stderr")"
-cmp -s "$scratch/filter/stdout" "$scratch/plain/stdout" || fail filter "the console differs from the run without a filter"
-cmp -s "$scratch/filter/calls.prs" "$scratch/plain/calls.prs" || fail filter "the output differs from the run without a filter"
+[[ $(tail -c 41 "$scratch/filter/stdout") == 'Error when reading FilterFile. Exiting...' ]] ||
+  fail filter "standard output: $(tail -c 300 "$scratch/filter/stdout")"
+[[ -f $scratch/filter/calls.prs && ! -s $scratch/filter/calls.prs ]] || fail filter "the output file is not empty"
 
 if ((failed)); then
   echo "(the runs are kept in $scratch)"

@@ -41,7 +41,7 @@ row() {
 # status message on standard error                                        standard input  absent   arguments
 row 255 'Error: can not open specified config file: Invalid argument'      ''  ''       -q -c /dev/null -i calls.ber -o out.prs
 row 255 'Error: can not open TagsConfigFile file: Invalid argument'        ''  ''       -q -t /dev/zero -i calls.ber -o out.prs
-row 0   'Error: can not open specified filter file: Invalid argument'      ''  ''       -q -c filter-pipe.cfg -i calls.ber -o out.prs
+row 255 'Error: can not open specified filter file: Invalid argument'      ''  ''       -q -c filter-pipe.cfg -i calls.ber -o out.prs
 if [ -n "$sockets" ]; then
   row 255 'Error: can not read input file: Invalid argument'               ''  out.prs  -q -i sock -o out.prs
   row 255 'Error: can not open TagsConfigFile file: Invalid argument'      ''  ''       -q -t sock -i calls.ber -o out.prs

@@ -403,6 +403,38 @@ TEST(TagTree, BelowTheDeepestLevelOnlyNamesAreKept) {
   }
 }
 
+// What a dictionary declares for the walk: a path that an element can have (a tag number that
+// identifier octets carry, 0 to 127, at the top), and a record start that the record formats'
+// walk opens (TagName record with a LongTagName, on such a path, down to the deepest level the
+// walk reaches).
+TEST(TagTree, PathsAndRecordStartsThatTheWalkCanReach) {
+  const std::string deepest = Times(kMaxDepth + 1, "1.");  // the path of a leaf of depth kMaxDepth
+  const std::tuple<std::string, bool, bool> rows[] = {  // Tags.cfg, a path, a record start
+      {"", false, false},
+      {"StartRec=1\r\nFilterFile=f.cfg\r\nDebugMode=true\r\n", false, false},  // a main configuration file
+      {"128.TagName=record\r\n128.LongTagName=R\r\n", false, false},
+      {"-1.TagName=record\r\n-1.LongTagName=R\r\n", false, false},
+      {"0.TagName=x\r\n", true, false},
+      {"127.TagName=record\r\n127.LongTagName=R\r\n", true, true},
+      {"1.TagName=record\r\n", true, false},
+      {"1.LongTagName=R\r\n1.TagName=Record\r\n", true, false},
+      {"128.TagName=x\r\n1.TagName=record\r\n1.LongTagName=R\r\n", true, true},
+      {"128.1.TagName=record\r\n128.1.LongTagName=R\r\n2.TagName=x\r\n", true, false},
+      {"2.TagName=block\r\n2.5.TagName=x\r\n2.1.TagName=record\r\n2.1.LongTagName=R\r\n", true, true},
+      {deepest + "TagName=record\r\n" + deepest + "LongTagName=R\r\n", true, true},
+      {deepest + "1.TagName=record\r\n" + deepest + "1.LongTagName=R\r\n", true, false},  // below the walk
+  };
+  for (const auto& [text, path, recordStart] : rows) {
+    SCOPED_TRACE(text.substr(0, 80));
+    TBranch root(nullptr);
+    testing::internal::CaptureStdout();
+    ApplyTagsText(root, text);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(DeclaresElementPath(root), path);
+    EXPECT_EQ(DeclaresNamedRecordStart(root), recordStart);
+  }
+}
+
 // An allocation that fails while a reader builds from a file's text ends the reading with the
 // reader's memory message in the error form, as when the text itself cannot be held.
 TEST(TextReaders, AFailedAllocationWhileApplyingTheTextIsReported) {
