@@ -3,6 +3,8 @@
 #include <unistd.h>
 #endif
 
+#include <cstring>
+
 #include "driver/run_parts.h"
 
 namespace orvalis {
@@ -17,11 +19,9 @@ void EndAfterInputFault() {
   const FaultEnding& ending = gFaultEnding;
   if (ending.Output != nullptr) {
 #ifndef _WIN32
-    const OutputFormatRow* format = ending.Format;
-    std::size_t size = 0;
-    while (format != nullptr && format->Trailer[size] != '\0') ++size;
+    const std::size_t size = ending.Format != nullptr ? std::strlen(ending.Format->Trailer) : 0;
     if (size != 0 && ending.OutputDescriptor >= 0) {
-      const ssize_t written = write(ending.OutputDescriptor, format->Trailer, size);
+      const ssize_t written = write(ending.OutputDescriptor, ending.Format->Trailer, size);
       (void)written;  // the output takes its name in any case, as the text before it did
     }
 #endif

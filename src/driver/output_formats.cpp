@@ -95,8 +95,6 @@ std::string ListNamedFormats(Note note) {
 
 }  // namespace
 
-FormatList ProgramFormats() { return {kFormats, std::size(kFormats)}; }
-
 FormatsInUse::FormatsInUse(FormatList formats) : before_(gInUse) {
   if (!IsSound(formats.First, formats.Count)) throw std::invalid_argument("a list of formats needs one default and the dump last");
   gInUse = formats;
@@ -121,7 +119,7 @@ void WarnOfWhatDictionaryLacks(const OutputFormatRow& format, const RunSettings&
   std::string lack;
   if (format.Dump && !DeclaresElementPath(root)) {
     lack = std::string(kNoElementPath) + ": no element is named";
-  } else if (!format.Dump && format.WantsRecordStart && !DeclaresNamedRecordStart(root)) {
+  } else if (format.WantsRecordStart && !DeclaresNamedRecordStart(root)) {
     lack = std::string(kNoRecordStart) + ": the output holds no record";
   } else {
     return;

@@ -57,9 +57,6 @@ struct FormatList {
   std::size_t Count;  // the dump included
 };
 
-// The program's formats.
-FormatList ProgramFormats();
-
 // The formats that the lookups below use, while an object of this class lives (for a test's run
 // with rows of its own); the program's otherwise.
 class FormatsInUse {

@@ -2,20 +2,17 @@
 // (tally_format.h), through whole runs on files: the bundled example, under a filter, shared by
 // two threads and in order, after damage and under -l. Each format gives the records, the marks,
 // the summary line and the status that the readable text gives.
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "driver/driver.h"
 #include "driver/output_formats.h"
+#include "format_tally.h"
+#include "run_in_child.h"
 #include "tally_format.h"
 #include "walk_fixture.h"
 
@@ -24,131 +21,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A format's output as the records and marks it tells, in order: "record N", "damage O+S" (at
-// offset O, S octets skipped), "doubt D" (read after the damage at D).
-using Tally = std::vector<std::string>;
-
-std::string Damage(unsigned long long at, unsigned long long skipped) {
-  return "damage " + std::to_string(at) + "+" + std::to_string(skipped);
-}
-
-// The readable text and the debug dump: the record lines of the bundled dictionary, the markers.
-Tally TextTally(const std::string& text) {
-  Tally tally;
-  std::istringstream lines(text);
-  unsigned long long a = 0, b = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (std::sscanf(line.c_str(), "Call record %llu", &a) == 1) {
-      tally.push_back("record " + std::to_string(a));
-    } else if (std::sscanf(line.c_str(), "*** input damaged at offset %llu, %llu octets skipped", &a, &b) == 2) {
-      tally.push_back(Damage(a, b));
-    } else if (std::sscanf(line.c_str(), "*** read after the damage at offset %llu,", &a) == 1) {
-      tally.push_back("doubt " + std::to_string(a));
-    } else if (line.find(" octets skipped, input damaged;") != std::string::npos &&
-               std::sscanf(line.c_str(), "%llu: %llu", &a, &b) == 2) {
-      tally.push_back(Damage(a, b));
-    } else if (line.find(": the record at this offset was read after") != std::string::npos &&
-               std::sscanf(line.c_str(), "%llu: the record at this offset was read after the damage at offset %llu",
-                           &a, &b) == 2) {
-      tally.push_back("doubt " + std::to_string(b));
-    }
-  }
-  return tally;
-}
-
-Tally JsonLinesTally(const std::string& text) {
-  Tally tally;
-  std::istringstream lines(text);
-  unsigned long long a = 0, b = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (std::sscanf(line.c_str(), "{\"v\":1,\"record\":%llu,", &a) == 1) {
-      tally.push_back("record " + std::to_string(a));
-    } else if (std::sscanf(line.c_str(), "{\"v\":1,\"record\":null,\"offset\":%llu,\"damaged\":{\"skipped\":%llu}", &a,
-                           &b) == 2) {
-      tally.push_back(Damage(a, b));
-    } else if (std::sscanf(line.c_str(), "{\"v\":1,\"record\":null,\"offset\":%llu,\"damaged\":{\"inDoubt\":true,"
-                                         "\"damagedAt\":%llu}", &a, &b) == 2) {
-      tally.push_back("doubt " + std::to_string(b));
-    }
-  }
-  return tally;
-}
-
-// CSV by RFC 4180: the first cell of a row is its record, the last its errors, whose marks are
-// " | "-separated. The header row is told as "header".
-Tally CsvTally(const std::string& text) {
-  Tally tally;
-  std::vector<std::string> cells(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c != '"') cells.back() += c;
-      else if (i + 1 < text.size() && text[i + 1] == '"') cells.back() += text[++i];
-      else quoted = false;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      cells.emplace_back();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      ++i;
-      if (cells[0] == "record") {
-        tally.push_back("header");
-      } else {
-        tally.push_back("record " + cells[0]);
-        const std::string& errors = cells.back();
-        for (std::size_t from = 0; from < errors.size();) {
-          std::size_t to = errors.find(" | ", from);
-          if (to == std::string::npos) to = errors.size();
-          const std::string mark = errors.substr(from, to - from);
-          unsigned long long a = 0, b = 0;
-          if (std::sscanf(mark.c_str(), "damaged at offset %llu: the record is cut short (%llu octets", &a, &b) == 2 ||
-              std::sscanf(mark.c_str(), "damaged at offset %llu after the record (%llu octets", &a, &b) == 2) {
-            tally.push_back(Damage(a, b));
-          } else if (std::sscanf(mark.c_str(), "read after the damage at offset %llu,", &a) == 1) {
-            tally.push_back("doubt " + std::to_string(a));
-          } else {
-            tally.push_back("? " + mark);
-          }
-          from = to + 3;
-        }
-      }
-      cells.assign(1, "");
-    } else {
-      cells.back() += c;
-    }
-  }
-  return tally;
-}
-
+// The test-only format's lines.
 Tally TallyTally(const std::string& text) {
-  Tally tally;
-  std::istringstream lines(text);
-  unsigned long long a = 0, b = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (std::sscanf(line.c_str(), "record %llu at", &a) == 1) {
-      tally.push_back("record " + std::to_string(a));
-    } else if (std::sscanf(line.c_str(), "damaged at %llu, going on at %llu", &a, &b) == 2) {
-      tally.push_back(Damage(a, b - a));
-    } else if (std::sscanf(line.c_str(), "in doubt at %llu, after the damage at %llu", &a, &b) == 2) {
-      tally.push_back("doubt " + std::to_string(b));
-    }
-  }
-  return tally;
+  return ReadLines(text, {{"record %llu at", Told::kRecord},
+                          {"damaged at %llu, going on at %llu", Told::kDamageUpTo},
+                          {"in doubt at %llu, after the damage at %llu", Told::kDoubtSecond}});
 }
+
+// The bundled dictionary's record lines.
+Tally CallRecordTally(const std::string& text) { return TextTally(text, "Call record"); }
 
 // How the test reads each row's output; a row without one fails the test.
 const std::map<std::string, Tally (*)(const std::string&)> kReaders = {
-    {"text", TextTally}, {"dump", TextTally}, {"jsonl", JsonLinesTally}, {"csv", CsvTally}, {"tally", TallyTally}};
+    {"text", CallRecordTally}, {"dump", CallRecordTally}, {"jsonl", JsonLinesTally}, {"csv", CsvTally}, {"tally", TallyTally}};
 
 // The program's rows with the tally row added before the dump.
 std::vector<OutputFormatRow> RowsWithTally() {
@@ -173,29 +58,17 @@ void CutUnderTheWalk(const std::string& name) { fs::resize_file(name, 3 * static
 RunSeen RunFormat(const fs::path& dir, const OutputFormatRow& format, std::vector<std::string> more,
                   bool cutUnderTheWalk = false) {
   const std::string output = std::string("out.") + format.Title;
-  std::vector<std::string> args = {"orvalis", "-q", "-o", output};
+  std::vector<std::string> args = {"-q", "-o", output};
   if (format.Dump) args.push_back("-d");
   else args.insert(args.end(), {"-x", format.Name});
   args.insert(args.end(), more.begin(), more.end());
   fs::remove(dir / output);
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    if (chdir(dir.c_str()) != 0 || !std::freopen("errors.txt", "wb", stderr)) _exit(99);
-    const std::vector<OutputFormatRow> rows = RowsWithTally();
-    const FormatsInUse formats({rows.data(), rows.size()});
+  const ChildRun run = RunInChild(dir, args, [cutUnderTheWalk] {
+    static const std::vector<OutputFormatRow> rows = RowsWithTally();
+    static const FormatsInUse formats({rows.data(), rows.size()});  // for the child's run, which ends it
     if (cutUnderTheWalk) SetInputLoadedHook(CutUnderTheWalk);
-    std::vector<const char*> argv;
-    for (const std::string& arg : args) argv.push_back(arg.c_str());
-    _exit(RunOrvalis(static_cast<int>(argv.size()), argv.data()) & 0xFF);
-  }
-  RunSeen seen;
-  int waited = 0;
-  if (child < 0 || waitpid(child, &waited, 0) != child || !WIFEXITED(waited)) return seen;
-  seen.Status = WEXITSTATUS(waited);
-  seen.Errors = ReadFile(dir / "errors.txt");
-  seen.Output = ReadFile(dir / output);
-  return seen;
+  });
+  return {run.Status, run.Errors, ReadFile(dir / output)};
 }
 
 // The console's text with the format's own words made the text's: its title and output, and the
@@ -246,7 +119,7 @@ TEST_F(FormatRows, EachTellsTheRecordsMarksCountsAndStatusOfTheText) {
   for (const Case& each : cases) {
     SCOPED_TRACE(each.name);
     const RunSeen text = RunFormat(dir_, rows.front(), each.args);
-    const Tally expected = TextTally(text.Output);
+    const Tally expected = CallRecordTally(text.Output);
     ASSERT_GT(expected.size(), 10u);
     for (const OutputFormatRow& row : rows) {
       if (each.shared && row.Dump) continue;

@@ -10,7 +10,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "common/block_writer.h"
@@ -19,17 +18,13 @@
 #include "driver/input_image.h"
 #include "driver/manifest.h"
 #include "driver/output_file.h"
+#include "run_in_child.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A writer that keeps its text in memory keeps exactly the first octets up to its limit, whatever
 // the blocks' sizes and wherever the limit falls among them, and writes no file.
@@ -147,25 +142,13 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
     std::ofstream(dir / "in.ber", std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), row.change.Empty ? 0 : file.size());
     std::ofstream(dir / "out.prs", std::ios::binary) << "earlier\n";
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (chdir(dir.c_str()) != 0 || !std::freopen("console.txt", "wb", stdout) ||
-          !std::freopen("errors.txt", "wb", stderr)) {
-        _exit(99);
-      }
+    const ChildRun run = RunInChild(dir, {"-q", "-i", "in.ber", "-o", "out.prs"}, [&row] {
       gChange = row.change;
       SetInputLoadedHook(ChangeInput);
-      const char* argv[] = {"orvalis", "-q", "-i", "in.ber", "-o", "out.prs"};
-      _exit(RunOrvalis(6, argv) & 0xFF);
-    }
-    int waited = 0;
-    ASSERT_EQ(waitpid(child, &waited, 0), child);
-    ASSERT_TRUE(WIFEXITED(waited));
-    EXPECT_EQ(WEXITSTATUS(waited), row.status);
-    EXPECT_EQ(ReadFile(dir / "console.txt"), "");
-    EXPECT_EQ(ReadFile(dir / "errors.txt"), row.errors);
+    });
+    EXPECT_EQ(run.Status, row.status);
+    EXPECT_EQ(run.Console, "");
+    EXPECT_EQ(run.Errors, row.errors);
     EXPECT_EQ(ReadFile(dir / "out.prs") == "earlier\n", row.keepsEarlier);
     for (const auto& entry : fs::directory_iterator(dir)) {
       EXPECT_NE(entry.path().filename().string().rfind(".out.prs.", 0), 0u) << entry.path();  // no temporary left
@@ -201,27 +184,17 @@ TEST(ManifestOutsideWalk, AFailureIsToldAndCounted) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.input) + (row.strict ? " -s" : ""));
     std::ofstream(dir / row.input, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (chdir(dir.c_str()) != 0 || !std::freopen("errors.txt", "wb", stderr)) _exit(99);
-      SetOutsideWalkHook(FailOutsideWalk);
-      std::vector<const char*> argv = {"orvalis", "-q", "-i", row.input, "-o", "out.prs"};
-      if (row.fault != nullptr) argv.insert(argv.end(), {"-m", "run.manifest"});
-      if (row.strict) argv.push_back("-s");
-      _exit(RunOrvalis(static_cast<int>(argv.size()), argv.data()) & 0xFF);
-    }
-    int waited = 0;
-    ASSERT_EQ(waitpid(child, &waited, 0), child);
-    ASSERT_TRUE(WIFEXITED(waited));
-    EXPECT_EQ(WEXITSTATUS(waited), row.status);
+    std::vector<std::string> args = {"-q", "-i", row.input, "-o", "out.prs"};
+    if (row.fault != nullptr) args.insert(args.end(), {"-m", "run.manifest"});
+    if (row.strict) args.push_back("-s");
+    const ChildRun run = RunInChild(dir, args, [] { SetOutsideWalkHook(FailOutsideWalk); });
+    EXPECT_EQ(run.Status, row.status);
     EXPECT_EQ(ReadFile(dir / "out.prs"), "Header: 1\nRecord 1\nType: 5\n");
     if (row.fault == nullptr) {
-      EXPECT_EQ(ReadFile(dir / "errors.txt").find("Error:"), std::string::npos);
+      EXPECT_EQ(run.Errors.find("Error:"), std::string::npos);
       continue;
     }
-    EXPECT_EQ(ReadFile(dir / "errors.txt"),
+    EXPECT_EQ(run.Errors,
               std::string("Error: the fields outside records of ") + row.input +
                   " were not read for the manifest: " + row.fault + "\norvalis: " + row.input +
                   " -> out.prs (text): 1 records read, 1 written, 0 tags not found, 0 refused pieces, 0 bad "

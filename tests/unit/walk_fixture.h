@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -126,6 +128,15 @@ inline WalkSettings Range(uint32_t startRec, uint32_t endRec) {
   settings.StartRec = startRec;
   settings.EndRec = endRec;
   return settings;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 constexpr std::string_view kEndOfInput = "Error: unexpected end of input file.\n\n";

@@ -4,13 +4,12 @@
 // walk must end and read nothing outside the input (the sanitizers watch).
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <sstream>
 #include <tuple>
 
 #include "debugdump/debug_walker.h"
 #include "decode/walk/resync.h"
 #include "decode/writers/text_writer.h"
+#include "format_tally.h"
 #include "walk_fixture.h"
 
 namespace orvalis::test {
@@ -222,83 +221,6 @@ TEST(WalkProperties, FlippedByteWithResyncCostsNothingOutsideTheDamage) {
   }
 }
 
-// The marks of damage that a walk's output gives each record, by the record's number (0: before
-// the first record), in order: "damage O+S" (at offset O, S octets skipped) and "doubt D" (read
-// after the damage at D, inside the damaged record).
-using Marks = std::map<uint32_t, std::vector<std::string>>;
-std::string DamageMark(uint64_t at, uint64_t skipped) {
-  return "damage " + std::to_string(at) + "+" + std::to_string(skipped);
-}
-std::string DoubtMark(uint64_t at) { return "doubt " + std::to_string(at); }
-
-// The readable text's markers, each the mark of the record whose text it follows.
-Marks TextMarks(const std::string& text) {
-  Marks marks;
-  uint32_t record = 0;
-  std::istringstream lines(text);
-  unsigned long long at = 0, skipped = 0;
-  for (std::string line; std::getline(lines, line);) {
-    if (std::sscanf(line.c_str(), "Record %llu", &at) == 1) {
-      record = static_cast<uint32_t>(at);
-    } else if (std::sscanf(line.c_str(), "*** input damaged at offset %llu, %llu octets skipped", &at, &skipped) == 2) {
-      marks[record].push_back(DamageMark(at, skipped));
-    } else if (std::sscanf(line.c_str(), "*** read after the damage at offset %llu,", &at) == 1) {
-      marks[record].push_back(DoubtMark(at));
-    }
-  }
-  return marks;
-}
-
-// The marks of the CSV's errors cells ("record,errors": the records' fields have no columns).
-Marks CsvMarks(const std::string& csv) {
-  Marks marks;
-  std::size_t begin = csv.find("\r\n") + 2;
-  for (std::size_t end; (end = csv.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
-    const std::string row = csv.substr(begin, end - begin);
-    const std::size_t comma = row.find(',');
-    std::string cell = row.substr(comma + 1);
-    if (!cell.empty() && cell[0] == '"') cell = cell.substr(1, cell.size() - 2);
-    std::vector<std::string>& told = marks[static_cast<uint32_t>(std::stoul(row.substr(0, comma)))];
-    for (std::size_t from = 0; from < cell.size();) {
-      std::size_t to = cell.find(" | ", from);
-      if (to == std::string::npos) to = cell.size();
-      const std::string mark = cell.substr(from, to - from);
-      unsigned long long at = 0, skipped = 0;
-      if (std::sscanf(mark.c_str(), "damaged at offset %llu: the record is cut short (%llu octets skipped)", &at,
-                      &skipped) == 2 ||
-          std::sscanf(mark.c_str(), "damaged at offset %llu after the record (%llu octets skipped)", &at, &skipped) == 2) {
-        told.push_back(DamageMark(at, skipped));
-      } else if (std::sscanf(mark.c_str(), "read after the damage at offset %llu, inside the record damaged: it may be "
-                                           "a piece of that record", &at) == 1) {
-        told.push_back(DoubtMark(at));
-      } else {
-        told.push_back("? " + mark);
-      }
-      from = to + 3;
-    }
-    if (told.empty()) marks.erase(static_cast<uint32_t>(std::stoul(row.substr(0, comma))));
-  }
-  return marks;
-}
-
-// The marks of JSON Lines' damage lines, in order.
-std::vector<std::string> JsonMarks(const std::string& lines) {
-  std::vector<std::string> marks;
-  std::istringstream in(lines);
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t damaged = line.find("\"damaged\":{");
-    if (damaged == std::string::npos) continue;
-    const uint64_t offset = std::stoull(line.substr(line.find("\"offset\":") + 9));
-    const std::string what = line.substr(damaged + 11);
-    if (what.compare(0, 10, "\"skipped\":") == 0) {
-      marks.push_back(DamageMark(offset, std::stoull(what.substr(10))));
-    } else {
-      marks.push_back(DoubtMark(std::stoull(what.substr(what.find("\"damagedAt\":") + 12))));
-    }
-  }
-  return marks;
-}
-
 // Every record that a format marks is marked in every format: with Resync, after a byte flipped
 // anywhere and after octets deleted or repeated anywhere, each record's CSV errors cell holds the
 // marks that follow the record's text, and the JSON damage lines are the text's markers.
@@ -332,12 +254,10 @@ TEST(WalkProperties, EveryFormatMarksTheRecordsOfDamage) {
     const std::string json = RunWalk(*root, damaged[k], settings).Output;
     settings.Format = "csv";
     const std::string csv = RunWalk(*root, damaged[k], settings).Output;
-    Marks marks = TextMarks(text);
-    std::vector<std::string> inOrder;
-    for (const auto& [record, told] : marks) inOrder.insert(inOrder.end(), told.begin(), told.end());
-    EXPECT_EQ(JsonMarks(json), inOrder);
+    Marks marks = MarksOf(TextTally(text));
+    EXPECT_EQ(MarksOf(JsonLinesTally(json)), marks);
     marks.erase(0);
-    ASSERT_EQ(CsvMarks(csv), marks) << text << csv;
+    ASSERT_EQ(MarksOf(CsvTally(csv)), marks) << text << csv;
     doubts += std::count(csv.begin(), csv.end(), '"') != 0;
     afterRecords += csv.find("after the record") != std::string::npos;
   }
