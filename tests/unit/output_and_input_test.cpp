@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "common/block_writer.h"
+#include "common/spilled_text.h"
 #include "driver/config_files.h"
 #include "driver/driver.h"
 #include "driver/input_image.h"
@@ -50,6 +52,60 @@ TEST(BlockWriter, KeptInMemoryUpToItsLimit) {
     }
     EXPECT_EQ(writer.Finish(), 0);
     EXPECT_EQ(kept, all.substr(0, limit));
+  }
+}
+
+// The first fault is the one told: a write that failed (a full disk) stays the writer's error
+// when text is lost afterwards.
+TEST(BlockWriter, TellsItsFirstFault) {
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full here";
+  std::setvbuf(full, nullptr, _IONBF, 0);
+  {
+    BlockWriter writer(full);
+    writer.WriteInPlace(true);
+    TextBuffer block;
+    block.append("abc");
+    writer.Write(block);
+    writer.Fail(ENOMEM);
+    EXPECT_EQ(writer.Finish(), ENOSPC);
+  }
+  std::fclose(full);
+}
+
+// Held text goes to a temporary file and comes back whole, in blocks of the size asked, once;
+// without a folder for the file it is refused, so that the caller keeps it.
+TEST(SpilledText, GivesBackWhatItTook) {
+  const std::string pieces[] = {"abc", "", std::string(5000, 'd'), "e"};
+  std::string all;
+  SpilledText held;
+  for (const std::string& piece : pieces) {
+    ASSERT_TRUE(held.Append(piece));
+    all += piece;
+  }
+  EXPECT_EQ(held.size(), all.size());
+  TextBuffer block;
+  std::string back;
+  std::size_t blocks = 0;
+  EXPECT_EQ(held.TakeBack(block, 4096, [&](TextBuffer& b) { back.append(b.view()); ++blocks; }), 0);
+  EXPECT_EQ(back, all);
+  EXPECT_EQ(blocks, 2u);
+  EXPECT_TRUE(held.empty());
+  ASSERT_TRUE(held.Append("xyz"));
+  back.clear();
+  EXPECT_EQ(held.TakeBack(block, 2, [&](TextBuffer& b) { back.append(b.view()); }), 0);
+  EXPECT_EQ(back, "xyz");
+
+  const char* folder = std::getenv("TMPDIR");
+  const std::string kept = folder != nullptr ? folder : "";
+  setenv("TMPDIR", "/nonexistent-folder-of-orvalis-tests", 1);
+  SpilledText nowhere;
+  EXPECT_FALSE(nowhere.Append("abc"));
+  EXPECT_TRUE(nowhere.empty());
+  if (folder != nullptr) {
+    setenv("TMPDIR", kept.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
   }
 }
 
