@@ -90,6 +90,8 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.SkipFiller = value == "true";
     } else if (name == "Resync" && IsSwitchValue(value)) {
       settings.Resync = value == "true";
+    } else if (name == "SkipConverted" && value.size() <= kMaxFileNameLength) {
+      settings.SkipConvertedFileName = std::string(value);
     } else if (name == "OutputFormat") {
       settings.OutputFormatName = std::string(value.substr(0, kMaxFileNameLength + 1));
       settings.OutputFormatFromConfig = true;
@@ -109,10 +111,11 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.GzipMaxRatio = static_cast<uint32_t>(number);
     } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas" ||
                name == "GzipMaxContents" || name == "GzipMaxRatio" || name == "DebugMode" || name == "Strict" ||
-               name == "SkipFiller" || name == "Resync") {
+               name == "SkipFiller" || name == "Resync" || name == "SkipConverted") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
                    name == "ColumnNames"       ? "sql or tags"
                    : name == "TableName"       ? "a name of 1 to 255 characters"
+                   : name == "SkipConverted"   ? "a file name of at most 255 characters"
                    : name == "GzipMaxContents" ? "a number from 1 to 4294967295"
                    : name == "GzipMaxRatio"    ? "a number from 1 to 1032"
                                                : "true or false");

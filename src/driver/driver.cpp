@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "common/text_file.h"
 #include "decode/writers/table_definition.h"
@@ -79,6 +80,7 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
     return false;
   }
   ReadMainConfigEarly(settings, run.Early);
+  settings.SkipConvertedFileName = run.Early.Configured.SkipConvertedFileName;  // a file the outputs spare
   run.GzipMaxContents = run.Early.Configured.GzipMaxContents;
   run.GzipMaxRatio = run.Early.Configured.GzipMaxRatio;
   run.Format = ChooseOutputFormat(run.Early.Configured);
@@ -105,6 +107,12 @@ int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& rep
   run.Manifest = &manifest;
   if (!OpenManifest(settings, run)) return -1;
   if (!settings.ListFileName.empty()) return ConvertList(settings, run, report);
+  std::vector<std::string> names{settings.InputFileName};
+  if (!KeepNewInputs(settings, names)) return -1;
+  if (names.empty()) {
+    report.NothingNew = true;
+    return 0;
+  }
   if (!OpenInput(settings, run) || !OpenOutput(settings, run.Output)) return -1;
   if (!TakeTextFiles(settings, run)) return -1;
   if ((!run.In->Streamed && !LoadInput(run)) || !BeginOutput(run.Output)) return -1;
@@ -136,13 +144,13 @@ int RunOrvalis(int argc, const char* const* argv) {
   }
   const bool defined = !settings.TableDialect.empty();  // -g converts nothing: no summary, no strictness
   if (!defined) status = FinalStatus(settings, report, status);
-  if (manifest.Open && !manifest.Wrote) {  // a run that did not start, or failed before its line
+  if (manifest.Open && !manifest.Wrote && !report.NothingNew) {  // a run that did not start, or failed before its line
     Conversion none;
     none.Manifest = &manifest;
     WriteManifestLine(settings, none, report, status);
   }
   if (!FinishManifest(manifest)) status = -1;
-  if (settings.Quiet && !defined) PrintSummary(settings, report);
+  if (settings.Quiet && !defined && !report.NothingNew) PrintSummary(settings, report);
   std::fflush(stdout);
   std::fflush(stderr);
   return status;

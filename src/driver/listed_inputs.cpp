@@ -8,6 +8,7 @@
 
 #include "common/text_file.h"
 #include "driver/command_line.h"
+#include "driver/converted_inputs.h"
 #include "driver/input_list.h"
 #include "driver/run_parts.h"
 
@@ -94,7 +95,54 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& 
   return completed ? 0 : -1;
 }
 
+// The size of the regular file `name`, or -1 for a stream, a pipe, a device or a file that cannot
+// be looked at (which are never left out as converted).
+int64_t SizeOfRegularFile(const RunSettings& settings, const std::string& name) {
+  if (IsStandardStream(settings, name) || KindOfNamedFile(name) != FileKind::kRegular) return -1;
+  FilePtr file(OpenForReading(name));
+  uint64_t size = 0;
+  if (!file || !FileLength(file.get(), size)) return -1;
+  return static_cast<int64_t>(size);
+}
+
 }  // namespace
+
+bool KeepNewInputs(const RunSettings& settings, std::vector<std::string>& names) {
+  const std::string& stateName = settings.SkipConvertedFileName;
+  if (stateName.empty()) return true;
+  FilePtr state(OpenTextFileForReading(stateName));
+  if (!state) {
+    PrintErrorForm("Error: can not open manifest of converted inputs");
+    SayOnErrorStream("Hint: " + ConsoleName(stateName) +
+                     " is read to leave out the inputs converted before; for the first run, make it empty (touch it)\n");
+    return false;
+  }
+  std::vector<int64_t> sizes;
+  sizes.reserve(names.size());
+  for (const std::string& name : names) sizes.push_back(SizeOfRegularFile(settings, name));
+  std::vector<bool> converted;
+  std::size_t line = 0;
+  const ConvertedRead read = FindConvertedInputs(state.get(), names, sizes, converted, line);
+  if (read == ConvertedRead::kUnreadable) {
+    PrintErrorForm("Error: can not read manifest of converted inputs");
+    return false;
+  }
+  if (read != ConvertedRead::kRead) {
+    SayOnErrorStream("Error: line " + std::to_string(line) + " of manifest of converted inputs " + ConsoleName(stateName) +
+                     (read == ConvertedRead::kLongLine ? " is longer than 1 MiB" : " is not a JSON object") +
+                     ": mend or remove it\n");
+    return false;
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (converted[i]) continue;
+    if (kept != i) names[kept] = std::move(names[i]);
+    ++kept;
+  }
+  names.resize(kept);
+  Say("orvalis: " + std::to_string(kept) + (kept == 1 ? " new input\n" : " new inputs\n"));
+  return true;
+}
 
 // -l: the inputs that the list names, converted in their order into the one output, each walked
 // by itself (its own record numbers, range and filter), each under a line that names it; in quiet
@@ -102,7 +150,12 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& 
 // others go on. Returns the worst of the inputs' statuses; `total` sums their counts.
 int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
-  if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
+  if (!TakeInputList(settings, names) || !KeepNewInputs(settings, names)) return -1;
+  if (names.empty()) {
+    total.NothingNew = true;
+    return 0;
+  }
+  if (!SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
       !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
       !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !FormatIsPrepared(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {

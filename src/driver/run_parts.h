@@ -55,6 +55,7 @@ struct RunReport {
   uint64_t StopOffset = 0;  // where a stopped walk stood
   uint64_t OutsideNotRead = 0;  // -m: the inputs whose fields outside records could not be read (a problem)
   const OutputFormatRow* Format = nullptr;  // null before it is chosen
+  bool NothingNew = false;  // SkipConverted left out every input: nothing written, no summary
 };
 
 // What the ending after a fault in reading a mapped input needs, set while the walk goes on. The
@@ -208,6 +209,11 @@ bool SparesListedInputs(const RunSettings& settings, const std::string& file, co
 
 // ---- Many inputs (listed_inputs.cpp) ----------------------------------------------------------
 
+// SkipConverted: leaves out of `names` the inputs that the manifest of earlier runs tells as
+// converted whole (the same name, the same size, an end beginning "completed"), and says how many
+// are new. False, after its message, when that manifest cannot be read. (-m never names it: the
+// manifest spares it as a file of the user's.)
+bool KeepNewInputs(const RunSettings& settings, std::vector<std::string>& names);
 int ConvertList(RunSettings& settings, Conversion& run, RunReport& total);
 
 // ---- The manifest (manifest_file.cpp) ---------------------------------------------------------

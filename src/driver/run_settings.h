@@ -33,6 +33,7 @@ struct RunSettings {
   uint64_t GzipMaxContents = UINT32_MAX;  // GzipMaxContents: the most octets of a gzip input's contents
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
+  std::string SkipConvertedFileName;    // SkipConverted: a manifest of earlier runs; the inputs it tells as converted are left out
 };
 
 }  // namespace orvalis

@@ -44,7 +44,8 @@ bool OutputSparesInput(const RunSettings& settings, std::FILE* input) {
 }
 
 // Which of the files the run reads `name` is: the main configuration file, the dictionary, the
-// filter file in force (`filterFile`) or the one -f names, or the list of inputs; null for none.
+// filter file in force (`filterFile`) or the one -f names, the list of inputs, or the manifest of
+// the inputs converted before; null for none.
 const char* UserFileNamed(const RunSettings& settings, const std::string& filterFile, const std::string& name) {
   if (IsUserFile(name, settings.ConfigFileName)) return "configuration file";
   if (IsUserFile(name, settings.TagsFileName)) return "dictionary file";
@@ -52,6 +53,7 @@ const char* UserFileNamed(const RunSettings& settings, const std::string& filter
   if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(name, settings.ListFileName)) {
     return "list file";
   }
+  if (IsUserFile(name, settings.SkipConvertedFileName)) return "manifest of converted inputs";
   return nullptr;
 }
 

@@ -1,5 +1,6 @@
 // The list of inputs (-l) read line by line: its names, and the faults that refuse it, each found
-// as the list is read, at the bounds of a list and on either side of them.
+// as the list is read, at the bounds of a list and on either side of them. The manifest of earlier
+// runs that leaves out the inputs converted before.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/converted_inputs.h"
 #include "driver/input_list.h"
 
 namespace orvalis::test {
@@ -128,4 +130,112 @@ TEST(InputList, StopsReadingAtItsFirstFault) {
 }
 
 }  // namespace
+// One manifest line: the members that tell an input converted, whatever else the line holds.
+TEST(ConvertedInputs, WhatALineTells) {
+  struct Row {
+    const char* Case;
+    std::string Line;
+    bool Read;
+    std::string Input;
+    uint64_t Size;
+    bool Named, Sized, Completed;
+  };
+  const std::vector<Row> rows = {
+      {"a line as -m writes it",
+       R"({"v":1,"input":"day1.ber","size":61500,"contents":61500,"compression":null,"damages":{"count":0,"firstOffsets":[]},"end":"completed","outside":null})",
+       true, "day1.ber", 61500, true, true, true},
+      {"completed with problems", R"({"input":"a","size":1,"end":"completed with problems"})", true, "a", 1, true, true, true},
+      {"an end that is not completed", R"({"input":"a","size":1,"end":"not started"})", true, "a", 1, true, true, false},
+      {"an end that only begins like it", R"({"input":"a","size":1,"end":"complete"})", true, "a", 1, true, true, false},
+      {"a run that did not start", R"({"v":1,"input":null,"size":0,"end":"not started"})", true, "", 0, false, true, false},
+      {"no size", R"({"input":"a","end":"completed"})", true, "a", 0, true, false, true},
+      {"the outside fields name other inputs",
+       R"({"input":"a","outside":[{"input":"b","size":9,"end":"completed","x":[1,-2.5e3,true,false,null,{}]}],"size":7,"end":"completed"})",
+       true, "a", 7, true, true, true},
+      {"escapes decoded", R"({"input":"d\"q\\b\/s\u00e9\ud83d\ude00\t","size":3,"end":"completed"})", true,
+       "d\"q\\b/s\xC3\xA9\xF0\x9F\x98\x80\t", 3, true, true, true},
+      {"a name that is not UTF-8, by its hexadecimal", R"({"input":"caf\u00e9","inputHex":"636166e9","size":2,"end":"completed"})",
+       true, "caf\xE9", 2, true, true, true},
+      {"the hexadecimal first", R"({"inputHex":"41","input":"B","size":2,"end":"completed"})", true, "A", 2, true, true, true},
+      {"spaces between the members", " { \"input\" : \"a\" , \"size\" : 5 , \"end\" : \"completed\" } ", true, "a", 5, true, true, true},
+      {"an empty object", "{}", true, "", 0, false, false, false},
+      {"the largest size", R"({"input":"a","size":18446744073709551615})", true, "a", UINT64_MAX, true, true, false},
+      {"a size past 64 bits", R"({"input":"a","size":18446744073709551616})", false, "", 0, false, false, false},
+      {"a size with a fraction", R"({"input":"a","size":5.0})", false, "", 0, false, false, false},
+      {"a size with a leading zero", R"({"input":"a","size":05})", false, "", 0, false, false, false},
+      {"a negative size", R"({"input":"a","size":-5})", false, "", 0, false, false, false},
+      {"not an object", R"(["input","a"])", false, "", 0, false, false, false},
+      {"cut short", R"({"input":"a","size":5,"end":"compl)", false, "", 0, false, false, false},
+      {"text after the object", R"({"input":"a","size":5} x)", false, "", 0, false, false, false},
+      {"a control character in a string", "{\"input\":\"a\tb\",\"size\":1}", false, "", 0, false, false, false},
+      {"an unknown escape", R"({"input":"a\qb","size":1})", false, "", 0, false, false, false},
+      {"a lone surrogate", R"({"input":"\ud83d","size":1})", false, "", 0, false, false, false},
+      {"hexadecimal of odd length", R"({"inputHex":"414","size":1})", false, "", 0, false, false, false},
+      {"nesting without bound", std::string(R"({"outside":)") + std::string(100, '[') + std::string(100, ']') + "}", false, "", 0,
+       false, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Case);
+    ConvertedLine read;
+    ASSERT_EQ(ReadConvertedLine(row.Line, read), row.Read);
+    if (!row.Read) continue;
+    EXPECT_EQ(read.Input, row.Input);
+    EXPECT_EQ(read.Size, row.Size);
+    EXPECT_EQ(read.Named, row.Named);
+    EXPECT_EQ(read.Sized, row.Sized);
+    EXPECT_EQ(read.Completed, row.Completed);
+  }
+}
+
+// The inputs left out: the same name byte for byte, the same size, completed; lines read one at
+// a time up to their bound.
+TEST(ConvertedInputs, WhichInputsAreLeftOut) {
+  const std::vector<std::string> names = {"a.ber", "b.ber", "c.ber", "./a.ber", "p"};
+  const std::vector<int64_t> sizes = {10, 20, 30, 10, -1};
+  const std::string a = R"({"input":"a.ber","size":10,"end":"completed"})";
+  struct Row {
+    const char* Case;
+    std::string Text;
+    ConvertedRead Read;
+    std::vector<bool> Converted;
+    std::size_t Line;
+  };
+  const std::string longLine = "{\"x\":\"" + std::string(kMaxConvertedLine - 8, 'x') + "\"}";
+  const std::vector<Row> rows = {
+      {"an empty manifest", "", ConvertedRead::kRead, {false, false, false, false, false}, 0},
+      {"one converted, not its other name", a + "\n", ConvertedRead::kRead, {true, false, false, false, false}, 1},
+      {"another size",
+       R"({"input":"b.ber","size":21,"end":"completed"})"
+       "\n",
+       ConvertedRead::kRead, {false, false, false, false, false}, 1},
+      {"not completed, then completed in a later line",
+       R"({"input":"b.ber","size":20,"end":"not started"})"
+       "\n\n  \r\n"
+       R"({"input":"b.ber","size":20,"end":"completed with problems"})"
+       "\r\n",
+       ConvertedRead::kRead, {false, true, false, false, false}, 4},
+      {"a last line without its line feed", "\n" + a, ConvertedRead::kRead, {true, false, false, false, false}, 2},
+      {"what is not a regular file is never left out",
+       R"({"input":"p","size":0,"end":"completed"})"
+       "\n",
+       ConvertedRead::kRead, {false, false, false, false, false}, 1},
+      {"a line that is not a manifest line", a + "\n{\"input\":\n" + a + "\n", ConvertedRead::kBadLine, {true, false, false, false, false}, 2},
+      {"a line at its bound", longLine + "\n" + a + "\n", ConvertedRead::kRead, {true, false, false, false, false}, 2},
+      {"a line past its bound", a + "\n" + longLine + "xx\n", ConvertedRead::kLongLine, {true, false, false, false, false}, 2},
+  };
+  ASSERT_EQ(longLine.size(), kMaxConvertedLine);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Case);
+    File file = StreamOf(row.Text);
+    ASSERT_TRUE(file);
+    std::vector<bool> converted;
+    std::size_t line = 0;
+    EXPECT_EQ(FindConvertedInputs(file.get(), names, sizes, converted, line), row.Read);
+    EXPECT_EQ(line, row.Line);
+    if (row.Read == ConvertedRead::kRead) {
+      EXPECT_EQ(converted, row.Converted);
+    }
+  }
+}
+
 }  // namespace orvalis::test
