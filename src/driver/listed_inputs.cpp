@@ -38,11 +38,11 @@ void ReportListFault(ListRead read, const std::string& title, std::size_t line) 
   }
 }
 
-// The names that the list file (standard input for -l - in quiet mode) holds. False, after the
+// The names that the list file (standard input for -l -) holds. False, after the
 // message, when it cannot be read, holds a NUL octet, names a file of 256 characters or more,
 // is beyond the bounds of a list, or names none.
 bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names) {
-  const bool standard = IsStandardStream(settings, settings.ListFileName);
+  const bool standard = IsStandardStream(settings.ListFileName);
   FilePtr list(standard ? stdin : OpenForReading(settings.ListFileName));
   if (!list) {
     PrintErrorForm("Error: can not open list file");
@@ -102,8 +102,8 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& 
 // others go on. Returns the worst of the inputs' statuses; `total` sums their counts.
 int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   std::vector<std::string> names;
-  if (!TakeInputList(settings, names) || !SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
-      !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
+  if (!TakeInputList(settings, names) || !SparesListedInputs(settings.OutputFileName, "output", names) ||
+      !SparesListedInputs(settings.ManifestFileName, "manifest", names) ||
       !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !FormatIsPrepared(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;
