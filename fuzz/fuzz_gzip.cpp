@@ -67,7 +67,8 @@ bool SameReport(const InflateReport& a, const InflateReport& b) {
 
 void CheckMessage(const Inflated& inflated) {
   const std::string message =
-      orvalis::InflateFaultMessage("in.gz", inflated.Report, inflated.Contents.size(), "Orvalis.cfg");
+      orvalis::InflateFaultMessage("in.gz", inflated.Report, inflated.Contents.size(),
+                                   {"GzipMaxContents in Orvalis.cfg", "GzipMaxRatio in Orvalis.cfg"});
   if ((inflated.Report.Fault == InflateFault::kNone) != message.empty()) std::abort();
   if (!message.empty() && (message.compare(0, 13, "Error: in.gz:") != 0 || message.back() != '\n')) std::abort();
 }

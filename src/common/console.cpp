@@ -10,6 +10,7 @@ namespace {
 thread_local ConsoleLog* tLog = nullptr;
 thread_local HeldMessages* tHeld = nullptr;
 bool gQuiet = false;
+bool gOnErrorStream = false;  // the console goes to standard error: the output is on standard output
 bool gErrorLineOpen = false;  // the last text written to standard error did not end a line
 uint64_t gProblems[static_cast<int>(Problem::kCount)] = {};
 
@@ -62,6 +63,8 @@ void SetQuiet(bool quiet) { gQuiet = quiet; }
 
 bool Quiet() { return gQuiet; }
 
+void SetConsoleOnErrorStream(bool onErrorStream) { gOnErrorStream = onErrorStream; }
+
 ConsoleToLog::ConsoleToLog(ConsoleLog& log) : previous_(tLog) { tLog = &log; }
 
 ConsoleToLog::~ConsoleToLog() { tLog = previous_; }
@@ -112,7 +115,7 @@ void Say(std::string_view text) {
       tLog->Outgrown = true;
     }
   } else {
-    WriteTo(gQuiet ? stderr : stdout, text);
+    WriteTo(gQuiet || gOnErrorStream ? stderr : stdout, text);
   }
 }
 

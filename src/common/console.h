@@ -2,7 +2,8 @@
 //
 // By default messages go to standard output byte for byte, and the messages about files that
 // cannot be opened, read or written to standard error. In quiet mode every message goes to
-// standard error, and the banner, the progress display and the completion line are dropped.
+// standard error, and the banner, the progress display and the completion line are dropped; when
+// the output or the manifest is standard output, everything goes to standard error.
 // While a thread walks a stretch of the input ahead of its turn, its messages go to that
 // stretch's log instead, shown when the stretch's turn comes; the messages of a text file read
 // before its turn are held likewise.
@@ -21,6 +22,10 @@ namespace orvalis {
 // Switches quiet mode on or off; set once, before any thread is started.
 void SetQuiet(bool quiet);
 bool Quiet();
+
+// Sends the console (messages, banner, progress) to standard error also outside quiet mode, for a
+// run whose output or manifest goes to standard output; set once, before any thread is started.
+void SetConsoleOnErrorStream(bool onErrorStream);
 
 struct HeldMessages;
 
@@ -77,8 +82,8 @@ class ConsoleOnRoute {
   ConsoleRoute previous_;
 };
 
-// Says a message: on standard output (standard error in quiet mode), byte for byte, or in this
-// thread's log.
+// Says a message: on standard output (standard error in quiet mode, or when the console is on
+// it), byte for byte, or in this thread's log.
 void Say(std::string_view text);
 
 // Says a message formatted as printf formats it.

@@ -20,6 +20,19 @@ int32_t ParseDecimalLong(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+bool ParseDigits(std::string_view text, uint64_t largest, uint64_t& number) {
+  if (text.empty()) return false;
+  uint64_t parsed = 0;
+  for (const char digit : text) {
+    if (digit < '0' || digit > '9') return false;
+    const auto value = static_cast<uint64_t>(digit - '0');
+    if (value > largest || parsed > (largest - value) / 10) return false;
+    parsed = parsed * 10 + value;
+  }
+  number = parsed;
+  return true;
+}
+
 bool IsValidUtf8(std::string_view octets) {
   const auto* at = reinterpret_cast<const unsigned char*>(octets.data());
   const auto* end = at + octets.size();

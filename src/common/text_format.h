@@ -24,6 +24,10 @@ inline void PrintText(std::string_view a, std::string_view b = {}, std::string_v
 // give 0.
 int32_t ParseDecimalLong(std::string_view text);
 
+// Reads a number of digits only (no sign, no blanks) up to `largest`; false for anything else,
+// an empty text too.
+bool ParseDigits(std::string_view text, uint64_t largest, uint64_t& number);
+
 // True when the octets are valid UTF-8: every sequence complete, in its shortest form, neither a
 // surrogate nor above U+10FFFF.
 bool IsValidUtf8(std::string_view octets);

@@ -1,5 +1,9 @@
-// The command line: -d, -i, -o, -c, -f, -q, -s, -t, -x, -l, -m, -g.
+// The command line: -d, -i, -o, -c, -f, -q, -s, -t, -x, -l, -m, -g, -h, their long forms
+// (--input ...), and the long options that set keys of the main configuration file (--start ...).
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "driver/run_settings.h"
 
@@ -10,10 +14,15 @@ namespace orvalis {
 // is refused.
 constexpr std::size_t kMaxFileNameLength = 255;
 
+// What the command line asks for instead of a conversion: the usage text or the version.
+enum class Asked { kConversion, kHelp, kVersion };
+
 // What the command line held besides the settings.
 struct CommandLineFaults {
-  bool Unknown = false;    // an argument that is not an option: the usage text
-  char LongValue = '\0';   // the first option other than -i whose value was too long
+  bool Unknown = false;      // an argument that is not an option: the usage text
+  std::string RefusedWord;   // the first word of letters that do not combine (-qx), named after the usage text
+  std::string RefusedValue;  // the message of the first option whose value was refused (too long, not a number)
+  Asked Asks = Asked::kConversion;  // the first of --help, -h and --version
 };
 
 // Reads the process arguments (argv[0] being the program) into the settings; every argument is
@@ -22,14 +31,26 @@ struct CommandLineFaults {
 int ParseCommandLine(int argc, const char* const* argv, RunSettings& settings,
                      CommandLineFaults* faults = nullptr);
 
+// An option's names: its letter ('\0' for none) and its long name (null for none).
+struct OptionNames {
+  char Short;
+  const char* Long;
+};
+// Every option, in the order of the usage text.
+std::vector<OptionNames> CommandLineOptions();
+
+// How to call the program, as the usage text gives it.
+std::string UsageText();
+
 // Prints the banner and then how to call the program, on standard output; in quiet mode the
 // usage text alone, on standard error.
 void PrintUsage();
 
+// --help and --version: the usage text or the program's version on standard output. Returns 0,
+// or -1 after the message when standard output cannot be written.
+int PrintAsked(Asked asked);
+
 // Prints the banner: two lines and an empty line (nothing in quiet mode).
 void PrintBanner();
-
-// Prints, on standard error, that the value of an option is too long.
-void PrintLongValue(char option);
 
 }  // namespace orvalis

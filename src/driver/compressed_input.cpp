@@ -307,30 +307,29 @@ uint64_t GzipSizeHint(std::FILE* input, uint64_t fileSize) {
 
 namespace {
 
-// The text of contents too large: the words of old for the largest input, the key and its file
-// for a bound of the operator's.
-void DescribeTooLarge(const InflateReport& report, const std::string& configName, char* text, std::size_t size) {
-  const char* config = configName.c_str();
+// The text of contents too large: the words of old for the largest input, where it was set for a
+// bound of the operator's.
+void DescribeTooLarge(const InflateReport& report, const BoundNames& bounds, char* text, std::size_t size) {
   switch (report.Bound) {
     case ContentsBound::kMaxContents:
       if (report.BoundValue >= kLargestContents) {
         std::snprintf(text, size, "the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported");
         break;
       }
-      std::snprintf(text, size, "the gzip contents are more than %" PRIu64 " octets, the most that GzipMaxContents in %s allows",
-                    report.BoundValue, config);
+      std::snprintf(text, size, "the gzip contents are more than %" PRIu64 " octets, the most that %s allows",
+                    report.BoundValue, bounds.MaxContents.c_str());
       break;
     case ContentsBound::kMaxRatio:
       std::snprintf(text, size,
                     "the gzip contents are more than %" PRIu64 " times the file's %" PRIu64
-                    " octets, the most that GzipMaxRatio in %s allows",
-                    report.BoundValue, report.BoundCompressed, config);
+                    " octets, the most that %s allows",
+                    report.BoundValue, report.BoundCompressed, bounds.MaxRatio.c_str());
       break;
     case ContentsBound::kMaxRatioRead:
       std::snprintf(text, size,
                     "the gzip contents are more than %" PRIu64 " times the %" PRIu64
-                    " compressed octets read so far, the most that GzipMaxRatio in %s allows",
-                    report.BoundValue, report.BoundCompressed, config);
+                    " compressed octets read so far, the most that %s allows",
+                    report.BoundValue, report.BoundCompressed, bounds.MaxRatio.c_str());
       break;
   }
 }
@@ -338,7 +337,7 @@ void DescribeTooLarge(const InflateReport& report, const std::string& configName
 }  // namespace
 
 std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents,
-                                const std::string& configName) {
+                                const BoundNames& bounds) {
   char text[640];
   switch (report.Fault) {
     case InflateFault::kCutShort:
@@ -353,7 +352,7 @@ std::string InflateFaultMessage(const std::string& inputName, const InflateRepor
                     report.At, report.Members);
       break;
     case InflateFault::kTooLarge:
-      DescribeTooLarge(report, configName, text, sizeof text);
+      DescribeTooLarge(report, bounds, text, sizeof text);
       break;
     case InflateFault::kNone: return std::string();
   }

@@ -84,9 +84,16 @@ bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, u
 // is read from its start again afterwards.
 uint64_t GzipSizeHint(std::FILE* input, uint64_t fileSize);
 
+// Where the operator set each bound, for the message of contents past it: the key and its file
+// ("GzipMaxContents in Orvalis.cfg"), or the long option ("--gzip-max-contents").
+struct BoundNames {
+  std::string MaxContents;
+  std::string MaxRatio;
+};
+
 // The error message of a fault, naming the input, ending in a line feed. Contents past a bound
-// smaller than the largest input name its key in the main configuration file `configName`.
+// smaller than the largest input name where the bound was set (`bounds`).
 std::string InflateFaultMessage(const std::string& inputName, const InflateReport& report, uint64_t contents,
-                                const std::string& configName);
+                                const BoundNames& bounds);
 
 }  // namespace orvalis

@@ -45,16 +45,24 @@ bool IsSwitchValue(std::string_view value) { return value == "true" || value == 
 
 // A number of digits only (no sign, no blanks) from 1 to `largest`; false for anything else.
 bool ParseBound(std::string_view value, uint64_t largest, uint64_t& number) {
-  if (value.empty()) return false;
   uint64_t parsed = 0;
-  for (const char digit : value) {
-    if (digit < '0' || digit > '9') return false;
-    parsed = parsed * 10 + static_cast<uint64_t>(digit - '0');
-    if (parsed > largest) return false;
-  }
-  if (parsed == 0) return false;
+  if (!ParseDigits(value, largest, parsed) || parsed == 0) return false;
   number = parsed;
   return true;
+}
+
+// The keys that long options of the command line set, in place of the file's lines.
+void ApplyKeysFromCommandLine(RunSettings& settings) {
+  const KeysFromCommandLine& keys = settings.Keys;
+  if (keys.StartRec) settings.StartRec = *keys.StartRec;
+  if (keys.EndRec) settings.EndRec = *keys.EndRec;
+  if (keys.Columns) settings.Columns = *keys.Columns;
+  if (keys.SkipFiller) settings.SkipFiller = true;
+  if (keys.Resync) settings.Resync = true;
+  if (keys.SourceColumn) settings.SourceColumn = true;
+  if (keys.GzipMaxContents) settings.GzipMaxContents = *keys.GzipMaxContents;
+  if (keys.GzipMaxRatio) settings.GzipMaxRatio = *keys.GzipMaxRatio;
+  if (keys.SkipConvertedFileName) settings.SkipConvertedFileName = *keys.SkipConvertedFileName;
 }
 
 }  // namespace
@@ -63,6 +71,7 @@ int ReadMainConfig(RunSettings& settings) {
   const bool read = ReadTextFile(settings.ConfigFileName, "Error: can not open specified config file",
                                  "Error: memory allocation for ConfigFile is not successful",
                                  [&](std::string_view text) { ApplyMainConfigText(settings, text); });
+  ApplyKeysFromCommandLine(settings);
   return read ? 0 : -1;
 }
 

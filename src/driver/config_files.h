@@ -11,9 +11,10 @@
 
 namespace orvalis {
 
-// Reads the file named by ConfigFileName into the settings. Returns 0 when the file was read,
-// -1 when it could not be opened or held in memory (after its message); the settings are then
-// incomplete. Bad lines do not fail it.
+// Reads the file named by ConfigFileName into the settings, then takes the keys that long options
+// of the command line set (settings.Keys), which win over the file's lines. Returns 0 when the
+// file was read, -1 when it could not be opened or held in memory (after its message); the
+// settings are then incomplete. Bad lines do not fail it.
 int ReadMainConfig(RunSettings& settings);
 
 // Reads the filter file named by FilterFileName and marks the named tags of the tree with their

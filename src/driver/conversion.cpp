@@ -34,6 +34,13 @@ uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
   return length - image.Size;
 }
 
+// Where the bounds of gzip contents were set: a long option, or the main configuration file.
+BoundNames BoundsNamed(const RunSettings& settings) {
+  const std::string config = " in " + ConsoleName(settings.ConfigFileName);
+  return {settings.Keys.GzipMaxContents ? "--gzip-max-contents" : "GzipMaxContents" + config,
+          settings.Keys.GzipMaxRatio ? "--gzip-max-ratio" : "GzipMaxRatio" + config};
+}
+
 // Walks the whole image and writes out the last record, then shows the completion line, unless
 // the input file (`input`, null for a stream or a compressed file) was cut short or grew
 // meanwhile, or its compressed octets ended before their end (`inflated`). Returns false when a
@@ -49,7 +56,7 @@ bool Walk(WalkContext& walk, const OutputFormatRow& format, const FormatSetup& s
     ReportFiller(walk);
     if (inflated.Fault != InflateFault::kNone) {
       std::fflush(stdout);
-      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size, ConsoleName(settings.ConfigFileName)));
+      SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size, BoundsNamed(settings)));
       report.End = RunEnd::kNotInflated;
       report.Inflate = inflated.Fault;
       return false;
@@ -103,12 +110,11 @@ bool FinishOutputFile(WalkContext& walk, const OutputFormatRow& format, OutputFi
   return true;
 }
 
-// ---- Standard streams (quiet mode) ----------------------------------------------------------
+// ---- Standard streams and pipes ---------------------------------------------------------------
 
 // True for an input that is read to its end rather than mapped: standard input that is not a
-// regular file, or a pipe, in quiet mode.
-bool IsStreamInput(const RunSettings& settings, std::FILE* input) {
-  if (!settings.Quiet) return false;
+// regular file (a pipe, a terminal), or a pipe.
+bool IsStreamInput(std::FILE* input) {
   struct stat info;
   if (fstat(fileno(input), &info) != 0) return false;
   if (input == stdin) return !S_ISREG(info.st_mode);
@@ -133,7 +139,7 @@ bool TakeCompression(const RunSettings& settings, const uint8_t* head, std::size
 
 // The input's name in messages.
 std::string InputTitle(const RunSettings& settings) {
-  return IsStandardStream(settings, settings.InputFileName) ? "standard input" : ConsoleName(settings.InputFileName);
+  return IsStandardStream(settings.InputFileName) ? "standard input" : ConsoleName(settings.InputFileName);
 }
 
 // Hands every text of the walk to the output. Returns 0 when all of it was written, else the
@@ -158,7 +164,7 @@ int WriteTrailer(const OutputFormatRow& format, OutputFile& output) {
 // Takes the input's size: read to its end when it is a stream, otherwise its length checked now
 // and the file mapped or read later (inflated, when it is compressed).
 bool TakeInputSize(const RunSettings& settings, Conversion& run) {
-  run.In->Streamed = IsStreamInput(settings, run.In->Input.get());
+  run.In->Streamed = IsStreamInput(run.In->Input.get());
   uint8_t head[kMagicSize];
   if (run.In->Streamed) {
     const std::size_t headSize = std::fread(head, 1, sizeof head, run.In->Input.get());
@@ -199,8 +205,8 @@ bool LoadInput(Conversion& run) {
 }
 
 // False, after the message that the input's length or nature gives, for a named input that is
-// not opened: a named pipe where pipes are not read (`readsPipes`: -i in quiet mode; never on a
-// list's line, which would wait for its writer and hold up the inputs after it), whose opening
+// not opened: a named pipe where pipes are not read (`readsPipes`: -i reads them; a list's line
+// never does, since it would wait for its writer and hold up the inputs after it), whose opening
 // would wait for a program to write into it; a device or a socket, which is no billing file.
 bool InputMayBeOpened(const std::string& name, bool readsPipes) {
   const FileKind kind = KindOfNamedFile(name);
@@ -218,8 +224,8 @@ bool InputMayBeOpened(const std::string& name, bool readsPipes) {
 // Opens the input and takes its size; checks that the output spares the user's files and makes
 // the CSV columns. False, after the message, when the run cannot go on.
 bool OpenInput(const RunSettings& settings, Conversion& run) {
-  const bool standard = IsStandardStream(settings, settings.InputFileName);
-  if (!standard && !InputMayBeOpened(settings.InputFileName, settings.Quiet)) return false;
+  const bool standard = IsStandardStream(settings.InputFileName);
+  if (!standard && !InputMayBeOpened(settings.InputFileName, true)) return false;
   run.In->Input.reset(standard ? stdin : OpenForReading(settings.InputFileName));
   if (!run.In->Input) {
     PrintErrorForm("Error: can not open input file");
@@ -230,7 +236,7 @@ bool OpenInput(const RunSettings& settings, Conversion& run) {
 }
 
 bool OpenOutput(const RunSettings& settings, OutputFile& output) {
-  if (IsStandardStream(settings, settings.OutputFileName)) {
+  if (IsStandardStream(settings.OutputFileName)) {
     output.OpenStandardOutput();
   } else if (!output.Open(settings.OutputFileName)) {
     PrintErrorForm("Error: can not open output file");

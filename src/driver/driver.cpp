@@ -61,14 +61,19 @@ int DefineTable(RunSettings& settings) {
 // names the output. False, after the usage text or the message, when the run cannot start.
 bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& settings, Conversion& run) {
   SetQuiet(settings.Quiet);
+  SetConsoleOnErrorStream(IsStandardStream(settings.OutputFileName) || IsStandardStream(settings.ManifestFileName));
   PrintBanner();
   const bool listed = !settings.ListFileName.empty();
   if (parsed != 0 || (settings.InputFileName.empty() && !listed)) {
     PrintUsage();
+    if (!faults.RefusedWord.empty()) {
+      SayOnErrorStream("Error: unknown option " + ConsoleName(faults.RefusedWord) +
+                       ": only the letters q, s and d combine in one word (-qs is -q -s)\n");
+    }
     return false;
   }
-  if (faults.LongValue != '\0') {
-    PrintLongValue(faults.LongValue);
+  if (!faults.RefusedValue.empty()) {
+    SayOnErrorStream(faults.RefusedValue);
     return false;
   }
   if (listed && !settings.InputFileName.empty()) {
@@ -86,7 +91,7 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
   run.Format = ChooseOutputFormat(run.Early.Configured);
   if (run.Format == nullptr) return false;
   if (settings.OutputFileName.empty()) {
-    if (IsStandardStream(settings, settings.InputFileName)) {
+    if (IsStandardStream(settings.InputFileName)) {
       SayOnErrorStream("Error: standard input has no output file name: name one with -o (-o - for standard output)\n");
       return false;
     }
@@ -96,10 +101,12 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
   return true;
 }
 
-int Run(RunSettings& settings, int argc, const char* const* argv, RunReport& report, ManifestFile& manifest) {
-  CommandLineFaults faults;
-  const int parsed = ParseCommandLine(argc, argv, settings, &faults);
-  if (!settings.TableDialect.empty() && parsed == 0 && faults.LongValue == '\0') return DefineTable(settings);
+int Run(RunSettings& settings, int parsed, const CommandLineFaults& faults, RunReport& report, ManifestFile& manifest) {
+  if (!settings.TableDialect.empty() && parsed == 0) {
+    if (faults.RefusedValue.empty()) return DefineTable(settings);
+    SayOnErrorStream(faults.RefusedValue);
+    return -1;
+  }
   settings.TableDialect.clear();
   Conversion run;
   if (!ReadCommandLine(parsed, faults, settings, run)) return -1;
@@ -132,9 +139,17 @@ int RunOrvalis(int argc, const char* const* argv) {
   RunReport report;
   ManifestFile manifest;
   int status = -1;
+  bool converts = true;  // not for --help and --version, nor -g: no summary, no strictness
   RemoveTemporariesOnSignals();
   try {
-    status = Run(settings, argc, argv, report, manifest);
+    CommandLineFaults faults;
+    const int parsed = ParseCommandLine(argc, argv, settings, &faults);
+    if (faults.Asks != Asked::kConversion) {
+      converts = false;
+      status = PrintAsked(faults.Asks);
+    } else {
+      status = Run(settings, parsed, faults, report, manifest);
+    }
   } catch (const std::bad_alloc&) {
     // What the run needs beside the input (the walk's buffers, the dictionary's filter texts) was
     // not to be had: an honest end instead of an abort.
@@ -142,15 +157,15 @@ int RunOrvalis(int argc, const char* const* argv) {
     PrintErrorForm("Error: memory allocation fault");
     report.End = RunEnd::kFailed;
   }
-  const bool defined = !settings.TableDialect.empty();  // -g converts nothing: no summary, no strictness
-  if (!defined) status = FinalStatus(settings, report, status);
+  if (!settings.TableDialect.empty()) converts = false;  // -g converts nothing
+  if (converts) status = FinalStatus(settings, report, status);
   if (manifest.Open && !manifest.Wrote && !report.NothingNew) {  // a run that did not start, or failed before its line
     Conversion none;
     none.Manifest = &manifest;
     WriteManifestLine(settings, none, report, status);
   }
   if (!FinishManifest(manifest)) status = -1;
-  if (settings.Quiet && !defined && !report.NothingNew) PrintSummary(settings, report);
+  if (settings.Quiet && converts && !report.NothingNew) PrintSummary(settings, report);
   std::fflush(stdout);
   std::fflush(stderr);
   return status;

@@ -39,11 +39,11 @@ void ReportListFault(ListRead read, const std::string& title, std::size_t line) 
   }
 }
 
-// The names that the list file (standard input for -l - in quiet mode) holds. False, after the
+// The names that the list file (standard input for -l -) holds. False, after the
 // message, when it cannot be read, holds a NUL octet, names a file of 256 characters or more,
 // is beyond the bounds of a list, or names none.
 bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names) {
-  const bool standard = IsStandardStream(settings, settings.ListFileName);
+  const bool standard = IsStandardStream(settings.ListFileName);
   FilePtr list(standard ? stdin : OpenForReading(settings.ListFileName));
   if (!list) {
     PrintErrorForm("Error: can not open list file");
@@ -98,7 +98,7 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& 
 // The size of the regular file `name`, or -1 for a stream, a pipe, a device or a file that cannot
 // be looked at (which are never left out as converted).
 int64_t SizeOfRegularFile(const RunSettings& settings, const std::string& name) {
-  if (IsStandardStream(settings, name) || KindOfNamedFile(name) != FileKind::kRegular) return -1;
+  if (IsStandardStream(name) || KindOfNamedFile(name) != FileKind::kRegular) return -1;
   FilePtr file(OpenForReading(name));
   uint64_t size = 0;
   if (!file || !FileLength(file.get(), size)) return -1;
@@ -155,8 +155,8 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
     total.NothingNew = true;
     return 0;
   }
-  if (!SparesListedInputs(settings, settings.OutputFileName, "output", names) ||
-      !SparesListedInputs(settings, settings.ManifestFileName, "manifest", names) ||
+  if (!SparesListedInputs(settings.OutputFileName, "output", names) ||
+      !SparesListedInputs(settings.ManifestFileName, "manifest", names) ||
       !OutputSparesUserFiles(settings, run.Early.Configured.FilterFileName) || !FormatIsPrepared(run) ||
       !OpenOutput(settings, run.Output) || !TakeTextFiles(settings, run)) {
     return -1;

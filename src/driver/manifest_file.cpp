@@ -31,11 +31,11 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
   const std::string& name = settings.ManifestFileName;
   if (name.empty() || run.Manifest == nullptr) return true;
   const char* same = nullptr;
-  if (IsStandardStream(settings, name)) {
-    if (IsStandardStream(settings, settings.OutputFileName)) same = "output file";
-  } else if (!IsStandardStream(settings, settings.OutputFileName) && SameFileOrName(name, settings.OutputFileName)) {
+  if (IsStandardStream(name)) {
+    if (IsStandardStream(settings.OutputFileName)) same = "output file";
+  } else if (!IsStandardStream(settings.OutputFileName) && SameFileOrName(name, settings.OutputFileName)) {
     same = "output file";
-  } else if (IsStandardStream(settings, settings.InputFileName) ? IsStandardInputFile(name)
+  } else if (IsStandardStream(settings.InputFileName) ? IsStandardInputFile(name)
                                                                  : IsUserFile(name, settings.InputFileName)) {
     same = "input file";
   } else {
@@ -46,7 +46,7 @@ bool OpenManifest(const RunSettings& settings, Conversion& run) {
     return false;
   }
   ManifestFile& manifest = *run.Manifest;
-  if (IsStandardStream(settings, name)) {
+  if (IsStandardStream(name)) {
     manifest.File.OpenStandardOutput();
   } else if (!manifest.File.Open(name)) {
     PrintErrorForm("Error: can not open manifest file");

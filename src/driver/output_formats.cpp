@@ -142,8 +142,8 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
   layout.InertFormulas = settings.InertFormulas;
   std::string unknown;
   if (ChooseCsvColumns(layout, settings.Columns, unknown)) return true;
-  SayOnErrorStream("Error: Columns in " + ConsoleName(settings.ConfigFileName) + " names \"" + ConsoleName(unknown) +
-                   "\", which is not a CSV column of the dictionary\n");
+  const std::string key = settings.Keys.Columns ? "--columns" : "Columns in " + ConsoleName(settings.ConfigFileName);
+  SayOnErrorStream("Error: " + key + " names \"" + ConsoleName(unknown) + "\", which is not a CSV column of the dictionary\n");
   return false;
 }
 

@@ -38,7 +38,7 @@ extern void (*gOutsideWalkHook)(const std::string& inputName);
 // The largest input that the walk's 32-bit offsets can address.
 constexpr uint64_t kMaxInputSize = UINT32_MAX;
 
-// In quiet mode, the name that stands for a standard stream (-i -, -o -).
+// The name that stands for a standard stream (-i -, -o -, -l -, -m -).
 constexpr const char kStandardStream[] = "-";
 
 // How a run ended, for the summary line of quiet mode; with -l, how each input's conversion ended,
@@ -198,14 +198,13 @@ int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report);
 
 // ---- The files of the user's that the output must not be (spared_files.cpp) -------------------
 
-bool IsStandardStream(const RunSettings& settings, const std::string& name);
+bool IsStandardStream(const std::string& name);
 bool SameFileOrName(const std::string& a, const std::string& b);
 bool IsUserFile(const std::string& output, const std::string& name);
 bool OutputSparesInput(const RunSettings& settings, std::FILE* input);
 const char* UserFileNamed(const RunSettings& settings, const std::string& filterFile, const std::string& name);
 bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile);
-bool SparesListedInputs(const RunSettings& settings, const std::string& file, const char* what,
-                        const std::vector<std::string>& names);
+bool SparesListedInputs(const std::string& file, const char* what, const std::vector<std::string>& names);
 
 // ---- Many inputs (listed_inputs.cpp) ----------------------------------------------------------
 

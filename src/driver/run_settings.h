@@ -2,9 +2,25 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvalis {
+
+// The keys of the main configuration file that long options of the command line set (--start,
+// --end, --columns, --skip-filler, --resync, --source-column, --gzip-max-contents,
+// --gzip-max-ratio, --skip-converted): taken after the file's lines, so that they win over them.
+struct KeysFromCommandLine {
+  std::optional<int32_t> StartRec;  // 0 to 4294967295, held as the file's keys hold them
+  std::optional<int32_t> EndRec;
+  std::optional<std::string> Columns;
+  bool SkipFiller = false;
+  bool Resync = false;
+  bool SourceColumn = false;
+  std::optional<uint64_t> GzipMaxContents;
+  std::optional<uint32_t> GzipMaxRatio;
+  std::optional<std::string> SkipConvertedFileName;  // --skip-converted
+};
 
 struct RunSettings {
   std::string InputFileName;  // -i, or the input of a list being converted
@@ -34,6 +50,7 @@ struct RunSettings {
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
   std::string SkipConvertedFileName;    // SkipConverted: a manifest of earlier runs; the inputs it tells as converted are left out
+  KeysFromCommandLine Keys;             // what the long options set in place of the file's keys
 };
 
 }  // namespace orvalis

@@ -16,9 +16,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool IsStandardStream(const RunSettings& settings, const std::string& name) {
-  return settings.Quiet && name == kStandardStream;
-}
+bool IsStandardStream(const std::string& name) { return name == kStandardStream; }
 
 // True when two names name one file, also one that does not exist yet (two files a run creates).
 bool SameFileOrName(const std::string& a, const std::string& b) {
@@ -36,7 +34,7 @@ bool IsUserFile(const std::string& output, const std::string& name) {
 
 // False, after its message, when the output would overwrite the input.
 bool OutputSparesInput(const RunSettings& settings, std::FILE* input) {
-  if (IsStandardStream(settings, settings.OutputFileName)) return true;
+  if (IsStandardStream(settings.OutputFileName)) return true;
   const bool same = input == stdin ? IsStandardInputFile(settings.OutputFileName)
                                    : SameFile(settings.InputFileName, settings.OutputFileName);
   if (same) SayOnErrorStream("Error: output file is the same as input file\n");
@@ -50,7 +48,7 @@ const char* UserFileNamed(const RunSettings& settings, const std::string& filter
   if (IsUserFile(name, settings.ConfigFileName)) return "configuration file";
   if (IsUserFile(name, settings.TagsFileName)) return "dictionary file";
   if (IsUserFile(name, filterFile) || IsUserFile(name, settings.FilterFileName)) return "filter file";
-  if (!IsStandardStream(settings, settings.ListFileName) && IsUserFile(name, settings.ListFileName)) {
+  if (!IsStandardStream(settings.ListFileName) && IsUserFile(name, settings.ListFileName)) {
     return "list file";
   }
   if (IsUserFile(name, settings.SkipConvertedFileName)) return "manifest of converted inputs";
@@ -59,7 +57,7 @@ const char* UserFileNamed(const RunSettings& settings, const std::string& filter
 
 // False, after its message, when the output would overwrite one of the files the run reads.
 bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile) {
-  if (IsStandardStream(settings, settings.OutputFileName)) return true;
+  if (IsStandardStream(settings.OutputFileName)) return true;
   const char* same = UserFileNamed(settings, filterFile, settings.OutputFileName);
   if (same == nullptr) return true;
   SayOnErrorStream(std::string("Error: output file is the same as ") + same + "\n");
@@ -68,9 +66,8 @@ bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filte
 
 // False, after its message, when the output (`what`: "output", or "manifest") is one of the
 // inputs listed.
-bool SparesListedInputs(const RunSettings& settings, const std::string& file, const char* what,
-                        const std::vector<std::string>& names) {
-  if (file.empty() || IsStandardStream(settings, file)) return true;
+bool SparesListedInputs(const std::string& file, const char* what, const std::vector<std::string>& names) {
+  if (file.empty() || IsStandardStream(file)) return true;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (IsUserFile(file, names[i])) {
       SayOnErrorStream(std::string("Error: ") + what + " file is the same as input file " + ConsoleName(names[i]) + " (line " +

@@ -1,10 +1,10 @@
 #!/bin/bash
 # Named pipes, devices, sockets and lists beyond their bounds: none of them holds up a run. A
-# named pipe, a device or a socket as a text file, a named pipe as the input outside quiet mode,
-# and a device or socket as the input, are refused at once; a list that holds a NUL octet, or more
-# names or octets than a list holds, is refused before any output exists. What quiet mode reads
-# from a pipe (the input), and the list from a pipe in either mode, is read whole, also when the
-# pipe's writer comes later (a pipe opened without waiting would read as empty).
+# named pipe, a device or a socket as a text file, and a device or socket as the input, are
+# refused at once; a list that holds a NUL octet, or more names or octets than a list holds, is
+# refused before any output exists. The input and the list from a pipe, in either mode, are read
+# whole, also when the pipe's writer comes later (a pipe opened without waiting would read as
+# empty).
 #   input-kinds.sh <path to orvalis> <examples folder>
 set -u
 source "$(dirname "$0")/script-start.sh"
@@ -75,6 +75,8 @@ reads() {  # reads NAME OUTPUT ARGUMENTS...: the run ends with status 0 and OUTP
 }
 writes_later 'cat calls.ber'
 reads "the input from a named pipe in quiet mode" quiet.prs -q -i pipe -o quiet.prs
+writes_later 'cat calls.ber'
+reads "the input from a named pipe" loud.prs -i pipe -o loud.prs
 writes_later 'echo calls.ber'
 reads "the list from a named pipe" listed.prs -l pipe -o listed.prs
 writes_later 'echo calls.ber'

@@ -1,7 +1,7 @@
 #!/bin/bash
-# Quiet mode with pipes: standard input and output, a process substitution, compressed inputs,
-# the summary's counts of a walk shared by two threads against a walk in order, and the end of a
-# reader of -o -.
+# Pipes, in quiet mode and without it: standard input and output (the console then on standard
+# error), a process substitution, compressed inputs, the summary's counts of a walk shared by two
+# threads against a walk in order, the end of a reader of -o -, and --help into a full device.
 #   quiet-streams.sh <path to orvalis> <examples folder>
 set -u
 source "$(dirname "$0")/script-start.sh"
@@ -37,10 +37,19 @@ cmp -s piped.prs plain.prs || fail "piped output differs from the plain conversi
 "$orvalis" -q -i <(cat big.ber) -o subst.prs 2> /dev/null || fail "process substitution status"
 cmp -s subst.prs plain.prs || fail "process substitution output differs"
 
-# Without -q a pipe is refused as before.
-cat big.ber | "$orvalis" -i /dev/stdin -o refused.prs > /dev/null 2> refused.err
-[ $? -eq 255 ] || fail "a pipe without -q is not refused"
-grep -q '^Error: can not read input file' refused.err || fail "refusal message: $(cat refused.err)"
+# Without -q the same: standard input and output, a pipe by its name, a process substitution. With
+# the output on standard output, the console (banner, progress, completion line) goes to standard
+# error.
+cat big.ber | "$orvalis" -i - -o - > loud.prs 2> loud.err
+[ $? -eq 0 ] || fail "piped run without -q: status"
+cmp -s loud.prs plain.prs || fail "piped run without -q: output differs from the plain conversion"
+head -n 1 loud.err | grep -q '^Alcatel S-12 WR1A billing file parser' || fail "piped run without -q: no banner on standard error"
+[ "$(tail -c 16 loud.err)" = "100% completed" ] || fail "piped run without -q: no completion line at the end of standard error"
+cat big.ber | "$orvalis" -i /dev/stdin -o by-name.prs > by-name.out 2> /dev/null || fail "a pipe by its name without -q: status"
+cmp -s by-name.prs plain.prs || fail "a pipe by its name without -q: output differs"
+[ "$(tail -c 16 by-name.out)" = "100% completed" ] || fail "a pipe by its name without -q: the console is not on standard output"
+"$orvalis" -i <(gzip -c big.ber) -o subst-loud.prs > /dev/null || fail "process substitution without -q: status"
+cmp -s subst-loud.prs plain.prs || fail "process substitution without -q: output differs"
 
 # Compressed inputs give what their contents give: gzip on standard input, and a file of many
 # gzip members read whole, as zcat reads it.
@@ -64,6 +73,19 @@ cat big.ber.gz | "$orvalis" -q -c ratio.cfg -i - -o ratio-pipe.prs 2> ratio-pipe
 [ $? -eq 255 ] && [ -s ratio-pipe.prs ] || fail "a stream past its ratio: not status 255, or nothing converted"
 [ "$(grep "^Error: standard" ratio-pipe.err)" = "Error: standard input: the gzip contents are more than 2 times the $size compressed octets read so far, the most that GzipMaxRatio in ratio.cfg allows; $((2 * size)) octets of contents were read before it" ] ||
   fail "a stream past its ratio: $(cat ratio-pipe.err)"
+
+# --gzip-max-ratio does the same, in place of the file's key, and the message names it.
+cat big.ber.gz | "$orvalis" -q --gzip-max-ratio 2 -i - -o ratio-option.prs 2> ratio-option.err
+[ $? -eq 255 ] && cmp -s ratio-option.prs ratio-pipe.prs || fail "a stream past the ratio of --gzip-max-ratio: status or output"
+[ "$(grep "^Error: standard" ratio-option.err)" = "Error: standard input: the gzip contents are more than 2 times the $size compressed octets read so far, the most that --gzip-max-ratio allows; $((2 * size)) octets of contents were read before it" ] ||
+  fail "a stream past the ratio of --gzip-max-ratio: $(cat ratio-option.err)"
+
+# --help and --version that cannot be written end with status 255, and say so.
+for asked in --help --version; do
+  "$orvalis" "$asked" > /dev/full 2> full.err
+  [ $? -eq 255 ] || fail "$asked into /dev/full: not status 255"
+  grep -q '^Error: can not write standard output: No space left on device$' full.err || fail "$asked into /dev/full: $(cat full.err)"
+done
 
 # A reader that goes away ends the program by SIGPIPE, as Unix tools end.
 "$orvalis" -q -i big.ber -o - 2> /dev/null | head -c 100 > /dev/null

@@ -1,9 +1,12 @@
 // The lists of output formats that the README and the manual page give are the table's: the same
 // names in the same order (a new row that the docs do not name fails here), and the message of an
-// unknown name quoted as the program words it.
+// unknown name quoted as the program words it. The options of the command line likewise: each named
+// by the usage text, the README and the manual page.
 #include "driver/output_formats.h"
 
 #include <gtest/gtest.h>
+
+#include "driver/command_line.h"
 
 #include <fstream>
 #include <algorithm>
@@ -51,6 +54,30 @@ TEST(OutputFormatLists, TheReadmeAndTheManualPageListTheFormatsOfTheTable) {
   }
   EXPECT_NE(DocumentText("README.md").find("`Error: unknown output format \"xml\" (-x): use " + OutputFormatNames() + "`"),
             std::string::npos);
+}
+
+// Each option's letter and long name, in the usage text (" -i ", "--input"), the README (`-i`,
+// `--input`) and the manual page (\-i, \-\-input, \-\-skip\-filler).
+TEST(CommandLineOptionLists, TheUsageTextTheReadmeAndTheManualPageNameEveryOption) {
+  const std::string usage = UsageText();
+  const std::string readme = DocumentText("README.md");
+  const std::string manual = DocumentText("docs/orvalis.1");
+  for (const OptionNames& option : CommandLineOptions()) {
+    if (option.Short != '\0') {
+      const std::string letter(1, option.Short);
+      EXPECT_NE(usage.find(" -" + letter + " "), std::string::npos) << "usage: -" << letter;
+      EXPECT_NE(readme.find("`-" + letter), std::string::npos) << "README: -" << letter;
+      EXPECT_NE(manual.find("\\-" + letter), std::string::npos) << "manual page: -" << letter;
+    }
+    if (option.Long != nullptr) {
+      const std::string name = option.Long;
+      EXPECT_NE(usage.find("--" + name), std::string::npos) << "usage: --" << name;
+      EXPECT_NE(readme.find("`--" + name), std::string::npos) << "README: --" << name;
+      std::string written = "\\-\\-";  // the manual page writes every hyphen \-
+      for (const char c : name) written += c == '-' ? std::string("\\-") : std::string(1, c);
+      EXPECT_NE(manual.find(written), std::string::npos) << "manual page: --" << name;
+    }
+  }
 }
 
 }  // namespace
