@@ -97,7 +97,7 @@ int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& 
 
 // The size of the regular file `name`, or -1 for a stream, a pipe, a device or a file that cannot
 // be looked at (which are never left out as converted).
-int64_t SizeOfRegularFile(const RunSettings& settings, const std::string& name) {
+int64_t SizeOfRegularFile(const std::string& name) {
   if (IsStandardStream(name) || KindOfNamedFile(name) != FileKind::kRegular) return -1;
   FilePtr file(OpenForReading(name));
   uint64_t size = 0;
@@ -119,7 +119,7 @@ bool KeepNewInputs(const RunSettings& settings, std::vector<std::string>& names)
   }
   std::vector<int64_t> sizes;
   sizes.reserve(names.size());
-  for (const std::string& name : names) sizes.push_back(SizeOfRegularFile(settings, name));
+  for (const std::string& name : names) sizes.push_back(SizeOfRegularFile(name));
   std::vector<bool> converted;
   std::size_t line = 0;
   const ConvertedRead read = FindConvertedInputs(state.get(), names, sizes, converted, line);
