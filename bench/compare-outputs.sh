@@ -13,7 +13,7 @@
 # 100 MiB; small ones padded with 0x00 and 0xFF, with octets replaced and octets inserted, cut
 # short, and random octets. Each file goes through the readable text, JSON Lines, CSV and the debug
 # dump, under no setting, a record range, a filter, both, chosen CSV columns, SkipFiller, Resync and
-# both, in normal and quiet mode, and once from standard input. Outputs are compared by their
+# both, in normal and quiet mode, and from standard input in both. Outputs are compared by their
 # SHA-256; a file of more than 8 MiB is dumped under no setting only, into a pipe that is hashed as
 # it streams (the dump is some fifty times the input). The last line reads
 # "compared: N runs, D differ"; the status is 1 when a run differs.
@@ -168,6 +168,7 @@ for input in "$corpus"/*.ber; do
     done
     if [[ $name == plain ]]; then
       compare "$file-plain-text-standard-input" "$input" stdin -q
+      compare "$file-plain-text-standard-input-not-quiet" "$input" stdin
     fi
   done
 done

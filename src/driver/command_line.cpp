@@ -217,7 +217,7 @@ int ParseCommandLine(int argc, const char* const* argv, RunSettings& settings, C
     const OptionRow* row = nullptr;
     std::string_view value;
     bool attached = false;  // the value is in the word: -iday1.ber, --input=day1.ber
-    if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
+    if (word.compare(0, 2, "--") == 0) {  // "--" alone names no option
       const std::size_t equals = word.find('=');
       row = OptionOfName(word.substr(2, equals == std::string_view::npos ? std::string_view::npos : equals - 2));
       if (equals != std::string_view::npos) {

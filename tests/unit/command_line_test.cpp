@@ -110,6 +110,7 @@ TEST(CommandLine, LongFormsAsShortFormsAndTheKeysTheyTake) {
       {{"--quiet=yes"}, "refused=Error: option --quiet takes no value\n"},
       {{"--resync=true"}, "refused=Error: option --resync takes no value\n"},
       {{"-o", name256}, "refused=Error: the value of option -o is longer than 255 characters\n"},
+      {{"-t" + name256}, "refused=Error: the value of option -t is longer than 255 characters\n"},
       {{"--table=" + name256, "-x", name256}, "refused=Error: the value of option --table is longer than 255 characters\n"},
       {{"--input", name256, "--columns", name256}, "columns=" + name256},  // -i drops it; a column list may be long
       // --help, -h and --version: the first of them
