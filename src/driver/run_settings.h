@@ -33,6 +33,7 @@ struct RunSettings {
   uint64_t GzipMaxContents = UINT32_MAX;  // GzipMaxContents: the most octets of a gzip input's contents
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
+  int JsonSchema = 1;                   // JsonSchema: the JSON Lines schema version, 1 or 2 (every member on every line)
 };
 
 }  // namespace orvalis
