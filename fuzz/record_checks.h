@@ -185,15 +185,17 @@ inline void CheckCsv(std::string_view text) {
   }
 }
 
-// The record formats of a whole walk: every JSON Lines line one JSON object, every CSV row as
-// wide as the header, and a walk shared by two threads writing the very bytes of a walk in order.
+// The record formats of a whole walk: every JSON Lines line one JSON object (in either schema),
+// every CSV row as wide as the header, and a walk shared by two threads writing the very bytes of a
+// walk in order.
 inline void CheckRecordFormats(orvalis::WalkSettings settings, const uint8_t* data, std::size_t size,
                                orvalis::TBranch& root) {
   settings.DebugMode = false;
-  for (std::string_view format : {"jsonl", "csv"}) {
-    settings.Format = format;
+  for (std::string_view format : {"jsonl", "jsonl2", "csv"}) {
+    settings.Format = format.substr(0, 5) == "jsonl" ? "jsonl" : format;
+    settings.JsonSchema = format == "jsonl2" ? 2 : 1;
     const std::string inOrder = WalkOutput(settings, data, size, root, 0);
-    if (format == "jsonl") CheckJsonLines(inOrder);
+    if (settings.Format == "jsonl") CheckJsonLines(inOrder);
     else CheckCsv(inOrder);
     if (!settings.RangeActive && settings.FilterCount == 0 && WalkOutput(settings, data, size, root, 7) != inOrder) {
       std::abort();

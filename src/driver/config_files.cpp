@@ -118,15 +118,19 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.GzipMaxContents = number;
     } else if (name == "GzipMaxRatio" && ParseBound(value, kDeflateRatio, number)) {
       settings.GzipMaxRatio = static_cast<uint32_t>(number);
+    } else if (name == "JsonSchema" && (value == "1" || value == "2")) {
+      settings.JsonSchema = value[0] - '0';
     } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas" ||
                name == "GzipMaxContents" || name == "GzipMaxRatio" || name == "DebugMode" || name == "Strict" ||
-               name == "SkipFiller" || name == "Resync" || name == "SkipConverted") {
+               name == "SkipFiller" || name == "Resync" || name == "SkipConverted" ||
+               name == "JsonSchema") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
                    name == "ColumnNames"       ? "sql or tags"
                    : name == "TableName"       ? "a name of 1 to 255 characters"
                    : name == "SkipConverted"   ? "a file name of at most 255 characters"
                    : name == "GzipMaxContents" ? "a number from 1 to 4294967295"
                    : name == "GzipMaxRatio"    ? "a number from 1 to 1032"
+                   : name == "JsonSchema"      ? "1 or 2"
                                                : "true or false");
       PrintText(value, "\n\n");
       CountProblem(Problem::kBadConfigLine);

@@ -259,6 +259,7 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
   WalkSettings walkSettings;
   walkSettings.ContinuesOutput = continuesOutput;
   if (settings.SourceColumn) walkSettings.SourceName = settings.InputFileName;
+  walkSettings.JsonSchema = settings.JsonSchema;
   const InflateFault fault = run.In->Inflated.Fault;
   walkSettings.InputEndsEarly = fault != InflateFault::kNone && fault != InflateFault::kTrailing;
   walkSettings.Format = run.Format->Name;

@@ -51,6 +51,7 @@ struct RunSettings {
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
   std::string SkipConvertedFileName;    // SkipConverted: a manifest of earlier runs; the inputs it tells as converted are left out
   KeysFromCommandLine Keys;             // what the long options set in place of the file's keys
+  int JsonSchema = 1;                   // JsonSchema: the JSON Lines schema version, 1 or 2 (every member on every line)
 };
 
 }  // namespace orvalis

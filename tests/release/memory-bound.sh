@@ -12,7 +12,8 @@
 #              the run without a filter writes before the record's line)
 #   value      one value of 50 MiB in text and CSV, 8 MiB in JSON Lines and the dump: checked
 #              against a value of two octets, its hexadecimal (and in the dump its length) put
-#              in the size of the large one
+#              in the size of the large one; a value of 32 MiB that cannot be decoded, told with its
+#              octets in JSON Lines of either schema and CSV: the same against one of four octets
 #   messages   a main configuration file of 10 MiB of bad lines, whose messages (many times the
 #              file's size) are held until the file's turn: the output of the file without them
 #   gzip       50 MiB of those elements compressed, in one gzip member and in five (whose last
@@ -84,7 +85,8 @@ def record(value):  # a record (tag 1) holding a call reference (1.1, hexadecima
 tags = open(os.path.join(root, "examples", "Tags.cfg"), "rb").read()
 calls = open(os.path.join(root, "examples", "calls.ber"), "rb").read()
 header = calls[:2 + calls[1]]  # the file header
-write("Tags.cfg", tags + b"\r\n0.LongTagName=Header\r\n2.5.TagName=note\r\n2.5.LongTagName=Note \r\n2.5.Type=HexNumber\r\n")
+write("Tags.cfg", tags + b"\r\n0.LongTagName=Header\r\n2.5.TagName=note\r\n2.5.LongTagName=Note \r\n2.5.Type=HexNumber\r\n"
+      b"1.30.TagName=count\r\n1.30.Type=DecNumber\r\n")
 
 # declared, blocks
 write("zeros.ber", bytes(50 * MiB))
@@ -150,6 +152,21 @@ for size, formats in ((50 * MiB, ([], ["-x", "csv"])), (8 * MiB, (["-x", "jsonl"
             digest.update(part)
         check(f"one value of {size // MiB} MiB, " + ("dump" if fmt == ["-d"] else fmt[-1] if fmt else "text"), ["-i", "value.ber"] + fmt,
               digest.hexdigest())
+
+def undecoded(value):  # a record holding a count (1.30, a DecNumber): more than two octets do not decode
+    return tlv(0xA1, tlv(0x9E, value))
+size = 32 * MiB
+write("small.ber", undecoded(b"\xAB\xCD" * 2))
+write("value.ber", undecoded(b"\xAB\xCD" * (size // 2)))
+for fmt, cfg in ((["-x", "jsonl"], ""), (["-x", "jsonl"], "JsonSchema=2\r\n"), (["-x", "csv"], "")):
+    parts = run(["-i", "small.ber"] + fmt, cfg, keep=True)[2].split(b"ABCDABCD")
+    assert len(parts) == 2, "the small value's octets are not where they were expected"
+    digest = hashlib.sha256(parts[0])
+    for _ in range(size // 2 // 4096):
+        digest.update(b"ABCD" * 4096)
+    digest.update(parts[1])
+    check(f"a value of {size // MiB} MiB that cannot be decoded, {fmt[-1]}" + (", schema 2" if cfg else ""),
+          ["-i", "value.ber"] + fmt, digest.hexdigest(), cfg=cfg)
 
 # messages
 write("calls.ber", calls)

@@ -1,7 +1,7 @@
 // Every row of the table of formats, and a row of the test's own added as the checklist says
 // (tally_format.h), through whole runs on files: the bundled example, under a filter, shared by
 // two threads and in order, after damage and under -l. Each format gives the records, the marks,
-// the summary line and the status that the readable text gives.
+// the summary line and the status that the readable text gives; JSON Lines in either schema.
 #include <unistd.h>
 
 #include <filesystem>
@@ -34,6 +34,25 @@ Tally CallRecordTally(const std::string& text) { return TextTally(text, "Call re
 // How the test reads each row's output; a row without one fails the test.
 const std::map<std::string, Tally (*)(const std::string&)> kReaders = {
     {"text", CallRecordTally}, {"dump", CallRecordTally}, {"jsonl", JsonLinesTally}, {"csv", CsvTally}, {"tally", TallyTally}};
+
+// A row's run: its format, and for JSON Lines the schema version (JsonSchema=2 added to the main
+// configuration file that the run names, schema2-NAME).
+struct Written {
+  const OutputFormatRow* Row;
+  bool Schema2 = false;
+};
+
+std::vector<std::string> WithSchema2(std::vector<std::string> args) {
+  bool named = false;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "-c") {
+      args[i + 1] = "schema2-" + args[i + 1];
+      named = true;
+    }
+  }
+  if (!named) args.insert(args.end(), {"-c", "schema2-Orvalis.cfg"});
+  return args;
+}
 
 // The program's rows with the tally row added before the dump.
 std::vector<OutputFormatRow> RowsWithTally() {
@@ -87,12 +106,26 @@ class FormatRows : public ::testing::Test {
     const fs::path examples = fs::path(ORVALIS_SOURCE_DIR) / "examples";
     for (const char* name : {"Tags.cfg", "calls.ber", "filter.cfg"}) fs::copy_file(examples / name, dir_ / name);
     const std::string calls = ReadFile(dir_ / "calls.ber");
-    WriteFile(dir_ / "Orvalis.cfg", "");
-    WriteFile(dir_ / "resync.cfg", "Resync=true\r\n");
-    WriteFile(dir_ / "in-order.cfg", "StartRec=1\r\n");
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"Orvalis.cfg", ""}, {"resync.cfg", "Resync=true\r\n"}, {"in-order.cfg", "StartRec=1\r\n"}}) {
+      WriteFile(dir_ / name, text);
+      WriteFile(dir_ / ("schema2-" + name), text + "JsonSchema=2\r\n");
+    }
     std::string big;
     while (big.size() < 1200000) big += calls;  // more than eight stretches of the shared walk
     WriteFile(dir_ / "big.ber", big);
+    // A record of the example (107 octets at offset 1910) up to the end of the first stretch (the
+    // first element to end 128 KiB or more in), a stretch of file headers alone, whose text
+    // follows a record at its turn and holds no record start; then records of five octets, whose
+    // CSV rows outgrow what a stretch walked ahead may hold for its turn; the example's record again.
+    const std::string record = calls.substr(1910, 107), header = calls.substr(0, 2 + static_cast<uint8_t>(calls[1]));
+    ASSERT_EQ(record.substr(0, 2), "\xA1\x69");
+    std::string headers;
+    while (headers.size() < 131072) headers += record;
+    while (headers.size() < 2 * 131072) headers += header;
+    while (headers.size() < 3 * 131072 + 8192) headers += "\xA1\x03\x80\x01\x01";
+    while (headers.size() < 1100000) headers += record;
+    WriteFile(dir_ / "headers.ber", headers);
     std::string damaged = calls;
     for (std::size_t at : {3001, 20007, 20013, 41000}) damaged[at] = static_cast<char>(damaged[at] ^ 0xFF);
     WriteFile(dir_ / "damaged.ber", damaged);
@@ -112,23 +145,30 @@ TEST_F(FormatRows, EachTellsTheRecordsMarksCountsAndStatusOfTheText) {
       {"the bundled example", {"-i", "calls.ber"}, false},
       {"under a filter", {"-i", "calls.ber", "-f", "filter.cfg"}, false},
       {"shared by two threads", {"-i", "big.ber"}, true},
+      {"shared: a stretch of fields outside records after a record, records of five octets", {"-i", "headers.ber"}, true},
       {"after damage", {"-i", "damaged.ber", "-c", "resync.cfg"}, false},
       {"a list with an input not read first", {"-l", "list", "-c", "resync.cfg"}, false},
   };
   const std::vector<OutputFormatRow> rows = RowsWithTally();
+  std::vector<Written> runs;
+  for (const OutputFormatRow& row : rows) {
+    runs.push_back({&row});
+    if (std::string(row.Name) == "jsonl") runs.push_back({&row, true});
+  }
   for (const Case& each : cases) {
     SCOPED_TRACE(each.name);
     const RunSeen text = RunFormat(dir_, rows.front(), each.args);
     const Tally expected = CallRecordTally(text.Output);
     ASSERT_GT(expected.size(), 10u);
-    for (const OutputFormatRow& row : rows) {
+    for (const Written& run : runs) {
+      const OutputFormatRow& row = *run.Row;
       if (each.shared && row.Dump) continue;
-      SCOPED_TRACE(row.Title);
+      SCOPED_TRACE(std::string(row.Title) + (run.Schema2 ? ", schema 2" : ""));
       ASSERT_EQ(kReaders.count(row.Title), 1u) << "the test has no reader of this format";
-      const RunSeen seen = RunFormat(dir_, row, each.args);
+      const RunSeen seen = RunFormat(dir_, row, run.Schema2 ? WithSchema2(each.args) : each.args);
       EXPECT_EQ(seen.Status, text.Status);
       EXPECT_EQ(AsTheTextsErrors(seen.Errors, row), text.Errors);
-      Tally told = kReaders.at(row.Title)(seen.Output);
+      Tally told = run.Schema2 ? JsonLinesSchema2Tally(seen.Output) : kReaders.at(row.Title)(seen.Output);
       if (row.HasColumns) {
         ASSERT_FALSE(told.empty());
         EXPECT_EQ(told.front(), "header");
@@ -138,7 +178,7 @@ TEST_F(FormatRows, EachTellsTheRecordsMarksCountsAndStatusOfTheText) {
       if (!each.shared) continue;
       std::vector<std::string> inOrderArgs = each.args;
       inOrderArgs.insert(inOrderArgs.end(), {"-c", "in-order.cfg"});
-      const RunSeen inOrder = RunFormat(dir_, row, inOrderArgs);
+      const RunSeen inOrder = RunFormat(dir_, row, run.Schema2 ? WithSchema2(inOrderArgs) : inOrderArgs);
       EXPECT_EQ(inOrder.Status, seen.Status);
       EXPECT_EQ(inOrder.Errors, seen.Errors);
       EXPECT_TRUE(inOrder.Output == seen.Output) << "the outputs differ";

@@ -67,6 +67,28 @@ inline Tally JsonLinesTally(const std::string& text) {
                            Told::kDoubtSecond}});
 }
 
+// JSON Lines of schema 2: a record's line tells the record, then the doubt and the damage in its
+// own "inDoubt" and "damaged" (the last members: no text of the line's fields can hold their keys
+// so); a line with "record" and "fields" null tells a damage or a doubt alone.
+inline Tally JsonLinesSchema2Tally(const std::string& text) {
+  Tally tally;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned long long a = 0, b = 0;
+    if (std::sscanf(line.c_str(), "{\"v\":2,\"record\":%llu,", &a) == 1) tally.push_back("record " + std::to_string(a));
+    const std::size_t doubt = line.rfind(",\"inDoubt\":{\"damagedAt\":");
+    const std::size_t damage = line.rfind(",\"damaged\":{\"offset\":");
+    if (doubt != std::string::npos && std::sscanf(line.c_str() + doubt, ",\"inDoubt\":{\"damagedAt\":%llu}", &a) == 1) {
+      tally.push_back("doubt " + std::to_string(a));
+    }
+    if (damage != std::string::npos &&
+        std::sscanf(line.c_str() + damage, ",\"damaged\":{\"offset\":%llu,\"skipped\":%llu,", &a, &b) == 2) {
+      tally.push_back("damage " + std::to_string(a) + "+" + std::to_string(b));
+    }
+  }
+  return tally;
+}
+
 // CSV by RFC 4180: the first cell of a row is its record, the last its errors, whose marks are
 // " | "-separated (one that is no mark is told "? MARK").
 inline Tally CsvTally(const std::string& text) {

@@ -344,6 +344,34 @@ TEST(TextReaders, SwitchesTakeTrueOrFalse) {
   }
 }
 
+// JsonSchema takes exactly 1 or 2; any other value is a bad line in the form of the other keys'
+// values, and leaves the schema as it was (1 unless a line before said 2).
+TEST(TextReaders, JsonSchemaTakesOneOrTwo) {
+  const std::string bad = "Error in Orvalis.cfg file: JsonSchema is 1 or 2, not:\n ";
+  const struct Row {
+    const char* lines;
+    int schema;
+    int badLines;
+    std::string console;
+  } rows[] = {
+      {"JsonSchema=2", 2, 0, ""},
+      {"JsonSchema=2\r\nJsonSchema=1", 1, 0, ""},
+      {"JsonSchema=3", 1, 1, bad + "3\n\n"},
+      {"JsonSchema=2\r\nJsonSchema=02\r\nJsonSchema=1 \r\nJsonSchema=\r\nJsonSchema=true", 2, 4,
+       bad + "02\n\n" + bad + "1 \n\n" + bad + "\n\n" + bad + "true\n\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(std::string(row.lines)));
+    RunSettings settings;
+    const uint64_t badLines = ProblemCount(Problem::kBadConfigLine);
+    testing::internal::CaptureStdout();
+    ApplyMainConfigText(settings, row.lines);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
+    EXPECT_EQ(settings.JsonSchema, row.schema);
+    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - badLines, static_cast<uint64_t>(row.badLines));
+  }
+}
+
 // Tag numbers outside 0..31 go through other indexes than those of a one-octet identifier (one
 // for 32..127, one for the rest): numbers on both sides of each edge, negative, large and clamped
 // numbers are found, the first of two equal numbers wins, and a dictionary declaring tens of

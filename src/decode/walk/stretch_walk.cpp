@@ -318,6 +318,7 @@ class SharedWalk {
       open.assign(text.substr(ahead.RecordStart));
       pending = ahead.Pending;
     } else {
+      if (!text.empty()) format_.TextFollows();
       open.append(text);
       pending.Add(ahead.Pending);
     }

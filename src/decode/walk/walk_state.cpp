@@ -42,7 +42,15 @@ std::string TagPathText(const TagPath& path) {
 
 void WriteRecordBuffer(WalkContext& walk) {
   WalkState& state = walk.State;
-  if (state.RecordBuffer.size() >= walk.Destination.BlockSize) walk.Output.Write(state.RecordBuffer);
+  if (state.RecordBuffer.size() >= walk.Destination.BlockSize) {
+    // A stretch walked ahead has no output of its own: its text outgrew what it may hold for its
+    // turn, and the walk in order takes the stretch (as HandOnHeldText says at the next element).
+    if (walk.Destination.HoldsForTurn()) {
+      walk.Destination.Held->Outgrown = true;
+    } else {
+      walk.Output.Write(state.RecordBuffer);
+    }
+  }
   state.RecordStart = state.RecordBuffer.size();
 }
 

@@ -35,6 +35,7 @@ struct WalkSettings {
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
   bool ContinuesOutput = false;  // the output holds an earlier input's text: no header again
   std::string_view SourceName;   // SourceColumn=true: the input's name, which the output tells; else empty
+  int JsonSchema = 1;            // JsonSchema: the schema version of the JSON lines written (1 or 2)
   // The input's octets end before those of its source did (a compressed input that was not read
   // to its end): an element that runs past their end is that cut, not damage, even with Resync.
   bool InputEndsEarly = false;
@@ -316,7 +317,8 @@ void WriteOutLastRecord(WalkContext& walk);
 // counted of it (Pending) to the walk's counts.
 void CountRecordOutcome(WalkContext& walk);
 
-// Writes out whatever the record's text holds.
+// Writes out whatever the record's text holds, once it fills a block; a stretch walked ahead, which
+// holds its text for its turn, is marked outgrown instead.
 void WriteRecordBuffer(WalkContext& walk);
 
 // Keeps the text held in the record buffer within about Destination.BlockSize, whatever the input holds:

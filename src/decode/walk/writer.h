@@ -22,6 +22,10 @@
 //   TakeOver(ahead)              a stretch walked ahead by another walk's writer of the same kind
 //                                takes its turn: the writer takes over that writer's state (after
 //                                RecordFound() when the stretch holds a record start)
+//   TextFollows()                the text of a stretch walked ahead that holds no record start
+//                                follows at its turn, before TakeOver(ahead): what the writer holds
+//                                back of the record before ends before it, as where the writer
+//                                itself writes text after a record
 //   Explanation()                what hears each identifier and length octet as it is read
 //
 // A writer derives from WriterDefaults, which has the hooks a writer may leave out as no-ops, and
@@ -95,6 +99,7 @@ struct WriterDefaults {
   static bool Names(const TItem& item) { return item.LongTagName.has_value(); }
 
   void RecordFound() {}
+  void TextFollows() {}
   void Named(const TItem&) {}
   void TagNotFound(const TagPath&) {}
   void Element(const ElementRead&) {}
@@ -119,6 +124,9 @@ class FormatWalk {
   // A record start that a stretch walked ahead read first, at its turn, before its text: what the
   // writer holds of the record before it ends there, as at a record start of the walk in order.
   virtual void RecordFound() = 0;
+  // The text of a stretch walked ahead without a record start, at its turn, before its text: what
+  // the writer holds back of the record before (a line's end that waits for its marks) ends there.
+  virtual void TextFollows() = 0;
   // Takes over the writer's state of `ahead`, made by For(), whose stretch takes its turn.
   virtual void TakeOver(FormatWalk& ahead) = 0;
   // True when two threads may share the walk.
@@ -145,6 +153,7 @@ class WalkOf final : public FormatWalk {
     return std::make_unique<WalkOf>(other, setup_);
   }
   void RecordFound() override { writer_.RecordFound(); }
+  void TextFollows() override { writer_.TextFollows(); }
   void TakeOver(FormatWalk& ahead) override { writer_.TakeOver(static_cast<WalkOf&>(ahead).writer_); }
   bool MayBeShared() const override { return Writer::kShared; }
 
