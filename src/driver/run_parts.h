@@ -55,6 +55,8 @@ struct RunReport {
   uint64_t StopOffset = 0;  // where a stopped walk stood
   uint64_t OutsideNotRead = 0;  // -m: the inputs whose fields outside records could not be read (a problem)
   const OutputFormatRow* Format = nullptr;  // null before it is chosen
+  // Of one input: the fields whose values had no column (Counts.ValuesWithoutColumn), for the manifest.
+  std::vector<FieldWithoutColumn> FieldsWithoutColumn;
 };
 
 // What the ending after a fault in reading a mapped input needs, set while the walk goes on. The
