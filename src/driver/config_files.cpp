@@ -108,6 +108,8 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
       settings.Columns = std::string(value);
     } else if (name == "SourceColumn" && (value == "true" || value == "false")) {
       settings.SourceColumn = value == "true";
+    } else if (name == "OffsetColumn" && IsSwitchValue(value)) {
+      settings.OffsetColumn = value == "true";
     } else if (name == "InertFormulas" && (value == "true" || value == "false")) {
       settings.InertFormulas = value == "true";
     } else if (name == "ColumnNames" && (value == "sql" || value == "tags")) {
@@ -123,7 +125,7 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
     } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas" ||
                name == "GzipMaxContents" || name == "GzipMaxRatio" || name == "DebugMode" || name == "Strict" ||
                name == "SkipFiller" || name == "Resync" || name == "SkipConverted" ||
-               name == "JsonSchema") {
+               name == "JsonSchema" || name == "OffsetColumn") {
       SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
                    name == "ColumnNames"       ? "sql or tags"
                    : name == "TableName"       ? "a name of 1 to 255 characters"

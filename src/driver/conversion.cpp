@@ -26,6 +26,26 @@ void ReportFiller(const WalkContext& walk) {
                counts.FillerRuns, counts.FillerRuns == 1 ? "" : "s");
 }
 
+// Before each field's line of values without a column.
+constexpr char kValuesWithoutColumn[] = "Values without a column: ";
+
+// With the CSV, says the fields whose values had no column, a line for each, and keeps them for
+// the manifest: "Values without a column: serviceCode (1.40.0, 2.1.40.0): 490 values, up to
+// occurrence 6: add 1.40.0.Occurs=6 and 2.1.40.0.Occurs=6".
+void ReportFieldsWithoutColumn(const WalkContext& walk, const OutputFormatRow& format, const FormatSetup& setup,
+                               RunReport& report) {
+  if (format.FieldsWithoutColumn == nullptr || walk.FieldsWithoutColumn.Empty()) return;
+  report.FieldsWithoutColumn = format.FieldsWithoutColumn(walk, setup);
+  for (const FieldWithoutColumn& field : report.FieldsWithoutColumn) {
+    std::string line = kValuesWithoutColumn + ConsoleName(field.Field) + " (";
+    for (std::size_t i = 0; i < field.Paths.size(); ++i) line += (i == 0 ? "" : ", ") + field.Paths[i];
+    line += "): " + std::to_string(field.Values) + (field.Values == 1 ? " value" : " values") +
+            ", up to occurrence " + std::to_string(field.UpToOccurrence) + ": " + field.Remedy + "\n";
+    Say(line);
+  }
+  Say("\n");
+}
+
 // The octets an input file (`input`, null for a stream read to its end) holds now beyond those
 // of its image, taken when the run began.
 uint64_t InputGrowth(std::FILE* input, const InputImage& image) {
@@ -54,6 +74,7 @@ bool Walk(WalkContext& walk, const OutputFormatRow& format, const FormatSetup& s
     const bool completed = WalkWholeInput(walk, format, nullptr, setup) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
+    ReportFieldsWithoutColumn(walk, format, setup, report);
     if (inflated.Fault != InflateFault::kNone) {
       std::fflush(stdout);
       SayOnErrorStream(InflateFaultMessage(InputTitle(settings), inflated, image.Size, BoundsNamed(settings)));

@@ -79,6 +79,25 @@ void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry) {
   } else {
     out.append("null");
   }
+  if (entry.FieldsWithoutColumn != nullptr && !entry.FieldsWithoutColumn->empty()) {
+    Key(out, "fieldsWithoutColumn");
+    out.push_back('[');
+    for (const FieldWithoutColumn& field : *entry.FieldsWithoutColumn) {
+      if (&field != &entry.FieldsWithoutColumn->front()) out.push_back(',');
+      out.append("{\"field\":");
+      AppendJsonName(out, field.Field);
+      out.append(",\"paths\":[");
+      for (const std::string& path : field.Paths) {
+        if (&path != &field.Paths.front()) out.push_back(',');
+        AppendJsonString(out, path);
+      }
+      out.push_back(']');
+      Number(out, "values", field.Values);
+      Number(out, "upToOccurrence", field.UpToOccurrence);
+      out.push_back('}');
+    }
+    out.push_back(']');
+  }
   Number(out, "elementsPastHolder", counts.PastHolder);
   Key(out, "filler");
   out.append("{\"octets\":");

@@ -8,8 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "common/text_buffer.h"
 #include "decode/walk/walk_counts.h"
+#include "decode/writers/csv_layout.h"
 
 namespace orvalis {
 
@@ -33,6 +36,8 @@ struct ManifestEntry {
   std::string_view Outside;     // the JSON lines of the fields outside records, each ending in a line feed
   bool OutsideCut = false;      // more lines followed those that Outside holds
   std::string_view OutsideFault;  // why the walk of those fields failed ("outsideFault"); empty: it did not
+  // The fields whose values had no column ("fieldsWithoutColumn", only when there are any).
+  const std::vector<FieldWithoutColumn>* FieldsWithoutColumn = nullptr;
 };
 
 // Appends the entry's line, a line feed at its end, to `out`.

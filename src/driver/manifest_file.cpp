@@ -95,6 +95,7 @@ void WriteManifestLine(const RunSettings& settings, const Conversion& run, const
   entry.RecordsWritten = report.RecordsRead - report.Counts.RecordsOutOfRange - report.Counts.RecordsFilteredOut;
   entry.Counts = report.Counts;
   entry.Csv = report.Format != nullptr && report.Format->HasColumns;
+  entry.FieldsWithoutColumn = &report.FieldsWithoutColumn;
   entry.Status = status == -1 ? 255 : status;
   FixedLine end;
   FormatEnd(report, end);

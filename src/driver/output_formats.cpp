@@ -37,15 +37,24 @@ bool PrepareCsv(const RunSettings& settings, const TBranch& root, FormatSetup& s
   return true;
 }
 
-std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, const FormatSetup& setup) {
+// The columns that Prepare chose, or, where it did not run, the dictionary's under their own names.
+std::shared_ptr<const CsvLayout> CsvColumns(const WalkContext& walk, const FormatSetup& setup) {
   std::shared_ptr<const CsvLayout> columns = std::static_pointer_cast<const CsvLayout>(setup);
-  if (columns == nullptr) {  // the dictionary's columns under their own names
+  if (columns == nullptr) {
     auto layout = std::make_shared<CsvLayout>();
     std::string problem;
     MakeCsvLayout(*walk.Root, false, *layout, problem, !walk.Settings.SourceName.empty());
     columns = std::move(layout);
   }
-  return CsvWalk(walk, std::move(columns));
+  return columns;
+}
+
+std::unique_ptr<FormatWalk> StartCsv(WalkContext& walk, const FormatSetup& setup) {
+  return CsvWalk(walk, CsvColumns(walk, setup));
+}
+
+std::vector<FieldWithoutColumn> CsvFieldsWithoutColumn(const WalkContext& walk, const FormatSetup& setup) {
+  return FieldsWithoutColumn(*walk.Root, *CsvColumns(walk, setup), walk.FieldsWithoutColumn);
 }
 
 std::unique_ptr<FormatWalk> StartDump(WalkContext& walk, const FormatSetup&) { return DumpWalk(walk); }
@@ -58,7 +67,7 @@ std::unique_ptr<FormatWalk> StartOutsideFields(WalkContext& walk, const FormatSe
 constexpr OutputFormatRow kFormats[] = {
     {"text", "", true, ".prs", "text", false, false, nullptr, StartText, "", true},
     {"jsonl", "JSON Lines", false, ".jsonl", "jsonl", false, false, PrepareJsonLines, StartJsonLines, ""},
-    {"csv", "", false, ".csv", "csv", false, true, PrepareCsv, StartCsv, ""},
+    {"csv", "", false, ".csv", "csv", false, true, PrepareCsv, StartCsv, "", false, CsvFieldsWithoutColumn},
     {"", "", false, ".prs", "dump", true, false, nullptr, StartDump, ""},
 };
 
@@ -135,7 +144,7 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
     return false;
   }
   std::string problem;
-  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn)) {
+  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn, settings.OffsetColumn)) {
     SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
     return false;
   }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decode/walk/walk_state.h"
 #include "decode/walk/writer.h"
@@ -48,6 +49,9 @@ struct OutputFormatRow {
   // The format's output is read by its records (the readable text): a dictionary that declares no
   // record start that its walk opens is warned of before the walk, a problem under -s.
   bool WantsRecordStart = false;
+  // After the walk: the fields whose values the walk counted without a column (the CSV's
+  // FieldsWithoutColumn), from the walk's counts and what Prepare made. Null: it counts none.
+  std::vector<FieldWithoutColumn> (*FieldsWithoutColumn)(const WalkContext& walk, const FormatSetup& setup) = nullptr;
 };
 
 // The formats a run knows: the program's, or a test's with rows of its own. The named ones in the

@@ -56,6 +56,8 @@ struct RunReport {
   uint64_t OutsideNotRead = 0;  // -m: the inputs whose fields outside records could not be read (a problem)
   const OutputFormatRow* Format = nullptr;  // null before it is chosen
   bool NothingNew = false;  // SkipConverted left out every input: nothing written, no summary
+  // Of one input: the fields whose values had no column (Counts.ValuesWithoutColumn), for the manifest.
+  std::vector<FieldWithoutColumn> FieldsWithoutColumn;
 };
 
 // What the ending after a fault in reading a mapped input needs, set while the walk goes on. The

@@ -46,6 +46,7 @@ struct RunSettings {
   std::string TableName = "records";    // TableName: the table of -g's definition
   std::string TableDialect;             // -g: the table definition to print ("postgresql", "sqlite")
   bool SourceColumn = false;            // SourceColumn=true: each record's input named in the output
+  bool OffsetColumn = false;            // OffsetColumn=true: each CSV row's record offset in an "offset" column
   uint64_t GzipMaxContents = UINT32_MAX;  // GzipMaxContents: the most octets of a gzip input's contents
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"

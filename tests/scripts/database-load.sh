@@ -127,7 +127,7 @@ text = open(name + ".prs", encoding="utf-8", errors="replace").read()
 out["text_rows"] = len(re.findall(r"^Call record \d+$", text, re.M))
 out["text_seconds"] = sum(int(h) * 3600 + int(m) * 60 + int(s) for h, m, s in
                           re.findall(r"^\tConversation time:\t(\d+):(\d\d):(\d\d)$", text, re.M))
-seconds, third, third_codes, beyond = decimal.Decimal(0), 0, 0, 0
+seconds, third, third_codes, beyond, upto = decimal.Decimal(0), 0, 0, 0, 0
 for line in open(name + ".jsonl", encoding="utf-8"):
     fields = json.loads(line, parse_float=decimal.Decimal).get("fields") or {}
     seconds += (fields.get("callDuration") or {}).get("seconds", 0)
@@ -136,7 +136,9 @@ for line in open(name + ".jsonl", encoding="utf-8"):
         third += 1
         third_codes += service["serviceCode#3"]["code"]
     beyond += sum(1 for key in service if re.fullmatch(r"serviceCode#([5-9]|\d\d+)", key))
+    upto = max([upto] + [int(key[len("serviceCode#"):]) for key in service if key.startswith("serviceCode#")])
 out["json_seconds"] = format(seconds, ".2f")
+out["json_upto"] = upto
 out["json_third"] = "%d|%s" % (third, third_codes if third else "")
 out["json_beyond"] = beyond
 default = next(csv.reader(open(default_csv, encoding="utf-8", newline="")))
@@ -256,6 +258,11 @@ for input in example generated; do
     # Occurs=4: a fifth and sixth serviceCode have no column, and the summary counts them.
     without=$(sed -n 's/.* \([0-9]*\) values without a column.*/\1/p' "$run.csv.err")
     [[ ${without:-0} == "$json_beyond" ]] || fail "$run: ${without:-0} values without a column, JSON Lines has $json_beyond past the fourth"
+    # and the line of the field names both of its paths, with the highest occurrence JSON Lines has.
+    told=$(grep '^Values without a column: ' "$run.csv.err")
+    expected_told=""
+    ((json_beyond > 0)) && expected_told="Values without a column: serviceCode (1.40.0, 2.1.40.0): $json_beyond values, up to occurrence $json_upto: add 1.40.0.Occurs=$json_upto and 2.1.40.0.Occurs=$json_upto"
+    [[ $told == "$expected_told" ]] || fail "$run: the fields without a column were told as \"$told\", expected \"$expected_told\""
     for engine in postgresql sqlite; do
       load "$engine"
       queries "$engine"
@@ -274,9 +281,10 @@ done
 # ---- a day's files in one call: the rows of each file, told by the file column ----
 # The example, the generated file and the example compressed with gzip, listed (-l) into one CSV
 # with SourceColumn=true: each database counts per file the rows that each file's summary line
-# says were written.
+# says were written. With OffsetColumn=true, each row's offset (a bigint in PostgreSQL) is the
+# one JSON Lines gives its record.
 run=day
-printf 'SourceColumn=true\r\nSkipFiller=true\r\nResync=true\r\n' > "$run.cfg"
+printf 'SourceColumn=true\r\nOffsetColumn=true\r\nSkipFiller=true\r\nResync=true\r\n' > "$run.cfg"
 gzip -c example.ber > example.ber.gz
 printf 'example.ber\ngenerated.ber\nexample.ber.gz\n' > "$run.list"
 "$orvalis" -q -x csv -c "$run.cfg" -t Tags.cfg -l "$run.list" -o "$run.csv" 2> "$run.csv.err"
@@ -285,9 +293,26 @@ status=$?
 per_file=$(sed -n 's/^orvalis: \([^ ]*\) -> .*: [0-9]* records read, \([0-9]*\) written, .*/\1|\2/p' "$run.csv.err" |
   grep -v '^[0-9]* inputs|' | LC_ALL=C sort -t '|' -k 1,1)
 [[ $(wc -l <<< "$per_file") == 3 ]] || fail "$run: per-file summary lines: $per_file"
+"$orvalis" -q -x jsonl -c "$run.cfg" -t Tags.cfg -l "$run.list" -o "$run.jsonl" 2> "$run.jsonl.err"
+# Per file: the records, the sum of their offsets and of each offset times its record number.
+json_offsets=$(python3 -c '
+import json, sys
+files = {}
+for line in open(sys.argv[1], encoding="utf-8"):
+    o = json.loads(line)
+    if o["record"] is not None:
+        count, offsets, weighed = files.get(o["file"], (0, 0, 0))
+        files[o["file"]] = (count + 1, offsets + o["offset"], weighed + o["record"] * o["offset"])
+for name in sorted(files, key=lambda name: name.encode()):
+    print("%s|%d|%d|%d" % ((name,) + files[name]))' "$run.jsonl")
+[[ $(wc -l <<< "$json_offsets") == 3 ]] || fail "$run: JSON Lines gives the records of $(wc -l <<< "$json_offsets") files"
 for engine in postgresql sqlite; do
   load "$engine"
   check "$engine" "rows per file" "SELECT file, count(*) FROM records GROUP BY file ORDER BY file" "$per_file"
+  check "$engine" "offsets as JSON Lines gives them" \
+    "SELECT file, count(*), sum(\"offset\"), sum(record * \"offset\") FROM records GROUP BY file ORDER BY file" \
+    "$json_offsets"
+  [[ $engine == postgresql ]] && check "$engine" "the offset's type" "SELECT DISTINCT pg_typeof(\"offset\") FROM records" "bigint"
 done
 
 # ---- a second day appended: the definition again, the rows added; a day loaded twice refused ----

@@ -281,6 +281,92 @@ TEST(CsvLayout, AColumnChosenManyTimesIsWrittenEachTime) {
   EXPECT_TRUE(result.Output == expected + "\r\n" + row + "\r\n") << result.Output.size() << " octets";
 }
 
+// The values without a column, told by field: the field's TagName, every path whose columns its
+// values would share (in the dictionary's order), and the remedy: Occurs for the paths below the
+// highest occurrence met, the outermost field whose occurrence lies beyond its Occurs for values
+// within it, a TagName of its own for a path whose name the columns of a value of other parts
+// took, the new columns to Columns when Columns names the field's. The counts by field add up to
+// the summary's.
+TEST(CsvLayout, FieldsWithoutColumnTellTheirPathsAndRemedy) {
+  using test::Cat;
+  using test::Tlv;
+  const auto code = [](uint8_t value) { return Tlv({0x84}, {value}); };
+  const auto codes = [&](int count) {
+    test::Bytes all;
+    for (int k = 0; k < count; ++k) all = Cat({all, code(static_cast<uint8_t>(k))});
+    return all;
+  };
+  const auto group = [](char name) { return Tlv({0x80}, {static_cast<uint8_t>(name)}); };
+  struct Row {
+    const char* what;
+    std::vector<std::string_view> lines;
+    test::Bytes input;
+    std::string columns;
+    std::string told;  // a line per field: "FIELD (PATHS): VALUES@UPTO: REMEDY"
+  };
+  const std::vector<std::string_view> records = {"1.TagName=record", "1.LongTagName=Record", "2.TagName=block",
+                                                 "2.LongTagName=Block", "2.1.TagName=record", "2.1.LongTagName=Record",
+                                                 "3.TagName=record", "3.LongTagName=Record"};
+  const auto with = [&](std::vector<std::string_view> more) {
+    more.insert(more.begin(), records.begin(), records.end());
+    return more;
+  };
+  const Row rows[] = {
+      {"three paths", with({"1.4.TagName=code", "1.4.Type=DecNumber", "2.1.4.TagName=code", "2.1.4.Type=DecNumber",
+                            "3.4.TagName=code", "3.4.Type=DecNumber"}),
+       Cat({Tlv({0xA1}, codes(2)), Tlv({0xA3}, codes(3))}), "",
+       "code (1.4, 2.1.4, 3.4): 3@3: add 1.4.Occurs=3, 2.1.4.Occurs=3 and 3.4.Occurs=3\n"},
+      {"the outermost occurrence beyond Occurs",
+       with({"1.5.TagName=trunk", "1.5.0.TagName=group", "1.5.0.Type=String", "1.5.1.TagName=sub",
+             "1.5.1.0.TagName=x", "1.5.1.0.Type=DecNumber"}),
+       Tlv({0xA1}, Cat({Tlv({0xA5}, Cat({group('A'), group('B')})),
+                        Tlv({0xA5}, Cat({group('C'), group('D'), Tlv({0xA1}, Tlv({0x80}, {1}))}))})),
+       "", "trunk (1.5): 3@2: add 1.5.Occurs=2\ngroup (1.5.0): 1@2: add 1.5.0.Occurs=2\n"},
+      {"a name taken by a value of other parts",
+       with({"1.4.TagName=code", "1.4.Type=DecNumber", "2.1.4.TagName=code", "2.1.4.Type=Number", "3.4.TagName=code",
+             "3.4.Type=Number"}),
+       Cat({Tlv({0xA2}, Tlv({0xA1}, Tlv({0x84}, {0x01, 0x10, 0x21}))), Tlv({0xA3}, Tlv({0x84}, {0x01, 0x10, 0x21}))}),
+       "",
+       "code (2.1.4, 3.4): 2@1: the columns of that name hold a value of other parts: give 2.1.4 and 3.4 TagNames "
+       "of their own\n"},
+      {"more occurrences than Occurs can give", with({"1.4.TagName=code", "1.4.Type=DecNumber"}),
+       Tlv({0xA1}, codes(1001)), "", "code (1.4): 1000@1001: Occurs gives columns to 1000 occurrences at most\n"},
+      {"Columns names the field's columns",
+       with({"1.4.TagName=code", "1.4.Type=DecNumber", "1.5.TagName=trunk", "1.5.0.TagName=group",
+             "1.5.0.Type=String", "1.6.TagName=kind", "1.6.Type=DecNumber"}),
+       Tlv({0xA1}, Cat({codes(2), Tlv({0xA5}, group('A')), Tlv({0xA5}, group('B')), Tlv({0x86}, {1}),
+                        Tlv({0x86}, {2})})),
+       "record,code,trunk.group",
+       "code (1.4): 1@2: add 1.4.Occurs=2, and their new columns to Columns\n"
+       "trunk (1.5): 1@2: add 1.5.Occurs=2, and their new columns to Columns\nkind (1.6): 1@2: add 1.6.Occurs=2\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    auto root = test::BuildDictionary({});
+    for (std::string_view line : row.lines) ApplyTagsLine(*root, line);
+    static std::shared_ptr<CsvLayout> layout;  // for the walk's maker, which takes nothing along
+    layout = std::make_shared<CsvLayout>();
+    std::string problem, unknown;
+    ASSERT_TRUE(MakeCsvLayout(*root, false, *layout, problem)) << problem;
+    ASSERT_TRUE(ChooseCsvColumns(*layout, row.columns, unknown)) << unknown;
+    WalkSettings settings;
+    settings.Format = "csv";
+    const test::WalkResult result = test::RunWalk(*root, row.input, settings, kOutputBlockSize, 0, nullptr,
+                                                  [](WalkContext& walk) { return CsvWalk(walk, layout); });
+    std::string told;
+    uint64_t values = 0;
+    for (const FieldWithoutColumn& field : FieldsWithoutColumn(*root, *layout, result.FieldsWithoutColumn)) {
+      std::string paths;
+      for (const std::string& path : field.Paths) paths += (paths.empty() ? "" : ", ") + path;
+      told += field.Field + " (" + paths + "): " + std::to_string(field.Values) + "@" +
+              std::to_string(field.UpToOccurrence) + ": " + field.Remedy + "\n";
+      values += field.Values;
+    }
+    EXPECT_EQ(told, row.told);
+    EXPECT_EQ(values, result.Counts.ValuesWithoutColumn);
+  }
+}
+
 // What a database would not take is refused for the definition.
 TEST(TableDefinition, RefusesWhatADatabaseWouldNotTake) {
   CsvLayout layout;

@@ -302,34 +302,37 @@ TEST(TextReaders, BareLineFeedsAreCountedAmongCrLfOnly) {
 
 // A switch of the main configuration file takes exactly true or false. Any other value is a bad
 // line in the form of the other keys' values, and leaves the setting as it was; false switches
-// SkipFiller and Resync off (the last line wins) but not DebugMode nor Strict, which -d and -s
-// also switch on.
+// SkipFiller, Resync and OffsetColumn off (the last line wins) but not DebugMode nor Strict, which
+// -d and -s also switch on.
 TEST(TextReaders, SwitchesTakeTrueOrFalse) {
   struct Row {
     const char* lines;
     bool before;         // every switch before the file is read
-    const char* after;   // DebugMode, Strict, SkipFiller, Resync after it: 1 or 0 each
+    const char* after;   // DebugMode, Strict, SkipFiller, Resync, OffsetColumn after it: 1 or 0 each
     int badLines;
   };
   const Row rows[] = {
-      {"DebugMode=true\r\nStrict=true\r\nSkipFiller=true\r\nResync=true", false, "1111", 0},
-      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false", false, "0000", 0},
-      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false", true, "1100", 0},
-      {"SkipFiller=true\r\nResync=true\r\nSkipFiller=false\r\nResync=false", false, "0000", 0},
-      {"DebugMode=True\r\nStrict=1\r\nSkipFiller=yes\r\nResync=TRUE", false, "0000", 4},
-      {"DebugMode=no\r\nStrict=\r\nSkipFiller=true \r\nResync= false", true, "1111", 4},
-      {"Resync=true\r\nResync=on", false, "0001", 1},
+      {"DebugMode=true\r\nStrict=true\r\nSkipFiller=true\r\nResync=true\r\nOffsetColumn=true", false, "11111", 0},
+      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false", false, "00000", 0},
+      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false", true, "11000", 0},
+      {"SkipFiller=true\r\nResync=true\r\nOffsetColumn=true\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false",
+       false, "00000", 0},
+      {"DebugMode=True\r\nStrict=1\r\nSkipFiller=yes\r\nResync=TRUE\r\nOffsetColumn=on", false, "00000", 5},
+      {"DebugMode=no\r\nStrict=\r\nSkipFiller=true \r\nResync= false\r\nOffsetColumn=False", true, "11111", 5},
+      {"Resync=true\r\nResync=on", false, "00010", 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::PrintToString(std::string(row.lines)) + (row.before ? " after -d, -s" : ""));
     RunSettings settings;
-    settings.DebugMode = settings.Strict = settings.SkipFiller = settings.Resync = row.before;
+    settings.DebugMode = settings.Strict = settings.SkipFiller = settings.Resync = settings.OffsetColumn = row.before;
     const uint64_t bad = ProblemCount(Problem::kBadConfigLine);
     testing::internal::CaptureStdout();
     ApplyMainConfigText(settings, row.lines);
     const std::string console = testing::internal::GetCapturedStdout();
     std::string after;
-    for (bool on : {settings.DebugMode, settings.Strict, settings.SkipFiller, settings.Resync}) after += on ? '1' : '0';
+    for (bool on : {settings.DebugMode, settings.Strict, settings.SkipFiller, settings.Resync, settings.OffsetColumn}) {
+      after += on ? '1' : '0';
+    }
     EXPECT_EQ(after, row.after);
     EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - bad, static_cast<uint64_t>(row.badLines));
     std::string expected;  // the message of each bad line, in the file's order

@@ -61,6 +61,15 @@ auto SummaryCounts(const WalkCounts& counts) {
                          counts.ValuesWithoutColumn, counts.PastHolder);
 }
 
+// The values without a column, field by field: "key:values@upTo ...".
+std::string FieldsText(const FieldCounts& counts) {
+  std::string text;
+  for (const FieldCount& count : counts.Entries()) {
+    text += std::to_string(count.Field) + ":" + std::to_string(count.Values) + "@" + std::to_string(count.UpTo) + " ";
+  }
+  return text;
+}
+
 // Walks the input in order, and shared by two threads in stretches of that size, in every format
 // that -x names; both ways must agree in output, console, status, records and every
 // count of the summary. Returns the readable text's walk in order (and its shared walk's report).
@@ -83,6 +92,7 @@ WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
         << "values without a column " << shared.Counts.ValuesWithoutColumn << " shared, "
         << inOrder.Counts.ValuesWithoutColumn << " in order; values not in the CSV " << shared.Counts.ValuesNotInCsv
         << " shared, " << inOrder.Counts.ValuesNotInCsv << " in order";
+    EXPECT_EQ(FieldsText(shared.FieldsWithoutColumn), FieldsText(inOrder.FieldsWithoutColumn));
     if (row.Default) {
       text = inOrder;
       if (report != nullptr) *report = told;
@@ -709,20 +719,23 @@ TEST(StretchWalk, ZeroIdentifierInABlockEndsThePlanWithResync) {
   }
 }
 
-// What a writer counts of the record under way (here CSV's values without a column) counts once,
-// for the record it belongs to, when a stretch takes its turn: the walk in order's record ends at
-// the stretch's first record start, or goes on through a stretch without one. Stretches of 24
-// octets: three records of 8 octets; four records of 5 octets and one of 8; a trailer alone.
+// What a writer counts of the record under way (here CSV's values without a column, and the same
+// by field) counts once, for the record it belongs to, when a stretch takes its turn: the walk in
+// order's record ends at the stretch's first record start, or goes on through a stretch without
+// one. Stretches of 24 octets: three records of 8 octets; records of 5, 5, 11 and 8 octets (the
+// field's highest occurrence is not its last record's); a trailer alone.
 TEST(StretchWalk, CountsOfTheRecordUnderWayAtATurnCountOnce) {
   auto root = Dictionary();
   const Bytes twice = Tlv({0xA1}, Cat({Tlv({0x80}, {1}), Tlv({0x80}, {2})}));  // a value without a column
   const Bytes once = Tlv({0xA1}, Tlv({0x80}, {1}));
+  const Bytes thrice = Tlv({0xA1}, Cat({Tlv({0x80}, {1}), Tlv({0x80}, {2}), Tlv({0x80}, {3})}));
   const Bytes trailer = Tlv({0x83}, Repeat(40, 0xAB));
-  struct Row { const char* what; Bytes part; uint64_t withoutColumn; };
+  struct Row { const char* what; Bytes part; uint64_t withoutColumn; uint32_t upTo; };
   const Row rows[] = {
-      {"each stretch ends with the record", Cat({twice, twice, twice}), 3},
-      {"a stretch without a record start follows the record", Cat({once, once, once, once, twice, trailer}), 1},
+      {"each stretch ends with the record", Cat({twice, twice, twice}), 3, 2},
+      {"a stretch without a record start follows the record", Cat({once, once, thrice, twice, trailer}), 3, 3},
   };
+  const uint64_t callType = root->FindById(1)->Child->FindById(0)->Serial;  // 1.0
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Bytes file;
@@ -732,7 +745,11 @@ TEST(StretchWalk, CountsOfTheRecordUnderWayAtATurnCountOnce) {
     EXPECT_GE(report.TakenOver, 8u);
     WalkSettings csv;
     csv.Format = "csv";
-    EXPECT_EQ(RunWalk(*root, file, csv).Counts.ValuesWithoutColumn, 20 * row.withoutColumn);
+    const WalkResult result = RunWalk(*root, file, csv);
+    EXPECT_EQ(result.Counts.ValuesWithoutColumn, 20 * row.withoutColumn);
+    EXPECT_EQ(FieldsText(result.FieldsWithoutColumn),
+              std::to_string(callType << 1) + ":" + std::to_string(20 * row.withoutColumn) + "@" +
+                  std::to_string(row.upTo) + " ");
   }
 }
 

@@ -56,7 +56,7 @@ constexpr PartNames kPlainValue = {{""}, 1};
 
 // What a CSV column holds, as a database would type it (the table definition names the type of
 // each dialect).
-enum class ColumnType : uint8_t { kText, kInteger, kSmallInteger, kSeconds, kTimestamp };
+enum class ColumnType : uint8_t { kText, kInteger, kSmallInteger, kSeconds, kTimestamp, kBigInteger };
 
 // What the list of types (value_types.h) knows of each type apart from its layouts, by its code:
 // for the CSV columns, the table definition and the record formats' keys.

@@ -332,6 +332,7 @@ class SharedWalk {
     // The writer's own state: a line left open where the stretch's walk stopped inside a record.
     format_.TakeOver(*worker.Format);
     walk_.Counts.Add(worker.Walk.Counts);
+    walk_.FieldsWithoutColumn.Add(worker.Walk.FieldsWithoutColumn);
     walk_.Input.Skip(worker.Walk.Input.Position() - walk_.Input.Position());
     ++report_.TakenOver;
   }

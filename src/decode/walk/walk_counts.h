@@ -1,9 +1,12 @@
 // What a walk counts for the run's summary, apart from the walk's own state.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <vector>
 
 namespace orvalis {
 
@@ -21,6 +24,65 @@ struct RecordCounts {
     auto& [withoutColumn] = *this;
     const auto& [moreWithoutColumn] = more;
     withoutColumn += moreWithoutColumn;
+  }
+};
+
+// The values of written CSV rows without a column, field by field: a key that the writer gives
+// each field (its meaning is the writer's), how many values it lost and the highest occurrence of
+// the element that lost them. A few entries in the common case, kept by key: counting a value
+// finds its entry by a binary search and makes room only for a field new to the counts.
+struct FieldCount {
+  uint64_t Field = 0;
+  uint64_t Values = 0;
+  uint32_t UpTo = 0;
+};
+class FieldCounts {
+ public:
+  void Count(uint64_t field, uint32_t occurrence) { Note(Entry(field), 1, occurrence); }
+  void Add(const FieldCounts& more) {
+    for (const FieldCount& count : more.counts_) Note(Entry(count.Field), count.Values, count.UpTo);
+  }
+  // Empties the counts; their room stays for the next record's.
+  void Clear() { counts_.clear(); }
+  bool Empty() const { return counts_.empty(); }
+  const std::vector<FieldCount>& Entries() const { return counts_; }  // by Field, ascending
+
+ private:
+  static void Note(FieldCount& count, uint64_t values, uint32_t upTo) {
+    count.Values += values;
+    count.UpTo = std::max(count.UpTo, upTo);
+  }
+  FieldCount& Entry(uint64_t field) {
+    auto at = std::lower_bound(counts_.begin(), counts_.end(), field,
+                               [](const FieldCount& count, uint64_t key) { return count.Field < key; });
+    if (at == counts_.end() || at->Field != field) {
+      FieldCount added;
+      added.Field = field;
+      at = counts_.insert(at, added);
+    }
+    return *at;
+  }
+  std::vector<FieldCount> counts_;
+};
+
+// What the walk counts of the record under way: the record's counts, and its values without a
+// column field by field, which join the walk's (WalkContext::FieldsWithoutColumn) with them.
+struct PendingCounts : RecordCounts {
+  FieldCounts Fields;
+
+  // A value of a CSV row that has a name but no column, of the field `field` (the CSV writer's
+  // key) at the occurrence `occurrence`.
+  void CountWithoutColumn(uint64_t field, uint32_t occurrence) {
+    ++ValuesWithoutColumn;
+    Fields.Count(field, occurrence);
+  }
+  void Add(const PendingCounts& more) {
+    RecordCounts::Add(more);
+    Fields.Add(more.Fields);
+  }
+  void Clear() {
+    static_cast<RecordCounts&>(*this) = RecordCounts();
+    Fields.Clear();
   }
 };
 
@@ -70,5 +132,8 @@ struct WalkCounts : RecordCounts {
     PastHolder += ahead.PastHolder;
   }
 };
+// The summary line is also made in the handler of a fault in reading the input, from a copy of
+// the counts: a copy must not allocate.
+static_assert(std::is_trivially_copyable_v<WalkCounts>, "the walk's counts are copied in a signal handler");
 
 }  // namespace orvalis

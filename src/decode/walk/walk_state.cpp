@@ -118,14 +118,15 @@ void WriteOutRecord(WalkContext& walk) {
 
 void CountRecordOutcome(WalkContext& walk) {
   WalkState& state = walk.State;
-  const RecordCounts pending = state.Pending;
-  state.Pending = {};
-  if (state.RecordCount == 0 || (walk.Settings.RangeActive && state.SkipRecord)) return;
-  if (!RecordIsKept(walk)) {
-    ++walk.Counts.RecordsFilteredOut;
-  } else {
-    walk.Counts.AddWritten(pending);
+  if (state.RecordCount != 0 && !(walk.Settings.RangeActive && state.SkipRecord)) {
+    if (!RecordIsKept(walk)) {
+      ++walk.Counts.RecordsFilteredOut;
+    } else {
+      walk.Counts.AddWritten(state.Pending);
+      walk.FieldsWithoutColumn.Add(state.Pending.Fields);
+    }
   }
+  state.Pending.Clear();
 }
 
 void WriteOutLastRecord(WalkContext& walk) {

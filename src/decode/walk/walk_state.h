@@ -98,7 +98,7 @@ struct WalkOwnState {
   TextBuffer RecordBuffer;
   std::size_t RecordStart = 0;
   // What the writer counted of the record being read, for the summary once the record is written.
-  RecordCounts Pending;
+  PendingCounts Pending;
   int LastPercent = 0;
   uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
 
@@ -183,6 +183,8 @@ struct WalkContext {
   // too long is then refused without a word, since nothing is left out of any output.
   bool LayingOutForFilter = false;
   WalkCounts Counts;  // for the run's summary
+  // The values that Counts.ValuesWithoutColumn counts, field by field (the CSV writer's keys).
+  FieldCounts FieldsWithoutColumn;
   // Where the walk stood after the last element it counted as walked past its holder: the
   // elements holding that one end there too, and are not counted again.
   uint64_t PastHolderAt = 0;
@@ -220,6 +222,7 @@ struct WalkContext {
     State.ForStretch();
     PieceStart = 0;
     Counts = WalkCounts{};
+    FieldsWithoutColumn.Clear();
     Damage = {};
     if (Destination.Held != nullptr) Destination.Held->Clear();
   }
@@ -314,7 +317,7 @@ void WriteOutLastRecord(WalkContext& walk);
 
 // Counts the outcome of the record under way (none before the first record): dropped by the
 // filter, or skipped by the range (counted when it starts); a record written adds what its writer
-// counted of it (Pending) to the walk's counts.
+// counted of it (Pending) to the walk's counts (and its fields' to FieldsWithoutColumn).
 void CountRecordOutcome(WalkContext& walk);
 
 // Writes out whatever the record's text holds, once it fills a block; a stretch walked ahead, which

@@ -1,7 +1,9 @@
 #include "decode/writers/csv_layout.h"
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "common/text_buffer.h"
 #include "common/text_format.h"
@@ -162,7 +164,7 @@ bool NameForSql(CsvLayout& layout, std::string& problem) {
 }  // namespace
 
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
-                   bool sourceColumn, const ValueTypeCatalog& types) {
+                   bool sourceColumn, bool offsetColumn, const ValueTypeCatalog& types) {
   const std::vector<bool> shared = SharedTagNames(root);
   layout = CsvLayout();
   layout.Slots.assign(LeafCount(root), CsvLayout::FieldSlots());
@@ -174,6 +176,12 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
     layout.SourceColumn = static_cast<uint32_t>(layout.Names.size());
     layout.Names.emplace_back(kSourceColumn);
     layout.Types.push_back(ColumnType::kText);
+    layout.FieldOf.push_back(0);
+  }
+  if (offsetColumn) {
+    layout.OffsetColumn = static_cast<uint32_t>(layout.Names.size());
+    layout.Names.emplace_back(kOffsetColumn);
+    layout.Types.push_back(ColumnType::kBigInteger);  // offsets reach 2^32 - 1
     layout.FieldOf.push_back(0);
   }
   LayoutBuilder builder{layout, shared, types, {}, false, {}};
@@ -212,6 +220,11 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
               "give its tag another TagName";
     return false;
   }
+  if (offsetColumn && builder.FieldNamed.count(std::string(kOffsetColumn)) != 0) {
+    problem = "the dictionary names a field \"offset\", the CSV column of each record's offset (OffsetColumn=true): "
+              "give its tag another TagName";
+    return false;
+  }
   return !sqlNames || NameForSql(layout, problem);
 }
 
@@ -229,7 +242,10 @@ bool ChooseCsvColumns(CsvLayout& layout, std::string_view list, std::string& unk
     }
     chosen.push_back(column);
   }
-  if (!chosen.empty()) layout.Chosen = std::move(chosen);
+  if (!chosen.empty()) {
+    layout.Chosen = std::move(chosen);
+    layout.ChosenByList = true;
+  }
   NoteChosenColumns(layout);
   return true;
 }
@@ -244,6 +260,150 @@ std::string CsvHeader(const CsvLayout& layout) {
   }
   header.append("\r\n");
   return std::string(header.view());
+}
+
+namespace {
+
+// What FieldsWithoutColumn reads of the dictionary and the layout.
+struct LostFields {
+  const CsvLayout& Layout;
+  std::vector<const TLeaf*> Leaves;  // by Serial
+
+  void CollectLeaves(const TBranch& branch) {
+    for (const TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
+      if (leaf->Serial < Leaves.size()) Leaves[leaf->Serial] = leaf;
+      if (leaf->Child) CollectLeaves(*leaf->Child);
+    }
+  }
+  const TLeaf* Leaf(uint64_t serial) const { return serial < Leaves.size() ? Leaves[serial] : nullptr; }
+  bool IsField(const TLeaf& leaf) const { return Layout.Slots[leaf.Serial].Occurs != 0; }
+
+  // A field's dotted TagNames from its record start down, without occurrences: the name of the
+  // columns it shares with the fields of that name under other record starts.
+  static std::string FieldName(const TLeaf& leaf) {
+    std::string name = leaf.Item.TagName.value_or(std::string());
+    for (const TLeaf* up = leaf.Owner->Parent; up != nullptr && !up->Item.OpensRecord; up = up->Owner->Parent) {
+      name = up->Item.TagName.value_or(std::string()) + "." + name;
+    }
+    return name;
+  }
+
+  // The slots of a value's field: its occurrences in each occurrence of the fields holding it.
+  static uint64_t SlotsOf(const TLeaf& leaf) {
+    uint64_t slots = leaf.Item.Occurs;
+    for (const TLeaf* up = leaf.Owner->Parent; up != nullptr && !up->Item.OpensRecord; up = up->Owner->Parent) {
+      slots *= up->Item.Occurs;
+    }
+    return slots;
+  }
+
+  // True when Columns chose a column of the field of `leaf`, or of a field within it.
+  bool ColumnChosen(const TLeaf& leaf, const std::vector<bool>& chosen) const {
+    if (!IsField(leaf)) return false;
+    if (leaf.Child) {
+      for (const TLeaf* inner = leaf.Child->First; inner != nullptr; inner = inner->Next) {
+        if (ColumnChosen(*inner, chosen)) return true;
+      }
+      return false;
+    }
+    const CsvLayout::FieldSlots& field = Layout.Slots[leaf.Serial];
+    const uint64_t slots = SlotsOf(leaf);
+    for (uint64_t slot = 0; slot < slots && field.First + slot < Layout.SlotColumns.size(); ++slot) {
+      const int32_t first = Layout.SlotColumns[field.First + slot];
+      if (first < 0) continue;
+      const uint32_t value = Layout.FieldOf[static_cast<std::size_t>(first)];  // its parts' columns follow
+      for (auto column = static_cast<std::size_t>(first); column < chosen.size() && Layout.FieldOf[column] == value;
+           ++column) {
+        if (chosen[column]) return true;
+      }
+    }
+    return false;
+  }
+};
+
+// "a", "a and b", "a, b and c".
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 < items.size() ? ", " : " and ";
+    text += items[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<FieldWithoutColumn> FieldsWithoutColumn(const TBranch& root, const CsvLayout& layout,
+                                                    const FieldCounts& counts) {
+  if (counts.Empty()) return {};
+  LostFields lost{layout, std::vector<const TLeaf*>(layout.Slots.size())};
+  lost.CollectLeaves(root);
+  // A line for each field name and kind of loss, with the fields that lost values there.
+  struct Line {
+    std::string Name;
+    bool NameTaken;
+    std::vector<uint32_t> Serials;  // the paths, by Serial
+    uint64_t Values = 0;
+    uint32_t UpTo = 0;
+  };
+  std::vector<Line> lines;
+  std::map<std::pair<std::string, bool>, std::size_t> lineOf;
+  for (const FieldCount& count : counts.Entries()) {
+    const TLeaf* leaf = lost.Leaf(count.Field >> 1);
+    if (leaf == nullptr) continue;
+    const bool nameTaken = (count.Field & 1) != 0;
+    const auto [at, added] = lineOf.emplace(std::make_pair(LostFields::FieldName(*leaf), nameTaken), lines.size());
+    if (added) lines.push_back(Line{at->first.first, nameTaken, {}});
+    Line& line = lines[at->second];
+    line.Serials.push_back(leaf->Serial);
+    line.Values += count.Values;
+    line.UpTo = std::max(line.UpTo, count.UpTo);
+  }
+  // Beyond Occurs: every field of the name whose columns the values would share is a path of the
+  // line, so that the remedy gives them all the occurrences.
+  for (const TLeaf* leaf : lost.Leaves) {
+    if (leaf == nullptr || !lost.IsField(*leaf)) continue;
+    if (!leaf->Child && layout.Slots[leaf->Serial].Column < 0) continue;  // its name is another's
+    const auto found = lineOf.find(std::make_pair(LostFields::FieldName(*leaf), false));
+    if (found != lineOf.end()) lines[found->second].Serials.push_back(leaf->Serial);
+  }
+  for (Line& line : lines) {
+    std::sort(line.Serials.begin(), line.Serials.end());
+    line.Serials.erase(std::unique(line.Serials.begin(), line.Serials.end()), line.Serials.end());
+  }
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const Line& a, const Line& b) { return a.Serials[0] < b.Serials[0]; });
+
+  std::vector<bool> chosen(layout.Names.size());
+  for (uint32_t column : layout.Chosen) chosen[column] = true;
+  std::vector<FieldWithoutColumn> fields;
+  for (const Line& line : lines) {
+    FieldWithoutColumn field;
+    const TLeaf& first = *lost.Leaf(line.Serials[0]);
+    field.Field = first.Item.TagName.value_or(std::string());
+    field.Values = line.Values;
+    field.UpToOccurrence = line.UpTo;
+    std::vector<std::string> remedies;
+    bool inColumns = false;
+    for (uint32_t serial : line.Serials) {
+      const TLeaf& leaf = *lost.Leaf(serial);
+      field.Paths.push_back(PathOf(leaf));
+      if (line.NameTaken || leaf.Item.Occurs >= line.UpTo) continue;
+      remedies.push_back(field.Paths.back() + ".Occurs=" + std::to_string(line.UpTo));
+      inColumns = inColumns || (layout.ChosenByList && lost.ColumnChosen(leaf, chosen));
+    }
+    if (line.NameTaken) {
+      field.Remedy = "the columns of that name hold a value of other parts: give " + Listed(field.Paths) +
+                     (field.Paths.size() == 1 ? " a TagName of its own" : " TagNames of their own");
+    } else if (line.UpTo > kMaxOccurs) {
+      field.Remedy = "Occurs gives columns to " + std::to_string(kMaxOccurs) + " occurrences at most";
+    } else {
+      field.Remedy = "add " + Listed(remedies);
+      if (inColumns) field.Remedy += ", and their new columns to Columns";
+    }
+    fields.push_back(std::move(field));
+  }
+  return fields;
 }
 
 std::string SqlColumnName(std::string_view name) {

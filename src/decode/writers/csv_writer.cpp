@@ -74,6 +74,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     RecordLineWriter::TakeOver(ahead);
     row_.swap(ahead.row_);
     slot_ = ahead.slot_;
+    beyond_ = ahead.beyond_;
     rowHeld_ = ahead.rowHeld_;
     ahead.rowHeld_ = false;
   }
@@ -105,7 +106,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   // A row's cells go into the row's text in the order they come; the row is joined in the order
   // of the chosen columns when it ends.
-  void OpenLineText(RecordLine::Kind, const TagPath&, int base, uint64_t, uint32_t number) {
+  void OpenLineText(RecordLine::Kind, const TagPath&, int base, uint64_t offset, uint32_t number) {
     const std::size_t columns = layout_.Names.size();
     if (row_.Cells.size() != columns) row_.Cells.resize(columns);
     std::memset(row_.Cells.data(), 0, columns * sizeof row_.Cells[0]);  // every cell empty
@@ -120,6 +121,11 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       const std::size_t at = row_.Text.size();
       row_.Text.append(sourceCell_.view());
       EndCell(row_, layout_.SourceColumn, at, row_.Text.data() + row_.Text.size());
+    }
+    if (layout_.OffsetColumn != 0) {
+      const std::size_t at = row_.Text.size();
+      char* digits = row_.Text.extend(20);
+      EndCell(row_, layout_.OffsetColumn, at, std::to_chars(digits, digits + 20, offset).ptr);
     }
   }
 
@@ -186,6 +192,12 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   static constexpr int32_t kNoField = -1;
   static constexpr int32_t kBeyond = -2;
 
+  // The field that lost a value without a column (CsvLayout::LostFieldKey), and its occurrence.
+  struct LostIn {
+    uint64_t Field;
+    uint32_t Occurrence;
+  };
+
   [[gnu::noinline]] void AnyMember(const TLeaf* leaf, int depth, uint32_t occurrence, bool constructed,
                                    uint64_t length) {
     const int32_t holder = slot_[static_cast<std::size_t>(depth)];
@@ -199,6 +211,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     }
     if (constructed) {
       slot_[static_cast<std::size_t>(depth + 1)] = slot;
+      if (slot == kBeyond) beyond_[static_cast<std::size_t>(depth + 1)] = LostBeyond(*leaf, depth, occurrence);
       return;
     }
     if (length == 0) return;  // no value: an empty cell, or none
@@ -208,9 +221,19 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     } else if (slot == kNoField) {
       ++walk_.Counts.ValuesNotInCsv;
     } else {
-      ++walk_.State.Pending.ValuesWithoutColumn;  // a field's value that no column takes; counted
-                                                  // once the record is known to be written
+      // A field's value that no column takes, counted once the record is known to be written: in
+      // an occurrence beyond Occurs, or in its slot, whose name a value of other parts took.
+      const LostIn lost = slot == kBeyond ? LostBeyond(*leaf, depth, occurrence)
+                                          : LostIn{CsvLayout::LostFieldKey(*leaf, true), occurrence};
+      walk_.State.Pending.CountWithoutColumn(lost.Field, lost.Occurrence);
     }
+  }
+
+  // The field whose occurrence beyond its Occurs holds the element of `leaf` at `depth` (its
+  // `occurrence` in its holder): the outermost such.
+  LostIn LostBeyond(const TLeaf& leaf, int depth, uint32_t occurrence) const {
+    if (slot_[static_cast<std::size_t>(depth)] == kBeyond) return beyond_[static_cast<std::size_t>(depth)];
+    return {CsvLayout::LostFieldKey(leaf, false), occurrence};
   }
 
   // Ends the record's line, and writes its row when it has one.
@@ -383,8 +406,10 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   const CsvLayout& layout_;
   int32_t valueColumn_ = -1;  // between an element's beginning and its value: its column (-1: none)
-  // By depth + 1: the slot of the open element of that depth (0 for a record, kNoField, kBeyond).
+  // By depth + 1: the slot of the open element of that depth (0 for a record, kNoField, kBeyond),
+  // and for kBeyond the field whose occurrence beyond its Occurs holds it.
   std::array<int32_t, RecordLine::kLevels> slot_{};
+  std::array<LostIn, RecordLine::kLevels> beyond_{};
   CsvRow row_;
   bool rowHeld_ = false;  // the row's record ended; the row waits for its marks
   TextBuffer sourceCell_;  // the input's name as its cell writes it (SourceColumn=true)

@@ -17,6 +17,7 @@ std::string_view TypeName(ColumnType type, SqlDialect dialect) {
   switch (type) {
     case ColumnType::kInteger: return "integer";
     case ColumnType::kSmallInteger: return pg ? "smallint" : "integer";
+    case ColumnType::kBigInteger: return pg ? "bigint" : "integer";
     case ColumnType::kSeconds: return pg ? "numeric(10,2)" : "numeric";
     case ColumnType::kTimestamp: return pg ? "timestamp(2)" : "text";  // ISO text compares in order
     case ColumnType::kText: break;
