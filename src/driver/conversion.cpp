@@ -252,6 +252,7 @@ bool BeginOutput(OutputFile& output) {
 WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, bool continuesOutput) {
   WalkSettings walkSettings;
   walkSettings.ContinuesOutput = continuesOutput;
+  walkSettings.ConfigName = settings.ConfigFileName;
   if (settings.SourceColumn) walkSettings.SourceName = settings.InputFileName;
   const InflateFault fault = run.In->Inflated.Fault;
   walkSettings.InputEndsEarly = fault != InflateFault::kNone && fault != InflateFault::kTrailing;

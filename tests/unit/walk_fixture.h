@@ -75,6 +75,7 @@ struct WalkResult {
   uint32_t Records = 0;  // records counted
   uint64_t PastHolder = 0;  // nested elements walked past their holder
   WalkCounts Counts;        // all the walk counted
+  uint64_t TagsNotFoundInRecord = 0;  // since the last record start, as the walk ended
 };
 
 // Steps until the input is used up or a step returns -1, then writes out the last record, as the
@@ -108,6 +109,7 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
     result.Records = walk.State.RecordCount;
     result.PastHolder = walk.Counts.PastHolder;
     result.Counts = walk.Counts;
+    result.TagsNotFoundInRecord = walk.State.TagsNotFoundInRecord;
   }
   std::fflush(stdout);
   result.Console = testing::internal::GetCapturedStdout();
