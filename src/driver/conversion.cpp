@@ -234,6 +234,9 @@ bool OpenOutput(const RunSettings& settings, OutputFile& output) {
     output.OpenStandardOutput();
   } else if (!output.Open(settings.OutputFileName)) {
     PrintErrorForm("Error: can not open output file");
+    if (errno == ENOENT && !FolderOf(settings.OutputFileName).empty()) {
+      SayOnErrorStream(MissingOutputFolderHint(settings.OutputFileName));
+    }
     return false;
   }
   // The walk hands the output over in large blocks of its own: the stream need not buffer them.
