@@ -21,11 +21,13 @@
 # Environment: GEN, the generator (default build/release/bench/orvalis-gen, built when missing);
 # COMPARE_QUICK=1 leaves out the 10 MiB and 100 MiB files; NEW_STDERR_SED, a sed script applied to
 # the new build's standard error before it is compared, to set aside a change of a message made on
-# purpose (the runs' output is named `result`).
+# purpose (the runs' output is named `result`); NEW_STDOUT_SED, the same for standard output, where
+# the messages go in normal mode. The walk's hints, a line and an empty line after their message,
+# are set aside from both with NEW_STDOUT_SED='/^Hint: /,+1d' NEW_STDERR_SED='/^Hint: /,+1d'.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-[[ $# -ge 2 ]] || { sed -n '2,22p' "$0" >&2; exit 2; }
+[[ $# -ge 2 ]] || { sed -n '2,26p' "$0" >&2; exit 2; }
 old=$(realpath "$1")
 new=$(realpath "$2")
 work=$(realpath -m "${3:-$root/build/compare}")
@@ -129,9 +131,13 @@ compare() {
   rm -f "$run_dir"/{old,new}.*
   run_one "$old" old "$input" "$how" "$@"
   run_one "$new" new "$input" "$how" "$@"
-  if [[ -n ${NEW_STDERR_SED:-} && -e $run_dir/new.stderr ]]; then
-    sed -e "$NEW_STDERR_SED" "$run_dir/new.stderr" > "$run_dir/new.stderr.sed" && mv "$run_dir/new.stderr.sed" "$run_dir/new.stderr"
-  fi
+  local stream script
+  for stream in stderr stdout; do
+    [[ $stream == stderr ]] && script=${NEW_STDERR_SED:-} || script=${NEW_STDOUT_SED:-}
+    if [[ -n $script && -e $run_dir/new.$stream ]]; then
+      sed -e "$script" "$run_dir/new.$stream" > "$run_dir/new.$stream.sed" && mv "$run_dir/new.$stream.sed" "$run_dir/new.$stream"
+    fi
+  done
   runs=$((runs + 1))
   local same=1 part
   for part in out manifest stdout stderr status; do

@@ -14,10 +14,12 @@
 namespace orvalis {
 
 void PrintErrorForm(const char* text) {
+  const int error = errno;
   // Formatted on the stack: the message may tell that memory has run out.
   char line[512];
-  const int size = std::snprintf(line, sizeof line, "%s: %s\n", text, std::strerror(errno));
+  const int size = std::snprintf(line, sizeof line, "%s: %s\n", text, std::strerror(error));
   if (size > 0) SayOnErrorStream(std::string_view(line, std::min(static_cast<std::size_t>(size), sizeof line - 1)));
+  errno = error;  // for the caller, whose hint may hang on it
 }
 
 std::FILE* OpenForReading(const std::string& name) {

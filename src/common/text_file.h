@@ -10,7 +10,7 @@
 
 namespace orvalis {
 
-// Prints "<text>: <description of errno>\n" on standard error.
+// Prints "<text>: <description of errno>\n" on standard error; errno stays as it was.
 void PrintErrorForm(const char* text);
 
 // Opens a file for binary reading. A directory is refused with errno set to EISDIR, so that the
@@ -40,7 +40,8 @@ void WarnOfBareLineFeeds(const std::string& name, std::string_view text);
 // file cannot be opened, prints openError in the error form; when its length cannot be taken, or its
 // text or anything that apply builds from it cannot be allocated, prints memoryError in the error
 // form (with "Cannot allocate memory" for an allocation). Returns true when apply ran to its end;
-// after an allocation failed in apply, what apply built is incomplete.
+// after an allocation failed in apply, what apply built is incomplete. When it returns false,
+// errno tells why (ENOENT: there is no such file).
 template <typename Apply>
 bool ReadTextFile(const std::string& name, const char* openError, const char* memoryError, Apply&& apply) {
   std::FILE* file = OpenTextFileForReading(name);

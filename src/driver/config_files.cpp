@@ -1,5 +1,6 @@
 #include "driver/config_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -90,6 +91,7 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
         CountProblem(Problem::kBadConfigLine);
       } else {
         settings.FilterFileName = std::string(value);
+        settings.FilterFileFromConfig = true;
       }
     } else if (name == "DebugMode" && IsSwitchValue(value)) {
       if (value == "true") settings.DebugMode = true;  // false switches nothing off (nor -d)
@@ -150,8 +152,10 @@ int ReadFilterFile(const RunSettings& settings, TBranch& root, uint32_t& filterC
   if (!ReadTextFile(settings.FilterFileName, "Error: can not open specified filter file",
                     "Error: memory allocation for FilterFile is not successful",
                     [&](std::string_view text) { accepted = ApplyFilterText(settings.FilterFileName, text, root); })) {
+    const int error = errno;  // why it was not read, for the caller
     ClearFilter(root);  // a file that failed half way filters nothing
     CountProblem(Problem::kFilterNotRead);
+    errno = error;
     return -1;
   }
   filterCount = accepted;

@@ -261,6 +261,9 @@ bool OpenOutput(const RunSettings& settings, OutputFile& output) {
     output.OpenStandardOutput();
   } else if (!output.Open(settings.OutputFileName)) {
     PrintErrorForm("Error: can not open output file");
+    if (errno == ENOENT && !FolderOf(settings.OutputFileName).empty()) {
+      SayOnErrorStream(MissingOutputFolderHint(settings.OutputFileName));
+    }
     return false;
   }
   // The walk hands the output over in large blocks of its own: the stream need not buffer them.
@@ -279,6 +282,7 @@ bool BeginOutput(OutputFile& output) {
 WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, bool continuesOutput) {
   WalkSettings walkSettings;
   walkSettings.ContinuesOutput = continuesOutput;
+  walkSettings.ConfigName = settings.ConfigFileName;
   if (settings.SourceColumn) walkSettings.SourceName = settings.InputFileName;
   walkSettings.JsonSchema = settings.JsonSchema;
   const InflateFault fault = run.In->Inflated.Fault;

@@ -32,11 +32,16 @@ int DefineTable(RunSettings& settings) {
                      "\" (-g): use postgresql or sqlite\n");
     return -1;
   }
-  if (ReadMainConfig(settings) != 0) return -1;
+  if (ReadMainConfig(settings) != 0) {
+    if (errno == ENOENT) SayOnErrorStream(MissingConfigHint(settings));
+    return -1;
+  }
   const std::unique_ptr<TBranch> dictionary = NewDictionary();
   TBranch& root = *dictionary;
   if (ReadTagsConfig(root, settings.TagsFileName) != 0) {
+    const bool missing = errno == ENOENT;
     SayOnErrorStream("Error when reading TagsConfigFile.\n");
+    if (missing) SayOnErrorStream(MissingDictionaryHint(settings));
     return -1;
   }
   if (!DictionaryNamesElements(settings, root)) return -1;

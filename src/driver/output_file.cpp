@@ -270,6 +270,11 @@ bool IsStandardInputFile(const std::string& name) {
 }
 #endif
 
+std::string FolderOf(const std::string& name) {
+  const std::size_t length = FolderLength(name);
+  return name.substr(0, length > 1 ? length - 1 : length);
+}
+
 void OutputFile::CommitFromSignalHandler() const {
   if (!temporary_.empty()) ReplaceWith(temporary_.c_str(), target_.c_str());
 }

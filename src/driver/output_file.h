@@ -79,4 +79,8 @@ void RemoveTemporariesFromSignalHandler();
 // True when standard input is the file that `name` names (`-i - -o day.ber < day.ber`).
 bool IsStandardInputFile(const std::string& name);
 
+// The folder that a name puts its file in, as the name gives it (without the last separator, but
+// for the root "/"); empty for a name without a folder.
+std::string FolderOf(const std::string& name);
+
 }  // namespace orvalis

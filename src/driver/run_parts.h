@@ -76,14 +76,18 @@ extern FaultEnding gFaultEnding;
 // dictionary and the filter file so that a run that cannot read them leaves an earlier output as
 // it was. What they say is held and shown at their turn, after the output has been opened, or
 // never when the run ends before it.
+// A file that was not read because it is not there gets a hint at its turn (`...Missing`).
 struct EarlyFiles {
   RunSettings Configured;  // the command line with the main configuration file applied
   bool ConfigRead = false;
+  bool ConfigMissing = false;
   HeldMessages ConfigSaid;
   std::unique_ptr<TBranch> Root;  // the dictionary, when it was read whole
   bool TagsRead = false;
+  bool TagsMissing = false;
   HeldMessages TagsSaid;
   bool FilterRead = false;   // the filter file in force was read whole (none: false)
+  bool FilterMissing = false;
   uint32_t FilterCount = 0;  // the filter file's accepted lines
   HeldMessages FilterSaid;
 };
@@ -183,6 +187,14 @@ void ReadTextFilesEarly(const RunSettings& settings, Conversion& run);
 const OutputFormatRow* ChooseOutputFormat(const RunSettings& configured);
 bool FormatIsPrepared(Conversion& run);
 bool TakeTextFiles(RunSettings& settings, Conversion& run);
+
+// The hints after the message of a file that is not there (errno ENOENT): the file looked for,
+// where (a relative name in the working directory), and what names another. Each is a line.
+std::string WhereLookedFor(const std::string& name);
+std::string MissingConfigHint(const RunSettings& settings);
+std::string MissingDictionaryHint(const RunSettings& settings);
+std::string MissingFilterHint(const RunSettings& settings);
+std::string MissingOutputFolderHint(const std::string& outputName);
 
 std::string InputTitle(const RunSettings& settings);
 int HandOverText(WalkContext& walk, OutputFile& output);

@@ -29,6 +29,7 @@ struct RunSettings {
   std::string OutputFileName;  // the input name with ".prs" appended unless -o names one
   std::string ConfigFileName = "Orvalis.cfg";
   std::string FilterFileName;  // empty: no filter
+  bool FilterFileFromConfig = false;  // a FilterFile line of the main configuration file named it
   std::string TagsFileName = "Tags.cfg";
   bool DebugMode = false;      // nothing switches it off again
   bool Quiet = false;          // -q: messages on standard error, a summary line at the end

@@ -1,4 +1,6 @@
-// The three text files, read before the output is opened and taken at their turn; format, columns.
+// The three text files, read before the output is opened and taken at their turn; format, columns;
+// the hints at files that are not there.
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,16 +30,63 @@ void MakeRoomToHold(HeldMessages& held) {
   held.Pieces.reserve(8);  // a piece for each change of stream: a file says a few at most
 }
 
+// Says that a text file could not be read and the run ends there, and the hint when there is one
+// (the file is not there; made only then, since memory may have run out): the message ends
+// without a line feed, the hint begins a line of its own.
+void SayNotRead(const char* message, const std::string& hint) {
+  Say(message);
+  if (!hint.empty()) Say("\n" + hint);
+}
+
 // The dictionary at its turn: the one read early, its messages shown now.
-bool TakeDictionary(Conversion& run) {
+bool TakeDictionary(const RunSettings& settings, Conversion& run) {
   EarlyFiles& early = run.Early;
   ShowHeld(early.TagsSaid);
   run.Root = std::move(early.Root);
-  if (!early.TagsRead) Say("Error when reading TagsConfigFile. Exiting...");
+  if (!early.TagsRead) {
+    SayNotRead("Error when reading TagsConfigFile. Exiting...",
+               early.TagsMissing ? MissingDictionaryHint(settings) : std::string());
+  }
   return early.TagsRead;
 }
 
+// True for a name that does not lead from the working directory.
+bool IsAbsoluteName(const std::string& name) {
+#ifdef _WIN32
+  if (name.size() >= 2 && name[1] == ':') return true;
+  if (!name.empty() && name[0] == '\\') return true;
+#endif
+  return !name.empty() && name[0] == '/';
+}
+
 }  // namespace
+
+// ---- Hints at files that are not there -------------------------------------------------------
+
+std::string WhereLookedFor(const std::string& name) {
+  return ConsoleName(name) + (IsAbsoluteName(name) ? "" : " in the working directory");
+}
+
+std::string MissingConfigHint(const RunSettings& settings) {
+  return "Hint: no main configuration file " + WhereLookedFor(settings.ConfigFileName) +
+         " (one must exist, even empty); -c names another\n";
+}
+
+std::string MissingDictionaryHint(const RunSettings& settings) {
+  return "Hint: no dictionary " + WhereLookedFor(settings.TagsFileName) + "; -t names another\n";
+}
+
+std::string MissingFilterHint(const RunSettings& settings) {
+  return "Hint: no filter file " + WhereLookedFor(settings.FilterFileName) + "; " +
+         (settings.FilterFileFromConfig ? "the FilterFile line of " + ConsoleName(settings.ConfigFileName) + " names it"
+                                        : std::string("-f names another")) +
+         "\n";
+}
+
+std::string MissingOutputFolderHint(const std::string& outputName) {
+  return "Hint: no folder " + WhereLookedFor(FolderOf(outputName)) + " for the output file " +
+         ConsoleName(outputName) + "; make it, or name another output with -o\n";
+}
 
 // ---- The text files read before their turn ------------------------------------------------------
 
@@ -45,6 +94,7 @@ void ReadMainConfigEarly(const RunSettings& settings, EarlyFiles& early) {
   early.Configured = settings;
   const ConsoleToHeld hold(early.ConfigSaid);
   early.ConfigRead = ReadMainConfig(early.Configured) == 0;
+  early.ConfigMissing = !early.ConfigRead && errno == ENOENT;
 }
 
 // Reads the dictionary and the filter file early, each where it would be read at its turn: the
@@ -58,12 +108,14 @@ void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
   {
     const ConsoleToHeld hold(early.TagsSaid);
     early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
+    early.TagsMissing = !early.TagsRead && errno == ENOENT;
   }
   if (!early.TagsRead) early.Root.reset();  // what was built gives its memory back (it may be all there was)
   if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;
   MakeRoomToHold(early.FilterSaid);
   const ConsoleToHeld hold(early.FilterSaid);
   early.FilterRead = ReadFilterFile(early.Configured, *early.Root, early.FilterCount) == 0;
+  early.FilterMissing = !early.FilterRead && errno == ENOENT;
 }
 
 // ---- The output format ------------------------------------------------------------------------
@@ -112,16 +164,18 @@ bool TakeTextFiles(RunSettings& settings, Conversion& run) {
   early.Configured.OutputFileName = settings.OutputFileName;
   settings = std::move(early.Configured);
   if (!early.ConfigRead) {
-    Say("Error when reading ConfigFile. Exiting...");
+    SayNotRead("Error when reading ConfigFile. Exiting...",
+               early.ConfigMissing ? MissingConfigHint(settings) : std::string());
     return false;
   }
   FixUpRange(settings);
-  if (!TakeDictionary(run)) return false;
+  if (!TakeDictionary(settings, run)) return false;
   if (!settings.FilterFileName.empty()) {
     ShowHeld(early.FilterSaid);
     // Without its filter the run would write the records that the filter was to keep out.
     if (!early.FilterRead) {
-      Say("Error when reading FilterFile. Exiting...");
+      SayNotRead("Error when reading FilterFile. Exiting...",
+                 early.FilterMissing ? MissingFilterHint(settings) : std::string());
       return false;
     }
     run.FilterCount = early.FilterCount;

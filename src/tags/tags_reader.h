@@ -13,8 +13,8 @@ constexpr const char* kTagsFileName = "Tags.cfg";
 
 // Fills the tree from the dictionary file; its Type parameters may name the value types that the
 // root's Types give (none when it gives none). Returns 0 when the file was read to its end, -1 when it
-// could not be opened or held in memory (after its message): the tree is then incomplete and must
-// not be used. Bad lines are reported and skipped.
+// could not be opened or held in memory (after its message, errno telling why): the tree is then
+// incomplete and must not be used. Bad lines are reported and skipped.
 int ReadTagsConfig(TBranch& root, const std::string& fileName = kTagsFileName);
 
 // Fills the tree from the text of a Tags.cfg file.

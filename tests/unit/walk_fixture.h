@@ -76,6 +76,7 @@ struct WalkResult {
   uint64_t PastHolder = 0;  // nested elements walked past their holder
   WalkCounts Counts;        // all the walk counted
   FieldCounts FieldsWithoutColumn;  // and its values without a column, by field
+  uint64_t TagsNotFoundInRecord = 0;  // since the last record start, as the walk ended
 };
 
 // Steps until the input is used up or a step returns -1, then writes out the last record, as the
@@ -110,6 +111,7 @@ inline WalkResult RunWalk(TBranch& root, const Bytes& input, WalkSettings settin
     result.PastHolder = walk.Counts.PastHolder;
     result.Counts = walk.Counts;
     result.FieldsWithoutColumn = walk.FieldsWithoutColumn;
+    result.TagsNotFoundInRecord = walk.State.TagsNotFoundInRecord;
   }
   std::fflush(stdout);
   result.Console = testing::internal::GetCapturedStdout();

@@ -88,6 +88,7 @@ WalkResult WalkBothWays(TBranch& root, const Bytes& input, uint64_t stretchSize,
     EXPECT_EQ(shared.Records, inOrder.Records);
     EXPECT_EQ(shared.Output, inOrder.Output);
     EXPECT_EQ(shared.Console, inOrder.Console);
+    EXPECT_EQ(shared.TagsNotFoundInRecord, inOrder.TagsNotFoundInRecord);
     EXPECT_TRUE(SummaryCounts(shared.Counts) == SummaryCounts(inOrder.Counts))
         << "values without a column " << shared.Counts.ValuesWithoutColumn << " shared, "
         << inOrder.Counts.ValuesWithoutColumn << " in order; values not in the CSV " << shared.Counts.ValuesNotInCsv
@@ -439,28 +440,51 @@ TEST(WalkProperties, ZeroIdentifierInDefiniteContentsIsDamageWithResync) {
   }
 }
 
+// The hint lines of a console, each with its line feed.
+std::string HintsOf(const std::string& console) {
+  std::string hints;
+  for (std::size_t at = console.find("Hint: "); at != std::string::npos; at = console.find("Hint: ", at + 1)) {
+    if (at == 0 || console[at - 1] == '\n') hints += console.substr(at, console.find('\n', at) + 1 - at);
+  }
+  return hints;
+}
+
+// The hints after the message of damage that stops the walk, whose element begins at `at`: the
+// element runs past the end of the file of `size` octets, or other damage.
+std::string CutShortHint(uint64_t at, uint64_t size, const std::string& config = "the main configuration file") {
+  return "Hint: the element at offset " + std::to_string(at) + " runs past the end of the file (" +
+         std::to_string(size) + (size == 1 ? " octet" : " octets") + "), which may be cut short; Resync=true in " +
+         config + " keeps what is there\n";
+}
+std::string DamageHint(uint64_t at) {
+  return "Hint: the walk stopped at damage at offset " + std::to_string(at) +
+         "; Resync=true in the main configuration file goes on at the next record that reads\n";
+}
+
 TEST(WalkProperties, ExtremeLengthsAndNestings) {
   auto nested = [](int levels) {  // levels of indefinite length around a primitive element
     Bytes input = {0x81, 0x00};
     for (int i = 1; i < levels; ++i) input = Indefinite(0xA1, input);
     return input;
   };
-  struct Row { const char* name; Bytes input; int status; std::string message; };
+  struct Row { const char* name; Bytes input; int status; std::string message; std::string hint; };
   const Row rows[] = {
-      {"127 length octets, length 0", Cat({{0x81, 0xFF}, Repeat(127, 0x00)}), 0, ""},
-      {"127 length octets, length 1", Cat({{0x81, 0xFF}, Repeat(126, 0x00), {0x01, 'A'}}), 0, ""},
-      {"127 length octets of FF", Cat({{0x81, 0xFF}, Repeat(127, 0xFF)}), -1, "end of input"},
-      {"length octets cut short", Cat({{0x81, 0xFF}, Repeat(100, 0x00)}), -1, "end of input"},
-      {"84 FF FF FF FF", {0x81, 0x84, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, -1, "end of input"},
-      {"eight octets of FF", Cat({{0x81, 0x88}, Repeat(8, 0xFF)}), -1, "end of input"},
-      {"nine octets, too large for 64 bits", Cat({{0x81, 0x89, 0x01}, Repeat(8, 0x00)}), -1, "end of input"},
-      {"nine octets, leading zeros", Cat({{0x81, 0x89}, Repeat(8, 0x00), {0x05}, Repeat(5, 'a')}), 0, ""},
-      {"short length past the end", {0x81, 0x05, 0x41}, -1, "end of input"},
-      {"indefinite element cut before its end", {0xA1, 0x80, 0x81, 0x00, 0x00}, -1, "end of input"},
-      {"high tag number cut", {0x9F}, -1, "end of input"},
-      {"21 levels (depths 0 to 20)", nested(21), 0, ""},
-      {"22 levels", nested(22), -1, "too long"},
-      {"30000 nested indefinite levels", nested(30000), -1, "too long"},
+      {"127 length octets, length 0", Cat({{0x81, 0xFF}, Repeat(127, 0x00)}), 0, "", ""},
+      {"127 length octets, length 1", Cat({{0x81, 0xFF}, Repeat(126, 0x00), {0x01, 'A'}}), 0, "", ""},
+      {"127 length octets of FF", Cat({{0x81, 0xFF}, Repeat(127, 0xFF)}), -1, "end of input", DamageHint(0)},
+      {"length octets cut short", Cat({{0x81, 0xFF}, Repeat(100, 0x00)}), -1, "end of input", CutShortHint(0, 102)},
+      {"84 FF FF FF FF", {0x81, 0x84, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, -1, "end of input", CutShortHint(0, 7)},
+      {"eight octets of FF", Cat({{0x81, 0x88}, Repeat(8, 0xFF)}), -1, "end of input", CutShortHint(0, 10)},
+      {"nine octets, too large for 64 bits", Cat({{0x81, 0x89, 0x01}, Repeat(8, 0x00)}), -1, "end of input",
+       DamageHint(0)},
+      {"nine octets, leading zeros", Cat({{0x81, 0x89}, Repeat(8, 0x00), {0x05}, Repeat(5, 'a')}), 0, "", ""},
+      {"short length past the end", {0x81, 0x05, 0x41}, -1, "end of input", CutShortHint(0, 3)},
+      {"indefinite element cut before its end", {0xA1, 0x80, 0x81, 0x00, 0x00}, -1, "end of input",
+       CutShortHint(0, 5)},
+      {"high tag number cut", {0x9F}, -1, "end of input", CutShortHint(0, 1)},
+      {"21 levels (depths 0 to 20)", nested(21), 0, "", ""},
+      {"22 levels", nested(22), -1, "too long", DamageHint(42)},
+      {"30000 nested indefinite levels", nested(30000), -1, "too long", DamageHint(42)},
   };
   for (const Row& row : rows) {
     for (const WalkSettings& settings : {WalkSettings{}, Debug()}) {
@@ -472,6 +496,73 @@ TEST(WalkProperties, ExtremeLengthsAndNestings) {
       EXPECT_EQ(result.Console.find(kEndOfInput) != std::string::npos, row.message == "end of input");
       EXPECT_EQ(result.Console.find("Error: something is wrong. Tag Identifier is too long.\n\n") != std::string::npos,
                 row.message == "too long");
+      EXPECT_EQ(HintsOf(result.Console), row.hint);
+    }
+  }
+}
+
+// The hint after the message of damage names the key that mends the run, where the key is off:
+// SkipFiller where the walk stopped at filler (a run of 0x00 or 0xFF where a top-level element
+// would begin), else Resync; with Resync, SkipFiller after the first damage at filler, and after
+// damage in a record, that its tags not found may come from the damage. Each hint is a line and an
+// empty line after its message; a compressed input that ends early gets none.
+TEST(WalkHints, NameTheKeyThatMendsTheRun) {
+  auto root = SampleDictionary();
+  const Bytes call = Call(1);                                  // 5 octets
+  const Bytes unknownTag = Tlv({0xA1}, Tlv({0x85}, {0x01}));  // a record whose tag 1.5 is not found
+  const Bytes cutInRecord = {0xA1, 0x03, 0x80, 0x05, 0x05};    // its 1.0 at offset 2 claims five octets
+  const Bytes damagedAfterUnknown = Tlv({0xA1}, {0x85, 0x01, 0x01, 0x80, 0x05, 0x05});  // 1.0 at 5 too long
+  WalkSettings named;
+  named.ConfigName = "day.cfg";
+  WalkSettings skipFiller;
+  skipFiller.SkipFiller = true;
+  WalkSettings resync;
+  resync.Resync = true;
+  WalkSettings cutResync = resync;
+  cutResync.InputEndsEarly = true;
+  WalkSettings cut;
+  cut.InputEndsEarly = true;
+  const auto tagsHint = [](int record) {
+    return "Hint: the tags not found in record " + std::to_string(record) +
+           " may come from the damage, not from the dictionary\n";
+  };
+  struct Row { const char* what; Bytes input; WalkSettings settings; std::string hints; };
+  const Row rows[] = {
+      {"0xFF after a record", Cat({call, Repeat(4, 0xFF)}), named,
+       "Hint: the walk stopped at filler (octets 0xFF between records) at offset 5; SkipFiller=true in day.cfg "
+       "passes over it\n"},
+      {"0x00 ending the file", Cat({call, {0x00}}), {},
+       "Hint: the walk stopped at filler (octets 0x00 between records) at offset 5; SkipFiller=true in the main "
+       "configuration file passes over it\n"},
+      {"with SkipFiller, damage after the filler", Cat({call, {0xFF, 0xFF, 0xA1, 0x05, 0x80}}), skipFiller,
+       CutShortHint(7, 10)},
+      {"0xFF inside a record is no filler", Tlv({0xA1}, {0xFF, 0xFF, 0xFF}), {}, CutShortHint(2, 5)},
+      {"named in the main configuration file", Cat({call, cutInRecord}), named, CutShortHint(7, 10, "day.cfg")},
+      {"a compressed input that ends early", Cat({call, cutInRecord}), cut, ""},
+      {"a compressed input that ends early, with Resync", Cat({call, cutInRecord}), cutResync, ""},
+      {"with Resync, filler: once", Cat({call, Repeat(3, 0xFF), Call(2), Repeat(3, 0xFF), Call(3)}), resync,
+       "Hint: the damage at offset 5 is filler (octets 0xFF between records); SkipFiller=true in the main "
+       "configuration file passes over it\n"},
+      {"with Resync and SkipFiller, filler is passed over", Cat({call, Repeat(3, 0xFF), cutInRecord}),
+       [] { WalkSettings both; both.Resync = both.SkipFiller = true; return both; }(), ""},
+      {"with Resync, damage in a record whose tag was not found", Cat({call, damagedAfterUnknown, Call(3)}), resync,
+       tagsHint(2)},
+      {"with Resync, damage in records of every tag found", Cat({call, cutInRecord, Call(3)}), resync, ""},
+      {"with Resync, the tag not found in the record before the damaged one", Cat({unknownTag, cutInRecord, call}),
+       resync, ""},
+      {"with Resync, damage outside a record after a tag not found", Cat({unknownTag, {0x83, 0x05, 0x41}}), resync,
+       ""},
+      {"with Resync, each damaged record its own", Cat({damagedAfterUnknown, call, damagedAfterUnknown}), resync,
+       tagsHint(1) + tagsHint(3)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const WalkResult result = RunWalk(*root, row.input, row.settings);
+    EXPECT_EQ(HintsOf(result.Console), row.hints) << result.Console;
+    const std::string& console = result.Console;
+    for (std::size_t at = console.find("Hint: "); at != std::string::npos; at = console.find("Hint: ", at + 1)) {
+      EXPECT_TRUE(at >= 2 && console.compare(at - 2, 2, "\n\n") == 0) << "after its message's empty line";
+      EXPECT_EQ(console.compare(console.find('\n', at), 2, "\n\n"), 0) << "an empty line after it";
     }
   }
 }
@@ -765,13 +856,16 @@ TEST(StretchWalk, MessagesGoWhereTheStartingThreadsGo) {
   for (std::size_t end : ends) {
     if (end - stretchEnds.back() >= 100) stretchEnds.push_back(end);
   }
-  // A record of definite length in the stretch, its tag made primitive: damage with Resync.
-  const auto damagedIn = [&](std::size_t stretch) {
+  // A record of definite length in the stretch whose first nested element is 1.0: its tag made
+  // primitive (`at` 0), damage with Resync; the 1.0's length made indefinite (`at` 3), a stop
+  // inside the record that the plan of stretches passes over at once.
+  const auto damagedIn = [&](std::size_t stretch, std::size_t at = 0, uint8_t octet = 0x81) {
     for (std::size_t k = 1; k < ends.size(); ++k) {
-      const std::size_t at = ends[k - 1];
-      if (at >= stretchEnds[stretch] && ends[k] <= stretchEnds[stretch + 1] && file[at] == 0xA1 && file[at + 1] != 0x80) {
+      const std::size_t begin = ends[k - 1];
+      if (begin >= stretchEnds[stretch] && ends[k] <= stretchEnds[stretch + 1] && file[begin] == 0xA1 &&
+          file[begin + 1] != 0x80 && file[begin + 2] == 0x80) {
         Bytes damaged = file;
-        damaged[at] = 0x81;
+        damaged[begin + at] = octet;
         return damaged;
       }
     }
@@ -780,11 +874,14 @@ TEST(StretchWalk, MessagesGoWhereTheStartingThreadsGo) {
   };
   WalkSettings resync;
   resync.Resync = true;
-  struct Row { const char* what; Bytes file; WalkSettings settings; bool goesOnInOrder; };
+  struct Row { const char* what; Bytes file; WalkSettings settings; bool goesOnInOrder; const char* said; };
   const Row rows[] = {
-      {"messages of stretches shown at their turn", file, {}, false},
-      {"damage in stretch 1", damagedIn(1), resync, true},
-      {"damage in stretch 3", damagedIn(3), resync, true},
+      {"messages of stretches shown at their turn", file, {}, false, "Error: tag 6. not found"},
+      {"damage in stretch 1", damagedIn(1), resync, true, "Error: input damaged"},
+      {"damage in stretch 3", damagedIn(3), resync, true, "Error: input damaged"},
+      // the hint after the stop comes with its message at the stretch's turn
+      {"a stop in stretch 3", damagedIn(3, 3, 0x80), {}, false,
+       "NonConstructed tag with undefinite length !!!!\nHint: the walk stopped at damage at offset "},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -801,8 +898,7 @@ TEST(StretchWalk, MessagesGoWhereTheStartingThreadsGo) {
     }
     EXPECT_EQ(shared.Console, "");
     EXPECT_EQ(sharedLog.Text, inOrderLog.Text);
-    EXPECT_NE(inOrderLog.Text.find(row.goesOnInOrder ? "Error: input damaged" : "Error: tag 6. not found"),
-              std::string::npos);
+    EXPECT_NE(inOrderLog.Text.find(row.said), std::string::npos) << inOrderLog.Text;
     EXPECT_EQ(shared.Output, inOrder.Output);
     EXPECT_GE(report.TakenOver, 1u);
     EXPECT_EQ(report.WentOnInOrder, row.goesOnInOrder);

@@ -292,9 +292,10 @@ class SharedWalk {
     const WalkState& ahead = worker.Walk.State;
     const bool recordStarted = ahead.RecordCount != worker.Span.RecordsBefore;
     // The walk's own state, each field handed over here (a field added to it does not compile
-    // until it is): the messages with the percentages still due, the text, the record's counts,
-    // the next percentage.
-    auto& [open, recordStart, pending, lastPercent, nextPercentAt] = static_cast<WalkOwnState&>(walk_.State);
+    // until it is): the messages with the percentages still due, the text, the record's counts
+    // and tags not found, the next percentage.
+    auto& [open, recordStart, pending, lastPercent, nextPercentAt, tagsNotFound] =
+        static_cast<WalkOwnState&>(walk_.State);
     const std::string_view console = worker.Log.Text;
     std::size_t shown = 0;
     for (const ConsoleLog::Progress& progress : worker.Log.Progresses) {
@@ -317,10 +318,12 @@ class SharedWalk {
       walk_.Output.WriteText(text.substr(0, ahead.RecordStart));
       open.assign(text.substr(ahead.RecordStart));
       pending = ahead.Pending;
+      tagsNotFound = ahead.TagsNotFoundInRecord;
     } else {
       if (!text.empty()) format_.TextFollows();
       open.append(text);
       pending.Add(ahead.Pending);
+      tagsNotFound += ahead.TagsNotFoundInRecord;
     }
     recordStart = 0;
     nextPercentAt = 0;  // worked out again at the next record start

@@ -39,6 +39,9 @@ struct WalkSettings {
   // The input's octets end before those of its source did (a compressed input that was not read
   // to its end): an element that runs past their end is that cut, not damage, even with Resync.
   bool InputEndsEarly = false;
+  // The main configuration file of the run, which the hints after damage name (its SkipFiller and
+  // Resync keys); empty: a walk of no run's.
+  std::string_view ConfigName;
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it
@@ -101,17 +104,21 @@ struct WalkOwnState {
   PendingCounts Pending;
   int LastPercent = 0;
   uint64_t NextPercentAt = 0;  // no percentage above LastPercent before this position
+  // The elements whose tag was not found since the last record start: the hint after damage in a
+  // record says that they may come from the damage.
+  uint64_t TagsNotFoundInRecord = 0;
 
   // The walk of a stretch ahead of its turn starts with no text and nothing counted, and notes
   // every percentage it reaches (its turn shows those still due). A field added here does not
   // compile until it is named here too.
   void ForStretch() {
-    auto& [text, recordStart, pending, lastPercent, nextPercentAt] = *this;
+    auto& [text, recordStart, pending, lastPercent, nextPercentAt, tagsNotFound] = *this;
     text.clear();
     recordStart = 0;
     pending = {};
     lastPercent = -1;
     nextPercentAt = 0;
+    tagsNotFound = 0;
   }
 };
 
@@ -197,6 +204,7 @@ struct WalkContext {
   struct {
     bool Pending = false;
     uint64_t At = 0;          // the first octet of the innermost element whose reading failed
+    bool TopLevel = false;    // that element is a top-level one, where SkipFiller would pass over filler
     uint64_t SearchFrom = 0;  // the first octet the search for a place to go on may take
     const char* Why = "";     // what failed, for the console line
     uint64_t BlockEnd = 0;    // the end of the top-level element of definite length it lies in; 0 if none
@@ -208,6 +216,8 @@ struct WalkContext {
     uint64_t DoubtBefore = 0;         // records that begin before this end the damaged record claimed
     bool DoubtAtEndOfContents = false;  // the next record, when end-of-contents octets follow it
     uint64_t DoubtedAt = 0;
+    // The hint that damage lay at filler, which SkipFiller passes over, was given: once a walk.
+    bool FillerHinted = false;
   } Damage;
 
   // Readies the walk for a stretch ahead of its turn that begins at `begin` in `input` (the whole

@@ -8,15 +8,76 @@
 #include "common/console.h"
 
 namespace orvalis {
+namespace {
+
+// The hints after the messages of damage: one line each, after the message, naming the key of the
+// main configuration file that mends the run. They go where the walk's messages go (a stretch
+// walked ahead holds them with its messages for its turn).
+constexpr const char kFillerStopHint[] =
+    "Hint: the walk stopped at filler (octets 0x%02X between records) at offset %" PRIu64
+    "; SkipFiller=true in %s passes over it\n\n";
+constexpr const char kFillerDamageHint[] =
+    "Hint: the damage at offset %" PRIu64 " is filler (octets 0x%02X between records); SkipFiller=true in %s"
+    " passes over it\n\n";
+constexpr const char kCutShortHint[] =
+    "Hint: the element at offset %" PRIu64 " runs past the end of the file (%" PRIu64
+    " octet%s), which may be cut short; Resync=true in %s keeps what is there\n\n";
+constexpr const char kDamageStopHint[] =
+    "Hint: the walk stopped at damage at offset %" PRIu64
+    "; Resync=true in %s goes on at the next record that reads\n\n";
+constexpr const char kTagsNotFoundHint[] =
+    "Hint: the tags not found in record %" PRIu32 " may come from the damage, not from the dictionary\n\n";
+
+// The main configuration file as the hints name it.
+std::string ConfigNamed(const WalkSettings& settings) {
+  return settings.ConfigName.empty() ? std::string("the main configuration file") : ConsoleName(settings.ConfigName);
+}
+
+// True when the element whose reading failed, at `at`, is a top-level one: its first octet is
+// where a top-level element begins.
+bool AtTopLevel(const WalkContext& walk, uint64_t at) {
+  return walk.State.Path.Depth == 0 && at == walk.ElementOffset;
+}
+
+// The filler that SkipFiller, which is off, would have passed over where the top-level element at
+// `at` begins (resync.h decides what is filler); none below the top level or with SkipFiller.
+FillerRun FillerWithoutSkipFiller(const WalkContext& walk, uint64_t at, bool topLevel) {
+  ByteCursor place = walk.Input;
+  if (!topLevel || walk.Settings.SkipFiller || !place.MoveTo(at)) return {};
+  return FillerAt(place, *walk.Root);
+}
+
+// After the message of damage that stopped the walk without Resync, at the element beginning at
+// `at`: filler names SkipFiller, other damage Resync (the file may be cut short where the element
+// runs past its end).
+void HintAtStop(const WalkContext& walk, uint64_t at, const char* why, bool topLevel) {
+  const std::string config = ConfigNamed(walk.Settings);
+  const FillerRun filler = FillerWithoutSkipFiller(walk, at, topLevel);
+  if (filler.Octets != 0) {
+    SayFormatted(kFillerStopHint, static_cast<unsigned>(filler.Octet), at, config.c_str());
+  } else if (std::string_view(why) == kInputEndsInside || std::string_view(why) == kNoEndOfContents) {
+    const uint64_t size = walk.Input.Size();
+    SayFormatted(kCutShortHint, at, size, size == 1 ? "" : "s", config.c_str());
+  } else {
+    SayFormatted(kDamageStopHint, at, config.c_str());
+  }
+}
+
+}  // namespace
+
 int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char* why, std::string_view message) {
   const bool cut = walk.Settings.InputEndsEarly &&
                    (std::string_view(why) == kInputEndsInside || std::string_view(why) == kNoEndOfContents);
   if (!walk.Settings.Resync || cut) {
     Say(message);
+    // A compressed input that ends early is no damage (its own message comes after the walk), and
+    // Resync stops the walk at nothing else.
+    if (!walk.Settings.Resync && !cut) HintAtStop(walk, at, why, AtTopLevel(walk, at));
     return -1;
   }
   walk.Damage.Pending = true;
   walk.Damage.At = at;
+  walk.Damage.TopLevel = AtTopLevel(walk, at);
   walk.Damage.SearchFrom = searchFrom;
   walk.Damage.Why = why;
   walk.Damage.BlockEnd = 0;
@@ -39,6 +100,20 @@ void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
                " octets skipped, the walk goes on at offset %" PRIu64 "%s; last record completed: %" PRIu32 ".\n\n",
                at, walk.Damage.Why, resumedAt - at, resumedAt, resumedAt >= walk.Input.Size() ? " (the end)" : "",
                counts.LastRecordCompleted);
+}
+
+void HintAtDamage(WalkContext& walk) {
+  auto& damage = walk.Damage;
+  if (damage.InRecord && walk.State.TagsNotFoundInRecord != 0) {
+    SayFormatted(kTagsNotFoundHint, walk.State.RecordCount);
+    return;
+  }
+  if (damage.FillerHinted) return;
+  const FillerRun filler = FillerWithoutSkipFiller(walk, damage.At, damage.TopLevel);
+  if (filler.Octets == 0) return;
+  damage.FillerHinted = true;
+  const std::string config = ConfigNamed(walk.Settings);
+  SayFormatted(kFillerDamageHint, damage.At, static_cast<unsigned>(filler.Octet), config.c_str());
 }
 
 void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedIn) {
@@ -64,6 +139,7 @@ void ReportTagNotFound(WalkContext& walk) {
   Say("Error: tag " + TagPathText(walk.State.Path) +
       " not found, please, add it to Tags.cfg or report about this error to " + kContactAddress + "\n\n");
   ++walk.Counts.TagsNotFound;
+  ++walk.State.TagsNotFoundInRecord;
 }
 
 void ShowProgress(WalkContext& walk) {
@@ -85,6 +161,7 @@ bool StartRecord(WalkContext& walk) {
   CountRecordOutcome(walk);
   ++state.RecordCount;
   WriteOutRecord(walk);
+  state.TagsNotFoundInRecord = 0;
   state.FilteredTagsSeen = 0;
   state.RecordPasses = true;
   const WalkSettings& settings = walk.Settings;

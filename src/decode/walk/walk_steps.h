@@ -13,7 +13,9 @@
 // octet 00 in contents of definite length (those octets only end contents of indefinite length;
 // at the top level they are SkipFiller's to pass over, or an element as without Resync), and the
 // top level (WalkTopLevel) says it on the console, has the writer mark it and goes on at the next
-// place a record can be read (resync.h).
+// place a record can be read (resync.h). A hint line may follow either message, naming the key that
+// mends the run: SkipFiller where the damage is filler, Resync where the walk stopped at damage,
+// and after damage in a record whose tags were not all found, that they may come from it.
 #pragma once
 
 #include <cstddef>
@@ -462,6 +464,11 @@ void PassOverFiller(WalkContext& walk, Writer& writer, const FillerRun& filler) 
 // Says the damage noted on the console (with the place the walk goes on at) and counts it.
 void ReportDamage(WalkContext& walk, uint64_t resumedAt);
 
+// The hint after the damage's console line, when one helps: the tags not found in the record the
+// damage lay in may come from it; the damage lay at filler, which SkipFiller (off) passes over
+// (once a walk).
+void HintAtDamage(WalkContext& walk);
+
 // Puts the walk where it goes on after damage: at the top level, or in the block where the record
 // found is read (its path then the block's tag and the record's, as if the block held it; up to
 // the block's end when the damage lay in it and its length is known). `damagedIn` is the block
@@ -477,6 +484,7 @@ void GoOnAfterDamage(WalkContext& walk, Writer& writer) {
   const ResumePoint point =
       FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller);
   ReportDamage(walk, point.At);
+  HintAtDamage(walk);
   if (!InSkippedRecord(walk)) writer.Damaged(walk.Damage.At, point.At);
   auto& damage = walk.Damage;
   const bool inClaimedEnd = damage.InRecord && !damage.RecordIndefinite && damage.RecordEnd > point.At;
