@@ -312,10 +312,19 @@ TEST(CsvLayout, FieldsWithoutColumnTellTheirPathsAndRemedy) {
     return more;
   };
   const Row rows[] = {
-      {"three paths", with({"1.4.TagName=code", "1.4.Type=DecNumber", "2.1.4.TagName=code", "2.1.4.Type=DecNumber",
-                            "3.4.TagName=code", "3.4.Type=DecNumber"}),
+      {"three paths (and one of the name outside records)",
+       with({"1.4.TagName=code", "1.4.Type=DecNumber", "2.1.4.TagName=code", "2.1.4.Type=DecNumber",
+             "3.4.TagName=code", "3.4.Type=DecNumber", "4.TagName=code", "4.0.TagName=inner", "4.0.Type=DecNumber"}),
        Cat({Tlv({0xA1}, codes(2)), Tlv({0xA3}, codes(3))}), "",
        "code (1.4, 2.1.4, 3.4): 3@3: add 1.4.Occurs=3, 2.1.4.Occurs=3 and 3.4.Occurs=3\n"},
+      {"a path whose Occurs gives the occurrences already",
+       with({"1.4.TagName=code", "1.4.Type=DecNumber", "2.1.4.TagName=code", "2.1.4.Type=DecNumber", "2.1.4.Occurs=3"}),
+       Tlv({0xA1}, codes(3)), "", "code (1.4, 2.1.4): 2@3: add 1.4.Occurs=3\n"},
+      {"one TagName in two holders: two fields",
+       with({"1.5.TagName=trunk", "1.5.0.TagName=group", "1.5.0.Type=String", "1.6.TagName=line",
+             "1.6.0.TagName=group", "1.6.0.Type=String"}),
+       Tlv({0xA1}, Cat({Tlv({0xA5}, Cat({group('A'), group('B')})), Tlv({0xA6}, Cat({group('C'), group('D')}))})), "",
+       "group (1.5.0): 1@2: add 1.5.0.Occurs=2\ngroup (1.6.0): 1@2: add 1.6.0.Occurs=2\n"},
       {"the outermost occurrence beyond Occurs",
        with({"1.5.TagName=trunk", "1.5.0.TagName=group", "1.5.0.Type=String", "1.5.1.TagName=sub",
              "1.5.1.0.TagName=x", "1.5.1.0.Type=DecNumber"}),
@@ -329,16 +338,23 @@ TEST(CsvLayout, FieldsWithoutColumnTellTheirPathsAndRemedy) {
        "",
        "code (2.1.4, 3.4): 2@1: the columns of that name hold a value of other parts: give 2.1.4 and 3.4 TagNames "
        "of their own\n"},
+      {"as many occurrences as Occurs can give", with({"1.4.TagName=code", "1.4.Type=DecNumber"}),
+       Tlv({0xA1}, codes(1000)), "", "code (1.4): 999@1000: add 1.4.Occurs=1000\n"},
       {"more occurrences than Occurs can give", with({"1.4.TagName=code", "1.4.Type=DecNumber"}),
        Tlv({0xA1}, codes(1001)), "", "code (1.4): 1000@1001: Occurs gives columns to 1000 occurrences at most\n"},
+      // Columns names a column of code, of trunk's group (in trunk's second occurrence) and extra,
+      // which comes right after kind, and none of kind's nor of service's (whose first element
+      // is no field).
       {"Columns names the field's columns",
-       with({"1.4.TagName=code", "1.4.Type=DecNumber", "1.5.TagName=trunk", "1.5.0.TagName=group",
-             "1.5.0.Type=String", "1.6.TagName=kind", "1.6.Type=DecNumber"}),
-       Tlv({0xA1}, Cat({codes(2), Tlv({0xA5}, group('A')), Tlv({0xA5}, group('B')), Tlv({0x86}, {1}),
-                        Tlv({0x86}, {2})})),
-       "record,code,trunk.group",
+       with({"1.4.TagName=code", "1.4.Type=DecNumber", "1.5.TagName=trunk", "1.5.Occurs=2", "1.5.0.TagName=group",
+             "1.5.0.Type=String", "1.6.TagName=kind", "1.6.Type=DecNumber", "1.7.TagName=extra", "1.7.Type=DecNumber",
+             "1.8.TagName=service", "1.8.0.Type=DecNumber", "1.8.1.TagName=x", "1.8.1.Type=DecNumber"}),
+       Tlv({0xA1}, Cat({codes(2), Tlv({0xA5}, Cat({group('A'), group('B')})), Tlv({0x86}, {1}), Tlv({0x86}, {2}),
+                        Tlv({0xA8}, Tlv({0x81}, {1})), Tlv({0xA8}, Tlv({0x81}, {2}))})),
+       "record,code,trunk#2.group,extra",
        "code (1.4): 1@2: add 1.4.Occurs=2, and their new columns to Columns\n"
-       "trunk (1.5): 1@2: add 1.5.Occurs=2, and their new columns to Columns\nkind (1.6): 1@2: add 1.6.Occurs=2\n"},
+       "group (1.5.0): 1@2: add 1.5.0.Occurs=2, and their new columns to Columns\n"
+       "kind (1.6): 1@2: add 1.6.Occurs=2\nservice (1.8): 1@2: add 1.8.Occurs=2\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
