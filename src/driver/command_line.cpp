@@ -243,6 +243,7 @@ int ParseCommandLine(int argc, const char* const* argv, RunSettings& settings, C
       attached = !value.empty();
     }
     if (row == nullptr) {
+      if (!found.Unknown) found.NotUnderstood = std::string(word);
       found.Unknown = true;  // the rest is still read, for -q
       continue;
     }

@@ -21,6 +21,7 @@ enum class Asked { kConversion, kHelp, kVersion };
 struct CommandLineFaults {
   bool Unknown = false;      // an argument that is not an option: the usage text
   std::string RefusedWord;   // the first word of letters that do not combine (-qx), named after the usage text
+  std::string NotUnderstood;  // else the first argument that is no option (--inp, day1.ber), named in a hint
   std::string RefusedValue;  // the message of the first option whose value was refused (too long, not a number)
   Asked Asks = Asked::kConversion;  // the first of --help, -h and --version
 };

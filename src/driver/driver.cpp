@@ -75,6 +75,12 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
       SayOnErrorStream("Error: unknown option " + ConsoleName(faults.RefusedWord) +
                        ": only the letters q, s and d combine in one word (-qs is -q -s)\n");
     }
+    if (faults.Unknown && faults.RefusedWord.empty()) {
+      const std::string& word = faults.NotUnderstood;
+      SayOnErrorStream("Hint: \"" + ConsoleName(word) + "\" is not an option of the usage text above" +
+                       (word.empty() || word[0] != '-' ? "; an input is named with -i (-i " + ConsoleName(word) + ")\n"
+                                                       : "\n"));
+    }
     return false;
   }
   if (!faults.RefusedValue.empty()) {
