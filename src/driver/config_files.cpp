@@ -41,8 +41,19 @@ void ForEachSetting(const std::string& name, std::string_view text, Problem badL
   });
 }
 
-// The value of a switch: exactly "true" or "false".
-bool IsSwitchValue(std::string_view value) { return value == "true" || value == "false"; }
+// A switch's value, exactly "true" or "false", into `setting`; false for any other.
+bool TakeSwitch(std::string_view value, bool& setting) {
+  if (value != "true" && value != "false") return false;
+  setting = value == "true";
+  return true;
+}
+
+// A switch that only switches on: "false" switches nothing off (DebugMode, nor -d; Strict, nor -s).
+bool TakeSwitchOn(std::string_view value, bool& setting) {
+  if (value != "true" && value != "false") return false;
+  if (value == "true") setting = true;
+  return true;
+}
 
 // A number of digits only (no sign, no blanks) from 1 to `largest`; false for anything else.
 bool ParseBound(std::string_view value, uint64_t largest, uint64_t& number) {
@@ -50,6 +61,66 @@ bool ParseBound(std::string_view value, uint64_t largest, uint64_t& number) {
   if (!ParseDigits(value, largest, parsed) || parsed == 0) return false;
   number = parsed;
   return true;
+}
+
+constexpr const char kSwitch[] = "true or false";
+
+// A key whose value is checked: Take sets its setting from a value it accepts, and refuses any
+// other, which is then a bad line "Error in FILE file: NAME is WHAT, not:" with the value.
+struct CheckedKey {
+  const char* Name;
+  const char* What;
+  bool (*Take)(RunSettings& settings, std::string_view value);
+};
+
+const CheckedKey kCheckedKeys[] = {
+    {"DebugMode", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitchOn(v, s.DebugMode); }},
+    {"Strict", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitchOn(v, s.Strict); }},
+    {"SkipFiller", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.SkipFiller); }},
+    {"Resync", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.Resync); }},
+    {"SourceColumn", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.SourceColumn); }},
+    {"OffsetColumn", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.OffsetColumn); }},
+    {"InertFormulas", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.InertFormulas); }},
+    {"SkipConverted", "a file name of at most 255 characters",
+     [](RunSettings& s, std::string_view v) {
+       if (v.size() > kMaxFileNameLength) return false;
+       s.SkipConvertedFileName = std::string(v);
+       return true;
+     }},
+    {"ColumnNames", "sql or tags",
+     [](RunSettings& s, std::string_view v) {
+       if (v != "sql" && v != "tags") return false;
+       s.SqlColumnNames = v == "sql";
+       return true;
+     }},
+    {"TableName", "a name of 1 to 255 characters",
+     [](RunSettings& s, std::string_view v) {
+       if (v.empty() || v.size() > kMaxFileNameLength) return false;
+       s.TableName = std::string(v);
+       return true;
+     }},
+    {"GzipMaxContents", "a number from 1 to 4294967295",
+     [](RunSettings& s, std::string_view v) { return ParseBound(v, kLargestContents, s.GzipMaxContents); }},
+    {"GzipMaxRatio", "a number from 1 to 1032",
+     [](RunSettings& s, std::string_view v) {
+       uint64_t ratio = 0;
+       if (!ParseBound(v, kDeflateRatio, ratio)) return false;
+       s.GzipMaxRatio = static_cast<uint32_t>(ratio);
+       return true;
+     }},
+    {"JsonSchema", "1 or 2",
+     [](RunSettings& s, std::string_view v) {
+       if (v != "1" && v != "2") return false;
+       s.JsonSchema = v[0] - '0';
+       return true;
+     }},
+};
+
+const CheckedKey* CheckedKeyNamed(std::string_view name) {
+  for (const CheckedKey& key : kCheckedKeys) {
+    if (name == key.Name) return &key;
+  }
+  return nullptr;
 }
 
 // The keys that long options of the command line set, in place of the file's lines.
@@ -79,7 +150,7 @@ int ReadMainConfig(RunSettings& settings) {
 void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
   const std::string fileName = ConsoleName(settings.ConfigFileName);
   ForEachSetting(settings.ConfigFileName, text, Problem::kBadConfigLine, [&](std::string_view name, std::string_view value) {
-    uint64_t number = 0;
+    const CheckedKey* checked = nullptr;
     if (name == "StartRec") {
       settings.StartRec = ParseDecimalLong(value);
     } else if (name == "EndRec") {
@@ -93,49 +164,14 @@ void ApplyMainConfigText(RunSettings& settings, std::string_view text) {
         settings.FilterFileName = std::string(value);
         settings.FilterFileFromConfig = true;
       }
-    } else if (name == "DebugMode" && IsSwitchValue(value)) {
-      if (value == "true") settings.DebugMode = true;  // false switches nothing off (nor -d)
-    } else if (name == "Strict" && IsSwitchValue(value)) {
-      if (value == "true") settings.Strict = true;  // false switches nothing off (nor -s)
-    } else if (name == "SkipFiller" && IsSwitchValue(value)) {
-      settings.SkipFiller = value == "true";
-    } else if (name == "Resync" && IsSwitchValue(value)) {
-      settings.Resync = value == "true";
-    } else if (name == "SkipConverted" && value.size() <= kMaxFileNameLength) {
-      settings.SkipConvertedFileName = std::string(value);
     } else if (name == "OutputFormat") {
       settings.OutputFormatName = std::string(value.substr(0, kMaxFileNameLength + 1));
       settings.OutputFormatFromConfig = true;
     } else if (name == "Columns") {
       settings.Columns = std::string(value);
-    } else if (name == "SourceColumn" && (value == "true" || value == "false")) {
-      settings.SourceColumn = value == "true";
-    } else if (name == "OffsetColumn" && IsSwitchValue(value)) {
-      settings.OffsetColumn = value == "true";
-    } else if (name == "InertFormulas" && (value == "true" || value == "false")) {
-      settings.InertFormulas = value == "true";
-    } else if (name == "ColumnNames" && (value == "sql" || value == "tags")) {
-      settings.SqlColumnNames = value == "sql";
-    } else if (name == "TableName" && !value.empty() && value.size() <= kMaxFileNameLength) {
-      settings.TableName = std::string(value);
-    } else if (name == "GzipMaxContents" && ParseBound(value, kLargestContents, number)) {
-      settings.GzipMaxContents = number;
-    } else if (name == "GzipMaxRatio" && ParseBound(value, kDeflateRatio, number)) {
-      settings.GzipMaxRatio = static_cast<uint32_t>(number);
-    } else if (name == "JsonSchema" && (value == "1" || value == "2")) {
-      settings.JsonSchema = value[0] - '0';
-    } else if (name == "ColumnNames" || name == "TableName" || name == "SourceColumn" || name == "InertFormulas" ||
-               name == "GzipMaxContents" || name == "GzipMaxRatio" || name == "DebugMode" || name == "Strict" ||
-               name == "SkipFiller" || name == "Resync" || name == "SkipConverted" ||
-               name == "JsonSchema" || name == "OffsetColumn") {
-      SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), std::string(name).c_str(),
-                   name == "ColumnNames"       ? "sql or tags"
-                   : name == "TableName"       ? "a name of 1 to 255 characters"
-                   : name == "SkipConverted"   ? "a file name of at most 255 characters"
-                   : name == "GzipMaxContents" ? "a number from 1 to 4294967295"
-                   : name == "GzipMaxRatio"    ? "a number from 1 to 1032"
-                   : name == "JsonSchema"      ? "1 or 2"
-                                               : "true or false");
+    } else if ((checked = CheckedKeyNamed(name)) != nullptr) {
+      if (checked->Take(settings, value)) return;
+      SayFormatted("Error in %s file: %s is %s, not:\n ", fileName.c_str(), checked->Name, checked->What);
       PrintText(value, "\n\n");
       CountProblem(Problem::kBadConfigLine);
     } else {

@@ -2,11 +2,18 @@
 
 #include <unordered_map>
 
+#include "common/text_format.h"
+
 namespace orvalis {
 namespace {
 
 // The deepest nesting of arrays and objects passed over inside a line.
 constexpr int kMaxDepth = 64;
+
+// The value of a hexadecimal digit, or -1 for any other character.
+int HexDigit(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
 
 // A reader of one JSON text that moves only on success.
 class JsonText {
@@ -65,14 +72,9 @@ class JsonText {
   bool ReadCount(uint64_t& value) {
     SkipSpace();
     const std::size_t start = pos_;
-    value = 0;
-    while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') {
-      const uint64_t digit = static_cast<uint64_t>(text_[pos_] - '0');
-      if (value > (UINT64_MAX - digit) / 10) return false;
-      value = value * 10 + digit;
-      ++pos_;
-    }
-    return pos_ > start && !(pos_ - start > 1 && text_[start] == '0') && !NumberGoesOn();
+    while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') ++pos_;
+    const std::string_view digits = text_.substr(start, pos_ - start);
+    return ParseDigits(digits, UINT64_MAX, value) && !(digits.size() > 1 && digits[0] == '0') && !NumberGoesOn();
   }
 
   // Any value, passed over.
@@ -126,8 +128,7 @@ class JsonText {
     if (text_.size() - pos_ < 4) return false;
     value = 0;
     for (int i = 0; i < 4; ++i) {
-      const char c = text_[pos_++];
-      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+      const int digit = HexDigit(text_[pos_++]);
       if (digit < 0) return false;
       value = value * 16 + static_cast<uint32_t>(digit);
     }
@@ -175,8 +176,7 @@ bool DecodeHex(std::string_view hex, std::string& octets) {
   for (std::size_t i = 0; i < hex.size(); i += 2) {
     int pair = 0;
     for (std::size_t j = i; j < i + 2; ++j) {
-      const char c = hex[j];
-      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+      const int digit = HexDigit(hex[j]);
       if (digit < 0) return false;
       pair = pair * 16 + digit;
     }

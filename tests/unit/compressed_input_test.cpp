@@ -14,7 +14,6 @@
 
 #include "common/console.h"
 #include "driver/compressed_input.h"
-#include "driver/config_files.h"
 
 namespace orvalis::test {
 namespace {
@@ -261,46 +260,6 @@ TEST(InflateFaultMessage, TooLargeAtTheLargestContentsKeepsItsWords) {
   EXPECT_EQ(InflateFaultMessage("day1.gz", report, 10000, {"GzipMaxContents in my.cfg", "GzipMaxRatio in my.cfg"}),
             "Error: day1.gz: the gzip contents are 4 GiB or more: files of 4 GiB or more are not supported; 10000 "
             "octets of contents were read before it\n");
-}
-
-// The two keys take digits only, within their range; any other value is a bad line that leaves
-// the setting as it was (values past the range and with other characters: an end-to-end case).
-TEST(GzipBoundKeys, OnlyNumbersInTheirRange) {
-  const std::string contentsBad = "Error in Orvalis.cfg file: GzipMaxContents is a number from 1 to 4294967295, not:\n ";
-  const std::string ratioBad = "Error in Orvalis.cfg file: GzipMaxRatio is a number from 1 to 1032, not:\n ";
-  const struct {
-    std::string Text;
-    uint64_t Contents;
-    uint32_t Ratio;
-    std::string Console;
-    uint64_t BadLines;
-  } rows[] = {
-      {"GzipMaxContents=1000\r\n", 1000, 0, "", 0},
-      {"GzipMaxContents=0004294967295\r\n", UINT32_MAX, 0, "", 0},
-      {"GzipMaxContents=1\r\n", 1, 0, "", 0},
-      {"GzipMaxContents=18446744073709551617\r\n", UINT32_MAX, 0, contentsBad + "18446744073709551617\n\n", 1},
-      {"GzipMaxContents=0\r\n", UINT32_MAX, 0, contentsBad + "0\n\n", 1},
-      {"GzipMaxContents=+5\r\n", UINT32_MAX, 0, contentsBad + "+5\n\n", 1},
-      {"GzipMaxContents=\r\n", UINT32_MAX, 0, contentsBad + "\n\n", 1},
-      {"GzipMaxRatio=1032\r\n", UINT32_MAX, 1032, "", 0},
-      {"GzipMaxRatio=1\r\n", UINT32_MAX, 1, "", 0},
-      {"GzipMaxRatio=1033\r\n", UINT32_MAX, 0, ratioBad + "1033\n\n", 1},
-      {"GzipMaxRatio=0\r\n", UINT32_MAX, 0, ratioBad + "0\n\n", 1},
-      {"GzipMaxRatio=sql\r\n", UINT32_MAX, 0, ratioBad + "sql\n\n", 1},  // a word another key takes
-      {"GzipMaxRatio=100\r\nGzipMaxRatio= 7\r\nGzipMaxContents=9\r\nGzipMaxContents=9x\r\n", 9, 100,
-       ratioBad + " 7\n\n" + contentsBad + "9x\n\n", 2},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.Text);
-    RunSettings settings;
-    const uint64_t badBefore = ProblemCount(Problem::kBadConfigLine);
-    testing::internal::CaptureStdout();
-    ApplyMainConfigText(settings, row.Text);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.Console);
-    EXPECT_EQ(settings.GzipMaxContents, row.Contents);
-    EXPECT_EQ(settings.GzipMaxRatio, row.Ratio);
-    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - badBefore, row.BadLines);
-  }
 }
 
 TEST(GzipSizeHint, TrailerBoundedByWhatDeflateCanMake) {

@@ -300,78 +300,104 @@ TEST(TextReaders, BareLineFeedsAreCountedAmongCrLfOnly) {
   EXPECT_EQ(CountBareLineFeeds(around.substr(1, around.size() - 2)), 2u);  // "\nA=1\r\nB=2\n"
 }
 
-// A switch of the main configuration file takes exactly true or false. Any other value is a bad
-// line in the form of the other keys' values, and leaves the setting as it was; false switches
-// SkipFiller, Resync and OffsetColumn off (the last line wins) but not DebugMode nor Strict, which
-// -d and -s also switch on.
-TEST(TextReaders, SwitchesTakeTrueOrFalse) {
-  struct Row {
-    const char* lines;
-    bool before;         // every switch before the file is read
-    const char* after;   // DebugMode, Strict, SkipFiller, Resync, OffsetColumn after it: 1 or 0 each
-    int badLines;
+// The settings that the checked keys of the main configuration file set, as text: each that
+// differs from a run's default.
+std::string CheckedSettings(const RunSettings& s) {
+  const RunSettings none;
+  std::string text;
+  auto add = [&text](const std::string& item) { text += (text.empty() ? "" : " ") + item; };
+  const std::pair<const char*, bool> switches[] = {
+      {"debug", s.DebugMode},   {"strict", s.Strict},         {"skip-filler", s.SkipFiller},
+      {"resync", s.Resync},     {"source", s.SourceColumn},   {"offset", s.OffsetColumn},
+      {"inert", s.InertFormulas}, {"sql", s.SqlColumnNames},
   };
-  const Row rows[] = {
-      {"DebugMode=true\r\nStrict=true\r\nSkipFiller=true\r\nResync=true\r\nOffsetColumn=true", false, "11111", 0},
-      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false", false, "00000", 0},
-      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false", true, "11000", 0},
-      {"SkipFiller=true\r\nResync=true\r\nOffsetColumn=true\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false",
-       false, "00000", 0},
-      {"DebugMode=True\r\nStrict=1\r\nSkipFiller=yes\r\nResync=TRUE\r\nOffsetColumn=on", false, "00000", 5},
-      {"DebugMode=no\r\nStrict=\r\nSkipFiller=true \r\nResync= false\r\nOffsetColumn=False", true, "11111", 5},
-      {"Resync=true\r\nResync=on", false, "00010", 1},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::PrintToString(std::string(row.lines)) + (row.before ? " after -d, -s" : ""));
-    RunSettings settings;
-    settings.DebugMode = settings.Strict = settings.SkipFiller = settings.Resync = settings.OffsetColumn = row.before;
-    const uint64_t bad = ProblemCount(Problem::kBadConfigLine);
-    testing::internal::CaptureStdout();
-    ApplyMainConfigText(settings, row.lines);
-    const std::string console = testing::internal::GetCapturedStdout();
-    std::string after;
-    for (bool on : {settings.DebugMode, settings.Strict, settings.SkipFiller, settings.Resync, settings.OffsetColumn}) {
-      after += on ? '1' : '0';
-    }
-    EXPECT_EQ(after, row.after);
-    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - bad, static_cast<uint64_t>(row.badLines));
-    std::string expected;  // the message of each bad line, in the file's order
-    ForEachLine(row.lines, [&](std::string_view line) {
-      const std::string_view name = line.substr(0, line.find('=')), value = line.substr(line.find('=') + 1);
-      if (value != "true" && value != "false") {
-        expected += "Error in Orvalis.cfg file: " + std::string(name) + " is true or false, not:\n " + std::string(value) +
-                    "\n\n";
-      }
-    });
-    EXPECT_EQ(console, expected);
+  for (const auto& [name, on] : switches) {
+    if (on) add(name);
   }
+  if (s.TableName != none.TableName) add("table=" + s.TableName);
+  if (!s.SkipConvertedFileName.empty()) add("converted=" + s.SkipConvertedFileName);
+  if (s.GzipMaxContents != none.GzipMaxContents) add("contents=" + std::to_string(s.GzipMaxContents));
+  if (s.GzipMaxRatio != none.GzipMaxRatio) add("ratio=" + std::to_string(s.GzipMaxRatio));
+  if (s.JsonSchema != none.JsonSchema) add("schema=" + std::to_string(s.JsonSchema));
+  return text;
 }
 
-// JsonSchema takes exactly 1 or 2; any other value is a bad line in the form of the other keys'
-// values, and leaves the schema as it was (1 unless a line before said 2).
-TEST(TextReaders, JsonSchemaTakesOneOrTwo) {
-  const std::string bad = "Error in Orvalis.cfg file: JsonSchema is 1 or 2, not:\n ";
+// A key whose value is checked takes only what it names; any other value is a bad line, "KEY is
+// WHAT, not:" with the value, that leaves the setting as it was. false switches SkipFiller,
+// Resync and the others off (the last line wins) but not DebugMode nor Strict, which -d and -s
+// also switch on. (Values past the gzip bounds' range and with other characters: end-to-end cases.)
+TEST(TextReaders, CheckedKeysTakeOnlyTheirValues) {
+  const auto bad = [](const char* key, const char* what, const std::string& value) {
+    return std::string("Error in Orvalis.cfg file: ") + key + " is " + what + ", not:\n " + value + "\n\n";
+  };
+  const auto notSwitch = [&bad](const char* key, const char* value) { return bad(key, "true or false", value); };
+  const std::string contentsBad = "a number from 1 to 4294967295";
+  const std::string name256(256, 'n');
   const struct Row {
-    const char* lines;
-    int schema;
-    int badLines;
-    std::string console;
+    std::string Lines;
+    bool Before;  // every switch on before the file is read
+    std::string After;
+    int BadLines;
+    std::string Console;
   } rows[] = {
-      {"JsonSchema=2", 2, 0, ""},
-      {"JsonSchema=2\r\nJsonSchema=1", 1, 0, ""},
-      {"JsonSchema=3", 1, 1, bad + "3\n\n"},
-      {"JsonSchema=2\r\nJsonSchema=02\r\nJsonSchema=1 \r\nJsonSchema=\r\nJsonSchema=true", 2, 4,
-       bad + "02\n\n" + bad + "1 \n\n" + bad + "\n\n" + bad + "true\n\n"},
+      // switches
+      {"DebugMode=true\r\nStrict=true\r\nSkipFiller=true\r\nResync=true\r\nOffsetColumn=true\r\nSourceColumn=true\r\n"
+       "InertFormulas=true",
+       false, "debug strict skip-filler resync source offset inert", 0, ""},
+      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false\r\nSourceColumn=false",
+       false, "", 0, ""},
+      {"DebugMode=false\r\nStrict=false\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false\r\nSourceColumn=false\r\n"
+       "InertFormulas=false",
+       true, "debug strict", 0, ""},
+      {"SkipFiller=true\r\nResync=true\r\nOffsetColumn=true\r\nSkipFiller=false\r\nResync=false\r\nOffsetColumn=false",
+       false, "", 0, ""},
+      {"DebugMode=True\r\nStrict=1\r\nSkipFiller=yes\r\nResync=TRUE\r\nOffsetColumn=on", false, "", 5,
+       notSwitch("DebugMode", "True") + notSwitch("Strict", "1") + notSwitch("SkipFiller", "yes") +
+           notSwitch("Resync", "TRUE") + notSwitch("OffsetColumn", "on")},
+      {"DebugMode=no\r\nStrict=\r\nSkipFiller=true \r\nResync= false\r\nOffsetColumn=False", true,
+       "debug strict skip-filler resync source offset inert", 5,
+       notSwitch("DebugMode", "no") + notSwitch("Strict", "") + notSwitch("SkipFiller", "true ") +
+           notSwitch("Resync", " false") + notSwitch("OffsetColumn", "False")},
+      {"Resync=true\r\nResync=on", false, "resync", 1, notSwitch("Resync", "on")},
+      // names and words
+      {"ColumnNames=sql\r\nTableName=t\r\nSkipConverted=s.jsonl", false, "sql table=t converted=s.jsonl", 0, ""},
+      {"ColumnNames=SQL\r\nTableName=\r\nSkipConverted=" + name256, false, "", 3,
+       bad("ColumnNames", "sql or tags", "SQL") + bad("TableName", "a name of 1 to 255 characters", "") +
+           bad("SkipConverted", "a file name of at most 255 characters", name256)},
+      // JsonSchema: exactly 1 or 2
+      {"JsonSchema=2", false, "schema=2", 0, ""},
+      {"JsonSchema=2\r\nJsonSchema=1", false, "", 0, ""},
+      {"JsonSchema=3", false, "", 1, bad("JsonSchema", "1 or 2", "3")},
+      {"JsonSchema=2\r\nJsonSchema=02\r\nJsonSchema=1 \r\nJsonSchema=\r\nJsonSchema=true", false, "schema=2", 4,
+       bad("JsonSchema", "1 or 2", "02") + bad("JsonSchema", "1 or 2", "1 ") + bad("JsonSchema", "1 or 2", "") +
+           bad("JsonSchema", "1 or 2", "true")},
+      // the gzip bounds: digits only, within their range
+      {"GzipMaxContents=1000", false, "contents=1000", 0, ""},
+      {"GzipMaxContents=0004294967295", false, "", 0, ""},
+      {"GzipMaxContents=1", false, "contents=1", 0, ""},
+      {"GzipMaxContents=18446744073709551617", false, "", 1, bad("GzipMaxContents", contentsBad.c_str(), "18446744073709551617")},
+      {"GzipMaxContents=0", false, "", 1, bad("GzipMaxContents", contentsBad.c_str(), "0")},
+      {"GzipMaxContents=+5", false, "", 1, bad("GzipMaxContents", contentsBad.c_str(), "+5")},
+      {"GzipMaxContents=", false, "", 1, bad("GzipMaxContents", contentsBad.c_str(), "")},
+      {"GzipMaxRatio=1032", false, "ratio=1032", 0, ""},
+      {"GzipMaxRatio=1", false, "ratio=1", 0, ""},
+      {"GzipMaxRatio=1033", false, "", 1, bad("GzipMaxRatio", "a number from 1 to 1032", "1033")},
+      {"GzipMaxRatio=0", false, "", 1, bad("GzipMaxRatio", "a number from 1 to 1032", "0")},
+      {"GzipMaxRatio=sql", false, "", 1, bad("GzipMaxRatio", "a number from 1 to 1032", "sql")},  // a word another key takes
+      {"GzipMaxRatio=100\r\nGzipMaxRatio= 7\r\nGzipMaxContents=9\r\nGzipMaxContents=9x", false, "contents=9 ratio=100", 2,
+       bad("GzipMaxRatio", "a number from 1 to 1032", " 7") + bad("GzipMaxContents", contentsBad.c_str(), "9x")},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::PrintToString(std::string(row.lines)));
+    SCOPED_TRACE(testing::PrintToString(row.Lines) + (row.Before ? " after every switch" : ""));
     RunSettings settings;
-    const uint64_t badLines = ProblemCount(Problem::kBadConfigLine);
+    settings.DebugMode = settings.Strict = settings.SkipFiller = settings.Resync = settings.OffsetColumn =
+        settings.SourceColumn = settings.InertFormulas = row.Before;
+    const uint64_t badBefore = ProblemCount(Problem::kBadConfigLine);
     testing::internal::CaptureStdout();
-    ApplyMainConfigText(settings, row.lines);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.console);
-    EXPECT_EQ(settings.JsonSchema, row.schema);
-    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - badLines, static_cast<uint64_t>(row.badLines));
+    ApplyMainConfigText(settings, row.Lines);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), row.Console);
+    EXPECT_EQ(CheckedSettings(settings), row.After);
+    EXPECT_EQ(ProblemCount(Problem::kBadConfigLine) - badBefore, static_cast<uint64_t>(row.BadLines));
   }
 }
 
