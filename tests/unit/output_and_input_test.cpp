@@ -213,53 +213,6 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
   fs::remove_all(dir);
 }
 
-// A file that is not there gets a hint after its message, on the message's stream: the file
-// looked for, where (a relative name in the working directory), and the option that names
-// another; -g too. A file that is there but cannot be read (a folder) gets none.
-TEST(MissingFiles, HintsNameTheFileAndWhereItWasLookedFor) {
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-missing-" + std::to_string(getpid()));
-  fs::create_directories(dir / "folder");
-  std::ofstream(dir / "Tags.cfg", std::ios::binary) << "1.TagName=record\r\n1.LongTagName=Record\r\n";
-  std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
-  const Bytes record = Tlv({0xA1}, Tlv({0x80}, {0x05}));
-  std::ofstream(dir / "in.ber", std::ios::binary).write(reinterpret_cast<const char*>(record.data()), record.size());
-  const std::string at = dir.string();
-  struct Row { const char* what; std::vector<std::string> args; std::string hint; };
-  const Row rows[] = {
-      {"a main configuration file named by its full name", {"-q", "-c", at + "/none.cfg", "-i", "in.ber"},
-       "Error when reading ConfigFile. Exiting...\nHint: no main configuration file " + at +
-           "/none.cfg (one must exist, even empty); -c names another\n"},
-      {"a dictionary in a folder that is not there", {"-q", "-t", "conf/Tags.cfg", "-i", "in.ber"},
-       "Error when reading TagsConfigFile. Exiting...\nHint: no dictionary conf/Tags.cfg in the working directory; "
-       "-t names another\n"},
-      {"the filter file of -f", {"-q", "-f", "none.cfg", "-i", "in.ber"},
-       "Error when reading FilterFile. Exiting...\nHint: no filter file none.cfg in the working directory; -f names "
-       "another\n"},
-      {"-g, the main configuration file", {"-g", "sqlite", "-c", "none.cfg"},
-       "Error: can not open specified config file: No such file or directory\nHint: no main configuration file "
-       "none.cfg in the working directory (one must exist, even empty); -c names another\n"},
-      {"-g, the dictionary", {"-g", "sqlite", "-t", "none.cfg"},
-       "Error when reading TagsConfigFile.\nHint: no dictionary none.cfg in the working directory; -t names another\n"},
-      {"the output's folder by its full name", {"-q", "-i", "in.ber", "-o", at + "/none/out.prs"},
-       "Error: can not open output file: No such file or directory\nHint: no folder " + at +
-           "/none for the output file " + at + "/none/out.prs; make it, or name another output with -o\n"},
-      {"a folder as the main configuration file", {"-q", "-c", "folder", "-i", "in.ber"}, ""},
-      {"a folder as the output", {"-q", "-i", "in.ber", "-o", at + "/folder"}, ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    const ChildRun run = RunInChild(dir, row.args, [] {});
-    EXPECT_EQ(run.Status, 255);
-    EXPECT_EQ(run.Console, "");
-    if (row.hint.empty()) {
-      EXPECT_EQ(run.Errors.find("Hint:"), std::string::npos) << run.Errors;
-    } else {
-      EXPECT_NE(run.Errors.find(row.hint), std::string::npos) << run.Errors;
-    }
-  }
-  fs::remove_all(dir);
-}
-
 // A manifest's walk of the fields outside records that fails (memory running out, another
 // exception) is told on standard error naming the input, is a problem of the run (status 1 in
 // strict mode), and its line says so in a member of its own; the output is not touched by it.

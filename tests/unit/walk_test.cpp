@@ -345,101 +345,6 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
   }
 }
 
-// With Resync, an identifier octet 00 in contents of definite length, at any depth, is damage:
-// the walk marks it and goes on at the next record. Elsewhere it reads as without Resync: at the
-// top level (without SkipFiller), as the end of contents of indefinite length, and in a block the
-// walk went on in whose length it does not know. 80 00 is an element of tag 0 of its own.
-TEST(WalkProperties, ZeroIdentifierInDefiniteContentsIsDamageWithResync) {
-  auto root = SampleDictionary({"1.2.0.LongTagName=Code:\\t", "1.2.0.Type=DecNumber", "2.0.LongTagName=Count:\\t",
-                                "2.0.Type=DecNumber"});
-  const Bytes next = Tlv({0xA1}, {0x80, 0x01, 0x07});
-  const std::string nextText = "Record 2\nCall type:\t7\n";
-  const Bytes zerosInRecord = Tlv({0xA1}, {0x80, 0x01, 0x05, 0x00, 0x00});  // 00 00 at offset 5
-  const Bytes zerosInNested = Tlv({0xA1}, Cat({{0x80, 0x01, 0x05}, Tlv({0xA2}, {0x80, 0x01, 0x06, 0x00, 0x00})}));
-  WalkSettings resync;
-  resync.Resync = true;
-  WalkSettings skipped = Range(2, 2);
-  skipped.Resync = true;
-  struct Row {
-    const char* what;
-    Bytes input;
-    WalkSettings settings;
-    std::string output;  // the whole output, or with `within` a part of it
-    std::vector<uint64_t> damagesAt;
-    bool within = false;
-  };
-  const Row rows[] = {
-      {"00 00 in a record's contents", Cat({zerosInRecord, next}), resync,
-       "Record 1\nCall type:\t5\n*** input damaged at offset 5, 2 octets skipped, going on at offset 7\n" + nextText,
-       {5}},
-      {"00 00 in a record's contents, without Resync", Cat({zerosInRecord, next}), {},
-       "Record 1\nCall type:\t5\nCall type:\t" + nextText, {}},
-      {"00 00 in a nested element's contents", Cat({zerosInNested, next}), resync,
-       "Record 1\nCall type:\t5\nSub\nCode:\t6\n*** input damaged at offset 10, 2 octets skipped, going on at offset 12\n" +
-           nextText,
-       {10}},
-      {"00 with a length of its own", Cat({Tlv({0xA1}, {0x80, 0x01, 0x05, 0x00, 0x02, 0x01, 0x02}), next}), resync,
-       "Record 1\nCall type:\t5\n*** input damaged at offset 5, 4 octets skipped, going on at offset 9\n" + nextText,
-       {5}},
-      {"00 00 ending a nested element of indefinite length",
-       Cat({Tlv({0xA1}, Cat({{0x80, 0x01, 0x05}, Indefinite(0xA2, {0x80, 0x01, 0x06})})), next}), resync,
-       "Record 1\nCall type:\t5\nSub\nCode:\t6\n" + nextText, {}},
-      // after a record of definite length at the same depth
-      {"00 in contents of indefinite length",
-       Cat({Tlv({0xA1}, {0x80, 0x01, 0x04}), Indefinite(0xA1, {0x00, 0x01, 0x05}), next}), resync,
-       "Record 1\nCall type:\t4\nRecord 2\nCall type:\t5\nRecord 3\nCall type:\t7\n", {}},
-      {"80 00, an empty element of tag 0", Cat({Tlv({0xA1}, {0x80, 0x00, 0x80, 0x01, 0x05}), next}), resync,
-       "Record 1\nCall type:\tCall type:\t5\n" + nextText, {}},
-      {"00 00 at the top level", Cat({Tlv({0xA1}, {0x80, 0x01, 0x05}), {0x00, 0x00}, next}), resync,
-       "Record 1\nCall type:\t5\nTag 0. not found, please, add it to Tags.cfg or report about this error to "
-       "billing-tools@example.org\n" + nextText,
-       {}},
-      {"the dump", Cat({zerosInRecord, next}), Debug(resync),
-       "0000000005: 0000 0000 = 00h\n"
-       "            00.. .... Class of tag = Universal\n"
-       "            ..0. .... Encoding = Primitive\n"
-       "            ...0 0000 TagId=0\n"
-       "0000000005: 2 octets skipped, input damaged; the walk goes on at offset 0000000007\n",
-       {5}, true},
-      {"a record outside the range", Cat({zerosInRecord, next}), skipped, nextText, {5}},
-      {"a record outside the range, in a nested element", Cat({zerosInNested, next}), skipped, nextText, {10}},
-      // the walk goes on in the damaged block, up to its end: 00 00 in it is damage again
-      {"in the block the walk went on in",
-       Tlv({0xA2}, Cat({Call(9), Tlv({0xA1}, {0x80, 0x01, 0x08, 0x00, 0x00}), Call(7), {0x00, 0x00}, Call(6)})),
-       resync,
-       "Block\nRecord 1\nCall type:\t9\nRecord 2\nCall type:\t8\n"
-       "*** input damaged at offset 12, 2 octets skipped, going on at offset 14\nRecord 3\nCall type:\t7\n"
-       "*** input damaged at offset 19, 2 octets skipped, going on at offset 21\nRecord 4\nCall type:\t6\n",
-       {12, 19}},
-      // the record after the damage is taken as block 2's (00 01 09 after it is the block's
-      // tag 0), whose length the walk never read
-      {"in a block of unknown length", Cat({zerosInRecord, next, {0x00, 0x01, 0x09}}), resync,
-       "Record 1\nCall type:\t5\n*** input damaged at offset 5, 2 octets skipped, going on at offset 7\n" + nextText +
-           "Count:\t9\n",
-       {5}},
-  };
-  const std::string kWhy = "(the element there has identifier octet 00, which only ends contents of indefinite length)";
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    const WalkResult result = RunWalk(*root, row.input, row.settings);
-    EXPECT_EQ(result.Status, 0);
-    if (row.within) {
-      EXPECT_NE(result.Output.find(row.output), std::string::npos) << result.Output;
-    } else {
-      EXPECT_EQ(result.Output, row.output);
-    }
-    EXPECT_EQ(result.Counts.Damages, row.damagesAt.size()) << result.Console;
-    std::size_t said = 0;
-    for (std::size_t at = result.Console.find(kWhy); at != std::string::npos; at = result.Console.find(kWhy, at + 1)) {
-      ++said;
-    }
-    EXPECT_EQ(said, row.damagesAt.size()) << result.Console;
-    for (std::size_t k = 0; k < row.damagesAt.size() && k < result.Counts.Damages; ++k) {
-      EXPECT_EQ(result.Counts.DamagesAt[k], row.damagesAt[k]);
-    }
-  }
-}
-
 // The hint lines of a console, each with its line feed.
 std::string HintsOf(const std::string& console) {
   std::string hints;
@@ -451,10 +356,10 @@ std::string HintsOf(const std::string& console) {
 
 // The hints after the message of damage that stops the walk, whose element begins at `at`: the
 // element runs past the end of the file of `size` octets, or other damage.
-std::string CutShortHint(uint64_t at, uint64_t size, const std::string& config = "the main configuration file") {
+std::string CutShortHint(uint64_t at, uint64_t size) {
   return "Hint: the element at offset " + std::to_string(at) + " runs past the end of the file (" +
-         std::to_string(size) + (size == 1 ? " octet" : " octets") + "), which may be cut short; Resync=true in " +
-         config + " keeps what is there\n";
+         std::to_string(size) + (size == 1 ? " octet" : " octets") +
+         "), which may be cut short; Resync=true in the main configuration file keeps what is there\n";
 }
 std::string DamageHint(uint64_t at) {
   return "Hint: the walk stopped at damage at offset " + std::to_string(at) +
@@ -497,72 +402,6 @@ TEST(WalkProperties, ExtremeLengthsAndNestings) {
       EXPECT_EQ(result.Console.find("Error: something is wrong. Tag Identifier is too long.\n\n") != std::string::npos,
                 row.message == "too long");
       EXPECT_EQ(HintsOf(result.Console), row.hint);
-    }
-  }
-}
-
-// The hint after the message of damage names the key that mends the run, where the key is off:
-// SkipFiller where the walk stopped at filler (a run of 0x00 or 0xFF where a top-level element
-// would begin), else Resync; with Resync, SkipFiller after the first damage at filler, and after
-// damage in a record, that its tags not found may come from the damage. Each hint is a line and an
-// empty line after its message; a compressed input that ends early gets none.
-TEST(WalkHints, NameTheKeyThatMendsTheRun) {
-  auto root = SampleDictionary();
-  const Bytes call = Call(1);                                  // 5 octets
-  const Bytes unknownTag = Tlv({0xA1}, Tlv({0x85}, {0x01}));  // a record whose tag 1.5 is not found
-  const Bytes cutInRecord = {0xA1, 0x03, 0x80, 0x05, 0x05};    // its 1.0 at offset 2 claims five octets
-  const Bytes damagedAfterUnknown = Tlv({0xA1}, {0x85, 0x01, 0x01, 0x80, 0x05, 0x05});  // 1.0 at 5 too long
-  WalkSettings named;
-  named.ConfigName = "day.cfg";
-  WalkSettings skipFiller;
-  skipFiller.SkipFiller = true;
-  WalkSettings resync;
-  resync.Resync = true;
-  WalkSettings cutResync = resync;
-  cutResync.InputEndsEarly = true;
-  WalkSettings cut;
-  cut.InputEndsEarly = true;
-  const auto tagsHint = [](int record) {
-    return "Hint: the tags not found in record " + std::to_string(record) +
-           " may come from the damage, not from the dictionary\n";
-  };
-  struct Row { const char* what; Bytes input; WalkSettings settings; std::string hints; };
-  const Row rows[] = {
-      {"0xFF after a record", Cat({call, Repeat(4, 0xFF)}), named,
-       "Hint: the walk stopped at filler (octets 0xFF between records) at offset 5; SkipFiller=true in day.cfg "
-       "passes over it\n"},
-      {"0x00 ending the file", Cat({call, {0x00}}), {},
-       "Hint: the walk stopped at filler (octets 0x00 between records) at offset 5; SkipFiller=true in the main "
-       "configuration file passes over it\n"},
-      {"with SkipFiller, damage after the filler", Cat({call, {0xFF, 0xFF, 0xA1, 0x05, 0x80}}), skipFiller,
-       CutShortHint(7, 10)},
-      {"0xFF inside a record is no filler", Tlv({0xA1}, {0xFF, 0xFF, 0xFF}), {}, CutShortHint(2, 5)},
-      {"named in the main configuration file", Cat({call, cutInRecord}), named, CutShortHint(7, 10, "day.cfg")},
-      {"a compressed input that ends early", Cat({call, cutInRecord}), cut, ""},
-      {"a compressed input that ends early, with Resync", Cat({call, cutInRecord}), cutResync, ""},
-      {"with Resync, filler: once", Cat({call, Repeat(3, 0xFF), Call(2), Repeat(3, 0xFF), Call(3)}), resync,
-       "Hint: the damage at offset 5 is filler (octets 0xFF between records); SkipFiller=true in the main "
-       "configuration file passes over it\n"},
-      {"with Resync and SkipFiller, filler is passed over", Cat({call, Repeat(3, 0xFF), cutInRecord}),
-       [] { WalkSettings both; both.Resync = both.SkipFiller = true; return both; }(), ""},
-      {"with Resync, damage in a record whose tag was not found", Cat({call, damagedAfterUnknown, Call(3)}), resync,
-       tagsHint(2)},
-      {"with Resync, damage in records of every tag found", Cat({call, cutInRecord, Call(3)}), resync, ""},
-      {"with Resync, the tag not found in the record before the damaged one", Cat({unknownTag, cutInRecord, call}),
-       resync, ""},
-      {"with Resync, damage outside a record after a tag not found", Cat({unknownTag, {0x83, 0x05, 0x41}}), resync,
-       ""},
-      {"with Resync, each damaged record its own", Cat({damagedAfterUnknown, call, damagedAfterUnknown}), resync,
-       tagsHint(1) + tagsHint(3)},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    const WalkResult result = RunWalk(*root, row.input, row.settings);
-    EXPECT_EQ(HintsOf(result.Console), row.hints) << result.Console;
-    const std::string& console = result.Console;
-    for (std::size_t at = console.find("Hint: "); at != std::string::npos; at = console.find("Hint: ", at + 1)) {
-      EXPECT_TRUE(at >= 2 && console.compare(at - 2, 2, "\n\n") == 0) << "after its message's empty line";
-      EXPECT_EQ(console.compare(console.find('\n', at), 2, "\n\n"), 0) << "an empty line after it";
     }
   }
 }
