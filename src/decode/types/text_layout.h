@@ -39,7 +39,7 @@ inline char* PutTwoDigits(char* out, uint32_t value) {
 template <typename Type>
 bool ShortValueHolds(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
   Type::Text(walk, item, c, length);
-  return LastPieceText(walk).find(*item.FilterValue) != std::string_view::npos;
+  return LastPieceHoldsFilterValue(walk, item);
 }
 
 }  // namespace orvalis

@@ -81,7 +81,7 @@ struct ValueTypeList {
 
   // The readable text of a value: a jump to the type's layout (a long value's apart).
   static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
-    if (length >= kLongValue) return LongTextOf(walk, item, c, length);
+    if (!MadeInOneGo(length)) return LongTextOf(walk, item, c, length);
     VisitRow(item.Type, [&](auto row) { decltype(row)::Text(walk, item, c, length); });
   }
   // The debug dump's decoded value.
@@ -100,6 +100,11 @@ struct ValueTypeList {
   [[gnu::always_inline]] static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
     VisitRow(item.Type, [&](auto row) { decltype(row)::Fields(sink, item, c, length); });
   }
+  // True when Text makes the readable text of a value of `length` octets in one go, as the filter
+  // seeks it: the value's own text is then the last piece Text laid out, and a writer that laid it
+  // out may have the filter seek it there (kLaysOutFilterText, decode/walk/writer.h). A long value's
+  // text is made in chunks and the filter makes it again.
+  static constexpr bool MadeInOneGo(uint64_t length) { return length < kLongValue; }
   // True when the item's filter value is in the value's readable text (an address's digit line);
   // what the text adds to the record's text is left there for the caller to take back.
   static bool FilterHolds(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
@@ -107,8 +112,8 @@ struct ValueTypeList {
     VisitRow(item.Type, [&](auto row) {
       using Row = decltype(row);
       if constexpr (value_type_traits::HasLong<Row>::value) {
-        holds = length >= kLongValue ? Row::LongFilter(walk, item, c, length)
-                                     : ShortValueHolds<Row>(walk, item, c, length);
+        holds = MadeInOneGo(length) ? ShortValueHolds<Row>(walk, item, c, length)
+                                    : Row::LongFilter(walk, item, c, length);
       } else {
         holds = ShortValueHolds<Row>(walk, item, c, length);
       }

@@ -279,6 +279,11 @@ inline std::string_view LastPieceText(const WalkContext& walk) {
   if (walk.PieceStart == kRefusedPiece) return walk.ValueText.view();
   return walk.State.RecordBuffer.view().substr(walk.PieceStart);
 }
+// True when the item's filter value is in the last piece so formatted: the filter's look at a value's
+// readable text made in one go, whose own text (an address's digit line) is its last piece.
+inline bool LastPieceHoldsFilterValue(const WalkContext& walk, const TItem& item) {
+  return LastPieceText(walk).find(*item.FilterValue) != std::string_view::npos;
+}
 
 // Writes a text where `out` points and returns the end of what it wrote.
 inline char* PutText(char* out, std::string_view text) {

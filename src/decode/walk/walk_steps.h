@@ -170,9 +170,9 @@ template <typename Writer>
   if constexpr (Writer::kExplainsOctets) writer.Filler(at, count, octet);
 }
 
-// The filter step on a value of a filtered tag, whatever the writer: the value's readable text (by
-// the writer's list of value types) is laid out at the end of the record's text, sought, and
-// taken back. It takes the value's parts rather than the ValueRead: a reference would make every
+// The filter step on a value of a filtered tag, for a writer that does not lay out its readable
+// text (and for a long value): the value's readable text (by the writer's list of value types) is
+// laid out at the end of the record's text, sought, and taken back. It takes the value's parts rather than the ValueRead: a reference would make every
 // value's ValueRead be laid out in memory on the hot path, though few values come here.
 template <typename Values>
 [[gnu::noinline]] void FeedFilter(WalkContext& walk, const TItem& item, const uint8_t* octets, uint64_t length) {
@@ -187,10 +187,17 @@ template <typename Values>
 
 // Tells the writer a primitive element's contents, and feeds the filter with them when the walk
 // has one (a walk without, such as the manifest's, passes over the filter's marks in the tree).
+// Where the writer has just laid out the value's text as the filter seeks it, the filter seeks it
+// there.
 template <typename Writer>
 [[gnu::always_inline]] inline void TellValue(WalkContext& walk, Writer& writer, const ValueRead& value) {
   writer.Value(value);
   if (value.Leaf != nullptr && value.Leaf->Item.FilterValue && walk.Settings.FilterCount != 0) {
+    if constexpr (Writer::kLaysOutFilterText) {
+      if (Writer::Values::MadeInOneGo(value.Length)) {
+        return CountFilteredValue(walk, LastPieceHoldsFilterValue(walk, value.Leaf->Item));
+      }
+    }
     FeedFilter<typename Writer::Values>(walk, value.Leaf->Item, value.Octets, value.Length);
   }
 }

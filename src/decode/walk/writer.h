@@ -93,6 +93,10 @@ struct WriterDefaults {
   static constexpr bool kShared = true;
   // The writer hears every identifier and length octet, every tag and filler (the debug dump).
   static constexpr bool kExplainsOctets = false;
+  // The writer's Value lays out the value's readable text by its Values (Values::Text), as the filter
+  // seeks it: for a value whose text is made in one go (Values::MadeInOneGo), the walk seeks the
+  // filter value in the last piece Value laid out instead of laying the text out again.
+  static constexpr bool kLaysOutFilterText = false;
 
   // True when an element of this item is named at all (and so can open a record): by its long
   // name.

@@ -41,6 +41,8 @@ template <typename Types>
 class TextWriterOf : public WriterDefaults {
  public:
   using Values = Types;
+  // Value lays out each value's text as the filter seeks it, at the end of the record's text.
+  static constexpr bool kLaysOutFilterText = true;
 
   TextWriterOf(WalkContext& walk, const NoSetup&) : walk_(walk) {}
 
