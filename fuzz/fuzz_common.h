@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "decode/types/value_types.h"
 #include "decode/walk/walk_state.h"
@@ -227,16 +228,17 @@ inline std::string WalkOutput(const orvalis::WalkSettings& settings, const uint8
 
 // Checks the links of a dictionary tree: each branch's chain runs First to Last both ways, each
 // leaf names its branch as owner, each child branch names its leaf as parent, the chain holds as
-// many leaves as the branch owns, and a lookup by tag number finds the first leaf of the chain
-// with that number. Aborts on the first broken link.
+// many leaves as the branch owns, and a lookup by path component (class and tag number) finds the
+// first leaf of the chain with that component. Aborts on the first broken link.
 inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
   int32_t count = 0;
   const orvalis::TLeaf* previous = nullptr;
-  std::map<int32_t, const orvalis::TLeaf*> firstOfId;
+  std::map<std::pair<int32_t, orvalis::TagClass>, const orvalis::TLeaf*> firstOfId;
   for (const orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
     if (leaf->Prev != previous || leaf->Owner != &branch) std::abort();
-    const orvalis::TLeaf* first = firstOfId.emplace(leaf->Item.TagId, leaf).first->second;
-    if (branch.FindById(leaf->Item.TagId) != first) std::abort();
+    const orvalis::TItem& item = leaf->Item;
+    const orvalis::TLeaf* first = firstOfId.emplace(std::make_pair(item.TagId, item.Class), leaf).first->second;
+    if (branch.FindDeclared(item.TagId, item.Class) != first) std::abort();
     if (leaf->Child) {
       if (leaf->Child->Parent != leaf) std::abort();
       CheckTree(*leaf->Child, depth + 1);

@@ -339,7 +339,8 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     const ByteCursor input(row.input.data(), row.input.size());
-    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller);
+    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller,
+                                              IdentifierRule::kOneSubsequentOctet);
     EXPECT_EQ(point.At, row.at);
     EXPECT_EQ(point.Block, row.foundInBlock ? block : nullptr);
   }
