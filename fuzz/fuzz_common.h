@@ -152,6 +152,22 @@ inline constexpr std::string_view kRichTags =
     "4.4.4.1.TagName=deepValue\r\n"
     "4.4.4.1.LongTagName=\\tDeep value:\\t\r\n"
     "4.4.4.1.Type=HexNumber\r\n"
+    "6.TagName=choice\r\n"
+    "6.LongTagName=Choice\\n\r\n"
+    "6.c2.TagName=p\r\n"
+    "6.c2.LongTagName=\\tp:\\t\r\n"
+    "6.c2.Type=DecNumber\r\n"
+    "6.a2.TagName=q\r\n"
+    "6.a2.LongTagName=\\tq:\\t\r\n"
+    "6.a2.Type=HexNumber\r\n"
+    "6.2.TagName=r\r\n"
+    "6.7.TagName=keptWhole\r\n"
+    "6.7.LongTagName=\\tKept:\\t\r\n"
+    "6.7.Type=Opaque\r\n"
+    "6.300.TagName=wide\r\n"
+    "6.300.LongTagName=\\tWide:\\t\r\n"
+    "6.300.Type=HexNumber\r\n"
+    "6.300.1.TagName=underWide\r\n"
     "100.TagName=highTop\r\n"
     "100.LongTagName=High top-level tag:\\t\r\n"
     "100.Type=String\r\n"
@@ -252,7 +268,8 @@ inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
 
 // Walk settings from one byte: bit 0 turns the record range on, bits 1-2 give StartRec (0-3),
 // bits 3-4 give EndRec (no upper bound, 1, 2 or 4), bits 5-6 choose the filter (none, A, B) or,
-// as 3, no filter with SkipFiller; bit 7 turns Resync on.
+// as 3, no filter with SkipFiller; bit 7 turns Resync on. A range from 0 (bit 0 set, bits 1-2
+// clear) also reads identifier octets of any length.
 struct ChosenSettings {
   orvalis::WalkSettings Walk;
   int Filter = 0;  // 0 none, 1 kFilterA, 2 kFilterB
@@ -268,6 +285,7 @@ inline ChosenSettings SettingsFromByte(uint8_t byte, bool debugMode) {
   chosen.Filter = ((byte >> 5) & 3) % 3;
   chosen.Walk.SkipFiller = ((byte >> 5) & 3) == 3;
   chosen.Walk.Resync = (byte & 0x80) != 0;
+  if ((byte & 7) == 1) chosen.Walk.Identifiers = orvalis::IdentifierRule::kAnyLength;
   return chosen;
 }
 
