@@ -70,7 +70,6 @@ struct TagOccurrences {
     if (count.Object != object) count = {object, 0};
     return ++count.Count;
   }
-  // The occurrences counted so far of the element of depth + 1 in the open object of depth `depth`.
   // The occurrences counted so far of the element of depth + 1 whose tag was found (`leaf`) in the
   // open object of depth `depth`.
   uint32_t Counted(const RecordLine& line, int depth, const TLeaf& leaf, const TagPath& path) const {
