@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "decode/types/value_types.h"
 #include "decode/walk/walk_state.h"
@@ -151,6 +152,22 @@ inline constexpr std::string_view kRichTags =
     "4.4.4.1.TagName=deepValue\r\n"
     "4.4.4.1.LongTagName=\\tDeep value:\\t\r\n"
     "4.4.4.1.Type=HexNumber\r\n"
+    "6.TagName=choice\r\n"
+    "6.LongTagName=Choice\\n\r\n"
+    "6.c2.TagName=p\r\n"
+    "6.c2.LongTagName=\\tp:\\t\r\n"
+    "6.c2.Type=DecNumber\r\n"
+    "6.a2.TagName=q\r\n"
+    "6.a2.LongTagName=\\tq:\\t\r\n"
+    "6.a2.Type=HexNumber\r\n"
+    "6.2.TagName=r\r\n"
+    "6.7.TagName=keptWhole\r\n"
+    "6.7.LongTagName=\\tKept:\\t\r\n"
+    "6.7.Type=Opaque\r\n"
+    "6.300.TagName=wide\r\n"
+    "6.300.LongTagName=\\tWide:\\t\r\n"
+    "6.300.Type=HexNumber\r\n"
+    "6.300.1.TagName=underWide\r\n"
     "100.TagName=highTop\r\n"
     "100.LongTagName=High top-level tag:\\t\r\n"
     "100.Type=String\r\n"
@@ -227,16 +244,17 @@ inline std::string WalkOutput(const orvalis::WalkSettings& settings, const uint8
 
 // Checks the links of a dictionary tree: each branch's chain runs First to Last both ways, each
 // leaf names its branch as owner, each child branch names its leaf as parent, the chain holds as
-// many leaves as the branch owns, and a lookup by tag number finds the first leaf of the chain
-// with that number. Aborts on the first broken link.
+// many leaves as the branch owns, and a lookup by path component (class and tag number) finds the
+// first leaf of the chain with that component. Aborts on the first broken link.
 inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
   int32_t count = 0;
   const orvalis::TLeaf* previous = nullptr;
-  std::map<int32_t, const orvalis::TLeaf*> firstOfId;
+  std::map<std::pair<int32_t, orvalis::TagClass>, const orvalis::TLeaf*> firstOfId;
   for (const orvalis::TLeaf* leaf = branch.First; leaf != nullptr; leaf = leaf->Next) {
     if (leaf->Prev != previous || leaf->Owner != &branch) std::abort();
-    const orvalis::TLeaf* first = firstOfId.emplace(leaf->Item.TagId, leaf).first->second;
-    if (branch.FindById(leaf->Item.TagId) != first) std::abort();
+    const orvalis::TItem& item = leaf->Item;
+    const orvalis::TLeaf* first = firstOfId.emplace(std::make_pair(item.TagId, item.Class), leaf).first->second;
+    if (branch.FindDeclared(item.TagId, item.Class) != first) std::abort();
     if (leaf->Child) {
       if (leaf->Child->Parent != leaf) std::abort();
       CheckTree(*leaf->Child, depth + 1);
@@ -250,7 +268,8 @@ inline void CheckTree(const orvalis::TBranch& branch, int depth = 0) {
 
 // Walk settings from one byte: bit 0 turns the record range on, bits 1-2 give StartRec (0-3),
 // bits 3-4 give EndRec (no upper bound, 1, 2 or 4), bits 5-6 choose the filter (none, A, B) or,
-// as 3, no filter with SkipFiller; bit 7 turns Resync on.
+// as 3, no filter with SkipFiller; bit 7 turns Resync on. A range from 0 (bit 0 set, bits 1-2
+// clear) also reads identifier octets of any length.
 struct ChosenSettings {
   orvalis::WalkSettings Walk;
   int Filter = 0;  // 0 none, 1 kFilterA, 2 kFilterB
@@ -266,6 +285,7 @@ inline ChosenSettings SettingsFromByte(uint8_t byte, bool debugMode) {
   chosen.Filter = ((byte >> 5) & 3) % 3;
   chosen.Walk.SkipFiller = ((byte >> 5) & 3) == 3;
   chosen.Walk.Resync = (byte & 0x80) != 0;
+  if ((byte & 7) == 1) chosen.Walk.Identifiers = orvalis::IdentifierRule::kAnyLength;
   return chosen;
 }
 

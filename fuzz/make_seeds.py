@@ -95,6 +95,13 @@ def walker_seeds():
         "truncated": b"\x00" + full_record()[:-7],
         "short_values": b"\x00" + cons(1, prim(3, b"\x01"), prim(5, b"\x01\x02"), prim(8, b"\x01\x02\x03"),
                                        prim(0, b"\x01\x02\x03"), prim(9, b"\x01\x02\x03"), prim(0, b"\x00\x09")),
+        # identifier octets of any length (settings 01: a range from 0): tag 6's sub-tags told apart by
+        # their class (82, 42, 02), contents kept whole (A7), tag 300 in two subsequent octets, then
+        # a tag number above 2097151
+        "classes_kept_long_tags": b"\x01" + cons(6, b"\x82\x01\x05\x42\x01\xab\x02\x01\x00\xc2\x01\x01",
+                                                  b"\xa7\x80\x9f\x21\x01\x07\xa1\x80\x85\x00\x00\x00\x00\x00",
+                                                  b"\x9f\x82\x2c\x02\xca\xfe")
+                                  + full_record() + b"\x9f\xff\xff\xff\x7f\x01\x00",
     }
     return seeds
 

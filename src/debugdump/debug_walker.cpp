@@ -49,10 +49,16 @@ struct OctetExplanation {
     AppendToRecord(Walk, (octet & kConstructedBit) != 0 ? kConstructedLine : kPrimitiveLine);
     if ((octet & kTagNumberMask) != kHighTagNumber) DumpShortTagId(Walk, Line, octet & kTagNumberMask);
   }
+  // One subsequent octet whose bit 8 is clear, or any one as files were always read.
   void TagNumberOctet(int32_t tagId) {
+    if (Walk.Settings.Identifiers == IdentifierRule::kAnyLength) {
+      return DumpTagNumberOctets(Walk, Line, Walk.Input, {HeaderRead::kRead, tagId, 1});
+    }
     DumpTagIdOctet(Walk, Line, false, tagId);
     DumpTagIdOctet(Walk, Line, true, tagId);
   }
+  // Identifier octets of any length: the subsequent octets at `at`, before they are read.
+  void SubsequentOctets(const ByteCursor& at, const TagNumberOctets& octets) { DumpTagNumberOctets(Walk, Line, at, octets); }
   void FirstLengthOctet(uint8_t octet) {
     DumpOctetLine(Walk, Line, octet);
     if (octet == kIndefiniteLength) {
@@ -87,14 +93,20 @@ class DumpWriter : public WriterDefaults {
   static constexpr bool kShared = false;
   static constexpr bool kExplainsOctets = true;
 
-  DumpWriter(WalkContext& walk, const NoSetup&) : walk_(walk) { line_.reserve(kLineReserve); }
+  DumpWriter(WalkContext& walk, const NoSetup&) : walk_(walk), showsClasses_(NamesClassesAnywhere(*walk.Root)) {
+    line_.reserve(kLineReserve);
+  }
 
   // An element is named by its TagName: a record tag opens a record even without a long name.
   static bool Names(const TItem& item) { return item.TagName.has_value(); }
   OctetExplanation Explanation() { return {walk_, line_}; }
   void Tag(const TagPath& path, const TLeaf*) {
     line_.assign("            **** **** Full tag string is ");
-    AppendTagPathText(line_, path);
+    if (showsClasses_) {
+      AppendTagPathText(line_, path);
+    } else {
+      AppendTagPathText<false>(line_, path);
+    }
     line_.push_back('\n');
     AppendToRecord(walk_, line_);
   }
@@ -172,6 +184,7 @@ class DumpWriter : public WriterDefaults {
   }
 
   WalkContext& walk_;
+  bool showsClasses_;  // the dictionary names classes: a path's components may show them
   TextBuffer line_;  // the line being formatted
 };
 

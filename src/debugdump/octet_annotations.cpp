@@ -38,17 +38,22 @@ TextBuffer& StartLine(TextBuffer& line) {
 
 void FinishLine(WalkContext& walk, const TextBuffer& line) { AppendToRecord(walk, line); }
 
-}  // namespace
-
-void DumpOctetLine(WalkContext& walk, TextBuffer& line, uint8_t octet) {
+// "%010lu: bbbb bbbb = %02Xh" with the offset `at` and the octet.
+[[gnu::always_inline]] inline void DumpOctetLineAt(WalkContext& walk, TextBuffer& line, uint64_t at, uint8_t octet) {
   line.clear();
-  AppendZeroPadded(line, walk.Input.Position(), 10);
+  AppendZeroPadded(line, at, 10);
   line.append(": ");
   AppendBitPicture(line, "0000 0000", 0, octet);
   line.append(" = ");
   AppendHexOctet(line, octet);
   line.append("h\n");
   FinishLine(walk, line);
+}
+
+}  // namespace
+
+void DumpOctetLine(WalkContext& walk, TextBuffer& line, uint8_t octet) {
+  DumpOctetLineAt(walk, line, walk.Input.Position(), octet);
 }
 
 void DumpShortTagId(WalkContext& walk, TextBuffer& line, int tagId) {
@@ -74,6 +79,28 @@ void DumpTagIdOctet(WalkContext& walk, TextBuffer& line, bool final, int value) 
     line.append(" - not last octet of the identifier octets\n");
   }
   FinishLine(walk, line);
+}
+
+void DumpTagNumberOctets(WalkContext& walk, TextBuffer& line, const ByteCursor& at, const TagNumberOctets& octets) {
+  StartLine(line);
+  line.append("...1 1111 Tag number in the subsequent octets\n");
+  FinishLine(walk, line);
+  for (int i = 0; i < octets.Octets; ++i) {
+    uint8_t octet = 0;
+    at.Peek(static_cast<uint64_t>(i), octet);
+    DumpOctetLineAt(walk, line, at.Position() + static_cast<uint64_t>(i), octet);
+    StartLine(line);
+    line.append((octet & kMoreTagNumberOctets) != 0 ? "1... .... More octets of the tag number follow\n"
+                                                    : "0... .... Last octet of the tag number\n");
+    FinishLine(walk, line);
+    StartLine(line);
+    AppendBitPicture(line, ".000 0000", 1, octet);
+    line.append(" Tag number bits=");
+    AppendDecimal(line, static_cast<int64_t>(octet & 0x7F));
+    line.push_back('\n');
+    FinishLine(walk, line);
+  }
+  if (octets.Read == HeaderRead::kRead) DumpTagIdOctet(walk, line, true, octets.TagId);
 }
 
 void DumpShortLength(WalkContext& walk, TextBuffer& line, int length) {

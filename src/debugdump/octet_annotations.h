@@ -21,6 +21,12 @@ void DumpShortTagId(WalkContext& walk, TextBuffer& line, int tagId);
 // Not final: the subsequent identifier octet's bits, under the "last octet" text when bit 8 of the
 // value is set, else the "not last octet" text. Final: "**** ****   TagId=%d".
 void DumpTagIdOctet(WalkContext& walk, TextBuffer& line, bool final, int value);
+// With identifier octets of any length, the subsequent identifier octets at `at` (`octets.Octets`
+// of them) under a first identifier octet whose tag number bits are all ones: "...1 1111 Tag number
+// in the subsequent octets", then each octet's offset line, its bit 8 ("1... .... More octets of
+// the tag number follow", "0... .... Last octet of the tag number") and its seven bits (".bbb bbbb
+// Tag number bits=%d"), and when they read, "**** ****   TagId=%d".
+void DumpTagNumberOctets(WalkContext& walk, TextBuffer& line, const ByteCursor& at, const TagNumberOctets& octets);
 // ".bbb bbbb Short form of definite Length. Length=%d".
 void DumpShortLength(WalkContext& walk, TextBuffer& line, int length);
 // "1bbb bbbb Long form of definite Length. Number of bytes in length=%d".

@@ -55,6 +55,7 @@ constexpr const char kUsageAfterFormats[] =
     " --columns LIST - the CSV columns, comma-separated (Columns)\n"
     " --skip-filler - pass over filler between top-level elements (SkipFiller=true)\n"
     " --resync - go on after damage at the next record that reads (Resync=true)\n"
+    " --long-tag-numbers - read identifier octets of any length (LongTagNumbers=true)\n"
     " --source-column - name each record's input in the output (SourceColumn=true)\n"
     " --gzip-max-contents N - the most octets of contents of a gzip input (GzipMaxContents)\n"
     " --gzip-max-ratio R - the most octets of contents per compressed octet (GzipMaxRatio)\n"
@@ -108,6 +109,8 @@ const OptionRow kOptions[] = {
     {{'\0', "columns"}, Takes::kText, [](RunSettings& s, std::string_view v, uint64_t) { s.Keys.Columns = std::string(v); }},
     {{'\0', "skip-filler"}, Takes::kNothing, [](RunSettings& s, std::string_view, uint64_t) { s.Keys.SkipFiller = true; }},
     {{'\0', "resync"}, Takes::kNothing, [](RunSettings& s, std::string_view, uint64_t) { s.Keys.Resync = true; }},
+    {{'\0', "long-tag-numbers"}, Takes::kNothing,
+     [](RunSettings& s, std::string_view, uint64_t) { s.Keys.LongTagNumbers = true; }},
     {{'\0', "source-column"}, Takes::kNothing,
      [](RunSettings& s, std::string_view, uint64_t) { s.Keys.SourceColumn = true; }},
     {{'\0', "gzip-max-contents"}, Takes::kContentsBound,

@@ -78,6 +78,7 @@ const CheckedKey kCheckedKeys[] = {
     {"Strict", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitchOn(v, s.Strict); }},
     {"SkipFiller", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.SkipFiller); }},
     {"Resync", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.Resync); }},
+    {"LongTagNumbers", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.LongTagNumbers); }},
     {"SourceColumn", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.SourceColumn); }},
     {"OffsetColumn", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.OffsetColumn); }},
     {"InertFormulas", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.InertFormulas); }},
@@ -131,6 +132,7 @@ void ApplyKeysFromCommandLine(RunSettings& settings) {
   if (keys.Columns) settings.Columns = *keys.Columns;
   if (keys.SkipFiller) settings.SkipFiller = true;
   if (keys.Resync) settings.Resync = true;
+  if (keys.LongTagNumbers) settings.LongTagNumbers = true;
   if (keys.SourceColumn) settings.SourceColumn = true;
   if (keys.GzipMaxContents) settings.GzipMaxContents = *keys.GzipMaxContents;
   if (keys.GzipMaxRatio) settings.GzipMaxRatio = *keys.GzipMaxRatio;

@@ -295,6 +295,7 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
   walkSettings.FilterCount = run.FilterCount;
   walkSettings.SkipFiller = settings.SkipFiller;
   walkSettings.Resync = settings.Resync;
+  walkSettings.Identifiers = IdentifiersOf(settings, *run.Root);
   return walkSettings;
 }
 

@@ -117,8 +117,22 @@ constexpr const char kNoElementPath[] =
 constexpr const char kNoRecordStart[] = " declares no record start (a tag with TagName=record and a LongTagName)";
 constexpr const char kDictionaryHint[] = "Hint: -t names the dictionary, -c the main configuration file\n";
 
+IdentifierRule IdentifiersOf(const RunSettings& settings, const TBranch& root) {
+  return settings.LongTagNumbers || DeclaresLongTagNumber(root) ? IdentifierRule::kAnyLength
+                                                               : IdentifierRule::kOneSubsequentOctet;
+}
+
+namespace {
+
+// The largest tag number an element of the run can have.
+int32_t LargestElementTagId(const RunSettings& settings, const TBranch& root) {
+  return IdentifiersOf(settings, root) == IdentifierRule::kAnyLength ? kLargestLongTagId : kLargestElementTagId;
+}
+
+}  // namespace
+
 bool DictionaryNamesElements(const RunSettings& settings, const TBranch& root) {
-  if (DeclaresElementPath(root)) return true;
+  if (DeclaresElementPath(root, LargestElementTagId(settings, root))) return true;
   SayOnErrorStream("Error: dictionary " + ConsoleName(settings.TagsFileName) + kNoElementPath + "\n");
   SayOnErrorStream(kDictionaryHint);
   return false;
@@ -126,9 +140,10 @@ bool DictionaryNamesElements(const RunSettings& settings, const TBranch& root) {
 
 void WarnOfWhatDictionaryLacks(const OutputFormatRow& format, const RunSettings& settings, const TBranch& root) {
   std::string lack;
-  if (format.Dump && !DeclaresElementPath(root)) {
+  const int32_t largest = LargestElementTagId(settings, root);
+  if (format.Dump && !DeclaresElementPath(root, largest)) {
     lack = std::string(kNoElementPath) + ": no element is named";
-  } else if (format.WantsRecordStart && !DeclaresNamedRecordStart(root)) {
+  } else if (format.WantsRecordStart && !DeclaresNamedRecordStart(root, largest)) {
     lack = std::string(kNoRecordStart) + ": the output holds no record";
   } else {
     return;
@@ -138,7 +153,7 @@ void WarnOfWhatDictionaryLacks(const OutputFormatRow& format, const RunSettings&
 }
 
 bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& layout) {
-  if (!DeclaresNamedRecordStart(root)) {
+  if (!DeclaresNamedRecordStart(root, LargestElementTagId(settings, root))) {
     SayOnErrorStream("Error: dictionary " + ConsoleName(settings.TagsFileName) + kNoRecordStart +
                      ": the CSV would have no row\n");
     return false;

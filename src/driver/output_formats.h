@@ -74,6 +74,10 @@ class FormatsInUse {
   FormatList before_;
 };
 
+// How the walk reads identifier octets: of any length with LongTagNumbers=true or when the
+// dictionary declares a tag number above 127, else as files were always read.
+IdentifierRule IdentifiersOf(const RunSettings& settings, const TBranch& root);
+
 // False, after its message and a hint at -t and -c on standard error, when the dictionary
 // declares no path that an element can have: it would name nothing (a main configuration file
 // named as the dictionary, say). Every format but the debug dump needs one.

@@ -8,14 +8,16 @@
 namespace orvalis {
 
 // The keys of the main configuration file that long options of the command line set (--start,
-// --end, --columns, --skip-filler, --resync, --source-column, --gzip-max-contents,
-// --gzip-max-ratio, --skip-converted): taken after the file's lines, so that they win over them.
+// --end, --columns, --skip-filler, --resync, --long-tag-numbers, --source-column,
+// --gzip-max-contents, --gzip-max-ratio, --skip-converted): taken after the file's lines, so that
+// they win over them.
 struct KeysFromCommandLine {
   std::optional<int32_t> StartRec;  // 0 to 4294967295, held as the file's keys hold them
   std::optional<int32_t> EndRec;
   std::optional<std::string> Columns;
   bool SkipFiller = false;
   bool Resync = false;
+  bool LongTagNumbers = false;
   bool SourceColumn = false;
   std::optional<uint64_t> GzipMaxContents;
   std::optional<uint32_t> GzipMaxRatio;
@@ -36,6 +38,7 @@ struct RunSettings {
   bool Strict = false;         // -s or Strict=true: status 1 when the run completed with problems
   bool SkipFiller = false;     // SkipFiller=true: filler between top-level elements passed over
   bool Resync = false;         // Resync=true: the walk goes on after damage; status 1 when it did
+  bool LongTagNumbers = false;  // LongTagNumbers=true: identifier octets of any length
   int32_t StartRec = 0;        // compared with record numbers as unsigned
   int32_t EndRec = 0;
   bool RangeActive = false;

@@ -24,11 +24,42 @@ void ReplaceEscape(std::string& text, char letter, char replacement) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The class a path component's letter names: u, a, c or p followed by a decimal digit (a5 is
+// [APPLICATION 5]); false for any other component, a bare number among them.
+bool ComponentClass(std::string_view component, TagClass& tagClass) {
+  if (component.size() < 2 || !IsDecimalDigit(component[1])) return false;
+  switch (component[0]) {
+    case 'u': tagClass = TagClass::kUniversal; return true;
+    case 'a': tagClass = TagClass::kApplication; return true;
+    case 'c': tagClass = TagClass::kContext; return true;
+    case 'p': tagClass = TagClass::kPrivate; return true;
+    default: return false;
+  }
+}
+
+// A path component: the class its letter names, if any, and its tag number, read as a bare
+// number always was (strtol's way).
+int32_t ReadComponent(std::string_view component, TagClass& tagClass) {
+  tagClass = TagClass::kAny;
+  if (ComponentClass(component, tagClass)) component.remove_prefix(1);
+  return ParseDecimalLong(component);
+}
+
+// True when what follows the full stop at `dot` of a line's path (up to its "=" at `equals`) is a
+// parameter's name, not a component: it begins neither with a digit nor with a class letter and a
+// digit.
+bool BeginsParameter(std::string_view line, std::size_t dot, std::size_t equals) {
+  TagClass unused = TagClass::kAny;
+  return dot + 1 < line.size() && !IsDecimalDigit(line[dot + 1]) &&
+         !ComponentClass(line.substr(dot + 1, equals - dot - 1), unused);
+}
+
 // A parameter of a tag below depth kMaxDepth, whose path from the branch is path: its messages
 // are those of any tag, but of what it sets only a first TagName is kept, in the branch.
-void ApplyDeepParameter(TBranch& branch, const std::string& path, int32_t tagId, std::string_view line,
-                        std::string_view name, std::string_view value, const ValueTypeNames& types) {
-  TItem item(tagId);
+void ApplyDeepParameter(TBranch& branch, const std::string& path, int32_t tagId, TagClass tagClass,
+                        std::string_view line, std::string_view name, std::string_view value,
+                        const ValueTypeNames& types) {
+  TItem item(tagId, tagClass);
   const std::string* known = nullptr;
   if (branch.DeepNames) {
     auto found = branch.DeepNames->find(path);
@@ -60,7 +91,10 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
     ReplaceEscape(text, 'n', '\n');
     LongTagName.emplace(text);
   } else if (name == "Type") {
-    if (types.Find(value, Type)) return 0;
+    if (types.Find(value, Type)) {
+      KeepsContents = Type != TagType::None && Type == types.KeepsContents;
+      return 0;
+    }
     PrintText("Error in Tags.cfg file: Unknown TypeOfTag in line:\n ", line, "\n\n");
     CountProblem(Problem::kBadDictionaryLine);
     return -1;
@@ -96,25 +130,27 @@ void ApplyTagsLine(TBranch& root, std::string_view line) {
   for (int depth = 0;; ++depth) {
     const std::size_t dot = line.find('.', component);
     if (dot == std::string_view::npos || dot >= equals) return;
-    const int32_t tagId = ParseDecimalLong(line.substr(component, dot - component));
+    TagClass tagClass = TagClass::kAny;
+    const int32_t tagId = ReadComponent(line.substr(component, dot - component), tagClass);
     component = dot + 1;
     if (branch == nullptr) {
       previous->Child = std::make_unique<TBranch>(previous);
       branch = previous->Child.get();
     }
-    const bool parameter = dot + 1 < line.size() && !IsDecimalDigit(line[dot + 1]);
+    const bool parameter = BeginsParameter(line, dot, equals);
     const std::string_view name = line.substr(dot + 1, equals - dot - 1);
     if (depth > kMaxDepth) {
-      AppendDecimal(deepPath, static_cast<int64_t>(tagId));
+      AppendTagComponent(deepPath, tagId, tagClass);
       deepPath.push_back('.');
       if (parameter) {
-        ApplyDeepParameter(*branch, deepPath, tagId, line.substr(0, equals), name, line.substr(equals + 1), root.Types);
+        ApplyDeepParameter(*branch, deepPath, tagId, tagClass, line.substr(0, equals), name, line.substr(equals + 1),
+                           root.Types);
       }
       continue;
     }
-    TLeaf* leaf = branch->FindById(tagId);
+    TLeaf* leaf = branch->FindDeclared(tagId, tagClass);
     if (leaf == nullptr) {
-      leaf = branch->Append(std::make_unique<TLeaf>(TItem(tagId), branch));
+      leaf = branch->Append(std::make_unique<TLeaf>(TItem(tagId, tagClass), branch));
       leaf->Serial = root.LeavesDeclared++;
     }
     if (parameter) leaf->Item.SetParameter(line.substr(0, equals), name, line.substr(equals + 1), root.Types);

@@ -13,7 +13,9 @@
 #   value      one value of 50 MiB in text and CSV, 8 MiB in JSON Lines and the dump: checked
 #              against a value of two octets, its hexadecimal (and in the dump its length) put
 #              in the size of the large one; a value of 32 MiB that cannot be decoded, told with its
-#              octets in JSON Lines of either schema and CSV: the same against one of four octets
+#              octets in JSON Lines of either schema and CSV: the same against one of four octets;
+#              the contents of 50 MiB of a constructed element kept whole (Type=Opaque), of
+#              indefinite length, in text and CSV: the same against contents of a few octets
 #   messages   a main configuration file of 10 MiB of bad lines, whose messages (many times the
 #              file's size) are held until the file's turn: the output of the file without them
 #   gzip       50 MiB of those elements compressed, in one gzip member and in five (whose last
@@ -86,7 +88,8 @@ tags = open(os.path.join(root, "examples", "Tags.cfg"), "rb").read()
 calls = open(os.path.join(root, "examples", "calls.ber"), "rb").read()
 header = calls[:2 + calls[1]]  # the file header
 write("Tags.cfg", tags + b"\r\n0.LongTagName=Header\r\n2.5.TagName=note\r\n2.5.LongTagName=Note \r\n2.5.Type=HexNumber\r\n"
-      b"1.30.TagName=count\r\n1.30.Type=DecNumber\r\n")
+      b"1.30.TagName=count\r\n1.30.Type=DecNumber\r\n1.29.TagName=kept\r\n1.29.LongTagName=Kept \r\n"
+      b"1.29.Type=Opaque\r\n")
 
 # declared, blocks
 write("zeros.ber", bytes(50 * MiB))
@@ -167,6 +170,22 @@ for fmt, cfg in ((["-x", "jsonl"], ""), (["-x", "jsonl"], "JsonSchema=2\r\n"), (
     digest.update(parts[1])
     check(f"a value of {size // MiB} MiB that cannot be decoded, {fmt[-1]}" + (", schema 2" if cfg else ""),
           ["-i", "value.ber"] + fmt, digest.hexdigest(), cfg=cfg)
+
+def kept(value):  # a record holding 1.29 (Opaque) of indefinite length, around an octet string
+    return tlv(0xA1, bytes([0xBD, 0x80]) + tlv(0x04, value) + b"\0\0")
+size = 50 * MiB
+write("small.ber", kept(b"\xAB\xCD"))
+write("value.ber", kept(b"\xAB\xCD" * (size // 2)))
+for fmt in ([], ["-x", "csv"]):
+    parts = run(["-i", "small.ber"] + fmt, keep=True)[2].split(b"048400000002ABCD")
+    assert len(parts) == 2, "the small contents' text is not where it was expected"
+    digest = hashlib.sha256(parts[0] + b"0484%08X" % size)
+    for _ in range(size // 2 // 4096):
+        digest.update(b"ABCD" * 4096)
+    digest.update(parts[1])
+    check(f"contents kept whole of {size // MiB} MiB, " + (fmt[-1] if fmt else "text"), ["-i", "value.ber"] + fmt,
+          digest.hexdigest())
+os.remove(os.path.join(work, "value.ber"))
 
 # messages
 write("calls.ber", calls)

@@ -44,6 +44,7 @@ std::string Described(const std::vector<std::string>& args) {
   if (keys.Columns) add("columns=" + *keys.Columns);
   if (keys.SkipFiller) add("skip-filler");
   if (keys.Resync) add("resync");
+  if (keys.LongTagNumbers) add("long-tag-numbers");
   if (keys.SourceColumn) add("source-column");
   if (keys.GzipMaxContents) add("contents=" + std::to_string(*keys.GzipMaxContents));
   if (keys.GzipMaxRatio) add("ratio=" + std::to_string(*keys.GzipMaxRatio));

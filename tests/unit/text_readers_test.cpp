@@ -41,13 +41,15 @@ std::string Describe(const TBranch& branch, int depth = 0) {
     EXPECT_EQ(leaf->Prev, previous);
     EXPECT_EQ(leaf->Owner, &branch);
     const TItem& item = leaf->Item;
-    text += (count > 0 ? "," : "") + std::to_string(item.TagId);
+    text += count > 0 ? "," : "";
+    AppendTagComponent(text, item.TagId, item.Class);
     if (item.TagName) text += ":N=" + *item.TagName;
     if (item.LongTagName) text += ":L=" + std::string(item.LongTagName->view());
     if (item.Type != TagType::None) text += ":T=" + std::to_string(static_cast<int>(item.Type));
     if (item.FilterValue) text += ":F=" + *item.FilterValue;
     if (item.IndArr) text += ":I" + std::to_string(item.IndArr->Count());
     if (item.NonIndArr) text += ":K" + std::to_string(item.NonIndArr->Count());
+    if (item.KeepsContents) text += ":O";
     if (leaf->Child) {
       EXPECT_EQ(leaf->Child->Parent, leaf);
       EXPECT_TRUE(leaf->Child->Count() > 0 || depth == kMaxDepth);
@@ -137,6 +139,13 @@ void Check(const std::vector<ReaderRow>& rows) {
   }
 }
 
+// The code of the type Opaque, in text.
+std::string OpaqueCode() {
+  TagType code = TagType::None;
+  EXPECT_TRUE(ValueTypes::Names().Find("Opaque", code));
+  return std::to_string(static_cast<int>(code));
+}
+
 // The filter dictionary described with filter values for callingNumber and trunkGroup.
 std::string Filtered(const std::string& calling, const std::string& trunk) {
   return "1:N=record{3:N=callingNumber:T=3" + calling + ",9:N=trunk{0:N=trunkGroup:T=2" + trunk + "}}";
@@ -168,6 +177,14 @@ TEST(TextReaders, TagsLines) {
       tags({"1.3.TagName=A", "1.4.TagName=B", "1.3.LongTagName=C"}, "1{3:N=A:L=C,4:N=B}"),
       tags({"1.2.3"}, "", "Error when decoding Tags.cfg line:\n 1.2.3\n Right format is x.y.z=bla-bla-bla\n\n"),
       tags({"1.IndArr=A,B", "1.IndArr=C", "1.NonIndArr=1,X", "1.NonIndArr=2,Y;3,Z"}, "1:I1:K2"),
+      // class letters: another leaf than the bare number's; a letter without digits, another letter
+      // or a capital makes no class letter (such a component reads as 0, as always)
+      tags({"1.c2.TagName=p", "1.a2.TagName=q", "1.2.TagName=any", "1.c02.LongTagName=L"}, "1{c2:N=p:L=L,a2:N=q,2:N=any}"),
+      tags({"a1.TagName=A", "p7.0.TagName=B", "u0.TagName=C", "c1.TagName=D"}, "a1:N=A,p7{0:N=B},u0:N=C,c1:N=D"),
+      tags({"1.a.TagName=x", "2.A5.TagName=y", "3.x5.TagName=z"}, "1{0:N=x},2{0:N=y},3{0:N=z}"),
+      // Opaque keeps the contents whole while it is the type
+      tags({"1.Type=Opaque", "2.Type=HexNumber", "2.Type=Opaque", "3.Type=Opaque", "3.Type=HexNumber"},
+           "1:T=" + OpaqueCode() + ":O,2:T=" + OpaqueCode() + ":O,3:T=4"),
       tags({"1.Type=DateTime", "2.Type=String", "3.Type=Number", "4.Type=HexNumber", "5.Type=DecNumber",
             "6.Type=ValFromIndexedArr", "7.Type=ValFromNonIndexedArr", "8.Type=Duration", "9.Type=LineCode",
             "10.Type=ReceivedDigits"},
@@ -430,6 +447,39 @@ TEST(TagTree, FindByIdOfNumbersOutsideTheIdentifierRange) {
   EXPECT_EQ(root.FindById(50999), root.Last);
 }
 
+// A branch that names classes finds an element's leaf by its class, else the bare number's, whether
+// the bare number came before the class letters or after; its plain tables, which the walk's common
+// element looks in, find nothing; a branch without class letters finds by number alone.
+TEST(TagTree, ClassLettersTellSiblingsApart) {
+  for (const bool bareFirst : {true, false}) {
+    SCOPED_TRACE(bareFirst ? "bare number first" : "class letters first");
+    TBranch root(nullptr);
+    root.Types = ValueTypes::Names();
+    const std::string bare = "1.2.TagName=any\r\n1.5.TagName=five\r\n1.300.TagName=large\r\n";
+    const std::string lettered = "1.c2.TagName=p\r\n1.a2.TagName=q\r\n1.p300.TagName=q300\r\n";
+    ApplyTagsText(root, (bareFirst ? bare + lettered : lettered + bare) + "7.TagName=plain\r\n7.a7.TagName=x\r\n");
+    const TBranch& one = *root.FindById(1)->Child;
+    const auto name = [](const TLeaf* leaf) { return leaf != nullptr ? *leaf->Item.TagName : std::string("-"); };
+    EXPECT_EQ(name(one.Find(2, TagClass::kContext)), "p");
+    EXPECT_EQ(name(one.Find(2, TagClass::kApplication)), "q");
+    EXPECT_EQ(name(one.Find(2, TagClass::kUniversal)), "any");
+    EXPECT_EQ(name(one.Find(5, TagClass::kPrivate)), "five");
+    EXPECT_EQ(name(one.Find(300, TagClass::kPrivate)), "q300");
+    EXPECT_EQ(name(one.Find(300, TagClass::kContext)), "large");
+    EXPECT_EQ(name(one.Find(6, TagClass::kContext)), "-");
+    EXPECT_EQ(name(one.FindCommon(5)), "-");
+    EXPECT_EQ(name(one.FindDeclared(2, TagClass::kAny)), "any");
+    EXPECT_EQ(name(one.FindDeclared(5, TagClass::kApplication)), "-");
+    EXPECT_TRUE(one.NamesClasses());
+    const TBranch& seven = *root.FindById(7)->Child;
+    EXPECT_EQ(name(seven.Find(7, TagClass::kApplication)), "x");
+    EXPECT_EQ(name(root.FindCommon(7)), "plain");
+    EXPECT_FALSE(root.NamesClasses());
+    EXPECT_TRUE(NamesClassesAnywhere(root));
+    EXPECT_EQ(LeafPathText(*one.Find(300, TagClass::kPrivate)), "1.p300");
+  }
+}
+
 // Below a leaf of depth kMaxDepth the tree keeps one branch without leaves (so that the walk knows
 // the tag has sub-tags) holding only the TagNames of the deeper paths, for the filter; a deep
 // line gives the messages of any line.
@@ -461,27 +511,33 @@ TEST(TagTree, BelowTheDeepestLevelOnlyNamesAreKept) {
 }
 
 // What a dictionary declares for the walk: a path that an element can have (a tag number that
-// identifier octets carry, 0 to 127, at the top), and a record start that the record formats'
-// walk opens (TagName record with a LongTagName, on such a path, down to the deepest level the
-// walk reaches).
+// identifier octets carry, 0 to 127 as always read and 0 to 2097151 with identifier octets of any
+// length, at the top), and a record start that the record formats' walk opens (TagName record with
+// a LongTagName, on such a path, down to the deepest level the walk reaches); a tag number that
+// only identifier octets of any length carry, down to that level.
 TEST(TagTree, PathsAndRecordStartsThatTheWalkCanReach) {
   const std::string deepest = Times(kMaxDepth + 1, "1.");  // the path of a leaf of depth kMaxDepth
-  const std::tuple<std::string, bool, bool> rows[] = {  // Tags.cfg, a path, a record start
-      {"", false, false},
-      {"StartRec=1\r\nFilterFile=f.cfg\r\nDebugMode=true\r\n", false, false},  // a main configuration file
-      {"128.TagName=record\r\n128.LongTagName=R\r\n", false, false},
-      {"-1.TagName=record\r\n-1.LongTagName=R\r\n", false, false},
-      {"0.TagName=x\r\n", true, false},
-      {"127.TagName=record\r\n127.LongTagName=R\r\n", true, true},
-      {"1.TagName=record\r\n", true, false},
-      {"1.LongTagName=R\r\n1.TagName=Record\r\n", true, false},
-      {"128.TagName=x\r\n1.TagName=record\r\n1.LongTagName=R\r\n", true, true},
-      {"128.1.TagName=record\r\n128.1.LongTagName=R\r\n2.TagName=x\r\n", true, false},
-      {"2.TagName=block\r\n2.5.TagName=x\r\n2.1.TagName=record\r\n2.1.LongTagName=R\r\n", true, true},
-      {deepest + "TagName=record\r\n" + deepest + "LongTagName=R\r\n", true, true},
-      {deepest + "1.TagName=record\r\n" + deepest + "1.LongTagName=R\r\n", true, false},  // below the walk
+  const std::tuple<std::string, bool, bool, bool, bool> rows[] = {  // Tags.cfg, a path, a record start, a long tag
+                                                                   // number, a path with long ones
+      {"", false, false, false, false},
+      {"StartRec=1\r\nFilterFile=f.cfg\r\nDebugMode=true\r\n", false, false, false, false},  // a main configuration file
+      {"128.TagName=record\r\n128.LongTagName=R\r\n", false, false, true, true},
+      {"-1.TagName=record\r\n-1.LongTagName=R\r\n", false, false, false, false},
+      {"0.TagName=x\r\n", true, false, false, true},
+      {"127.TagName=record\r\n127.LongTagName=R\r\n", true, true, false, true},
+      {"1.TagName=record\r\n", true, false, false, true},
+      {"1.LongTagName=R\r\n1.TagName=Record\r\n", true, false, false, true},
+      {"128.TagName=x\r\n1.TagName=record\r\n1.LongTagName=R\r\n", true, true, true, true},
+      {"128.1.TagName=record\r\n128.1.LongTagName=R\r\n2.TagName=x\r\n", true, false, true, true},
+      {"2.TagName=block\r\n2.5.TagName=x\r\n2.1.TagName=record\r\n2.1.LongTagName=R\r\n", true, true, false, true},
+      {"2097151.TagName=x\r\n", false, false, true, true},
+      {"2097152.TagName=x\r\n3.2097152.TagName=y\r\n", true, false, false, true},
+      {"3.2.2000.TagName=y\r\n", true, false, true, true},
+      {deepest + "TagName=record\r\n" + deepest + "LongTagName=R\r\n", true, true, false, true},
+      {deepest + "1.TagName=record\r\n" + deepest + "1.LongTagName=R\r\n", true, false, false, true},  // below the walk
+      {deepest + "200.TagName=x\r\n", true, false, false, true},  // below the walk
   };
-  for (const auto& [text, path, recordStart] : rows) {
+  for (const auto& [text, path, recordStart, longTag, longPath] : rows) {
     SCOPED_TRACE(text.substr(0, 80));
     TBranch root(nullptr);
     testing::internal::CaptureStdout();
@@ -489,6 +545,8 @@ TEST(TagTree, PathsAndRecordStartsThatTheWalkCanReach) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(DeclaresElementPath(root), path);
     EXPECT_EQ(DeclaresNamedRecordStart(root), recordStart);
+    EXPECT_EQ(DeclaresLongTagNumber(root), longTag);
+    EXPECT_EQ(DeclaresElementPath(root, kLargestLongTagId), longPath);
   }
 }
 

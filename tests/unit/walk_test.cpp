@@ -339,7 +339,48 @@ TEST(WalkProperties, ResumePointIsTheEarliestCleanCandidate) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     const ByteCursor input(row.input.data(), row.input.size());
-    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller);
+    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, row.skipFiller,
+                                              IdentifierRule::kOneSubsequentOctet);
+    EXPECT_EQ(point.At, row.at);
+    EXPECT_EQ(point.Block, row.foundInBlock ? block : nullptr);
+  }
+}
+
+// The candidates after damage are found by class and tag number as the walk finds them (a branch
+// that names classes declares a sub-tag of one class only), identifier octets are read by the
+// rule given, and the contents of an element kept whole are not checked against the dictionary.
+TEST(WalkProperties, ResumePointByClassAndPastContentsKeptWhole) {
+  auto root = BuildDictionary({"c1.TagName=record", "c1.c0.TagName=callType", "c1.a0.TagName=code",
+                               "c1.c2.TagName=z", "c1.5.Type=Opaque", "c2.TagName=block", "c2.a1.TagName=record",
+                               "c2.a1.c0.TagName=x", "c2.c1.TagName=notRecord", "c2.c1.c0.TagName=y",
+                               "200.TagName=record", "200.0.TagName=w"});
+  const TLeaf* block = root->FindDeclared(2, TagClass::kContext);
+  ASSERT_NE(block, nullptr);
+  struct Row {
+    const char* what;
+    Bytes input;
+    bool inBlock;  // the damage lay in block c2
+    std::size_t at;
+    bool foundInBlock;
+    IdentifierRule rule = IdentifierRule::kAnyLength;
+  };
+  const Row rows[] = {
+      {"[0] in a record", {0x05, 0xA1, 0x03, 0x80, 0x01, 0x05}, false, 1, false},
+      {"[APPLICATION 0] in a record", {0x05, 0xA1, 0x03, 0x40, 0x01, 0x05}, false, 1, false},
+      {"a universal 2, which no sub-tag declares", {0x05, 0xA1, 0x03, 0x02, 0x01, 0x05, 0xA1, 0x03, 0x82, 0x01, 0x05},
+       false, 6, false},
+      {"contents kept whole", {0x05, 0xA1, 0x08, 0xA5, 0x80, 0x9F, 0x21, 0x01, 0x07, 0x00, 0x00}, false, 1, false},
+      {"[APPLICATION 1], a record of the damaged block", {0x05, 0x61, 0x03, 0x80, 0x01, 0x05}, true, 1, true},
+      {"[1], no record of the block, a record at the top level", {0x05, 0xA1, 0x03, 0x80, 0x01, 0x05}, true, 1,
+       false},
+      {"[200] in two subsequent octets", {0x05, 0xBF, 0x81, 0x48, 0x03, 0x80, 0x01, 0x05}, false, 1, false},
+      {"[200] read as files were always read: [1] of length 48", {0x05, 0xBF, 0x81, 0x48, 0x03, 0x80, 0x01, 0x05},
+       false, 8, false, IdentifierRule::kOneSubsequentOctet},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const ByteCursor input(row.input.data(), row.input.size());
+    const ResumePoint point = FindResumePoint(input, *root, row.inBlock ? block : nullptr, 0, false, row.rule);
     EXPECT_EQ(point.At, row.at);
     EXPECT_EQ(point.Block, row.foundInBlock ? block : nullptr);
   }
@@ -366,13 +407,65 @@ std::string DamageHint(uint64_t at) {
          "; Resync=true in the main configuration file goes on at the next record that reads\n";
 }
 
+// The identifier octets as files were always read (one subsequent octet, its bit 8 not looked at)
+// and of any length (seven bits an octet up to one whose bit 8 is clear, at most three, the first
+// not 80): what reads, the tag number, and how far the cursor moves.
+TEST(IdentifierOctets, OfOneSubsequentOctetAndOfAnyLength) {
+  constexpr IdentifierRule kOne = IdentifierRule::kOneSubsequentOctet;
+  constexpr IdentifierRule kAny = IdentifierRule::kAnyLength;
+  struct Row {
+    Bytes octets;
+    IdentifierRule rule;
+    HeaderRead read;
+    int32_t tagId;        // when it reads
+    uint64_t identifier;  // the octets it moved past when it reads
+  };
+  const Row rows[] = {
+      {{0x85, 0x01}, kAny, HeaderRead::kRead, 5, 1},
+      {{0x9E}, kAny, HeaderRead::kRead, 30, 1},
+      // as files were always read: one subsequent octet, whatever its bit 8 says
+      {{0x9F, 0x45}, kOne, HeaderRead::kRead, 69, 2},
+      {{0x9F, 0xC5, 0x01}, kOne, HeaderRead::kRead, 69, 2},
+      {{0x9F, 0x80}, kOne, HeaderRead::kRead, 0, 2},
+      {{0x9F, 0x81, 0x22}, kOne, HeaderRead::kRead, 1, 2},
+      {{0x1F}, kOne, HeaderRead::kInputEnded, 0, 0},
+      // of any length: one, two and three subsequent octets
+      {{0x9F, 0x45}, kAny, HeaderRead::kRead, 69, 2},
+      {{0x9F, 0x05}, kAny, HeaderRead::kRead, 5, 2},
+      {{0x7F, 0x81, 0x22, 0x03}, kAny, HeaderRead::kRead, 162, 3},
+      {{0xBF, 0x81, 0x48}, kAny, HeaderRead::kRead, 200, 3},
+      {{0x9F, 0x81, 0x80, 0x00}, kAny, HeaderRead::kRead, 16384, 4},
+      {{0x9F, 0xFF, 0xFF, 0x7F}, kAny, HeaderRead::kRead, 2097151, 4},
+      // a fourth subsequent octet would follow: above 2097151
+      {{0x9F, 0x81, 0x80, 0x80, 0x00}, kAny, HeaderRead::kTagNumberTooLarge, 0, 0},
+      {{0x9F, 0xFF, 0xFF, 0xFF, 0x7F}, kAny, HeaderRead::kTagNumberTooLarge, 0, 0},
+      // a leading zero
+      {{0x9F, 0x80, 0x01}, kAny, HeaderRead::kTagNumberPadded, 0, 0},
+      {{0x9F, 0x80}, kAny, HeaderRead::kTagNumberPadded, 0, 0},
+      // the input ends inside
+      {{0x1F}, kAny, HeaderRead::kInputEnded, 0, 0},
+      {{0x9F, 0x81}, kAny, HeaderRead::kInputEnded, 0, 0},
+      {{0x9F, 0x81, 0x80}, kAny, HeaderRead::kInputEnded, 0, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.octets) + (row.rule == kAny ? " of any length" : " as always"));
+    ByteCursor at(row.octets.data(), row.octets.size());
+    ElementIdentifier id;
+    ASSERT_EQ(ReadIdentifierOctets(at, id, row.rule), row.read);
+    if (row.read != HeaderRead::kRead) continue;
+    EXPECT_EQ(id.TagId, row.tagId);
+    EXPECT_EQ(id.FirstOctet, row.octets[0]);
+    EXPECT_EQ(at.Position(), row.identifier);
+  }
+}
+
 TEST(WalkProperties, ExtremeLengthsAndNestings) {
   auto nested = [](int levels) {  // levels of indefinite length around a primitive element
     Bytes input = {0x81, 0x00};
     for (int i = 1; i < levels; ++i) input = Indefinite(0xA1, input);
     return input;
   };
-  struct Row { const char* name; Bytes input; int status; std::string message; std::string hint; };
+  struct Row { const char* name; Bytes input; int status; std::string message; std::string hint; bool anyLength = false; };
   const Row rows[] = {
       {"127 length octets, length 0", Cat({{0x81, 0xFF}, Repeat(127, 0x00)}), 0, "", ""},
       {"127 length octets, length 1", Cat({{0x81, 0xFF}, Repeat(126, 0x00), {0x01, 'A'}}), 0, "", ""},
@@ -390,10 +483,19 @@ TEST(WalkProperties, ExtremeLengthsAndNestings) {
       {"21 levels (depths 0 to 20)", nested(21), 0, "", ""},
       {"22 levels", nested(22), -1, "too long", DamageHint(42)},
       {"30000 nested indefinite levels", nested(30000), -1, "too long", DamageHint(42)},
+      // identifier octets of any length: a tag number above 2097151, or one beginning with 80,
+      // stops the walk with its own message; one ended by the input's end is the input cut short
+      {"tag number above 2097151", {0xA1, 0x05, 0x9F, 0xFF, 0xFF, 0xFF, 0x7F}, -1, "above 2097151", DamageHint(2),
+       true},
+      {"tag number beginning with 80", {0xA1, 0x04, 0x9F, 0x80, 0x01, 0x00}, -1, "begins with 80", DamageHint(2),
+       true},
+      {"tag number cut", {0xA1, 0x03, 0x9F, 0x81, 0x80}, -1, "end of input", CutShortHint(2, 5), true},
+      {"tag number of three octets", {0xA1, 0x05, 0x9F, 0xFF, 0xFF, 0x7F, 0x00}, 0, "", "", true},
   };
   for (const Row& row : rows) {
-    for (const WalkSettings& settings : {WalkSettings{}, Debug()}) {
+    for (WalkSettings settings : {WalkSettings{}, Debug()}) {
       SCOPED_TRACE(std::string(row.name) + (settings.DebugMode ? " (debug)" : ""));
+      if (row.anyLength) settings.Identifiers = IdentifierRule::kAnyLength;
       TBranch root(nullptr);
       root.Types = ValueTypes::Names();
       const WalkResult result = RunWalk(root, row.input, settings);
@@ -401,6 +503,11 @@ TEST(WalkProperties, ExtremeLengthsAndNestings) {
       EXPECT_EQ(result.Console.find(kEndOfInput) != std::string::npos, row.message == "end of input");
       EXPECT_EQ(result.Console.find("Error: something is wrong. Tag Identifier is too long.\n\n") != std::string::npos,
                 row.message == "too long");
+      EXPECT_EQ(result.Console.find("Error: something is wrong. Tag number is above 2097151.\n\n") != std::string::npos,
+                row.message == "above 2097151");
+      EXPECT_EQ(result.Console.find("Error: something is wrong. Tag number begins with a subsequent octet 80.\n\n") !=
+                    std::string::npos,
+                row.message == "begins with 80");
       EXPECT_EQ(HintsOf(result.Console), row.hint);
     }
   }
@@ -417,14 +524,17 @@ std::unique_ptr<FormatWalk> StepByStepTextWalk(WalkContext& walk) {
 }
 
 // The common element taken at once reads as the general step reads it: the same output, console,
-// status and records, on a file flipped byte by byte, plain, under a range and with Resync.
+// status and records, on a file flipped byte by byte, plain, under a range, with Resync and with
+// identifier octets of any length.
 TEST(CommonElement, TakenAtOnceReadsAsTheGeneralStep) {
   auto root = Dictionary();
   const Bytes file = RegularFile(2, 1);
   WalkSettings mended;
   mended.SkipFiller = true;
   mended.Resync = true;
-  for (const WalkSettings& settings : {WalkSettings{}, Range(2, 5), mended}) {
+  WalkSettings anyLength;
+  anyLength.Identifiers = IdentifierRule::kAnyLength;
+  for (const WalkSettings& settings : {WalkSettings{}, Range(2, 5), mended, anyLength}) {
     for (std::size_t at = 0; at < file.size(); ++at) {
       for (uint8_t mask : {0x00, 0x01, 0x20, 0x80}) {
         if (mask == 0x00 && at > 0) continue;  // the file unchanged, once
@@ -533,6 +643,35 @@ TEST(StretchWalk, CountsAnElementPastItsHolderOnce) {
                                          &report);
   EXPECT_EQ(result.PastHolder, 1u);
   EXPECT_GE(report.TakenOver, 2u);
+}
+
+// Records and blocks told apart by their class at the top level and in a block, an element whose
+// contents are kept whole, a tag number in two subsequent octets and a tag not found before a
+// sibling: the scan counts records as the walk finds them, and every stretch is taken over.
+TEST(StretchWalk, ClassesLongTagNumbersAndContentsKeptWholeAlike) {
+  auto root = BuildDictionary({"c1.TagName=record", "c1.LongTagName=Record", "c1.0.TagName=callType",
+                               "c1.0.Type=DecNumber", "c1.5.TagName=extension", "c1.5.LongTagName=Extension:\\t",
+                               "c1.5.Type=Opaque", "c1.200.TagName=charge", "c1.200.Type=DecNumber",
+                               "a1.TagName=note", "a1.LongTagName=Note\\n", "a1.0.TagName=text", "a1.0.Type=HexNumber",
+                               "c2.TagName=block", "c2.LongTagName=Block\\n", "c2.c1.TagName=record",
+                               "c2.c1.LongTagName=Record", "c2.c1.0.TagName=callType", "c2.c1.0.Type=DecNumber",
+                               "c2.a1.TagName=blockNote", "c2.a1.LongTagName=Block note", "c2.a1.0.TagName=text"});
+  WalkSettings settings;
+  settings.Identifiers = IdentifierRule::kAnyLength;
+  Bytes file;
+  for (int round = 0; round < 200; ++round) {
+    const uint8_t n = static_cast<uint8_t>(round);
+    file = Cat({file, Tlv({0xA1}, Cat({{0x80, 0x01, n, 0xC7, 0x01, 0x01}, Indefinite(0xA5, Cat({{0x9F, 0x21, 0x01, 0x07}, {0xA1, 0x00}})),
+                                        {0x9F, 0x81, 0x48, 0x01, n}})),
+                Tlv({0x61}, {0x80, 0x01, n}), Tlv({0xA2}, Cat({Call(n), Tlv({0x61}, {0x80, 0x02, n, n})}))});
+  }
+  StretchWalkReport report;
+  const WalkResult result = WalkBothWays(*root, file, 64, &report, settings);
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, 2u);
+  EXPECT_EQ(result.Records, 400u);
+  EXPECT_NE(result.Console.find("Error: tag c1.7. not found"), std::string::npos);
+  EXPECT_NE(result.Output.find("Extension:\t9F210107A100\n"), std::string::npos);
 }
 
 // A stretch whose text or messages outgrow what a stretch walked ahead may hold (a run of zeros,

@@ -14,6 +14,7 @@
 // What a policy decides:
 //   using Scope               what it knows of where an element lies (a dictionary branch, or
 //                             nothing), handed from an element to those nested in it
+//   IdentifierRule Identifiers  how identifier octets are read (element_header.h)
 //   kLengthOctets             the most length octets followed (a longer long form is a flaw)
 //   kDeepest                  the deepest depth read
 //   kBoundsContents           true: the contents of a definite-length element are read with a
@@ -53,6 +54,8 @@ enum class Flaw : uint8_t {
   kNoEndOfContents,      // fewer than two octets left before an element of indefinite length ends
   kContentsOverrun,      // nested elements that end past the length's end (contents read on)
   kZeroIdentifier,       // an identifier octet 00 in contents of definite length (a policy that refuses it)
+  kTagNumberTooLarge,    // identifier octets of any length that carry a tag number above 2097151
+  kTagNumberPadded,      // identifier octets of any length whose first subsequent octet is 80
   kUndeclared,           // a tag the policy does not declare there
   kBudgetSpent,          // the policy's budget of headers ran out: no verdict
 };
@@ -78,6 +81,15 @@ struct Entry {
 // rule of every walk and pass.
 inline bool LengthWithinLeft(HeaderRead read, const ElementLength& length, const ByteCursor& at) {
   return read == HeaderRead::kRead && (length.Indefinite || length.Value <= at.Left());
+}
+
+// The flaw of identifier octets that did not read.
+inline Flaw IdentifierFlaw(HeaderRead read) {
+  switch (read) {
+    case HeaderRead::kTagNumberTooLarge: return Flaw::kTagNumberTooLarge;
+    case HeaderRead::kTagNumberPadded: return Flaw::kTagNumberPadded;
+    default: return Flaw::kCutShort;
+  }
 }
 
 // The flaw of length octets that did not read or do not fit (LengthWithinLeft false).
@@ -117,6 +129,19 @@ bool PassOverElements(ByteCursor& at, int depth, typename Policy::Scope scope, P
   return true;
 }
 
+// The contents of indefinite length of the element `depth` levels deep that begins at `begin`,
+// from the read position: the elements nested in it, in `inner`, up to the end-of-contents octets,
+// which it moves past.
+template <typename Policy>
+bool PassOverIndefiniteContents(ByteCursor& at, uint64_t begin, int depth, typename Policy::Scope inner,
+                                Policy& policy, StructureFault& fault) {
+  for (;;) {
+    if (at.Left() < 2) return structure::Fail(fault, at, begin, Flaw::kNoEndOfContents);
+    if (at.AtEndOfContents()) return at.Skip(2);
+    if (!PassOverElement(at, depth + 1, inner, policy, fault)) return false;
+  }
+}
+
 // The length octets and contents of the element `depth` levels deep that begins at `begin`, whose
 // identifier octets were read into `id` and which the policy looked at (`entry`).
 template <typename Policy>
@@ -127,11 +152,7 @@ bool PassOverRest(ByteCursor& at, uint64_t begin, const ElementIdentifier& id,
   if (!LengthWithinLeft(read, length, at)) return structure::Fail(fault, at, begin, LengthFlaw(read));
   if (length.Indefinite) {
     if (!id.Constructed) return structure::Fail(fault, at, begin, Flaw::kPrimitiveIndefinite);
-    for (;;) {
-      if (at.Left() < 2) return structure::Fail(fault, at, begin, Flaw::kNoEndOfContents);
-      if (at.AtEndOfContents()) return at.Skip(2);
-      if (!PassOverElement(at, depth + 1, entry.Inner, policy, fault)) return false;
-    }
+    return PassOverIndefiniteContents(at, begin, depth, entry.Inner, policy, fault);
   }
   if (!id.Constructed || !entry.Enters) return at.Skip(length.Value);
   if constexpr (Policy::kBoundsContents) {
@@ -157,7 +178,8 @@ bool PassOverElement(ByteCursor& at, int depth, typename Policy::Scope scope, Po
   if (!policy.Spend()) return structure::Fail(fault, at, begin, Flaw::kBudgetSpent);
   if (depth > Policy::kDeepest) return structure::Fail(fault, at, begin, Flaw::kNestedTooDeep);
   ElementIdentifier id;
-  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead) return structure::Fail(fault, at, begin, Flaw::kCutShort);
+  const HeaderRead read = ReadIdentifierOctets(at, id, policy.Identifiers);
+  if (read != HeaderRead::kRead) return structure::Fail(fault, at, begin, IdentifierFlaw(read));
   if (holder == Holder::kDefinite && IsEndOfContentsOctet(id) && policy.RefusesZeroIdentifier()) {
     return structure::Fail(fault, at, begin, Flaw::kZeroIdentifier);
   }

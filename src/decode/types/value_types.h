@@ -17,6 +17,7 @@
 #include "decode/types/line_code.h"
 #include "decode/types/mnemonics.h"
 #include "decode/types/number.h"
+#include "decode/types/opaque.h"
 #include "decode/types/received_digits.h"
 #include "decode/types/string_value.h"
 #include "decode/types/untyped.h"
@@ -38,6 +39,10 @@ template <typename T, typename = void>
 struct OctetsBeside : std::false_type {};
 template <typename T>
 struct OctetsBeside<T, std::void_t<decltype(T::kOctetsBeside)>> : std::bool_constant<T::kOctetsBeside> {};
+template <typename T, typename = void>
+struct KeepsContents : std::false_type {};
+template <typename T>
+struct KeepsContents<T, std::void_t<decltype(T::kKeepsContents)>> : std::bool_constant<T::kKeepsContents> {};
 }  // namespace value_type_traits
 
 
@@ -52,7 +57,7 @@ struct ValueTypeList {
 
   // The names for the dictionary reader: kNames[code].
   static constexpr std::string_view kNames[kCount] = {Rows::kName...};
-  static ValueTypeNames Names() { return {kNames, kCount}; }
+  static ValueTypeNames Names() { return {kNames, kCount, KeepsContentsCode()}; }
 
   static constexpr ValueTypeCatalog Catalog() { return {kInfo, kCount}; }
 
@@ -122,6 +127,14 @@ struct ValueTypeList {
   }
 
  private:
+  // The code of the row whose value is an element's whole contents (kKeepsContents), if any.
+  static constexpr TagType KeepsContentsCode() {
+    constexpr bool keeps[kCount] = {value_type_traits::KeepsContents<Rows>::value...};
+    for (std::size_t code = 1; code < kCount; ++code) {
+      if (keeps[code]) return static_cast<TagType>(code);
+    }
+    return TagType::None;
+  }
   template <std::size_t I>
   using RowAt = std::tuple_element_t<(I < kCount ? I : 0), std::tuple<Rows...>>;
   [[gnu::noinline, gnu::cold]] static void LongTextOf(WalkContext& walk, const TItem& item, const uint8_t* c,
@@ -141,7 +154,7 @@ struct ValueTypeList {
 // codes 1 to 10 of old.
 using ValueTypes = ValueTypeList<UntypedType, DateTimeType, StringType, NumberType, HexNumberType, DecNumberType,
                                  IndexedMnemonicType, KeyedMnemonicType, DurationType, LineCodeType,
-                                 ReceivedDigitsType>;
+                                 ReceivedDigitsType, OpaqueType>;
 
 // An empty dictionary whose Type parameters name the types of a list.
 template <typename Types = ValueTypes>

@@ -5,17 +5,39 @@
 namespace orvalis {
 namespace {
 
+// Where a checked element lies: the branch that declares the tags there (null: none), or the
+// contents of an element kept whole (Opaque), whose elements are passed over without a look at
+// the dictionary, entered only where their end is to be found (an indefinite length).
+struct CheckScope {
+  const TBranch* Branch = nullptr;
+  bool Kept = false;
+};
+constexpr CheckScope kKeptScope = {nullptr, true};
+
+// The leaf of an element in `branch`, as the walk finds it.
+const TLeaf* LeafIn(const TBranch* branch, const ElementIdentifier& id) {
+  return branch != nullptr ? branch->Find(id.TagId, ClassOfIdentifier(id.FirstOctet)) : nullptr;
+}
+
+// What a check makes of an element of `leaf`: a constructed element whose contents are kept whole
+// is passed over as the walk passes over it, else its contents are read in its branch.
+Entry<CheckScope> EntryOf(const TLeaf& leaf, const ElementIdentifier& id) {
+  if (id.Constructed && leaf.Item.KeepsContents) return {true, false, kKeptScope};
+  return {true, true, {leaf.Child.get(), false}};
+}
+
 // The check of a candidate's nested elements: every tag declared under the path of the element
-// holding it (the scope is that element's branch, null when it declares none), all length octets
+// holding it (the scope's branch is that element's, null when it declares none), all length octets
 // followed, the contents of a definite length read on and required to end at its end, no
 // identifier octet 00 in them (the walk with Resync calls it damage), at most kCheckedElements
 // headers.
 struct CandidateCheck {
-  using Scope = const TBranch*;
+  using Scope = CheckScope;
   static constexpr int kLengthOctets = kMaxLengthOctets;
   static constexpr int kDeepest = kMaxDepth;
   static constexpr bool kBoundsContents = false;
 
+  IdentifierRule Identifiers;
   uint32_t Left = kCheckedElements;
 
   static bool RefusesZeroIdentifier() { return true; }
@@ -24,52 +46,56 @@ struct CandidateCheck {
     --Left;
     return true;
   }
-  static Entry<Scope> Look(Scope branch, const ElementIdentifier& id, int) {
-    const TLeaf* leaf = branch != nullptr ? branch->FindById(id.TagId) : nullptr;
-    if (leaf == nullptr) return {false, false, nullptr};
-    return {true, true, leaf->Child.get()};
+  static Entry<Scope> Look(Scope scope, const ElementIdentifier& id, int) {
+    if (scope.Kept) return {true, false, kKeptScope};
+    const TLeaf* leaf = LeafIn(scope.Branch, id);
+    if (leaf == nullptr) return {false, false, {}};
+    return EntryOf(*leaf, id);
   }
 };
 
-// The check of a record passed over unseen: no dictionary, all length octets followed, the
-// contents of a definite length read with a cursor of their own and holding no identifier octet
-// 00, no budget.
+// The check of a record passed over unseen: the dictionary asked only which elements keep their
+// contents whole, all length octets followed, the contents of a definite length read with a cursor
+// of their own and holding no identifier octet 00, no budget.
 struct SkippedRecordCheck {
-  struct Scope {};
+  using Scope = CheckScope;
   static constexpr int kLengthOctets = kMaxLengthOctets;
   static constexpr int kDeepest = kMaxDepth;
   static constexpr bool kBoundsContents = true;
 
+  IdentifierRule Identifiers;
+
   static bool RefusesZeroIdentifier() { return true; }
   static bool Spend() { return true; }
-  static Entry<Scope> Look(Scope, const ElementIdentifier&, int) { return {true, true, {}}; }
+  static Entry<Scope> Look(Scope scope, const ElementIdentifier& id, int) {
+    if (scope.Kept) return {true, false, kKeptScope};
+    const TLeaf* leaf = LeafIn(scope.Branch, id);
+    if (leaf == nullptr) return {true, true, {}};
+    return EntryOf(*leaf, id);
+  }
 };
 
 enum class Check { kBad, kClean, kEnough };
 
 // The length and contents of a candidate `depth` levels deep, of tag `leaf`, whose identifier was
 // read into `id`: its nested elements declared under it and ending exactly at its end.
-Check CheckContents(ByteCursor& at, const ElementIdentifier& id, const TLeaf& leaf, int depth) {
-  CandidateCheck check;
+Check CheckContents(ByteCursor& at, const ElementIdentifier& id, const TLeaf& leaf, int depth, IdentifierRule rule) {
+  CandidateCheck check{rule};
   StructureFault fault;
   const uint64_t begin = at.Position();  // the fault's place is not used
-  if (PassOverRest(at, begin, id, {true, true, leaf.Child.get()}, depth, check, fault)) return Check::kClean;
+  if (PassOverRest(at, begin, id, EntryOf(leaf, id), depth, check, fault)) return Check::kClean;
   return fault.What == Flaw::kBudgetSpent ? Check::kEnough : Check::kBad;
 }
 
-bool Declares(const TBranch* branch, int32_t tagId) {
-  return branch != nullptr && branch->FindById(tagId) != nullptr;
-}
-
 // True when what follows a candidate begins cleanly (see resync.h).
-bool BeginsCleanly(ByteCursor at, const TBranch& root, const TLeaf* block, bool skipFiller) {
+bool BeginsCleanly(ByteCursor at, const TBranch& root, const TLeaf* block, bool skipFiller, IdentifierRule rule) {
   if (at.AtEnd()) return true;
   if (block != nullptr && at.AtEndOfContents()) return true;
-  if (skipFiller && FillerAt(at, root).Octets != 0) return true;
+  if (skipFiller && FillerAt(at, root, rule).Octets != 0) return true;
   ElementIdentifier id;
   ElementLength length;
-  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead) return false;
-  if (!Declares(&root, id.TagId) && !(block != nullptr && Declares(block->Child.get(), id.TagId))) return false;
+  if (ReadIdentifierOctets(at, id, rule) != HeaderRead::kRead) return false;
+  if (LeafIn(&root, id) == nullptr && !(block != nullptr && LeafIn(block->Child.get(), id) != nullptr)) return false;
   return ReadLengthOctets(at, length) == HeaderRead::kRead;
 }
 
@@ -84,17 +110,17 @@ bool HoldsAnElement(ByteCursor at) {
 // True when the constructed element at `at` (its identifier read into `id`), of tag `leaf`, is a
 // candidate `depth` levels deep, in `block` or at the top level.
 bool IsCandidate(ByteCursor at, const ElementIdentifier& id, const TLeaf& leaf, int depth,
-                 const TBranch& root, const TLeaf* block, bool skipFiller) {
+                 const TBranch& root, const TLeaf* block, bool skipFiller, IdentifierRule rule) {
   if (!HoldsAnElement(at)) return false;
-  const Check check = CheckContents(at, id, leaf, depth);
+  const Check check = CheckContents(at, id, leaf, depth, rule);
   if (check == Check::kEnough) return true;
-  return check == Check::kClean && BeginsCleanly(at, root, block, skipFiller);
+  return check == Check::kClean && BeginsCleanly(at, root, block, skipFiller, rule);
 }
 
-// The record of tag `tagId` that `block` declares, or null.
-const TLeaf* RecordIn(const TLeaf* block, int32_t tagId) {
+// The record of the element `id` that `block` declares, or null.
+const TLeaf* RecordIn(const TLeaf* block, const ElementIdentifier& id) {
   if (block == nullptr || !block->Child) return nullptr;
-  const TLeaf* leaf = block->Child->FindById(tagId);
+  const TLeaf* leaf = LeafIn(block->Child.get(), id);
   return leaf != nullptr && leaf->Item.OpensRecord ? leaf : nullptr;
 }
 
@@ -108,14 +134,34 @@ uint64_t RunLength(const ByteCursor& at, uint8_t octet) {
 
 }  // namespace
 
-FillerRun FillerAt(const ByteCursor& at, const TBranch& root) {
+namespace {
+
+// With identifier octets of any length: true when the identifier octets at the last octet of a
+// run of 0xFF (`count` of them from `at`) read as a tag number of 31 or more that the top level
+// declares for a private element.
+bool LongElementAfterRun(const ByteCursor& at, uint64_t count, const TBranch& root) {
+  ByteCursor last = at;
+  last.Skip(count - 1);
+  ElementIdentifier id;
+  return ReadIdentifierOctets(last, id, IdentifierRule::kAnyLength) == HeaderRead::kRead &&
+         id.TagId >= kHighTagNumber && LeafIn(&root, id) != nullptr;
+}
+
+}  // namespace
+
+FillerRun FillerAt(const ByteCursor& at, const TBranch& root, IdentifierRule rule) {
   uint8_t octet = 0;
   if (!at.Peek(0, octet) || (octet != 0x00 && octet != 0xFF)) return {};
   const uint64_t count = RunLength(at, octet);
   if (octet == 0x00) return {count, octet, false};
-  if (count == 1) return {root.FindById(127) == nullptr ? 1u : 0u, octet, false};
+  if (rule == IdentifierRule::kAnyLength) {
+    if (LongElementAfterRun(at, count, root)) return {count - 1, octet, count > 1};
+    return {count, octet, false};
+  }
+  if (count == 1) return {root.Find(127, TagClass::kPrivate) == nullptr ? 1u : 0u, octet, false};
   uint8_t after = 0;
-  if (at.Peek(count, after) && after >= kHighTagNumber && after <= 0x7F && root.FindById(after) != nullptr) {
+  if (at.Peek(count, after) && after >= kHighTagNumber && after <= 0x7F &&
+      root.Find(after, TagClass::kPrivate) != nullptr) {
     return {count - 1, octet, true};
   }
   return {count, octet, false};
@@ -127,22 +173,24 @@ const char* WhyMalformed(Flaw flaw, bool holderEnds) {
     case Flaw::kNestedTooDeep: return kNestedTooDeep;
     case Flaw::kPrimitiveIndefinite: return kPrimitiveIndefinite;
     case Flaw::kZeroIdentifier: return kZeroIdentifier;
+    case Flaw::kTagNumberTooLarge: return kTagNumberTooLarge;
+    case Flaw::kTagNumberPadded: return kTagNumberPadded;
     case Flaw::kNoEndOfContents: return holderEnds ? kRunsPastHolder : kNoEndOfContents;
     default: return holderEnds ? kRunsPastHolder : kInputEndsInside;
   }
 }
 
-bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad) {
-  SkippedRecordCheck check;
+bool ReadsWellFormed(ByteCursor at, int depth, const TBranch* branch, IdentifierRule rule, Malformed& bad) {
+  SkippedRecordCheck check{rule};
   StructureFault fault;
-  if (PassOverElements(at, depth, {}, check, fault)) return true;
+  if (PassOverElements(at, depth, {branch, false}, check, fault)) return true;
   bad = {fault.At, WhyMalformed(fault.What, fault.HolderEnds)};
   return false;
 }
 
 const TLeaf* BlockOfPath(const TBranch& root, const TagPath& path) {
   if (path.Depth < 1) return nullptr;
-  const TLeaf* top = root.FindById(path.Ids[0]);
+  const TLeaf* top = root.FindDeclared(TagIdOf(path.Ids[0]), ClassOf(path.Ids[0]));
   if (top == nullptr || !top->Child) return nullptr;
   for (const TLeaf* leaf = top->Child->First; leaf != nullptr; leaf = leaf->Next) {
     if (leaf->Item.OpensRecord) return top;
@@ -151,22 +199,22 @@ const TLeaf* BlockOfPath(const TBranch& root, const TagPath& path) {
 }
 
 ResumePoint FindResumePoint(const ByteCursor& input, const TBranch& root, const TLeaf* damagedIn,
-                            uint64_t from, bool skipFiller) {
+                            uint64_t from, bool skipFiller, IdentifierRule rule) {
   ByteCursor at = input;
   const uint64_t end = at.End();
   for (uint64_t offset = from; offset < end; ++offset) {
     at.MoveTo(offset);
     ElementIdentifier id;
-    if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || !id.Constructed) continue;
-    if (const TLeaf* record = RecordIn(damagedIn, id.TagId)) {
-      if (IsCandidate(at, id, *record, 1, root, damagedIn, skipFiller)) return {offset, damagedIn};
+    if (ReadIdentifierOctets(at, id, rule) != HeaderRead::kRead || !id.Constructed) continue;
+    if (const TLeaf* record = RecordIn(damagedIn, id)) {
+      if (IsCandidate(at, id, *record, 1, root, damagedIn, skipFiller, rule)) return {offset, damagedIn};
     }
-    if (const TLeaf* top = root.FindById(id.TagId)) {
-      if (IsCandidate(at, id, *top, 0, root, nullptr, skipFiller)) return {offset, nullptr};
+    if (const TLeaf* top = LeafIn(&root, id)) {
+      if (IsCandidate(at, id, *top, 0, root, nullptr, skipFiller, rule)) return {offset, nullptr};
     }
     for (const TLeaf* block = root.First; block != nullptr; block = block->Next) {
-      const TLeaf* record = block == damagedIn ? nullptr : RecordIn(block, id.TagId);
-      if (record != nullptr && IsCandidate(at, id, *record, 1, root, block, skipFiller)) return {offset, block};
+      const TLeaf* record = block == damagedIn ? nullptr : RecordIn(block, id);
+      if (record != nullptr && IsCandidate(at, id, *record, 1, root, block, skipFiller, rule)) return {offset, block};
     }
   }
   return {end, nullptr};

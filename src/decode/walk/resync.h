@@ -11,6 +11,9 @@
 //     0xFF followed by such an octet is how an encoder writes a private constructed tag of 31 to
 //     127, so an element begins at the last 0xFF;
 //   - a single 0xFF octet, unless the top level declares tag 127 (which 0xFF begins).
+// With identifier octets of any length (LongTagNumbers) the last 0xFF of a run, single or not,
+// begins an element instead when the identifier octets there read as a tag number of 31 or more
+// that the top level declares for a private element.
 // Between the nested elements of a block it is not filler: there a run of 0x00 reads as the
 // end-of-contents octets of a block of indefinite length, and a padded block is written by the
 // exchange as a whole, padding after it. In contents of definite length, an identifier octet 0x00
@@ -19,12 +22,14 @@
 // A place to go on after damage (a candidate) is an element at or after the search's first
 // octet that
 //   - is constructed, and is a record of the block the damage happened in, else an element the
-//     top level declares, else a record of another block (tried in this order at each offset);
+//     top level declares, else a record of another block (tried in this order at each offset),
+//     each found by its class and tag number as the walk finds it;
 //   - holds at least one nested element (an empty element is no record: two octets such as
 //     A1 00 turn up in any value);
 //   - has nested elements whose tags are all declared under its path, read as well-formed elements
 //     up to its end (its length, or its end-of-contents octets), no deeper than the walk goes,
-//     none with identifier octet 00 in contents of definite length (damage to the walk);
+//     none with identifier octet 00 in contents of definite length (damage to the walk); of an
+//     element whose contents are kept whole (Opaque), only what finds its end is read;
 //   - is followed by a clean beginning: the input's end, end-of-contents octets (in a block),
 //     filler (with SkipFiller), or an element whose identifier and length octets read and whose
 //     tag the top level (or the block) declares (whether its contents read is that element's own
@@ -51,6 +56,8 @@ constexpr const char kNoEndOfContents[] = "the element there has no end-of-conte
 constexpr const char kPrimitiveRecord[] = "the element there has a record's tag but is primitive";
 constexpr const char kZeroIdentifier[] =
     "the element there has identifier octet 00, which only ends contents of indefinite length";
+constexpr const char kTagNumberTooLarge[] = "the element there has a tag number above 2097151";
+constexpr const char kTagNumberPadded[] = "the element there has a tag number whose first subsequent octet is 80";
 
 // What failed, for the console line: a flaw a pass over elements found (decode/ber/structure.h),
 // or the walk's own. Octets that ran out (kCutShort, kNoEndOfContents) ran out at the end of the
@@ -64,12 +71,13 @@ struct Malformed {
 };
 
 // Reads the elements from the read position up to the cursor's end (contents of definite length),
-// `depth` levels deep, as well-formed elements (without the dictionary: identifier and length
-// octets, lengths within what holds them, end-of-contents octets, no identifier octet 00 in
-// contents of definite length, nesting no deeper than the walk goes). False, with the
-// innermost element that does not read, at the first such. The check of a record passed over
-// unseen.
-bool ReadsWellFormed(ByteCursor at, int depth, Malformed& bad);
+// `depth` levels deep in `branch` (null: none declared there), as well-formed elements, identifier
+// octets read by `rule` (identifier and length octets, lengths within what holds them,
+// end-of-contents octets, no identifier octet 00 in contents of definite length, nesting no deeper
+// than the walk goes; the dictionary is asked only which elements keep their contents whole, whose
+// contents are read only as far as their end needs). False, with the innermost element that does
+// not read, at the first such. The check of a record passed over unseen.
+bool ReadsWellFormed(ByteCursor at, int depth, const TBranch* branch, IdentifierRule rule, Malformed& bad);
 
 // The most element headers one candidate's check reads.
 constexpr uint32_t kCheckedElements = 4096;
@@ -81,8 +89,9 @@ struct FillerRun {
   bool ElementFollows = false;  // the run's last 0xFF begins an element: no filler after this run
 };
 
-// The filler at the read position (see above); the cursor does not move.
-FillerRun FillerAt(const ByteCursor& at, const TBranch& root);
+// The filler at the read position (see above), identifier octets read by `rule`; the cursor does
+// not move.
+FillerRun FillerAt(const ByteCursor& at, const TBranch& root, IdentifierRule rule);
 
 // Where the walk goes on after damage.
 struct ResumePoint {
@@ -90,14 +99,14 @@ struct ResumePoint {
   const TLeaf* Block = nullptr;   // the block the record found is read in; null at the top level
 };
 
-// The earliest candidate from `from` on. `damagedIn` is the block the damage happened in (null
-// when none). `input` may stand anywhere; it does not move.
+// The earliest candidate from `from` on, identifier octets read by `rule`. `damagedIn` is the
+// block the damage happened in (null when none). `input` may stand anywhere; it does not move.
 ResumePoint FindResumePoint(const ByteCursor& input, const TBranch& root, const TLeaf* damagedIn,
-                            uint64_t from, bool skipFiller);
+                            uint64_t from, bool skipFiller, IdentifierRule rule);
 
 // The block that the element at the path's top holds the damaged element in: the top-level leaf
-// of path entry 0 when the path is deeper than the top level and that leaf declares a record
-// among its sub-tags; null otherwise.
+// of path entry 0 (as the path shows it) when the path is deeper than the top level and that leaf
+// declares a record among its sub-tags; null otherwise.
 const TLeaf* BlockOfPath(const TBranch& root, const TagPath& path);
 
 }  // namespace orvalis

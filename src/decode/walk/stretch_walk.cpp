@@ -55,8 +55,10 @@ struct Stretch {
 // holds as elements of their own. Only a block's contents of definite length are passed over
 // element by element (read on, and required to end at the block's end); every other element of
 // definite length is passed over at once. The scope is the branch whose records are counted: the
-// root at depth 0, a block's at depth 1, null below. With Resync an identifier octet 00 in a
-// block's contents of definite length ends the plan: the walk calls it damage.
+// root at depth 0, a block's at depth 1, null below; tags are found by class and number as the
+// walk finds them, and an element whose contents are kept whole is no block. With Resync an
+// identifier octet 00 in a block's contents of definite length ends the plan: the walk calls it
+// damage.
 struct PlanScan {
   using Scope = const TBranch*;
   // The most length octets that the scan follows.
@@ -66,17 +68,18 @@ struct PlanScan {
 
   uint32_t Records = 0;
   bool Resync = false;
+  IdentifierRule Identifiers = IdentifierRule::kOneSubsequentOctet;
 
   bool RefusesZeroIdentifier() const { return Resync; }
   static bool Spend() { return true; }
   Entry<Scope> Look(Scope branch, const ElementIdentifier& id, int depth) {
-    const TLeaf* leaf = branch != nullptr ? branch->FindById(id.TagId) : nullptr;
+    const TLeaf* leaf = branch != nullptr ? branch->Find(id.TagId, ClassOfIdentifier(id.FirstOctet)) : nullptr;
     if (leaf == nullptr) return {};
     if (leaf->Item.OpensRecord) {
       ++Records;
       return {};
     }
-    const bool block = depth == 0 && id.Constructed && leaf->Child;
+    const bool block = depth == 0 && id.Constructed && leaf->Child && !leaf->Item.KeepsContents;
     return {true, block, block ? leaf->Child.get() : nullptr};
   }
 };
@@ -84,15 +87,15 @@ struct PlanScan {
 // Moves past one top-level element, counting the records it is or holds as elements of its own.
 // With SkipFiller, the filler before it is passed over with it, as the walk passes over it, so
 // that no stretch begins inside a run of filler; filler up to the input's end is an element too.
-bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, bool resync, uint32_t& records) {
-  if (skipFiller) {
-    for (FillerRun filler; (filler = FillerAt(at, root)).Octets != 0;) {
+bool ScanTopElement(ByteCursor& at, const TBranch& root, const WalkSettings& settings, uint32_t& records) {
+  if (settings.SkipFiller) {
+    for (FillerRun filler; (filler = FillerAt(at, root, settings.Identifiers)).Octets != 0;) {
       at.Skip(filler.Octets);
       if (filler.ElementFollows) break;
     }
     if (at.AtEnd()) return true;
   }
-  PlanScan scan{records, resync};
+  PlanScan scan{records, settings.Resync, settings.Identifiers};
   StructureFault fault;
   if (!PassOverElement(at, 0, &root, scan, fault)) return false;
   records = scan.Records;
@@ -104,8 +107,7 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, bool r
 class StretchPlan {
  public:
   StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize, const WalkSettings& settings)
-      : at_(input), root_(root), stretchSize_(stretchSize), skipFiller_(settings.SkipFiller),
-        resync_(settings.Resync) {}
+      : at_(input), root_(root), stretchSize_(stretchSize), settings_(settings) {}
 
   // The stretch of index k; false when the plan ends before it.
   bool Get(std::size_t k, Stretch& stretch) {
@@ -125,7 +127,7 @@ class StretchPlan {
     while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
       ByteCursor at = at_;
       uint32_t records = records_;
-      if (!ScanTopElement(at, root_, skipFiller_, resync_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
+      if (!ScanTopElement(at, root_, settings_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
         ended_ = true;  // from here on the walk goes in order
         break;
       }
@@ -141,8 +143,7 @@ class StretchPlan {
   ByteCursor at_;
   const TBranch& root_;
   uint64_t stretchSize_;
-  bool skipFiller_;
-  bool resync_;
+  const WalkSettings& settings_;
   uint32_t records_ = 0;
   bool ended_ = false;
   std::vector<Stretch> stretches_;

@@ -16,6 +16,7 @@
 #include "common/text_buffer.h"
 #include "common/text_format.h"
 #include "decode/ber/byte_cursor.h"
+#include "decode/ber/element_header.h"
 #include "decode/walk/walk_counts.h"
 #include "tags/tag_tree.h"
 
@@ -33,6 +34,9 @@ struct WalkSettings {
   uint32_t FilterCount = 0;  // accepted filter lines; 0 without a filter
   bool SkipFiller = false;   // runs of 0x00 or 0xFF where a top-level element would begin are passed over
   bool Resync = false;       // the walk goes on after damage, at the next record it can read
+  // How identifier octets are read: as they always were, or of any length (LongTagNumbers=true, or
+  // a dictionary that declares a tag number above 127).
+  IdentifierRule Identifiers = IdentifierRule::kOneSubsequentOctet;
   bool ContinuesOutput = false;  // the output holds an earlier input's text: no header again
   std::string_view SourceName;   // SourceColumn=true: the input's name, which the output tells; else empty
   int JsonSchema = 1;            // JsonSchema: the schema version of the JSON lines written (1 or 2)
@@ -158,6 +162,24 @@ struct OutputPolicy {
   bool Outgrown() const { return Held != nullptr && Held->Outgrown; }
 };
 
+// The first identifier octets that may begin a common element (walk_steps.h): those of a primitive
+// element, but 00 (which the general step reads: with Resync it is damage in contents of definite
+// length), and with identifier octets of any length those whose tag number follows in subsequent
+// octets. A table, so that the common element pays one test for all.
+struct FirstOctetTable {
+  bool Common[256] = {};
+};
+constexpr FirstOctetTable CommonFirstOctets(IdentifierRule rule) {
+  FirstOctetTable table;
+  for (int octet = 1; octet < 256; ++octet) {
+    table.Common[octet] = (octet & kConstructedBit) == 0 &&
+                          (rule == IdentifierRule::kOneSubsequentOctet || (octet & kTagNumberMask) != kHighTagNumber);
+  }
+  return table;
+}
+inline constexpr FirstOctetTable kCommonFirstOctets[] = {CommonFirstOctets(IdentifierRule::kOneSubsequentOctet),
+                                                         CommonFirstOctets(IdentifierRule::kAnyLength)};
+
 // Everything one walk works on: the input, the dictionary, the state, the formatting buffers and
 // the output file. The text written out reaches the file at FinishOutput at the latest (or when
 // the context ends).
@@ -169,6 +191,8 @@ struct WalkContext {
   WalkSettings Settings;
   ByteCursor Input;
   TBranch* Root;
+  // The first identifier octets of the common element, by Settings.Identifiers.
+  const FirstOctetTable* CommonFirstOctets;
   BlockWriter Output;
   // Where the text goes: written to Output, or held for the turn of a stretch.
   OutputPolicy Destination;
@@ -301,11 +325,17 @@ inline int AppendToRecord(WalkContext& walk, const PaddedText& piece) {
 // more than the text, and returns the end of the text.
 inline char* PutText(char* out, const PaddedText& text) { return PutPadded(out, text); }
 
-// The path of the element being read as text, each tag number followed by a full stop: "1.3.5.".
-template <typename Text>
-void AppendTagPathText(Text& out, const TagPath& path) {
+// The path of the element being read as text, each component (its class letter, where it shows
+// one, and its tag number) followed by a full stop: "1.3.5.", "1.a2.". A walk whose dictionary names
+// no classes (NamesClassesAnywhere), whose components are tag numbers, may leave kShowsClasses false.
+template <bool kShowsClasses = true, typename Text>
+[[gnu::noinline]] void AppendTagPathText(Text& out, const TagPath& path) {
   for (int level = 0; level <= path.Depth; ++level) {
-    AppendDecimal(out, static_cast<int64_t>(path.Ids[level]));
+    if constexpr (kShowsClasses) {
+      AppendPathComponent(out, path.Ids[level]);
+    } else {
+      AppendDecimal(out, static_cast<int64_t>(path.Ids[level]));
+    }
     out.push_back('.');
   }
 }

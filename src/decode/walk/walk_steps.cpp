@@ -10,6 +10,35 @@
 namespace orvalis {
 namespace {
 
+// The pass over the contents of an element kept whole, of indefinite length, to find their end:
+// no dictionary, all length octets followed, an element of definite length passed over at once (its
+// contents are part of the value), one of indefinite length element by element, no deeper than the
+// walk goes.
+struct KeptContentsScan {
+  struct Scope {};
+  static constexpr int kLengthOctets = kMaxLengthOctets;
+  static constexpr int kDeepest = kMaxDepth;
+  static constexpr bool kBoundsContents = true;
+
+  IdentifierRule Identifiers;
+
+  static bool RefusesZeroIdentifier() { return false; }
+  static bool Spend() { return true; }
+  static Entry<Scope> Look(Scope, const ElementIdentifier&, int) { return {true, false, {}}; }
+};
+
+// The message that stops the walk without Resync at a flaw of structure: the walk's own for its
+// kind (`indefinitePrimitive` the writer's for a primitive element of indefinite length).
+std::string_view StopMessage(Flaw flaw, std::string_view indefinitePrimitive) {
+  switch (flaw) {
+    case Flaw::kNestedTooDeep: return kTooDeepMessage;
+    case Flaw::kPrimitiveIndefinite: return indefinitePrimitive;
+    case Flaw::kTagNumberTooLarge: return kTagNumberTooLargeMessage;
+    case Flaw::kTagNumberPadded: return kTagNumberPaddedMessage;
+    default: return kEndOfInputMessage;
+  }
+}
+
 // The hints after the messages of damage: one line each, after the message, naming the key of the
 // main configuration file that mends the run. They go where the walk's messages go (a stretch
 // walked ahead holds them with its messages for its turn).
@@ -44,7 +73,7 @@ bool AtTopLevel(const WalkContext& walk, uint64_t at) {
 FillerRun FillerWithoutSkipFiller(const WalkContext& walk, uint64_t at, bool topLevel) {
   ByteCursor place = walk.Input;
   if (!topLevel || walk.Settings.SkipFiller || !place.MoveTo(at)) return {};
-  return FillerAt(place, *walk.Root);
+  return FillerAt(place, *walk.Root, walk.Settings.Identifiers);
 }
 
 // After the message of damage that stopped the walk without Resync, at the element beginning at
@@ -85,11 +114,45 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
   return -1;
 }
 
-bool PassesOverCleanly(WalkContext& walk, uint64_t length) {
+bool PassesOverCleanly(WalkContext& walk, uint64_t length, const TBranch* branch) {
   Malformed bad;
-  if (ReadsWellFormed(walk.Input.Contents(length), walk.State.Path.Depth + 1, bad)) return true;
+  if (ReadsWellFormed(walk.Input.Contents(length), walk.State.Path.Depth + 1, branch, walk.Settings.Identifiers, bad)) {
+    return true;
+  }
   StopAtDamage(walk, bad.At, bad.At + 1, bad.Why, kEndOfInputMessage);
   return false;
+}
+
+int StopAtIdentifier(WalkContext& walk, uint64_t at, HeaderRead read) {
+  const Flaw flaw = IdentifierFlaw(read);
+  return StopAtDamage(walk, at, at + 1, WhyMalformed(flaw, walk.Input.HolderEnds()), StopMessage(flaw, ""));
+}
+
+bool MeasureKeptContents(WalkContext& walk, uint64_t at, ElementLength& length, std::string_view indefinitePrimitive) {
+  KeptContentsScan scan{walk.Settings.Identifiers};
+  StructureFault fault;
+  ByteCursor contents = walk.Input;
+  const uint64_t begin = contents.Position();
+  if (PassOverIndefiniteContents(contents, at, walk.State.Path.Depth, {}, scan, fault)) {
+    length = ElementLength{false, false, contents.Position() - 2 - begin};
+    return true;
+  }
+  StopAtDamage(walk, fault.At, fault.At + 1, WhyMalformed(fault.What, fault.HolderEnds),
+               StopMessage(fault.What, indefinitePrimitive));
+  return false;
+}
+
+TLeaf* LookUpTagOtherwise(WalkContext& walk, uint8_t firstOctet) {
+  WalkState& state = walk.State;
+  const TagClass elementClass = ClassOfIdentifier(firstOctet);
+  const int depth = state.Path.Depth;
+  const int32_t tagId = state.Path.Ids[depth];
+  const TBranch* branch = state.Lost ? BranchOfPath(*walk.Root, state.Path, depth) : state.CurrentBranch;
+  TLeaf* leaf = branch != nullptr ? branch->Find(tagId, elementClass) : nullptr;
+  state.Lost = leaf == nullptr;
+  const TagClass shown = leaf != nullptr ? leaf->Item.Class : ShownClassOfUnfound(branch, elementClass);
+  state.Path.Ids[depth] = ComponentOf(tagId, shown);
+  return leaf;
 }
 
 void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
@@ -128,7 +191,7 @@ void ResumeAt(WalkContext& walk, const ResumePoint& point, const TLeaf* damagedI
   state.ResumedEnd = point.Block != nullptr && point.Block == damagedIn && blockEnd > point.At ? blockEnd : 0;
   if (point.Block == nullptr) return;
   state.Path.Depth = 0;
-  state.Path.Ids[0] = point.Block->Item.TagId;
+  state.Path.Ids[0] = ComponentOf(point.Block->Item.TagId, point.Block->Item.Class);
   state.CurrentBranch = point.Block->Child.get();
   state.Lost = false;
   // The block's contents are of definite length where its end is known.

@@ -33,6 +33,11 @@ namespace orvalis {
 // The message for an input that ends inside an element, and for nesting deeper than allowed.
 constexpr std::string_view kEndOfInputMessage = "Error: unexpected end of input file.\n\n";
 constexpr std::string_view kTooDeepMessage = "Error: something is wrong. Tag Identifier is too long.\n\n";
+// The messages for identifier octets of any length that carry a tag number above 2097151, or whose
+// first subsequent octet is 80.
+constexpr std::string_view kTagNumberTooLargeMessage = "Error: something is wrong. Tag number is above 2097151.\n\n";
+constexpr std::string_view kTagNumberPaddedMessage =
+    "Error: something is wrong. Tag number begins with a subsequent octet 80.\n\n";
 
 // Where the walk cannot read on, at the element beginning at `at`. Without Resync, says `message`
 // (the walk stops). With Resync, notes the damage, and that the search for a place to go on may
@@ -43,10 +48,23 @@ int StopAtDamage(WalkContext& walk, uint64_t at, uint64_t searchFrom, const char
 // the element holding it, or the input's.
 inline const char* WhyCutShort(const WalkContext& walk) { return WhyMalformed(Flaw::kCutShort, walk.Input.HolderEnds()); }
 
+// Where the identifier octets of the element beginning at `at` did not read (`read`): the input
+// ended inside them, or a tag number of any length is above 2097151 or begins with 80. Returns -1
+// (StopAtDamage).
+int StopAtIdentifier(WalkContext& walk, uint64_t at, HeaderRead read);
+
+// The contents of the element of indefinite length beginning at `at`, whose contents are its value
+// (KeepsContents), from the read position: up to the end-of-contents octets that close them, found
+// by passing over the elements nested in them (decode/ber/structure.h). Sets `length` to their
+// size, as a definite length; false, after the damage is noted or said (the innermost element that
+// does not read; `indefinitePrimitive` the writer's message for a primitive element of indefinite
+// length), where they do not read.
+bool MeasureKeptContents(WalkContext& walk, uint64_t at, ElementLength& length, std::string_view indefinitePrimitive);
+
 // With Resync, the nested elements of a constructed element of `length` octets at the read
-// position, in a record passed over unseen, are read for damage (which is noted: the result is
-// then false); true when they read cleanly.
-bool PassesOverCleanly(WalkContext& walk, uint64_t length);
+// position, in a record passed over unseen, whose sub-tags `branch` declares (null: none), are read
+// for damage (which is noted: the result is then false); true when they read cleanly.
+bool PassesOverCleanly(WalkContext& walk, uint64_t length, const TBranch* branch);
 
 // Enters one nesting level; false, after the depth message, when it is deeper than allowed.
 inline bool EnterLevel(WalkContext& walk) {
@@ -77,18 +95,20 @@ inline void EnterTag(WalkContext& walk, int32_t tagId) {
   walk.State.Path.Ids[walk.State.Path.Depth] = tagId;
 }
 
-// Looks the element's tag up (by the whole path while lost, else in the current branch); null
-// when the tag is not in the dictionary.
-inline TLeaf* LookUpTag(WalkContext& walk) {
+// The element's tag looked up where the common lookup does not find it, as an element of the
+// class of `firstOctet` (its first identifier octet): by the whole path while lost, else in the
+// current branch, by its class too where the branch names classes. Enters the class its path
+// component shows and notes whether the walk is lost; null when the tag is not in the dictionary.
+TLeaf* LookUpTagOtherwise(WalkContext& walk, uint8_t firstOctet);
+
+// Looks the element's tag up: first by its tag number alone in the current branch (a branch that
+// names no classes, where the component shows none), else as LookUpTagOtherwise.
+inline TLeaf* LookUpTag(WalkContext& walk, uint8_t firstOctet) {
   WalkState& state = walk.State;
-  TLeaf* leaf = nullptr;
-  if (state.Lost) {
-    leaf = FindByPath(*walk.Root, state.Path);
-  } else if (state.CurrentBranch != nullptr) {
-    leaf = state.CurrentBranch->FindById(state.Path.Ids[state.Path.Depth]);
+  if (!state.Lost && state.CurrentBranch != nullptr) {
+    if (TLeaf* leaf = state.CurrentBranch->FindCommon(state.Path.Ids[state.Path.Depth])) return leaf;
   }
-  state.Lost = leaf == nullptr;
-  return leaf;
+  return LookUpTagOtherwise(walk, firstOctet);
 }
 
 // Where the messages about tags not in the dictionary send the user.
@@ -211,23 +231,13 @@ int WalkElement(WalkContext& walk, Writer& writer);
 template <typename Writer>
 int WalkElements(WalkContext& walk, Writer& writer, uint64_t end);
 
-// The first identifier octets that may begin a common element: those of a primitive element, but
-// 00 (which the general step reads: with Resync it is damage in contents of definite length). A
-// table, so that the common element pays one test for both.
-struct FirstOctetTable {
-  bool Common[256] = {};
-};
-constexpr FirstOctetTable CommonFirstOctets() {
-  FirstOctetTable table;
-  for (int octet = 1; octet < 256; ++octet) table.Common[octet] = (octet & kConstructedBit) == 0;
-  return table;
-}
-inline constexpr FirstOctetTable kCommonFirstOctets = CommonFirstOctets();
-
 // The common element taken at once: a primitive element of definite length, within the input,
-// whose identifier octet is not 00, whose tag is found in the current branch and neither opens a
-// record nor lies in a skipped record. It reads as WalkElement reads it, without the general
-// checks. False, with nothing read, for any other element.
+// whose identifier octet is not 00, whose tag is found in the current branch (one that names no
+// classes) and neither opens a record nor lies in a skipped record. It reads as WalkElement reads
+// it, without the general checks. False, with nothing read, for any other element. Its identifier
+// octets are read as files were always read: the first octet's table (WalkContext) leaves those of
+// more octets to the general step when they are read as identifier octets of any length. The class
+// its path component shows is not entered: of a leaf in a branch that names no classes, it is any.
 template <typename Writer>
 [[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk, Writer& writer) {
   WalkState& state = walk.State;
@@ -237,11 +247,12 @@ template <typename Writer>
   ByteCursor at = walk.Input;
   ElementIdentifier id;
   ElementLength length;
-  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || !kCommonFirstOctets.Common[id.FirstOctet] ||
+  if (ReadIdentifierOctets(at, id, IdentifierRule::kOneSubsequentOctet) != HeaderRead::kRead ||
+      !walk.CommonFirstOctets->Common[id.FirstOctet] ||
       ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left()) {
     return false;
   }
-  const TLeaf* leaf = state.CurrentBranch->FindById(id.TagId);
+  const TLeaf* leaf = state.CurrentBranch->FindCommon(id.TagId);
   if (leaf == nullptr || IsRecordStart(leaf->Item)) return false;
   const int depth = state.Path.Depth + 1;
   state.Path.Ids[depth] = id.TagId;
@@ -383,6 +394,50 @@ void ProgressAtElement(WalkContext& walk) {
   }
 }
 
+// The end of an element read to its end: its record counted when it opened one, the writer told,
+// and a record read after damage marked while in doubt.
+template <typename Writer>
+[[gnu::always_inline]] inline void EndElement(WalkContext& walk, Writer& writer, uint64_t at, bool recordStart) {
+  if (recordStart) {
+    ++walk.Counts.RecordsCompleted;
+    walk.Counts.LastRecordCompleted = walk.State.RecordCount;
+  }
+  writer.ElementEnds(walk.State.Path.Depth);
+  if (recordStart && (walk.Damage.DoubtBefore != 0 || walk.Damage.DoubtAtEndOfContents)) {
+    MarkWhileInDoubt(walk, writer, at);
+  }
+}
+
+// The rest of a constructed element of `leaf` whose contents are kept whole (KeepsContents), from
+// its length octets: its contents are read as a primitive element's value, of the length up to the
+// end-of-contents octets that close them when it is indefinite, and nothing in them is walked.
+template <typename Writer>
+[[gnu::noinline]] int WalkKeptContents(WalkContext& walk, Writer& writer, const TLeaf& leaf, uint64_t at,
+                                       bool recordStart) {
+  ElementLength length;
+  const HeaderRead read = ReadLengthOctets(walk.Input, length, ExplanationOf(writer));
+  if (!LengthFits(walk, read, length, at)) return -1;
+  const bool indefinite = length.Indefinite;
+  if (indefinite && !MeasureKeptContents(walk, at, length, Writer::kIndefinitePrimitive)) {
+    return StopInRecord(walk, recordStart, length, 0);
+  }
+  if (!recordStart && !InSkippedRecord(walk)) {
+    writer.Element(ElementRead{&leaf, walk.State.Path, walk.State.Path.Depth, false, length, at});
+  }
+  ByteCursor& input = walk.Input;
+  if (length.Value > 0 && !PassesOverSkipped(walk, false, recordStart, length)) {
+    TellValue(walk, writer, ValueRead{&leaf, input.Here(), length.Value, input.Position()});
+  }
+  input.Skip(length.Value);
+  if (indefinite) {
+    input.Skip(2);
+    TellEndOfContents(writer);
+  }
+  LeaveElement(walk, nullptr);
+  EndElement(walk, writer, at, recordStart);
+  return 0;
+}
+
 // Consumes the element at the read position with everything nested in it. Returns 0 to go on,
 // -1 when the walk must stop (after its message).
 template <typename Writer>
@@ -391,16 +446,15 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   if (!EnterLevel(walk)) return -1;
   walk.ElementOffset = walk.Input.Position();
   ElementIdentifier id;
-  if (ReadIdentifierOctets(walk.Input, id, ExplanationOf(writer)) != HeaderRead::kRead) {
-    return StopAtDamage(walk, at, at + 1, WhyCutShort(walk), kEndOfInputMessage);
-  }
+  const HeaderRead identifier = ReadIdentifierOctets(walk.Input, id, walk.Settings.Identifiers, ExplanationOf(writer));
+  if (identifier != HeaderRead::kRead) return StopAtIdentifier(walk, at, identifier);
   // With Resync, 00 in contents of definite length is no element: those octets end only contents
   // of indefinite length.
   if (IsEndOfContentsOctet(id) && walk.Settings.Resync && InDefiniteContents(walk)) {
     return StopAtDamage(walk, at, at + 1, kZeroIdentifier, kEndOfInputMessage);
   }
   EnterTag(walk, id.TagId);
-  TLeaf* leaf = LookUpTag(walk);
+  TLeaf* leaf = LookUpTag(walk, id.FirstOctet);
   TellTag(writer, walk.State.Path, leaf);
   ProgressAtElement<Writer>(walk);
   bool recordStart = false;
@@ -414,7 +468,10 @@ int WalkElement(WalkContext& walk, Writer& writer) {
       return StopAtDamage(walk, at, at + 1, kPrimitiveRecord, kEndOfInputMessage);
     }
     recordStart = NameElement(walk, writer, leaf->Item);
-    if (id.Constructed) Descend(walk, *leaf);
+    if (id.Constructed) {
+      if (leaf->Item.KeepsContents) return WalkKeptContents(walk, writer, *leaf, at, recordStart);
+      Descend(walk, *leaf);
+    }
   }
 
   ElementLength length;
@@ -427,7 +484,8 @@ int WalkElement(WalkContext& walk, Writer& writer) {
   ByteCursor& input = walk.Input;
   const uint64_t contentsEnd = length.Indefinite ? 0 : input.Position() + length.Value;
   if (PassesOverSkipped(walk, id.Constructed, recordStart, length)) {
-    if (id.Constructed && walk.Settings.Resync && !PassesOverCleanly(walk, length.Value)) {
+    if (id.Constructed && walk.Settings.Resync &&
+        !PassesOverCleanly(walk, length.Value, leaf != nullptr ? leaf->Child.get() : nullptr)) {
       return StopInRecord(walk, recordStart, length, contentsEnd);
     }
     input.Skip(length.Value);
@@ -445,14 +503,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
     input.Skip(length.Value);
   }
   LeaveElement(walk, id.Constructed ? leaf : nullptr);
-  if (recordStart) {
-    ++walk.Counts.RecordsCompleted;
-    walk.Counts.LastRecordCompleted = walk.State.RecordCount;
-  }
-  writer.ElementEnds(walk.State.Path.Depth);
-  if (recordStart && (walk.Damage.DoubtBefore != 0 || walk.Damage.DoubtAtEndOfContents)) {
-    MarkWhileInDoubt(walk, writer, at);
-  }
+  EndElement(walk, writer, at, recordStart);
   return 0;
 }
 
@@ -488,8 +539,8 @@ void GoOnAfterDamage(WalkContext& walk, Writer& writer) {
   walk.Damage.Pending = false;
   const TLeaf* damagedIn = walk.State.ResumedIn != nullptr ? walk.State.ResumedIn
                                                             : BlockOfPath(*walk.Root, walk.State.Path);
-  const ResumePoint point =
-      FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller);
+  const ResumePoint point = FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom,
+                                            walk.Settings.SkipFiller, walk.Settings.Identifiers);
   ReportDamage(walk, point.At);
   HintAtDamage(walk);
   if (!InSkippedRecord(walk)) writer.Damaged(walk.Damage.At, point.At);
@@ -513,8 +564,8 @@ bool StaysInResumedBlock(WalkContext& walk, Writer& writer) {
   ElementIdentifier id;
   if (state.ResumedEnd != 0) {
     if (at.Position() < state.ResumedEnd) return true;
-  } else if (!at.AtEndOfContents() && ReadIdentifierOctets(at, id) == HeaderRead::kRead &&
-             block->Child->FindById(id.TagId) != nullptr) {
+  } else if (!at.AtEndOfContents() && ReadIdentifierOctets(at, id, walk.Settings.Identifiers) == HeaderRead::kRead &&
+             block->Child->Find(id.TagId, ClassOfIdentifier(id.FirstOctet)) != nullptr) {
     return true;
   }
   if (at.AtEndOfContents()) {
@@ -536,7 +587,7 @@ int WalkTopLevelMended(WalkContext& walk, Writer& writer, uint64_t end) {
     if (walk.State.ResumedIn != nullptr) {
       if (!StaysInResumedBlock(walk, writer)) continue;
     } else if (walk.Settings.SkipFiller) {
-      const FillerRun filler = FillerAt(walk.Input, *walk.Root);
+      const FillerRun filler = FillerAt(walk.Input, *walk.Root, walk.Settings.Identifiers);
       if (filler.Octets != 0) {
         PassOverFiller(walk, writer, filler);
         if (!filler.ElementFollows) continue;

@@ -18,14 +18,8 @@ std::string OccurrenceName(const std::string& name, uint32_t occurrence) {
   return occurrence == 1 ? name : name + "#" + std::to_string(occurrence);
 }
 
-// A leaf's path of tag numbers, "1.9.0".
-std::string PathOf(const TLeaf& leaf) {
-  std::string path = std::to_string(leaf.Item.TagId);
-  for (const TLeaf* up = leaf.Owner->Parent; up != nullptr; up = up->Owner->Parent) {
-    path = std::to_string(up->Item.TagId) + "." + path;
-  }
-  return path;
-}
+// A leaf's path as the dictionary declares it, "1.9.0".
+std::string PathOf(const TLeaf& leaf) { return LeafPathText(leaf); }
 
 struct LayoutBuilder {
   CsvLayout& Layout;
@@ -87,7 +81,7 @@ struct LayoutBuilder {
     for (const TLeaf* leaf = branch.First; leaf != nullptr && !TooMany; leaf = leaf->Next) {
       const TItem& item = leaf->Item;
       if (item.OpensRecord) {
-        if (leaf->Child) AddFields(*leaf, *leaf->Child, "", 0, 1);  // a record of its own
+        if (const TBranch* fields = SubTagsOf(*leaf)) AddFields(*leaf, *fields, "", 0, 1);  // a record of its own
         continue;
       }
       if (!item.TagName || Shared[leaf->Serial]) continue;  // keyed by its path: not a column
@@ -96,33 +90,35 @@ struct LayoutBuilder {
         TooMany = true;
         return;
       }
+      const TBranch* fields = SubTagsOf(*leaf);
       CsvLayout::FieldSlots& field = Layout.Slots[leaf->Serial];
       if (field.Occurs == 0) {  // the first visit: the field's slots
         field.Occurs = item.Occurs;
         field.First = static_cast<uint32_t>(Layout.SlotColumns.size());
-        if (!leaf->Child) Layout.SlotColumns.resize(Layout.SlotColumns.size() + ownSlots, -1);
+        if (!fields) Layout.SlotColumns.resize(Layout.SlotColumns.size() + ownSlots, -1);
       }
       for (uint32_t occurrence = 1; occurrence <= item.Occurs && !TooMany; ++occurrence) {
         const uint64_t ownSlot = slot * item.Occurs + (occurrence - 1);
         const std::string name = OccurrenceName(prefix + *item.TagName, occurrence);
-        if (leaf->Child) {
-          AddFields(record, *leaf->Child, name + ".", ownSlot, ownSlots);
+        if (fields) {
+          AddFields(record, *fields, name + ".", ownSlot, ownSlots);
         } else {
           Layout.SlotColumns[field.First + ownSlot] = ValueColumns(*leaf, record, name);
         }
       }
-      if (!leaf->Child) field.Column = Layout.SlotColumns[field.First];
+      if (!fields) field.Column = Layout.SlotColumns[field.First];
     }
   }
 
   // The record starts anywhere in the dictionary.
   void FindRecords(const TBranch& branch) {
     for (const TLeaf* leaf = branch.First; leaf != nullptr && !TooMany; leaf = leaf->Next) {
-      if (!leaf->Child) continue;
+      const TBranch* inner = SubTagsOf(*leaf);
+      if (!inner) continue;
       if (leaf->Item.OpensRecord) {
-        AddFields(*leaf, *leaf->Child, "", 0, 1);
+        AddFields(*leaf, *inner, "", 0, 1);
       } else {
-        FindRecords(*leaf->Child);
+        FindRecords(*inner);
       }
     }
   }
@@ -300,8 +296,8 @@ struct LostFields {
   // True when Columns chose a column of the field of `leaf`, or of a field within it.
   bool ColumnChosen(const TLeaf& leaf, const std::vector<bool>& chosen) const {
     if (!IsField(leaf)) return false;
-    if (leaf.Child) {
-      for (const TLeaf* inner = leaf.Child->First; inner != nullptr; inner = inner->Next) {
+    if (const TBranch* fields = SubTagsOf(leaf)) {
+      for (const TLeaf* inner = fields->First; inner != nullptr; inner = inner->Next) {
         if (ColumnChosen(*inner, chosen)) return true;
       }
       return false;
@@ -363,7 +359,7 @@ std::vector<FieldWithoutColumn> FieldsWithoutColumn(const TBranch& root, const C
   // line, so that the remedy gives them all the occurrences.
   for (const TLeaf* leaf : lost.Leaves) {
     if (leaf == nullptr || !lost.IsField(*leaf)) continue;
-    if (!leaf->Child && layout.Slots[leaf->Serial].Column < 0) continue;  // its name is another's
+    if (!SubTagsOf(*leaf) && layout.Slots[leaf->Serial].Column < 0) continue;  // its name is another's
     const auto found = lineOf.find(std::make_pair(LostFields::FieldName(*leaf), false));
     if (found != lineOf.end()) lines[found->second].Serials.push_back(leaf->Serial);
   }

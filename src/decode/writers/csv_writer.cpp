@@ -204,7 +204,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     const CsvLayout::FieldSlots* field = leaf != nullptr ? &layout_.Slots[leaf->Serial] : nullptr;
     int32_t slot = kNoField;
     // A value where the dictionary declares fields within (or the other way round) is no field.
-    if (field != nullptr && field->Occurs != 0 && holder != kNoField && constructed == (leaf->Child != nullptr)) {
+    if (field != nullptr && field->Occurs != 0 && holder != kNoField && constructed == (SubTagsOf(*leaf) != nullptr)) {
       slot = holder == kBeyond || occurrence > field->Occurs
                  ? kBeyond
                  : holder * static_cast<int32_t>(field->Occurs) + static_cast<int32_t>(occurrence - 1);

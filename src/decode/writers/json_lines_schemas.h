@@ -25,11 +25,12 @@
 namespace orvalis::json_lines {
 namespace {
 
-// The path of tag numbers from the top level down to `depth`, joined by full stops ("1.9.0").
+// The path's components from the top level down to `depth`, joined by full stops ("1.9.0",
+// "1.a2").
 void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
   for (int level = 0; level <= depth; ++level) {
     if (level > 0) out.push_back('.');
-    AppendDecimal(out, static_cast<int64_t>(path.Ids[level]));
+    AppendPathComponent(out, path.Ids[level]);
   }
 }
 
@@ -387,11 +388,10 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
       } else {
         AppendDottedPath(name, path, level);
       }
-      const auto& counted = this->occurrences_.Counts[static_cast<std::size_t>(level)]
-                                                     [static_cast<std::size_t>(path.Ids[level]) & 127];
-      if (counted.Object == this->line_.ObjectAt[static_cast<std::size_t>(level)] && counted.Count > 1) {
+      const uint32_t counted = this->occurrences_.Counted(this->line_, level - 1, *chain[i], path);
+      if (counted > 1) {
         name.push_back('#');
-        AppendDecimal(name, static_cast<uint64_t>(counted.Count));
+        AppendDecimal(name, static_cast<uint64_t>(counted));
       }
     }
   }

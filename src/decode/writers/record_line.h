@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
@@ -32,24 +33,73 @@ struct RecordLine {
 
 // How often each tag occurred in each open object of the line (a repeated field gets a key of its
 // own). Objects get serial numbers from this table's own counter, which never goes back, so counts
-// left from objects closed long ago are never taken for an open object's. Tag numbers read from
-// the input are below 128.
+// left from objects closed long ago are never taken for an open object's. An element is counted by
+// its path component (class and tag number): in a table by depth where the component is a tag
+// number below 128 of any class (the only ones of identifier octets as files were always read);
+// else by its leaf (one class and tag number in one branch) where its tag was found, and in a
+// short list by depth where it was not. A list holds the components of its open object; once
+// kMostUnfound of them are in it, the object's other components share one count, which still gives
+// each of their elements a key of its own.
 struct TagOccurrences {
   struct TagCount {
     uint32_t Object = 0;  // the object in which the tag was counted (its serial number)
     uint32_t Count = 0;
   };
+  struct UnfoundCount {
+    int32_t Component;
+    TagCount Counted;
+  };
+  static constexpr std::size_t kMostUnfound = 256;
+  static constexpr uint32_t kTabled = 128;
+
+  explicit TagOccurrences(const TBranch& root) : ByLeaf(LeafCount(root)) {}
+
   uint32_t Objects = 0;  // objects opened so far: their serial numbers
-  std::array<std::array<TagCount, 128>, RecordLine::kLevels> Counts{};
+  std::array<std::array<TagCount, kTabled>, RecordLine::kLevels> Counts{};
+  std::vector<TagCount> ByLeaf;  // by Serial
+  std::array<std::vector<UnfoundCount>, RecordLine::kLevels> Unfound;
+  std::array<TagCount, RecordLine::kLevels> UnfoundShared{};
 
   // A serial number for an object being opened.
   uint32_t NewObject() { return ++Objects; }
-  // The occurrence (1, 2, ...) of tag `tagId` in the open object of depth `depth`.
-  uint32_t Occurrence(const RecordLine& line, int depth, int32_t tagId) {
-    TagCount& count = Counts[static_cast<std::size_t>(depth + 1)][static_cast<std::size_t>(tagId) & 127];
+  // The occurrence (1, 2, ...) of the element of depth + 1 (its component in `path`, its leaf
+  // `leaf`, null when its tag was not found) in the open object of depth `depth`.
+  uint32_t Occurrence(const RecordLine& line, int depth, const TLeaf* leaf, const TagPath& path) {
     const uint32_t object = line.ObjectAt[static_cast<std::size_t>(depth + 1)];
+    TagCount& count = CountOf(depth + 1, object, leaf, path);
     if (count.Object != object) count = {object, 0};
     return ++count.Count;
+  }
+  // The occurrences counted so far of the element of depth + 1 whose tag was found (`leaf`) in the
+  // open object of depth `depth`.
+  uint32_t Counted(const RecordLine& line, int depth, const TLeaf& leaf, const TagPath& path) const {
+    const auto level = static_cast<std::size_t>(depth + 1);
+    const auto component = static_cast<uint32_t>(path.Ids[level]);
+    const TagCount& count = component < kTabled ? Counts[level][component] : ByLeaf[leaf.Serial];
+    return count.Object == line.ObjectAt[level] ? count.Count : 0;
+  }
+
+ private:
+  TagCount& CountOf(int level, uint32_t object, const TLeaf* leaf, const TagPath& path) {
+    const auto component = static_cast<uint32_t>(path.Ids[level]);
+    if (component < kTabled) return Counts[static_cast<std::size_t>(level)][component];
+    return OtherCountOf(level, object, leaf, path);
+  }
+  [[gnu::noinline]] TagCount& OtherCountOf(int level, uint32_t object, const TLeaf* leaf, const TagPath& path) {
+    if (leaf != nullptr) return ByLeaf[leaf->Serial];
+    const int32_t component = path.Ids[level];
+    std::vector<UnfoundCount>& counts = Unfound[static_cast<std::size_t>(level)];
+    // The list holds the components of one object, of the depth's open object once it counts
+    // here: those of an object closed since go.
+    if (!counts.empty() && counts.front().Counted.Object != object) counts.clear();
+    for (UnfoundCount& count : counts) {
+      if (count.Component == component) return count.Counted;
+    }
+    if (counts.size() < kMostUnfound) {
+      counts.push_back({component, {object, 0}});
+      return counts.back().Counted;
+    }
+    return UnfoundShared[static_cast<std::size_t>(level)];
   }
 };
 
@@ -74,7 +124,7 @@ class RecordLineWriter : public WriterDefaults {
  public:
   using Values = ValueTypes;
 
-  explicit RecordLineWriter(WalkContext& walk) : walk_(walk) {}
+  explicit RecordLineWriter(WalkContext& walk) : walk_(walk), occurrences_(*walk.Root) {}
 
   // The line under way ends before the walk writes out or drops the record before.
   void RecordFound() { CloseLine(); }
@@ -137,7 +187,7 @@ class RecordLineWriter : public WriterDefaults {
       if (!Format::kOutsideLines) return self().OutsideAnyLine(constructed);
       OpenLine(RecordLine::kOutside, path, depth - 1, offset, 0);
     }
-    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, path.Ids[depth]);
+    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, leaf, path);
     self().Member(leaf, path, depth, occurrence, constructed, length);
     if (constructed) {
       line_.Innermost = static_cast<int8_t>(depth);
@@ -152,7 +202,7 @@ class RecordLineWriter : public WriterDefaults {
     if (constructed || line_.Open == RecordLine::kNone || line_.Innermost != depth - 1) {
       return BeginAnyElement(leaf, path, depth, constructed, length, offset);
     }
-    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, path.Ids[depth]);
+    const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, leaf, path);
     self().Member(leaf, path, depth, occurrence, false, length);
   }
 
