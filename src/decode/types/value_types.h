@@ -10,15 +10,27 @@
 #include <tuple>
 #include <type_traits>
 
+#include "decode/types/bit_string.h"
+#include "decode/types/boolean.h"
+#include "decode/types/character_strings.h"
 #include "decode/types/date_time.h"
 #include "decode/types/dec_number.h"
 #include "decode/types/duration.h"
 #include "decode/types/hex_number.h"
+#include "decode/types/integer.h"
+#include "decode/types/ip_address.h"
 #include "decode/types/line_code.h"
 #include "decode/types/mnemonics.h"
+#include "decode/types/null.h"
 #include "decode/types/number.h"
+#include "decode/types/object_identifier.h"
+#include "decode/types/plmn_id.h"
 #include "decode/types/received_digits.h"
+#include "decode/types/seconds.h"
 #include "decode/types/string_value.h"
+#include "decode/types/tbcd.h"
+#include "decode/types/telephony_addresses.h"
+#include "decode/types/times.h"
 #include "decode/types/untyped.h"
 #include "decode/types/value_type.h"
 #include "tags/tag_tree.h"
@@ -38,6 +50,10 @@ template <typename T, typename = void>
 struct OctetsBeside : std::false_type {};
 template <typename T>
 struct OctetsBeside<T, std::void_t<decltype(T::kOctetsBeside)>> : std::bool_constant<T::kOctetsBeside> {};
+template <typename T, typename = void>
+struct TakesEmpty : std::false_type {};
+template <typename T>
+struct TakesEmpty<T, std::void_t<decltype(T::kTakesEmpty)>> : std::bool_constant<T::kTakesEmpty> {};
 }  // namespace value_type_traits
 
 
@@ -55,6 +71,14 @@ struct ValueTypeList {
   static ValueTypeNames Names() { return {kNames, kCount}; }
 
   static constexpr ValueTypeCatalog Catalog() { return {kInfo, kCount}; }
+
+  // True for a code whose type takes a value of 0 octets (kTakesEmpty); a code beyond the list
+  // is the first row's, which does not.
+  static constexpr bool kTakesEmpty[kCount] = {value_type_traits::TakesEmpty<Rows>::value...};
+  static bool TakesEmpty(TagType code) {
+    const auto index = static_cast<std::size_t>(code);
+    return index < kCount && kTakesEmpty[index];
+  }
 
   // Calls visit(Row{}) for the row of the code (a code beyond the list: the first row's), through
   // one jump on the code.
@@ -133,10 +157,14 @@ struct ValueTypeList {
 };
 
 // The program's value types, in the order of their codes: the first ten are the dictionary's
-// codes 1 to 10 of old.
+// codes 1 to 10 of old; then the types of module-defined files.
 using ValueTypes = ValueTypeList<UntypedType, DateTimeType, StringType, NumberType, HexNumberType, DecNumberType,
                                  IndexedMnemonicType, KeyedMnemonicType, DurationType, LineCodeType,
-                                 ReceivedDigitsType>;
+                                 ReceivedDigitsType, NullType, IntegerType, EnumeratedType, BooleanType,
+                                 BitStringType, ObjectIdentifierType, CharactersType, Utf8StringType, BmpStringType,
+                                 UniversalStringType, GeneralizedTimeType, UtcTimeType, TbcdStringType, ImsiType,
+                                 ImeiType, AddressStringType, BcdDirectoryNumberType, TimeStampType, IpAddressType,
+                                 PlmnIdType, SecondsType>;
 
 // An empty dictionary whose Type parameters name the types of a list.
 template <typename Types = ValueTypes>

@@ -195,6 +195,14 @@ template <typename Writer>
   }
 }
 
+// True when a primitive element of length 0 has a value for the writer: its tag is in the
+// dictionary with a type that takes empty values (a NULL, an empty string). Any other element of
+// length 0 has none.
+template <typename Writer>
+[[gnu::noinline, gnu::cold]] bool HasEmptyValue(const TLeaf* leaf) {
+  return leaf != nullptr && Writer::Values::TakesEmpty(leaf->Item.Type);
+}
+
 template <typename Writer>
 int WalkElement(WalkContext& walk, Writer& writer);
 
@@ -243,7 +251,7 @@ template <typename Writer>
   walk.ElementOffset = offset;
   walk.Input = at;
   writer.Element(ElementRead{leaf, state.Path, depth, false, length, offset});
-  if (length.Value > 0) {
+  if (length.Value > 0 || HasEmptyValue<Writer>(leaf)) {
     TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
     walk.Input.Skip(length.Value);
   }
@@ -433,7 +441,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
       TellContentsBegin(writer);
       if (WalkContents(walk, writer, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
-  } else if (length.Value > 0) {
+  } else if (length.Value > 0 || HasEmptyValue<Writer>(leaf)) {
     TellValue(walk, writer, ValueRead{leaf, input.Here(), length.Value, input.Position()});
     input.Skip(length.Value);
   }
