@@ -346,5 +346,139 @@ TEST(ValueTypes, TimeStampAddressPlmnAndSeconds) {
   for (const Row& row : rows) Check(row);
 }
 
+// An empty value that its type takes reaches the record formats wherever it stands: in a later
+// occurrence, nested in a group, outside records; an empty value of another type stays null.
+TEST(ValueTypes, EmptyValuesInEveryPlace) {
+  auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=R", "1.0.TagName=flag", "1.0.Type=Null",
+                                     "1.0.Occurs=2", "1.1.TagName=group", "1.1.0.TagName=inner",
+                                     "1.1.0.Type=Characters", "1.1.1.TagName=count", "1.1.1.Type=Integer",
+                                     "3.TagName=header", "3.LongTagName=H", "3.0.TagName=marked", "3.0.Type=Null"});
+  const test::Bytes input =
+      test::Cat({test::Tlv({0xA3}, test::Tlv({0x80}, {})),
+                 test::Tlv({0xA1}, test::Cat({test::Tlv({0x80}, {}), test::Tlv({0x80}, {}),
+                                              test::Tlv({0xA1}, test::Cat({test::Tlv({0x80}, {}), test::Tlv({0x81}, {})}))}))});
+  WalkSettings settings;
+  settings.Format = "jsonl";
+  EXPECT_EQ(test::RunWalk(*root, input, settings).Output,
+            "{\"v\":1,\"record\":null,\"offset\":0,\"path\":\"\",\"fields\":{\"header\":{\"marked\":true}}}\n"
+            "{\"v\":1,\"record\":1,\"offset\":4,\"path\":\"1\",\"fields\":{\"flag\":true,\"flag#2\":true,"
+            "\"group\":{\"inner\":\"\",\"count\":null}}}\n");
+  settings.Format = "csv";
+  EXPECT_EQ(test::RunWalk(*root, input, settings).Output,
+            "record,flag,flag#2,group.inner,group.count,errors\r\n1,true,true,,,\r\n");
+}
+
+// Values of 64 KiB and more are written in chunks: in every format the text of the whole value,
+// whatever the output's block size; a character of UTF-16 and an arc of an object identifier are
+// never cut at a chunk's edge; the readable text's line, longer than a piece, is left out, and the
+// filter finds the value's text across the edges (or drops the record). A long value that cannot
+// be decoded keeps its line.
+TEST(ValueTypes, LongValuesInChunks) {
+  const std::size_t chunk = kLongValueChunk;
+  const std::size_t units = kLongValue / 2 + 10;  // of two octets
+  // UTF-16: "a"s, a surrogate pair over the first chunk's edge, then "é," and "b"s.
+  test::Bytes utf16;
+  std::string utf16Text;
+  for (std::size_t unit = 0; unit < units; ++unit) {
+    if (unit == chunk / 2 - 1) {
+      utf16.insert(utf16.end(), {0xD8, 0x3D, 0xDE, 0x00});
+      utf16Text += "\xF0\x9F\x98\x80";
+      ++unit;
+    } else if (unit == chunk / 2 + 1) {
+      utf16.insert(utf16.end(), {0x00, 0xE9, 0x00, 0x2C});
+      utf16Text += "\xC3\xA9,";
+      ++unit;
+    } else {
+      utf16.insert(utf16.end(), {0x00, static_cast<uint8_t>(unit < chunk / 2 ? 'a' : 'b')});
+      utf16Text.push_back(unit < chunk / 2 ? 'a' : 'b');
+    }
+  }
+  // An object identifier of arcs 255, two octets each, the first chunk's edge inside one.
+  test::Bytes oid = {0x2A};
+  std::string oidText = "1.2";
+  while (oid.size() < kLongValue + 3) {
+    oid.insert(oid.end(), {0x81, 0x7F});
+    oidText += ".255";
+  }
+  // Bits: 3 unused, then octets A5 (10100101), the first named.
+  test::Bytes bits = {0x03};
+  std::string bitsText;
+  for (std::size_t i = 0; i < kLongValue; ++i) {
+    bits.push_back(0xA5);
+    bitsText += "10100101";
+  }
+  bitsText.resize(bitsText.size() - 3);
+  // TBCD digits, an odd count.
+  test::Bytes tbcd(kLongValue + 1, 0x21);
+  tbcd.back() = 0xF3;
+  std::string tbcdText;
+  for (std::size_t i = 0; i + 1 < tbcd.size(); ++i) tbcdText += "12";
+  tbcdText += "3";
+  test::Bytes address = {0x91};
+  address.insert(address.end(), tbcd.begin(), tbcd.end());
+  const test::Bytes zeros(kLongValue, 0x00);
+  const std::string zerosHex(2 * kLongValue, '0');
+
+  struct Row {
+    const char* Format;
+    const char* Type;
+    const char* Parameter;
+    const test::Bytes* Contents;
+    const char* Filter;  // or null
+    std::string Expected;
+  };
+  const std::string line = "{\"v\":1,\"record\":1,\"offset\":0,\"path\":\"1\",\"fields\":{\"v\":";
+  const std::string csvHeader = "record,v,errors\r\n1,";
+  const std::string e164 = "international number; ISDN/Telephony Numbering Plan (Rec ITU-T E.164); ";
+  const Row rows[] = {
+      {"text", "BMPString", "", &utf16, nullptr, "R 1\nV:"},
+      {"text", "BMPString", "", &utf16, "a\xF0\x9F\x98\x80\xC3\xA9,b", "R 1\nV:"},
+      {"text", "BMPString", "", &utf16, "a\xC3\xA9", ""},
+      {"jsonl", "BMPString", "", &utf16, nullptr, line + "\"" + utf16Text + "\"}}\n"},
+      {"csv", "BMPString", "", &utf16, nullptr, csvHeader + "\"" + utf16Text + "\",\r\n"},
+      {"jsonl", "ObjectIdentifier", "", &oid, nullptr, line + "\"" + oidText + "\"}}\n"},
+      {"csv", "ObjectIdentifier", "", &oid, nullptr, csvHeader + oidText + ",\r\n"},
+      {"text", "ObjectIdentifier", "", &oid, "255.255", "R 1\nV:"},
+      {"text", "ObjectIdentifier", "", &oid, "255.256", ""},
+      {"jsonl", "BitString", "NamedNumbers=0,first;1,second", &bits, nullptr,
+       line + "{\"bits\":\"" + bitsText + "\",\"names\":\"first\"}}}\n"},
+      {"csv", "BitString", "NamedNumbers=0,first;1,second", &bits, nullptr,
+       "record,v.bits,v.names,errors\r\n1," + bitsText + ",first,\r\n"},
+      {"text", "BitString", "NamedNumbers=0,first;1,second", &bits, "10110100 (first)", "R 1\nV:"},
+      {"jsonl", "TBCDString", "", &tbcd, nullptr, line + "\"" + tbcdText + "\"}}\n"},
+      {"csv", "TBCDString", "", &tbcd, nullptr, csvHeader + tbcdText + ",\r\n"},
+      {"text", "AddressString", "", &address, nullptr, "R 1\nV:" + e164},
+      {"jsonl", "AddressString", "", &address, nullptr,
+       line + "{\"nature\":\"international number\",\"natureCode\":1,\"plan\":\"ISDN/Telephony Numbering Plan (Rec "
+              "ITU-T E.164)\",\"planCode\":1,\"digits\":\"" + tbcdText + "\"}}}\n"},
+      {"text", "AddressString", "", &address, "1212123", "R 1\nV:" + e164},
+      {"text", "Integer", "", &zeros, nullptr, "R 1\nV: error: an integer of more than 9 octets; octets " + zerosHex + "\n"},
+      {"text", "Integer", "", &zeros, "octets 000", "R 1\nV: error: an integer of more than 9 octets; octets " + zerosHex + "\n"},
+      {"jsonl", "Integer", "", &zeros, nullptr,
+       line + "{\"error\":\"an integer of more than 9 octets\",\"hex\":\"" + zerosHex + "\"}}}\n"},
+      {"text", "Characters", "", &zeros, nullptr,
+       "R 1\nV: error: a NUL character (no database text holds one); octets " + zerosHex + "\n"},
+  };
+  for (const Row& row : rows) {
+    for (std::size_t blockSize : {std::size_t{1000}, kOutputBlockSize}) {
+      SCOPED_TRACE(std::string(row.Type) + " " + row.Format + " " + (row.Filter ? row.Filter : "-") + " blocks of " +
+                   std::to_string(blockSize));
+      auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=R", "1.0.TagName=v", "1.0.LongTagName=V:",
+                                         std::string("1.0.Type=") + row.Type});
+      if (*row.Parameter != '\0') ApplyTagsLine(*root, std::string("1.0.") + row.Parameter);
+      WalkSettings settings;
+      settings.Format = row.Format;
+      if (row.Filter != nullptr) {
+        bool found = false;
+        SetFilter(*root, "v", row.Filter, found);
+        settings.FilterCount = 1;
+      }
+      const std::string output =
+          test::RunWalk(*root, test::Tlv({0xA1}, test::Tlv({0x80}, *row.Contents)), settings, blockSize).Output;
+      EXPECT_TRUE(output == row.Expected) << "output of " << output.size() << " octets, not " << row.Expected.size();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvalis

@@ -170,7 +170,9 @@ PlmnId ReadPlmnId(const uint8_t* c, uint64_t length) {
     plmn.Check = Fails(ValueFailure::kPlmnIdLength);
     return plmn;
   }
-  const unsigned nibbles[6] = {c[0] & 0x0Fu, c[0] >> 4u, c[1] & 0x0Fu, c[2] & 0x0Fu, c[2] >> 4u, c[1] >> 4u};
+  const auto low = [](uint8_t octet) { return static_cast<unsigned>(octet & 0x0F); };
+  const auto high = [](uint8_t octet) { return static_cast<unsigned>(octet >> 4); };
+  const unsigned nibbles[6] = {low(c[0]), high(c[0]), low(c[1]), low(c[2]), high(c[2]), high(c[1])};
   // MCC digits 1 to 3, MNC digits 1 to 3 (the last may be the filler F).
   const bool twoDigitMnc = nibbles[5] == kFiller;
   for (int i = 0; i < (twoDigitMnc ? 5 : 6); ++i) {
