@@ -18,7 +18,7 @@ struct BitStringType {
   static constexpr PartNames kParts = {{"bits", "names"}, 2};
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
-  static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
     const BitStringValue value = ReadBitString(c, length);
     if (value.Check.Failed) return SetFailureWithOctets(walk, value.Check.Failure, c, length);
     char* out = PutBits(BeginPiece(walk, static_cast<std::size_t>(value.Bits) + NamesRoom(item) + 1), value);
@@ -33,7 +33,7 @@ struct BitStringType {
     EndPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
     const BitStringValue value = ReadBitString(c, length);
     if (value.Check.Failed) return field_layout::PutFailure(sink, value.Check.Failure, c, length);
     sink.Parts(kParts);

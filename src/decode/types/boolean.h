@@ -13,12 +13,12 @@ struct BooleanType : LongValuesFail<ValueFailure::kBooleanTooLong> {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem&, int) { return ColumnType::kBoolean; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     if (length != 1) return SetFailureWithOctets(walk, ValueFailure::kBooleanTooLong, c, length);
     SetPiece(walk, c[0] != 0 ? "true\n" : "false\n");
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     if (length != 1) return field_layout::PutFailure(sink, ValueFailure::kBooleanTooLong, c, length);
     field_layout::PutLiteral(sink, c[0] != 0);
   }

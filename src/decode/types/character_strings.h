@@ -20,7 +20,7 @@ struct CharactersType {
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
   // The octets, then a line feed.
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckCharacters(c, length);
     if (check.Failed) return SetFailureWithOctets(walk, check.Failure, c, length);
     char* out = BeginPiece(walk, static_cast<std::size_t>(length) + 1);
@@ -29,7 +29,7 @@ struct CharactersType {
     EndPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckCharacters(c, length);
     if (check.Failed) return field_layout::PutFailure(sink, check.Failure, c, length);
     if (length >= kLongValue) return sink.LongText(Octets(c, length));
@@ -63,7 +63,7 @@ struct UnicodeStringType {
   static constexpr bool kTakesEmpty = true;
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckUnicode(kForm, c, length);
     if (check.Failed) return SetFailureWithOctets(walk, check.Failure, c, length);
     char* out = PutUtf8(BeginPiece(walk, static_cast<std::size_t>(Utf8Room(kForm, length)) + 1), kForm, c, length);
@@ -71,7 +71,7 @@ struct UnicodeStringType {
     EndPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckUnicode(kForm, c, length);
     if (check.Failed) return field_layout::PutFailure(sink, check.Failure, c, length);
     sink.Unicode(c, length, kForm);

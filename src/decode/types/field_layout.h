@@ -60,7 +60,7 @@ void PutLiteral(Sink& sink, bool value) {
 }
 
 template <typename Sink>
-void PutVerbatim(Sink& sink, std::string_view text) {
+[[gnu::always_inline]] inline void PutVerbatim(Sink& sink, std::string_view text) {
   char* out = sink.Begin(PartKind::kVerbatim, text.size());
   CopyText(out, text.data(), text.size());
   sink.End(out + text.size());

@@ -33,7 +33,7 @@ struct IntegerType : LongValuesFail<ValueFailure::kIntegerTooLong> {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem& item, int) { return integer_layout::NumberColumn(item); }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const IntegerValue value = ReadInteger(c, length);
     if (value.Check.Failed) return SetFailureWithOctets(walk, value.Check.Failure, c, length);
     char* out = PutInteger(BeginPiece(walk, kLongestInteger + 1), value);
@@ -41,7 +41,7 @@ struct IntegerType : LongValuesFail<ValueFailure::kIntegerTooLong> {
     EndShortPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const IntegerValue value = ReadInteger(c, length);
     if (value.Check.Failed) return field_layout::PutFailure(sink, value.Check.Failure, c, length);
     integer_layout::PutNumber(sink, value);
@@ -56,7 +56,7 @@ struct EnumeratedType : LongValuesFail<ValueFailure::kIntegerTooLong> {
   }
 
   // "name (number)", or the number alone.
-  static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem& item, const uint8_t* c, uint64_t length) {
     const IntegerValue value = ReadInteger(c, length);
     if (value.Check.Failed) return SetFailureWithOctets(walk, value.Check.Failure, c, length);
     const PaddedText* name = integer_layout::NameOf(item, value);
@@ -74,7 +74,7 @@ struct EnumeratedType : LongValuesFail<ValueFailure::kIntegerTooLong> {
     EndPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem& item, const uint8_t* c, uint64_t length) {
     const IntegerValue value = ReadInteger(c, length);
     if (value.Check.Failed) return field_layout::PutFailure(sink, value.Check.Failure, c, length);
     sink.Parts(kParts);

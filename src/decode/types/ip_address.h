@@ -14,7 +14,7 @@ struct IpAddressType : LongValuesFail<ValueFailure::kIpAddressLength> {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem&, int) { return ColumnType::kInet; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckIpAddress(length);
     if (check.Failed) return SetFailureWithOctets(walk, check.Failure, c, length);
     char* out = PutIpAddress(BeginPiece(walk, kLongestIpAddress + 1), c, length);
@@ -22,7 +22,7 @@ struct IpAddressType : LongValuesFail<ValueFailure::kIpAddressLength> {
     EndShortPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckIpAddress(length);
     if (check.Failed) return field_layout::PutFailure(sink, check.Failure, c, length);
     sink.End(PutIpAddress(sink.Begin(PartKind::kVerbatim, kLongestIpAddress), c, length));

@@ -15,12 +15,12 @@ struct NullType : LongValuesFail<ValueFailure::kNullWithContents> {
   static constexpr bool kTakesEmpty = true;
   static ColumnType Column(const TItem&, int) { return ColumnType::kBoolean; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     if (length != 0) return SetFailureWithOctets(walk, ValueFailure::kNullWithContents, c, length);
     SetPiece(walk, "present\n");
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     if (length != 0) return field_layout::PutFailure(sink, ValueFailure::kNullWithContents, c, length);
     field_layout::PutLiteral(sink, true);
   }

@@ -15,7 +15,7 @@ struct ObjectIdentifierType {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckObjectIdentifier(c, length);
     if (check.Failed) return SetFailureWithOctets(walk, check.Failure, c, length);
     char* out = PutObjectIdentifier(BeginPiece(walk, static_cast<std::size_t>(ObjectIdentifierRoom(length)) + 1), c, length);
@@ -23,7 +23,7 @@ struct ObjectIdentifierType {
     EndPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const ValueCheck check = CheckObjectIdentifier(c, length);
     if (check.Failed) return field_layout::PutFailure(sink, check.Failure, c, length);
     if (length >= kLongValue) return sink.LongVerbatim(c, length, LongForm::kObjectIdentifier);

@@ -14,7 +14,7 @@ struct PlmnIdType : LongValuesFail<ValueFailure::kPlmnIdLength> {
   static constexpr PartNames kParts = {{"mcc", "mnc"}, 2};
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const PlmnId plmn = ReadPlmnId(c, length);
     if (plmn.Check.Failed) return SetFailureWithOctets(walk, plmn.Check.Failure, c, length);
     char* out = PutText(BeginPiece(walk, 8), plmn.MccText());
@@ -24,7 +24,7 @@ struct PlmnIdType : LongValuesFail<ValueFailure::kPlmnIdLength> {
     EndShortPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const PlmnId plmn = ReadPlmnId(c, length);
     if (plmn.Check.Failed) return field_layout::PutFailure(sink, plmn.Check.Failure, c, length);
     sink.Parts(kParts);

@@ -17,7 +17,7 @@ struct SecondsType : LongValuesFail<ValueFailure::kIntegerTooLong> {
     return part == 1 ? integer_layout::NumberColumn(item) : ColumnType::kText;
   }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const IntegerValue value = Read(c, length);
     if (value.Check.Failed) return SetFailureWithOctets(walk, value.Check.Failure, c, length);
     char* out = PutClock(BeginPiece(walk, kLongestClock + 1), value.Bits);
@@ -25,7 +25,7 @@ struct SecondsType : LongValuesFail<ValueFailure::kIntegerTooLong> {
     EndShortPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const IntegerValue value = Read(c, length);
     if (value.Check.Failed) return field_layout::PutFailure(sink, value.Check.Failure, c, length);
     sink.Parts(kParts);

@@ -41,13 +41,13 @@ struct DigitsType {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem&, int) { return ColumnType::kText; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const TbcdDigits digits = Read::Digits(c, length);
     if (digits.Check.Failed) return SetFailureWithOctets(walk, digits.Check.Failure, c, length);
     AppendDigits(walk, digits);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const TbcdDigits digits = Read::Digits(c, length);
     if (digits.Check.Failed) return field_layout::PutFailure(sink, digits.Check.Failure, c, length);
     PutDigits(sink, digits);

@@ -48,14 +48,14 @@ struct AddressType {
                                                                                           : ColumnType::kText;
   }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const TelephonyAddress address = Address::Read(c, length);
     if (address.Check.Failed) return SetFailureWithOctets(walk, address.Check.Failure, c, length);
     AppendHead(walk, address, Address::kNames);
     tbcd_layout::AppendDigits(walk, address.Digits);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const TelephonyAddress address = Address::Read(c, length);
     if (address.Check.Failed) return field_layout::PutFailure(sink, address.Check.Failure, c, length);
     sink.Parts(Address::kParts);

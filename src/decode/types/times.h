@@ -16,7 +16,7 @@ struct TimeType : LongValuesFail<kLongFailure> {
   static constexpr PartNames kParts = kPlainValue;
   static ColumnType Column(const TItem&, int) { return ColumnType::kTimestampZone; }
 
-  static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     const TimeText time = Read(c, length);
     if (time.Check.Failed) return SetFailureWithOctets(walk, time.Check.Failure, c, length);
     char* out = PutText(BeginPiece(walk, time.Size + 1), time.View());
@@ -24,7 +24,7 @@ struct TimeType : LongValuesFail<kLongFailure> {
     EndPiece(walk, out);
   }
   template <typename Sink>
-  static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
+  [[gnu::noinline, gnu::cold]] static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {
     const TimeText time = Read(c, length);
     if (time.Check.Failed) return field_layout::PutFailure(sink, time.Check.Failure, c, length);
     field_layout::PutVerbatim(sink, time.View());

@@ -225,10 +225,11 @@ constexpr FirstOctetTable CommonFirstOctets() {
 }
 inline constexpr FirstOctetTable kCommonFirstOctets = CommonFirstOctets();
 
-// The common element taken at once: a primitive element of definite length, within the input,
-// whose identifier octet is not 00, whose tag is found in the current branch and neither opens a
-// record nor lies in a skipped record. It reads as WalkElement reads it, without the general
-// checks. False, with nothing read, for any other element.
+// The common element taken at once: a primitive element of definite length, not empty, within
+// the input, whose identifier octet is not 00, whose tag is found in the current branch and neither
+// opens a record nor lies in a skipped record. It reads as WalkElement reads it, without the
+// general checks. False, with nothing read, for any other element (an empty one too: whether it
+// has a value is its type's to say, HasEmptyValue, which the general step asks).
 template <typename Writer>
 [[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk, Writer& writer) {
   WalkState& state = walk.State;
@@ -239,7 +240,8 @@ template <typename Writer>
   ElementIdentifier id;
   ElementLength length;
   if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || !kCommonFirstOctets.Common[id.FirstOctet] ||
-      ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left()) {
+      ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left() ||
+      length.Value == 0) {
     return false;
   }
   const TLeaf* leaf = state.CurrentBranch->FindById(id.TagId);
@@ -251,10 +253,8 @@ template <typename Writer>
   walk.ElementOffset = offset;
   walk.Input = at;
   writer.Element(ElementRead{leaf, state.Path, depth, false, length, offset});
-  if (length.Value > 0 || HasEmptyValue<Writer>(leaf)) {
-    TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
-    walk.Input.Skip(length.Value);
-  }
+  TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
+  walk.Input.Skip(length.Value);
   writer.ElementEnds(state.Path.Depth);
   return true;
 }

@@ -209,8 +209,8 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     valueDue_ = false;
     if (constructed) {
       out.push_back('{');
-    } else if (length == 0 && !HasEmptyValue<JsonLinesWriter>(leaf)) {
-      out.append("null");
+    } else if (length == 0) {
+      NoOctets(leaf);
     } else {
       valueDue_ = true;
     }
@@ -243,6 +243,15 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
   }
 
   void OutsideAnyLine(bool) {}
+
+  // An element of length 0: null, unless its type takes empty values (its value follows).
+  [[gnu::noinline, gnu::cold]] void NoOctets(const TLeaf* leaf) {
+    if (HasEmptyValue<JsonLinesWriter>(leaf)) {
+      valueDue_ = true;
+    } else {
+      Out().append("null");
+    }
+  }
 
  private:
   TextBuffer& Out() { return this->walk_.State.RecordBuffer; }
