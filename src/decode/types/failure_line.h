@@ -30,8 +30,7 @@ inline void SetFailureWithOctets(WalkContext& walk, ValueFailure failure, const 
   char* out = PutText(PutText(PutText(BeginPiece(walk, room), kFailureLineBegins), reason), kFailureLineOctets);
   out = PutOctetPairs(out, c, length);
   *out++ = '\n';
-  TextBuffer& record = walk.State.RecordBuffer;
-  record.truncate(static_cast<std::size_t>(out - record.data()));
+  EndKeptPiece(walk, out);
 }
 
 // True when the item's filter value is in the line of a long value, made in chunks.
