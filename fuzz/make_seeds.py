@@ -77,6 +77,24 @@ def block_record(n):
                 prim(63, b"\x81\x12\x3f"))
 
 
+def module_record(sound=True):
+    """A record of the types of module-defined files (tag 5): sound values, or values that cannot
+    be decoded and empty ones."""
+    if sound:
+        values = [b"\x00\xff\xff\xff\xff\xff\xff\xff\xff", b"\xff", b"\xff", b"", b"\x04\x90",
+                  b"\x2a\x86\x48\x86\xf7\x0d", b"NORTH", "Z\u00fcrich".encode(), b"\xd8\x3d\xde\x00",
+                  b"\x00\x01\xf4\xde", b"20240229235959.5Z", b"240229235959+0130", b"\x21\x43\xf5",
+                  b"\x62\x02\x11\x32\x54\x76\x98\xf0", b"\x53\x45\x10\x00\x00\x00\x00\xf0",
+                  b"\x91\x44\x21\x43\x65", b"\x01\xa3\x21\x43\xf5", b"\x24\x02\x29\x23\x59\x59-\x05\x30",
+                  bytes.fromhex("20010db8000000000000000000000001"), b"\x62\xf2\x10", b"\x0b\xc7"]
+    else:
+        values = [bytes(10), b"", b"\x00\x00", b"\x00", b"\x08\x00", b"\x2a\x86", b"a\x00", b"\xc3",
+                  b"\xdc\x00", b"\x00\x11\x00\x00", b"2023022900Z", b"2402292359", b"\x2f", b"\x62\x02",
+                  b"\x53\xa0", b"\x91\x2f\x43", b"\x11", b"\x24\x13\x01\x00\x00\x00+\x00\x00", b"\x01",
+                  b"\x6a\xf2\x10", b"\xff"]
+    return cons(5, *(prim(tag, value) for tag, value in enumerate(values)))
+
+
 def walker_seeds():
     seeds = {
         "header_and_records": b"\x00" + header() + full_record() + full_record(indefinite=True),
@@ -102,6 +120,7 @@ def walker_seeds():
                                                   b"\xa7\x80\x9f\x21\x01\x07\xa1\x80\x85\x00\x00\x00\x00\x00",
                                                   b"\x9f\x82\x2c\x02\xca\xfe")
                                   + full_record() + b"\x9f\xff\xff\xff\x7f\x01\x00",
+        "module_records": b"\x00" + module_record() + module_record(sound=False),
     }
     return seeds
 

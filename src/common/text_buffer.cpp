@@ -1,5 +1,7 @@
 #include "common/text_buffer.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
 
 namespace orvalis {
@@ -11,6 +13,11 @@ void TextBuffer::Grow(std::size_t more) {
   if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_);
   data_ = std::move(grown);
   capacity_ = capacity;
+}
+
+void TextBuffer::WrotePastRoom(std::size_t n) const {
+  std::fprintf(stderr, "orvalis: a text of %zu characters ended at %zu, past the room it was given\n", size_, n);
+  std::abort();
 }
 
 std::ostream& operator<<(std::ostream& out, const TextBuffer& text) { return out << text.view(); }

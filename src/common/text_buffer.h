@@ -70,8 +70,15 @@ class TextBuffer {
 
   void clear() { size_ = 0; }
   void pop_back() { --size_; }
-  // Cuts the text back to n characters (n not above size()).
-  void truncate(std::size_t n) { size_ = n; }
+  // Cuts the text back to n characters (n not above size()). A writer given room by extend ends
+  // its text so: a build with assertions stops at an n above size(), a writer that wrote past
+  // the room it asked for.
+  void truncate(std::size_t n) {
+#ifndef NDEBUG
+    if (n > size_) WrotePastRoom(n);
+#endif
+    size_ = n;
+  }
   void reserve(std::size_t n) {
     if (n > capacity_) Grow(n - size_);
   }
@@ -116,6 +123,7 @@ class TextBuffer {
     std::swap(capacity_, other.capacity_);
   }
 
+  std::size_t capacity() const { return capacity_; }
   std::string_view view() const { return std::string_view(data_.get(), size_); }
   operator std::string_view() const { return view(); }
   operator std::string() const { return std::string(view()); }
@@ -123,6 +131,8 @@ class TextBuffer {
  private:
   // Makes room for at least `more` further characters, doubling the room.
   void Grow(std::size_t more);
+  // Says that the text was cut "back" to `n`, past its end, and stops the program.
+  [[noreturn]] void WrotePastRoom(std::size_t n) const;
 
   std::unique_ptr<char[]> data_;
   std::size_t size_ = 0;

@@ -150,6 +150,10 @@ class TItem {
   std::optional<std::string> FilterValue;
   // Occurs: how many occurrences of the tag within its holder get CSV columns.
   uint32_t Occurs = 1;
+  // NamedNumbers: the names of an Enumerated's values and of a BitString's bits.
+  std::unique_ptr<TNamedNumbers> NamedNumbers;
+  // Numeric=true: the item's integers may pass 2^63 - 1 (its columns are numeric, not bigint).
+  bool Numeric = false;
 };
 
 // The largest Occurs a dictionary may give.

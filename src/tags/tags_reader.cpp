@@ -102,6 +102,15 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
     IndArr = std::make_unique<TIndValList>(value);
   } else if (name == "NonIndArr") {
     NonIndArr = std::make_unique<TNonIndValList>(value);
+  } else if (name == "NamedNumbers") {
+    NamedNumbers = std::make_unique<TNamedNumbers>(value, line);
+  } else if (name == "Numeric") {
+    if (value == "true" || value == "false") {
+      Numeric = value == "true";
+    } else {
+      PrintText("Error in Tags.cfg file: Numeric is not true or false in line:\n ", line, "\n\n");
+      CountProblem(Problem::kBadDictionaryLine);
+    }
   } else if (name == "Occurs") {
     const bool digits = !value.empty() && value.size() <= 4 &&
                         value.find_first_not_of("0123456789") == std::string_view::npos;

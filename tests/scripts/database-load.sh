@@ -4,7 +4,8 @@
 # bundled example and for a generated file with repeated service codes, filler, garbage, a record
 # cut short and values that do not decode. Then queried: the rows against the readable text's
 # records, the conversation times against the text's and JSON Lines' sums, a timestamp column,
-# leading zeros, the errors column, the third occurrence of a repeated element.
+# leading zeros, the errors column, the third occurrence of a repeated element; the value types of
+# module-defined files (booleans, times with offsets, addresses, numeric, Unicode text).
 #   database-load.sh <path to orvalis> <examples folder> [<path to orvalis-gen>]
 # orvalis-gen is looked for in bench/ beside the program when not named.
 # Exit status 77 (ctest: skipped) when PostgreSQL, sqlite3 3.32 or newer or python3 is missing,
@@ -13,6 +14,7 @@ set -u
 orvalis=$(realpath "$1")
 examples=$(realpath "$2")
 gen=$(realpath -m "${3:-$(dirname "$orvalis")/bench/orvalis-gen}")
+cases=$(dirname "$(realpath "$0")")/../e2e/cases
 
 have() { command -v "$1" > /dev/null 2>&1; }
 missing=()
@@ -424,6 +426,39 @@ PYTHON
     check sqlite "every column unquoted" "SELECT count(*) FROM (SELECT $every FROM records) AS named" "1"
   fi
 done
+
+# ---- the value types of module-defined files ----
+# The hand-made file of the end-to-end cases (a sound value of every type, one that cannot be
+# decoded of each, empty values) loaded with -g's tables: booleans, times with their offsets,
+# addresses, an integer beyond 2^63 - 1 and Unicode text arrive as the types the tables declare.
+python3 -c 'import re, sys; sys.stdout.buffer.write(bytes.fromhex(re.sub(r"#.*", "", open(sys.argv[1]).read())))' \
+  "$cases/values-module-types-csv/files/types.bin.hex" > module-types.bin
+cp "$cases/values-module-types-csv/files/Tags.cfg" ModuleTypes.cfg
+dictionary=ModuleTypes.cfg
+run=module-types
+: > "$run.cfg"
+"$orvalis" -q -x csv -c "$run.cfg" -t ModuleTypes.cfg -i module-types.bin -o "$run.csv" 2> "$run.csv.err" ||
+  fail "$run: the CSV: $(head -c 600 "$run.csv.err")"
+load postgresql
+check postgresql "booleans" "SELECT count(*), count(roaming), count(*) FILTER (WHERE roaming), count(*) FILTER (WHERE \"partial\") FROM records" "3|1|1|2"
+check postgresql "times with their offsets, in UTC" \
+  "SELECT record, \"startTime\" AT TIME ZONE 'UTC', \"recordOpening\" AT TIME ZONE 'UTC', seizure AT TIME ZONE 'UTC' FROM records ORDER BY record" \
+  $'1|2024-02-29 22:59:59|2024-02-29 23:59:59.5|2024-02-29 23:59:59\n2|2024-03-01 05:29:59||\n3|||'
+check postgresql "addresses" "SELECT record, \"servingNode\", family(\"servingNode\") FROM records WHERE \"servingNode\" IS NOT NULL ORDER BY record" \
+  $'1|10.0.0.1|4\n2|2001:db8::1|6'
+check postgresql "an integer beyond 2^63 - 1" "SELECT sum(volume), pg_typeof(sum(volume)), pg_typeof(max(\"callDuration.seconds\")) FROM records" \
+  "18446744073709551614|numeric|bigint"
+check postgresql "Unicode text" "SELECT \"label\", length(\"label\"), \"name\", note FROM records WHERE record = 1" "📞|1|ÅA|Zürich"
+check postgresql "octet 3a" "SELECT record, \"calledNumber.digits\", \"calledNumber.screeningCode\" FROM records ORDER BY record" \
+  $'1|12345|\n2||\n3|12345|3'
+check postgresql "rows with errors" "SELECT count(errors), count(\"label\") FROM records" "1|1"
+load sqlite
+check sqlite "booleans" "SELECT count(*), count(roaming), sum(roaming), sum(partial) FROM records" "3|1|1|2"
+check sqlite "an integer beyond 2^63 - 1 kept as its digits" "SELECT typeof(volume), volume FROM records WHERE record = 1" \
+  "text|18446744073709551615"
+check sqlite "addresses and numbers" "SELECT \"servingNode\", typeof(\"callDuration.seconds\") FROM records ORDER BY record" \
+  $'10.0.0.1|integer\n2001:db8::1|null\n|null'
+check sqlite "Unicode text" "SELECT \"label\", length(\"label\"), \"name\", note FROM records WHERE record = 1" "📞|1|ÅA|Zürich"
 
 [[ $failures -eq 0 ]] && echo "database-load: all passed"
 exit $failures

@@ -635,6 +635,59 @@ TEST(MnemonicLists, KeyedEntriesAndTheirMessages) {
   }
 }
 
+// NamedNumbers: signed 64-bit numbers, a name after the first comma, the first entry of a number
+// kept; a bad entry told with the line and left out.
+TEST(MnemonicLists, NamedNumbersAndTheirMessages) {
+  const auto bad = [](const char* entry) {
+    return "Error in Tags.cfg file: NamedNumbers entry \"" + std::string(entry) +
+           "\" is not a number, a comma and a name, in line:\n 1.NamedNumbers\n\n";
+  };
+  const std::tuple<const char*, std::size_t, std::vector<std::pair<int64_t, std::string>>, std::string> rows[] = {
+      {"-1,minusOne;0,normal;7,a, b", 3, {{-1, "minusOne"}, {0, "normal"}, {7, "a, b"}, {1, "<none>"}}, ""},
+      {"5,X;5,Y;-5,Z", 2, {{5, "X"}, {-5, "Z"}}, ""},
+      {"9223372036854775807,top;-9223372036854775808,bottom", 2,
+       {{INT64_MAX, "top"}, {INT64_MIN, "bottom"}, {0, "<none>"}}, ""},
+      {"9223372036854775808,over;-9223372036854775809,under;1,one", 1, {{1, "one"}, {INT64_MIN, "<none>"}},
+       bad("9223372036854775808,over") + bad("-9223372036854775809,under")},
+      {"+1,plus; 2,blank;-,sign;3;4,;,5;x,y;6,six", 1, {{6, "six"}, {1, "<none>"}, {4, "<none>"}},
+       bad("+1,plus") + bad(" 2,blank") + bad("-,sign") + bad("3") + bad("4,") + bad(",5") + bad("x,y")},
+      {"1,A;;2,B;", 2, {{1, "A"}, {2, "B"}}, bad("")},
+      {"", 0, {{0, "<none>"}}, ""},
+  };
+  for (const auto& [value, count, lookups, console] : rows) {
+    SCOPED_TRACE(value);
+    testing::internal::CaptureStdout();
+    const uint64_t problems = ProblemCount(Problem::kBadDictionaryLine);
+    TNamedNumbers list(value, "1.NamedNumbers");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    EXPECT_EQ(list.Count(), count);
+    for (const auto& [number, text] : lookups) {
+      const PaddedText* name = list.Find(number);
+      EXPECT_EQ(name ? std::string(name->view()) : "<none>", text) << number;
+    }
+    uint64_t told = 0;
+    for (std::size_t at = console.find("Error in"); at != std::string::npos; at = console.find("Error in", at + 1)) ++told;
+    EXPECT_EQ(ProblemCount(Problem::kBadDictionaryLine) - problems, told);
+  }
+}
+
+// Numeric takes true or false; a line with another value is bad and changes nothing.
+TEST(TextReaders, NumericTakesTrueOrFalse) {
+  const std::tuple<std::vector<const char*>, bool, std::string> rows[] = {
+      {{"1.Numeric=true"}, true, ""},
+      {{"1.Numeric=true", "1.Numeric=false"}, false, ""},
+      {{"1.Numeric=true", "1.Numeric=yes"}, true, "Error in Tags.cfg file: Numeric is not true or false in line:\n 1.Numeric\n\n"},
+      {{"1.TagName=x"}, false, ""},
+  };
+  for (const auto& [lines, numeric, console] : rows) {
+    auto root = NewDictionary();
+    testing::internal::CaptureStdout();
+    for (const char* line : lines) ApplyTagsLine(*root, line);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), console);
+    EXPECT_EQ(root->First->Item.Numeric, numeric) << lines.back();
+  }
+}
+
 TEST(ParseDecimalLong, ReadsLikeTheCLibraryAndClampsTo32Bits) {
   struct Row { const char* text; int32_t value; };
   const Row rows[] = {

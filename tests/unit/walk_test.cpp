@@ -525,29 +525,38 @@ std::unique_ptr<FormatWalk> StepByStepTextWalk(WalkContext& walk) {
 
 // The common element taken at once reads as the general step reads it: the same output, console,
 // status and records, on a file flipped byte by byte, plain, under a range, with Resync and with
-// identifier octets of any length.
+// identifier octets of any length; and on a file of empty values, which a type may take (Null,
+// Characters) or not (Integer).
 TEST(CommonElement, TakenAtOnceReadsAsTheGeneralStep) {
-  auto root = Dictionary();
-  const Bytes file = RegularFile(2, 1);
+  auto regular = Dictionary();
+  auto modules = BuildDictionary({"1.TagName=record", "1.LongTagName=Record", "1.0.LongTagName=Count:", "1.0.Type=Integer",
+                                  "1.3.LongTagName=Flag:", "1.3.Type=Null", "1.6.LongTagName=Text:",
+                                  "1.6.Type=Characters"});
+  const Bytes empties = Cat({Tlv({0xA1}, Cat({Tlv({0x83}, {}), Tlv({0x86}, {}), Tlv({0x80}, {}), Tlv({0x86}, {'A'}),
+                                              Tlv({0x80}, {0x05}), Tlv({0x83}, {0x00})})),
+                             Tlv({0xA1}, Tlv({0x83}, {}))});
   WalkSettings mended;
   mended.SkipFiller = true;
   mended.Resync = true;
   WalkSettings anyLength;
   anyLength.Identifiers = IdentifierRule::kAnyLength;
-  for (const WalkSettings& settings : {WalkSettings{}, Range(2, 5), mended, anyLength}) {
-    for (std::size_t at = 0; at < file.size(); ++at) {
-      for (uint8_t mask : {0x00, 0x01, 0x20, 0x80}) {
-        if (mask == 0x00 && at > 0) continue;  // the file unchanged, once
-        SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
-        Bytes flipped = file;
-        flipped[at] ^= mask;
-        const WalkResult atOnce = RunWalk(*root, flipped, settings, kOutputBlockSize, 0, nullptr, TextWalk);
-        const WalkResult stepped =
-            RunWalk(*root, flipped, settings, kOutputBlockSize, 0, nullptr, StepByStepTextWalk);
-        ASSERT_EQ(atOnce.Output, stepped.Output);
-        ASSERT_EQ(atOnce.Console, stepped.Console);
-        ASSERT_EQ(atOnce.Status, stepped.Status);
-        ASSERT_EQ(atOnce.Records, stepped.Records);
+  for (const auto& [root, file] : {std::pair<TBranch*, Bytes>{regular.get(), RegularFile(2, 1)},
+                                   std::pair<TBranch*, Bytes>{modules.get(), empties}}) {
+    for (const WalkSettings& settings : {WalkSettings{}, Range(2, 5), mended, anyLength}) {
+      for (std::size_t at = 0; at < file.size(); ++at) {
+        for (uint8_t mask : {0x00, 0x01, 0x20, 0x80}) {
+          if (mask == 0x00 && at > 0) continue;  // the file unchanged, once
+          SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
+          Bytes flipped = file;
+          flipped[at] ^= mask;
+          const WalkResult atOnce = RunWalk(*root, flipped, settings, kOutputBlockSize, 0, nullptr, TextWalk);
+          const WalkResult stepped =
+              RunWalk(*root, flipped, settings, kOutputBlockSize, 0, nullptr, StepByStepTextWalk);
+          ASSERT_EQ(atOnce.Output, stepped.Output);
+          ASSERT_EQ(atOnce.Console, stepped.Console);
+          ASSERT_EQ(atOnce.Status, stepped.Status);
+          ASSERT_EQ(atOnce.Records, stepped.Records);
+        }
       }
     }
   }

@@ -9,6 +9,10 @@
 //   End(end)                         written from the place returned up to `end`
 //   Text(octets)                     a text of any octets (a string's, a dictionary text)
 //   Text(padded)                     the same, of a dictionary text (which may be read past its end)
+//   Scratch() -> TextBuffer&         a buffer of the sink's for a text the type makes apart
+//   Unicode(octets, count, form)     a checked Unicode text (UTF-8, UTF-16 or UCS-4: a UTF8String,
+//                                    BMPString or UniversalString), written as UTF-8; a long one
+//                                    in chunks
 //   Null()                           no value (a mnemonic without a text)
 //   Beside(content, length)          the text ended before the last octets: they all follow
 //   LongVerbatim(octets, count, form)  a verbatim text of a long value's octets (hexadecimal,
@@ -46,8 +50,17 @@ void PutDecimal(Sink& sink, PartKind kind, uint64_t number) {
   sink.End(std::to_chars(out, out + 20, number).ptr);
 }
 
+// true or false: a JSON literal, a word in CSV.
 template <typename Sink>
-void PutVerbatim(Sink& sink, std::string_view text) {
+void PutLiteral(Sink& sink, bool value) {
+  const std::string_view word = value ? std::string_view("true") : std::string_view("false");
+  char* out = sink.Begin(PartKind::kLiteral, word.size());
+  CopyText(out, word.data(), word.size());
+  sink.End(out + word.size());
+}
+
+template <typename Sink>
+[[gnu::always_inline]] inline void PutVerbatim(Sink& sink, std::string_view text) {
   char* out = sink.Begin(PartKind::kVerbatim, text.size());
   CopyText(out, text.data(), text.size());
   sink.End(out + text.size());

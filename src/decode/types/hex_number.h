@@ -17,8 +17,7 @@ struct HexNumberType {
   [[gnu::noinline]] static void Text(WalkContext& walk, const TItem&, const uint8_t* c, uint64_t length) {
     char* out = PutOctetPairs(BeginPiece(walk, 2 * length + 1), c, length);
     *out++ = '\n';
-    TextBuffer& record = walk.State.RecordBuffer;
-    record.truncate(static_cast<std::size_t>(out - record.data()));
+    EndKeptPiece(walk, out);
   }
   template <typename Sink>
   static void Fields(Sink& sink, const TItem&, const uint8_t* c, uint64_t length) {

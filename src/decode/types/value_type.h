@@ -11,6 +11,10 @@
 //                                               table definition (-g)
 //   static constexpr bool kOctetsBeside         true when the record formats may write all its
 //                                               octets beside the value (under KEY_hex)
+//   static constexpr bool kTakesEmpty           true when a value of 0 octets is a value of the
+//                                               type (a NULL, an empty string) and reaches its
+//                                               layouts; without it (and for every other type)
+//                                               an element of length 0 has no value
 //   static void Text(WalkContext&, const TItem&, const uint8_t* c, uint64_t length)
 //                                               the readable text: appended to the record's text
 //                                               as pieces (text_layout.h), the value's own text
@@ -28,15 +32,17 @@
 //                                               (long_text.h; ShortInAnyLength for a type whose
 //                                               text is a few characters however long its value)
 //
-// Every layout takes the octets handed to it (`length` of them at `c`, at least 1, all within the
-// input), never the walk's read position. A value that cannot be decoded is a failure of the
-// table below: the record formats tell its reason, the readable text its line.
+// Every layout takes the octets handed to it (`length` of them at `c`, at least 1 unless the type
+// takes empty values, all within the input), never the walk's read position. A value that cannot
+// be decoded is a failure of the table of failures (decode/values/value_failures.h): the record
+// formats tell its reason, the readable text its line.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "decode/values/value_failures.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
@@ -44,19 +50,32 @@ namespace orvalis {
 // kNumber: decimal digits, perhaps with a sign or a fraction. kVerbatim: a text the program made
 // of letters, digits, blanks and punctuation other than quotation marks, reverse solidi and commas
 // (a date, digits, hexadecimal, a name of its own), which neither record format escapes or quotes.
-enum class PartKind : uint8_t { kNumber, kVerbatim };
+// kLiteral: true or false, a JSON literal (a word in CSV).
+enum class PartKind : uint8_t { kNumber, kVerbatim, kLiteral };
 
 // The part names of a type's values, in order: one empty name for a plain value.
 struct PartNames {
-  static constexpr int kMostParts = 5;
+  static constexpr int kMostParts = 9;
   std::string_view Names[kMostParts];
   int Count = 0;
 };
 constexpr PartNames kPlainValue = {{""}, 1};
 
 // What a CSV column holds, as a database would type it (the table definition names the type of
-// each dialect).
-enum class ColumnType : uint8_t { kText, kInteger, kSmallInteger, kSeconds, kTimestamp, kBigInteger };
+// each dialect): kTimestamp a date and time without a zone, kTimestampZone one with an offset or
+// Z, kNumeric an integer that may pass 2^63 - 1, kInet an IPv4 or IPv6 address.
+enum class ColumnType : uint8_t {
+  kText,
+  kInteger,
+  kSmallInteger,
+  kSeconds,
+  kTimestamp,
+  kBigInteger,
+  kNumeric,
+  kBoolean,
+  kTimestampZone,
+  kInet,
+};
 
 // What the list of types (value_types.h) knows of each type apart from its layouts, by its code:
 // for the CSV columns, the table definition and the record formats' keys.
@@ -74,39 +93,5 @@ struct ValueTypeCatalog {
     return Infos[index < Count ? index : 0];
   }
 };
-
-// The values that cannot be decoded: each with the reason the record formats give (beside the
-// octets) and the line the readable text writes in place of the value (none: the readable text
-// writes the value as it reads, unchecked).
-enum class ValueFailure : uint8_t {
-  kDateTimeTooShort,
-  kNotADateTime,
-  kNumberTooShort,
-  kDecNumberTooLong,
-  kIndexedTooLong,
-  kNonIndexedTooLong,
-};
-struct ValueFailureRow {
-  std::string_view Reason;
-  std::string_view TextLine;
-};
-constexpr ValueFailureRow kValueFailures[] = {
-    {"length of DateTime type tag is less than 7 bytes",
-     " error: length of DateTime type tag is less than 7 bytes!!!\n"},
-    {"not a valid date and time", {}},
-    {"length of Number type tag is less than 2 bytes", " error: length of Number type tag is less than 2 bytes!!!\n"},
-    {"length of DecNumber type tag is more than 2 bytes",
-     " error: length of DecNumber type tag is more than 2 bytes!!!\n"},
-    {"length of ValFromIndexedArr type tag is more than 2 bytes",
-     " error: length length of ValFromIndexedArr type tag is more than 2 bytes!!!\n"},  // "length" twice, as it always was
-    {"length of ValFromNonIndexedArr type tag is more than 2 bytes",
-     " error: length of ValFromNonIndexedArr type tag is more than 2 bytes!!!\n"},
-};
-constexpr std::string_view FailureReason(ValueFailure failure) {
-  return kValueFailures[static_cast<int>(failure)].Reason;
-}
-constexpr std::string_view FailureLine(ValueFailure failure) {
-  return kValueFailures[static_cast<int>(failure)].TextLine;
-}
 
 }  // namespace orvalis

@@ -10,6 +10,10 @@
 #include <tuple>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "common/block_writer.h"
 #include "common/console.h"
 #include "common/spilled_text.h"
@@ -210,6 +214,9 @@ struct WalkContext {
   // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
+  // Where the room of the piece being formatted ends (the address sanitizer's build poisons the
+  // buffer after it until the piece ends).
+  std::size_t PieceRoomEnd = 0;
   // The walk lays out a value's readable text only for the filter to seek in (FeedFilter): a piece
   // too long is then refused without a word, since nothing is left out of any output.
   bool LayingOutForFilter = false;
@@ -280,14 +287,35 @@ inline int AppendToRecord(WalkContext& walk, std::string_view piece) {
 // `room` characters and returns where they go; EndPiece takes the end of what was written and, as
 // AppendToRecord does, refuses a piece longer than kMaxPieceLength (its text then moves to
 // ValueText). LastPieceText is the text of the last piece so formatted, refused or not.
+// A layout that writes past the room it asked for is caught in the sanitizer's build: the buffer
+// after the room is poisoned until the piece ends, so that a write there (a dictionary text's
+// padding left out of the room, say) stops the program where it happens, and a piece that ends
+// past its room stops it at its end (TextBuffer::truncate). Elsewhere neither costs anything.
 constexpr std::size_t kRefusedPiece = SIZE_MAX;
+#if defined(__SANITIZE_ADDRESS__)
+inline void GuardPieceRoom(WalkContext& walk) {
+  TextBuffer& record = walk.State.RecordBuffer;
+  walk.PieceRoomEnd = record.size();
+  __asan_poison_memory_region(record.data() + record.size(), record.capacity() - record.size());
+}
+inline void UnguardPieceRoom(WalkContext& walk) {
+  TextBuffer& record = walk.State.RecordBuffer;
+  __asan_unpoison_memory_region(record.data() + walk.PieceRoomEnd, record.capacity() - walk.PieceRoomEnd);
+}
+#else
+inline void GuardPieceRoom(WalkContext&) {}
+inline void UnguardPieceRoom(WalkContext&) {}
+#endif
 inline char* BeginPiece(WalkContext& walk, std::size_t room) {
   TextBuffer& record = walk.State.RecordBuffer;
   walk.PieceStart = record.size();
-  return record.extend(room);
+  char* at = record.extend(room);
+  GuardPieceRoom(walk);
+  return at;
 }
 void RefuseLastPiece(WalkContext& walk);
 inline void EndPiece(WalkContext& walk, const char* end) {
+  UnguardPieceRoom(walk);
   TextBuffer& record = walk.State.RecordBuffer;
   const std::size_t size = static_cast<std::size_t>(end - record.data());
   record.truncate(size);
@@ -296,6 +324,13 @@ inline void EndPiece(WalkContext& walk, const char* end) {
 // EndPiece for a piece whose room (at most 64 characters) cannot reach the limit.
 inline void EndShortPiece(WalkContext& walk, const char* end) {
   static_assert(64 <= kMaxPieceLength, "a short piece is never refused");
+  UnguardPieceRoom(walk);
+  TextBuffer& record = walk.State.RecordBuffer;
+  record.truncate(static_cast<std::size_t>(end - record.data()));
+}
+// EndPiece for a piece that is never refused, however long (a line the text always keeps).
+inline void EndKeptPiece(WalkContext& walk, const char* end) {
+  UnguardPieceRoom(walk);
   TextBuffer& record = walk.State.RecordBuffer;
   record.truncate(static_cast<std::size_t>(end - record.data()));
 }

@@ -222,6 +222,14 @@ template <typename Writer>
   }
 }
 
+// True when a primitive element of length 0 has a value for the writer: its tag is in the
+// dictionary with a type that takes empty values (a NULL, an empty string). Any other element of
+// length 0 has none.
+template <typename Writer>
+[[gnu::noinline, gnu::cold]] bool HasEmptyValue(const TLeaf* leaf) {
+  return leaf != nullptr && Writer::Values::TakesEmpty(leaf->Item.Type);
+}
+
 template <typename Writer>
 int WalkElement(WalkContext& walk, Writer& writer);
 
@@ -231,13 +239,15 @@ int WalkElement(WalkContext& walk, Writer& writer);
 template <typename Writer>
 int WalkElements(WalkContext& walk, Writer& writer, uint64_t end);
 
-// The common element taken at once: a primitive element of definite length, within the input,
+// The common element taken at once: a primitive element of definite length, not empty, within the input,
 // whose identifier octet is not 00, whose tag is found in the current branch (one that names no
 // classes) and neither opens a record nor lies in a skipped record. It reads as WalkElement reads
 // it, without the general checks. False, with nothing read, for any other element. Its identifier
 // octets are read as files were always read: the first octet's table (WalkContext) leaves those of
 // more octets to the general step when they are read as identifier octets of any length. The class
 // its path component shows is not entered: of a leaf in a branch that names no classes, it is any.
+// An empty element is left to the general step too: whether it has a value is its type's to say
+// (HasEmptyValue, which the general step asks).
 template <typename Writer>
 [[gnu::always_inline]] inline bool TakeCommonElement(WalkContext& walk, Writer& writer) {
   WalkState& state = walk.State;
@@ -249,7 +259,8 @@ template <typename Writer>
   ElementLength length;
   if (ReadIdentifierOctets(at, id, IdentifierRule::kOneSubsequentOctet) != HeaderRead::kRead ||
       !walk.CommonFirstOctets->Common[id.FirstOctet] ||
-      ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left()) {
+      ReadLengthOctets(at, length) != HeaderRead::kRead || length.Indefinite || length.Value > at.Left() ||
+      length.Value == 0) {
     return false;
   }
   const TLeaf* leaf = state.CurrentBranch->FindCommon(id.TagId);
@@ -261,10 +272,8 @@ template <typename Writer>
   walk.ElementOffset = offset;
   walk.Input = at;
   writer.Element(ElementRead{leaf, state.Path, depth, false, length, offset});
-  if (length.Value > 0) {
-    TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
-    walk.Input.Skip(length.Value);
-  }
+  TellValue(walk, writer, ValueRead{leaf, at.Here(), length.Value, at.Position()});
+  walk.Input.Skip(length.Value);
   writer.ElementEnds(state.Path.Depth);
   return true;
 }
@@ -498,7 +507,7 @@ int WalkElement(WalkContext& walk, Writer& writer) {
       TellContentsBegin(writer);
       if (WalkContents(walk, writer, contentsEnd) < 0) return StopInRecord(walk, recordStart, length, contentsEnd);
     }
-  } else if (length.Value > 0) {
+  } else if (length.Value > 0 || HasEmptyValue<Writer>(leaf)) {
     TellValue(walk, writer, ValueRead{leaf, input.Here(), length.Value, input.Position()});
     input.Skip(length.Value);
   }

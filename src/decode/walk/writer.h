@@ -10,7 +10,8 @@
 //   Element(element)             an element that neither opens a record nor lies in a skipped
 //                                record, once its length is read
 //   ContentsBegin()              the nested elements of a constructed element of definite length
-//   Value(value)                 a primitive element's contents (at least one octet)
+//   Value(value)                 a primitive element's contents (at least one octet, or none for
+//                                a type that takes empty values)
 //   EndOfContents()              the end-of-contents octets of an element of indefinite length
 //   ElementEnds(holderDepth)     an element was read to its end; the walk is back in its holder
 //   Filler(at, count, octet)     a run of filler passed over at the top level (SkipFiller)
@@ -58,7 +59,7 @@ struct ElementRead {
 struct ValueRead {
   const TLeaf* Leaf;  // null when its tag is not in the dictionary
   const uint8_t* Octets;
-  uint64_t Length;  // at least 1
+  uint64_t Length;  // at least 1, or 0 for a type that takes empty values (kTakesEmpty)
   uint64_t At;      // the offset of the first octet
 };
 

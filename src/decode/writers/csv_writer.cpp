@@ -165,7 +165,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     if (leaf != nullptr && !constructed && occurrence == 1 && slot_[static_cast<std::size_t>(depth)] == 0) {
       const int32_t column = layout_.Slots[leaf->Serial].Column;
       if (column > 0) {
-        if (length != 0) valueColumn_ = column;  // no value: an empty cell
+        if (length != 0 || HasEmptyValue<CsvWriter>(leaf)) valueColumn_ = column;  // no value: an empty cell
         return;
       }
     }
@@ -214,7 +214,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       if (slot == kBeyond) beyond_[static_cast<std::size_t>(depth + 1)] = LostBeyond(*leaf, depth, occurrence);
       return;
     }
-    if (length == 0) return;  // no value: an empty cell, or none
+    if (length == 0 && !HasEmptyValue<CsvWriter>(leaf)) return;  // no value: an empty cell, or none
     const int32_t column = slot >= 0 ? layout_.SlotColumns[field->First + static_cast<uint32_t>(slot)] : -1;
     if (column > 0) {
       valueColumn_ = column;
@@ -391,6 +391,13 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       char* at = Row().Text.extend(text.size() + PaddedText::kPadding);
       EndCell(Row(), Column, At, PutPadded(at, text));
     }
+    TextBuffer& Scratch() { return Writer.scratch_; }
+    void Unicode(const uint8_t* c, uint64_t length, UnicodeForm form) {
+      if (length >= kLongValue) return Defer({c, length, LongFormOf(form)});
+      At = Row().Text.size();
+      AppendCsvUtf8(Row().Text, Utf8Text(Writer.scratch_, form, c, length), Writer.layout_.InertFormulas);
+      EndCell(Row(), Column, At, Row().Text.data() + Row().Text.size());
+    }
     void Null() {}
     void Beside(const uint8_t*, uint64_t) {}
     [[gnu::noinline, gnu::cold]] void LongVerbatim(const uint8_t* octets, uint64_t count, LongForm form) { Defer({octets, count, form}); }
@@ -413,6 +420,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
   CsvRow row_;
   bool rowHeld_ = false;  // the row's record ended; the row waits for its marks
   TextBuffer sourceCell_;  // the input's name as its cell writes it (SourceColumn=true)
+  TextBuffer scratch_;     // a value's text made apart (the UTF-8 of a BMPString, a bit string's names)
 };
 
 }  // namespace

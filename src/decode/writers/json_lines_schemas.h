@@ -211,7 +211,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     if (constructed) {
       out.push_back('{');
     } else if (length == 0) {
-      out.append("null");
+      NoOctets(leaf);
     } else {
       valueDue_ = true;
     }
@@ -244,6 +244,15 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
   }
 
   void OutsideAnyLine(bool) {}
+
+  // An element of length 0: null, unless its type takes empty values (its value follows).
+  [[gnu::noinline, gnu::cold]] void NoOctets(const TLeaf* leaf) {
+    if (HasEmptyValue<JsonLinesWriter>(leaf)) {
+      valueDue_ = true;
+    } else {
+      Out().append("null");
+    }
+  }
 
  private:
   TextBuffer& Out() { return this->walk_.State.RecordBuffer; }
@@ -438,6 +447,13 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
       Out.truncate(static_cast<std::size_t>(end - Out.data()));
     }
     void Text(std::string_view octets) { AppendJsonString(Out, octets); }
+    TextBuffer& Scratch() { return Writer.scratch_; }
+    void Unicode(const uint8_t* c, uint64_t length, UnicodeForm form) {
+      if (length >= kLongValue) return LongUnicode(c, length, form);
+      Out.push_back('"');
+      AppendJsonUtf8(Out, Utf8Text(Writer.scratch_, form, c, length));
+      Out.push_back('"');
+    }
     void Text(const PaddedText& text) {
       if (!PlainForJson(text)) return Text(text.view());
       char* at = Out.extend(text.size() + 2 + PaddedText::kPadding);
@@ -471,6 +487,11 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
       PutLongJsonText(Writer.walk_, octets);
       Out.push_back('"');
     }
+    [[gnu::noinline, gnu::cold]] void LongUnicode(const uint8_t* c, uint64_t length, UnicodeForm form) {
+      Out.push_back('"');
+      PutLongJsonUnicode(Writer.walk_, Writer.scratch_, form, c, length);
+      Out.push_back('"');
+    }
     // An error's octets: ,"hex":"..."}
     [[gnu::noinline, gnu::cold]] void LongHex(const uint8_t* content, uint64_t length) {
       Out.append(",\"hex\":");
@@ -500,6 +521,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
   std::size_t keyBegin_ = 0;
   std::size_t keyEnd_ = 0;
   TextBuffer savedKey_;
+  TextBuffer scratch_;  // a value's text made apart (the UTF-8 of a BMPString, a bit string's names)
   // Version 2: the line's values that cannot be decoded (their names in errorFields_, JSON
   // escaped), and those beyond kMostErrors counted; a record's line held for its marks, and the
   // doubt told of it; the leaf of the value being decoded.

@@ -193,27 +193,41 @@ void AppendCsvOctets(TextBuffer& out, std::string_view octets) {
   }
 }
 
+void AppendJsonUtf8(TextBuffer& out, std::string_view text) {
+  char* const start = out.extend(6 * text.size());
+  char* to = start;
+  for (char c : text) {
+    const uint8_t octet = static_cast<uint8_t>(c);
+    if (octet >= 0x80) {
+      *to++ = c;
+    } else {
+      to = PutJsonOctet(to, octet);
+    }
+  }
+  out.truncate(out.size() - 6 * text.size() + static_cast<std::size_t>(to - start));
+}
+
+void AppendCsvUtf8Octets(TextBuffer& out, std::string_view text) {
+  for (char c : text) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+}
+
+void AppendCsvUtf8(TextBuffer& out, std::string_view text, bool inert) {
+  AppendCsvCell(out, text, inert, AppendCsvUtf8Octets);
+}
+
 void AppendJsonName(TextBuffer& out, std::string_view name) {
   if (!IsValidUtf8(name)) return AppendJsonString(out, name);
   out.push_back('"');
-  for (char c : name) {
-    const uint8_t octet = static_cast<uint8_t>(c);
-    if (octet >= 0x80) {
-      out.push_back(c);
-    } else {
-      char* at = out.extend(6);
-      out.truncate(static_cast<std::size_t>(PutJsonOctet(at, octet) - out.data()));
-    }
-  }
+  AppendJsonUtf8(out, name);
   out.push_back('"');
 }
 
 void AppendCsvNameOctets(TextBuffer& out, std::string_view name) {
   if (!IsValidUtf8(name)) return AppendCsvOctets(out, name);
-  for (char c : name) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
+  AppendCsvUtf8Octets(out, name);
 }
 
 void AppendCsvName(TextBuffer& out, std::string_view name, bool inert) {

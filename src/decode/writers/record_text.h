@@ -49,6 +49,13 @@ inline bool LooksLikeFormula(std::string_view text) {
 // `inert`.
 void AppendCsvText(TextBuffer& out, std::string_view octets, bool inert);
 
+// A text of valid UTF-8 (a UTF8String's, a BMPString's made UTF-8): in JSON its octets escaped as
+// JSON requires, without the quotes; in CSV as a field (quoted when it must be, a formula made
+// inert when `inert`), or its octets without the quotes. Octets above 0x7F are written as they are.
+void AppendJsonUtf8(TextBuffer& out, std::string_view text);
+void AppendCsvUtf8(TextBuffer& out, std::string_view text, bool inert);
+void AppendCsvUtf8Octets(TextBuffer& out, std::string_view text);
+
 // A name (a TagName, a file's name) as a JSON string or as a CSV field: its octets as they are
 // when they are valid UTF-8 (escaped or quoted as the format needs), else every octet above 0x7F
 // as one character, as AppendJsonString and AppendCsvField write any octets. So a name is the same

@@ -20,6 +20,12 @@ std::string_view TypeName(ColumnType type, SqlDialect dialect) {
     case ColumnType::kBigInteger: return pg ? "bigint" : "integer";
     case ColumnType::kSeconds: return pg ? "numeric(10,2)" : "numeric";
     case ColumnType::kTimestamp: return pg ? "timestamp(2)" : "text";  // ISO text compares in order
+    // SQLite would round an integer beyond 2^63 - 1 to a real: its digits stay text.
+    case ColumnType::kNumeric: return pg ? "numeric" : "text";
+    // SQLite has no booleans: its view's trigger stores 1 and 0 for true and false.
+    case ColumnType::kBoolean: return pg ? "boolean" : "integer";
+    case ColumnType::kTimestampZone: return pg ? "timestamp with time zone" : "text";
+    case ColumnType::kInet: return pg ? "inet" : "text";
     case ColumnType::kText: break;
   }
   return "text";
@@ -169,9 +175,16 @@ bool TableDefinition(const CsvLayout& layout, SqlDialect dialect, std::string_vi
   AppendName(text, table);
   text += " VALUES (";
   for (std::size_t at = 0; at < layout.Chosen.size(); ++at) {
+    const uint32_t column = layout.Chosen[at];
     text += at == 0 ? "\n        " : ",\n        ";
+    if (layout.Types[column] == ColumnType::kBoolean) {  // true and false as 1 and 0; empty as NULL
+      text += "CASE NEW.";
+      AppendName(text, layout.Headers[column]);
+      text += " WHEN 'true' THEN 1 WHEN 'false' THEN 0 END";
+      continue;
+    }
     text += "nullif(NEW.";
-    AppendName(text, layout.Headers[layout.Chosen[at]]);
+    AppendName(text, layout.Headers[column]);
     text += ", '')";
   }
   text += ");\nEND;\n";

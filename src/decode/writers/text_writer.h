@@ -49,7 +49,7 @@ class TextWriterOf : public WriterDefaults {
   void RecordStarts(const RecordRead& record) { AppendRecordLine(walk_, record.Item, record.Number); }
   void Named(const TItem& item) { AppendToRecord(walk_, *item.LongTagName); }
   void TagNotFound(const TagPath& path) { AppendTagNotFoundLine(walk_, path); }
-  void Value(const ValueRead& value) {
+  [[gnu::always_inline]] void Value(const ValueRead& value) {
     if (value.Leaf != nullptr) Values::Text(walk_, value.Leaf->Item, value.Octets, value.Length);
   }
   // Filler leaves no trace in the text: a padded file reads as the same file unpadded.
