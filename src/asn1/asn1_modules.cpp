@@ -89,7 +89,6 @@ void Parser::ReadExports() { PassOverUntil(";", "END"); Expect(";", "at the end 
 // IMPORTS a, B, C{} FROM Module [{ oid } | value] ... ;
 void Parser::ReadImports(Module& module) {
   Import pending;
-  Token firstPending;
   while (!TakeIf(";")) {
     const Token word = Peek();
     if (word.Is("FROM")) {
@@ -109,7 +108,6 @@ void Parser::ReadImports(Module& module) {
       continue;
     }
     if (word.Kind != TokenKind::kWord) Unexpected(word, "a name to import, FROM or \";\"");
-    if (pending.Names.empty()) firstPending = word;
     pending.Names.emplace_back(Take().Text);
     if (Peek().Is("{")) {  // a parameterized name: Name{}
       Take();
@@ -117,7 +115,6 @@ void Parser::ReadImports(Module& module) {
     }
     if (!TakeIf(",") && !Peek().Is("FROM")) Unexpected(Peek(), "\",\" or FROM among the imported names");
   }
-  if (!pending.Names.empty()) Fail(firstPending, "the imported names from here to \";\" have no FROM");
 }
 
 void Parser::ReadAssignment(Module& module) {

@@ -45,9 +45,10 @@ struct Context {
 
 class Generator {
  public:
-  Generator(const ModuleSet& modules, const SemanticTable& table, const TypeAssignment* records,
+  Generator(const ModuleSet& modules, const SemanticTable& table, const TypeAssignment* records, uint32_t maxPaths,
             std::vector<Node>& nodes, std::vector<std::string>& notes)
-      : resolver_(modules), typing_(modules, table, notes), records_(records), nodes_(nodes), notes_(notes) {}
+      : resolver_(modules), typing_(modules, table, notes), records_(records), maxPaths_(maxPaths), nodes_(nodes),
+        notes_(notes) {}
 
   void AddMember(uint32_t parent, const std::string& name, const Type& type, const Scope* scope,
                  const Context& context, bool asRecord);
@@ -68,6 +69,7 @@ class Generator {
   Resolver resolver_;
   FieldTyping typing_;
   const TypeAssignment* records_;
+  uint32_t maxPaths_;
   std::vector<Node>& nodes_;
   std::vector<std::string>& notes_;
   std::vector<const TypeAssignment*> holders_;  // the types whose members are being made, outermost first
@@ -152,7 +154,7 @@ uint32_t Generator::NewNode(uint32_t parent, const Layer& layer, const std::stri
     }
     return kTopLevel;
   }
-  if (nodes_.size() >= kMaxPaths) throw PathLimit();
+  if (nodes_.size() >= maxPaths_) throw PathLimit();
   Node node;
   node.Class = layer.Class;
   node.Number = layer.Number;
@@ -254,12 +256,13 @@ bool GenerateDictionary(const ModuleSet& modules, const SemanticTable& table, co
   }
   std::vector<Node> nodes;
   try {
-    Generator generator(modules, table, records.Assignment, nodes, out.Notes);
+    Generator generator(modules, table, records.Assignment, request.MaxPaths, nodes, out.Notes);
     Type start;  // a reference to the root, as a module would write it
     start.Kind = TypeKind::kReference;
     start.Name = root.Assignment->Name;
     start.ModuleName = modules.Modules()[root.Module].Name;
     start.Module = root.Module;
+    start.Where = root.Assignment->Where;
     std::string name = root.Assignment->Name;
     name[0] = static_cast<char>(name[0] - 'A' + 'a');
     generator.AddMember(kTopLevel, name, start, nullptr, Context{}, false);
@@ -268,7 +271,7 @@ bool GenerateDictionary(const ModuleSet& modules, const SemanticTable& table, co
     fault = modules.Where(meaning.Where) + ": " + meaning.what();
     return false;
   } catch (const PathLimit&) {
-    fault = "the dictionary of " + request.Root + " would hold more than " + std::to_string(kMaxPaths) +
+    fault = "the dictionary of " + request.Root + " would hold more than " + std::to_string(request.MaxPaths) +
             " paths: name the record type with --records, or leave the types that hold themselves out of the module";
     return false;
   }

@@ -20,6 +20,7 @@ constexpr uint32_t kMaxPaths = 200000;
 struct DictionaryRequest {
   std::string Root;     // the type of the file's top-level elements: Type or Module.Type
   std::string Records;  // the record type; empty: the root's alternatives (or the root itself)
+  uint32_t MaxPaths = kMaxPaths;
 };
 
 struct GeneratedDictionary {

@@ -159,7 +159,7 @@ bool DictionaryOfModules(const RunSettings& settings, std::string& text, bool te
   if (!ReadSemanticTable(settings, table)) return false;
   asn1::GeneratedDictionary dictionary;
   std::string fault;
-  if (!asn1::GenerateDictionary(modules, table, {settings.RootType, settings.RecordsType}, dictionary, fault)) {
+  if (!asn1::GenerateDictionary(modules, table, {settings.RootType, settings.RecordsType, asn1::kMaxPaths}, dictionary, fault)) {
     SayOnErrorStream("Error: " + fault + "\n");
     return false;
   }
