@@ -66,14 +66,17 @@ std::vector<NamedNumber> NumberedNames(const Type& base) {
     entry.Numbered = true;
     used.insert(next);
   }
-  int64_t largest = used.empty() ? -1 : *used.rbegin();
+  // An addition without a number: the smallest not used, above every addition before it.
+  int64_t above = 0;
   for (NamedNumber& entry : named) {
     if (!entry.Addition) continue;
     if (!entry.Numbered) {
-      entry.Number = largest + 1;
+      entry.Number = above;
+      while (used.count(entry.Number) != 0) ++entry.Number;
       entry.Numbered = true;
     }
-    largest = std::max(largest, entry.Number);
+    used.insert(entry.Number);
+    if (entry.Number >= above) above = entry.Number + 1;
   }
   return named;
 }

@@ -206,10 +206,10 @@ TEST(Asn1Generator, RecordsListsSiblingsAndNames) {
       {"R ::= CHOICE { r [1] SEQUENCE { a INTEGER, b INTEGER, c [2] NULL, d [APPLICATION 2] NULL, e [3] NULL } }",
        "", {"1.u2.TagName=a", "1.u2.Occurs=2", "1.c2.TagName=c", "1.a2.TagName=d", "1.3.TagName=e"},
        "a, b share the tag [UNIVERSAL 2]: written once, as a"},
-      // Named numbers and bits, an ENUMERATED numbered as X.680 numbers it.
+      // Named numbers and bits, an ENUMERATED numbered as X.680 (and Erlang's compiler) numbers it.
       {"R ::= CHOICE { r [1] SEQUENCE { e [0] ENUMERATED { a, b(5), c, ..., d, f(9), g },\n"
        "i [1] INTEGER { m(-1), z(0) } (0..255), f [2] BIT STRING { x(0), y(7) } } }",
-       "", {"1.0.NamedNumbers=0,a;5,b;1,c;6,d;9,f;10,g", "1.1.NamedNumbers=-1,m;0,z", "1.2.Type=BitString",
+       "", {"1.0.NamedNumbers=0,a;5,b;1,c;2,d;9,f;10,g", "1.1.NamedNumbers=-1,m;0,z", "1.2.Type=BitString",
             "1.2.NamedNumbers=0,x;7,y"}, ""},
   };
   for (const Row& row : rows) {
