@@ -20,4 +20,4 @@ endforeach()
 add_test(NAME fuzz.smoke
          COMMAND ${CMAKE_COMMAND} -E env FUZZ_SECONDS=8
                  bash ${ORVALIS_FUZZ_DIR}/run.sh ${CMAKE_BINARY_DIR}/fuzz-smoke)
-set_tests_properties(fuzz.smoke PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 RUN_SERIAL TRUE)
+set_tests_properties(fuzz.smoke PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 480 RUN_SERIAL TRUE)
