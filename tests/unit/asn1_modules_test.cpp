@@ -154,6 +154,8 @@ TEST(Asn1Generator, TagsAsX680AppliesThem) {
        {"1.TagName=record", "1.17.0.TagName=a", "1.17.0.2.TagName=integer", "1.17.0.2.Type=Integer", "1.17.1.Type=Integer"}},
       {"R ::= CHOICE { r [1] S }\nS ::= SET { a [0] EXPLICIT T }\nT ::= OCTET STRING", "IMPLICIT TAGS",
        {"1.0.LongTagName=\\ta\\n", "1.0.4.TagName=t", "1.0.4.Type=HexNumber"}},
+      // Tabs and CR LF line ends are blanks, as the standards' modules write them.
+      {"R ::=\tCHOICE {\r\n\tr\t[1]\tINTEGER\r\n}\r\n", "IMPLICIT TAGS", {"1.TagName=record", "1.Type=Integer"}},
       // A CHOICE's tag is explicit; untagged CHOICEs stand in their holder's place.
       {"R ::= CHOICE { r [1] S }\nS ::= SET { d [6] D, n N }\nD ::= CHOICE { g [0] INTEGER, x X }\n"
        "X ::= CHOICE { h [2] BOOLEAN }\nN ::= CHOICE { p [3] NULL, q [APPLICATION 300] NULL }",
