@@ -3,8 +3,10 @@
 #
 # Builds the release program and the generator, generates billing files of 10 MiB, 100 MiB and
 # 1 GiB from fixed seeds into build/bench/ (mixed layout, every value type), converts each in
-# normal mode, the two smaller ones in JSON Lines and CSV (-x jsonl, -x csv) and in debug mode
-# too, several times each, and prints one table of medians:
+# normal mode, the two smaller ones with the dictionary of the example's ASN.1 module (mode
+# module: --dictionary-from examples/calls.asn, made at each run, in place of Tags.cfg), in JSON
+# Lines and CSV (-x jsonl, -x csv) and in debug mode too, several times each, and prints one table
+# of medians:
 #   in MiB/s     input size / conversion time
 #   out MiB      size of the output file
 #   out MiB/s    output size / conversion time
@@ -96,6 +98,9 @@ bench_case() {
   local -a flags=()
   [[ $mode == debug ]] && flags=(-d)
   [[ $mode == jsonl || $mode == csv ]] && flags=(-x "$mode")
+  # The readable text with the dictionary of the example's ASN.1 module, made at each run.
+  [[ $mode == module ]] && flags=(--dictionary-from "$root/examples/calls.asn" --semantic-types
+    "$root/examples/calls-types.cfg" --root BillingFile --records CallRecord)
   : > "$work/samples.txt"
   for ((i = 1; i <= runs; i++)); do
     rm -f "$output" "$output.copy"
@@ -160,7 +165,7 @@ for spec in "${inputs[@]}"; do
   read -r name _ _ <<< "$spec"
   bench_case "$name" normal
 done
-for mode in jsonl csv; do
+for mode in module jsonl csv; do
   for spec in "${inputs[@]}"; do
     read -r name _ _ <<< "$spec"
     [[ $name == 1G ]] || bench_case "$name" $mode

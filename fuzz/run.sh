@@ -13,7 +13,7 @@ BUILD_DIR="${1:-build-fuzz}"
 SECONDS_PER_TARGET="${FUZZ_SECONDS:-8}"
 CXX_FUZZ="${CXX_FUZZ:-clang++}"
 TARGETS=(fuzz_walk fuzz_debug_walk fuzz_dictionary_and_walk fuzz_text_readers fuzz_gzip fuzz_input_list
-         fuzz_manifest_walk)
+         fuzz_manifest_walk fuzz_asn1_modules)
 
 mkdir -p "$BUILD_DIR"
 BUILD_DIR="$(cd "$BUILD_DIR" && pwd)"

@@ -59,7 +59,13 @@ constexpr const char kUsageAfterFormats[] =
     " --source-column - name each record's input in the output (SourceColumn=true)\n"
     " --gzip-max-contents N - the most octets of contents of a gzip input (GzipMaxContents)\n"
     " --gzip-max-ratio R - the most octets of contents per compressed octet (GzipMaxRatio)\n"
-    " --skip-converted MANIFEST - leave out the inputs that MANIFEST tells as converted (SkipConverted)\n";
+    " --skip-converted MANIFEST - leave out the inputs that MANIFEST tells as converted (SkipConverted)\n"
+    "The dictionary from ASN.1 modules, in place of -t (printed when there is no -i, -l or -g):\n"
+    " --dictionary-from MODULE.asn - a module file (the option once for each file)\n"
+    " --root TYPE - the type of the file's top-level elements\n"
+    " --records TYPE - the record type (default: the alternatives of the root type)\n"
+    " --semantic-types FILE - TypeName=ValueType lines added to the bundled semantic table\n"
+    " --compare TAGS.cfg - list where that dictionary disagrees with the modules\n";
 
 // What an option takes.
 enum class Takes {
@@ -119,6 +125,14 @@ const OptionRow kOptions[] = {
      [](RunSettings& s, std::string_view, uint64_t n) { s.Keys.GzipMaxRatio = static_cast<uint32_t>(n); }},
     {{'\0', "skip-converted"}, Takes::kName,
      [](RunSettings& s, std::string_view v, uint64_t) { s.Keys.SkipConvertedFileName = std::string(v); }},
+    // The dictionary from ASN.1 modules: each --dictionary-from adds a module file.
+    {{'\0', "dictionary-from"}, Takes::kName,
+     [](RunSettings& s, std::string_view v, uint64_t) { s.ModuleFileNames.emplace_back(v); }},
+    {{'\0', "root"}, Takes::kName, [](RunSettings& s, std::string_view v, uint64_t) { s.RootType = v; }},
+    {{'\0', "records"}, Takes::kName, [](RunSettings& s, std::string_view v, uint64_t) { s.RecordsType = v; }},
+    {{'\0', "semantic-types"}, Takes::kName,
+     [](RunSettings& s, std::string_view v, uint64_t) { s.SemanticTypesFileName = v; }},
+    {{'\0', "compare"}, Takes::kName, [](RunSettings& s, std::string_view v, uint64_t) { s.CompareFileName = v; }},
 };
 
 const OptionRow* OptionOfLetter(char letter) {

@@ -38,7 +38,9 @@ int DefineTable(RunSettings& settings) {
   }
   const std::unique_ptr<TBranch> dictionary = NewDictionary();
   TBranch& root = *dictionary;
-  if (ReadTagsConfig(root, settings.TagsFileName) != 0) {
+  if (!settings.ModuleFileNames.empty()) {
+    if (!ReadModuleDictionary(settings, root)) return -1;
+  } else if (ReadTagsConfig(root, settings.TagsFileName) != 0) {
     const bool missing = errno == ENOENT;
     SayOnErrorStream("Error when reading TagsConfigFile.\n");
     if (missing) SayOnErrorStream(MissingDictionaryHint(settings));
@@ -112,7 +114,19 @@ bool ReadCommandLine(int parsed, const CommandLineFaults& faults, RunSettings& s
   return true;
 }
 
+// --dictionary-from without an input nor -g prints the dictionary (or compares it).
+bool PrintsModuleDictionary(const RunSettings& settings, int parsed) {
+  return parsed == 0 && !settings.ModuleFileNames.empty() && settings.TableDialect.empty() &&
+         settings.InputFileName.empty() && settings.ListFileName.empty();
+}
+
 int Run(RunSettings& settings, int parsed, const CommandLineFaults& faults, RunReport& report, ManifestFile& manifest) {
+  if (PrintsModuleDictionary(settings, parsed)) {
+    if (faults.RefusedValue.empty()) return PrintModuleDictionary(settings);
+    SetQuiet(true);
+    SayOnErrorStream(faults.RefusedValue);
+    return -1;
+  }
   if (!settings.TableDialect.empty() && parsed == 0) {
     if (faults.RefusedValue.empty()) return DefineTable(settings);
     SayOnErrorStream(faults.RefusedValue);
@@ -158,6 +172,9 @@ int RunOrvalis(int argc, const char* const* argv) {
     if (faults.Asks != Asked::kConversion) {
       converts = false;
       status = PrintAsked(faults.Asks);
+    } else if (PrintsModuleDictionary(settings, parsed)) {
+      converts = false;  // no summary, no strictness
+      status = Run(settings, parsed, faults, report, manifest);
     } else {
       status = Run(settings, parsed, faults, report, manifest);
     }

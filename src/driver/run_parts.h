@@ -220,6 +220,18 @@ const char* UserFileNamed(const RunSettings& settings, const std::string& filter
 bool OutputSparesUserFiles(const RunSettings& settings, const std::string& filterFile);
 bool SparesListedInputs(const std::string& file, const char* what, const std::vector<std::string>& names);
 
+// ---- The dictionary from ASN.1 modules (module_dictionary.cpp) --------------------------------
+
+// The dictionary that --dictionary-from's modules give, as Tags.cfg text (its notes told when
+// `tellNotes`). False after the message.
+bool DictionaryOfModules(const RunSettings& settings, std::string& text, bool tellNotes);
+// The same dictionary read into `root`, in place of -t's. False after the message.
+bool ReadModuleDictionary(const RunSettings& settings, TBranch& root);
+// --dictionary-from without an input nor -g: prints the dictionary on standard output, or with
+// --compare where a hand-written one disagrees with it. Returns 0 (1: --compare found
+// disagreements), -1 after the message.
+int PrintModuleDictionary(const RunSettings& settings);
+
 // ---- Many inputs (listed_inputs.cpp) ----------------------------------------------------------
 
 // SkipConverted: leaves out of `names` the inputs that the manifest of earlier runs tells as

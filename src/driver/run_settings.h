@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvalis {
 
@@ -33,6 +34,14 @@ struct RunSettings {
   std::string FilterFileName;  // empty: no filter
   bool FilterFileFromConfig = false;  // a FilterFile line of the main configuration file named it
   std::string TagsFileName = "Tags.cfg";
+  // --dictionary-from (once per module file): the dictionary made from ASN.1 modules, in place of
+  // -t's; its root type (--root), record type (--records), the user's semantic table
+  // (--semantic-types) and the hand dictionary it is compared with (--compare).
+  std::vector<std::string> ModuleFileNames;
+  std::string RootType;
+  std::string RecordsType;
+  std::string SemanticTypesFileName;
+  std::string CompareFileName;
   bool DebugMode = false;      // nothing switches it off again
   bool Quiet = false;          // -q: messages on standard error, a summary line at the end
   bool Strict = false;         // -s or Strict=true: status 1 when the run completed with problems

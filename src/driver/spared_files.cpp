@@ -52,6 +52,10 @@ const char* UserFileNamed(const RunSettings& settings, const std::string& filter
     return "list file";
   }
   if (IsUserFile(name, settings.SkipConvertedFileName)) return "manifest of converted inputs";
+  for (const std::string& module : settings.ModuleFileNames) {
+    if (IsUserFile(name, module)) return "module file";
+  }
+  if (IsUserFile(name, settings.SemanticTypesFileName)) return "semantic table";
   return nullptr;
 }
 

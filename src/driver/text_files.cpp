@@ -44,7 +44,8 @@ bool TakeDictionary(const RunSettings& settings, Conversion& run) {
   ShowHeld(early.TagsSaid);
   run.Root = std::move(early.Root);
   if (!early.TagsRead) {
-    SayNotRead("Error when reading TagsConfigFile. Exiting...",
+    SayNotRead(settings.ModuleFileNames.empty() ? "Error when reading TagsConfigFile. Exiting..."
+                                                : "Error when making the dictionary of the ASN.1 modules. Exiting...",
                early.TagsMissing ? MissingDictionaryHint(settings) : std::string());
   }
   return early.TagsRead;
@@ -107,8 +108,12 @@ void ReadTextFilesEarly(const RunSettings& settings, Conversion& run) {
   MakeRoomToHold(early.TagsSaid);
   {
     const ConsoleToHeld hold(early.TagsSaid);
-    early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
-    early.TagsMissing = !early.TagsRead && errno == ENOENT;
+    if (!settings.ModuleFileNames.empty()) {
+      early.TagsRead = ReadModuleDictionary(settings, *early.Root);
+    } else {
+      early.TagsRead = ReadTagsConfig(*early.Root, settings.TagsFileName) == 0;
+      early.TagsMissing = !early.TagsRead && errno == ENOENT;
+    }
   }
   if (!early.TagsRead) early.Root.reset();  // what was built gives its memory back (it may be all there was)
   if (!early.ConfigRead || !early.TagsRead || early.Configured.FilterFileName.empty()) return;

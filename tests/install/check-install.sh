@@ -23,7 +23,7 @@ fail() {
 
 doc=share/doc/orvalis
 for file in bin/orvalis share/man/man1/orvalis.1.gz $doc/README.md $doc/copyright \
-    $doc/examples/{README.md,Tags.cfg,Orvalis.cfg,filter.cfg,calls.ber,calls.ber.prs,calls.ber.jsonl,calls.ber.csv}; do
+    $doc/examples/{README.md,Tags.cfg,Orvalis.cfg,filter.cfg,calls.ber,calls.ber.prs,calls.ber.jsonl,calls.ber.csv,calls.asn,calls-types.cfg}; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
 [[ -x $prefix/bin/orvalis ]] || fail "bin/orvalis is not executable"

@@ -460,5 +460,21 @@ check sqlite "addresses and numbers" "SELECT \"servingNode\", typeof(\"callDurat
   $'10.0.0.1|integer\n2001:db8::1|null\n|null'
 check sqlite "Unicode text" "SELECT \"label\", length(\"label\"), \"name\", note FROM records WHERE record = 1" "📞|1|ÅA|Zürich"
 
+# ---- a dictionary made from the example's ASN.1 module, loaded as the hand-written one is ----
+# The same table from -g and the same CSV, with the modules in place of -t: the example's 500
+# records and their 4057 meter pulses.
+run=module
+modules=(--dictionary-from "$examples/calls.asn" --semantic-types "$examples/calls-types.cfg" --root BillingFile
+         --records CallRecord)
+printf 'ColumnNames=sql\r\n' > module.cfg
+"$orvalis" -q -x csv -c module.cfg -i example.ber -o module.csv "${modules[@]}" 2> module.err ||
+  fail "module: the conversion ended with status $?: $(cat module.err)"
+"$orvalis" -g postgresql -c module.cfg "${modules[@]}" > module.postgresql.sql 2> module.postgresql.err ||
+  fail "module: -g postgresql ended with status $?: $(cat module.postgresql.err)"
+psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' \
+  -f module.postgresql.sql -c "\\copy records from 'module.csv' with (format csv, header match, encoding 'UTF8')" \
+  > module.postgresql.load 2>&1 || fail "module: loading into postgresql: $(head -c 600 module.postgresql.load)"
+check postgresql "records of the module's dictionary" "SELECT count(*), sum(charging_meter_pulses) FROM records" "500|4057"
+
 [[ $failures -eq 0 ]] && echo "database-load: all passed"
 exit $failures

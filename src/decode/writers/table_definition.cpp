@@ -9,7 +9,6 @@
 namespace orvalis {
 namespace {
 
-constexpr std::size_t kMostColumns = 1600;     // PostgreSQL's limit
 constexpr std::size_t kLongestPgName = 63;     // PostgreSQL cuts longer names
 
 std::string_view TypeName(ColumnType type, SqlDialect dialect) {
@@ -133,9 +132,9 @@ bool FindSqlDialect(std::string_view name, SqlDialect& dialect) {
 
 bool TableDefinition(const CsvLayout& layout, SqlDialect dialect, std::string_view table, std::string& text,
                      std::string& problem) {
-  if (layout.Chosen.size() > kMostColumns) {
+  if (layout.Chosen.size() > kMostTableColumns) {
     problem = "the CSV has " + std::to_string(layout.Chosen.size()) + " columns, more than the " +
-              std::to_string(kMostColumns) + " a table may have: choose fewer with Columns";
+              std::to_string(kMostTableColumns) + " a table may have: choose fewer with Columns";
     return false;
   }
   if (!NamesAreSound(layout, dialect, table, problem)) return false;

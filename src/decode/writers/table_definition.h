@@ -10,6 +10,9 @@ namespace orvalis {
 
 enum class SqlDialect { kPostgreSql, kSqlite };
 
+// The most columns a table may have (PostgreSQL's limit).
+constexpr std::size_t kMostTableColumns = 1600;
+
 // The dialect of a name as -g gives it ("postgresql", "sqlite"); false for another.
 bool FindSqlDialect(std::string_view name, SqlDialect& dialect);
 
