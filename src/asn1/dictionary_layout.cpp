@@ -106,6 +106,7 @@ void WriteNode(const std::vector<Node>& nodes, uint32_t index, std::string& text
   text += path + ".LongTagName=" + LongTagName(node) + kLineEnd;
   if (!node.ValueType.empty()) text += path + ".Type=" + node.ValueType + kLineEnd;
   if (!node.NamesLine.empty()) text += path + "." + node.NamesLine + kLineEnd;
+  if (node.Numeric) text += path + ".Numeric=true" + kLineEnd;
   if (node.Occurs > 1 && !node.Record) text += path + ".Occurs=" + std::to_string(node.Occurs) + kLineEnd;
 }
 

@@ -26,6 +26,7 @@ struct Node {
   bool Record = false;
   std::string ValueType;   // the Type; empty: none (a constructed element)
   std::string NamesLine;   // "NamedNumbers=...", "IndArr=...", "NonIndArr=..." or empty
+  bool Numeric = false;    // an integer whose values may pass 2^63 - 1
   uint32_t Occurs = 1;
   std::vector<std::string> Comments;  // comment lines before its lines, without "# "
   bool Dropped = false;    // a sibling of the same class and number stands for it

@@ -137,8 +137,14 @@ void FieldTyping::SetType(Node& node, const Resolved& resolved) {
   } else if (chosen == "Opaque" && (base->Kind == K::kOpen || base->Kind == K::kClassField)) {
     open_.insert(node.Name);
   }
+  const bool ownInteger = base != nullptr && resolved.LastIsBase && (chosen == "Integer" || chosen == "Enumerated");
+  // An INTEGER's named numbers are shown by the type that names its values.
+  if (ownInteger && !base->Named.empty()) chosen = "Enumerated";
   node.ValueType = chosen;
   if (base != nullptr && resolved.LastIsBase && !base->Named.empty()) node.NamesLine = NamesLine(chosen, NumberedNames(*base));
+  // A range written without a known upper end (MAX, or beyond 64 bits): its values may pass
+  // 2^63 - 1, the largest a bigint column holds.
+  node.Numeric = ownInteger && resolved.Range.Given && !resolved.Range.HasUpper;
 }
 
 void FieldTyping::Empty(Node& node) const {

@@ -22,6 +22,7 @@ const Type& ObjectIdentifierField() {
 
 // Narrows `into` to what `more` allows too.
 void Intersect(Bounds& into, const Bounds& more) {
+  into.Given = into.Given || more.Given;
   if (more.HasLower && (!into.HasLower || more.Lower > into.Lower)) {
     into.HasLower = true;
     into.Lower = more.Lower;
@@ -64,6 +65,7 @@ std::string ElementWord(const Resolved& resolved) {
 Bounds Resolver::BoundsOf(const Limits& limits, uint32_t module) const {
   Bounds bounds;
   if (limits.empty()) return bounds;
+  bounds.Given = true;
   bool lower = true;
   bool upper = true;
   int64_t low = INT64_MAX;

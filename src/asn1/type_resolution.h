@@ -18,6 +18,7 @@ namespace asn1 {
 struct Bounds {
   bool HasLower = false;
   bool HasUpper = false;
+  bool Given = false;  // a constraint was written (an end it gives may still be unknown: MAX, say)
   int64_t Lower = 0;
   int64_t Upper = 0;
   bool Exact(int64_t n) const { return HasLower && HasUpper && Lower == n && Upper == n; }

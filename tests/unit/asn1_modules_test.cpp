@@ -211,8 +211,8 @@ TEST(Asn1Generator, RecordsListsSiblingsAndNames) {
       // Named numbers and bits, an ENUMERATED numbered as X.680 (and Erlang's compiler) numbers it.
       {"R ::= CHOICE { r [1] SEQUENCE { e [0] ENUMERATED { a, b(5), c, ..., d, f(9), g },\n"
        "i [1] INTEGER { m(-1), z(0) } (0..255), f [2] BIT STRING { x(0), y(7) } } }",
-       "", {"1.0.NamedNumbers=0,a;5,b;1,c;2,d;9,f;10,g", "1.1.NamedNumbers=-1,m;0,z", "1.2.Type=BitString",
-            "1.2.NamedNumbers=0,x;7,y"}, ""},
+       "", {"1.0.NamedNumbers=0,a;5,b;1,c;2,d;9,f;10,g", "1.1.Type=Enumerated", "1.1.NamedNumbers=-1,m;0,z",
+            "1.2.Type=BitString", "1.2.NamedNumbers=0,x;7,y"}, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
@@ -223,6 +223,20 @@ TEST(Asn1Generator, RecordsListsSiblingsAndNames) {
       EXPECT_TRUE(NotesHold(made.Notes, row.note));
     }
   }
+}
+
+// An integer whose range has no known upper end (MAX, a number beyond 64 bits) may pass what a
+// bigint column holds: Numeric. One without a range, or whose range a reference narrows, is not.
+TEST(Asn1Generator, IntegersBeyondABigintAreNumeric) {
+  const Made made = Generate({Module("R ::= CHOICE { r [1] SEQUENCE { a [0] V, b [1] INTEGER (0..18446744073709551615),\n"
+                                     "c [2] INTEGER, d [3] ENUMERATED { x }, e [4] V (0..100) } }\nV ::= INTEGER (0..MAX)")},
+                             "R");
+  ASSERT_TRUE(made.Ok) << made.Fault;
+  std::string numeric;
+  for (std::size_t at = made.Text.find(".Numeric=true"); at != std::string::npos; at = made.Text.find(".Numeric=true", at + 1)) {
+    numeric += made.Text.substr(made.Text.rfind('\n', at) + 1, at - made.Text.rfind('\n', at) - 1) + " ";
+  }
+  EXPECT_EQ(numeric, "1.0 1.1 ");
 }
 
 TEST(Asn1Generator, SemanticTableAndModulesNotGiven) {
