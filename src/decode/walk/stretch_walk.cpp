@@ -8,6 +8,7 @@
 #include "common/console.h"
 #include "decode/ber/element_header.h"
 #include "decode/ber/structure.h"
+#include "decode/frames/cdr_frames.h"
 #include "decode/walk/resync.h"
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
@@ -25,7 +26,7 @@ namespace orvalis {
 namespace {
 
 // Walks in order from the read position to the end of the input.
-int WalkRestInOrder(FormatWalk& format) { return format.Elements(format.Walk.Input.Size()); }
+int WalkRestInOrder(FormatWalk& format) { return format.Elements(format.Walk.Input.End()); }
 
 }  // namespace
 
@@ -99,13 +100,27 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, bool skipFiller, bool r
   return true;
 }
 
+// Moves past one CDR of a file of CDRs, as the walk reads it: a record of another format by its
+// length, a BER record as ScanTopElement scans a top-level element, within the CDR, whose end it
+// must reach.
+bool ScanFrame(ByteCursor& at, const TBranch& root, bool resync, uint32_t& records) {
+  CdrHeader header;
+  if (!ReadCdrHeader(at, header)) return false;
+  if (header.Format != kBerFormat) return at.Skip(header.Length);
+  if (header.Length == 0 || header.Length > at.Left()) return false;
+  ByteCursor frame = at.Contents(header.Length);
+  if (!ScanTopElement(frame, root, false, resync, records) || !frame.AtEnd()) return false;
+  at.CatchUp(frame);
+  return true;
+}
+
 // The stretches, planned one after another as they are asked for. The plan ends at the input's
 // end, or before an element that the scan does not follow or that is too long for a stretch.
 class StretchPlan {
  public:
   StretchPlan(const ByteCursor& input, const TBranch& root, uint64_t stretchSize, const WalkSettings& settings)
       : at_(input), root_(root), stretchSize_(stretchSize), skipFiller_(settings.SkipFiller),
-        resync_(settings.Resync) {}
+        resync_(settings.Resync), frames_(settings.Frames.Cdr) {}
 
   // The stretch of index k; false when the plan ends before it.
   bool Get(std::size_t k, Stretch& stretch) {
@@ -125,7 +140,9 @@ class StretchPlan {
     while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
       ByteCursor at = at_;
       uint32_t records = records_;
-      if (!ScanTopElement(at, root_, skipFiller_, resync_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
+      const bool scanned = frames_ ? ScanFrame(at, root_, resync_, records)
+                                   : ScanTopElement(at, root_, skipFiller_, resync_, records);
+      if (!scanned || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
         ended_ = true;  // from here on the walk goes in order
         break;
       }
@@ -143,6 +160,7 @@ class StretchPlan {
   uint64_t stretchSize_;
   bool skipFiller_;
   bool resync_;
+  bool frames_;  // a file of CDRs: the plan steps by CDRs
   uint32_t records_ = 0;
   bool ended_ = false;
   std::vector<Stretch> stretches_;
@@ -358,7 +376,7 @@ bool CanWalkInStretches(const FormatWalk& format) {
   const WalkContext& walk = format.Walk;
   const WalkSettings& settings = walk.Settings;
   return format.MayBeShared() && !settings.RangeActive && settings.FilterCount == 0 &&
-         walk.StretchSize > 0 && walk.Input.Position() == 0 &&
+         walk.StretchSize > 0 && walk.Input.Position() == settings.Frames.Start &&
          walk.Input.Size() / kFewestStretches >= walk.StretchSize;
 }
 
