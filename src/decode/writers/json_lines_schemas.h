@@ -17,6 +17,7 @@
 #include "common/text_format.h"
 #include "decode/types/value_types.h"
 #include "decode/walk/writer.h"
+#include "decode/writers/csv_layout.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/record_line.h"
 #include "decode/writers/record_text.h"
@@ -159,6 +160,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     if (!fileMember_.empty()) out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
+    if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
     out.append(",\"path\":\"");
     AppendDottedPath(out, path, base);
     out.append("\",\"fields\":{");
@@ -264,6 +266,21 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append("}}\n");
   }
 
+  // CdrHeaderColumns=true: ,"cdrRelease":R,"cdrVersion":V,"cdrFormat":F,"cdrTsNumber":T of the
+  // record's CDR header, null outside a file of CDRs (and in a line of marks alone).
+  void CdrHeaderMembers(TextBuffer& out) {
+    for (std::size_t part = 0; part < std::size(kCdrHeaderColumns); ++part) {
+      out.append(",\"");
+      out.append(kCdrHeaderColumns[part]);
+      out.append("\":");
+      if (this->walk_.InFrame && this->line_.Open != RecordLine::kNone) {
+        AppendDecimal(out, static_cast<uint64_t>(CdrHeaderPart(this->walk_.Frame, part)));
+      } else {
+        out.append("null");
+      }
+    }
+  }
+
   // ---- Version 2: what follows a line's fields ----
 
   // The most values that cannot be decoded that a line tells one by one; the others are counted,
@@ -289,6 +306,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
+    if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
     out.append(",\"path\":null,\"fields\":null");
     WriteLineEnd(damage);
   }
