@@ -167,7 +167,12 @@ class DumpWriter : public WriterDefaults {
     ReleaseOctet(at + 9, octets[9], "Low", header.LowRelease, header.LowExtension);
     Time(at + 10, header.Opened, "File opening timestamp");
     Time(at + 14, header.LastAppend, "Last CDR append timestamp");
-    number(18, 4, "Number of CDRs in the file");
+    if (header.CdrCount == kCdrCountNotGiven) {
+      Field(at + 18, octets + 18, 4, "Number of CDRs in the file = not given");
+      EndField();
+    } else {
+      number(18, 4, "Number of CDRs in the file");
+    }
     number(22, 4, "File sequence number");
     Field(at + 26, octets + 26, 1, "File closure trigger reason = ");
     AppendDecimal(line_, static_cast<uint64_t>(header.ClosureReason));
