@@ -126,6 +126,19 @@ struct CdrHeader {
   uint32_t ReleaseNumber() const { return orvalis::ReleaseNumber(Release, Extension); }
 };
 
+// The names of a record's CDR header's parts as CSV columns and JSON Lines members
+// (CdrHeaderColumns=true), in the order CdrHeaderPart gives them.
+constexpr std::string_view kCdrHeaderColumns[] = {"cdrRelease", "cdrVersion", "cdrFormat", "cdrTsNumber"};
+// The value of a part of a CDR header, by its column's place among kCdrHeaderColumns.
+inline uint32_t CdrHeaderPart(const CdrHeader& header, std::size_t part) {
+  switch (part) {
+    case 0: return header.ReleaseNumber();
+    case 1: return header.Version;
+    case 2: return header.Format;
+    default: return header.TsNumber;
+  }
+}
+
 // The CDR header at the read position, which moves past it; false, without moving, when the
 // cursor ends inside it.
 bool ReadCdrHeader(ByteCursor& at, CdrHeader& header);

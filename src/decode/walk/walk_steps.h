@@ -604,13 +604,14 @@ int WalkFrame(WalkContext& walk, Writer& writer) {
     input.MoveTo(at);
     return CdrLengthDisagrees(walk, at, header, begin, size);
   }
+  // The general step (a record is constructed: the common element's shortcut never takes it).
   int result = 0;
   if (size != 0) {
-    result = WalkNext(walk, writer);
+    result = WalkElement(walk, writer);
   } else {  // an indefinite length: the record is read within the CDR, whose end it must reach
     ByteCursor holder = input;
     input = holder.Contents(header.Length);
-    result = WalkNext(walk, writer);
+    result = WalkElement(walk, writer);
     holder.CatchUp(input);
     input = holder;
   }
@@ -624,7 +625,7 @@ int WalkFrame(WalkContext& walk, Writer& writer) {
 // The top-level loop of a file of CDRs: CDR after CDR, going on after damage (Resync) at the next
 // CDR that reads. Filler is not looked for: a CDR header often begins with 00.
 template <typename Writer>
-int WalkFrames(WalkContext& walk, Writer& writer, uint64_t end) {
+[[gnu::noinline]] int WalkFrames(WalkContext& walk, Writer& writer, uint64_t end) {
   while (walk.Input.Position() < end) {
     if (!KeepHeldTextBounded(walk)) return -1;
     if (WalkFrame(walk, writer) >= 0) continue;

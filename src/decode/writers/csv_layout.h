@@ -22,18 +22,6 @@ constexpr std::string_view kErrorsColumn = "errors";
 constexpr std::string_view kSourceColumn = "file";
 // The name of the column of each record's offset in its input (OffsetColumn=true), after "file".
 constexpr std::string_view kOffsetColumn = "offset";
-// The names of the columns of each record's CDR header (CdrHeaderColumns=true), after "offset", in
-// the order CdrHeaderPart gives them; JSON Lines names its members alike.
-constexpr std::string_view kCdrHeaderColumns[] = {"cdrRelease", "cdrVersion", "cdrFormat", "cdrTsNumber"};
-// The value of a part of a CDR header, by its column's place among kCdrHeaderColumns.
-inline uint32_t CdrHeaderPart(const CdrHeader& header, std::size_t part) {
-  switch (part) {
-    case 0: return header.ReleaseNumber();
-    case 1: return header.Version;
-    case 2: return header.Format;
-    default: return header.TsNumber;
-  }
-}
 
 // The most columns a dictionary may give the CSV (Occurs multiplies them).
 constexpr std::size_t kMaxCsvColumns = 100000;

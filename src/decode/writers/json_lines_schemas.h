@@ -17,7 +17,6 @@
 #include "common/text_format.h"
 #include "decode/types/value_types.h"
 #include "decode/walk/writer.h"
-#include "decode/writers/csv_layout.h"
 #include "decode/writers/long_values.h"
 #include "decode/writers/record_line.h"
 #include "decode/writers/record_text.h"
@@ -268,7 +267,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
 
   // CdrHeaderColumns=true: ,"cdrRelease":R,"cdrVersion":V,"cdrFormat":F,"cdrTsNumber":T of the
   // record's CDR header, null outside a file of CDRs (and in a line of marks alone).
-  void CdrHeaderMembers(TextBuffer& out) {
+  [[gnu::noinline, gnu::cold]] void CdrHeaderMembers(TextBuffer& out) {
     for (std::size_t part = 0; part < std::size(kCdrHeaderColumns); ++part) {
       out.append(",\"");
       out.append(kCdrHeaderColumns[part]);

@@ -45,7 +45,7 @@ struct TagOccurrences {
   // A serial number for an object being opened.
   uint32_t NewObject() { return ++Objects; }
   // The occurrence (1, 2, ...) of tag `tagId` in the open object of depth `depth`.
-  uint32_t Occurrence(const RecordLine& line, int depth, int32_t tagId) {
+  [[gnu::always_inline]] uint32_t Occurrence(const RecordLine& line, int depth, int32_t tagId) {
     TagCount& count = Counts[static_cast<std::size_t>(depth + 1)][static_cast<std::size_t>(tagId) & 127];
     const uint32_t object = line.ObjectAt[static_cast<std::size_t>(depth + 1)];
     if (count.Object != object) count = {object, 0};
