@@ -814,6 +814,22 @@ TEST(CdrFrames, EachRecordBehindItsCdrReadsAsTheFileWithout) {
   }
 }
 
+// A leading header passed over (LeadingOctets): the walk begins after it, shared by two threads,
+// and reads as the file without it.
+TEST(CdrFrames, ALeadingHeaderIsPassedOverAndTheWalkShared) {
+  auto root = Dictionary();
+  const Bytes plain = RegularFile(12, 1);
+  WalkSettings settings;
+  settings.Frames = {false, 3, 0};
+  StretchWalkReport report;
+  const WalkResult led = WalkBothWays(*root, Cat({{0xA1, 0x80, 0x00}, plain}), 100, &report, settings);
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, plain.size() / 400);
+  EXPECT_EQ(led.Output, RunWalk(*root, plain).Output);
+  const std::string dumped = "0000000000: 3 octets of a leading header passed over: A18000\n\n0000000003: ";
+  EXPECT_EQ(RunWalk(*root, Cat({{0xA1, 0x80, 0x00}, plain}), Debug(settings)).Output.substr(0, dumped.size()), dumped);
+}
+
 // A CDR whose length is not its record's is damage: without Resync the walk stops at the CDR, with
 // it the walk goes on at the next CDR; either way it is counted. A record of another format is
 // passed over by its length and counted, and gets no record number.
