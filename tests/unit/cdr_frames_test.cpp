@@ -132,6 +132,13 @@ TEST(CdrFileHeader, FieldsThatDoNotFitAreNoHeader) {
   EXPECT_FALSE(ReadCdrFileHeader(ByteCursor(octets.data(), 51), header));
 }
 
+// Closure reasons 129 to 131 say that the node closed the file on a fault; 128, the others do not.
+TEST(CdrFileHeader, ClosedOnAFault) {
+  for (const uint8_t reason : {0, 5, 128, 129, 130, 131}) {
+    EXPECT_EQ(ClosedOnFault(reason), reason >= 129) << int(reason);
+  }
+}
+
 TEST(CdrFileHeader, LostCdrIndicator) {
   struct Row {
     uint8_t indicator;
