@@ -93,9 +93,10 @@ void TellFileHeader(const RunSettings& settings, const InputPart& in, FrameCount
       SayFormatted("Error: %" PRIu64 " octets after the file length of %" PRIu32
                    " octets that the CDR file header gives were not converted.\n\n",
                    size - in.Frames.End, header.FileLength);
-    } else {
-      SayFormatted("Error: the CDR file header gives a file length of %" PRIu32 " octets, less than its own.\n\n",
-                   header.FileLength);
+    } else {  // a file length within the header bounds nothing
+      SayFormatted("Error: the CDR file header gives a file length of %" PRIu32 " octets, within its own %" PRIu32
+                   ": the CDRs are read up to the file's end (%" PRIu64 " octets).\n\n",
+                   header.FileLength, header.HeaderLength, size);
     }
   }
   if (header.LostCdrs != 0) {

@@ -122,8 +122,7 @@ void CdrFileMember(TextBuffer& out, const CdrFileHeader& header, uint64_t conten
   Number(out, "cdrsNotBer", frames.NotBer);
   Number(out, "cdrLengthsDisagreeing", frames.LengthsDisagreeing);
   Number(out, "cutShortBy", header.FileLength > contents ? header.FileLength - contents : 0);
-  const uint64_t last = header.FileLength > header.HeaderLength ? header.FileLength : header.HeaderLength;
-  Number(out, "octetsAfterFileLength", contents > last ? contents - last : 0);
+  Number(out, "octetsAfterFileLength", OctetsAfterFileLength(header, contents));
   out.push_back('}');
 }
 

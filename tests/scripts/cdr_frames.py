@@ -14,6 +14,7 @@ Options of frame (each a fault or a variant the tests need):
     --count-unknown    the number of CDRs is FFFFFFFF
     --cut N            the file is cut N octets before its end (its header keeps the whole length)
     --trailing N       N octets of 00 after the file length
+    --file-length N    the file header gives a file length of N octets, not the true one
     --lost XX          the lost CDR indicator, in hexadecimal
     --closure C        the file closure trigger reason
     --bad-length K     the CDR header of record K (from 1) gives a length one octet longer
@@ -87,7 +88,7 @@ def split_ber(data):
 
 
 def frame(records, release=9, count_delta=0, count_unknown=False, cut=0, trailing=0, lost=0, closure=0,
-          bad_length=0, other_format=0, routeing_filter=b"", extension=b"", ipv6=None):
+          bad_length=0, other_format=0, routeing_filter=b"", extension=b"", ipv6=None, file_length=None):
     body = b""
     for number, record in enumerate(records, 1):
         record_format = 2 if number == other_format else 1
@@ -99,7 +100,7 @@ def frame(records, release=9, count_delta=0, count_unknown=False, cut=0, trailin
     count = 0xFFFFFFFF if count_unknown else len(records) + count_delta
     header = file_header(0, (release, 3), (release, 3), opened, last, count, 42, closure, node, lost,
                          routeing_filter, extension)
-    whole = len(header) + len(body)
+    whole = len(header) + len(body) if file_length is None else file_length
     header = file_header(whole, (release, 3), (release, 3), opened, last, count, 42, closure, node, lost,
                          routeing_filter, extension)
     data = header + body
@@ -122,7 +123,7 @@ def main(argv):
     options = {}
     args = argv[3:]
     names = {"--release": ("release", int), "--count-delta": ("count_delta", int), "--cut": ("cut", int),
-             "--trailing": ("trailing", int), "--lost": ("lost", lambda v: int(v, 16)),
+             "--trailing": ("trailing", int), "--file-length": ("file_length", int), "--lost": ("lost", lambda v: int(v, 16)),
              "--closure": ("closure", int), "--bad-length": ("bad_length", int),
              "--other-format": ("other_format", int), "--filter": ("routeing_filter", bytes.fromhex),
              "--extension": ("extension", bytes.fromhex), "--ipv6": ("ipv6", bytes.fromhex)}

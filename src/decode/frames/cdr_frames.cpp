@@ -263,10 +263,7 @@ InputFrames FramesOf(const uint8_t* data, uint64_t size, Framing framing, uint64
     }
   }
   header = read;
-  // The CDRs end at the file length its header gives (not before the header's end), where that
-  // lies within the input.
-  const uint64_t last = read.FileLength > read.HeaderLength ? read.FileLength : read.HeaderLength;
-  return {true, read.HeaderLength, last < size ? last : 0};
+  return {true, read.HeaderLength, OctetsAfterFileLength(read, size) != 0 ? read.FileLength : 0};
 }
 
 }  // namespace orvalis

@@ -159,6 +159,13 @@ struct InputFrames {
   uint64_t End = 0;
 };
 
+// The octets of an input of `size` octets after the file length its file header gives, which are
+// not walked: those after a file length beyond the header. A file length within the header (0, say,
+// from a node that did not write it) bounds nothing: the CDRs are then read to the input's end.
+inline uint64_t OctetsAfterFileLength(const CdrFileHeader& header, uint64_t size) {
+  return header.FileLength > header.HeaderLength && header.FileLength < size ? size - header.FileLength : 0;
+}
+
 // True when the element at the read position, behind a CDR header, is a well-formed BER element of
 // exactly `length` octets (its identifier and length octets included). The cursor does not move.
 bool BerElementFills(const ByteCursor& at, uint64_t length);
@@ -168,7 +175,8 @@ bool BerElementFills(const ByteCursor& at, uint64_t length);
 // length it gives (or the file holds nothing after the header and its length says so); always
 // when `framing` is kAlways and the header reads. `header` gets the file header, and
 // `headerMissing` is true where kAlways found none (the input is then walked without framing). The
-// CDRs end at the file length the header gives (End), when the input holds octets after it.
+// CDRs end at the file length the header gives (End), when the input holds octets after it
+// (OctetsAfterFileLength).
 // With LeadingOctets (`leading` above 0), those octets are passed over and the rest is plain BER.
 InputFrames FramesOf(const uint8_t* data, uint64_t size, Framing framing, uint64_t leading, CdrFileHeader& header,
                      bool& headerMissing);
