@@ -125,6 +125,26 @@ def walker_seeds():
     return seeds
 
 
+def cdr_file(records, release_octet=0xC3, formats=None):
+    """A file of CDRs: a file header of 52 octets (release 9, no filter or extension), then each
+    record behind a CDR header of release 9, BER unless `formats` names another for it."""
+    body = b""
+    for i, record in enumerate(records):
+        record_format = (formats or {}).get(i, 1)
+        body += struct.pack(">HBB", len(record), release_octet, record_format << 5 | 5) + record
+    whole = 52 + len(body)
+    head = struct.pack(">IIBB", whole, 52, release_octet, release_octet) + bytes(16) + b"\x00" + b"\xff" * 20
+    return head + b"\x00\x00\x00\x00\x00" + body
+
+
+def cdr_seeds():
+    return {
+        "cdr_file": b"\x00" + cdr_file([header(), full_record(), cons(2, block_record(1)), b"\x12\x34",
+                                        full_record(indefinite=True)], formats={3: 2}),
+        "cdr_file_resync": b"\x80" + cdr_file([full_record(), full_record(), full_record()])[:-9],
+    }
+
+
 def rich_tags():
     """The fixed dictionary of the fuzz targets, taken from fuzz_common.h."""
     import ast
@@ -227,7 +247,7 @@ def main():
                 generated["gen_" + layout] = bytes([settings]) + f.read()
             os.remove(path)
     for target in ("fuzz_walk", "fuzz_debug_walk"):
-        for name, data in list(walkers.items()) + list(generated.items()):
+        for name, data in list(walkers.items()) + list(generated.items()) + list(cdr_seeds().items()):
             write(os.path.join(corpus, target), name, data)
 
     with open(os.path.join(ROOT, "..", "examples", "Tags.cfg"), "rb") as f:

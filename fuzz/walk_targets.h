@@ -35,6 +35,10 @@ inline void WalkOneInput(const uint8_t* data, std::size_t size, bool debugMode) 
   if (size == 0) return;
   ChosenSettings chosen = SettingsFromByte(data[0], debugMode);
   chosen.Walk.FilterCount = Dictionaries().FilterCount(chosen.Filter);
+  // A file of CDRs is told by its structure, as the program tells it by default.
+  orvalis::CdrFileHeader header;
+  bool headerMissing = false;
+  chosen.Walk.Frames = orvalis::FramesOf(data + 1, size - 1, orvalis::Framing::kRecognise, 0, header, headerMissing);
   RunWalk(chosen.Walk, data + 1, size - 1, Dictionaries().Tree(chosen.Filter));
   // Without range and filter the bits that would choose them choose a stretch size: a walk shared
   // by two threads must write the very bytes of the walk in order.

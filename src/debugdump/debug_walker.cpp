@@ -1,9 +1,12 @@
 #include "debugdump/debug_walker.h"
 
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "common/text_format.h"
 #include "debugdump/octet_annotations.h"
+#include "decode/frames/cdr_frames.h"
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
 #include "decode/types/long_text.h"
@@ -152,6 +155,141 @@ class DumpWriter : public WriterDefaults {
     line_.append("h) passed over\n\n");
     AppendToRecord(walk_, line_);
   }
+  // The file header of a file of CDRs, a line for each field: its offset, its octets in
+  // hexadecimal and what they say; a field of two parts in one octet bit by bit. An empty line.
+  void FileHeader(const CdrFileHeader& header) {
+    const uint64_t at = header.At;
+    const uint8_t* octets = walk_.Input.Here();
+    line_.clear();
+    AppendZeroPadded(line_, at, 10);
+    line_.append(": CDR file header of ");
+    AppendDecimal(line_, static_cast<uint64_t>(header.HeaderLength));
+    line_.append(" octets\n");
+    AppendToRecord(walk_, line_);
+    const auto number = [&](uint64_t offset, int count, std::string_view name) {
+      uint64_t value = 0;
+      for (int i = 0; i < count; ++i) value = value << 8 | octets[offset + static_cast<uint64_t>(i)];
+      Field(at + offset, octets + offset, static_cast<uint64_t>(count), name).append(" = ");
+      AppendDecimal(line_, value);
+      EndField();
+    };
+    number(0, 4, "File length");
+    number(4, 4, "Header length");
+    ReleaseOctet(at + 8, octets[8], "High", header.HighRelease, header.HighExtension);
+    ReleaseOctet(at + 9, octets[9], "Low", header.LowRelease, header.LowExtension);
+    Time(at + 10, header.Opened, "File opening timestamp");
+    Time(at + 14, header.LastAppend, "Last CDR append timestamp");
+    if (header.CdrCount == kCdrCountNotGiven) {
+      Field(at + 18, octets + 18, 4, "Number of CDRs in the file = not given");
+      EndField();
+    } else {
+      number(18, 4, "Number of CDRs in the file");
+    }
+    number(22, 4, "File sequence number");
+    Field(at + 26, octets + 26, 1, "File closure trigger reason = ");
+    AppendDecimal(line_, static_cast<uint64_t>(header.ClosureReason));
+    line_.append(" (");
+    line_.append(ClosureReasonName(header.ClosureReason));
+    line_.push_back(')');
+    EndField();
+    Field(at + 27, octets + 27, header.NodeAddress.size(), "Node address = ");
+    if (!AppendNodeAddress(line_, header.NodeAddress)) line_.append("(its octets)");
+    EndField();
+    Field(at + 47, octets + 47, 1, "Lost CDR indicator = ");
+    AppendLostCdrs(line_, header.LostCdrs);
+    EndField();
+    uint64_t offset = 48;
+    struct Part {
+      uint16_t Length;
+      std::string_view LengthName, Name;
+    };
+    for (const Part& part : {Part{header.FilterLength, "Length of the CDR routeing filter = ", "CDR routeing filter"},
+                             Part{header.ExtensionLength, "Length of the private extension = ", "Private extension"}}) {
+      Field(at + offset, octets + offset, 2, part.LengthName);
+      AppendDecimal(line_, static_cast<uint64_t>(part.Length));
+      EndField();
+      offset += 2;
+      if (part.Length > 0) {
+        Field(at + offset, octets + offset, part.Length, part.Name);
+        EndField();
+      }
+      offset += part.Length;
+    }
+    for (const auto& [identifier, extension, name] :
+         {std::tuple<uint8_t, uint8_t, std::string_view>{header.HighRelease, header.HighExtension, "High"},
+          std::tuple<uint8_t, uint8_t, std::string_view>{header.LowRelease, header.LowExtension, "Low"}}) {
+      if (identifier != kExtendedRelease) continue;
+      Field(at + offset, octets + offset, 1, name);
+      line_.append(" release identifier extension = ");
+      AppendDecimal(line_, static_cast<uint64_t>(extension));
+      line_.append(" (release ");
+      AppendDecimal(line_, static_cast<uint64_t>(ReleaseNumber(identifier, extension)));
+      line_.push_back(')');
+      EndField();
+      ++offset;
+    }
+    AppendToRecord(walk_, "\n");
+  }
+  // "0000000000: 16 octets of a leading header passed over: HEX", and an empty line.
+  void LeadingOctets(const uint8_t* octets, uint64_t count) {
+    AppendDecimal(OffsetLine(0), count);
+    line_.append(" octets of a leading header passed over: ");
+    AppendHex(line_, octets, count);
+    line_.append("\n\n");
+    AppendWholeLine(walk_, line_);
+  }
+  // A CDR header: its length, and its two octets of two fields each (and the release extension) bit
+  // by bit. An empty line.
+  void CdrHeaderRead(const CdrHeader& header, uint64_t at) {
+    const uint8_t* octets = walk_.Input.Here() - header.Size;
+    Field(at, octets, 2, "CDR length = ");
+    AppendDecimal(line_, static_cast<uint64_t>(header.Length));
+    EndField();
+    text_.assign("Release identifier = ");
+    AppendDecimal(text_, static_cast<uint64_t>(header.Release));
+    if (header.Release != kExtendedRelease) {
+      text_.append(" (release ");
+      AppendDecimal(text_, static_cast<uint64_t>(header.ReleaseNumber()));
+      text_.push_back(')');
+    }
+    other_.assign("Version identifier = ");
+    AppendDecimal(other_, static_cast<uint64_t>(header.Version));
+    DumpSplitOctet(walk_, line_, at + 2, octets[2], text_.view(), other_.view());
+    text_.assign("Data record format = ");
+    AppendDecimal(text_, static_cast<uint64_t>(header.Format));
+    const char* format = RecordFormatName(header.Format);
+    if (format != nullptr) {
+      text_.append(" (");
+      text_.append(format);
+      text_.push_back(')');
+    }
+    other_.assign("TS number = ");
+    AppendDecimal(other_, static_cast<uint64_t>(header.TsNumber));
+    DumpSplitOctet(walk_, line_, at + 3, octets[3], text_.view(), other_.view());
+    if (header.Release == kExtendedRelease) {
+      Field(at + 4, octets + 4, 1, "Release identifier extension = ");
+      AppendDecimal(line_, static_cast<uint64_t>(header.Extension));
+      line_.append(" (release ");
+      AppendDecimal(line_, static_cast<uint64_t>(header.ReleaseNumber()));
+      line_.push_back(')');
+      EndField();
+    }
+    AppendToRecord(walk_, "\n");
+  }
+  // "0000000063: 165 octets of a record in unaligned PER passed over", and an empty line.
+  void OtherFormat(const CdrHeader& header, uint64_t at) {
+    AppendDecimal(OffsetLine(at), static_cast<uint64_t>(header.Length));
+    line_.append(" octets of a record in ");
+    const char* format = RecordFormatName(header.Format);
+    if (format != nullptr) {
+      line_.append(format);
+    } else {
+      line_.append("format ");
+      AppendDecimal(line_, static_cast<uint64_t>(header.Format));
+    }
+    line_.append(" passed over\n\n");
+    AppendToRecord(walk_, line_);
+  }
   // "0000000007: 3 octets skipped, input damaged; the walk goes on at offset 0000000010", and an
   // empty line.
   void Damaged(uint64_t at, uint64_t resumedAt) {
@@ -183,9 +321,45 @@ class DumpWriter : public WriterDefaults {
     return line_;
   }
 
+  // A field of a header: "0000000018: 0000000A NAME", the line left open for its value (EndField).
+  TextBuffer& Field(uint64_t at, const uint8_t* octets, uint64_t count, std::string_view name) {
+    OffsetLine(at);
+    AppendHex(line_, octets, count);
+    line_.push_back(' ');
+    line_.append(name);
+    return line_;
+  }
+  void EndField() {
+    line_.push_back('\n');
+    AppendWholeLine(walk_, line_);
+  }
+  // The octet of a release identifier and a version identifier of the file header.
+  void ReleaseOctet(uint64_t at, uint8_t octet, std::string_view which, uint8_t identifier, uint8_t extension) {
+    text_.assign(which);
+    text_.append(" release identifier = ");
+    AppendDecimal(text_, static_cast<uint64_t>(identifier));
+    if (identifier != kExtendedRelease) {
+      text_.append(" (release ");
+      AppendDecimal(text_, static_cast<uint64_t>(ReleaseNumber(identifier, extension)));
+      text_.push_back(')');
+    }
+    other_.assign(which);
+    other_.append(" version identifier = ");
+    AppendDecimal(other_, static_cast<uint64_t>(octet & 0x1F));
+    DumpSplitOctet(walk_, line_, at, octet, text_.view(), other_.view());
+  }
+  // A timestamp: its octets, and its ISO 8601 form without a year, or that its fields are out of
+  // range.
+  void Time(uint64_t at, const CdrTime& time, std::string_view name) {
+    Field(at, time.Octets.data(), time.Octets.size(), name).append(" = ");
+    if (!AppendCdrTime(line_, time)) line_.append("(fields out of range)");
+    EndField();
+  }
+
   WalkContext& walk_;
   bool showsClasses_;  // the dictionary names classes: a path's components may show them
   TextBuffer line_;  // the line being formatted
+  TextBuffer text_, other_;  // the texts of a split octet's two fields
 };
 
 }  // namespace

@@ -56,6 +56,23 @@ void DumpOctetLine(WalkContext& walk, TextBuffer& line, uint8_t octet) {
   DumpOctetLineAt(walk, line, walk.Input.Position(), octet);
 }
 
+void DumpSplitOctet(WalkContext& walk, TextBuffer& line, uint64_t at, uint8_t octet, std::string_view high,
+                    std::string_view low) {
+  DumpOctetLineAt(walk, line, at, octet);
+  for (const bool first : {true, false}) {
+    StartLine(line);
+    const std::size_t start = line.size();
+    line.append(kOctetPictures.Text[octet], 9);
+    for (std::size_t column = 0; column < 9; ++column) {
+      if (column != 4 && (column < 3) != first) line[start + column] = '.';
+    }
+    line.push_back(' ');
+    line.append(first ? high : low);
+    line.push_back('\n');
+    FinishLine(walk, line);
+  }
+}
+
 void DumpShortTagId(WalkContext& walk, TextBuffer& line, int tagId) {
   StartLine(line);
   AppendBitPicture(line, "...0 0000", 3, static_cast<uint8_t>(tagId));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "common/text_format.h"
 #include "decode/walk/walk_state.h"
@@ -16,6 +17,10 @@ namespace orvalis {
 
 // "%010lu: bbbb bbbb = %02Xh" with the read position and the octet.
 void DumpOctetLine(WalkContext& walk, TextBuffer& line, uint8_t octet);
+// An octet of two fields, its high three bits and its low five (a release and a version
+// identifier, say), at `at`: its line as DumpOctetLine's, then "bbb. .... HIGH" and "...b bbbb LOW".
+void DumpSplitOctet(WalkContext& walk, TextBuffer& line, uint64_t at, uint8_t octet, std::string_view high,
+                    std::string_view low);
 // "...b bbbb TagId=%d" for a tag number of the first identifier octet (0 to 30).
 void DumpShortTagId(WalkContext& walk, TextBuffer& line, int tagId);
 // Not final: the subsequent identifier octet's bits, under the "last octet" text when bit 8 of the

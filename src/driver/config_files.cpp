@@ -65,6 +65,9 @@ bool ParseBound(std::string_view value, uint64_t largest, uint64_t& number) {
 
 constexpr const char kSwitch[] = "true or false";
 
+// The most octets LeadingOctets passes over: a vendor's own header, whose octets the manifest keeps.
+constexpr uint64_t kMaxLeadingOctets = 65535;
+
 // A key whose value is checked: Take sets its setting from a value it accepts, and refuses any
 // other, which is then a bad line "Error in FILE file: NAME is WHAT, not:" with the value.
 struct CheckedKey {
@@ -109,6 +112,20 @@ const CheckedKey kCheckedKeys[] = {
        s.GzipMaxRatio = static_cast<uint32_t>(ratio);
        return true;
      }},
+    {"Framing", "recognise, 3gpp or none",
+     [](RunSettings& s, std::string_view v) {
+       if (v != "recognise" && v != "3gpp" && v != "none") return false;
+       s.CdrFraming = v == "3gpp" ? Framing::kAlways : v == "none" ? Framing::kNever : Framing::kRecognise;
+       return true;
+     }},
+    {"LeadingOctets", "a number from 0 to 65535",
+     [](RunSettings& s, std::string_view v) {
+       uint64_t octets = 0;
+       if (!ParseDigits(v, kMaxLeadingOctets, octets)) return false;
+       s.LeadingOctets = static_cast<uint32_t>(octets);
+       return true;
+     }},
+    {"CdrHeaderColumns", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.CdrHeaderColumns); }},
     {"JsonSchema", "1 or 2",
      [](RunSettings& s, std::string_view v) {
        if (v != "1" && v != "2") return false;

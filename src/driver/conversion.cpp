@@ -66,14 +66,17 @@ BoundNames BoundsNamed(const RunSettings& settings) {
 // meanwhile, or its compressed octets ended before their end (`inflated`). Returns false when a
 // step stopped the walk, an exception escaped from it, or the input was cut short, grew or was
 // not inflated whole.
-bool Walk(WalkContext& walk, const OutputFormatRow& format, const FormatSetup& setup,
-          const InputImage& image, std::FILE* input, const InflateReport& inflated, const RunSettings& settings,
-          RunReport& report) {
+bool Walk(WalkContext& walk, const OutputFormatRow& format, const FormatSetup& setup, const InputPart& in,
+          std::FILE* input, const RunSettings& settings, RunReport& report) {
+  const InputImage& image = in.Image;
+  const InflateReport& inflated = in.Inflated;
   try {
     if (gInputLoadedHook != nullptr) gInputLoadedHook(settings.InputFileName);
+    TellFileHeader(settings, in, walk.Counts.Frames);
     const bool completed = WalkWholeInput(walk, format, nullptr, setup) == 0;
     WriteOutLastRecord(walk);
     ReportFiller(walk);
+    TellCdrsRead(in, completed, walk.Counts.Frames);
     ReportFieldsWithoutColumn(walk, format, setup, report);
     if (inflated.Fault != InflateFault::kNone) {
       std::fflush(stdout);
@@ -296,6 +299,8 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
   walkSettings.SkipFiller = settings.SkipFiller;
   walkSettings.Resync = settings.Resync;
   walkSettings.Identifiers = IdentifiersOf(settings, *run.Root);
+  walkSettings.Frames = run.In->Frames;
+  walkSettings.CdrHeaderMembers = settings.CdrHeaderColumns;
   return walkSettings;
 }
 
@@ -304,12 +309,14 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
 std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conversion& run, bool continuesOutput,
                                              RunReport& report, bool& completed) {
   const InputFaultGuard faultGuard(run.In->Image, EndAfterInputFault);
+  gFaultEnding = {&settings, nullptr, &run.Output, run.Format, fileno(run.Output.Stream())};
+  RecogniseFrames(settings, *run.In);
   auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run, continuesOutput), run.In->Image.Bytes(),
                                             run.In->Image.Size, *run.Root, run.Output.Stream());
   run.OutputBegun = true;
   gFaultEnding = {&settings, walk.get(), &run.Output, run.Format, fileno(run.Output.Stream())};
   std::FILE* growing = run.In->Streamed || run.In->Compressed != Compression::kNone ? nullptr : run.In->Input.get();
-  completed = Walk(*walk, *run.Format, run.Setup, run.In->Image, growing, run.In->Inflated, settings, report);
+  completed = Walk(*walk, *run.Format, run.Setup, *run.In, growing, settings, report);
   gFaultEnding = {};
   if (run.Manifest != nullptr && run.Manifest->Open && report.End != RunEnd::kFailed) {
     ReadOutsideFields(settings, run, report);

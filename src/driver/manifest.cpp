@@ -1,5 +1,7 @@
 #include "driver/manifest.h"
 
+#include <utility>
+
 #include "common/text_format.h"
 #include "decode/writers/record_text.h"
 
@@ -41,6 +43,87 @@ void Name(TextBuffer& out, std::string_view key, std::string_view hexKey, std::s
   out.push_back('"');
   AppendHex(out, reinterpret_cast<const uint8_t*>(name.data()), name.size());
   out.push_back('"');
+}
+
+void Hex(TextBuffer& out, std::string_view key, const uint8_t* octets, uint64_t count) {
+  Key(out, key);
+  out.push_back('"');
+  AppendHex(out, octets, count);
+  out.push_back('"');
+}
+
+// A field whose meaning is not settled: its value (written by `value`) beside its octets:
+// {"VALUE_KEY":...,"hex":"..."}.
+template <typename Value>
+void WithOctets(TextBuffer& out, std::string_view key, std::string_view valueKey, const uint8_t* octets,
+                std::size_t count, Value&& value) {
+  Key(out, key);
+  out.append("{\"");
+  out.append(valueKey);
+  out.append("\":");
+  value();
+  Hex(out, "hex", octets, count);
+  out.push_back('}');
+}
+
+// "cdrFile": the file header decoded, what the walk read of the CDRs, and how the file's length
+// disagrees with the header's.
+void CdrFileMember(TextBuffer& out, const CdrFileHeader& header, uint64_t contents, const FrameCounts& frames) {
+  Key(out, "cdrFile");
+  out.append("{\"fileLength\":");
+  AppendDecimal(out, static_cast<uint64_t>(header.FileLength));
+  Number(out, "headerLength", header.HeaderLength);
+  Number(out, "highRelease", header.HighReleaseNumber());
+  Number(out, "highVersion", header.HighVersion);
+  Number(out, "lowRelease", header.LowReleaseNumber());
+  Number(out, "lowVersion", header.LowVersion);
+  for (const auto& [key, time] : {std::pair<std::string_view, const CdrTime*>{"opened", &header.Opened},
+                                  std::pair<std::string_view, const CdrTime*>{"lastAppend", &header.LastAppend}}) {
+    WithOctets(out, key, "time", time->Octets.data(), time->Octets.size(), [&] {
+      out.push_back('"');
+      if (!AppendCdrTime(out, *time)) {
+        out.truncate(out.size() - 1);
+        out.append("null");
+        return;
+      }
+      out.push_back('"');
+    });
+  }
+  uint8_t count[4];
+  for (int i = 0; i < 4; ++i) count[i] = static_cast<uint8_t>(header.CdrCount >> (24 - 8 * i));
+  WithOctets(out, "cdrCount", "value", count, 4, [&] {
+    if (header.CdrCount == kCdrCountNotGiven) return out.append("null");
+    AppendDecimal(out, static_cast<uint64_t>(header.CdrCount));
+  });
+  Number(out, "sequenceNumber", header.SequenceNumber);
+  Key(out, "closureReason");
+  out.append("{\"code\":");
+  AppendDecimal(out, static_cast<uint64_t>(header.ClosureReason));
+  out.append(",\"name\":");
+  AppendJsonString(out, ClosureReasonName(header.ClosureReason));
+  out.push_back('}');
+  WithOctets(out, "nodeAddress", "text", header.NodeAddress.data(), header.NodeAddress.size(), [&] {
+    out.push_back('"');
+    if (!AppendNodeAddress(out, header.NodeAddress)) {
+      out.truncate(out.size() - 1);
+      out.append("null");
+      return;
+    }
+    out.push_back('"');
+  });
+  const LostCdrs lost = LostCdrsOf(header.LostCdrs);
+  WithOctets(out, "lostCdrs", "count", &header.LostCdrs, 1, [&] {
+    AppendDecimal(out, static_cast<uint64_t>(lost.Count));
+    out.append(lost.AtLeast ? ",\"atLeast\":true" : ",\"atLeast\":false");
+  });
+  Hex(out, "routeingFilter", header.Filter, header.FilterLength);
+  Hex(out, "privateExtension", header.Extension, header.ExtensionLength);
+  Number(out, "cdrsRead", frames.Read);
+  Number(out, "cdrsNotBer", frames.NotBer);
+  Number(out, "cdrLengthsDisagreeing", frames.LengthsDisagreeing);
+  Number(out, "cutShortBy", header.FileLength > contents ? header.FileLength - contents : 0);
+  Number(out, "octetsAfterFileLength", OctetsAfterFileLength(header, contents));
+  out.push_back('}');
 }
 
 }  // namespace
@@ -105,6 +188,11 @@ void AppendManifestLine(TextBuffer& out, const ManifestEntry& entry) {
   out.append(",\"runs\":");
   AppendDecimal(out, counts.FillerRuns);
   out.push_back('}');
+  if (entry.CdrFile != nullptr) CdrFileMember(out, *entry.CdrFile, entry.Contents, counts.Frames);
+  if (entry.CdrFileMissing) out.append(",\"cdrFileMissing\":true");
+  if (!entry.Leading.empty()) {
+    Hex(out, "leadingHeader", reinterpret_cast<const uint8_t*>(entry.Leading.data()), entry.Leading.size());
+  }
   Number(out, "status", static_cast<uint64_t>(entry.Status));
   Text(out, "end", entry.End);
   Key(out, "outside");

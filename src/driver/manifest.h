@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/text_buffer.h"
+#include "decode/frames/cdr_frames.h"
 #include "decode/walk/walk_counts.h"
 #include "decode/writers/csv_layout.h"
 
@@ -38,6 +39,12 @@ struct ManifestEntry {
   std::string_view OutsideFault;  // why the walk of those fields failed ("outsideFault"); empty: it did not
   // The fields whose values had no column ("fieldsWithoutColumn", only when there are any).
   const std::vector<FieldWithoutColumn>* FieldsWithoutColumn = nullptr;
+  // A file of CDRs: its file header ("cdrFile", only then); Framing=3gpp found none
+  // ("cdrFileMissing", only then); the octets of the header LeadingOctets passed over
+  // ("leadingHeader", only then).
+  const CdrFileHeader* CdrFile = nullptr;
+  bool CdrFileMissing = false;
+  std::string_view Leading;
 };
 
 // Appends the entry's line, a line feed at its end, to `out`.

@@ -104,6 +104,11 @@ void WriteManifestLine(const RunSettings& settings, const Conversion& run, const
   entry.Outside = in.Outside;
   entry.OutsideCut = in.OutsideCut;
   entry.OutsideFault = in.OutsideFault;
+  if (in.Frames.Cdr) entry.CdrFile = &in.FileHeader;
+  entry.CdrFileMissing = in.FileHeaderMissing;
+  if (!in.Frames.Cdr && in.Frames.Start > 0 && in.Image.Bytes() != nullptr) {
+    entry.Leading = std::string_view(reinterpret_cast<const char*>(in.Image.Bytes()), in.Frames.Start);
+  }
   run.Manifest->Write(entry);
 }
 

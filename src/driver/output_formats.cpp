@@ -43,7 +43,8 @@ std::shared_ptr<const CsvLayout> CsvColumns(const WalkContext& walk, const Forma
   if (columns == nullptr) {
     auto layout = std::make_shared<CsvLayout>();
     std::string problem;
-    MakeCsvLayout(*walk.Root, false, *layout, problem, !walk.Settings.SourceName.empty());
+    MakeCsvLayout(*walk.Root, false, *layout, problem, !walk.Settings.SourceName.empty(), false,
+                  ValueTypes::Catalog(), walk.Settings.CdrHeaderMembers);
     columns = std::move(layout);
   }
   return columns;
@@ -159,7 +160,8 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
     return false;
   }
   std::string problem;
-  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn, settings.OffsetColumn)) {
+  if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn, settings.OffsetColumn,
+                     ValueTypes::Catalog(), settings.CdrHeaderColumns)) {
     SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
     return false;
   }

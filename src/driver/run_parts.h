@@ -106,6 +106,10 @@ struct InputPart {
   bool OutsideCut = false;
   std::string Outside;
   const char* OutsideFault = "";  // why the walk of those fields failed; empty when it did not
+  // Where its records lie (a file of CDRs, a leading header), once it is loaded, and the file header.
+  InputFrames Frames;
+  CdrFileHeader FileHeader;
+  bool FileHeaderMissing = false;  // Framing=3gpp, and no file header reads
 };
 
 // The manifest (-m): opened once the run knows its output, a line for each input, and given its
@@ -209,6 +213,18 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
 std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conversion& run, bool continuesOutput,
                                              RunReport& report, bool& completed);
 int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report);
+
+// ---- A file of CDRs (cdr_file.cpp) ------------------------------------------------------------
+
+// Tells the loaded input's framing by its structure, as Framing and LeadingOctets say.
+void RecogniseFrames(const RunSettings& settings, InputPart& in);
+// Before the walk: the file header's console line (normal mode), and its promises that the file
+// breaks (its length, lost CDRs, a closure on a fault), or that Framing=3gpp found no header; each
+// a message, counted.
+void TellFileHeader(const RunSettings& settings, const InputPart& in, FrameCounts& counts);
+// After the walk: the CDRs of another format passed over, and the number of CDRs the header gives
+// against those read (when the walk reached the end, `walkedWhole`); each a message, counted.
+void TellCdrsRead(const InputPart& in, bool walkedWhole, FrameCounts& counts);
 
 // ---- The files of the user's that the output must not be (spared_files.cpp) -------------------
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/frames/cdr_frames.h"
+
 namespace orvalis {
 
 // The keys of the main configuration file that long options of the command line set (--start,
@@ -66,6 +68,9 @@ struct RunSettings {
   std::string SkipConvertedFileName;    // SkipConverted: a manifest of earlier runs; the inputs it tells as converted are left out
   KeysFromCommandLine Keys;             // what the long options set in place of the file's keys
   int JsonSchema = 1;                   // JsonSchema: the JSON Lines schema version, 1 or 2 (every member on every line)
+  Framing CdrFraming = Framing::kRecognise;  // Framing: how an input is taken for a file of CDRs
+  uint32_t LeadingOctets = 0;           // LeadingOctets: the octets of a header passed over at each input's start
+  bool CdrHeaderColumns = false;        // CdrHeaderColumns=true: each record's CDR header in JSON Lines and CSV
 };
 
 }  // namespace orvalis

@@ -10,7 +10,8 @@ namespace {
 
 bool HadProblems(const RunReport& report) {
   if (report.Counts.TagsNotFound != 0 || report.Counts.RefusedPieces != 0 || report.Counts.Damages != 0 ||
-      report.Counts.PastHolder != 0 || report.Counts.ValuesWithoutColumn != 0 || report.OutsideNotRead != 0) {
+      report.Counts.PastHolder != 0 || report.Counts.ValuesWithoutColumn != 0 || report.OutsideNotRead != 0 ||
+      report.Counts.Frames.Problems()) {
     return true;
   }
   for (int problem = 0; problem < static_cast<int>(Problem::kCount); ++problem) {
@@ -23,8 +24,9 @@ bool HadProblems(const RunReport& report) {
 // orvalis: IN -> OUT (FORMAT): R records read, W written, T tags not found, P refused pieces, D bad dictionary
 // lines, C bad configuration lines, F bad filter lines, L files with bare line feeds, U filter
 // files not read, [G damages, first at offset O, ][N values not in the CSV, ][V values without a
-// column, ][E elements past their holder, ]END (the damages with Resync only, the values in CSV
-// only, the values without a column when V is not 0, the elements when E is not 0)
+// column, ][E elements past their holder, ][the counts of a file of CDRs, ]END (the damages with
+// Resync only, the values in CSV only, the values without a column when V is not 0, the elements
+// when E is not 0, each count of a file of CDRs when it is not 0)
 void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   line.Add("orvalis: ");
@@ -59,6 +61,27 @@ void FormatSummaryCounts(const RunSettings& settings, const RunReport& report, F
   line.Add(" filter files not read, ");
 }
 
+// What a file of CDRs promised and did not hold, each count when it is not 0.
+void FormatFrameCounts(const FrameCounts& frames, FixedLine& line) {
+  const struct {
+    uint64_t Count;
+    const char* Words;
+  } counts[] = {
+      {frames.NotBer, " CDRs not in BER, "},
+      {frames.LengthsDisagreeing, " CDR lengths that disagree, "},
+      {frames.FileLengthsDisagreeing, " file lengths that disagree, "},
+      {frames.CdrCountsDisagreeing, " CDR counts that disagree, "},
+      {frames.FilesWithLostCdrs, " files with lost CDRs, "},
+      {frames.FilesClosedOnFault, " files closed on a fault, "},
+      {frames.FilesWithoutHeader, " files without a CDR file header, "},
+  };
+  for (const auto& count : counts) {
+    if (count.Count == 0) continue;
+    line.AddNumber(count.Count);
+    line.Add(count.Words);
+  }
+}
+
 void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, FixedLine& line) {
   const WalkCounts& counts = report.Counts;
   if (settings.Resync) {
@@ -82,6 +105,7 @@ void FormatSummaryEnd(const RunSettings& settings, const RunReport& report, Fixe
     line.AddNumber(counts.PastHolder);
     line.Add(" elements past their holder, ");
   }
+  FormatFrameCounts(counts.Frames, line);
   FormatEnd(report, line);
   line.Add("\n");
 }

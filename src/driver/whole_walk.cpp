@@ -9,7 +9,8 @@ namespace orvalis {
 int WalkWholeInput(WalkContext& walk, const OutputFormatRow& format, StretchWalkReport* report,
                    const FormatSetup& setup) {
   const std::unique_ptr<FormatWalk> walkOf = format.Start(walk, setup);
-  const int result = CanWalkInStretches(*walkOf) ? WalkInStretches(*walkOf, report) : walkOf->Elements(walk.Input.Size());
+  walkOf->BeginInput();
+  const int result = CanWalkInStretches(*walkOf) ? WalkInStretches(*walkOf, report) : walkOf->Elements(walk.Input.End());
   walkOf->Finish();
   return result;
 }

@@ -122,6 +122,30 @@ TEST(CsvLayout, FieldsOfOneRecordThatOneColumnWouldJoinAreRefused) {
   }
 }
 
+// With CdrHeaderColumns=true the CDR header's columns follow offset, and a dictionary field of one of
+// their names is refused, as "file" is; without it the field is a column like any other.
+TEST(CsvLayout, CdrHeaderColumnsAndTheFieldsOfTheirNames) {
+  for (const bool columns : {false, true}) {
+    for (const char* field : {"cdrRelease", "cdrTsNumber", "release"}) {
+      SCOPED_TRACE(std::string(field) + (columns ? " with CdrHeaderColumns" : ""));
+      auto root = test::BuildDictionary({"1.TagName=record", "1.LongTagName=R", std::string("1.0.TagName=") + field});
+      CsvLayout layout;
+      std::string problem;
+      const bool refused = columns && std::string(field) != "release";
+      EXPECT_EQ(MakeCsvLayout(*root, false, layout, problem, false, true, ValueTypes::Catalog(), columns), !refused);
+      if (refused) {
+        EXPECT_EQ(problem, std::string("the dictionary names a field \"") + field +
+                               "\", a CSV column of each record's CDR header (CdrHeaderColumns=true): give its tag "
+                               "another TagName");
+        continue;
+      }
+      EXPECT_EQ(CsvHeader(layout), columns ? std::string("record,offset,cdrRelease,cdrVersion,cdrFormat,cdrTsNumber,") +
+                                                 field + ",errors\r\n"
+                                           : std::string("record,offset,") + field + ",errors\r\n");
+    }
+  }
+}
+
 // In JSON Lines a String's octets after a NUL go under "X_hex", and the N-th occurrence of X
 // under "X#N": a field of such a name beside X is refused; alone it is a field like any other.
 TEST(JsonKeys, FieldsThatOneKeyWouldJoinAreRefused) {

@@ -326,7 +326,7 @@ std::string CheckedSettings(const RunSettings& s) {
   const std::pair<const char*, bool> switches[] = {
       {"debug", s.DebugMode},   {"strict", s.Strict},         {"skip-filler", s.SkipFiller},
       {"resync", s.Resync},     {"source", s.SourceColumn},   {"offset", s.OffsetColumn},
-      {"inert", s.InertFormulas}, {"sql", s.SqlColumnNames},
+      {"inert", s.InertFormulas}, {"sql", s.SqlColumnNames}, {"cdr-columns", s.CdrHeaderColumns},
   };
   for (const auto& [name, on] : switches) {
     if (on) add(name);
@@ -336,6 +336,8 @@ std::string CheckedSettings(const RunSettings& s) {
   if (s.GzipMaxContents != none.GzipMaxContents) add("contents=" + std::to_string(s.GzipMaxContents));
   if (s.GzipMaxRatio != none.GzipMaxRatio) add("ratio=" + std::to_string(s.GzipMaxRatio));
   if (s.JsonSchema != none.JsonSchema) add("schema=" + std::to_string(s.JsonSchema));
+  if (s.CdrFraming != none.CdrFraming) add(s.CdrFraming == Framing::kAlways ? "framing=3gpp" : "framing=none");
+  if (s.LeadingOctets != none.LeadingOctets) add("leading=" + std::to_string(s.LeadingOctets));
   return text;
 }
 
@@ -388,6 +390,14 @@ TEST(TextReaders, CheckedKeysTakeOnlyTheirValues) {
       {"JsonSchema=2\r\nJsonSchema=02\r\nJsonSchema=1 \r\nJsonSchema=\r\nJsonSchema=true", false, "schema=2", 4,
        bad("JsonSchema", "1 or 2", "02") + bad("JsonSchema", "1 or 2", "1 ") + bad("JsonSchema", "1 or 2", "") +
            bad("JsonSchema", "1 or 2", "true")},
+      // files of CDRs: Framing a word of three, LeadingOctets digits from 0 to 65535
+      {"Framing=3gpp\r\nLeadingOctets=65535\r\nCdrHeaderColumns=true", false, "cdr-columns framing=3gpp leading=65535",
+       0, ""},
+      {"Framing=none\r\nLeadingOctets=7\r\nLeadingOctets=0", false, "framing=none", 0, ""},
+      {"Framing=3gpp\r\nFraming=recognise", false, "", 0, ""},
+      {"Framing=3GPP\r\nLeadingOctets=65536\r\nLeadingOctets=-1\r\nCdrHeaderColumns=1", false, "", 4,
+       bad("Framing", "recognise, 3gpp or none", "3GPP") + bad("LeadingOctets", "a number from 0 to 65535", "65536") +
+           bad("LeadingOctets", "a number from 0 to 65535", "-1") + notSwitch("CdrHeaderColumns", "1")},
       // the gzip bounds: digits only, within their range
       {"GzipMaxContents=1000", false, "contents=1000", 0, ""},
       {"GzipMaxContents=0004294967295", false, "", 0, ""},

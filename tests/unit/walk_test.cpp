@@ -58,7 +58,8 @@ Bytes RegularFile(int rounds, int firstRound = 0, std::vector<std::size_t>* ends
 auto SummaryCounts(const WalkCounts& counts) {
   return std::make_tuple(counts.TagsNotFound, counts.RefusedPieces, counts.RecordsCompleted, counts.FillerOctets,
                          counts.FillerRuns, counts.Damages, counts.DamagesAt, counts.ValuesNotInCsv,
-                         counts.ValuesWithoutColumn, counts.PastHolder);
+                         counts.ValuesWithoutColumn, counts.PastHolder, counts.Frames.Read, counts.Frames.NotBer,
+                         counts.Frames.LengthsDisagreeing);
 }
 
 // The values without a column, field by field: "key:values@upTo ...".
@@ -905,6 +906,169 @@ TEST(StretchWalk, LeavesSmallInputsAndOtherModesToOneThread) {
     walk.StretchSize = rows[i].second;
     const std::unique_ptr<FormatWalk> format = rows[i].first.DebugMode ? DumpWalk(walk) : TextWalk(walk);
     EXPECT_EQ(CanWalkInStretches(*format), i == 0) << i;
+  }
+}
+
+// ---- Files of CDRs ------------------------------------------------------------------------------
+
+// A file header of 52 octets (its fields' octets are cdr_frames_test.cpp's matter) before CDRs.
+const Bytes kFileHeader = Cat({{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x34, 0xC3, 0xC3}, Repeat(16, 0x00),
+                               {0x00}, Repeat(20, 0xFF), {0x00, 0x00, 0x00, 0x00, 0x00}});
+
+// A CDR of release 9 around `record`, its length `record`'s plus `longer`, of data record format
+// `format` (1: BER).
+Bytes Cdr(const Bytes& record, int longer = 0, uint8_t format = 1) {
+  const std::size_t length = record.size() + static_cast<std::size_t>(longer);
+  return Cat({{static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0xC3,
+               static_cast<uint8_t>(format << 5 | 5)},
+              record});
+}
+
+WalkSettings Framed(WalkSettings settings = {}) {
+  settings.Frames = {true, kFileHeader.size(), 0};
+  return settings;
+}
+
+// Every top-level element of the regular file in a CDR of its own: the records and the text of
+// the file without CDRs, walked alike by two threads and in order (the plan steps by CDRs), and
+// with a byte flipped anywhere in its first CDRs, where the walk goes on after damage at a CDR.
+TEST(CdrFrames, EachRecordBehindItsCdrReadsAsTheFileWithout) {
+  auto root = Dictionary();
+  std::vector<std::size_t> ends = {0};
+  const Bytes plain = RegularFile(12, 1, &ends);
+  Bytes file = kFileHeader;
+  for (std::size_t k = 1; k < ends.size(); ++k) {
+    file = Cat({file, Cdr(Bytes(plain.begin() + static_cast<std::ptrdiff_t>(ends[k - 1]),
+                                plain.begin() + static_cast<std::ptrdiff_t>(ends[k])))});
+  }
+  StretchWalkReport report;
+  const WalkResult framed = WalkBothWays(*root, file, 100, &report, Framed());
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, file.size() / 400);
+  const WalkResult without = RunWalk(*root, plain);
+  EXPECT_EQ(framed.Output, without.Output);
+  EXPECT_EQ(framed.Records, without.Records);
+  EXPECT_EQ(framed.Counts.Frames.Read, ends.size() - 1);
+  WalkSettings resync = Framed();
+  resync.Resync = true;
+  for (std::size_t at = kFileHeader.size(); at < kFileHeader.size() + 150; ++at) {
+    for (uint8_t mask : {0x80, 0xFF}) {
+      SCOPED_TRACE("byte " + std::to_string(at) + " flipped by " + std::to_string(mask));
+      Bytes damaged = file;
+      damaged[at] ^= mask;
+      const WalkResult result = WalkBothWays(*root, damaged, 40, nullptr, resync);
+      EXPECT_EQ(result.Status, 0);
+    }
+  }
+}
+
+// A leading header passed over (LeadingOctets): the walk begins after it, shared by two threads,
+// and reads as the file without it.
+TEST(CdrFrames, ALeadingHeaderIsPassedOverAndTheWalkShared) {
+  auto root = Dictionary();
+  const Bytes plain = RegularFile(12, 1);
+  WalkSettings settings;
+  settings.Frames = {false, 3, 0};
+  StretchWalkReport report;
+  const WalkResult led = WalkBothWays(*root, Cat({{0xA1, 0x80, 0x00}, plain}), 100, &report, settings);
+  EXPECT_FALSE(report.WentOnInOrder);
+  EXPECT_GE(report.TakenOver, plain.size() / 400);
+  EXPECT_EQ(led.Output, RunWalk(*root, plain).Output);
+  const std::string dumped = "0000000000: 3 octets of a leading header passed over: A18000\n\n0000000003: ";
+  EXPECT_EQ(RunWalk(*root, Cat({{0xA1, 0x80, 0x00}, plain}), Debug(settings)).Output.substr(0, dumped.size()), dumped);
+}
+
+// A CDR whose length is not its record's is damage: without Resync the walk stops at the CDR, with
+// it the walk goes on at the next CDR; either way it is counted. A record of another format is
+// passed over by its length and counted, and gets no record number.
+TEST(CdrFrames, WhatTheCdrHeadersSay) {
+  auto root = Dictionary();
+  const Bytes first = Call(1);  // A1 03 80 01 01, 5 octets
+  const Bytes last = Call(3);
+  const Bytes indefinite = Indefinite(0xA1, Tlv({0x80}, {0x02}));  // 7 octets
+  struct Row {
+    const char* what;
+    Bytes middle;
+    bool resync;
+    int status;
+    uint32_t records;
+    uint64_t read, notBer, disagreeing;
+    const char* message;  // in the console, or null
+  };
+  const Row rows[] = {
+      {"a record in PER", Cdr(Bytes{0xFF, 0x00, 0x12}, 0, 2), false, 0, 2, 3, 1, 0, nullptr},
+      {"a CDR one octet longer than its record", Cdr(Call(2), 1), false, -1, 1, 2, 0, 1,
+       "Error: the CDR at offset 61 gives a length of 6 octets, but its record at offset 65 has 5.\n\n"
+       "Hint: the walk stopped at damage at offset 61; Resync=true in the main configuration file goes on at the "
+       "next record that reads\n\n"},
+      {"the same with Resync", Cdr(Call(2), 1), true, 0, 2, 3, 0, 1,
+       "Error: input damaged at offset 61 (the CDR there gives a length that its record does not have): 9 octets "
+       "skipped, the walk goes on at offset 70; last record completed: 1.\n\n"},
+      {"a CDR one octet shorter than its record", Cdr(Call(2), -1), true, 0, 2, 3, 0, 1,
+       "Error: input damaged at offset 61 (the CDR there gives a length that its record does not have)"},
+      // the next CDR's header reads as a record's identifier 00 and length 05
+      {"a CDR of 0 octets", Cdr(Bytes{}), false, -1, 1, 2, 0, 1,
+       "Error: the CDR at offset 61 gives a length of 0 octets, but its record at offset 65 has 7.\n\n"},
+      {"a CDR of 0 octets before a record of indefinite length", Cat({Cdr(Bytes{}), indefinite}), false, -1, 1, 2, 0, 1,
+       "Error: the CDR at offset 61 gives a length of 0 octets, which its record does not have.\n\n"},
+      {"a record of indefinite length that ends before its CDR", Cdr(Cat({indefinite, {0x00}})), false, -1, 2, 2, 0, 1,
+       "Error: the CDR at offset 61 gives a length of 8 octets, but its record at offset 65 has 7.\n\n"},
+      {"a record of indefinite length that fills its CDR", Cdr(indefinite), false, 0, 3, 3, 0, 0, nullptr},
+      // the record is cut short at the CDR's end, and the walk goes on at the next CDR
+      {"a record of indefinite length that runs past its CDR", Cdr(indefinite, -1), true, 0, 3, 3, 0, 0,
+       "Error: input damaged at offset 65 (the element there runs past the end of the element that holds it): 7 "
+       "octets skipped, the walk goes on at offset 72; last record completed: 1.\n\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    WalkSettings settings = Framed();
+    settings.Resync = row.resync;
+    const Bytes file = Cat({kFileHeader, Cdr(first), row.middle, Cdr(last)});
+    const WalkResult result = WalkBothWays(*root, file, 0, nullptr, settings);
+    EXPECT_EQ(result.Status, row.status);
+    EXPECT_EQ(result.Records, row.records);
+    EXPECT_EQ(result.Counts.Frames.Read, row.read);
+    EXPECT_EQ(result.Counts.Frames.NotBer, row.notBer);
+    EXPECT_EQ(result.Counts.Frames.LengthsDisagreeing, row.disagreeing);
+    if (row.message != nullptr) {
+      EXPECT_NE(result.Console.find(row.message), std::string::npos) << result.Console;
+    } else {
+      EXPECT_EQ(result.Console.find("Error"), std::string::npos) << result.Console;
+    }
+  }
+  // A file cut inside a CDR header, and inside the record of its last CDR.
+  const Bytes whole = Cat({kFileHeader, Cdr(first), Cdr(last)});
+  for (const std::size_t cut : {2u, 6u}) {
+    SCOPED_TRACE("cut " + std::to_string(cut) + " octets before the end");
+    const Bytes file(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut));
+    const WalkResult result = WalkBothWays(*root, file, 0, nullptr, Framed());
+    EXPECT_EQ(result.Status, -1);
+    EXPECT_EQ(result.Records, cut == 2 ? 2u : 1u);  // the last record begun, or its CDR header cut
+    EXPECT_NE(result.Console.find(kEndOfInput), std::string::npos);
+  }
+}
+
+// The debug dump tells the CDR header of each record, and what it passes over.
+TEST(CdrFrames, TheDumpTellsEachCdrHeader) {
+  auto root = Dictionary();
+  const Bytes file = Cat({kFileHeader, Cdr(Call(1)), Cdr(Bytes{0xFF, 0x00, 0x12}, 0, 7)});
+  const WalkResult result = RunWalk(*root, file, Debug(Framed()));
+  EXPECT_EQ(result.Status, 0);
+  for (const char* line : {
+           "0000000052: 0005 CDR length = 5\n"
+           "0000000054: 1100 0011 = C3h\n"
+           "            110. .... Release identifier = 6 (release 9)\n"
+           "            ...0 0011 Version identifier = 3\n"
+           "0000000055: 0010 0101 = 25h\n"
+           "            001. .... Data record format = 1 (BER)\n"
+           "            ...0 0101 TS number = 5\n\n"
+           "0000000056: 1010 0001 = A1h\n",
+           "0000000064: 1110 0101 = E5h\n"
+           "            111. .... Data record format = 7\n"
+           "            ...0 0101 TS number = 5\n\n"
+           "0000000065: 3 octets of a record in format 7 passed over\n\n",
+       }) {
+    EXPECT_NE(result.Output.find(line), std::string::npos) << line;
   }
 }
 

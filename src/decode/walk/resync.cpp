@@ -132,6 +132,36 @@ uint64_t RunLength(const ByteCursor& at, uint8_t octet) {
   return count;
 }
 
+// True when what follows a CDR begins cleanly: the input's end, or a CDR header of a format the
+// file knows whose record lies within the input.
+bool FrameBeginsCleanly(ByteCursor at) {
+  CdrHeader header;
+  if (at.AtEnd()) return true;
+  return ReadCdrHeader(at, header) && RecordFormatName(header.Format) != nullptr && header.Length <= at.Left();
+}
+
+// True when a CDR of the BER format begins at the read position, its record a candidate at the top
+// level that fills it.
+bool IsFrameCandidate(ByteCursor at, const TBranch& root) {
+  CdrHeader header;
+  if (!ReadCdrHeader(at, header) || header.Format != kBerFormat || header.Length == 0 || header.Length > at.Left()) {
+    return false;
+  }
+  ByteCursor frame = at.Contents(header.Length);
+  at.Skip(header.Length);
+  ElementIdentifier id;
+  if (ReadIdentifierOctets(frame, id) != HeaderRead::kRead || !id.Constructed) return false;
+  const TLeaf* top = root.FindById(id.TagId);
+  if (top == nullptr || !HoldsAnElement(frame)) return false;
+  ElementLength length;
+  ByteCursor lengthAt = frame;
+  if (ReadLengthOctets(lengthAt, length) != HeaderRead::kRead) return false;
+  if (!length.Indefinite && length.Value != lengthAt.Left()) return false;  // it must fill the CDR
+  const Check check = CheckContents(frame, id, *top, 0);
+  if (check == Check::kBad || (check == Check::kClean && !frame.AtEnd())) return false;
+  return FrameBeginsCleanly(at);
+}
+
 }  // namespace
 
 namespace {
@@ -148,6 +178,16 @@ bool LongElementAfterRun(const ByteCursor& at, uint64_t count, const TBranch& ro
 }
 
 }  // namespace
+
+ResumePoint FindFrameResumePoint(const ByteCursor& input, const TBranch& root, uint64_t from) {
+  ByteCursor at = input;
+  const uint64_t end = at.End();
+  for (uint64_t offset = from; offset < end; ++offset) {
+    at.MoveTo(offset);
+    if (IsFrameCandidate(at, root)) return {offset, nullptr};
+  }
+  return {end, nullptr};
+}
 
 FillerRun FillerAt(const ByteCursor& at, const TBranch& root, IdentifierRule rule) {
   uint8_t octet = 0;

@@ -42,6 +42,7 @@
 
 #include "decode/ber/byte_cursor.h"
 #include "decode/ber/structure.h"
+#include "decode/frames/cdr_frames.h"
 #include "tags/tag_tree.h"
 
 namespace orvalis {
@@ -58,6 +59,7 @@ constexpr const char kZeroIdentifier[] =
     "the element there has identifier octet 00, which only ends contents of indefinite length";
 constexpr const char kTagNumberTooLarge[] = "the element there has a tag number above 2097151";
 constexpr const char kTagNumberPadded[] = "the element there has a tag number whose first subsequent octet is 80";
+constexpr const char kCdrLengthDisagrees[] = "the CDR there gives a length that its record does not have";
 
 // What failed, for the console line: a flaw a pass over elements found (decode/ber/structure.h),
 // or the walk's own. Octets that ran out (kCutShort, kNoEndOfContents) ran out at the end of the
@@ -103,6 +105,12 @@ struct ResumePoint {
 // block the damage happened in (null when none). `input` may stand anywhere; it does not move.
 ResumePoint FindResumePoint(const ByteCursor& input, const TBranch& root, const TLeaf* damagedIn,
                             uint64_t from, bool skipFiller, IdentifierRule rule);
+
+// In a file of CDRs (decode/frames/cdr_frames.h): the earliest CDR from `from` on whose header
+// gives the BER format and a length that its record fills, the record a candidate at the top level
+// (as above), followed by the end of the input or another CDR header that reads; the input's end
+// when there is none. `input` may stand anywhere; it does not move.
+ResumePoint FindFrameResumePoint(const ByteCursor& input, const TBranch& root, uint64_t from);
 
 // The block that the element at the path's top holds the damaged element in: the top-level leaf
 // of path entry 0 (as the path shows it) when the path is deeper than the top level and that leaf

@@ -8,6 +8,7 @@
 #include "common/console.h"
 #include "decode/ber/element_header.h"
 #include "decode/ber/structure.h"
+#include "decode/frames/cdr_frames.h"
 #include "decode/walk/resync.h"
 #include "decode/walk/walk_steps.h"
 #include "decode/walk/writer.h"
@@ -25,7 +26,7 @@ namespace orvalis {
 namespace {
 
 // Walks in order from the read position to the end of the input.
-int WalkRestInOrder(FormatWalk& format) { return format.Elements(format.Walk.Input.Size()); }
+int WalkRestInOrder(FormatWalk& format) { return format.Elements(format.Walk.Input.End()); }
 
 }  // namespace
 
@@ -102,6 +103,20 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, const WalkSettings& set
   return true;
 }
 
+// Moves past one CDR of a file of CDRs, as the walk reads it: a record of another format by its
+// length, a BER record as ScanTopElement scans a top-level element, within the CDR, whose end it
+// must reach.
+bool ScanFrame(ByteCursor& at, const TBranch& root, bool resync, uint32_t& records) {
+  CdrHeader header;
+  if (!ReadCdrHeader(at, header)) return false;
+  if (header.Format != kBerFormat) return at.Skip(header.Length);
+  if (header.Length == 0 || header.Length > at.Left()) return false;
+  ByteCursor frame = at.Contents(header.Length);
+  if (!ScanTopElement(frame, root, false, resync, records) || !frame.AtEnd()) return false;
+  at.CatchUp(frame);
+  return true;
+}
+
 // The stretches, planned one after another as they are asked for. The plan ends at the input's
 // end, or before an element that the scan does not follow or that is too long for a stretch.
 class StretchPlan {
@@ -127,7 +142,9 @@ class StretchPlan {
     while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
       ByteCursor at = at_;
       uint32_t records = records_;
-      if (!ScanTopElement(at, root_, settings_, records) || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
+      const bool scanned = settings_.Frames.Cdr ? ScanFrame(at, root_, settings_.Resync, records)
+                                                : ScanTopElement(at, root_, settings_, records);
+      if (!scanned || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
         ended_ = true;  // from here on the walk goes in order
         break;
       }
@@ -359,7 +376,7 @@ bool CanWalkInStretches(const FormatWalk& format) {
   const WalkContext& walk = format.Walk;
   const WalkSettings& settings = walk.Settings;
   return format.MayBeShared() && !settings.RangeActive && settings.FilterCount == 0 &&
-         walk.StretchSize > 0 && walk.Input.Position() == 0 &&
+         walk.StretchSize > 0 && walk.Input.Position() == settings.Frames.Start &&
          walk.Input.Size() / kFewestStretches >= walk.StretchSize;
 }
 

@@ -86,6 +86,40 @@ struct PendingCounts : RecordCounts {
   }
 };
 
+// What a file of CDRs (decode/frames/cdr_frames.h) gave and promised: the walk counts the CDRs it
+// read, the driver what the file header promised that the file does not hold. All 0 for an input
+// that is not such a file. A count added here is added by Add, which does not compile until it
+// names it.
+struct FrameCounts {
+  uint64_t Read = 0;                // CDRs read (BER records and others), the number the header gives
+  uint64_t NotBer = 0;              // CDRs of another format than BER, passed over by their length
+  uint64_t LengthsDisagreeing = 0;  // CDRs whose length is not their BER record's
+  uint64_t FileLengthsDisagreeing = 0;  // files whose length is not the one their header gives
+  uint64_t CdrCountsDisagreeing = 0;    // files that hold another number of CDRs than their header gives
+  uint64_t FilesWithLostCdrs = 0;       // files whose header says that CDRs were lost before them
+  uint64_t FilesClosedOnFault = 0;      // files closed for a fault (closure reasons 129 to 131)
+  uint64_t FilesWithoutHeader = 0;      // Framing=3gpp: inputs without a file header that reads
+
+  void Add(const FrameCounts& more) {
+    auto& [read, notBer, lengths, fileLengths, counts, lost, closed, without] = *this;
+    const auto& [moreRead, moreNotBer, moreLengths, moreFileLengths, moreCounts, moreLost, moreClosed,
+                 moreWithout] = more;
+    read += moreRead;
+    notBer += moreNotBer;
+    lengths += moreLengths;
+    fileLengths += moreFileLengths;
+    counts += moreCounts;
+    lost += moreLost;
+    closed += moreClosed;
+    without += moreWithout;
+  }
+  // True when one of them is a problem of the run.
+  bool Problems() const {
+    return NotBer != 0 || LengthsDisagreeing != 0 || FileLengthsDisagreeing != 0 || CdrCountsDisagreeing != 0 ||
+           FilesWithLostCdrs != 0 || FilesClosedOnFault != 0 || FilesWithoutHeader != 0;
+  }
+};
+
 // The counts of the records written (RecordCounts), and the walk's own.
 struct WalkCounts : RecordCounts {
   uint64_t TagsNotFound = 0;        // every element whose tag is not in the dictionary
@@ -103,6 +137,7 @@ struct WalkCounts : RecordCounts {
                                     // (outside records, without a name of their own)
   uint64_t PastHolder = 0;          // nested elements walked past the end of the element holding
                                     // them (without Resync, where that is no damage)
+  FrameCounts Frames;               // what a file of CDRs gave and promised
 
   uint64_t FirstDamageAt() const { return DamagesAt[0]; }
   void NoteDamage(uint64_t at) {
@@ -130,6 +165,7 @@ struct WalkCounts : RecordCounts {
     ValuesNotInCsv += ahead.ValuesNotInCsv;
     RecordCounts::Add(ahead);
     PastHolder += ahead.PastHolder;
+    Frames.Add(ahead.Frames);
   }
 };
 // The summary line is also made in the handler of a fault in reading the input, from a copy of

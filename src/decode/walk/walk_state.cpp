@@ -12,8 +12,11 @@ constexpr std::size_t kValueTextReserve = 2048;
 
 WalkContext::WalkContext(const WalkSettings& settings, const uint8_t* data, uint64_t size,
                          TBranch& root, std::FILE* output)
-    : Settings(settings), Input(data, size), Root(&root),
-      CommonFirstOctets(&kCommonFirstOctets[static_cast<int>(settings.Identifiers)]), Output(output) {
+    : Settings(settings),
+      Input(data, settings.Frames.End != 0 && settings.Frames.End < size ? settings.Frames.End : size),
+      Root(&root),
+      CommonFirstOctets(&kCommonFirstOctets[static_cast<int>(settings.Identifiers)]),
+      Output(output) {
   State.CurrentBranch = &root;
   State.RecordBuffer.reserve(kRecordBufferReserve);
   ValueText.reserve(kValueTextReserve);

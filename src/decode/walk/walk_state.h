@@ -21,6 +21,7 @@
 #include "common/text_format.h"
 #include "decode/ber/byte_cursor.h"
 #include "decode/ber/element_header.h"
+#include "decode/frames/cdr_frames.h"
 #include "decode/walk/walk_counts.h"
 #include "tags/tag_tree.h"
 
@@ -50,6 +51,10 @@ struct WalkSettings {
   // The main configuration file of the run, which the hints after damage name (its SkipFiller and
   // Resync keys); empty: a walk of no run's.
   std::string_view ConfigName;
+  // Where the records lie: after a header passed over, each behind a CDR header (cdr_frames.h).
+  InputFrames Frames;
+  // CdrHeaderColumns=true: each record's CDR header in the record formats' members or columns.
+  bool CdrHeaderMembers = false;
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it
@@ -211,6 +216,10 @@ struct WalkContext {
   TextBuffer ValueText;  // a piece formatted apart; a refused piece's text
   // Where the element being read begins in the input (its first identifier octet).
   uint64_t ElementOffset = 0;
+  // The CDR header of the frame being read (Frames.Cdr), for the record formats' members; set before
+  // the frame's record is read, so neither carried nor handed over.
+  bool InFrame = false;
+  CdrHeader Frame;
   // Where the last piece formatted in place begins in the record's text; kRefusedPiece when it
   // was refused and its text is in ValueText.
   std::size_t PieceStart = 0;
@@ -262,6 +271,7 @@ struct WalkContext {
     static_cast<WalkCarry&>(State) = WalkCarry::AtTopLevel(Root, records);
     State.ForStretch();
     PieceStart = 0;
+    InFrame = false;
     Counts = WalkCounts{};
     FieldsWithoutColumn.Clear();
     Damage = {};

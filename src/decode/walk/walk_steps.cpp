@@ -155,6 +155,23 @@ TLeaf* LookUpTagOtherwise(WalkContext& walk, uint8_t firstOctet) {
   return leaf;
 }
 
+int CdrLengthDisagrees(WalkContext& walk, uint64_t at, const CdrHeader& header, uint64_t record, uint64_t size) {
+  ++walk.Counts.Frames.LengthsDisagreeing;
+  const uint64_t cdr = record - header.Size;
+  char message[200];
+  if (size == 0 || size == UINT64_MAX) {
+    std::snprintf(message, sizeof message,
+                  "Error: the CDR at offset %" PRIu64 " gives a length of %u octets, which its record does not have.\n\n",
+                  cdr, static_cast<unsigned>(header.Length));
+  } else {
+    std::snprintf(message, sizeof message,
+                  "Error: the CDR at offset %" PRIu64 " gives a length of %u octets, but its record at offset %" PRIu64
+                  " has %" PRIu64 ".\n\n",
+                  cdr, static_cast<unsigned>(header.Length), record, size);
+  }
+  return StopAtDamage(walk, at, at == cdr ? at + 1 : at, kCdrLengthDisagrees, message);
+}
+
 void ReportDamage(WalkContext& walk, uint64_t resumedAt) {
   WalkCounts& counts = walk.Counts;
   const uint64_t at = walk.Damage.At;

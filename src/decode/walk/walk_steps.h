@@ -189,6 +189,14 @@ template <typename Writer>
 [[gnu::always_inline]] inline void TellFiller(Writer& writer, uint64_t at, uint64_t count, uint8_t octet) {
   if constexpr (Writer::kExplainsOctets) writer.Filler(at, count, octet);
 }
+template <typename Writer>
+[[gnu::always_inline]] inline void TellCdrHeader(Writer& writer, const CdrHeader& header, uint64_t at) {
+  if constexpr (Writer::kExplainsOctets) writer.CdrHeaderRead(header, at);
+}
+template <typename Writer>
+[[gnu::always_inline]] inline void TellOtherFormat(Writer& writer, const CdrHeader& header, uint64_t at) {
+  if constexpr (Writer::kExplainsOctets) writer.OtherFormat(header, at);
+}
 
 // The filter step on a value of a filtered tag, for a writer that does not lay out its readable
 // text (and for a long value): the value's readable text (by the writer's list of value types) is
@@ -548,8 +556,11 @@ void GoOnAfterDamage(WalkContext& walk, Writer& writer) {
   walk.Damage.Pending = false;
   const TLeaf* damagedIn = walk.State.ResumedIn != nullptr ? walk.State.ResumedIn
                                                             : BlockOfPath(*walk.Root, walk.State.Path);
-  const ResumePoint point = FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom,
-                                            walk.Settings.SkipFiller, walk.Settings.Identifiers);
+  const ResumePoint point =
+      walk.Settings.Frames.Cdr
+          ? FindFrameResumePoint(walk.Input, *walk.Root, walk.Damage.SearchFrom)
+          : FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller,
+                            walk.Settings.Identifiers);
   ReportDamage(walk, point.At);
   HintAtDamage(walk);
   if (!InSkippedRecord(walk)) writer.Damaged(walk.Damage.At, point.At);
@@ -610,11 +621,111 @@ int WalkTopLevelMended(WalkContext& walk, Writer& writer, uint64_t end) {
   return 0;
 }
 
+// ---- A file of CDRs: each record behind its CDR header ------------------------------------------
+
+// The octets of the element at the read position, its identifier and length octets included, when
+// they read and give a definite length; 0 otherwise (an indefinite length, octets that do not
+// read). A length beyond 32 bits counts as UINT64_MAX. The cursor does not move.
+inline uint64_t DefiniteElementSize(const ByteCursor& input) {
+  ByteCursor at = input;
+  ElementIdentifier id;
+  ElementLength length;
+  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || ReadLengthOctets(at, length) != HeaderRead::kRead ||
+      length.Indefinite) {
+    return 0;
+  }
+  if (length.Value > UINT32_MAX) return UINT64_MAX;
+  return at.Position() - input.Position() + length.Value;
+}
+
+// A CDR gives a length that its record at `record` does not have (`size` octets: 0 where they do not
+// read, UINT64_MAX beyond 32 bits): counted, and damage at `at` (the CDR's first octet, or the end
+// of a record read before it was known), where the walk stops without Resync and goes on at the
+// next CDR with it. Returns -1.
+int CdrLengthDisagrees(WalkContext& walk, uint64_t at, const CdrHeader& header, uint64_t record, uint64_t size);
+
+// One CDR: its header read, then its BER record walked as a top-level element, which must end
+// where the CDR's length says; a record of another format is counted and passed over by its
+// length. Returns 0 to go on, -1 when the walk must stop or damage was noted (Resync).
+template <typename Writer>
+int WalkFrame(WalkContext& walk, Writer& writer) {
+  ByteCursor& input = walk.Input;
+  const uint64_t at = input.Position();
+  CdrHeader header;
+  if (!ReadCdrHeader(input, header)) return StopAtDamage(walk, at, at + 1, kInputEndsInside, kEndOfInputMessage);
+  ++walk.Counts.Frames.Read;
+  TellCdrHeader(writer, header, at);
+  const uint64_t begin = input.Position();
+  if (header.Format != kBerFormat) {
+    if (!input.Skip(header.Length)) {
+      input.MoveTo(at);
+      return StopAtDamage(walk, at, at + 1, kInputEndsInside, kEndOfInputMessage);
+    }
+    ++walk.Counts.Frames.NotBer;
+    TellOtherFormat(writer, header, begin);
+    return 0;
+  }
+  walk.InFrame = true;
+  walk.Frame = header;
+  const uint64_t size = DefiniteElementSize(input);
+  if (size != 0 ? size != header.Length : header.Length == 0) {
+    input.MoveTo(at);
+    return CdrLengthDisagrees(walk, at, header, begin, size);
+  }
+  // The general step (a record is constructed: the common element's shortcut never takes it).
+  int result = 0;
+  if (size != 0) {
+    result = WalkElement(walk, writer);
+  } else {  // an indefinite length: the record is read within the CDR, whose end it must reach
+    ByteCursor holder = input;
+    input = holder.Contents(header.Length);
+    result = WalkElement(walk, writer);
+    holder.CatchUp(input);
+    input = holder;
+  }
+  if (result < 0) return -1;
+  if (input.Position() != begin + header.Length) {
+    return CdrLengthDisagrees(walk, input.Position(), header, begin, input.Position() - begin);
+  }
+  return 0;
+}
+
+// The top-level loop of a file of CDRs: CDR after CDR, going on after damage (Resync) at the next
+// CDR that reads. Filler is not looked for: a CDR header often begins with 00.
+template <typename Writer>
+[[gnu::noinline]] int WalkFrames(WalkContext& walk, Writer& writer, uint64_t end) {
+  while (walk.Input.Position() < end) {
+    if (!KeepHeldTextBounded(walk)) return -1;
+    if (WalkFrame(walk, writer) >= 0) continue;
+    if (!walk.Damage.Pending || walk.Destination.HoldsForTurn()) return -1;
+    GoOnAfterDamage(walk, writer);
+  }
+  return 0;
+}
+
+// At the input's start: the header before the records (a file header, or LeadingOctets' octets)
+// is passed over, and told to a writer that explains every octet.
+template <typename Writer>
+void PassOverHeader(WalkContext& walk, Writer& writer) {
+  const InputFrames& frames = walk.Settings.Frames;
+  if (frames.Start == 0 || walk.Input.Position() != 0) return;
+  if constexpr (Writer::kExplainsOctets) {
+    CdrFileHeader header;
+    if (frames.Cdr && ReadCdrFileHeader(walk.Input, header)) {
+      writer.FileHeader(header);
+    } else {
+      writer.LeadingOctets(walk.Input.Here(), frames.Start);
+    }
+  }
+  walk.Input.Skip(frames.Start);
+}
+
 // The top-level elements from the read position up to `end`: the one loop, or with SkipFiller or
-// Resync the mended loop around the same step.
+// Resync the mended loop around the same step, or in a file of CDRs the loop of CDRs.
 template <typename Writer>
 int WalkTopLevel(WalkContext& walk, Writer& writer, uint64_t end) {
   const WalkSettings& settings = walk.Settings;
+  if (settings.Frames.Cdr && walk.State.Path.Depth < 0) return WalkFrames(walk, writer, end);
   if ((settings.SkipFiller || settings.Resync) && walk.State.Path.Depth < 0) {
     return WalkTopLevelMended(walk, writer, end);
   }

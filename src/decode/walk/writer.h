@@ -28,6 +28,10 @@
 //                                back of the record before ends before it, as where the writer
 //                                itself writes text after a record
 //   Explanation()                what hears each identifier and length octet as it is read
+//   FileHeader(header)           the file header of a file of CDRs, passed over at the input's start
+//   LeadingOctets(octets, count) the octets of a header LeadingOctets passes over at the start
+//   CdrHeaderRead(header, at)    a CDR header read at `at` (a file of CDRs)
+//   OtherFormat(header, at)      the record at `at` of another format than BER, passed over
 //
 // A writer derives from WriterDefaults, which has the hooks a writer may leave out as no-ops, and
 // has the others itself. It is chosen once per run as a type, so the walk calls it without indirection; its state
@@ -82,7 +86,8 @@ enum class ProgressAt : uint8_t { kRecords, kElements };
 //   so in its TakeOver), and Values: the list of value types it lays out (ValueTypes), whose
 //   readable text the walk matches the filter against
 // and the debug dump's (an extension of the walk for the writer that explains every octet:
-// kExplainsOctets true) Explanation, Tag, ContentsBegin, EndOfContents, Filler.
+// kExplainsOctets true) Explanation, Tag, ContentsBegin, EndOfContents, Filler, FileHeader,
+// LeadingOctets, CdrHeaderRead, OtherFormat.
 struct WriterDefaults {
   // The message for a primitive element of indefinite length.
   static constexpr const char* kIndefinitePrimitive = "Error:!!!! NonConstructed tag with undefinite length !!!!\n";
@@ -119,6 +124,8 @@ class FormatWalk {
   FormatWalk(const FormatWalk&) = delete;
   FormatWalk& operator=(const FormatWalk&) = delete;
 
+  // At the input's start: passes over the header before its records (WalkSettings::Frames).
+  virtual void BeginInput() = 0;
   // Walks the elements from the read position up to `end`: 0 at `end`, -1 when an element stopped
   // the walk (after its message).
   virtual int Elements(uint64_t end) = 0;
@@ -143,6 +150,9 @@ class FormatWalk {
 // Walks the elements from the read position up to `end` with a writer (walk_steps.h).
 template <typename Writer>
 int WalkTopLevel(WalkContext& walk, Writer& writer, uint64_t end);
+// Passes over the header before the input's records, telling it to the writer (walk_steps.h).
+template <typename Writer>
+void PassOverHeader(WalkContext& walk, Writer& writer);
 
 // A FormatWalk of a writer type. The writer is made from the walk and a setup shared by every
 // walk of the run (what the writer knows of the dictionary, its columns): Writer(walk, setup).
@@ -152,6 +162,7 @@ class WalkOf final : public FormatWalk {
   WalkOf(WalkContext& walk, std::shared_ptr<const Setup> setup)
       : FormatWalk(walk), setup_(std::move(setup)), writer_(walk, *setup_) {}
 
+  void BeginInput() override { PassOverHeader(Walk, writer_); }
   int Elements(uint64_t end) override { return WalkTopLevel(Walk, writer_, end); }
   void Finish() override { writer_.Finish(); }
   std::unique_ptr<FormatWalk> For(WalkContext& other) const override {

@@ -160,7 +160,7 @@ bool NameForSql(CsvLayout& layout, std::string& problem) {
 }  // namespace
 
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
-                   bool sourceColumn, bool offsetColumn, const ValueTypeCatalog& types) {
+                   bool sourceColumn, bool offsetColumn, const ValueTypeCatalog& types, bool cdrColumns) {
   const std::vector<bool> shared = SharedTagNames(root);
   layout = CsvLayout();
   layout.Slots.assign(LeafCount(root), CsvLayout::FieldSlots());
@@ -179,6 +179,14 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
     layout.Names.emplace_back(kOffsetColumn);
     layout.Types.push_back(ColumnType::kBigInteger);  // offsets reach 2^32 - 1
     layout.FieldOf.push_back(0);
+  }
+  if (cdrColumns) {
+    layout.CdrColumns = static_cast<uint32_t>(layout.Names.size());
+    for (const std::string_view name : kCdrHeaderColumns) {
+      layout.Names.emplace_back(name);
+      layout.Types.push_back(ColumnType::kSmallInteger);
+      layout.FieldOf.push_back(0);
+    }
   }
   LayoutBuilder builder{layout, shared, types, {}, false, {}};
   builder.FindRecords(root);
@@ -220,6 +228,13 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
     problem = "the dictionary names a field \"offset\", the CSV column of each record's offset (OffsetColumn=true): "
               "give its tag another TagName";
     return false;
+  }
+  for (const std::string_view name : kCdrHeaderColumns) {
+    if (cdrColumns && builder.FieldNamed.count(std::string(name)) != 0) {
+      problem = "the dictionary names a field \"" + std::string(name) +
+                "\", a CSV column of each record's CDR header (CdrHeaderColumns=true): give its tag another TagName";
+      return false;
+    }
   }
   return !sqlNames || NameForSql(layout, problem);
 }

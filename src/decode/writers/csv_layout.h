@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/frames/cdr_frames.h"
 #include "decode/types/value_types.h"
 #include "decode/walk/walk_counts.h"
 #include "tags/tag_tree.h"
@@ -39,6 +40,7 @@ struct CsvLayout {
   uint32_t ErrorsColumn = 0;
   uint32_t SourceColumn = 0;  // the column of the input's name; 0: none
   uint32_t OffsetColumn = 0;  // the column of the record's offset; 0: none
+  uint32_t CdrColumns = 0;    // the first of the columns of the record's CDR header; 0: none
   // InertFormulas=true: a text cell that a spreadsheet would take for a formula gets a leading "'".
   bool InertFormulas = false;
 
@@ -70,13 +72,14 @@ struct CsvLayout {
 
 // The columns of the dictionary, all chosen; with `sqlNames` the header row names them as a
 // database takes them unquoted (SqlColumnName), with `sourceColumn` the input's name is a column,
-// with `offsetColumn` the record's offset. False, with `problem` set to a message, when a column
-// would be named "errors" (or "file" with sourceColumn, "offset" with offsetColumn), the columns
+// with `offsetColumn` the record's offset, with `cdrColumns` its CDR header's parts. False, with
+// `problem` set to a message, when a column would be named "errors" (or "file" with sourceColumn,
+// "offset" with offsetColumn, one of kCdrHeaderColumns with cdrColumns), the columns
 // would be too many, or two SQL names would be alike.
 // The types' parts and columns are those of the list `types`.
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
                    bool sourceColumn = false, bool offsetColumn = false,
-                   const ValueTypeCatalog& types = ValueTypes::Catalog());
+                   const ValueTypeCatalog& types = ValueTypes::Catalog(), bool cdrColumns = false);
 
 // Chooses and orders the columns by a comma-separated list of the dictionary's names. False,
 // with `unknown` set to the first name that is not a column, when one is not.

@@ -127,6 +127,17 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       char* digits = row_.Text.extend(20);
       EndCell(row_, layout_.OffsetColumn, at, std::to_chars(digits, digits + 20, offset).ptr);
     }
+    if (layout_.CdrColumns != 0 && walk_.InFrame) CdrHeaderCells();
+  }
+
+  // The cells of the record's CDR header (CdrHeaderColumns=true); empty outside a file of CDRs.
+  [[gnu::noinline]] void CdrHeaderCells() {
+    for (std::size_t part = 0; part < std::size(kCdrHeaderColumns); ++part) {
+      const std::size_t at = row_.Text.size();
+      char* digits = row_.Text.extend(10);
+      EndCell(row_, static_cast<uint32_t>(layout_.CdrColumns + part), at,
+              std::to_chars(digits, digits + 10, CdrHeaderPart(walk_.Frame, part)).ptr);
+    }
   }
 
   void CloseObject() {}

@@ -160,6 +160,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     if (!fileMember_.empty()) out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
+    if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
     out.append(",\"path\":\"");
     AppendDottedPath(out, path, base);
     out.append("\",\"fields\":{");
@@ -274,6 +275,21 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append("}}\n");
   }
 
+  // CdrHeaderColumns=true: ,"cdrRelease":R,"cdrVersion":V,"cdrFormat":F,"cdrTsNumber":T of the
+  // record's CDR header, null outside a file of CDRs (and in a line of marks alone).
+  [[gnu::noinline, gnu::cold]] void CdrHeaderMembers(TextBuffer& out) {
+    for (std::size_t part = 0; part < std::size(kCdrHeaderColumns); ++part) {
+      out.append(",\"");
+      out.append(kCdrHeaderColumns[part]);
+      out.append("\":");
+      if (this->walk_.InFrame && this->line_.Open != RecordLine::kNone) {
+        AppendDecimal(out, static_cast<uint64_t>(CdrHeaderPart(this->walk_.Frame, part)));
+      } else {
+        out.append("null");
+      }
+    }
+  }
+
   // ---- Version 2: what follows a line's fields ----
 
   // The most values that cannot be decoded that a line tells one by one; the others are counted,
@@ -299,6 +315,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(fileMember_.view());
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
+    if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
     out.append(",\"path\":null,\"fields\":null");
     WriteLineEnd(damage);
   }
