@@ -166,6 +166,7 @@ InputFaultGuard::InputFaultGuard(const InputImage& image, void (*ending)()) {
 }
 
 InputFaultGuard::~InputFaultGuard() {
+  if (!previous_) return;  // an image read, not mapped: nothing was set
   if (installed_) sigaction(SIGBUS, reinterpret_cast<struct sigaction*>(previous_.get()), nullptr);
   gFaultEnding = nullptr;
 }

@@ -68,7 +68,7 @@ struct ListedSlot {
 class SideBySide {
  public:
   SideBySide(RunSettings& settings, Conversion& run, const std::vector<std::string>& names, uint32_t jobs)
-      : settings_(settings), run_(run), names_(names), jobs_(jobs), slots_(names.size()) {}
+      : settings_(settings), base_(settings), run_(run), names_(names), jobs_(jobs), slots_(names.size()) {}
 
   void Run(RunReport& total, int& worst, bool& outputFailed) {
     std::vector<std::thread> workers;
@@ -80,7 +80,10 @@ class SideBySide {
     std::exception_ptr error;
     try {
       for (std::size_t k = 0; k < names_.size() && !outputFailed; ++k) {
-        if (workers.empty()) TakeNext();  // no thread to be had: each input converted in its turn
+        if (workers.empty()) {  // no thread to be had: each input converted in its turn
+          std::unique_lock<std::mutex> lock(mutex_);
+          TakeNext(lock);
+        }
         TakeTurn(k, total, worst, outputFailed);
       }
     } catch (...) {
@@ -98,12 +101,10 @@ class SideBySide {
   void Serve() {
     try {
       for (;;) {
-        {
-          std::unique_lock<std::mutex> lock(mutex_);
-          changed_.wait(lock, [this] { return stop_ || next_ >= names_.size() || next_ < turn_ + jobs_; });
-          if (stop_ || next_ >= names_.size()) return;
-        }
-        TakeNext();
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return stop_ || next_ >= names_.size() || next_ < turn_ + jobs_; });
+        if (stop_ || next_ >= names_.size()) return;
+        TakeNext(lock);
       }
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -113,17 +114,15 @@ class SideBySide {
     }
   }
 
-  // Takes the next input and converts it.
-  void TakeNext() {
-    std::size_t k = 0;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      k = next_;
-      slots_[k] = std::make_unique<ListedSlot>(settings_, run_, names_[k]);
-      ++next_;
-      ++inFlight_;
-    }
-    Convert(k, *slots_[k]);
+  // Takes the next input (the list's mutex held by `lock`, and given back while it is converted).
+  void TakeNext(std::unique_lock<std::mutex>& lock) {
+    const std::size_t k = next_;
+    slots_[k] = std::make_unique<ListedSlot>(base_, run_, names_[k]);
+    ++next_;
+    ++inFlight_;
+    ListedSlot& slot = *slots_[k];
+    lock.unlock();
+    Convert(k, slot);
   }
 
   // Opens, loads and walks input k, its messages held for its turn.
@@ -246,7 +245,8 @@ class SideBySide {
     changed_.notify_all();
   }
 
-  RunSettings& settings_;
+  RunSettings& settings_;   // the run's, named after the input whose turn it is (this thread's only)
+  const RunSettings base_;  // the run's as the list began, for the inputs' own
   Conversion& run_;
   const std::vector<std::string>& names_;
   uint32_t jobs_;
