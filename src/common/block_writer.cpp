@@ -85,11 +85,6 @@ void TurnHold::Drop() {
   turnCame_.notify_all();
 }
 
-uint64_t TurnHold::Held() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return held_.size() + spilled_.size();
-}
-
 BlockWriter::~BlockWriter() {
   if (!thread_.joinable()) return;
   {

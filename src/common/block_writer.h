@@ -42,8 +42,6 @@ class TurnHold {
   int TakeTurn();
   // Drops what is held and every text after it (a run that ends before the turn comes).
   void Drop();
-  // The octets held in memory and in the temporary file.
-  uint64_t Held();
 
  private:
   int WriteToFile(std::string_view text);
