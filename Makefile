@@ -5,11 +5,14 @@ TEST_DIR := build/asan
 
 .PHONY: run test release clean fuzz deps
 
-# zlib reads compressed inputs (Debian: zlib1g-dev): installed with apt-get where it is missing.
+# zlib reads compressed inputs (Debian: zlib1g-dev), and ISA-L's igzip inflates gzip files at
+# about twice its speed (libisal-dev): installed with apt-get where they are missing.
+DEPS := zlib1g-dev libisal-dev
 deps:
-	@if command -v dpkg > /dev/null && ! dpkg -s zlib1g-dev > /dev/null 2>&1; then \
-		echo "installing zlib1g-dev"; apt-get update -qq && \
-		DEBIAN_FRONTEND=noninteractive apt-get install -y -qq zlib1g-dev > /dev/null; fi
+	@missing=""; for package in $(DEPS); do \
+		command -v dpkg > /dev/null && ! dpkg -s $$package > /dev/null 2>&1 && missing="$$missing $$package"; \
+	done; if [ -n "$$missing" ]; then echo "installing$$missing"; apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing > /dev/null; fi
 
 release: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVALIS_TESTS=OFF >/dev/null

@@ -19,6 +19,9 @@
 # Environment:
 #   BENCH_QUICK=1   leave out the 1 GiB file
 #   BENCH_RUNS=N    runs per conversion (default 5)
+#   BENCH_DAY=0     leave out bench/day-speed.py (a gzip file against its plain file, a day's list
+#                   side by side against one after another), which runs after the table with
+#                   BENCH_DAY_ROUNDS rounds (default 7)
 #   JOBS=N          build jobs (default 2)
 #   BENCH_BUILD_DIR, BENCH_OUT_DIR   the release build and the bench files (default
 #                   build/release and build/bench)
@@ -175,6 +178,12 @@ for spec in "${inputs[@]}"; do
   read -r name _ _ <<< "$spec"
   [[ $name == 1G ]] || bench_case "$name" debug
 done
+
+if [[ ${BENCH_DAY:-1} != 0 ]]; then
+  echo >> "$bench_dir/results.txt"
+  BENCH_OUT_DIR=$bench_dir python3 "$root/bench/day-speed.py" "$orvalis" "$gen" "${BENCH_DAY_ROUNDS:-7}" \
+    >> "$bench_dir/results.txt"
+fi
 
 echo
 cat "$bench_dir/results.txt"

@@ -3,7 +3,8 @@
 // as a stream (read after its head, the ratio held against what was read), under bounds set low so
 // that a bomb takes little memory and time; contents of up to 64 KiB are then walked as the program
 // walks them.
-//   - A file and a stream without a ratio give the same contents and the same report.
+//   - A file and a stream without a ratio give the same contents and the same report, and so does
+//     a file that zlib inflates alone where igzip would read its members.
 //   - The contents never pass the bounds; a ratio leaves the contents it allows as they were.
 //   - Every fault has its message; the walk of the contents reads nothing outside them, and its
 //     JSON Lines and CSV are well formed.
@@ -36,7 +37,7 @@ struct Inflated {
 
 // Inflates the bytes as a file of their size, or as a stream whose first octets were read to tell
 // its compression.
-Inflated Inflate(const uint8_t* data, std::size_t size, bool stream, uint32_t ratio) {
+Inflated Inflate(const uint8_t* data, std::size_t size, bool stream, uint32_t ratio, bool zlibOnly = false) {
   std::FILE* input = fmemopen(const_cast<uint8_t*>(data), size, "rb");
   if (input == nullptr) std::abort();
   uint8_t head[orvalis::kMagicSize];
@@ -49,7 +50,7 @@ Inflated Inflate(const uint8_t* data, std::size_t size, bool stream, uint32_t ra
   }
   Inflated result;
   orvalis::InputImage image;
-  const orvalis::CompressedSide side{stream ? 0 : size, ratio};
+  const orvalis::CompressedSide side{stream ? 0 : size, ratio, zlibOnly};
   if (!orvalis::InflateInput(input, head, headSize, sizeHint, kMaxContents, image, result.Report, side)) {
     std::abort();  // memory is never short under these bounds, and memory cannot fail to be read
   }
@@ -103,6 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const Inflated file = Inflate(data, size, false, 0);
   const Inflated stream = Inflate(data, size, true, 0);
   if (file.Contents != stream.Contents || !SameReport(file.Report, stream.Report)) std::abort();
+  const Inflated zlibFile = Inflate(data, size, false, 0, true);
+  if (file.Contents != zlibFile.Contents || !SameReport(file.Report, zlibFile.Report)) std::abort();
   const InflateReport& report = file.Report;
   if (report.Consumed > size || report.At > size) std::abort();
   if (report.Fault == InflateFault::kNone && (report.Consumed != size || report.Members == 0)) std::abort();

@@ -6,6 +6,13 @@
 namespace orvalis {
 
 void BlockWriter::WriteNow(std::string_view text) {
+#if ORVALIS_THREADS
+  if (hold_ != nullptr) {
+    const int error = text.empty() ? 0 : hold_->Take(text);
+    if (error != 0 && error_ == 0) error_ = error;
+    return;
+  }
+#endif
   if (kept_ != nullptr) {
     kept_->append(text.substr(0, keptLimit_ - kept_->size()));  // beyond the limit: dropped
   } else if (file_ != nullptr && !text.empty()) {
@@ -34,6 +41,49 @@ void BlockWriter::WriteText(std::string_view text) {
 }
 
 #if ORVALIS_THREADS
+
+int TurnHold::WriteToFile(std::string_view text) {
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), file_) == text.size()) return 0;
+  return errno != 0 ? errno : EIO;
+}
+
+int TurnHold::Take(std::string_view text) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!turn_) {
+    if (spilled_.empty() && held_.size() + text.size() <= inMemory_) {
+      held_.append(text);
+      return 0;
+    }
+    if (spilled_.Append(text)) return 0;
+    turnCame_.wait(lock, [this] { return turn_; });  // no temporary file: the walk waits for its turn
+  }
+  return dropped_ ? 0 : WriteToFile(text);
+}
+
+int TurnHold::TakeTurn() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int error = WriteToFile(held_);
+  held_.clear();
+  held_.shrink_to_fit();
+  TextBuffer block;
+  const int spillError = spilled_.TakeBack(block, 1 << 20, [this, &error](TextBuffer& taken) {
+    if (error == 0) error = WriteToFile(taken.view());
+  });
+  if (error == 0) error = spillError;
+  turn_ = true;
+  turnCame_.notify_all();
+  return error;
+}
+
+void TurnHold::Drop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  held_.clear();
+  spilled_.Drop();
+  dropped_ = true;
+  turn_ = true;
+  turnCame_.notify_all();
+}
 
 BlockWriter::~BlockWriter() {
   if (!thread_.joinable()) return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/spilled_text.h"
 #include "common/text_buffer.h"
 
 #if ORVALIS_THREADS
@@ -18,6 +19,44 @@
 #endif
 
 namespace orvalis {
+
+#if ORVALIS_THREADS
+
+// The text of a walk made ahead of its turn (the inputs of a list converted side by side), for
+// the output file: held in memory up to a bound, beyond it in a temporary file, until its turn
+// comes; from then on every text goes straight to the file. Where no temporary file can be had,
+// the walk waits for its turn instead. A walk's writer hands text in (Take), from its thread; the
+// thread that keeps the turns gives the turn (TakeTurn), after the text before it is written.
+class TurnHold {
+ public:
+  TurnHold(std::FILE* file, std::size_t inMemory) : file_(file), inMemory_(inMemory) {}
+  TurnHold(const TurnHold&) = delete;
+  TurnHold& operator=(const TurnHold&) = delete;
+
+  std::FILE* File() const { return file_; }
+  // Holds the text, or writes it once the turn has come. Returns 0, or the error number of a
+  // write that failed.
+  int Take(std::string_view text);
+  // Writes what is held and lets every text after it go straight to the file. Returns 0, or the
+  // error number of the first write (or read of the temporary file) that failed.
+  int TakeTurn();
+  // Drops what is held and every text after it (a run that ends before the turn comes).
+  void Drop();
+
+ private:
+  int WriteToFile(std::string_view text);
+
+  std::FILE* file_;
+  std::size_t inMemory_;
+  std::mutex mutex_;
+  std::condition_variable turnCame_;
+  bool turn_ = false;
+  bool dropped_ = false;
+  std::string held_;
+  SpilledText spilled_;
+};
+
+#endif
 
 class BlockWriter {
  public:
@@ -42,6 +81,11 @@ class BlockWriter {
   // its first `limit` octets, room for which is taken now (std::bad_alloc when there is none); the
   // rest is dropped as it comes, and no thread is started.
   void KeepInMemory(std::string& kept, std::size_t limit);
+#if ORVALIS_THREADS
+  // From now on (before the first block) hands every block to `hold` instead of the file, by the
+  // writer's thread as before.
+  void HoldForTurn(TurnHold& hold) { hold_ = &hold; }
+#endif
   // Notes that text meant for the file was lost before it reached the writer (errno `error`):
   // Finish reports it as a failed write.
   void Fail(int error) {
@@ -60,6 +104,8 @@ class BlockWriter {
   TextBuffer spare_;  // the block being written, or an empty one
 #if ORVALIS_THREADS
   void Run();
+
+  TurnHold* hold_ = nullptr;  // where the text waits for its turn; null: written to the file
 
   std::thread thread_;  // started with the first block
   std::mutex mutex_;

@@ -60,6 +60,8 @@ constexpr const char kUsageAfterFormats[] =
     " --gzip-max-contents N - the most octets of contents of a gzip input (GzipMaxContents)\n"
     " --gzip-max-ratio R - the most octets of contents per compressed octet (GzipMaxRatio)\n"
     " --skip-converted MANIFEST - leave out the inputs that MANIFEST tells as converted (SkipConverted)\n"
+    " --list-jobs N - the inputs of -l converted at once: 0 one per processor, 1 one after another (ListJobs)\n"
+
     "The dictionary from ASN.1 modules, in place of -t (printed when there is no -i, -l or -g):\n"
     " --dictionary-from MODULE.asn - a module file (the option once for each file)\n"
     " --root TYPE - the type of the file's top-level elements\n"
@@ -75,6 +77,7 @@ enum class Takes {
   kRecordNumber,  // 0 to 4294967295, compared with record numbers as the file's keys are
   kContentsBound, // 1 to kLargestContents
   kRatioBound,    // 1 to kDeflateRatio
+  kListJobs,      // 0 to kMostListJobs
   kHelp,
   kVersion,
 };
@@ -133,6 +136,8 @@ const OptionRow kOptions[] = {
     {{'\0', "semantic-types"}, Takes::kName,
      [](RunSettings& s, std::string_view v, uint64_t) { s.SemanticTypesFileName = v; }},
     {{'\0', "compare"}, Takes::kName, [](RunSettings& s, std::string_view v, uint64_t) { s.CompareFileName = v; }},
+    {{'\0', "list-jobs"}, Takes::kListJobs,
+     [](RunSettings& s, std::string_view, uint64_t n) { s.Keys.ListJobs = static_cast<uint32_t>(n); }},
 };
 
 const OptionRow* OptionOfLetter(char letter) {
@@ -185,6 +190,10 @@ std::string TakeValue(const OptionRow& row, const std::string& shown, std::strin
       break;
     case Takes::kContentsBound: largest = kLargestContents; break;
     case Takes::kRatioBound: largest = kDeflateRatio; break;
+    case Takes::kListJobs:
+      smallest = 0;
+      largest = kMostListJobs;
+      break;
     case Takes::kNothing:
     case Takes::kHelp:
     case Takes::kVersion: return "Error: option " + shown + " takes no value\n";

@@ -2,9 +2,15 @@
 
 #include <zlib.h>
 
+#if ORVALIS_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
+
 #include <cerrno>
 #include <cinttypes>
+#include <climits>
 #include <cstring>
+#include <memory>
 
 #include "common/console.h"
 #include "common/text_file.h"
@@ -68,6 +74,19 @@ class CompressedOctets {
     z_.next_in = const_cast<Bytef*>(head);
     z_.avail_in = static_cast<uInt>(size);
     fed_ = size;
+  }
+  // Reads on from `position` of the input (a file, read from its start), as if nothing after it
+  // had been read. False when the file cannot be positioned there.
+  bool ReadFrom(uint64_t position) {
+    if (position > static_cast<uint64_t>(LONG_MAX) || std::fseek(input_, static_cast<long>(position), SEEK_SET) != 0) {
+      return false;
+    }
+    std::clearerr(input_);
+    fed_ = position;
+    ended_ = false;
+    z_.next_in = block_.get();
+    z_.avail_in = 0;
+    return true;
   }
   bool Ended() const { return ended_ && z_.avail_in == 0; }
   // Where the next octet zlib would take lies in the input.
@@ -200,7 +219,131 @@ bool NextMember(CompressedOctets& octets, z_stream& z, InflateReport& report) {
   return true;
 }
 
+// How a reading of members ended: at the input's end or a fault that zlib would find there too
+// (the report says which), at a member that zlib is to read from its start, or at a failure
+// (memory, reading) whose message was given.
+enum class MembersEnd : uint8_t { kEnded, kZlibFrom, kFailed };
+
+// After a member's end: the member is counted, and the input's end, the next member or octets
+// that begin none are found. kZlibFrom when a member follows.
+MembersEnd AfterMember(CompressedOctets& octets, z_stream& z, GrowingImage& out, InflateReport& report,
+                       uint64_t& checked) {
+  ++report.Members;
+  checked = out.Size();
+  if (!octets.Refill(sizeof kMemberMagic - 1)) {
+    PrintErrorForm("Error: can not read input file");
+    return MembersEnd::kFailed;
+  }
+  if (octets.Ended() || !NextMember(octets, z, report)) return MembersEnd::kEnded;
+  return MembersEnd::kZlibFrom;
+}
+
+#if ORVALIS_ISAL
+
+// igzip's state (some 40 KiB), taken once per input.
+struct IgzipState {
+  inflate_state S;
+};
+
+// Reads the member's header with zlib, up to the first octet of its deflate data. False when zlib
+// does not get there (a fault in the header, or the input ends): zlib then reads the member again.
+bool ReadMemberHeader(CompressedOctets& octets, z_stream& z, GrowingImage& out, uint64_t bound, bool& failed) {
+  for (;;) {
+    if (!octets.Refill()) {
+      PrintErrorForm("Error: can not read input file");
+      failed = true;
+      return false;
+    }
+    bool full = false;
+    if (!out.GiveRoom(z, bound, full)) {
+      if (!full) {
+        SayNoMemory();
+        failed = true;
+      }
+      return false;
+    }
+    const int result = inflate(&z, Z_BLOCK);  // stops right after the header, before any block
+    out.Took(z);
+    if (result != Z_OK && result != Z_BUF_ERROR) return false;
+    if ((z.data_type & 128) != 0) return true;  // at the first block, no octet of it read
+    if (z.avail_in == 0 && octets.Ended()) return false;
+  }
+}
+
+// Inflates the deflate data and the trailer of the member whose header zlib has read, with igzip.
+// False when it is not read whole within the bound (then zlib reads the member again).
+bool InflateMemberBody(CompressedOctets& octets, z_stream& z, inflate_state& igzip, GrowingImage& out,
+                       const ContentsLimit& limit, bool& failed) {
+  isal_inflate_reset(&igzip);
+  igzip.crc_flag = ISAL_GZIP_NO_HDR_VER;  // raw deflate, then the gzip trailer checked
+  for (;;) {
+    if (!octets.Refill()) {
+      PrintErrorForm("Error: can not read input file");
+      failed = true;
+      return false;
+    }
+    bool full = false;
+    if (!out.GiveRoom(z, limit.Bound(octets.Read()), full)) {
+      if (!full) {
+        SayNoMemory();
+        failed = true;
+      }
+      return false;
+    }
+    igzip.next_in = z.next_in;
+    igzip.avail_in = z.avail_in;
+    igzip.next_out = z.next_out;
+    igzip.avail_out = z.avail_out;
+    const int result = isal_inflate(&igzip);
+    z.next_in = igzip.next_in;
+    z.avail_in = igzip.avail_in;
+    z.next_out = igzip.next_out;
+    z.avail_out = igzip.avail_out;
+    out.Took(z);
+    if (result != ISAL_DECOMP_OK) return false;
+    if (igzip.block_state == ISAL_BLOCK_FINISH) return !out.Past(limit.Bound(octets.Read()));
+    if (z.avail_in == 0 && z.avail_out != 0 && octets.Ended()) return false;  // cut short
+  }
+}
+
+// Reads members with igzip's help from the start of one (`memberStart`), while each is read
+// whole; stops at the input's end, at octets after a member that begin none, or at the start of a
+// member that igzip did not read whole, which zlib is to read again (kZlibFrom, memberStart).
+MembersEnd InflateMembersWithIgzip(CompressedOctets& octets, z_stream& z, GrowingImage& out, const ContentsLimit& limit,
+                                   InflateReport& report, uint64_t& checked, uint64_t& memberStart) {
+  auto igzip = std::make_unique<IgzipState>();
+  for (;;) {
+    memberStart = octets.Position();
+    bool failed = false;
+    if (!ReadMemberHeader(octets, z, out, limit.Bound(octets.Read()), failed) ||
+        !InflateMemberBody(octets, z, igzip->S, out, limit, failed)) {
+      return failed ? MembersEnd::kFailed : MembersEnd::kZlibFrom;
+    }
+    const MembersEnd end = AfterMember(octets, z, out, report, checked);
+    if (end != MembersEnd::kZlibFrom) return end;
+  }
+}
+
+#endif
+
+// True when igzip may read the input's members: a build with it, an input that can be read again
+// from a member's start (a file, read from its start: its head, if any, is its first octets), and
+// bounds that do not hang on how the octets were read (a stream's ratio does).
+bool IgzipMayRead(std::FILE* input, std::size_t headSize, const CompressedSide& side) {
+  if (!InflatesWithIgzip() || side.ZlibOnly || (side.FileSize == 0 && side.MaxRatio != 0)) return false;
+  const long position = std::ftell(input);
+  return position >= 0 && static_cast<uint64_t>(position) == headSize;
+}
+
 }  // namespace
+
+bool InflatesWithIgzip() {
+#if ORVALIS_ISAL
+  return true;
+#else
+  return false;
+#endif
+}
 
 Compression CompressionOf(const uint8_t* head, std::size_t size) {
   if (Begins(head, size, kGzipMagic)) return Compression::kGzip;
@@ -232,8 +375,31 @@ bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, u
     SayNoMemory();
     return false;
   }
+  const bool igzipMayRead = IgzipMayRead(input, headSize, side);
   octets.FeedHead(head, headSize);
   uint64_t checked = 0;  // the contents of the members whose check sum and length held
+#if ORVALIS_ISAL
+  if (igzipMayRead) {
+    uint64_t memberStart = 0;
+    switch (InflateMembersWithIgzip(octets, z, out, limit, report, checked, memberStart)) {
+      case MembersEnd::kFailed: return false;
+      case MembersEnd::kEnded:
+        report.Consumed = octets.Position();
+        out.MoveInto(image);
+        return true;
+      case MembersEnd::kZlibFrom:
+        if (!octets.ReadFrom(memberStart)) {
+          PrintErrorForm("Error: can not read input file");
+          return false;
+        }
+        out.Cut(checked);
+        inflateReset(&z);
+        break;
+    }
+  }
+#else
+  (void)igzipMayRead;
+#endif
   const auto tooLarge = [&]() {
     report.Fault = InflateFault::kTooLarge;
     report.At = octets.Position();
@@ -261,13 +427,9 @@ bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, u
         tooLarge();
         break;
       }
-      ++report.Members;
-      checked = out.Size();
-      if (!octets.Refill(sizeof kMemberMagic - 1)) {
-        PrintErrorForm("Error: can not read input file");
-        return false;
-      }
-      if (octets.Ended() || !NextMember(octets, z, report)) break;
+      const MembersEnd end = AfterMember(octets, z, out, report, checked);
+      if (end == MembersEnd::kFailed) return false;
+      if (end == MembersEnd::kEnded) break;
       continue;
     }
     if (result == Z_OK) continue;

@@ -51,6 +51,8 @@ enum class ContentsBound : uint8_t {
 struct CompressedSide {
   uint64_t FileSize = 0;
   uint32_t MaxRatio = 0;
+  // zlib inflates every member, also where igzip would (for comparing the two).
+  bool ZlibOnly = false;
 };
 
 struct InflateReport {
@@ -75,6 +77,12 @@ struct InflateReport {
 // the image, except after a corrupt member: then only the members before it, whose check sums
 // held. Returns false, after the message in the error form, when memory cannot be had or the
 // input cannot be read.
+// Where the build has ISA-L, igzip inflates the deflate data of the members of an input that can
+// be read again from a member's start (a file, not a pipe) whose bounds do not hang on the octets
+// read so far; zlib reads each member's header, and a member that igzip does not read whole
+// (corrupt, cut short, past a bound) is inflated again by zlib from its start, with all that
+// follows: the contents, the report and its words are zlib's.
+bool InflatesWithIgzip();
 bool InflateInput(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t sizeHint,
                   uint64_t maxSize, InputImage& image, InflateReport& report,
                   const CompressedSide& side = CompressedSide());

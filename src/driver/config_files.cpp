@@ -126,6 +126,13 @@ const CheckedKey kCheckedKeys[] = {
        return true;
      }},
     {"CdrHeaderColumns", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.CdrHeaderColumns); }},
+    {"ListJobs", "a number from 0 to 64",
+     [](RunSettings& s, std::string_view v) {
+       uint64_t jobs = 0;
+       if (!ParseDigits(v, kMostListJobs, jobs)) return false;
+       s.ListJobs = static_cast<uint32_t>(jobs);
+       return true;
+     }},
     {"JsonSchema", "1 or 2",
      [](RunSettings& s, std::string_view v) {
        if (v != "1" && v != "2") return false;
@@ -154,6 +161,7 @@ void ApplyKeysFromCommandLine(RunSettings& settings) {
   if (keys.GzipMaxContents) settings.GzipMaxContents = *keys.GzipMaxContents;
   if (keys.GzipMaxRatio) settings.GzipMaxRatio = *keys.GzipMaxRatio;
   if (keys.SkipConvertedFileName) settings.SkipConvertedFileName = *keys.SkipConvertedFileName;
+  if (keys.ListJobs) settings.ListJobs = *keys.ListJobs;
 }
 
 }  // namespace

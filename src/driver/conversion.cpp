@@ -148,6 +148,16 @@ bool IsStreamInput(std::FILE* input) {
   return S_ISFIFO(info.st_mode);
 }
 
+// True for a listed input converted beside others (its text held for its turn).
+bool ConvertedBesideOthers(const Conversion& run) {
+#if ORVALIS_THREADS
+  return run.Hold != nullptr;
+#else
+  (void)run;
+  return false;
+#endif
+}
+
 // Takes the compression that the input's first octets (`head`) show. False, after the message,
 // for one that is not read.
 bool TakeCompression(const RunSettings& settings, const uint8_t* head, std::size_t size, Conversion& run) {
@@ -225,7 +235,7 @@ bool LoadInput(Conversion& run) {
     return InflateInput(run.In->Input.get(), nullptr, 0, run.In->SizeHint, run.GzipMaxContents, run.In->Image,
                         run.In->Inflated, CompressedSide{run.In->InputSize, run.GzipMaxRatio});
   }
-  return LoadInputImage(run.In->Input.get(), run.In->InputSize, run.In->Image);
+  return LoadInputImage(run.In->Input.get(), run.In->InputSize, run.In->Image, !ConvertedBesideOthers(run));
 }
 
 // False, after the message that the input's length or nature gives, for a named input that is
@@ -308,16 +318,27 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
 // `continuesOutput`) and hands its text over. Returns the walk, for the output to be finished.
 std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conversion& run, bool continuesOutput,
                                              RunReport& report, bool& completed) {
-  const InputFaultGuard faultGuard(run.In->Image, EndAfterInputFault);
-  gFaultEnding = {&settings, nullptr, &run.Output, run.Format, fileno(run.Output.Stream())};
+  const bool beside = ConvertedBesideOthers(run);
+  const InputFaultGuard faultGuard(run.In->Image, EndAfterInputFault);  // none for an image read
+  std::FILE* output = run.Output.Stream();
+#if ORVALIS_THREADS
+  if (beside) output = run.Hold->File();
+#endif
+  if (!beside) gFaultEnding = {&settings, nullptr, &run.Output, run.Format, fileno(run.Output.Stream())};
   RecogniseFrames(settings, *run.In);
   auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run, continuesOutput), run.In->Image.Bytes(),
-                                            run.In->Image.Size, *run.Root, run.Output.Stream());
+                                            run.In->Image.Size, *run.Root, output);
+#if ORVALIS_THREADS
+  if (beside) {
+    walk->Output.HoldForTurn(*run.Hold);
+    if (!run.SharesWalk) walk->StretchSize = 0;  // the other cores convert other inputs
+  }
+#endif
   run.OutputBegun = true;
-  gFaultEnding = {&settings, walk.get(), &run.Output, run.Format, fileno(run.Output.Stream())};
+  if (!beside) gFaultEnding = {&settings, walk.get(), &run.Output, run.Format, fileno(run.Output.Stream())};
   std::FILE* growing = run.In->Streamed || run.In->Compressed != Compression::kNone ? nullptr : run.In->Input.get();
   completed = Walk(*walk, *run.Format, run.Setup, *run.In, growing, settings, report);
-  gFaultEnding = {};
+  if (!beside) gFaultEnding = {};
   if (run.Manifest != nullptr && run.Manifest->Open && report.End != RunEnd::kFailed) {
     ReadOutsideFields(settings, run, report);
   }

@@ -20,7 +20,7 @@ namespace {
 
 constexpr char kCutShortMessage[] = "Error: input file was cut short while it was being converted\n";
 
-bool ReadImage(std::FILE* input, uint64_t size, InputImage& image) {
+bool ReadImage(std::FILE* input, uint64_t size, InputImage& image, bool watched) {
   image.Data = NewOctetBlock(size + 1);
   if (!image.Data) {
     errno = ENOMEM;
@@ -31,6 +31,14 @@ bool ReadImage(std::FILE* input, uint64_t size, InputImage& image) {
   std::size_t got = size > 0 ? std::fread(image.Data.get(), 1, size, input) : 0;
   image.Size = got;
   image.Data[got] = 0;
+#if ORVALIS_MAPPED_INPUT
+  if (watched) {
+    image.ReadShort = got < size;
+    image.MappedFile = dup(fileno(input));
+  }
+#else
+  (void)watched;
+#endif
   return true;
 }
 
@@ -116,7 +124,7 @@ InputImage::~InputImage() {
 bool InputImage::CutShort() const {
 #if ORVALIS_MAPPED_INPUT
   struct stat info;
-  return MappedFile >= 0 && fstat(MappedFile, &info) == 0 && static_cast<uint64_t>(info.st_size) < Size;
+  return ReadShort || (MappedFile >= 0 && fstat(MappedFile, &info) == 0 && static_cast<uint64_t>(info.st_size) < Size);
 #else
   return false;
 #endif
@@ -138,11 +146,11 @@ bool IsConvertibleInput(std::FILE* input, uint64_t size) {
   return true;
 }
 
-bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image) {
+bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image, bool mayMap) {
 #if ORVALIS_MAPPED_INPUT
-  if (MapImage(input, size, image)) return true;
+  if (mayMap && MapImage(input, size, image)) return true;
 #endif
-  return ReadImage(input, size, image);
+  return ReadImage(input, size, image, !mayMap);
 }
 
 #if ORVALIS_MAPPED_INPUT
@@ -158,6 +166,7 @@ InputFaultGuard::InputFaultGuard(const InputImage& image, void (*ending)()) {
 }
 
 InputFaultGuard::~InputFaultGuard() {
+  if (!previous_) return;  // an image read, not mapped: nothing was set
   if (installed_) sigaction(SIGBUS, reinterpret_cast<struct sigaction*>(previous_.get()), nullptr);
   gFaultEnding = nullptr;
 }

@@ -28,19 +28,22 @@ struct InputImage {
 
   const uint8_t* Bytes() const { return Data ? Data.get() : Mapped; }
   // True when the file of a mapped input is now shorter than when it was mapped: the octets past
-  // its new end that share its last page with it read as zeros, not as the file's octets.
+  // its new end that share its last page with it read as zeros, not as the file's octets; also
+  // when a file read whole (LoadInputImage without mapping) gave fewer octets than its length, or
+  // is now shorter than what was read.
   bool CutShort() const;
 
   OctetBlock Data;                  // the input read: Size bytes and one more; null when mapped
   const uint8_t* Mapped = nullptr;  // the input mapped: Size bytes
-  int MappedFile = -1;              // a descriptor of the mapped file, for CutShort
+  int MappedFile = -1;              // a descriptor of the mapped file (or the file read whole), for CutShort
+  bool ReadShort = false;           // the file read whole gave fewer octets than its length
   uint64_t Size = 0;
 };
 
-// Brings the open input file of `size` bytes into memory: maps it or, where it cannot be mapped,
-// reads it (a short read keeps what was read). Returns false after the memory message when the
-// image cannot be allocated.
-bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image);
+// Brings the open input file of `size` bytes into memory: maps it or, where it cannot be mapped
+// or `mayMap` is false, reads it (a short read keeps what was read). Returns false after the memory
+// message when the image cannot be allocated.
+bool LoadInputImage(std::FILE* input, uint64_t size, InputImage& image, bool mayMap = true);
 
 // False, with errno set, when the open input is not a billing file at all: neither a regular file
 // nor a pipe (a device, a socket: EINVAL), or a regular file whose length reads as 0 but which

@@ -66,17 +66,27 @@ bool TakeInputList(const RunSettings& settings, std::vector<std::string>& names)
   return true;
 }
 
+}  // namespace
+
+// Opens and loads one listed input (settings.InputFileName) into run.In. False, after the
+// message, when it is not to be walked.
+bool LoadListedInput(const RunSettings& settings, Conversion& run) {
+  if (!InputMayBeOpened(settings.InputFileName, false)) return false;
+  run.In->Input.reset(OpenForReading(settings.InputFileName));
+  if (!run.In->Input) {
+    PrintErrorForm("Error: can not open input file");
+    return false;
+  }
+  return TakeInputSize(settings, run) && (run.In->Streamed || LoadInput(run));
+}
+
+namespace {
+
 // Converts one listed input (settings.InputFileName) into the open output. Returns its status;
 // `outputFailed` when the output could not be written, which ends the run.
 int ConvertListedInput(const RunSettings& settings, Conversion& run, RunReport& report, bool& outputFailed) {
   run.In = std::make_unique<InputPart>();  // the input before gives its memory back
-  if (!InputMayBeOpened(settings.InputFileName, false)) return -1;
-  run.In->Input.reset(OpenForReading(settings.InputFileName));
-  if (!run.In->Input) {
-    PrintErrorForm("Error: can not open input file");
-    return -1;
-  }
-  if (!TakeInputSize(settings, run) || (!run.In->Streamed && !LoadInput(run))) return -1;
+  if (!LoadListedInput(settings, run)) return -1;
   if (!BeginOutput(run.Output)) {
     outputFailed = true;
     report.End = RunEnd::kFailed;
@@ -106,6 +116,23 @@ int64_t SizeOfRegularFile(const std::string& name) {
 }
 
 }  // namespace
+
+void SayListedInput(std::size_t index, const std::vector<std::string>& names) {
+  SayFormatted("Input %" PRIu64 " of %" PRIu64 ": %s\n", static_cast<uint64_t>(index + 1),
+               static_cast<uint64_t>(names.size()), ConsoleName(names[index]).c_str());
+}
+
+void AccountListedInput(const RunSettings& settings, const Conversion& run, const RunReport& report, int converted,
+                        RunReport& total, int& worst) {
+  const int status = FinalStatus(settings, report, converted);
+  if (settings.Quiet) PrintSummary(settings, report);
+  WriteManifestLine(settings, run, report, status);
+  worst = WorseStatus(worst, status);
+  total.RecordsRead += report.RecordsRead;
+  total.Counts.Add(report.Counts);
+  total.OutsideNotRead += report.OutsideNotRead;
+  if (report.End != RunEnd::kCompleted) ++total.InputsFailed;
+}
 
 bool KeepNewInputs(const RunSettings& settings, std::vector<std::string>& names) {
   const std::string& stateName = settings.SkipConvertedFileName;
@@ -164,21 +191,18 @@ int ConvertList(RunSettings& settings, Conversion& run, RunReport& total) {
   total.Inputs = names.size();
   int worst = 0;
   bool outputFailed = false;
-  for (std::size_t i = 0; i < names.size() && !outputFailed; ++i) {
-    settings.InputFileName = names[i];
-    SayFormatted("Input %" PRIu64 " of %" PRIu64 ": %s\n", static_cast<uint64_t>(i + 1),
-                 static_cast<uint64_t>(names.size()), ConsoleName(names[i]).c_str());
-    RunReport report;
-    report.Format = run.Format;
-    const int status = FinalStatus(settings, report,
-                                   ConvertListedInput(settings, run, report, outputFailed));
-    if (settings.Quiet) PrintSummary(settings, report);
-    WriteManifestLine(settings, run, report, status);
-    worst = WorseStatus(worst, status);
-    total.RecordsRead += report.RecordsRead;
-    total.Counts.Add(report.Counts);
-    total.OutsideNotRead += report.OutsideNotRead;
-    if (report.End != RunEnd::kCompleted) ++total.InputsFailed;
+  const uint32_t jobs = ListJobsFor(settings, names.size());
+  if (jobs > 1) {
+    ConvertListBesideOthers(settings, run, names, jobs, total, worst, outputFailed);
+  } else {
+    for (std::size_t i = 0; i < names.size() && !outputFailed; ++i) {
+      settings.InputFileName = names[i];
+      SayListedInput(i, names);
+      RunReport report;
+      report.Format = run.Format;
+      const int status = ConvertListedInput(settings, run, report, outputFailed);
+      AccountListedInput(settings, run, report, status, total, worst);
+    }
   }
   settings.InputFileName.clear();
   // An output written in place that no input began to write is cut, as a temporary replaces it;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/block_writer.h"
 #include "common/console.h"
 #include "common/text_buffer.h"
 #include "common/text_format.h"
@@ -135,7 +136,7 @@ struct Conversion {
   std::unique_ptr<InputPart> In = std::make_unique<InputPart>();  // the input being converted
   OutputFile Output;
   ManifestFile* Manifest = nullptr;
-  std::unique_ptr<TBranch> Root;
+  std::shared_ptr<TBranch> Root;  // shared by the inputs of a list converted side by side
   FormatSetup Setup;  // what the format made before the output was opened (the CSV columns)
   bool OutputBegun = false;  // a walk began to write into the output (-l: an earlier input's)
   uint32_t FilterCount = 0;
@@ -143,6 +144,13 @@ struct Conversion {
   // be loaded before or after the file's settings are taken over (TakeTextFiles).
   uint64_t GzipMaxContents = kMaxInputSize;
   uint32_t GzipMaxRatio = 0;
+#if ORVALIS_THREADS
+  // A listed input converted beside others: its text waits here for its turn (the output is
+  // Hold->File()), its file is read rather than mapped, and its walk is shared by two threads only
+  // when `SharesWalk`.
+  TurnHold* Hold = nullptr;
+  bool SharesWalk = true;
+#endif
 };
 
 // A line built in place, without memory of its own nor the C library's formatting: the summary
@@ -256,6 +264,25 @@ int PrintModuleDictionary(const RunSettings& settings);
 // manifest spares it as a file of the user's.)
 bool KeepNewInputs(const RunSettings& settings, std::vector<std::string>& names);
 int ConvertList(RunSettings& settings, Conversion& run, RunReport& total);
+bool LoadListedInput(const RunSettings& settings, Conversion& run);
+// The line that names a listed input before its messages: "Input K of N: NAME".
+void SayListedInput(std::size_t index, const std::vector<std::string>& names);
+// After a listed input's conversion (`converted`: its status before strictness), at its turn: its
+// summary line (quiet mode), its manifest line, and its counts added to the run's.
+void AccountListedInput(const RunSettings& settings, const Conversion& run, const RunReport& report, int converted,
+                        RunReport& total, int& worst);
+
+// ---- Many inputs side by side (listed_side_by_side.cpp) ---------------------------------------
+
+// How many listed inputs are converted at once: ListJobs (0: one per processor), at most one per
+// input, and 1 where the build has no threads.
+uint32_t ListJobsFor(const RunSettings& settings, std::size_t inputs);
+// Converts the listed inputs `jobs` at a time, each on a thread of its own, while the turns pass
+// in the list's order: at its turn an input's messages are shown and its text, held until then,
+// written; after that its walk writes straight into the output. Every console line, output octet,
+// summary and manifest line is that of the inputs converted one after another.
+void ConvertListBesideOthers(RunSettings& settings, Conversion& run, const std::vector<std::string>& names,
+                             uint32_t jobs, RunReport& total, int& worst, bool& outputFailed);
 
 // ---- The manifest (manifest_file.cpp) ---------------------------------------------------------
 

@@ -12,8 +12,8 @@ namespace orvalis {
 
 // The keys of the main configuration file that long options of the command line set (--start,
 // --end, --columns, --skip-filler, --resync, --long-tag-numbers, --source-column,
-// --gzip-max-contents, --gzip-max-ratio, --skip-converted): taken after the file's lines, so that
-// they win over them.
+// --gzip-max-contents, --gzip-max-ratio, --skip-converted, --list-jobs): taken after the file's
+// lines, so that they win over them.
 struct KeysFromCommandLine {
   std::optional<int32_t> StartRec;  // 0 to 4294967295, held as the file's keys hold them
   std::optional<int32_t> EndRec;
@@ -25,7 +25,11 @@ struct KeysFromCommandLine {
   std::optional<uint64_t> GzipMaxContents;
   std::optional<uint32_t> GzipMaxRatio;
   std::optional<std::string> SkipConvertedFileName;  // --skip-converted
+  std::optional<uint32_t> ListJobs;                   // --list-jobs
 };
+
+// ListJobs' largest value: the inputs of a list converted at once.
+constexpr uint32_t kMostListJobs = 64;
 
 struct RunSettings {
   std::string InputFileName;  // -i, or the input of a list being converted
@@ -66,6 +70,7 @@ struct RunSettings {
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
   std::string SkipConvertedFileName;    // SkipConverted: a manifest of earlier runs; the inputs it tells as converted are left out
+  uint32_t ListJobs = 0;                // ListJobs: the inputs of -l converted at once; 0: one per processor, 1: one after another
   KeysFromCommandLine Keys;             // what the long options set in place of the file's keys
   int JsonSchema = 1;                   // JsonSchema: the JSON Lines schema version, 1 or 2 (every member on every line)
   Framing CdrFraming = Framing::kRecognise;  // Framing: how an input is taken for a file of CDRs

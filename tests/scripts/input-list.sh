@@ -3,7 +3,9 @@
 # output what three separate runs give, each record with its file (SourceColumn=true), in the
 # readable text, JSON Lines and CSV (one header); the status is the worst of the files'; each
 # file's summary line counts what its separate run counts, and the total line their sums. The
-# list may come on standard input. The manifest (-m) is valid JSON, a line for each input, whose
+# list may come on standard input. Converted side by side (ListJobs), whatever order the inputs
+# finish in and whatever fails among them, a list gives the very bytes, console, manifest and
+# status of its inputs converted one after another. The manifest (-m) is valid JSON, a line for each input, whose
 # counts are those of the summary lines and whose fields outside records are JSON Lines' own.
 #   input-list.sh <path to orvalis> <examples folder>
 # Exit status 77 (ctest: skipped) without python3, which reads the manifest.
@@ -100,6 +102,35 @@ PYTHON
 printf 'day1.ber\nday2.ber.gz\nday3.ber\n' | "$orvalis" -q -x jsonl -l - -o - > piped.jsonl 2> /dev/null
 cmp -s piped.jsonl all.jsonl || fail "the list on standard input gives another output"
 [[ $(grep -c '"file":"day2.ber.gz"' all.jsonl) -gt 0 ]] || fail "no JSON line names day2.ber.gz"
+
+# Side by side and one after another. The two large inputs first: the ones after them finish
+# first, and the second's text outgrows what waits in memory for its turn (8 MiB); among them a
+# file that is not there, a folder, a damaged file and a gzip file cut short.
+for i in $(seq 40); do cat "$examples/calls.ber"; done > big1.ber
+for i in $(seq 30); do cat "$examples/calls.ber"; done > big2.ber
+head -c 9000 day2.ber.gz > cut.ber.gz
+mkdir folder.ber
+printf '%s\n' big1.ber big2.ber day1.ber missing.ber day2.ber.gz folder.ber day3.ber cut.ber.gz day1.ber > side.list
+side_by_side() {  # NAME ARGS...: the list converted one after another, then two and five at once
+  local name=$1 jobs
+  shift
+  for jobs in 1 2 5; do
+    "$orvalis" "$@" --list-jobs $jobs -l side.list -o "out.$jobs" -m "manifest.$jobs" > "stdout.$jobs" 2> "stderr.$jobs"
+    echo $? > "status.$jobs"
+    sed -i "s/out\.$jobs/OUT/g" "stdout.$jobs" "stderr.$jobs" "manifest.$jobs"
+  done
+  for jobs in 2 5; do
+    for part in out manifest stdout stderr status; do
+      cmp -s "$part.1" "$part.$jobs" || fail "$name, $jobs at once: its $part differs from one after another's"
+    done
+  done
+}
+side_by_side "text" -c Orvalis.cfg
+grep -q '^Input 4 of 9: missing.ber$' stdout.1 || fail "side by side: no line names the input that is not there"
+side_by_side "quiet csv" -q -x csv
+side_by_side "jsonl, a range" -x jsonl --start 3 --end 40
+TMPDIR=$work/nowhere side_by_side "text, no temporary file to be had" -q
+[[ $(cat status.1) == 255 ]] || fail "side by side: status $(cat status.1), expected 255"
 
 [ $failures -eq 0 ] && echo "input-list: all passed"
 exit $failures

@@ -1,8 +1,9 @@
 #!/bin/bash
 # The run's temporary files: those of the output and the manifest removed when a signal ends the
-# run (its status the signal's), the earlier files left as they were, an output written in place
-# left as it is; and the manifest's fields outside records kept in memory however much text they
-# make (no temporary file, which a limit of the file size would stop).
+# run (its status the signal's; also a list converted side by side, which leaves no held text), the
+# earlier files left as they were, an output written in place left as it is; and the manifest's
+# fields outside records kept in memory however much text they make (no temporary file, which a
+# limit of the file size would stop).
 #   temporaries.sh <path to orvalis> <examples folder> <path to orvalis-gen>
 set -u
 set -m  # each run in a process group of its own, where SIGINT is not ignored
@@ -63,6 +64,29 @@ while read -r signal output; do
   fi
   rm -f -- $(parts)
 done <<< "$rows" 2> /dev/null  # not the shell's word of each run it saw end
+
+# A list converted side by side, the second input's text held for its turn beyond memory in a
+# temporary file of TMPDIR: TERM removes the output's temporary and leaves no held text behind.
+mkdir held
+printf 'big.ber\nbig.ber\n' > two.list
+echo "the earlier output" > out.prs
+TMPDIR=$work/held "$orvalis" -q -d --list-jobs 2 -l two.list -o out.prs 2> /dev/null &
+run=$!
+holds_text() {  # the run has a file of TMPDIR open (removed from its folder as soon as made)
+  for i in $(seq 3000); do
+    ls -l /proc/$run/fd 2> /dev/null | grep -q "$work/held/" && return 0
+    sleep 0.01
+  done
+  return 1
+}
+under_way '^\.out\.prs\.[0-9a-z]{6}\.part$' && holds_text || fail "list side by side: no text held in TMPDIR"
+kill -s TERM $run
+wait $run 2> /dev/null
+status=$?
+[ $status -eq 143 ] || fail "list side by side, TERM: status $status"
+[ -z "$(parts)" ] || fail "list side by side, TERM: temporary files left: $(parts)"
+[ -z "$(ls -A held)" ] || fail "list side by side, TERM: held text left in TMPDIR: $(ls -A held)"
+cmp -s out.prs <(echo "the earlier output") || fail "list side by side, TERM: the earlier output changed"
 
 # The reader of standard output goes away: SIGPIPE ends the run, the manifest's temporary removed.
 echo "the earlier manifest" > run.manifest

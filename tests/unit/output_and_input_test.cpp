@@ -161,6 +161,7 @@ struct InputChange {
 };
 InputChange gChange;
 void ChangeInput(const std::string& name) {
+  if (name != "in.ber") return;  // a list's other input stays as it is
   if (gChange.OutOfMemory) throw std::bad_alloc();
   if (gChange.NewSize != UINT64_MAX) fs::resize_file(name, gChange.NewSize);
 }
@@ -212,6 +213,60 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
   }
   fs::remove_all(dir);
 }
+
+#if ORVALIS_THREADS
+// The same changes to the first of two listed inputs converted side by side, each read into memory
+// rather than mapped: the change is told at the input's turn, with the message and the summary
+// line a run of its own gives, and the list goes on with the next input (one after another, a
+// mapped input whose walk reaches octets cut away ends the run at once); the output holds the
+// records as they were read.
+TEST(InputChangedDuringTheRun, ToldAtItsTurnSideBySide) {
+  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+  const fs::path dir = fs::temp_directory_path() / ("orvalis-cut-list-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const Bytes file = Tlv({0x61}, Tlv({0x81}, Repeat(4 * page + 1000, 0xAB)));
+  std::ofstream(dir / "Tags.cfg", std::ios::binary)
+      << "1.TagName=record\r\n1.LongTagName=Record\r\n1.1.TagName=value\r\n1.1.LongTagName=Value: \r\n"
+         "1.1.Type=HexNumber\r\n";
+  std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
+  std::ofstream(dir / "day.list", std::ios::binary) << "in.ber\nother.ber\n";
+  std::ofstream(dir / "other.ber", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+  auto summary = [](const std::string& input, const std::string& end) {
+    const std::string records = input == "2 inputs" ? "2" : "1";
+    return "orvalis: " + input + " -> out.prs (text): " + records + " records read, " + records +
+           " written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad "
+           "filter lines, 0 files with bare line feeds, 0 filter files not read, " + end + "\n";
+  };
+  struct Row { const char* name; uint64_t newSize; std::string message; const char* end; };
+  const Row rows[] = {
+      {"as it was", UINT64_MAX, "", "completed"},
+      {"shortened within the last page", file.size() - 500,
+       "Error: input file was cut short while it was being converted\n", "input cut short"},
+      {"shortened across pages", file.size() - 3 * page,
+       "Error: input file was cut short while it was being converted\n", "input cut short"},
+      {"grown", file.size() + 1000,
+       "Error: input file grew by 1000 octets while it was being converted; they were not converted\n",
+       "input grew"},
+  };
+  std::string unchanged;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::ofstream(dir / "in.ber", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    const ChildRun run = RunInChild(dir, {"-q", "--list-jobs", "2", "-l", "day.list", "-o", "out.prs"}, [&row] {
+      gChange = InputChange{false, row.newSize, false};
+      SetInputLoadedHook(ChangeInput);
+    });
+    const bool changed = row.newSize != UINT64_MAX;
+    EXPECT_EQ(run.Status, changed ? 255 : 0);
+    EXPECT_EQ(run.Console, "Input 1 of 2: in.ber\nInput 2 of 2: other.ber\n");
+    EXPECT_EQ(run.Errors, row.message + summary("in.ber", row.end) + summary("other.ber", "completed") +
+                              summary("2 inputs", changed ? "1 of 2 inputs not converted whole" : "completed"));
+    if (!changed) unchanged = ReadFile(dir / "out.prs");
+    EXPECT_EQ(ReadFile(dir / "out.prs"), unchanged);
+  }
+  fs::remove_all(dir);
+}
+#endif
 
 // A manifest's walk of the fields outside records that fails (memory running out, another
 // exception) is told on standard error naming the input, is a problem of the run (status 1 in

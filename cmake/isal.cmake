@@ -1,0 +1,25 @@
+# ISA-L's igzip, for the deflate data of gzip files (Debian: libisal-dev). Where it is not found,
+# or with -DORVALIS_ISAL=OFF, zlib inflates everything and nothing else changes.
+option(ORVALIS_ISAL "Inflate gzip files with ISA-L's igzip where it is found" ON)
+set(ORVALIS_ISAL_FOUND FALSE)
+if(ORVALIS_ISAL)
+  find_path(ORVALIS_ISAL_INCLUDE_DIR isa-l/igzip_lib.h)
+  find_library(ORVALIS_ISAL_LIBRARY NAMES isal)
+  if(ORVALIS_ISAL_INCLUDE_DIR AND ORVALIS_ISAL_LIBRARY)
+    set(ORVALIS_ISAL_FOUND TRUE)
+  endif()
+endif()
+if(ORVALIS_ISAL_FOUND)
+  message(STATUS "gzip files inflated by ISA-L: ${ORVALIS_ISAL_LIBRARY}")
+else()
+  message(STATUS "gzip files inflated by zlib (ISA-L not found or not wanted)")
+endif()
+
+# Builds `target` with igzip where it was found.
+function(orvalis_use_isal target)
+  if(ORVALIS_ISAL_FOUND)
+    target_compile_definitions(${target} PUBLIC ORVALIS_ISAL=1)
+    target_include_directories(${target} PRIVATE ${ORVALIS_ISAL_INCLUDE_DIR})
+    target_link_libraries(${target} PUBLIC ${ORVALIS_ISAL_LIBRARY})
+  endif()
+endfunction()
