@@ -66,9 +66,9 @@ std::string HeaderLine(const CdrFileHeader& header) {
 
 }  // namespace
 
-void RecogniseFrames(const RunSettings& settings, InputPart& in) {
+void RecogniseFrames(const RunSettings& settings, InputPart& in, IdentifierRule rule) {
   in.Frames = FramesOf(in.Image.Bytes(), in.Image.Size, settings.CdrFraming, settings.LeadingOctets, in.FileHeader,
-                       in.FileHeaderMissing);
+                       in.FileHeaderMissing, rule);
 }
 
 void TellFileHeader(const RunSettings& settings, const InputPart& in, FrameCounts& counts) {

@@ -325,7 +325,7 @@ std::unique_ptr<WalkContext> WalkLoadedInput(const RunSettings& settings, Conver
   if (beside) output = run.Hold->File();
 #endif
   if (!beside) gFaultEnding = {&settings, nullptr, &run.Output, run.Format, fileno(run.Output.Stream())};
-  RecogniseFrames(settings, *run.In);
+  RecogniseFrames(settings, *run.In, IdentifiersOf(settings, *run.Root));
   auto walk = std::make_unique<WalkContext>(WalkSettingsOf(settings, run, continuesOutput), run.In->Image.Bytes(),
                                             run.In->Image.Size, *run.Root, output);
 #if ORVALIS_THREADS

@@ -225,7 +225,7 @@ int WalkInput(const RunSettings& settings, Conversion& run, RunReport& report);
 // ---- A file of CDRs (cdr_file.cpp) ------------------------------------------------------------
 
 // Tells the loaded input's framing by its structure, as Framing and LeadingOctets say.
-void RecogniseFrames(const RunSettings& settings, InputPart& in);
+void RecogniseFrames(const RunSettings& settings, InputPart& in, IdentifierRule rule);
 // Before the walk: the file header's console line (normal mode), and its promises that the file
 // breaks (its length, lost CDRs, a closure on a fault), or that Framing=3gpp found no header; each
 // a message, counted.

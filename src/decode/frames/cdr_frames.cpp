@@ -34,6 +34,7 @@ struct RecordStructure {
   static constexpr int kLengthOctets = kMaxLengthOctets;
   static constexpr int kDeepest = 64;
   static constexpr bool kBoundsContents = true;
+  IdentifierRule Identifiers = IdentifierRule::kOneSubsequentOctet;
 
   static bool RefusesZeroIdentifier() { return false; }
   static bool Spend() { return true; }
@@ -234,16 +235,17 @@ const char* RecordFormatName(uint8_t format) {
   }
 }
 
-bool BerElementFills(const ByteCursor& at, uint64_t length) {
+bool BerElementFills(const ByteCursor& at, uint64_t length, IdentifierRule rule) {
   if (length == 0 || length > at.Left()) return false;
   ByteCursor record = at.Contents(length);
   RecordStructure structure;
+  structure.Identifiers = rule;
   StructureFault fault;
   return PassOverElement(record, 0, {}, structure, fault) && record.AtEnd();
 }
 
 InputFrames FramesOf(const uint8_t* data, uint64_t size, Framing framing, uint64_t leading, CdrFileHeader& header,
-                     bool& headerMissing) {
+                     bool& headerMissing, IdentifierRule rule) {
   headerMissing = false;
   if (leading > 0) return {false, leading < size ? leading : size, 0};
   if (framing == Framing::kNever) return {};
@@ -258,7 +260,7 @@ InputFrames FramesOf(const uint8_t* data, uint64_t size, Framing framing, uint64
     at.Skip(read.HeaderLength);
     CdrHeader first;
     const bool empty = at.AtEnd() && read.FileLength == read.HeaderLength;
-    if (!empty && !(ReadCdrHeader(at, first) && first.Format == kBerFormat && BerElementFills(at, first.Length))) {
+    if (!empty && !(ReadCdrHeader(at, first) && first.Format == kBerFormat && BerElementFills(at, first.Length, rule))) {
       return {};
     }
   }

@@ -30,6 +30,7 @@
 
 #include "common/text_buffer.h"
 #include "decode/ber/byte_cursor.h"
+#include "decode/ber/element_header.h"
 
 namespace orvalis {
 
@@ -168,7 +169,7 @@ inline uint64_t OctetsAfterFileLength(const CdrFileHeader& header, uint64_t size
 
 // True when the element at the read position, behind a CDR header, is a well-formed BER element of
 // exactly `length` octets (its identifier and length octets included). The cursor does not move.
-bool BerElementFills(const ByteCursor& at, uint64_t length);
+bool BerElementFills(const ByteCursor& at, uint64_t length, IdentifierRule rule);
 
 // The framing of an input of `size` octets at `data`: a file of CDRs when its file header reads
 // and, told by its structure, the first CDR header after it is followed by a BER element of the
@@ -179,6 +180,7 @@ bool BerElementFills(const ByteCursor& at, uint64_t length);
 // (OctetsAfterFileLength).
 // With LeadingOctets (`leading` above 0), those octets are passed over and the rest is plain BER.
 InputFrames FramesOf(const uint8_t* data, uint64_t size, Framing framing, uint64_t leading, CdrFileHeader& header,
-                     bool& headerMissing);
+                     bool& headerMissing,
+                     IdentifierRule rule = IdentifierRule::kOneSubsequentOctet);
 
 }  // namespace orvalis

@@ -142,7 +142,7 @@ bool FrameBeginsCleanly(ByteCursor at) {
 
 // True when a CDR of the BER format begins at the read position, its record a candidate at the top
 // level that fills it.
-bool IsFrameCandidate(ByteCursor at, const TBranch& root) {
+bool IsFrameCandidate(ByteCursor at, const TBranch& root, IdentifierRule rule) {
   CdrHeader header;
   if (!ReadCdrHeader(at, header) || header.Format != kBerFormat || header.Length == 0 || header.Length > at.Left()) {
     return false;
@@ -150,14 +150,14 @@ bool IsFrameCandidate(ByteCursor at, const TBranch& root) {
   ByteCursor frame = at.Contents(header.Length);
   at.Skip(header.Length);
   ElementIdentifier id;
-  if (ReadIdentifierOctets(frame, id) != HeaderRead::kRead || !id.Constructed) return false;
-  const TLeaf* top = root.FindById(id.TagId);
+  if (ReadIdentifierOctets(frame, id, rule) != HeaderRead::kRead || !id.Constructed) return false;
+  const TLeaf* top = LeafIn(&root, id);
   if (top == nullptr || !HoldsAnElement(frame)) return false;
   ElementLength length;
   ByteCursor lengthAt = frame;
   if (ReadLengthOctets(lengthAt, length) != HeaderRead::kRead) return false;
   if (!length.Indefinite && length.Value != lengthAt.Left()) return false;  // it must fill the CDR
-  const Check check = CheckContents(frame, id, *top, 0);
+  const Check check = CheckContents(frame, id, *top, 0, rule);
   if (check == Check::kBad || (check == Check::kClean && !frame.AtEnd())) return false;
   return FrameBeginsCleanly(at);
 }
@@ -179,12 +179,12 @@ bool LongElementAfterRun(const ByteCursor& at, uint64_t count, const TBranch& ro
 
 }  // namespace
 
-ResumePoint FindFrameResumePoint(const ByteCursor& input, const TBranch& root, uint64_t from) {
+ResumePoint FindFrameResumePoint(const ByteCursor& input, const TBranch& root, uint64_t from, IdentifierRule rule) {
   ByteCursor at = input;
   const uint64_t end = at.End();
   for (uint64_t offset = from; offset < end; ++offset) {
     at.MoveTo(offset);
-    if (IsFrameCandidate(at, root)) return {offset, nullptr};
+    if (IsFrameCandidate(at, root, rule)) return {offset, nullptr};
   }
   return {end, nullptr};
 }

@@ -110,7 +110,7 @@ ResumePoint FindResumePoint(const ByteCursor& input, const TBranch& root, const 
 // gives the BER format and a length that its record fills, the record a candidate at the top level
 // (as above), followed by the end of the input or another CDR header that reads; the input's end
 // when there is none. `input` may stand anywhere; it does not move.
-ResumePoint FindFrameResumePoint(const ByteCursor& input, const TBranch& root, uint64_t from);
+ResumePoint FindFrameResumePoint(const ByteCursor& input, const TBranch& root, uint64_t from, IdentifierRule rule);
 
 // The block that the element at the path's top holds the damaged element in: the top-level leaf
 // of path entry 0 (as the path shows it) when the path is deeper than the top level and that leaf

@@ -106,13 +106,15 @@ bool ScanTopElement(ByteCursor& at, const TBranch& root, const WalkSettings& set
 // Moves past one CDR of a file of CDRs, as the walk reads it: a record of another format by its
 // length, a BER record as ScanTopElement scans a top-level element, within the CDR, whose end it
 // must reach.
-bool ScanFrame(ByteCursor& at, const TBranch& root, bool resync, uint32_t& records) {
+bool ScanFrame(ByteCursor& at, const TBranch& root, const WalkSettings& settings, uint32_t& records) {
   CdrHeader header;
   if (!ReadCdrHeader(at, header)) return false;
   if (header.Format != kBerFormat) return at.Skip(header.Length);
   if (header.Length == 0 || header.Length > at.Left()) return false;
   ByteCursor frame = at.Contents(header.Length);
-  if (!ScanTopElement(frame, root, false, resync, records) || !frame.AtEnd()) return false;
+  WalkSettings withinCdr = settings;
+  withinCdr.SkipFiller = false;  // no filler within a CDR
+  if (!ScanTopElement(frame, root, withinCdr, records) || !frame.AtEnd()) return false;
   at.CatchUp(frame);
   return true;
 }
@@ -142,7 +144,7 @@ class StretchPlan {
     while (at_.Position() - next.Begin < stretchSize_ && !at_.AtEnd()) {
       ByteCursor at = at_;
       uint32_t records = records_;
-      const bool scanned = settings_.Frames.Cdr ? ScanFrame(at, root_, settings_.Resync, records)
+      const bool scanned = settings_.Frames.Cdr ? ScanFrame(at, root_, settings_, records)
                                                 : ScanTopElement(at, root_, settings_, records);
       if (!scanned || at.Position() - at_.Position() > kLongestStretch * stretchSize_) {
         ended_ = true;  // from here on the walk goes in order

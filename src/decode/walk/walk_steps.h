@@ -558,7 +558,7 @@ void GoOnAfterDamage(WalkContext& walk, Writer& writer) {
                                                             : BlockOfPath(*walk.Root, walk.State.Path);
   const ResumePoint point =
       walk.Settings.Frames.Cdr
-          ? FindFrameResumePoint(walk.Input, *walk.Root, walk.Damage.SearchFrom)
+          ? FindFrameResumePoint(walk.Input, *walk.Root, walk.Damage.SearchFrom, walk.Settings.Identifiers)
           : FindResumePoint(walk.Input, *walk.Root, damagedIn, walk.Damage.SearchFrom, walk.Settings.SkipFiller,
                             walk.Settings.Identifiers);
   ReportDamage(walk, point.At);
@@ -626,11 +626,11 @@ int WalkTopLevelMended(WalkContext& walk, Writer& writer, uint64_t end) {
 // The octets of the element at the read position, its identifier and length octets included, when
 // they read and give a definite length; 0 otherwise (an indefinite length, octets that do not
 // read). A length beyond 32 bits counts as UINT64_MAX. The cursor does not move.
-inline uint64_t DefiniteElementSize(const ByteCursor& input) {
+inline uint64_t DefiniteElementSize(const ByteCursor& input, IdentifierRule rule) {
   ByteCursor at = input;
   ElementIdentifier id;
   ElementLength length;
-  if (ReadIdentifierOctets(at, id) != HeaderRead::kRead || ReadLengthOctets(at, length) != HeaderRead::kRead ||
+  if (ReadIdentifierOctets(at, id, rule) != HeaderRead::kRead || ReadLengthOctets(at, length) != HeaderRead::kRead ||
       length.Indefinite) {
     return 0;
   }
@@ -667,7 +667,7 @@ int WalkFrame(WalkContext& walk, Writer& writer) {
   }
   walk.InFrame = true;
   walk.Frame = header;
-  const uint64_t size = DefiniteElementSize(input);
+  const uint64_t size = DefiniteElementSize(input, walk.Settings.Identifiers);
   if (size != 0 ? size != header.Length : header.Length == 0) {
     input.MoveTo(at);
     return CdrLengthDisagrees(walk, at, header, begin, size);
