@@ -121,7 +121,8 @@ void Parser::ReadConstraint(Type& type) {
       PassOverBalanced();
     } else if (Closes(next)) {
       Unexpected(next, "\")\" to close the constraint begun at line " + std::to_string(open.Line));
-    } else if (!ReadRangePart(type.Range, !extension && type.Kind == TypeKind::kInteger)) {
+    } else if (!ReadRangePart(type.Range, !extension && (type.Kind == TypeKind::kInteger ||
+                                                            type.Kind == TypeKind::kReference))) {
       Take();
     }
   }

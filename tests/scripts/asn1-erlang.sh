@@ -39,7 +39,22 @@ if [ "$status" -ne 0 ] || ! grep -q ' 300 records read, 300 written, 0 tags not 
   exit 1
 fi
 python3 - want.jsonl got.jsonl <<'PYTHON'
-import json, sys
+import json, re, sys
+
+GENERALIZED = re.compile(r"^(\d{4})(\d\d)(\d\d)(\d\d)(\d\d)(\d\d)(\.\d+)?(Z|[+-]\d{4})?$")
+
+
+def iso(text):
+    """A GeneralizedTime as Erlang gives it (YYYYMMDDhhmmss[.f][Z|+hhmm]), written in ISO 8601."""
+    m = GENERALIZED.match(text)
+    if not m:
+        return None
+    year, month, day, hour, minute, second, fraction, zone = m.groups()
+    zone = zone or ""
+    if len(zone) == 5:
+        zone = zone[:3] + ":" + zone[3:]
+    return f"{year}-{month}-{day}T{hour}:{minute}:{second}{fraction or ''}{zone}"
+
 
 def same(want, got):
     """Erlang's decoding (want) against the program's JSON value (got)."""
@@ -49,7 +64,7 @@ def same(want, got):
         keys = {k for k in got if not k.endswith("_hex")}
         return set(want) == keys and all(same(want[k], got[k]) for k in want)
     if isinstance(got, dict):  # a value of several parts: its name, its number, its text
-        return any(same(want, got[k]) for k in ("text", "name", "names", "code", "value") if k in got)
+        return any(same(want, got[k]) for k in ("text", "name", "names", "code", "value", "number") if k in got)
     if isinstance(want, list):
         if isinstance(got, str):
             got = [name for name in got.replace(",", " ").split() if name]
@@ -58,6 +73,8 @@ def same(want, got):
         return want is got
     if isinstance(want, int):
         return str(want) == str(got)
+    if isinstance(want, str) and want != got and iso(want) is not None:
+        return iso(want) == got
     return want == got
 
 wanted = [json.loads(line) for line in open(sys.argv[1])]
