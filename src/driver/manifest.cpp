@@ -77,9 +77,10 @@ void CdrFileMember(TextBuffer& out, const CdrFileHeader& header, uint64_t conten
   Number(out, "highVersion", header.HighVersion);
   Number(out, "lowRelease", header.LowReleaseNumber());
   Number(out, "lowVersion", header.LowVersion);
-  for (const auto& [key, time] : {std::pair<std::string_view, const CdrTime*>{"opened", &header.Opened},
-                                  std::pair<std::string_view, const CdrTime*>{"lastAppend", &header.LastAppend}}) {
-    WithOctets(out, key, "time", time->Octets.data(), time->Octets.size(), [&] {
+  for (const auto& named : {std::pair<std::string_view, const CdrTime*>{"opened", &header.Opened},
+                            std::pair<std::string_view, const CdrTime*>{"lastAppend", &header.LastAppend}}) {
+    const CdrTime* time = named.second;
+    WithOctets(out, named.first, "time", time->Octets.data(), time->Octets.size(), [&] {
       out.push_back('"');
       if (!AppendCdrTime(out, *time)) {
         out.truncate(out.size() - 1);
