@@ -65,7 +65,7 @@ class PaddedText {
 // Writes the text where `to` points, which has room for PaddedText::kPadding characters more than
 // the text, and returns the end of the text. A text of up to kPadding characters goes over in one
 // move of kPadding characters, whatever its length.
-inline char* PutPadded(char* to, const PaddedText& text) {
+[[gnu::always_inline]] inline char* PutPadded(char* to, const PaddedText& text) {
   if (text.size() <= PaddedText::kPadding) {
     std::memcpy(to, text.data(), PaddedText::kPadding);
   } else {

@@ -23,7 +23,7 @@ namespace orvalis {
 #pragma GCC diagnostic ignored "-Warray-bounds"
 #pragma GCC diagnostic ignored "-Wstringop-overread"
 #endif
-inline void CopyText(char* to, const char* from, std::size_t n) {
+[[gnu::always_inline]] inline void CopyText(char* to, const char* from, std::size_t n) {
   if (n <= 16) {
     if (n >= 8) {
       char head[8], tail[8];
@@ -83,14 +83,14 @@ class TextBuffer {
     if (n > capacity_) Grow(n - size_);
   }
 
-  void append(const char* text, std::size_t n) {
+  [[gnu::always_inline]] void append(const char* text, std::size_t n) {
     if (n > capacity_ - size_) Grow(n);
     CopyText(data_.get() + size_, text, n);
     size_ += n;
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
   // A short dictionary text goes over in one move (see PutPadded).
-  void append(const PaddedText& text) {
+  [[gnu::always_inline]] void append(const PaddedText& text) {
     if (text.size() + PaddedText::kPadding > capacity_ - size_) Grow(text.size() + PaddedText::kPadding);
     PutPadded(data_.get() + size_, text);
     size_ += text.size();

@@ -34,7 +34,8 @@ record_value() ->
         1 -> {call, call()};
         2 -> {sms, #'Sms'{seq = integer(), text = maybe(unicode:characters_to_binary(text(12) ++ [16#e9, 16#20ac])),
                           stamp = pick(["20240229235959Z", "19991231120000.5+0100", "20260101000000"])}};
-        3 -> {roaming, #'Roaming'{seq = integer(), ext = maybe(#'Ext'{id = integer(), value = open_value()})}}
+        3 -> {roaming, #'Roaming'{seq = integer(), ext = maybe(#'Ext'{id = integer(), value = open_value()}),
+                                  home = maybe(integer()), visited = maybe(integer())}}
     end.
 
 call() ->
@@ -64,7 +65,8 @@ fields(#'Call'{} = C) ->
 fields(#'Sms'{} = S) ->
     [{seq, int(S#'Sms'.seq)}, {text, utf8(S#'Sms'.text)}, {stamp, str(S#'Sms'.stamp)}];
 fields(#'Roaming'{} = R) ->
-    [{seq, int(R#'Roaming'.seq)}, {ext, ext(R#'Roaming'.ext)}].
+    [{seq, int(R#'Roaming'.seq)}, {ext, ext(R#'Roaming'.ext)}, {home, int(R#'Roaming'.home)},
+     {visited, int(R#'Roaming'.visited)}].
 
 %% Each field: absent (left out), or its JSON. A repeated element is NAME, NAME#2, ... as the
 %% program's JSON Lines names occurrences.

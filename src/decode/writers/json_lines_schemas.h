@@ -453,7 +453,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
       at[3 + name.size()] = ':';
     }
     void EndParts() { Out.push_back('}'); }
-    char* Begin(PartKind kind, std::size_t room) {
+    [[gnu::always_inline]] char* Begin(PartKind kind, std::size_t room) {
       Quoted = kind == PartKind::kVerbatim;
       char* at = Out.extend(room + 2);
       if (Quoted) *at++ = '"';

@@ -64,7 +64,7 @@ struct TagOccurrences {
   uint32_t NewObject() { return ++Objects; }
   // The occurrence (1, 2, ...) of the element of depth + 1 (its component in `path`, its leaf
   // `leaf`, null when its tag was not found) in the open object of depth `depth`.
-  uint32_t Occurrence(const RecordLine& line, int depth, const TLeaf* leaf, const TagPath& path) {
+  [[gnu::always_inline]] uint32_t Occurrence(const RecordLine& line, int depth, const TLeaf* leaf, const TagPath& path) {
     const uint32_t object = line.ObjectAt[static_cast<std::size_t>(depth + 1)];
     TagCount& count = CountOf(depth + 1, object, leaf, path);
     if (count.Object != object) count = {object, 0};
