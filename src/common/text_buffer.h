@@ -83,7 +83,7 @@ class TextBuffer {
     if (n > capacity_) Grow(n - size_);
   }
 
-  [[gnu::always_inline]] void append(const char* text, std::size_t n) {
+  void append(const char* text, std::size_t n) {
     if (n > capacity_ - size_) Grow(n);
     CopyText(data_.get() + size_, text, n);
     size_ += n;
