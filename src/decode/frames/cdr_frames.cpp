@@ -157,8 +157,15 @@ void AppendLostCdrs(TextBuffer& out, uint8_t indicator) {
 }
 
 bool AppendNodeAddress(TextBuffer& out, const std::array<uint8_t, 20>& address) {
-  for (int i = 0; i < 4; ++i) {
-    if (address[static_cast<std::size_t>(i)] != 0xFF) return false;
+  std::size_t padding = 0;
+  while (padding < 16 && address[padding] == 0xFF) ++padding;
+  if (padding < 4) return false;
+  if (padding == 16) {  // an IPv4 address behind sixteen octets FF
+    for (std::size_t i = 16; i < 20; ++i) {
+      if (i > 16) out.push_back('.');
+      AppendDecimal(out, static_cast<uint64_t>(address[i]));
+    }
+    return true;
   }
   uint16_t groups[8];
   for (int g = 0; g < 8; ++g) groups[g] = static_cast<uint16_t>(address[4 + 2 * g] << 8 | address[5 + 2 * g]);

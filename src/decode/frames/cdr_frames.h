@@ -110,8 +110,9 @@ LostCdrs LostCdrsOf(uint8_t indicator);
 // "none", "at least 3", "exactly 1".
 void AppendLostCdrs(TextBuffer& out, uint8_t indicator);
 
-// The node's address as text when its first four octets are FF and an IPv6 address fills the last
-// sixteen (in the form of RFC 5952); false, with nothing appended, otherwise.
+// The node's address as text: an IPv4 address (dotted) in the last four octets when the sixteen
+// before them are FF, else an IPv6 address (in the form of RFC 5952) in the last sixteen when the
+// first four are FF; false, with nothing appended, otherwise.
 bool AppendNodeAddress(TextBuffer& out, const std::array<uint8_t, 20>& address);
 
 // A CDR header.
