@@ -95,9 +95,12 @@ TEST(Cells, FormulasMadeInertOnRequest) {
 }
 
 // Two fields of one record that one column name would join are refused, naming both paths; a
-// name shared by the records at two places (the top level, a block) is one column, as before.
+// name shared by the records at two places (the top level, a block) is one column, as before. More
+// columns than the CSV is given are refused, whether a field's occurrences or the columns before it
+// pass the bound.
 TEST(CsvLayout, FieldsOfOneRecordThatOneColumnWouldJoinAreRefused) {
   struct Row { std::vector<std::string> lines; std::string problem; };
+  const std::string kTooMany = "the dictionary gives the CSV more than 100000 columns (Occurs multiplies them)";
   const Row rows[] = {
       {{"1.0.TagName=a.b", "1.1.TagName=a", "1.1.0.TagName=b"},
        "the fields at 1.0 and 1.1.0 would both have the CSV column \"a.b\": give one of them another TagName"},
@@ -108,6 +111,11 @@ TEST(CsvLayout, FieldsOfOneRecordThatOneColumnWouldJoinAreRefused) {
       {{"1.0.TagName=n", "1.1.TagName=n#2"}, ""},  // n has one column: n#2 is only the field's
       {{"1.0.TagName=n", "2.TagName=record", "2.LongTagName=R", "2.0.TagName=n"}, ""},
       {{"1.0.TagName=x", "1.0.Type=String", "1.1.TagName=x_hex"}, ""},
+      {{"1.0.TagName=g", "1.0.Occurs=1000", "1.0.0.TagName=h", "1.0.0.Occurs=99", "1.1.TagName=m", "1.1.Occurs=999"},
+       ""},
+      {{"1.0.TagName=g", "1.0.Occurs=1000", "1.0.0.TagName=h", "1.0.0.Occurs=99", "1.1.TagName=m", "1.1.Occurs=1000"},
+       kTooMany},
+      {{"1.0.TagName=g", "1.0.Occurs=1000", "1.0.0.TagName=h", "1.0.0.Occurs=101"}, kTooMany},
       {{"1.0.TagName=n\xFAmero"},
        "the dictionary's names of the CSV column \"n\\xFAmero\" are not valid UTF-8, which the CSV header and a "
        "table's names must be"},
