@@ -245,23 +245,33 @@ struct IgzipState {
   inflate_state S;
 };
 
+// Refills the compressed octets and gives the image room for more contents, up to the bound that
+// `bound()` gives once they are refilled. False when either cannot be done: a read fault or memory
+// running out is told and sets `failed`; an image at its bound is not (zlib then reads the member
+// again, and its bound check tells it).
+template <typename Bound>
+bool ReadyForMore(CompressedOctets& octets, z_stream& z, GrowingImage& out, const Bound& bound, bool& failed) {
+  if (!octets.Refill()) {
+    PrintErrorForm("Error: can not read input file");
+    failed = true;
+    return false;
+  }
+  bool full = false;
+  if (!out.GiveRoom(z, bound(), full)) {
+    if (!full) {
+      SayNoMemory();
+      failed = true;
+    }
+    return false;
+  }
+  return true;
+}
+
 // Reads the member's header with zlib, up to the first octet of its deflate data. False when zlib
 // does not get there (a fault in the header, or the input ends): zlib then reads the member again.
 bool ReadMemberHeader(CompressedOctets& octets, z_stream& z, GrowingImage& out, uint64_t bound, bool& failed) {
   for (;;) {
-    if (!octets.Refill()) {
-      PrintErrorForm("Error: can not read input file");
-      failed = true;
-      return false;
-    }
-    bool full = false;
-    if (!out.GiveRoom(z, bound, full)) {
-      if (!full) {
-        SayNoMemory();
-        failed = true;
-      }
-      return false;
-    }
+    if (!ReadyForMore(octets, z, out, [bound] { return bound; }, failed)) return false;
     const int result = inflate(&z, Z_BLOCK);  // stops right after the header, before any block
     out.Took(z);
     if (result != Z_OK && result != Z_BUF_ERROR) return false;
@@ -277,19 +287,7 @@ bool InflateMemberBody(CompressedOctets& octets, z_stream& z, inflate_state& igz
   isal_inflate_reset(&igzip);
   igzip.crc_flag = ISAL_GZIP_NO_HDR_VER;  // raw deflate, then the gzip trailer checked
   for (;;) {
-    if (!octets.Refill()) {
-      PrintErrorForm("Error: can not read input file");
-      failed = true;
-      return false;
-    }
-    bool full = false;
-    if (!out.GiveRoom(z, limit.Bound(octets.Read()), full)) {
-      if (!full) {
-        SayNoMemory();
-        failed = true;
-      }
-      return false;
-    }
+    if (!ReadyForMore(octets, z, out, [&] { return limit.Bound(octets.Read()); }, failed)) return false;
     igzip.next_in = z.next_in;
     igzip.avail_in = z.avail_in;
     igzip.next_out = z.next_out;
