@@ -123,6 +123,16 @@ template <typename Text>
   AppendDecimal(out, static_cast<int64_t>(component));
 }
 
+// The path's components from the top level down to `depth`, joined by full stops ("1.9.0",
+// "1.a2"): a record's path as the dictionary writes it.
+template <typename Text>
+void AppendDottedPath(Text& out, const TagPath& path, int depth) {
+  for (int level = 0; level <= depth; ++level) {
+    if (level > 0) out.push_back('.');
+    AppendPathComponent(out, path.Ids[level]);
+  }
+}
+
 class TBranch;
 
 // What is known of one tag number at one path.
@@ -154,6 +164,9 @@ class TItem {
   std::unique_ptr<TNamedNumbers> NamedNumbers;
   // Numeric=true: the item's integers may pass 2^63 - 1 (its columns are numeric, not bigint).
   bool Numeric = false;
+  // Kind: the name of a record start's kind of record (the ASN.1 alternative or type it stands
+  // for), which the record formats tell with RecordKindColumn=true; none: its path tells it.
+  std::optional<std::string> Kind;
 };
 
 // The largest Occurs a dictionary may give.

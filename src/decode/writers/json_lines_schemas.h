@@ -25,15 +25,6 @@
 namespace orvalis::json_lines {
 namespace {
 
-// The path's components from the top level down to `depth`, joined by full stops ("1.9.0",
-// "1.a2").
-void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
-  for (int level = 0; level <= depth; ++level) {
-    if (level > 0) out.push_back('.');
-    AppendPathComponent(out, path.Ids[level]);
-  }
-}
-
 // Each leaf's member key, "name": (quotes and colon included), by Serial: its TagName as a JSON
 // string, unless it has none or a sibling of another tag number shares it (then the element is
 // keyed by its tag path, and its key here is null).
@@ -146,7 +137,8 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     }
   }
 
-  [[gnu::noinline]] void OpenLineText(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number) {
+  [[gnu::noinline]] void OpenLineText(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number,
+                                      const TItem* record) {
     if constexpr (kOneShape) EndHeldLine(nullptr);  // text outside records follows the record
     TextBuffer& out = Out();
     out.append("{\"v\":");
@@ -158,6 +150,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
       out.append("null");
     }
     if (!fileMember_.empty()) out.append(fileMember_.view());
+    if (this->walk_.Settings.RecordKindMembers) RecordKindMember(out, path, base, record);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
@@ -267,12 +260,29 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(kVersion);
     out.append(",\"record\":null");
     if (!fileMember_.empty()) out.append(fileMember_.view());
+    if (this->walk_.Settings.RecordKindMembers) RecordKindMember(out, {}, 0, nullptr);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"damaged\":{");
     out.append(members);
     AppendDecimal(out, number);
     out.append("}}\n");
+  }
+
+  // RecordKindColumn=true: ,"recordKind": and the kind of the record whose item is `record` (its
+  // Kind, else its path as the dictionary writes it, `path` to `base`); null in a line of no record.
+  [[gnu::noinline, gnu::cold]] static void RecordKindMember(TextBuffer& out, const TagPath& path, int base,
+                                                            const TItem* record) {
+    out.append(",\"recordKind\":");
+    if (record == nullptr) {
+      out.append("null");
+    } else if (record->Kind) {
+      AppendJsonName(out, *record->Kind);
+    } else {
+      out.push_back('"');
+      AppendDottedPath(out, path, base);
+      out.push_back('"');
+    }
   }
 
   // CdrHeaderColumns=true: ,"cdrRelease":R,"cdrVersion":V,"cdrFormat":F,"cdrTsNumber":T of the
@@ -313,6 +323,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(kVersion);
     out.append(",\"record\":null");
     out.append(fileMember_.view());
+    if (this->walk_.Settings.RecordKindMembers) RecordKindMember(out, {}, 0, nullptr);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);

@@ -110,8 +110,10 @@ extern template void FeedFilter<ValueTypes>(WalkContext& walk, const TItem& item
                                             uint64_t length);
 
 // The writer of a record format `Format`, which derives from it and lays out:
-//   OpenLineText(kind, path, base, offset, number)  the line's beginning, its fields those of
-//                                            the element of depth `base` of the path
+//   OpenLineText(kind, path, base, offset, number, record)  the line's beginning, its fields
+//                                            those of the element of depth `base` of the path
+//                                            (`record`: the record start's item; null outside
+//                                            records)
 //   CloseObject()                            the end of an object
 //   CloseLineText(base)                      the objects still open and the line's end
 //   Member(leaf, path, depth, occurrence, constructed, length)  a member's beginning (its key, or
@@ -129,7 +131,7 @@ class RecordLineWriter : public WriterDefaults {
   // The line under way ends before the walk writes out or drops the record before.
   void RecordFound() { CloseLine(); }
   void RecordStarts(const RecordRead& record) {
-    OpenLine(RecordLine::kRecord, record.Path, record.Depth, record.Offset, record.Number);
+    OpenLine(RecordLine::kRecord, record.Path, record.Depth, record.Offset, record.Number, &record.Item);
   }
   // The hot hooks take the element's fields apart at once, so that nothing of it is stored.
   [[gnu::always_inline]] void Element(const ElementRead& element) {
@@ -165,13 +167,14 @@ class RecordLineWriter : public WriterDefaults {
 
  private:
   // Opens a line whose fields are the contents of the element of depth `base`.
-  void OpenLine(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number) {
+  void OpenLine(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number,
+                const TItem* record) {
     line_.Open = kind;
     line_.CloseAt = static_cast<int8_t>(kind == RecordLine::kRecord ? base - 1 : base);
     line_.Innermost = static_cast<int8_t>(base);
     line_.HasMembers = 0;
     line_.ObjectAt[static_cast<std::size_t>(base + 1)] = occurrences_.NewObject();
-    self().OpenLineText(kind, path, base, offset, number);
+    self().OpenLineText(kind, path, base, offset, number, record);
   }
 
   [[gnu::noinline]] void BeginAnyElement(const TLeaf* leaf, const TagPath& path, int depth, bool constructed,
@@ -185,7 +188,7 @@ class RecordLineWriter : public WriterDefaults {
     }
     if (line_.Open == RecordLine::kNone) {
       if (!Format::kOutsideLines) return self().OutsideAnyLine(constructed);
-      OpenLine(RecordLine::kOutside, path, depth - 1, offset, 0);
+      OpenLine(RecordLine::kOutside, path, depth - 1, offset, 0, nullptr);
     }
     const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, leaf, path);
     self().Member(leaf, path, depth, occurrence, constructed, length);
