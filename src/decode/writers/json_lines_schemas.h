@@ -260,7 +260,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(kVersion);
     out.append(",\"record\":null");
     if (!fileMember_.empty()) out.append(fileMember_.view());
-    if (this->walk_.Settings.RecordKindMembers) RecordKindMember(out, {}, 0, nullptr);
+    if (this->walk_.Settings.RecordKindMembers) out.append(kNoRecordKind);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"damaged\":{");
@@ -271,12 +271,12 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
 
   // RecordKindColumn=true: ,"recordKind": and the kind of the record whose item is `record` (its
   // Kind, else its path as the dictionary writes it, `path` to `base`); null in a line of no record.
+  static constexpr std::string_view kNoRecordKind = ",\"recordKind\":null";
   [[gnu::noinline, gnu::cold]] static void RecordKindMember(TextBuffer& out, const TagPath& path, int base,
                                                             const TItem* record) {
+    if (record == nullptr) return out.append(kNoRecordKind);
     out.append(",\"recordKind\":");
-    if (record == nullptr) {
-      out.append("null");
-    } else if (record->Kind) {
+    if (record->Kind) {
       AppendJsonName(out, *record->Kind);
     } else {
       out.push_back('"');
@@ -323,7 +323,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(kVersion);
     out.append(",\"record\":null");
     out.append(fileMember_.view());
-    if (this->walk_.Settings.RecordKindMembers) RecordKindMember(out, {}, 0, nullptr);
+    if (this->walk_.Settings.RecordKindMembers) out.append(kNoRecordKind);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
