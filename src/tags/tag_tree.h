@@ -123,16 +123,6 @@ template <typename Text>
   AppendDecimal(out, static_cast<int64_t>(component));
 }
 
-// The path's components from the top level down to `depth`, joined by full stops ("1.9.0",
-// "1.a2"): a record's path as the dictionary writes it.
-template <typename Text>
-void AppendDottedPath(Text& out, const TagPath& path, int depth) {
-  for (int level = 0; level <= depth; ++level) {
-    if (level > 0) out.push_back('.');
-    AppendPathComponent(out, path.Ids[level]);
-  }
-}
-
 class TBranch;
 
 // What is known of one tag number at one path.

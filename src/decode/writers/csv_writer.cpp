@@ -106,8 +106,8 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   // A row's cells go into the row's text in the order they come; the row is joined in the order
   // of the chosen columns when it ends.
-  void OpenLineText(RecordLine::Kind, const TagPath& path, int base, uint64_t offset, uint32_t number,
-                    const TItem* record) {
+  // (A CSV has lines of records alone: `record` is never null.)
+  void OpenLineText(const TItem* record, const TagPath& path, int base, uint64_t offset, uint32_t number) {
     const std::size_t columns = layout_.Names.size();
     if (row_.Cells.size() != columns) row_.Cells.resize(columns);
     std::memset(row_.Cells.data(), 0, columns * sizeof row_.Cells[0]);  // every cell empty
@@ -139,7 +139,7 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
     if (record.Kind) {
       AppendCsvName(row_.Text, *record.Kind, layout_.InertFormulas);
     } else {
-      AppendDottedPath(row_.Text, path, base);
+      AppendRecordPath(row_.Text, path, base);
     }
     EndCell(row_, layout_.KindColumn, at, row_.Text.data() + row_.Text.size());
   }

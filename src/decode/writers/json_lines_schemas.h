@@ -25,6 +25,15 @@
 namespace orvalis::json_lines {
 namespace {
 
+// The path's components from the top level down to `depth`, joined by full stops ("1.9.0",
+// "1.a2").
+void AppendDottedPath(TextBuffer& out, const TagPath& path, int depth) {
+  for (int level = 0; level <= depth; ++level) {
+    if (level > 0) out.push_back('.');
+    AppendPathComponent(out, path.Ids[level]);
+  }
+}
+
 // Each leaf's member key, "name": (quotes and colon included), by Serial: its TagName as a JSON
 // string, unless it has none or a sibling of another tag number shares it (then the element is
 // keyed by its tag path, and its key here is null).
@@ -137,20 +146,20 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     }
   }
 
-  [[gnu::noinline]] void OpenLineText(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number,
-                                      const TItem* record) {
+  [[gnu::noinline]] void OpenLineText(const TItem* record, const TagPath& path, int base, uint64_t offset,
+                                      uint32_t number) {
     if constexpr (kOneShape) EndHeldLine(nullptr);  // text outside records follows the record
     TextBuffer& out = Out();
     out.append("{\"v\":");
     out.append(kVersion);
     out.append(",\"record\":");
-    if (kind == RecordLine::kRecord) {
+    if (record != nullptr) {
       AppendDecimal(out, static_cast<uint64_t>(number));
     } else {
       out.append("null");
     }
     if (!fileMember_.empty()) out.append(fileMember_.view());
-    if (this->walk_.Settings.RecordKindMembers) RecordKindMember(out, path, base, record);
+    if (this->walk_.Settings.RecordKindMembers) AppendRecordKindMember(out, record, path, base);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
@@ -269,21 +278,8 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append("}}\n");
   }
 
-  // RecordKindColumn=true: ,"recordKind": and the kind of the record whose item is `record` (its
-  // Kind, else its path as the dictionary writes it, `path` to `base`); null in a line of no record.
+  // RecordKindColumn=true: the member of a line of no record.
   static constexpr std::string_view kNoRecordKind = ",\"recordKind\":null";
-  [[gnu::noinline, gnu::cold]] static void RecordKindMember(TextBuffer& out, const TagPath& path, int base,
-                                                            const TItem* record) {
-    if (record == nullptr) return out.append(kNoRecordKind);
-    out.append(",\"recordKind\":");
-    if (record->Kind) {
-      AppendJsonName(out, *record->Kind);
-    } else {
-      out.push_back('"');
-      AppendDottedPath(out, path, base);
-      out.push_back('"');
-    }
-  }
 
   // CdrHeaderColumns=true: ,"cdrRelease":R,"cdrVersion":V,"cdrFormat":F,"cdrTsNumber":T of the
   // record's CDR header, null outside a file of CDRs (and in a line of marks alone).
