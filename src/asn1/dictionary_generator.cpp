@@ -55,8 +55,8 @@ class Generator {
   void TellLeftOut() const;
 
  private:
-  void AddUntagged(uint32_t parent, const std::string& name, const Resolved& resolved, const Context& context,
-                   bool records);
+  void AddUntagged(uint32_t parent, const std::string& name, const std::string& kind, const Resolved& resolved,
+                   const Context& context, bool records);
   uint32_t NewNode(uint32_t parent, const Layer& layer, const std::string& name, const Context& context);
   void Fill(uint32_t node, const Resolved& resolved, const Context& context, bool choiceRecords);
   void AddComponents(uint32_t node, const Type& base, const Scope* scope, const Context& context, int depth);
@@ -101,7 +101,9 @@ void Generator::AddMember(uint32_t parent, const std::string& name, const Type& 
   const Resolved resolved = resolver_.Resolve(type, scope);
   const bool records = asRecord || (!context.InRecord && IsRecordsType(resolved));
   const std::string& called = name.empty() ? ElementWord(resolved) : name;
-  if (resolved.Layers.empty()) return AddUntagged(parent, called, resolved, context, records);
+  // A record's kind: the alternative's identifier, or the name of the record type.
+  const std::string& kind = asRecord ? called : records_->Name;
+  if (resolved.Layers.empty()) return AddUntagged(parent, called, kind, resolved, context, records);
   const bool choice = resolved.Base != nullptr && resolved.Base->Kind == TypeKind::kChoice;
   uint32_t node = parent;
   for (std::size_t i = 0; i < resolved.Layers.size(); ++i) {
@@ -110,6 +112,7 @@ void Generator::AddMember(uint32_t parent, const std::string& name, const Type& 
     if (node == kTopLevel) return;
     if (i == 0 && records && !choice) {
       nodes_[node].Record = true;
+      nodes_[node].Kind = kind;
       nodes_[node].Indent = 0;
     }
   }
@@ -122,8 +125,8 @@ void Generator::AddMember(uint32_t parent, const std::string& name, const Type& 
 // A member without an element of its own: an untagged CHOICE's alternatives stand in its place;
 // an untagged open type, or a type of a module not given that the semantic table does not know,
 // cannot be found by a tag.
-void Generator::AddUntagged(uint32_t parent, const std::string& name, const Resolved& resolved,
-                            const Context& context, bool records) {
+void Generator::AddUntagged(uint32_t parent, const std::string& name, const std::string& kind,
+                            const Resolved& resolved, const Context& context, bool records) {
   if (resolved.Base != nullptr && resolved.Base->Kind == TypeKind::kChoice) {
     if (++flattening_ > kMaxFlattening) {
       throw MeaningFault(resolved.Base->Where, "untagged CHOICEs hold each other more than " +
@@ -140,7 +143,10 @@ void Generator::AddUntagged(uint32_t parent, const std::string& name, const Reso
   }
   const uint32_t node = NewNode(parent, {TagClass::kUniversal, universal}, name, context);
   if (node == kTopLevel) return;
-  if (records) nodes_[node].Record = true;
+  if (records) {
+    nodes_[node].Record = true;
+    nodes_[node].Kind = kind;
+  }
   typing_.SetType(nodes_[node], resolved);
 }
 

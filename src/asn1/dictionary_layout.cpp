@@ -1,6 +1,6 @@
 // The generated dictionary's siblings tidied and its lines written in the bundled dictionary's
 // layout: values at column 32 (tab stops every 8 columns), a constructed element's name on a line
-// of its own, a record's identifier after an empty line.
+// of its own, a record's identifier after an empty line, and a record's Kind.
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -104,6 +104,7 @@ void WriteNode(const std::vector<Node>& nodes, uint32_t index, std::string& text
   const std::string path = PathOf(nodes, index);
   text += path + ".TagName=" + (node.Record ? std::string("record") : node.Name) + kLineEnd;
   text += path + ".LongTagName=" + LongTagName(node) + kLineEnd;
+  if (node.Record) text += path + ".Kind=" + node.Kind + kLineEnd;
   if (!node.ValueType.empty()) text += path + ".Type=" + node.ValueType + kLineEnd;
   if (!node.NamesLine.empty()) text += path + "." + node.NamesLine + kLineEnd;
   if (node.Numeric) text += path + ".Numeric=true" + kLineEnd;

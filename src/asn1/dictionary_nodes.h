@@ -24,6 +24,7 @@ struct Node {
   int Indent = 0;  // the levels below its record (or the top level) that its readable text is indented
   std::string Name;  // TagName; a record's identifier
   bool Record = false;
+  std::string Kind;  // a record's Kind: its alternative's identifier, or the record type's name
   std::string ValueType;   // the Type; empty: none (a constructed element)
   std::string NamesLine;   // "NamedNumbers=...", "IndArr=...", "NonIndArr=..." or empty
   bool Numeric = false;    // an integer whose values may pass 2^63 - 1

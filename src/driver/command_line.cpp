@@ -57,6 +57,7 @@ constexpr const char kUsageAfterFormats[] =
     " --resync - go on after damage at the next record that reads (Resync=true)\n"
     " --long-tag-numbers - read identifier octets of any length (LongTagNumbers=true)\n"
     " --source-column - name each record's input in the output (SourceColumn=true)\n"
+    " --record-kind-column - name each record's kind in JSON Lines and CSV (RecordKindColumn=true)\n"
     " --gzip-max-contents N - the most octets of contents of a gzip input (GzipMaxContents)\n"
     " --gzip-max-ratio R - the most octets of contents per compressed octet (GzipMaxRatio)\n"
     " --skip-converted MANIFEST - leave out the inputs that MANIFEST tells as converted (SkipConverted)\n"
@@ -122,6 +123,8 @@ const OptionRow kOptions[] = {
      [](RunSettings& s, std::string_view, uint64_t) { s.Keys.LongTagNumbers = true; }},
     {{'\0', "source-column"}, Takes::kNothing,
      [](RunSettings& s, std::string_view, uint64_t) { s.Keys.SourceColumn = true; }},
+    {{'\0', "record-kind-column"}, Takes::kNothing,
+     [](RunSettings& s, std::string_view, uint64_t) { s.Keys.RecordKindColumn = true; }},
     {{'\0', "gzip-max-contents"}, Takes::kContentsBound,
      [](RunSettings& s, std::string_view, uint64_t n) { s.Keys.GzipMaxContents = n; }},
     {{'\0', "gzip-max-ratio"}, Takes::kRatioBound,

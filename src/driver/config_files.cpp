@@ -83,6 +83,8 @@ const CheckedKey kCheckedKeys[] = {
     {"Resync", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.Resync); }},
     {"LongTagNumbers", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.LongTagNumbers); }},
     {"SourceColumn", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.SourceColumn); }},
+    {"RecordKindColumn", kSwitch,
+     [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.RecordKindColumn); }},
     {"OffsetColumn", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.OffsetColumn); }},
     {"InertFormulas", kSwitch, [](RunSettings& s, std::string_view v) { return TakeSwitch(v, s.InertFormulas); }},
     {"SkipConverted", "a file name of at most 255 characters",
@@ -158,6 +160,7 @@ void ApplyKeysFromCommandLine(RunSettings& settings) {
   if (keys.Resync) settings.Resync = true;
   if (keys.LongTagNumbers) settings.LongTagNumbers = true;
   if (keys.SourceColumn) settings.SourceColumn = true;
+  if (keys.RecordKindColumn) settings.RecordKindColumn = true;
   if (keys.GzipMaxContents) settings.GzipMaxContents = *keys.GzipMaxContents;
   if (keys.GzipMaxRatio) settings.GzipMaxRatio = *keys.GzipMaxRatio;
   if (keys.SkipConvertedFileName) settings.SkipConvertedFileName = *keys.SkipConvertedFileName;

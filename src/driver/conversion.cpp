@@ -311,6 +311,7 @@ WalkSettings WalkSettingsOf(const RunSettings& settings, const Conversion& run, 
   walkSettings.Identifiers = IdentifiersOf(settings, *run.Root);
   walkSettings.Frames = run.In->Frames;
   walkSettings.CdrHeaderMembers = settings.CdrHeaderColumns;
+  walkSettings.RecordKindMembers = settings.RecordKindColumn;
   return walkSettings;
 }
 

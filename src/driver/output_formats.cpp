@@ -44,7 +44,7 @@ std::shared_ptr<const CsvLayout> CsvColumns(const WalkContext& walk, const Forma
     auto layout = std::make_shared<CsvLayout>();
     std::string problem;
     MakeCsvLayout(*walk.Root, false, *layout, problem, !walk.Settings.SourceName.empty(), false,
-                  ValueTypes::Catalog(), walk.Settings.CdrHeaderMembers);
+                  ValueTypes::Catalog(), walk.Settings.CdrHeaderMembers, walk.Settings.RecordKindMembers);
     columns = std::move(layout);
   }
   return columns;
@@ -161,7 +161,7 @@ bool ChooseColumns(const RunSettings& settings, const TBranch& root, CsvLayout& 
   }
   std::string problem;
   if (!MakeCsvLayout(root, settings.SqlColumnNames, layout, problem, settings.SourceColumn, settings.OffsetColumn,
-                     ValueTypes::Catalog(), settings.CdrHeaderColumns)) {
+                     ValueTypes::Catalog(), settings.CdrHeaderColumns, settings.RecordKindColumn)) {
     SayOnErrorStream("Error: " + problem + " (" + ConsoleName(settings.TagsFileName) + ")\n");
     return false;
   }

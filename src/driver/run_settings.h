@@ -12,7 +12,7 @@ namespace orvalis {
 
 // The keys of the main configuration file that long options of the command line set (--start,
 // --end, --columns, --skip-filler, --resync, --long-tag-numbers, --source-column,
-// --gzip-max-contents, --gzip-max-ratio, --skip-converted, --list-jobs): taken after the file's
+// --record-kind-column, --gzip-max-contents, --gzip-max-ratio, --skip-converted, --list-jobs): taken after the file's
 // lines, so that they win over them.
 struct KeysFromCommandLine {
   std::optional<int32_t> StartRec;  // 0 to 4294967295, held as the file's keys hold them
@@ -22,6 +22,7 @@ struct KeysFromCommandLine {
   bool Resync = false;
   bool LongTagNumbers = false;
   bool SourceColumn = false;
+  bool RecordKindColumn = false;
   std::optional<uint64_t> GzipMaxContents;
   std::optional<uint32_t> GzipMaxRatio;
   std::optional<std::string> SkipConvertedFileName;  // --skip-converted
@@ -65,6 +66,7 @@ struct RunSettings {
   std::string TableName = "records";    // TableName: the table of -g's definition
   std::string TableDialect;             // -g: the table definition to print ("postgresql", "sqlite")
   bool SourceColumn = false;            // SourceColumn=true: each record's input named in the output
+  bool RecordKindColumn = false;        // RecordKindColumn=true: each record's kind in JSON Lines and CSV
   bool OffsetColumn = false;            // OffsetColumn=true: each CSV row's record offset in an "offset" column
   uint64_t GzipMaxContents = UINT32_MAX;  // GzipMaxContents: the most octets of a gzip input's contents
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none

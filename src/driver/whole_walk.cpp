@@ -24,6 +24,7 @@ void WalkOutsideFields(WalkSettings settings, const uint8_t* data, uint64_t size
   settings.RangeActive = false;
   settings.FilterCount = 0;
   settings.SourceName = {};
+  settings.RecordKindMembers = false;  // the manifest's lines hold no record: no kind to tell
   ConsoleLog dropped;
   dropped.Limit = 0;
   const ConsoleToLog mute(dropped);

@@ -154,6 +154,9 @@ class TItem {
   std::unique_ptr<TNamedNumbers> NamedNumbers;
   // Numeric=true: the item's integers may pass 2^63 - 1 (its columns are numeric, not bigint).
   bool Numeric = false;
+  // Kind: the name of a record start's kind of record (the ASN.1 alternative or type it stands
+  // for), which the record formats tell with RecordKindColumn=true; none: its path tells it.
+  std::optional<std::string> Kind;
 };
 
 // The largest Occurs a dictionary may give.

@@ -111,6 +111,12 @@ int TItem::SetParameter(std::string_view line, std::string_view name, std::strin
       PrintText("Error in Tags.cfg file: Numeric is not true or false in line:\n ", line, "\n\n");
       CountProblem(Problem::kBadDictionaryLine);
     }
+  } else if (name == "Kind") {
+    if (value.empty()) {
+      Kind.reset();  // the record's path tells its kind, as without the line
+    } else {
+      Kind = std::string(value);
+    }
   } else if (name == "Occurs") {
     const bool digits = !value.empty() && value.size() <= 4 &&
                         value.find_first_not_of("0123456789") == std::string_view::npos;

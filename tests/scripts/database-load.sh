@@ -5,7 +5,8 @@
 # cut short and values that do not decode. Then queried: the rows against the readable text's
 # records, the conversation times against the text's and JSON Lines' sums, a timestamp column,
 # leading zeros, the errors column, the third occurrence of a repeated element; the value types of
-# module-defined files (booleans, times with offsets, addresses, numeric, Unicode text).
+# module-defined files (booleans, times with offsets, addresses, numeric, Unicode text); a
+# dictionary made from modules, with each record's kind.
 #   database-load.sh <path to orvalis> <examples folder> [<path to orvalis-gen>]
 # orvalis-gen is looked for in bench/ beside the program when not named.
 # Exit status 77 (ctest: skipped) when PostgreSQL, sqlite3 3.32 or newer or python3 is missing,
@@ -462,11 +463,11 @@ check sqlite "Unicode text" "SELECT \"label\", length(\"label\"), \"name\", note
 
 # ---- a dictionary made from the example's ASN.1 module, loaded as the hand-written one is ----
 # The same table from -g and the same CSV, with the modules in place of -t: the example's 500
-# records and their 4057 meter pulses.
+# records and their 4057 meter pulses, each of the kind the record type names.
 run=module
 modules=(--dictionary-from "$examples/calls.asn" --semantic-types "$examples/calls-types.cfg" --root BillingFile
          --records CallRecord)
-printf 'ColumnNames=sql\r\n' > module.cfg
+printf 'ColumnNames=sql\r\nRecordKindColumn=true\r\n' > module.cfg
 "$orvalis" -q -x csv -c module.cfg -i example.ber -o module.csv "${modules[@]}" 2> module.err ||
   fail "module: the conversion ended with status $?: $(cat module.err)"
 "$orvalis" -g postgresql -c module.cfg "${modules[@]}" > module.postgresql.sql 2> module.postgresql.err ||
@@ -475,6 +476,31 @@ psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' 
   -f module.postgresql.sql -c "\\copy records from 'module.csv' with (format csv, header match, encoding 'UTF8')" \
   > module.postgresql.load 2>&1 || fail "module: loading into postgresql: $(head -c 600 module.postgresql.load)"
 check postgresql "records of the module's dictionary" "SELECT count(*), sum(charging_meter_pulses) FROM records" "500|4057"
+check postgresql "the records' kind" "SELECT record_kind, count(*) FROM records GROUP BY record_kind" "CallRecord|500"
+
+# Two kinds of record from one module (the end-to-end cases' kinds.asn), in a file made here: seven
+# calls of durations 1 to 7 and five messages of lengths 10 to 14, the first ten taking turns. The
+# kinds count as the file was made.
+run=kinds
+modules=(--dictionary-from "$cases/records-csv-record-kind-after-file-from-a-module/files/kinds.asn"
+         --root CallEventRecord)
+printf 'ColumnNames=sql\r\nRecordKindColumn=true\r\n' > kinds.cfg
+python3 -c '
+import sys
+calls = [bytes([0xA0, 6, 0x80, 1, 0x41, 0x81, 1, d]) for d in range(1, 8)]
+messages = [bytes([0xA1, 6, 0x80, 1, 0x42, 0x82, 1, n]) for n in range(10, 15)]
+turns = [record for pair in zip(calls, messages) for record in pair] + calls[5:]
+sys.stdout.buffer.write(b"".join(turns))' > kinds.ber
+"$orvalis" -q -x csv -c kinds.cfg -i kinds.ber -o kinds.csv "${modules[@]}" 2> kinds.err ||
+  fail "kinds: the conversion ended with status $?: $(cat kinds.err)"
+"$orvalis" -g postgresql -c kinds.cfg "${modules[@]}" > kinds.postgresql.sql 2> kinds.postgresql.err ||
+  fail "kinds: -g postgresql ended with status $?: $(cat kinds.postgresql.err)"
+psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' \
+  -f kinds.postgresql.sql -c "\\copy records from 'kinds.csv' with (format csv, header match, encoding 'UTF8')" \
+  > kinds.postgresql.load 2>&1 || fail "kinds: loading into postgresql: $(head -c 600 kinds.postgresql.load)"
+check postgresql "records by kind" \
+  "SELECT record_kind, count(*), sum(duration), sum(length) FROM records GROUP BY record_kind ORDER BY record_kind" \
+  $'moCallRecord|7|28|\nsmsRecord|5||60'
 
 [[ $failures -eq 0 ]] && echo "database-load: all passed"
 exit $failures

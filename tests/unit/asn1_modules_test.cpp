@@ -197,8 +197,13 @@ TEST(Asn1Generator, RecordsListsSiblingsAndNames) {
       // The records wherever they occur; inside them no record again.
       {"R ::= [APPLICATION 1] SEQUENCE { h [0] INTEGER, list [3] SEQUENCE OF E }\n"
        "E ::= CHOICE { mo [9] SEQUENCE { x [0] INTEGER, e [1] E } }",
-       "E", {"1.0.TagName=h", "1.3.9.TagName=record", "1.3.9.LongTagName=\\nmo", "1.3.9.1.9.TagName=mo"}, ""},
-      {"R ::= SEQUENCE { h [0] INTEGER }", "", {"16.TagName=record", "16.LongTagName=\\nr", "16.0.TagName=h"}, ""},
+       "E", {"1.0.TagName=h", "1.3.9.TagName=record", "1.3.9.LongTagName=\\nmo", "1.3.9.Kind=mo", "1.3.9.1.9.TagName=mo"}, ""},
+      // A record's Kind: its alternative's identifier, or the record type's name (an untagged one's too).
+      {"R ::= SEQUENCE { h [0] INTEGER }", "", {"16.TagName=record", "16.LongTagName=\\nr", "16.Kind=R", "16.0.TagName=h"}, ""},
+      {"R ::= CHOICE { c [1] SEQUENCE { a [0] INTEGER }, u UTC }\nUTC ::= UTCTime", "UTC",
+       {"23.TagName=record", "23.Kind=UTC", "1.TagName=c"}, ""},
+      {"R ::= CHOICE { c [1] SEQUENCE { a [0] INTEGER }, s S }\nS ::= CHOICE { x [2] INTEGER, y [3] BOOLEAN }", "S",
+       {"2.Kind=x", "3.Kind=y", "1.TagName=c"}, ""},
       // Lists: Occurs from the upper bound up to 16, else 4; a value's name as a bound.
       {"R ::= CHOICE { r [1] SEQUENCE { a [0] SEQUENCE SIZE(1..16) OF INTEGER, b [1] SET (SIZE(0..17)) OF X,\n"
        "c [2] SEQUENCE (SIZE(1..n)) OF item IA5String } }\nX ::= BOOLEAN\nn INTEGER ::= 3",

@@ -55,6 +55,9 @@ struct WalkSettings {
   InputFrames Frames;
   // CdrHeaderColumns=true: each record's CDR header in the record formats' members or columns.
   bool CdrHeaderMembers = false;
+  // RecordKindColumn=true: each record's kind (its tag's Kind, else its path) in the record formats'
+  // members or columns.
+  bool RecordKindMembers = false;
 };
 
 // What the walk carries from each element to the next that decides how it reads them: where it

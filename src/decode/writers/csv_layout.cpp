@@ -160,7 +160,8 @@ bool NameForSql(CsvLayout& layout, std::string& problem) {
 }  // namespace
 
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
-                   bool sourceColumn, bool offsetColumn, const ValueTypeCatalog& types, bool cdrColumns) {
+                   bool sourceColumn, bool offsetColumn, const ValueTypeCatalog& types, bool cdrColumns,
+                   bool kindColumn) {
   const std::vector<bool> shared = SharedTagNames(root);
   layout = CsvLayout();
   layout.Slots.assign(LeafCount(root), CsvLayout::FieldSlots());
@@ -171,6 +172,12 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
   if (sourceColumn) {
     layout.SourceColumn = static_cast<uint32_t>(layout.Names.size());
     layout.Names.emplace_back(kSourceColumn);
+    layout.Types.push_back(ColumnType::kText);
+    layout.FieldOf.push_back(0);
+  }
+  if (kindColumn) {
+    layout.KindColumn = static_cast<uint32_t>(layout.Names.size());
+    layout.Names.emplace_back(kRecordKindColumn);
     layout.Types.push_back(ColumnType::kText);
     layout.FieldOf.push_back(0);
   }
@@ -222,6 +229,11 @@ bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::s
   if (sourceColumn && builder.FieldNamed.count(std::string(kSourceColumn)) != 0) {
     problem = "the dictionary names a field \"file\", the CSV column of each record's input (SourceColumn=true): "
               "give its tag another TagName";
+    return false;
+  }
+  if (kindColumn && builder.FieldNamed.count(std::string(kRecordKindColumn)) != 0) {
+    problem = "the dictionary names a field \"recordKind\", the CSV column of each record's kind "
+              "(RecordKindColumn=true): give its tag another TagName";
     return false;
   }
   if (offsetColumn && builder.FieldNamed.count(std::string(kOffsetColumn)) != 0) {

@@ -20,13 +20,17 @@ namespace orvalis {
 constexpr std::string_view kErrorsColumn = "errors";
 // The name of the column of each record's input (SourceColumn=true), after "record".
 constexpr std::string_view kSourceColumn = "file";
-// The name of the column of each record's offset in its input (OffsetColumn=true), after "file".
+// The name of the column of each record's kind (RecordKindColumn=true), after "record" and "file".
+constexpr std::string_view kRecordKindColumn = "recordKind";
+// The name of the column of each record's offset in its input (OffsetColumn=true), after "file"
+// and "recordKind".
 constexpr std::string_view kOffsetColumn = "offset";
 
 // The most columns a dictionary may give the CSV (Occurs multiplies them).
 constexpr std::size_t kMaxCsvColumns = 100000;
 
-// The columns: "record", "file" with SourceColumn=true, "offset" with OffsetColumn=true, then
+// The columns: "record", "file" with SourceColumn=true, "recordKind" with RecordKindColumn=true,
+// "offset" with OffsetColumn=true, then
 // every field declared under a record start, by its dotted TagName
 // path (a value of several parts gives a column per part, "callingNumber.digits"; the second and
 // later occurrences that Occurs gives columns are "name#2" ...), in dictionary order, merged by
@@ -35,10 +39,11 @@ struct CsvLayout {
   std::vector<std::string> Names;    // every column by the dictionary's names
   std::vector<std::string> Headers;  // the names the header row writes (Names, or their SQL forms)
   std::vector<ColumnType> Types;
-  std::vector<uint32_t> FieldOf;     // by column: its field in Fields (0 for "record", "file", "offset" and "errors")
+  std::vector<uint32_t> FieldOf;     // by column: its field in Fields (0 for the record's own columns and "errors")
   std::vector<std::string> Fields;   // the fields' dotted names, "callingNumber", "a.b#2"
   uint32_t ErrorsColumn = 0;
   uint32_t SourceColumn = 0;  // the column of the input's name; 0: none
+  uint32_t KindColumn = 0;    // the column of the record's kind; 0: none
   uint32_t OffsetColumn = 0;  // the column of the record's offset; 0: none
   uint32_t CdrColumns = 0;    // the first of the columns of the record's CDR header; 0: none
   // InertFormulas=true: a text cell that a spreadsheet would take for a formula gets a leading "'".
@@ -72,14 +77,16 @@ struct CsvLayout {
 
 // The columns of the dictionary, all chosen; with `sqlNames` the header row names them as a
 // database takes them unquoted (SqlColumnName), with `sourceColumn` the input's name is a column,
-// with `offsetColumn` the record's offset, with `cdrColumns` its CDR header's parts. False, with
-// `problem` set to a message, when a column would be named "errors" (or "file" with sourceColumn,
-// "offset" with offsetColumn, one of kCdrHeaderColumns with cdrColumns), the columns
-// would be too many, or two SQL names would be alike.
+// with `offsetColumn` the record's offset, with `cdrColumns` its CDR header's parts, with
+// `kindColumn` the record's kind. False, with `problem` set to a message, when a column would be
+// named "errors" (or "file" with sourceColumn, "offset" with offsetColumn, one of
+// kCdrHeaderColumns with cdrColumns, "recordKind" with kindColumn), the columns would be too
+// many, or two SQL names would be alike.
 // The types' parts and columns are those of the list `types`.
 bool MakeCsvLayout(const TBranch& root, bool sqlNames, CsvLayout& layout, std::string& problem,
                    bool sourceColumn = false, bool offsetColumn = false,
-                   const ValueTypeCatalog& types = ValueTypes::Catalog(), bool cdrColumns = false);
+                   const ValueTypeCatalog& types = ValueTypes::Catalog(), bool cdrColumns = false,
+                   bool kindColumn = false);
 
 // Chooses and orders the columns by a comma-separated list of the dictionary's names. False,
 // with `unknown` set to the first name that is not a column, when one is not.

@@ -106,7 +106,8 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
 
   // A row's cells go into the row's text in the order they come; the row is joined in the order
   // of the chosen columns when it ends.
-  void OpenLineText(RecordLine::Kind, const TagPath&, int base, uint64_t offset, uint32_t number) {
+  // (A CSV has lines of records alone: `record` is never null.)
+  void OpenLineText(const TItem* record, const TagPath& path, int base, uint64_t offset, uint32_t number) {
     const std::size_t columns = layout_.Names.size();
     if (row_.Cells.size() != columns) row_.Cells.resize(columns);
     std::memset(row_.Cells.data(), 0, columns * sizeof row_.Cells[0]);  // every cell empty
@@ -122,12 +123,25 @@ class CsvWriter : public RecordLineWriter<CsvWriter> {
       row_.Text.append(sourceCell_.view());
       EndCell(row_, layout_.SourceColumn, at, row_.Text.data() + row_.Text.size());
     }
+    if (layout_.KindColumn != 0) KindCell(*record, path, base);
     if (layout_.OffsetColumn != 0) {
       const std::size_t at = row_.Text.size();
       char* digits = row_.Text.extend(20);
       EndCell(row_, layout_.OffsetColumn, at, std::to_chars(digits, digits + 20, offset).ptr);
     }
     if (layout_.CdrColumns != 0 && walk_.InFrame) CdrHeaderCells();
+  }
+
+  // The cell of the record's kind (RecordKindColumn=true): its record start's Kind, else its path as
+  // the dictionary writes it (`path` to `base`).
+  [[gnu::noinline]] void KindCell(const TItem& record, const TagPath& path, int base) {
+    const std::size_t at = row_.Text.size();
+    if (record.Kind) {
+      AppendCsvName(row_.Text, *record.Kind, layout_.InertFormulas);
+    } else {
+      AppendRecordPath(row_.Text, path, base);
+    }
+    EndCell(row_, layout_.KindColumn, at, row_.Text.data() + row_.Text.size());
   }
 
   // The cells of the record's CDR header (CdrHeaderColumns=true); empty outside a file of CDRs.

@@ -146,18 +146,20 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     }
   }
 
-  [[gnu::noinline]] void OpenLineText(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number) {
+  [[gnu::noinline]] void OpenLineText(const TItem* record, const TagPath& path, int base, uint64_t offset,
+                                      uint32_t number) {
     if constexpr (kOneShape) EndHeldLine(nullptr);  // text outside records follows the record
     TextBuffer& out = Out();
     out.append("{\"v\":");
     out.append(kVersion);
     out.append(",\"record\":");
-    if (kind == RecordLine::kRecord) {
+    if (record != nullptr) {
       AppendDecimal(out, static_cast<uint64_t>(number));
     } else {
       out.append("null");
     }
     if (!fileMember_.empty()) out.append(fileMember_.view());
+    if (this->walk_.Settings.RecordKindMembers) AppendRecordKindMember(out, record, path, base);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);
@@ -267,6 +269,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(kVersion);
     out.append(",\"record\":null");
     if (!fileMember_.empty()) out.append(fileMember_.view());
+    if (this->walk_.Settings.RecordKindMembers) out.append(kNoRecordKind);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     out.append(",\"damaged\":{");
@@ -274,6 +277,9 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     AppendDecimal(out, number);
     out.append("}}\n");
   }
+
+  // RecordKindColumn=true: the member of a line of no record.
+  static constexpr std::string_view kNoRecordKind = ",\"recordKind\":null";
 
   // CdrHeaderColumns=true: ,"cdrRelease":R,"cdrVersion":V,"cdrFormat":F,"cdrTsNumber":T of the
   // record's CDR header, null outside a file of CDRs (and in a line of marks alone).
@@ -313,6 +319,7 @@ class JsonLinesWriter : public RecordLineWriter<JsonLinesWriter<kSchema>> {
     out.append(kVersion);
     out.append(",\"record\":null");
     out.append(fileMember_.view());
+    if (this->walk_.Settings.RecordKindMembers) out.append(kNoRecordKind);
     out.append(",\"offset\":");
     AppendDecimal(out, offset);
     if (this->walk_.Settings.CdrHeaderMembers) CdrHeaderMembers(out);

@@ -109,9 +109,20 @@ struct TagOccurrences {
 extern template void FeedFilter<ValueTypes>(WalkContext& walk, const TItem& item, const uint8_t* octets,
                                             uint64_t length);
 
+// RecordKindColumn=true: a JSON line's member ,"recordKind": with the kind of the record whose
+// start's item is `record` (its Kind, else its path as the dictionary writes it, `path` to `base`),
+// null for a line of no record. Made once, out of the JSON Lines units, whose hot steps keep the
+// room the compiler gives a unit for inlining.
+void AppendRecordKindMember(TextBuffer& out, const TItem* record, const TagPath& path, int base);
+// A record's path as the dictionary writes it, its kind where its start has no Kind: the path's
+// components from the top level down to `base`, joined by full stops ("1", "2.1", "a3").
+void AppendRecordPath(TextBuffer& out, const TagPath& path, int base);
+
 // The writer of a record format `Format`, which derives from it and lays out:
-//   OpenLineText(kind, path, base, offset, number)  the line's beginning, its fields those of
-//                                            the element of depth `base` of the path
+//   OpenLineText(record, path, base, offset, number)  the line's beginning, its fields those
+//                                            of the element of depth `base` of the path; `record`
+//                                            the record start's item, null for a line of text
+//                                            outside records
 //   CloseObject()                            the end of an object
 //   CloseLineText(base)                      the objects still open and the line's end
 //   Member(leaf, path, depth, occurrence, constructed, length)  a member's beginning (its key, or
@@ -129,7 +140,7 @@ class RecordLineWriter : public WriterDefaults {
   // The line under way ends before the walk writes out or drops the record before.
   void RecordFound() { CloseLine(); }
   void RecordStarts(const RecordRead& record) {
-    OpenLine(RecordLine::kRecord, record.Path, record.Depth, record.Offset, record.Number);
+    OpenLine(&record.Item, record.Path, record.Depth, record.Offset, record.Number);
   }
   // The hot hooks take the element's fields apart at once, so that nothing of it is stored.
   [[gnu::always_inline]] void Element(const ElementRead& element) {
@@ -164,14 +175,16 @@ class RecordLineWriter : public WriterDefaults {
   TagOccurrences occurrences_;  // each walk's own: no line is open where a shared walk hands over
 
  private:
-  // Opens a line whose fields are the contents of the element of depth `base`.
-  void OpenLine(RecordLine::Kind kind, const TagPath& path, int base, uint64_t offset, uint32_t number) {
+  // Opens a line whose fields are the contents of the element of depth `base`: a record's, whose
+  // start's item is `record`, or one of text outside records (`record` null).
+  void OpenLine(const TItem* record, const TagPath& path, int base, uint64_t offset, uint32_t number) {
+    const RecordLine::Kind kind = record != nullptr ? RecordLine::kRecord : RecordLine::kOutside;
     line_.Open = kind;
     line_.CloseAt = static_cast<int8_t>(kind == RecordLine::kRecord ? base - 1 : base);
     line_.Innermost = static_cast<int8_t>(base);
     line_.HasMembers = 0;
     line_.ObjectAt[static_cast<std::size_t>(base + 1)] = occurrences_.NewObject();
-    self().OpenLineText(kind, path, base, offset, number);
+    self().OpenLineText(record, path, base, offset, number);
   }
 
   [[gnu::noinline]] void BeginAnyElement(const TLeaf* leaf, const TagPath& path, int depth, bool constructed,
@@ -185,7 +198,7 @@ class RecordLineWriter : public WriterDefaults {
     }
     if (line_.Open == RecordLine::kNone) {
       if (!Format::kOutsideLines) return self().OutsideAnyLine(constructed);
-      OpenLine(RecordLine::kOutside, path, depth - 1, offset, 0);
+      OpenLine(nullptr, path, depth - 1, offset, 0);
     }
     const uint32_t occurrence = occurrences_.Occurrence(line_, depth - 1, leaf, path);
     self().Member(leaf, path, depth, occurrence, constructed, length);
