@@ -72,7 +72,7 @@ struct RunSettings {
   uint32_t GzipMaxRatio = 0;  // GzipMaxRatio: the most octets of contents per compressed octet; 0: none
   bool InertFormulas = false;           // InertFormulas=true: CSV text cells that look like formulas get a "'"
   std::string SkipConvertedFileName;    // SkipConverted: a manifest of earlier runs; the inputs it tells as converted are left out
-  uint32_t ListJobs = 0;                // ListJobs: the inputs of -l converted at once; 0: one per processor, 1: one after another
+  uint32_t ListJobs = 1;                // ListJobs: the inputs of -l converted at once; 0: one per processor, 1 (the default): one after another
   KeysFromCommandLine Keys;             // what the long options set in place of the file's keys
   int JsonSchema = 1;                   // JsonSchema: the JSON Lines schema version, 1 or 2 (every member on every line)
   Framing CdrFraming = Framing::kRecognise;  // Framing: how an input is taken for a file of CDRs
