@@ -28,10 +28,12 @@ constexpr std::size_t kReadBlock = 1 << 20;
 // zlib counts its room in 32 bits: the image is handed to it in parts of at most this size.
 constexpr uint64_t kLargestPart = uint64_t{1} << 30;
 // The image's first size: what the trailer claims, read before the octets it describes, is taken
-// at its word up to 64 MiB and 8 times the file's size (deflate seldom makes more of a billing
-// file); past that the image grows as the contents come.
-constexpr uint64_t kTrustedClaim = uint64_t{64} << 20;
+// at its word up to 8 times the file's size (deflate seldom makes more of a billing file), or up
+// to 64 MiB for a stream; past that the image grows as the contents come. Room taken but not written costs no memory, and an
+// image made at its full size is never moved: growing one backed by large pages costs as much as
+// inflating it. Where so much room cannot be had at once, the image starts at 64 MiB.
 constexpr uint64_t kUsualRatio = 8;
+constexpr uint64_t kModestImage = uint64_t{64} << 20;
 constexpr uint64_t kSmallestImage = uint64_t{1} << 16;
 
 template <std::size_t N>
@@ -104,8 +106,8 @@ class CompressedOctets {
 
 // The image's first size for the trailer's claim and the file's size (0: a stream).
 uint64_t FirstImageSize(uint64_t sizeHint, uint64_t fileSize) {
-  uint64_t size = sizeHint < kTrustedClaim ? sizeHint : kTrustedClaim;
-  if (fileSize != 0 && fileSize * kUsualRatio < size) size = fileSize * kUsualRatio;
+  const uint64_t most = fileSize != 0 ? fileSize * kUsualRatio : kModestImage;
+  const uint64_t size = sizeHint < most ? sizeHint : most;
   return size < kSmallestImage ? kSmallestImage : size;
 }
 
@@ -151,6 +153,10 @@ class GrowingImage {
   GrowingImage(uint64_t firstSize, uint64_t sizeHint, uint64_t bound) : sizeHint_(sizeHint), bound_(bound) {
     capacity_ = firstSize < bound + 1 ? firstSize : bound + 1;
     data_ = NewOctetBlock(capacity_ + 1);
+    if (!data_ && capacity_ > kModestImage) {
+      capacity_ = kModestImage;
+      data_ = NewOctetBlock(capacity_ + 1);
+    }
   }
   bool Allocated() const { return data_ != nullptr; }
   // Hands zlib the room left within `bound` octets and one more, making more when none is left.
@@ -165,6 +171,8 @@ class GrowingImage {
       if (grown > bound + 1) grown = bound + 1;
       void* larger = grown + 1 < SIZE_MAX ? std::realloc(data_.get(), static_cast<std::size_t>(grown + 1)) : nullptr;
       if (larger == nullptr) return false;
+      // The room added is left to small pages: moved and grown under large ones, an image of
+      // many members took some MiB more at its peak, for no gain in time.
       (void)data_.release();
       data_.reset(static_cast<uint8_t*>(larger));
       capacity_ = grown;

@@ -11,6 +11,10 @@
 #   filter   a filter line whose text 100000 tags would each take (200 MB): the memory message of
 #            the filter file, then that the run ends, status 255 and an empty output (the run did
 #            not go on without its filter)
+#   claim    a gzip file of 20 MiB whose last trailer claims 4 GiB, under a limit of 140000 KiB:
+#            the room that the claim asks (8 times the file) cannot be had, so the image starts
+#            smaller; the run as without the limit (its last member's check fails: the first
+#            member's record is converted and the fault told)
 #
 # It needs a build without AddressSanitizer, which reserves far more address space than the limit.
 #
@@ -97,9 +101,25 @@ grep -qx 'Error: memory allocation for FilterFile is not successful: .*' "$scrat
   fail filter "standard output: $(tail -c 300 "$scratch/filter/stdout")"
 [[ -f $scratch/filter/calls.prs && ! -s $scratch/filter/calls.prs ]] || fail filter "the output file is not empty"
 
+# claim: the record in a member, then 20 MiB that deflate cannot shrink in another, whose trailer
+# says 4 GiB.
+setup claim < /dev/null
+{ gzip -n -c "$scratch/calls.ber"; head -c $((20 << 20)) /dev/urandom | gzip -n -1; } > "$scratch/claim/calls.ber.gz"
+printf '\xF0\xFF\xFF\xFF' | dd of="$scratch/claim/calls.ber.gz" bs=1 seek=$(($(stat -c %s "$scratch/claim/calls.ber.gz") - 4)) \
+  conv=notrunc status=none
+mkdir -p "$scratch/unlimited" && cp "$scratch/claim/"* "$scratch/unlimited/"
+run unlimited -i calls.ber.gz
+LIMIT=140000 run claim -i calls.ber.gz
+for part in status stdout stderr calls.prs; do
+  cmp -s "$scratch/claim/$part" "$scratch/unlimited/$part" ||
+    fail claim "$part under ulimit -v 140000 differs from the run without it: $(head -c 300 "$scratch/claim/stderr")"
+done
+grep -q 'gzip stream is corrupt' "$scratch/unlimited/stderr" && grep -q '^Record 1$' "$scratch/unlimited/calls.prs" ||
+  fail claim "the run without a limit did not convert the first member and tell the fault"
+
 if ((failed)); then
   echo "(the runs are kept in $scratch)"
   exit 1
 fi
-rm -rf "$scratch"
+[[ -n ${KEEP:-} ]] || rm -rf "$scratch"
 echo "deep and wide dictionaries and a large filter under ulimit -v $limit_kib: as expected"
