@@ -126,37 +126,28 @@ EOF
 
 # What a file breaks of its header's promises: a message, a count in the summary line, strict
 # status 1 (a CDR length that disagrees stops the walk without Resync, as damage does).
-python3 "$frames" frame few.ber cut.cdr --cut 20
-expect_status 255 "$orvalis" -q -s -c plain.cfg -i cut.cdr -o cut.text
-expect_in err.txt "Error: the CDR file is cut short by 20 octets: its header gives a file length of"
-expect_status 1 "$orvalis" -q -s -c resync.cfg -i cut.cdr -o cut.text
-expect_in err.txt "1 file lengths that disagree, completed with problems"
-python3 "$frames" frame few.ber count.cdr --count-delta 1
-expect_status 1 "$orvalis" -q -s -c plain.cfg -i count.cdr -o count.text
-expect_in err.txt "Error: the CDR file header gives 201 CDRs, the file holds 200."
-expect_in err.txt "1 CDR counts that disagree, completed with problems"
-python3 "$frames" frame few.ber unknown.cdr --count-unknown
-expect_status 0 "$orvalis" -q -s -c plain.cfg -i unknown.cdr -o unknown.text
-python3 "$frames" frame few.ber length.cdr --bad-length 100
-expect_status 255 "$orvalis" -q -s -c plain.cfg -i length.cdr -o length.text
-expect_in err.txt "1 CDR lengths that disagree, stopped at offset"
-expect_status 1 "$orvalis" -q -s -c resync.cfg -i length.cdr -o length.text
-expect_in err.txt "199 records read, 199 written,"
-expect_in err.txt "1 damages, first at offset"
-python3 "$frames" frame few.ber lost.cdr --lost 85
-expect_status 1 "$orvalis" -q -s -c plain.cfg -i lost.cdr -o lost.text
-expect_in err.txt "lost CDR indicator 85 (exactly 5)."
-expect_in err.txt "1 files with lost CDRs, completed with problems"
-python3 "$frames" frame few.ber closed.cdr --closure 130
-expect_status 1 "$orvalis" -q -s -c plain.cfg -i closed.cdr -o closed.text
-expect_in err.txt "Error: the CDR file was closed on a fault: closure reason 130 (no space)."
-python3 "$frames" frame few.ber per.cdr --other-format 7
-expect_status 1 "$orvalis" -q -s -c plain.cfg -i per.cdr -o per.text
-expect_in err.txt "Error: 1 CDR of another format than BER was passed over, not converted."
-expect_in err.txt "199 records read, 199 written,"
-python3 "$frames" frame few.ber trailing.cdr --trailing 7
-expect_status 1 "$orvalis" -q -s -c plain.cfg -i trailing.cdr -o trailing.text
-expect_in err.txt "Error: 7 octets after the file length of"
+# damaged NAME FRAMING CFG STATUS TEXT...: few.ber framed as NAME.cdr with FRAMING's faults,
+# converted with CFG: its status, and each TEXT on standard error.
+damaged() {
+  local name=$1 framing=$2 cfg=$3 status=$4 text
+  shift 4
+  # shellcheck disable=SC2086  # FRAMING is words of options
+  python3 "$frames" frame few.ber "$name.cdr" $framing
+  expect_status "$status" "$orvalis" -q -s -c "$cfg" -i "$name.cdr" -o "$name.text"
+  for text in "$@"; do expect_in err.txt "$text"; done
+}
+damaged cut "--cut 20" plain.cfg 255 "Error: the CDR file is cut short by 20 octets: its header gives a file length of"
+damaged cut "--cut 20" resync.cfg 1 "1 file lengths that disagree, completed with problems"
+damaged count "--count-delta 1" plain.cfg 1 "Error: the CDR file header gives 201 CDRs, the file holds 200." \
+  "1 CDR counts that disagree, completed with problems"
+damaged unknown --count-unknown plain.cfg 0
+damaged length "--bad-length 100" plain.cfg 255 "1 CDR lengths that disagree, stopped at offset"
+damaged length "--bad-length 100" resync.cfg 1 "199 records read, 199 written," "1 damages, first at offset"
+damaged lost "--lost 85" plain.cfg 1 "lost CDR indicator 85 (exactly 5)." "1 files with lost CDRs, completed with problems"
+damaged closed "--closure 130" plain.cfg 1 "Error: the CDR file was closed on a fault: closure reason 130 (no space)."
+damaged per "--other-format 7" plain.cfg 1 "Error: 1 CDR of another format than BER was passed over, not converted." \
+  "199 records read, 199 written,"
+damaged trailing "--trailing 7" plain.cfg 1 "Error: 7 octets after the file length of"
 # Framing=none reads the file as plain BER: no file header told.
 python3 "$frames" frame few.ber few.cdr
 "$orvalis" -c none.cfg -i few.cdr -o none.text > out.txt 2>&1 || true

@@ -166,31 +166,51 @@ void ChangeInput(const std::string& name) {
   if (gChange.NewSize != UINT64_MAX) fs::resize_file(name, gChange.NewSize);
 }
 
-TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
-  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-cut-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  // One record whose value runs to the end of the file, its last octets in a page of their own.
-  const Bytes file = Tlv({0x61}, Tlv({0x81}, Repeat(4 * page + 1000, 0xAB)));
-  std::ofstream(dir / "Tags.cfg", std::ios::binary)
-      << "1.TagName=record\r\n1.LongTagName=Record\r\n1.1.TagName=value\r\n1.1.LongTagName=Value: \r\n"
-         "1.1.Type=HexNumber\r\n";
-  std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
-  const std::string cutShort = "Error: input file was cut short while it was being converted\n";
-  const std::string grew = "Error: input file grew by 1000 octets while it was being converted; they were not converted\n";
-  auto summary = [](int records, const std::string& end) {
-    return "orvalis: in.ber -> out.prs (text): " + std::to_string(records) + " records read, " + std::to_string(records) +
+// A folder of its own with the dictionary of one record whose value runs to the end of the file,
+// its last octets in a page of their own (`File`).
+struct ChangedInputFolder {
+  explicit ChangedInputFolder(const std::string& name)
+      : Page(static_cast<uint64_t>(sysconf(_SC_PAGESIZE))),
+        Dir(fs::temp_directory_path() / (name + std::to_string(getpid()))),
+        File(Tlv({0x61}, Tlv({0x81}, Repeat(4 * Page + 1000, 0xAB)))) {
+    fs::create_directories(Dir);
+    std::ofstream(Dir / "Tags.cfg", std::ios::binary)
+        << "1.TagName=record\r\n1.LongTagName=Record\r\n1.1.TagName=value\r\n1.1.LongTagName=Value: \r\n"
+           "1.1.Type=HexNumber\r\n";
+    std::ofstream(Dir / "Orvalis.cfg", std::ios::binary);
+  }
+  ~ChangedInputFolder() { fs::remove_all(Dir); }
+  // The summary line of `records` records of `input`, ending in `end`.
+  static std::string Summary(const std::string& input, int records, const std::string& end) {
+    return "orvalis: " + input + " -> out.prs (text): " + std::to_string(records) + " records read, " +
+           std::to_string(records) +
            " written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad "
            "filter lines, 0 files with bare line feeds, 0 filter files not read, " + end + "\n";
+  }
+
+  const uint64_t Page;
+  const fs::path Dir;
+  const Bytes File;
+};
+const std::string kCutShort = "Error: input file was cut short while it was being converted\n";
+const std::string kGrew = "Error: input file grew by 1000 octets while it was being converted; they were not converted\n";
+
+TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
+  const ChangedInputFolder folder("orvalis-cut-");
+  const fs::path& dir = folder.Dir;
+  const Bytes& file = folder.File;
+  auto summary = [](int records, const std::string& end) {
+    return ChangedInputFolder::Summary("in.ber", records, end);
   };
   struct Row { const char* name; InputChange change; int status; std::string errors; bool keepsEarlier; };
   const Row rows[] = {
       {"as it was", {}, 0, summary(1, "completed"), false},
-      {"shortened within the last page", {false, file.size() - 500}, 255, cutShort + summary(1, "input cut short"),
+      {"shortened within the last page", {false, file.size() - 500}, 255, kCutShort + summary(1, "input cut short"),
        false},
-      {"shortened across pages", {false, file.size() - 3 * page}, 255, cutShort + summary(1, "input cut short"), false},
-      {"grown", {false, file.size() + 1000}, 255, grew + summary(1, "input grew"), false},
-      {"grown from empty (read, not mapped)", {true, 1000}, 255, grew + summary(0, "input grew"), false},
+      {"shortened across pages", {false, file.size() - 3 * folder.Page}, 255, kCutShort + summary(1, "input cut short"),
+       false},
+      {"grown", {false, file.size() + 1000}, 255, kGrew + summary(1, "input grew"), false},
+      {"grown from empty (read, not mapped)", {true, 1000}, 255, kGrew + summary(0, "input grew"), false},
       {"memory running out", {false, UINT64_MAX, true}, 255,
        "Error: memory allocation fault: " + std::string(std::strerror(ENOMEM)) + "\n" + summary(0, "failed"), true},
   };
@@ -211,7 +231,6 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
       EXPECT_NE(entry.path().filename().string().rfind(".out.prs.", 0), 0u) << entry.path();  // no temporary left
     }
   }
-  fs::remove_all(dir);
 }
 
 #if ORVALIS_THREADS
@@ -221,32 +240,20 @@ TEST(InputChangedDuringTheRun, NeverPassesForACompletedRun) {
 // mapped input whose walk reaches octets cut away ends the run at once); the output holds the
 // records as they were read.
 TEST(InputChangedDuringTheRun, ToldAtItsTurnSideBySide) {
-  const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-  const fs::path dir = fs::temp_directory_path() / ("orvalis-cut-list-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const Bytes file = Tlv({0x61}, Tlv({0x81}, Repeat(4 * page + 1000, 0xAB)));
-  std::ofstream(dir / "Tags.cfg", std::ios::binary)
-      << "1.TagName=record\r\n1.LongTagName=Record\r\n1.1.TagName=value\r\n1.1.LongTagName=Value: \r\n"
-         "1.1.Type=HexNumber\r\n";
-  std::ofstream(dir / "Orvalis.cfg", std::ios::binary);
+  const ChangedInputFolder folder("orvalis-cut-list-");
+  const fs::path& dir = folder.Dir;
+  const Bytes& file = folder.File;
   std::ofstream(dir / "day.list", std::ios::binary) << "in.ber\nother.ber\n";
   std::ofstream(dir / "other.ber", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
   auto summary = [](const std::string& input, const std::string& end) {
-    const std::string records = input == "2 inputs" ? "2" : "1";
-    return "orvalis: " + input + " -> out.prs (text): " + records + " records read, " + records +
-           " written, 0 tags not found, 0 refused pieces, 0 bad dictionary lines, 0 bad configuration lines, 0 bad "
-           "filter lines, 0 files with bare line feeds, 0 filter files not read, " + end + "\n";
+    return ChangedInputFolder::Summary(input, input == "2 inputs" ? 2 : 1, end);
   };
   struct Row { const char* name; uint64_t newSize; std::string message; const char* end; };
   const Row rows[] = {
       {"as it was", UINT64_MAX, "", "completed"},
-      {"shortened within the last page", file.size() - 500,
-       "Error: input file was cut short while it was being converted\n", "input cut short"},
-      {"shortened across pages", file.size() - 3 * page,
-       "Error: input file was cut short while it was being converted\n", "input cut short"},
-      {"grown", file.size() + 1000,
-       "Error: input file grew by 1000 octets while it was being converted; they were not converted\n",
-       "input grew"},
+      {"shortened within the last page", file.size() - 500, kCutShort, "input cut short"},
+      {"shortened across pages", file.size() - 3 * folder.Page, kCutShort, "input cut short"},
+      {"grown", file.size() + 1000, kGrew, "input grew"},
   };
   std::string unchanged;
   for (const Row& row : rows) {
@@ -265,7 +272,6 @@ TEST(InputChangedDuringTheRun, ToldAtItsTurnSideBySide) {
     if (!changed) unchanged = ReadFile(dir / "out.prs");
     EXPECT_EQ(ReadFile(dir / "out.prs"), unchanged);
   }
-  fs::remove_all(dir);
 }
 #endif
 
