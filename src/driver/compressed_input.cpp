@@ -29,9 +29,9 @@ constexpr std::size_t kReadBlock = 1 << 20;
 constexpr uint64_t kLargestPart = uint64_t{1} << 30;
 // The image's first size: what the trailer claims, read before the octets it describes, is taken
 // at its word up to 8 times the file's size (deflate seldom makes more of a billing file), or up
-// to 64 MiB for a stream; past that the image grows as the contents come. Room taken but not written costs no memory, and an
-// image made at its full size is never moved: growing one backed by large pages costs as much as
-// inflating it. Where so much room cannot be had at once, the image starts at 64 MiB.
+// to 64 MiB for a stream; past that the image grows as the contents come. Room taken but not
+// written costs no memory, and an image made at its full size is never moved. Where so much room
+// cannot be had at once, the image starts at 64 MiB.
 constexpr uint64_t kUsualRatio = 8;
 constexpr uint64_t kModestImage = uint64_t{64} << 20;
 constexpr uint64_t kSmallestImage = uint64_t{1} << 16;

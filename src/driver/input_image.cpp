@@ -20,6 +20,24 @@ namespace {
 
 constexpr char kCutShortMessage[] = "Error: input file was cut short while it was being converted\n";
 
+// Asks the system to back the `size` octets from `block` with large pages (2 MiB on x86-64
+// Linux) where the block can hold some. Only advice: a system without them, or short of them,
+// gives small pages.
+void AdviseLargePages(void* block, uint64_t size) {
+#if defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<uintptr_t>(block);
+  if (size < 2 * kLargePage) return;  // holds at most one large page, likely none
+  const uintptr_t pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t first = (begin + pageSize - 1) & ~(pageSize - 1);
+  const uintptr_t last = (begin + static_cast<uintptr_t>(size)) & ~(pageSize - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)size;
+#endif
+}
+
 bool ReadImage(std::FILE* input, uint64_t size, InputImage& image, bool watched) {
   image.Data = NewOctetBlock(size + 1);
   if (!image.Data) {
@@ -72,21 +90,6 @@ OctetBlock NewOctetBlock(uint64_t size) {
   OctetBlock block(size < SIZE_MAX ? static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(size))) : nullptr);
   if (block) AdviseLargePages(block.get(), size);
   return block;
-}
-
-void AdviseLargePages(void* block, uint64_t size) {
-#if defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
-  const auto begin = reinterpret_cast<uintptr_t>(block);
-  if (size < 2 * kLargePage) return;  // holds at most one large page, likely none
-  const uintptr_t pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t first = (begin + pageSize - 1) & ~(pageSize - 1);
-  const uintptr_t last = (begin + static_cast<uintptr_t>(size)) & ~(pageSize - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)size;
-#endif
 }
 
 StreamRead ReadStreamImage(std::FILE* input, const uint8_t* head, std::size_t headSize, uint64_t maxSize,

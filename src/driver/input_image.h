@@ -15,15 +15,10 @@ struct FreeOctets {
 };
 using OctetBlock = std::unique_ptr<uint8_t[], FreeOctets>;
 
-// A block of `size` octets, or null. A large one is backed by large pages where the system has
-// them (AdviseLargePages).
+// A block of `size` octets, or null. A block of some MiB is backed by large pages where the
+// system has them: the first touch of each 4 KiB page of fresh memory costs more than inflating
+// into it (some 3 ms per MiB in a virtual machine, against 2 ms for igzip's inflating).
 OctetBlock NewOctetBlock(uint64_t size);
-
-// Asks the system to back the `size` octets from `block` with large pages (2 MiB on x86-64 Linux)
-// where the block is large enough to hold some: the first touch of each 4 KiB page of fresh memory
-// costs more than inflating into it (some 3 ms per MiB in a virtual machine, against 2 ms for
-// igzip's inflating). Only advice: a system without them, or short of them, gives small pages.
-void AdviseLargePages(void* block, uint64_t size);
 
 struct InputImage {
   InputImage() = default;
