@@ -3,14 +3,17 @@
 // runs that leaves out the inputs converted before.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/converted_inputs.h"
 #include "driver/input_list.h"
+#include "driver/run_parts.h"
 
 namespace orvalis::test {
 namespace {
@@ -133,6 +136,27 @@ TEST(InputList, StopsReadingAtItsFirstFault) {
 // One manifest line: the members that tell an input converted, whatever else the line holds.
 // (An end of "not started" or "completed with problems", "input":null and another size: the
 // end-to-end cases of SkipConverted.)
+#if ORVALIS_THREADS
+// How many inputs of a list are converted at once, each holding its image: ListJobs, 0 for one per
+// processor (at most 64), never more than the list's inputs.
+TEST(InputList, InputsConvertedAtOnce) {
+  const uint32_t processors = std::clamp(std::thread::hardware_concurrency(), 1u, kMostListJobs);
+  const struct {
+    uint32_t ListJobs;
+    std::size_t Inputs;
+    uint32_t AtOnce;
+  } rows[] = {
+      {0, 1000, processors}, {0, 1, 1}, {1, 1000, 1}, {5, 3, 3}, {5, 1000, 5}, {64, 1000, 64},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE("ListJobs=" + std::to_string(row.ListJobs) + ", " + std::to_string(row.Inputs) + " inputs");
+    RunSettings settings;
+    settings.ListJobs = row.ListJobs;
+    EXPECT_EQ(ListJobsFor(settings, row.Inputs), row.AtOnce);
+  }
+}
+#endif
+
 TEST(ConvertedInputs, WhatALineTells) {
   struct Row {
     const char* Case;
