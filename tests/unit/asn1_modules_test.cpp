@@ -138,6 +138,13 @@ TEST(Asn1Reader, MeaningFaultsAndRequests) {
   const Made twice = Generate({Module("A ::= INTEGER"), "N DEFINITIONS ::= BEGIN A ::= BOOLEAN END"}, "A");
   EXPECT_NE(twice.Fault.find("defined in M and in N: name it as M.A"), std::string::npos) << twice.Fault;
   EXPECT_TRUE(Generate({Module("A ::= INTEGER"), "N DEFINITIONS ::= BEGIN A ::= BOOLEAN END"}, "N.A").Ok);
+  // The modules given hold at most 8 MiB of text together; the file that passes it is named.
+  const std::string first = Module("A ::= INTEGER");
+  const std::string second = "N DEFINITIONS ::= BEGIN B ::= BOOLEAN END";
+  const std::string padding(asn1::kMaxModuleText - first.size() - second.size(), ' ');
+  EXPECT_TRUE(Generate({first, second + padding}, "A").Ok);
+  EXPECT_EQ(Generate({first, second + padding + " "}, "A").Fault,
+            "m1.asn: the modules given hold more than 8 MiB of text, more than this reader takes");
 }
 
 TEST(Asn1Generator, TagsAsX680AppliesThem) {
