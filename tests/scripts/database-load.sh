@@ -464,17 +464,23 @@ check sqlite "Unicode text" "SELECT \"label\", length(\"label\"), \"name\", note
 # ---- a dictionary made from the example's ASN.1 module, loaded as the hand-written one is ----
 # The same table from -g and the same CSV, with the modules in place of -t: the example's 500
 # records and their 4057 meter pulses, each of the kind the record type names.
+# load_from_modules NAME INPUT MODULE-OPTIONS...: INPUT converted to NAME.csv with the modules'
+# dictionary and the record kind, and loaded into a fresh PostgreSQL schema by the table of -g.
+load_from_modules() {
+  local name=$1 input=$2
+  shift 2
+  printf 'ColumnNames=sql\r\nRecordKindColumn=true\r\n' > "$name.cfg"
+  "$orvalis" -q -x csv -c "$name.cfg" -i "$input" -o "$name.csv" "$@" 2> "$name.err" ||
+    fail "$name: the conversion ended with status $?: $(cat "$name.err")"
+  "$orvalis" -g postgresql -c "$name.cfg" "$@" > "$name.postgresql.sql" 2> "$name.postgresql.err" ||
+    fail "$name: -g postgresql ended with status $?: $(cat "$name.postgresql.err")"
+  psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' \
+    -f "$name.postgresql.sql" -c "\\copy records from '$name.csv' with (format csv, header match, encoding 'UTF8')" \
+    > "$name.postgresql.load" 2>&1 || fail "$name: loading into postgresql: $(head -c 600 "$name.postgresql.load")"
+}
 run=module
-modules=(--dictionary-from "$examples/calls.asn" --semantic-types "$examples/calls-types.cfg" --root BillingFile
-         --records CallRecord)
-printf 'ColumnNames=sql\r\nRecordKindColumn=true\r\n' > module.cfg
-"$orvalis" -q -x csv -c module.cfg -i example.ber -o module.csv "${modules[@]}" 2> module.err ||
-  fail "module: the conversion ended with status $?: $(cat module.err)"
-"$orvalis" -g postgresql -c module.cfg "${modules[@]}" > module.postgresql.sql 2> module.postgresql.err ||
-  fail "module: -g postgresql ended with status $?: $(cat module.postgresql.err)"
-psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' \
-  -f module.postgresql.sql -c "\\copy records from 'module.csv' with (format csv, header match, encoding 'UTF8')" \
-  > module.postgresql.load 2>&1 || fail "module: loading into postgresql: $(head -c 600 module.postgresql.load)"
+load_from_modules module example.ber --dictionary-from "$examples/calls.asn" \
+  --semantic-types "$examples/calls-types.cfg" --root BillingFile --records CallRecord
 check postgresql "records of the module's dictionary" "SELECT count(*), sum(charging_meter_pulses) FROM records" "500|4057"
 check postgresql "the records' kind" "SELECT record_kind, count(*) FROM records GROUP BY record_kind" "CallRecord|500"
 
@@ -482,22 +488,14 @@ check postgresql "the records' kind" "SELECT record_kind, count(*) FROM records 
 # calls of durations 1 to 7 and five messages of lengths 10 to 14, the first ten taking turns. The
 # kinds count as the file was made.
 run=kinds
-modules=(--dictionary-from "$cases/records-csv-record-kind-after-file-from-a-module/files/kinds.asn"
-         --root CallEventRecord)
-printf 'ColumnNames=sql\r\nRecordKindColumn=true\r\n' > kinds.cfg
 python3 -c '
 import sys
 calls = [bytes([0xA0, 6, 0x80, 1, 0x41, 0x81, 1, d]) for d in range(1, 8)]
 messages = [bytes([0xA1, 6, 0x80, 1, 0x42, 0x82, 1, n]) for n in range(10, 15)]
 turns = [record for pair in zip(calls, messages) for record in pair] + calls[5:]
 sys.stdout.buffer.write(b"".join(turns))' > kinds.ber
-"$orvalis" -q -x csv -c kinds.cfg -i kinds.ber -o kinds.csv "${modules[@]}" 2> kinds.err ||
-  fail "kinds: the conversion ended with status $?: $(cat kinds.err)"
-"$orvalis" -g postgresql -c kinds.cfg "${modules[@]}" > kinds.postgresql.sql 2> kinds.postgresql.err ||
-  fail "kinds: -g postgresql ended with status $?: $(cat kinds.postgresql.err)"
-psql_run -c 'SET client_min_messages = warning' -c 'DROP SCHEMA public CASCADE' -c 'CREATE SCHEMA public' \
-  -f kinds.postgresql.sql -c "\\copy records from 'kinds.csv' with (format csv, header match, encoding 'UTF8')" \
-  > kinds.postgresql.load 2>&1 || fail "kinds: loading into postgresql: $(head -c 600 kinds.postgresql.load)"
+load_from_modules kinds kinds.ber \
+  --dictionary-from "$cases/records-csv-record-kind-after-file-from-a-module/files/kinds.asn" --root CallEventRecord
 check postgresql "records by kind" \
   "SELECT record_kind, count(*), sum(duration), sum(length) FROM records GROUP BY record_kind ORDER BY record_kind" \
   $'moCallRecord|7|28|\nsmsRecord|5||60'
